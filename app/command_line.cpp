@@ -1,0 +1,26 @@
+#include <iostream>
+
+#include "cli_error.h"
+#include "commands.h"
+
+namespace kestrel::cli {
+
+int Main(int argc, char** argv) {
+  CLI::App app{"kestrel: setup and commissioning of a brushless servo drive family"};
+  app.name("kestrel");
+  app.require_subcommand(1);
+  int status = 0;
+  AddShowCommand(app, status);
+  AddSetCommand(app, status);
+  AddCheckCommand(app, status);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    if (error.get_exit_code() == 0) return app.exit(error);  // --help
+    std::cerr << "kestrel: " << error.what() << " (see 'kestrel --help')\n";
+    return kExitUsage;
+  }
+  return status;
+}
+
+}  // namespace kestrel::cli

@@ -1,0 +1,204 @@
+// The kestrel command line, run as a user runs it.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "drivebase/setup_file.h"
+#include "kestrel/default_setup.h"
+
+namespace kestrel {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+struct Outcome {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+class CommandLine : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    directory_ = std::filesystem::temp_directory_path() /
+                 ("kestrel-cli-test-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(directory_);
+  }
+  void TearDown() override { std::filesystem::remove_all(directory_); }
+
+  std::filesystem::path Path(const std::string& name) const { return directory_ / name; }
+
+  // Runs kestrel with the arguments (shell words), capturing both output streams.
+  Outcome Run(const std::string& arguments) const {
+    const std::string err = Path("stderr.txt").string();
+    const std::string command = std::string(KESTREL_BINARY) + " " + arguments + " 2>" + err;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    std::string out;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+    const int status = ::pclose(pipe);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out, ReadFile(err)};
+  }
+
+  std::string CopyOfDefault(const std::string& name) const {
+    std::ofstream(Path(name), std::ios::binary) << DefaultSetupText();
+    return Path(name).string();
+  }
+
+  std::filesystem::path directory_;
+};
+
+std::size_t Lines(const std::string& text) {
+  return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+TEST_F(CommandLine, ShowListsTheDefaultSetup) {
+  const Outcome result = Run("show");
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_THAT(result.out, StartsWith("NAME "));
+  EXPECT_THAT(result.out, HasSubstr("\nPWMPER "));
+  EXPECT_THAT(result.out, HasSubstr("\nDRIVE VARIABLE "));
+  EXPECT_THAT(result.out, HasSubstr("\nOPTION "));
+  EXPECT_EQ(result.err, "");
+}
+
+TEST_F(CommandLine, ShowSelectsNamesInAnyCase) {
+  const Outcome result = Run("show pwmper MAXFILTERS cadin");
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_THAT(result.out, HasSubstr("PWMPER  1000   -     1000      unsigned 16-bit  -inf  inf\n"));
+  EXPECT_THAT(result.out, HasSubstr("MaxFilters  4\n"));
+  EXPECT_THAT(result.out, HasSubstr("\nCADIN           0      -     0         signed 16-bit\n"))
+      << "the drive variable as well as the parameter";
+}
+
+TEST_F(CommandLine, ShowJsonReadsBackExactly) {
+  const Outcome result = Run("show --json RINCTST Vdc DSP_freq ReferenceName");
+  ASSERT_EQ(result.status, 0) << result.err;
+  const nlohmann::json json = nlohmann::json::parse(result.out);
+  const CMC_Setup setup = LoadDefaultSetup();
+  const nlohmann::json& rinctst = json["parameters"]["RINCTST"];
+  EXPECT_EQ(rinctst["value"].get<double>(), setup.GetParameterValueInBaseUnit("RINCTST"));
+  EXPECT_EQ(rinctst["internal"].get<double>(), setup.GetParameterValueInInternalUnit("RINCTST"));
+  EXPECT_EQ(rinctst["type"], 4);
+  EXPECT_EQ(rinctst["min"], "-inf");
+  EXPECT_EQ(json["parameters"]["Vdc"]["unit"], "V");
+  EXPECT_EQ(json["parameters"]["Vdc"]["max"].get<double>(), 87.0);
+  EXPECT_EQ(json["parameters"]["DSP_freq"]["value"].get<double>(), 40e6);
+  EXPECT_EQ(json["options"]["ReferenceName"], "KSTA");
+}
+
+TEST_F(CommandLine, ShowInternalListsInternalValues) {
+  const Outcome result = Run("show --internal ACR");
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, "NAME  INTERNAL  TYPE\nACR   34560     unsigned 16-bit\n");
+}
+
+TEST_F(CommandLine, SetWritesTheSetupAndShowsWhatTheModelKept) {
+  const std::string file = CopyOfDefault("mine.json");
+  const Outcome result = Run("set --setup " + file + " Vdc=36 vdc=500 PWMPER=1000.6");
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out,
+            "Vdc: 48 -> 36 V\n"
+            "Vdc: 36 -> 87 V (asked for 500)\n"
+            "PWMPER: 1000 -> 1001 (asked for 1000.6)\n");
+  const CMC_Setup saved = drivebase::ReadSetupFile(file);
+  EXPECT_EQ(saved.GetParameterValueInBaseUnit("Vdc"), 87.0);
+  EXPECT_EQ(saved.GetParameterValueInBaseUnit("PWMPER"), 1001.0);
+  EXPECT_EQ(Run("show --setup " + file + " vdc").status, 0);
+}
+
+TEST_F(CommandLine, SetWithOutLeavesTheSourceAlone) {
+  const std::string source = CopyOfDefault("source.json");
+  const Outcome result = Run("set --setup " + source + " --out " + Path("out.json").string() + " In=3");
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(ReadFile(source), DefaultSetupText());
+  EXPECT_EQ(drivebase::ReadSetupFile(Path("out.json")).GetParameterValueInBaseUnit("In"), 3.0);
+}
+
+TEST_F(CommandLine, SetOfAnUnknownNameFailsAndWritesNothing) {
+  const std::string file = CopyOfDefault("mine.json");
+  const Outcome result = Run("set --setup " + file + " Vdc=36 NoSuchThing=1");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err, "kestrel: no parameter named 'NoSuchThing' in " + file + "\n");
+  EXPECT_EQ(ReadFile(file), DefaultSetupText());
+}
+
+struct UsageCase {
+  std::string arguments;
+  int status;
+  std::string message;  // part of the one line on standard error
+};
+
+void PrintTo(const UsageCase& c, std::ostream* out) { *out << "kestrel " << c.arguments; }
+
+class CommandLineErrors : public CommandLine, public ::testing::WithParamInterface<UsageCase> {};
+
+TEST_P(CommandLineErrors, ExitWithOneClearLine) {
+  const Outcome result = Run(GetParam().arguments);
+  EXPECT_EQ(result.status, GetParam().status);
+  EXPECT_THAT(result.err, StartsWith("kestrel: "));
+  EXPECT_THAT(result.err, HasSubstr(GetParam().message));
+  EXPECT_EQ(Lines(result.err), 1u) << result.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CommandLineErrors,
+    ::testing::Values(
+        UsageCase{"", 2, "A subcommand is required"},
+        UsageCase{"show --colour", 2, "--colour"},
+        UsageCase{"set Vdc=36", 2, "set on the default setup needs --out FILE"},
+        UsageCase{"set --out /tmp/x.json Vdc", 2, "'Vdc' is not NAME=VALUE"},
+        UsageCase{"set --out /tmp/x.json Vdc=abc", 2, "'Vdc=abc': the value must be a finite decimal number"},
+        UsageCase{"set --out /tmp/x.json Vdc=inf", 2, "must be a finite decimal number"},
+        UsageCase{"check", 2, "files is required"},
+        UsageCase{"show NoSuchName", 1, "no parameter, drive variable or option named 'NoSuchName'"},
+        UsageCase{"show --setup /nonexistent/setup.json", 1, "/nonexistent/setup.json: cannot be opened for reading"}));
+
+TEST_F(CommandLine, ALoadFailureNamesTheFileAndTheFirstFault) {
+  std::ofstream(Path("bad.json")) << R"({"format": "kestrel-setup", "version": 1,
+    "parameters": [{"name": "X", "type": 1, "value": 2.5}, {"name": "Y", "type": 8, "value": 0}]})";
+  const Outcome result = Run("show --setup " + Path("bad.json").string());
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err, "kestrel: " + Path("bad.json").string() +
+                            ": parameters[0] 'X': value 2.5 does not fit type 1 (unsigned 16-bit) "
+                            "(and 1 more; 'kestrel check' lists them all)\n");
+}
+
+TEST_F(CommandLine, CheckListsEveryFaultOfEveryFile) {
+  const std::string good = CopyOfDefault("good.json");
+  std::ofstream(Path("bad.json")) << R"({"format": "kestrel-setup", "version": 1, "colour": 1,
+    "parameters": [{"name": "X", "type": 1, "value": 2.5}]})";
+  const Outcome result = Run("check " + good + " " + Path("bad.json").string());
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out, good + ": OK\n" + Path("bad.json").string() +
+                            ": top level: unknown key \"colour\"\n" + Path("bad.json").string() +
+                            ": parameters[0] 'X': value 2.5 does not fit type 1 (unsigned 16-bit)\n");
+  EXPECT_EQ(result.err, "kestrel: 1 of 2 setup files have faults\n");
+}
+
+TEST_F(CommandLine, EveryCommandHasHelp) {
+  for (const char* command : {"", "show", "set", "check"}) {
+    const Outcome result = Run(std::string(command) + " --help");
+    EXPECT_EQ(result.status, 0) << command;
+    EXPECT_THAT(result.out, HasSubstr("Usage: kestrel")) << command;
+  }
+}
+
+}  // namespace
+}  // namespace kestrel
