@@ -9,10 +9,16 @@ int Main(int argc, char** argv) {
   CLI::App app{"kestrel: setup and commissioning of a brushless servo drive family"};
   app.name("kestrel");
   app.require_subcommand(1);
+  app.fallthrough();  // --plugin may also follow the sub-command
+  Host host;
+  app.add_option("--plugin", host.pluginPath,
+                 "Plug-in library to load (default: libkestrel.so beside kestrel)");
   int status = 0;
-  AddShowCommand(app, status);
-  AddSetCommand(app, status);
+  AddShowCommand(app, host, status);
+  AddSetCommand(app, host, status);
   AddCheckCommand(app, status);
+  AddScaleCommand(app, host, status);
+  AddOptionsCommand(app, host, status);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {

@@ -36,15 +36,12 @@ Assignment ParseAssignment(const std::string& text) {
   return {text.substr(0, equals), *value};
 }
 
-int RunSet(const SetOptions& options) {
-  const std::string target = options.out.empty() ? options.source.path : options.out;
-  if (target.empty()) {
-    throw UsageError("set on the default setup needs --out FILE to write the result to");
-  }
+int RunSet(Host& host, const SetOptions& options) {
+  const std::string target = options.source.OutputPath(options.out, "set");
   std::vector<Assignment> assignments;
   for (const std::string& text : options.assignments) assignments.push_back(ParseAssignment(text));
 
-  CMC_Setup setup = options.source.Load();
+  CMC_Setup setup = host.LoadSetup(options.source);
   for (const Assignment& assignment : assignments) {
     CMC_Parameter* parameter = nullptr;
     {
@@ -71,7 +68,7 @@ int RunSet(const SetOptions& options) {
 
 }  // namespace
 
-void AddSetCommand(CLI::App& app, int& status) {
+void AddSetCommand(CLI::App& app, Host& host, int& status) {
   auto options = std::make_shared<SetOptions>();
   CLI::App* set = app.add_subcommand(
       "set", "Set parameters in their base units (the setup model limits and rounds as always) "
@@ -79,8 +76,8 @@ void AddSetCommand(CLI::App& app, int& status) {
   set->add_option("--setup", options->source.path, "Setup file to change (default: the embedded default setup)");
   set->add_option("--out", options->out, "File to write (default: the --setup file itself)");
   set->add_option("assignments", options->assignments, "NAME=VALUE in the base unit")->required();
-  set->callback([options, &status] {
-    status = RunReportingErrors([&] { return RunSet(*options); });
+  set->callback([options, &host, &status] {
+    status = RunReportingErrors([&] { return RunSet(host, *options); });
   });
 }
 

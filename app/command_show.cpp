@@ -86,18 +86,25 @@ void PrintJson(const Selection& selection) {
   std::cout << root.dump(2) << '\n';
 }
 
+// Characters of UTF-8 text ("°C" is two), for lining up columns.
+std::size_t DisplayWidth(const std::string& text) {
+  return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  }));
+}
+
 // Columns padded to their widest cell.
 void PrintTable(const std::vector<std::vector<std::string>>& rows) {
   std::vector<std::size_t> widths;
   for (const auto& row : rows) {
     widths.resize(std::max(widths.size(), row.size()));
-    for (std::size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], row[i].size());
+    for (std::size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], DisplayWidth(row[i]));
   }
   for (const auto& row : rows) {
     std::string line;
     for (std::size_t i = 0; i < row.size(); ++i) {
       line += row[i];
-      if (i + 1 < row.size()) line += std::string(widths[i] - row[i].size() + 2, ' ');
+      if (i + 1 < row.size()) line += std::string(widths[i] - DisplayWidth(row[i]) + 2, ' ');
     }
     std::cout << line << '\n';
   }
@@ -143,8 +150,8 @@ void PrintText(const Selection& selection, bool internalOnly) {
   }
 }
 
-int RunShow(const ShowOptions& options) {
-  const CMC_Setup setup = options.source.Load();
+int RunShow(Host& host, const ShowOptions& options) {
+  const CMC_Setup setup = host.LoadSetup(options.source);
   const Selection selection = Select(setup, options.names);
   if (options.json) {
     PrintJson(selection);
@@ -156,7 +163,7 @@ int RunShow(const ShowOptions& options) {
 
 }  // namespace
 
-void AddShowCommand(CLI::App& app, int& status) {
+void AddShowCommand(CLI::App& app, Host& host, int& status) {
   auto options = std::make_shared<ShowOptions>();
   CLI::App* show = app.add_subcommand(
       "show", "Print parameters (value in base unit, unit, internal value, type, limits), drive "
@@ -166,8 +173,8 @@ void AddShowCommand(CLI::App& app, int& status) {
   show->add_flag("--internal", options->internalOnly,
                  "Print only each parameter's internal value and type (text output)");
   show->add_option("names", options->names, "Names to show (any case); all when none is given");
-  show->callback([options, &status] {
-    status = RunReportingErrors([&] { return RunShow(*options); });
+  show->callback([options, &host, &status] {
+    status = RunReportingErrors([&] { return RunShow(host, *options); });
   });
 }
 

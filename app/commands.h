@@ -4,11 +4,15 @@
 
 #include <CLI/CLI.hpp>
 
+#include "host.h"
+
 namespace kestrel::cli {
 
-void AddShowCommand(CLI::App& app, int& status);
-void AddSetCommand(CLI::App& app, int& status);
+void AddShowCommand(CLI::App& app, Host& host, int& status);
+void AddSetCommand(CLI::App& app, Host& host, int& status);
 void AddCheckCommand(CLI::App& app, int& status);
+void AddScaleCommand(CLI::App& app, Host& host, int& status);
+void AddOptionsCommand(CLI::App& app, Host& host, int& status);
 
 // The whole command line: parses, runs the chosen sub-command, returns the exit status.
 int Main(int argc, char** argv);

@@ -12,6 +12,10 @@ struct SetupSource {
 
   CMC_Setup Load() const;
   std::string Name() const;
+
+  // Where a changed setup goes: the --out file, else the source file itself; a usage error
+  // for the default setup without --out.
+  std::string OutputPath(const std::string& out, const std::string& command) const;
 };
 
 }  // namespace kestrel::cli

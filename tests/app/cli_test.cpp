@@ -192,8 +192,54 @@ TEST_F(CommandLine, CheckListsEveryFaultOfEveryFile) {
   EXPECT_EQ(result.err, "kestrel: 1 of 2 setup files have faults\n");
 }
 
+TEST_F(CommandLine, ShowConvertsThroughThePlugIn) {
+  const Outcome result = Run("show TestCurrent Temp_2");
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_THAT(result.out, HasSubstr("\nTestCurrent  1.6    A     5237.76   real  0.001  2.88\n"));
+  EXPECT_THAT(result.out, HasSubstr("\nTemp_2       90     °C    27776     real  -100   1000\n"));
+}
+
+TEST_F(CommandLine, ScalePrintsFactorAndOffset) {
+  EXPECT_EQ(Run("scale A TestCurrent").out, "0.00030547409579667644 0\n");
+  EXPECT_EQ(Run("scale '°C' Temp_2").out, "0.0050403225806451612 -9920\n");
+  EXPECT_EQ(Run("scale 'V ' UMAX_PROT").out, "0.0013288123167155424 0\n");
+  EXPECT_EQ(Run("scale V AnalogueInputsRange").out, "1 0\n");
+  EXPECT_EQ(Run("scale furlong X").out, "1 0\n");
+}
+
+TEST_F(CommandLine, ValuesThatAreNotFiniteShowPlainly) {
+  const std::string file = CopyOfDefault("broken.json");
+  ASSERT_EQ(Run("set --setup " + file + " MECRESL=0").status, 0);  // no counts per turn
+  const Outcome text = Run("show --setup " + file + " ERR_position APOS");
+  ASSERT_EQ(text.status, 0) << text.err;
+  EXPECT_THAT(text.out, HasSubstr("\nERR_position  inf "));
+  EXPECT_THAT(text.out, HasSubstr("\nAPOS            nan "));
+  const Outcome json = Run("show --json --setup " + file + " ERR_position");
+  EXPECT_EQ(nlohmann::json::parse(json.out)["parameters"]["ERR_position"]["value"], "inf");
+}
+
+TEST_F(CommandLine, OptionsRunsThePlugInAndWritesTheSetup) {
+  const std::string file = CopyOfDefault("mine.json");
+  const Outcome result = Run("options --setup " + file + " --out " + Path("out.json").string());
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_NO_THROW(drivebase::ReadSetupFile(Path("out.json")));
+  EXPECT_EQ(Run("options").status, 2) << "nowhere to write the default setup";
+}
+
+TEST_F(CommandLine, PlugInOptionChoosesTheLibrary) {
+  Outcome result = Run("--plugin /nonexistent/libkestrel.so show Vdc");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_THAT(result.err, StartsWith("kestrel: cannot load the plug-in: /nonexistent/libkestrel.so"));
+  const std::string drivebase = (std::filesystem::path(KESTREL_BINARY).parent_path() / "libdrivebase.so").string();
+  result = Run("show Vdc --plugin " + drivebase);
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err, "kestrel: plug-in " + drivebase + " does not export 'EditSetup'\n");
+  EXPECT_EQ(Run("check --plugin /nonexistent.so " + CopyOfDefault("a.json")).status, 0)
+      << "checking files needs no plug-in";
+}
+
 TEST_F(CommandLine, EveryCommandHasHelp) {
-  for (const char* command : {"", "show", "set", "check"}) {
+  for (const char* command : {"", "show", "set", "check", "scale", "options"}) {
     const Outcome result = Run(std::string(command) + " --help");
     EXPECT_EQ(result.status, 0) << command;
     EXPECT_THAT(result.out, HasSubstr("Usage: kestrel")) << command;

@@ -1,0 +1,53 @@
+#include "compute/setup_access.h"
+
+#include <cmath>
+
+#include "drivebase/error_report.h"
+
+namespace kestrel {
+
+std::int32_t TruncateToInt32(double value) {
+  if (!std::isfinite(value)) return 0;
+  // fmod keeps the low 32 bits of the whole part exactly (it is exact for doubles).
+  const double low = std::fmod(std::trunc(value), 4294967296.0);
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::int64_t>(low)));
+}
+
+int Bit(double value, int n) {
+  return static_cast<int>((static_cast<std::uint32_t>(TruncateToInt32(value)) >> n) & 1u);
+}
+
+int ReadCode(const CMC_Setup* setup, std::string_view name) {
+  return TruncateToInt32(setup->GetParameterValueInBaseUnit(name));
+}
+
+CMC_Parameter* FindOptionalParameter(const CMC_Setup* setup, std::string_view name) {
+  const drivebase::ErrorReportingOff silent;
+  return setup->FindParameter(name);
+}
+
+bool HasParameter(const CMC_Setup* setup, std::string_view name) {
+  return FindOptionalParameter(setup, name) != nullptr;
+}
+
+bool HasVariable(const CMC_Setup* setup, std::string_view name) {
+  const drivebase::ErrorReportingOff silent;
+  return setup->FindVariable(name) != nullptr;
+}
+
+}  // namespace kestrel
+
+int SetLimitsInBaseUnit(CMC_Parameter* parameter, double min, double max) {
+  if (parameter == nullptr || min > max) return 0;
+  if (parameter->GetMinInBaseUnit() > parameter->GetMaxInBaseUnit()) {
+    parameter->SetMaxInBaseUnit(parameter->GetMinInBaseUnit());
+  }
+  if (min > parameter->GetMaxInBaseUnit()) {
+    parameter->SetMaxInBaseUnit(max);
+    parameter->SetMinInBaseUnit(min);
+  } else {
+    parameter->SetMinInBaseUnit(min);
+    parameter->SetMaxInBaseUnit(max);
+  }
+  return 1;
+}

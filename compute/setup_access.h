@@ -1,0 +1,31 @@
+// How the computation engine reads and limits setup parameters.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "drivebase/setup.h"
+
+namespace kestrel {
+
+// A register or code as the drive sees it: truncated toward zero to a 32-bit signed integer.
+// Values beyond 32 bits keep their low 32 bits; NaN and infinities read as 0.
+std::int32_t TruncateToInt32(double value);
+
+// Bit n of a register value truncated to 32 bits: 0 or 1.
+int Bit(double value, int n);
+
+// A setup code (sensor type, control mode, ...): the base-unit value truncated to an integer.
+int ReadCode(const CMC_Setup* setup, std::string_view name);
+
+// Probing lookups for optional parameters: error reporting is switched off around them.
+CMC_Parameter* FindOptionalParameter(const CMC_Setup* setup, std::string_view name);
+bool HasParameter(const CMC_Setup* setup, std::string_view name);
+bool HasVariable(const CMC_Setup* setup, std::string_view name);
+
+}  // namespace kestrel
+
+// The range setter of every computation: makes [min, max] the parameter's limits in base units,
+// ordering the two writes so that the minimum never passes the maximum on the way. Returns 0,
+// changing nothing, when min is above max (or there is no parameter); the value is not touched.
+int SetLimitsInBaseUnit(CMC_Parameter* parameter, double min, double max);

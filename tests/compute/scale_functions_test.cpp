@@ -1,0 +1,146 @@
+#include "compute/scale_functions.h"
+
+#include <cmath>
+#include <limits>
+
+#include <gtest/gtest.h>
+
+#include "compute/gain_shift.h"
+#include "compute_test_setup.h"
+
+namespace kestrel {
+namespace {
+
+using test_support::DemoDrive;
+using test_support::MakeSetup;
+using test_support::Put;
+
+class SinusoidalModeOn {
+ public:
+  SinusoidalModeOn() : saved_(g_bKufSinusoidalMode) { g_bKufSinusoidalMode = 1; }
+  ~SinusoidalModeOn() { g_bKufSinusoidalMode = saved_; }
+
+ private:
+  int saved_;
+};
+
+TEST(LoopPeriods, FromTheTimerClockAndDividers) {
+  const CMC_Setup setup = DemoDrive();
+  EXPECT_EQ(GetCurrentLoopPeriod(&setup), 1e-4);  // 2 * 2 * 1000 / 40e6
+  EXPECT_EQ(GetSpeedLoopPeriod(&setup), 1e-3);    // 2 * 20 * 1000 / 40e6
+}
+
+TEST(VoltageScale, TrapezoidalSinusoidalAndTheTuningFlag) {
+  CMC_Setup setup = DemoDrive();
+  EXPECT_DOUBLE_EQ(GetVoltageScale(&setup), 1241.1742424242423);  // 65534 / (1.1 * 48)
+  Put(setup, "CommutationMethod", 0);
+  EXPECT_DOUBLE_EQ(GetVoltageScale(&setup), 682.6458333333334);  // 32767 / 48
+  const SinusoidalModeOn tuning;
+  EXPECT_DOUBLE_EQ(GetVoltageScale(&setup), 1241.1742424242423);
+}
+
+TEST(DriveScales, BusVoltageAndCurrent) {
+  const CMC_Setup setup = DemoDrive();
+  EXPECT_DOUBLE_EQ(GetDcBusVoltageScale(&setup), 752.551724137931);  // 65472 / 87
+  EXPECT_EQ(GetCurrentScale(&setup), 3273.6);                         // 65472 / (2 * 10)
+}
+
+TEST(DriveScales, SpeedAccelerationAndJerkFollowThePositionScale) {
+  const CMC_Setup setup = DemoDrive();
+  // 4 * 2000 lines / 2pi = 1273.2395447351628 counts per rad, times Ts_S = 1 ms per power.
+  EXPECT_DOUBLE_EQ(GetLoadSpeedScale(&setup), 1.2732395447351628);
+  EXPECT_DOUBLE_EQ(GetMotorSpeedScale(&setup), 1.2732395447351628);
+  EXPECT_DOUBLE_EQ(GetAccelerationScale(&setup), 0.0012732395447351628);
+  EXPECT_DOUBLE_EQ(GetJerkScale(&setup), 1.2732395447351628e-06);
+}
+
+TEST(MotorEncoderLines, QuarterOfTheCountsTruncated) {
+  CMC_Setup setup = DemoDrive();
+  Put(setup, "MECRESL", 8003.9);
+  EXPECT_EQ(GetMotorEncoderLines(&setup), 2000.0);
+  Put(setup, "MECRESL", -8003);
+  EXPECT_EQ(GetMotorEncoderLines(&setup), -2000.0);
+}
+
+TEST(DeadTime, WithoutRegisterZeroRegisterAndTheLongerEdge) {
+  CMC_Setup setup = DemoDrive();
+  EXPECT_EQ(GetDeadTime(&setup), 0.0);
+  Put(setup, "DBT", 0.7);  // truncates to 0
+  EXPECT_EQ(GetDeadTime(&setup), 0.000001);
+  Put(setup, "DBT", 0x1050);  // rising edge 0x10 = 16 ticks, falling edge 0x50 = 80 ticks
+  EXPECT_DOUBLE_EQ(GetDeadTime(&setup), 1e-6);  // 80 * 0.5 / 40e6
+  Put(setup, "DBTPC", 25);
+  EXPECT_DOUBLE_EQ(GetDeadTime(&setup), 5e-7);  // 80 * 0.25 / 40e6
+  Put(setup, "DBT", 0xC803);  // 200 ticks on the high byte
+  EXPECT_DOUBLE_EQ(GetDeadTime(&setup), 1.25e-6);  // 200 * 0.25 / 40e6
+}
+
+TEST(AbsEncoderBitRate, ReadMustFitInOneCurrentLoopPeriod) {
+  CMC_Setup setup = DemoDrive();
+  Put(setup, "AEI_ReadTime1Mhz", 40e-6);  // a 40-bit frame at 1 MHz
+  Put(setup, "AEI_TransferTime", 2e-6);
+  Put(setup, "AEI_GuardTime", 2e-6);
+  Put(setup, "AEI_ComputeTime", 5e-6);
+  // 40 / (100 us - 25 ns - 2 us - 2 us - 5 us) = 40 / 90.975 us
+  EXPECT_DOUBLE_EQ(GetAbsEncoderBitRate(&setup), 439681.231107447);
+}
+
+TEST(ControlFrequency, SecondClockThenTimerClockThenDefault) {
+  CMC_Setup setup = DemoDrive();
+  EXPECT_EQ(GetControlFrequency(&setup), 40e6);
+  Put(setup, "DSP2_freq", 60e6);
+  EXPECT_EQ(GetControlFrequency(&setup), 60e6);
+  const CMC_Setup bare;
+  EXPECT_EQ(GetControlFrequency(&bare), 60000000.0);
+}
+
+TEST(AnalogueReferenceScale, SpanOfTheModesRangePerCountSignedLikeThePosition) {
+  CMC_Setup setup = DemoDrive();
+  Put(setup, "POS_max", 32000);
+  Put(setup, "POS_min", -32000);
+  Put(setup, "SPD_max", 500);
+  Put(setup, "SPD_min", 100);
+  Put(setup, "CRT_max", 20000);
+  Put(setup, "CRT_min", -12736);
+  Put(setup, "ControlMode", 0);
+  EXPECT_DOUBLE_EQ(GetAnalogueReferenceScale(&setup), 32031.28054740958);  // 64000 * 0.5 * 65536 / 65472
+  Put(setup, "ControlMode", 1);
+  EXPECT_DOUBLE_EQ(GetAnalogueReferenceScale(&setup), 200.19550342130987);  // 400 * 32768 / 65472
+  Put(setup, "ControlMode", 2);
+  EXPECT_EQ(GetAnalogueReferenceScale(&setup), 16384.0);  // 32736 * 32768 / 65472
+  Put(setup, "Motor_transmission", -1);
+  EXPECT_EQ(GetAnalogueReferenceScale(&setup), -16384.0);
+}
+
+struct ShiftCase {
+  double gain;
+  int shift;
+};
+
+void PrintTo(const ShiftCase& c, std::ostream* out) { *out << c.gain << " -> " << c.shift; }
+
+class GainShiftTest : public ::testing::TestWithParam<ShiftCase> {};
+
+TEST_P(GainShiftTest, CeilingOfTheBinaryLogarithmAboveOne) {
+  EXPECT_EQ(GainShift(GetParam().gain), GetParam().shift);
+  CMC_Setup setup = DemoDrive();
+  Put(setup, "KFFA_scl", GetParam().gain);
+  EXPECT_EQ(GetAccFeedForwardShift(&setup), GetParam().shift);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Gains, GainShiftTest,
+    ::testing::Values(ShiftCase{-3.0, 0}, ShiftCase{0.0, 0}, ShiftCase{0.5, 0}, ShiftCase{1.0, 0},
+                      ShiftCase{1.0000001, 1}, ShiftCase{1.5, 1}, ShiftCase{2.0, 1},
+                      ShiftCase{8.0, 3}, ShiftCase{8.000001, 4}, ShiftCase{100.0, 7},
+                      ShiftCase{3000.0, 12}, ShiftCase{5000.0, 13}, ShiftCase{16384.0, 14},
+                      // ln(2^29) / ln 2 rounds to 29.000000000000004: the exponent is exact
+                      ShiftCase{536870912.0, 29}, ShiftCase{4194304.0, 22}));
+
+TEST(GainShift, InfinityAndNaN) {
+  EXPECT_EQ(GainShift(std::numeric_limits<double>::infinity()), std::numeric_limits<int>::max());
+  EXPECT_EQ(GainShift(std::numeric_limits<double>::quiet_NaN()), 0);
+}
+
+}  // namespace
+}  // namespace kestrel

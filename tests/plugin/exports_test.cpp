@@ -1,0 +1,103 @@
+// libkestrel.so as the host sees it: loaded with dlopen, five exports and nothing else.
+#include <dlfcn.h>
+
+#include <cstdio>
+#include <set>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "drivebase/setup_file.h"
+#include "kestrel/default_setup.h"
+
+namespace kestrel {
+namespace {
+
+std::set<std::string> DefinedDynamicSymbols(const std::string& library) {
+  const std::string command = "nm -D --defined-only --format=posix " + library;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  std::set<std::string> names;
+  char line[1024];
+  while (std::fgets(line, sizeof line, pipe) != nullptr) {
+    const std::string text = line;
+    names.insert(text.substr(0, text.find(' ')));
+  }
+  EXPECT_EQ(::pclose(pipe), 0) << command;
+  return names;
+}
+
+TEST(PluginExports, ExactlyTheFourFunctionsAndTheFlag) {
+  EXPECT_EQ(DefinedDynamicSymbols(KESTREL_PLUGIN),
+            (std::set<std::string>{"ComputeAllOptions", "EditSetup", "GetScaleFactor",
+                                   "GetScaleOffset", "g_bKufSinusoidalMode"}));
+}
+
+class LoadedPlugin : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    handle_ = ::dlopen(KESTREL_PLUGIN, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(handle_, nullptr) << ::dlerror();
+    editSetup = reinterpret_cast<int (*)(CMC_Setup*)>(::dlsym(handle_, "EditSetup"));
+    computeAllOptions = reinterpret_cast<void (*)(CMC_Setup*)>(::dlsym(handle_, "ComputeAllOptions"));
+    scaleFactor = reinterpret_cast<drivebase::ScaleFunction>(::dlsym(handle_, "GetScaleFactor"));
+    scaleOffset = reinterpret_cast<drivebase::ScaleFunction>(::dlsym(handle_, "GetScaleOffset"));
+    sinusoidalMode = static_cast<int*>(::dlsym(handle_, "g_bKufSinusoidalMode"));
+    ASSERT_TRUE(editSetup && computeAllOptions && scaleFactor && scaleOffset && sinusoidalMode);
+  }
+  void TearDown() override {
+    if (handle_ != nullptr) ::dlclose(handle_);
+  }
+
+  void* handle_ = nullptr;
+  int (*editSetup)(CMC_Setup*) = nullptr;
+  void (*computeAllOptions)(CMC_Setup*) = nullptr;
+  drivebase::ScaleFunction scaleFactor = nullptr;
+  drivebase::ScaleFunction scaleOffset = nullptr;
+  int* sinusoidalMode = nullptr;
+};
+
+TEST_F(LoadedPlugin, FlagIsZeroWhenTheLibraryLoads) {
+  EXPECT_EQ(*sinusoidalMode, 0);
+  *sinusoidalMode = 1;
+  ::dlclose(handle_);
+  handle_ = ::dlopen(KESTREL_PLUGIN, RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(handle_, nullptr);
+  EXPECT_EQ(*static_cast<int*>(::dlsym(handle_, "g_bKufSinusoidalMode")), 0);
+}
+
+TEST_F(LoadedPlugin, ScaleFunctionsConvertTheHostsValues) {
+  CMC_Setup setup = LoadDefaultSetup();
+  setup.SetScaleFunctions({scaleFactor, scaleOffset});
+  // 2 A peak-to-peak over the ADC: 65472 / (2 * 10 A) = 3273.6 counts per ampere.
+  EXPECT_DOUBLE_EQ(scaleFactor(&setup, "A", "TestCurrent"), 1.0 / 3273.6);
+  EXPECT_DOUBLE_EQ(setup.GetParameterValueInBaseUnit("TestCurrent"), 1.6);
+  EXPECT_DOUBLE_EQ(scaleOffset(&setup, "°C", nullptr), -9920.0);
+  EXPECT_DOUBLE_EQ(setup.GetParameterValueInBaseUnit("Temp_2"), 90.0);
+}
+
+TEST_F(LoadedPlugin, FlagSwitchesTheVoltageScale) {
+  CMC_Setup setup = LoadDefaultSetup();
+  setup.SetParameterValueInBaseUnit("CommutationMethod", 0);
+  EXPECT_DOUBLE_EQ(scaleFactor(&setup, "V", "Voltage_Reference"), 48.0 / 32767.0);
+  *sinusoidalMode = 1;
+  EXPECT_DOUBLE_EQ(scaleFactor(&setup, "V", "Voltage_Reference"), 1.1 * 48.0 / 65534.0);
+  *sinusoidalMode = 0;
+}
+
+TEST_F(LoadedPlugin, ComputeAllOptionsIgnoresANullSetup) {
+  computeAllOptions(nullptr);
+  CMC_Setup setup = LoadDefaultSetup();
+  setup.SetScaleFunctions({scaleFactor, scaleOffset});
+  computeAllOptions(&setup);
+  // No stage is built yet: the setup stays as it was.
+  EXPECT_EQ(drivebase::SerializeSetup(setup), DefaultSetupText());
+}
+
+TEST_F(LoadedPlugin, EditSetupWithoutDialogsConfirmsNothing) {
+  CMC_Setup setup = LoadDefaultSetup();
+  EXPECT_EQ(editSetup(&setup), 0);
+  EXPECT_EQ(drivebase::SerializeSetup(setup), DefaultSetupText());
+}
+
+}  // namespace
+}  // namespace kestrel
