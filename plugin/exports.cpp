@@ -1,6 +1,9 @@
 #include "plugin/exports.h"
 
+#include "compute/options.h"
+#include "compute/parameter_limits.h"
 #include "compute/unit_scale.h"
+#include "compute/units.h"
 
 int EditSetup(CMC_Setup*) {
   // The Drive Setup dialog is not built yet: nothing is edited and nothing confirmed.
@@ -9,7 +12,11 @@ int EditSetup(CMC_Setup*) {
 
 void ComputeAllOptions(CMC_Setup* setup) {
   if (setup == nullptr) return;
-  // The stages (derivation, limits, options, units) are added as they are built.
+  // The stages run one after the other whatever each achieves; the derivation of the user-level
+  // parameters from the registers, which comes first, is added with its routines.
+  ComputeParameterLimits(setup);
+  ComputeOptions(setup);
+  ComputeUnits(setup);
 }
 
 double GetScaleFactor(CMC_Setup* setup, const char* unit, const char* name) {

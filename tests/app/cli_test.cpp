@@ -218,13 +218,37 @@ TEST_F(CommandLine, ValuesThatAreNotFiniteShowPlainly) {
   EXPECT_EQ(nlohmann::json::parse(json.out)["parameters"]["ERR_position"]["value"], "inf");
 }
 
-TEST_F(CommandLine, OptionsRunsThePlugInAndWritesTheSetup) {
+TEST_F(CommandLine, OptionsRunsThePlugInAndListsTheOptions) {
   const std::string file = CopyOfDefault("mine.json");
+  ASSERT_EQ(Run("set --setup " + file + " MotorSensorType=3 TransmissionType=2").status, 0);
   const Outcome result = Run("options --setup " + file + " --out " + Path("out.json").string());
   ASSERT_EQ(result.status, 0) << result.err;
-  EXPECT_NO_THROW(drivebase::ReadSetupFile(Path("out.json")));
+  // Names padded to the longest, "DisableExternalDigitalReference" (31 characters), and two.
+  const auto row = [](const std::string& name, const std::string& rest) {
+    return "\n" + name + std::string(33 - name.size(), ' ') + rest + "\n";
+  };
+  EXPECT_THAT(result.out, HasSubstr(row("ReferenceName", "\"KSTB\"  (was \"KSTA\")")));
+  EXPECT_THAT(result.out, HasSubstr(row("MotorType", "\"Brushless, Linear\"  (was \"Brushless, Rotary\")")));
+  EXPECT_THAT(result.out, HasSubstr(row("IsClosedSpeed", "\"1\"")));
+  const CMC_Setup saved = drivebase::ReadSetupFile(Path("out.json"));
+  EXPECT_EQ(saved.GetOptionNoError("MotorPosition"), "Sine/cosine encoder on Feedback #1");
+  EXPECT_EQ(ReadFile(file).find("KSTB"), std::string::npos) << "the source stays as it was";
   EXPECT_EQ(Run("options").status, 2) << "nowhere to write the default setup";
 }
+
+class EverySetup : public CommandLine, public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(EverySetup, OptionsSucceeds) {
+  const std::string source = std::string(KESTREL_SETUPS_DIR) + "/" + GetParam() + ".json";
+  const Outcome result = Run("options --setup " + source + " --out " + Path("out.json").string());
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.err, "");
+  EXPECT_THAT(result.out, HasSubstr("\nIsClosedCurrent "));
+}
+
+INSTANTIATE_TEST_SUITE_P(Setups, EverySetup,
+                         ::testing::Values("default", "linear", "sincos", "linear_hall", "ssi",
+                                           "biss", "resolver", "dual_loop", "minimal"));
 
 TEST_F(CommandLine, PlugInOptionChoosesTheLibrary) {
   Outcome result = Run("--plugin /nonexistent/libkestrel.so show Vdc");

@@ -84,13 +84,19 @@ TEST_F(LoadedPlugin, FlagSwitchesTheVoltageScale) {
   *sinusoidalMode = 0;
 }
 
-TEST_F(LoadedPlugin, ComputeAllOptionsIgnoresANullSetup) {
-  computeAllOptions(nullptr);
-  CMC_Setup setup = LoadDefaultSetup();
+TEST_F(LoadedPlugin, ComputeAllOptionsRunsItsStagesOnASetup) {
+  computeAllOptions(nullptr);  // nothing to do, nothing to crash
+  CMC_Setup setup = drivebase::ReadSetupFile(std::string(KESTREL_SETUPS_DIR) + "/linear.json");
   setup.SetScaleFunctions({scaleFactor, scaleOffset});
+  setup.FindParameter("ERR_position")->SetMaxInBaseUnit(1.0);
+  setup.ClearOption("ReferenceName");
+  setup.FindVariable("APOS")->ChangeUnitType("rot");
   computeAllOptions(&setup);
-  // No stage is built yet: the setup stays as it was.
-  EXPECT_EQ(drivebase::SerializeSetup(setup), DefaultSetupText());
+  // Limits: 32767 counts of a 1 um encoder; options: a linear motor with an incremental
+  // encoder; units: the linear load's positions in mm.
+  EXPECT_DOUBLE_EQ(setup.FindParameter("ERR_position")->GetMaxInBaseUnit(), 0.032767);
+  EXPECT_EQ(setup.GetOptionNoError("ReferenceName"), "KSTB");
+  EXPECT_EQ(setup.FindVariable("APOS")->GetUnitName(), "mm");
 }
 
 TEST_F(LoadedPlugin, EditSetupWithoutDialogsConfirmsNothing) {

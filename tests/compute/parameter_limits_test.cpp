@@ -1,0 +1,221 @@
+#include "compute/parameter_limits.h"
+
+#include <limits>
+
+#include <gtest/gtest.h>
+
+#include "compute/unit_scale.h"
+#include "compute_test_setup.h"
+#include "drivebase/error_report.h"
+#include "drivebase/setup_file.h"
+#include "kestrel/default_setup.h"
+
+namespace kestrel {
+namespace {
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+// The default setup converting through the plug-in's scales, as the host holds it: Ts_S 1 ms,
+// k = 8000 / 2pi = 1273.2395 counts per rad, ks = 1.2732395 per rad/s, Ki = 3273.6 per A.
+class Limits : public ::testing::Test {
+ protected:
+  static double Factor(CMC_Setup* s, const char* unit, const char* name) { return UnitScaleFactor(s, unit, name); }
+  static double Offset(CMC_Setup* s, const char* unit, const char*) { return UnitScaleOffset(s, unit); }
+
+  void SetUp() override { setup.SetScaleFunctions({&Factor, &Offset}); }
+
+  double Min(const char* name) { return setup.FindParameter(name)->GetMinInBaseUnit(); }
+  double Max(const char* name) { return setup.FindParameter(name)->GetMaxInBaseUnit(); }
+  void Set(const char* name, double value) { ASSERT_TRUE(setup.SetParameterValueInBaseUnit(name, value)); }
+  // Widens a parameter's limits so that a test can set any value.
+  void Free(const char* name) {
+    setup.FindParameter(name)->SetMinInBaseUnit(-kInf);
+    setup.FindParameter(name)->SetMaxInBaseUnit(kInf);
+  }
+
+  CMC_Setup setup = LoadDefaultSetup();
+};
+
+TEST_F(Limits, ScaledMaximaOfTheControlErrors) {
+  ASSERT_EQ(LimitResolutionToPolePitch(&setup), 1);
+  EXPECT_EQ(Max("Resolution"), 0.032);
+  ASSERT_EQ(LimitSpeedError(&setup), 1);
+  EXPECT_DOUBLE_EQ(Max("ERR_speed"), 25735.141620044185);  // 32767 / 1.2732395
+  EXPECT_EQ(Min("ERR_speed"), 0.001) << "unchanged";
+  ASSERT_EQ(LimitPositionError(&setup), 1);
+  EXPECT_DOUBLE_EQ(Max("ERR_position"), 25.735141620044185);  // 32767 / 1273.2395
+  ASSERT_EQ(LimitControlErrorTimes(&setup), 1);
+  EXPECT_DOUBLE_EQ(Max("time_ERR_spd"), 32.767);  // 32767 * 1 ms
+  EXPECT_DOUBLE_EQ(Max("time_ERR_pos"), 32.767);
+}
+
+TEST_F(Limits, BandwidthsBetweenTheirBounds) {
+  Set("PB_S_minim", 20);
+  Set("PB_S_maxim", 800);
+  ASSERT_EQ(LimitBandwidths(&setup), 1);
+  EXPECT_EQ(Min("PB_S"), 20.0);
+  EXPECT_EQ(Max("PB_S"), 800.0);
+  EXPECT_EQ(Min("PB_C"), 100.0);
+  EXPECT_EQ(Max("PB_P"), 1000.0);
+}
+
+TEST_F(Limits, ProfileTimesInSpeedLoopSamples) {
+  ASSERT_EQ(LimitPositionProfileTimes(&setup), 1);
+  ASSERT_EQ(LimitSpeedProfileTimes(&setup), 1);
+  for (const char* name : {"TPP", "TNP", "TPS", "TNS", "TaPS", "TaNS"}) {
+    EXPECT_DOUBLE_EQ(Min(name), 0.001) << name;
+    EXPECT_DOUBLE_EQ(Max(name), 65.535) << name;
+  }
+  EXPECT_DOUBLE_EQ(Min("TaPP"), 0.002);
+  EXPECT_DOUBLE_EQ(Min("TaNP"), 0.002);
+}
+
+TEST_F(Limits, TestPositionFromTheShorterRamp) {
+  Set("TaPP", 0.3);
+  Set("TaNP", 0.2);
+  ASSERT_EQ(LimitTestPosition(&setup), 1);
+  // 32767 counts per sample reached in 200 samples: 32767 * 0.2 / (0.001 * 1273.2395) rad
+  EXPECT_DOUBLE_EQ(Max("TestPosition"), 5147.028324008837);
+  EXPECT_DOUBLE_EQ(Min("TestPosition"), -5147.028324008837);
+  setup.RemoveParameter("TaNP");
+  Set("TaPP", 0.1);
+  EXPECT_EQ(LimitTestPosition(&setup), 0);
+  EXPECT_DOUBLE_EQ(Max("TestPosition"), 5147.028324008837) << "unchanged without its inputs";
+}
+
+TEST_F(Limits, TestSpeedWithinTheSpeedLimitAndTheRegister) {
+  ASSERT_EQ(LimitTestSpeed(&setup), 1);
+  EXPECT_EQ(Max("TestSpeed"), 300.0);  // Limit_Speed below 32767 / ks
+  EXPECT_EQ(Min("TestSpeed"), -300.0);
+  Free("Limit_Speed");
+  Set("Limit_Speed", 30000);
+  ASSERT_EQ(LimitTestSpeed(&setup), 1);
+  EXPECT_DOUBLE_EQ(Max("TestSpeed"), 25735.141620044185);
+}
+
+TEST_F(Limits, AngleTestCurrentOnlyWithTheAngleController) {
+  ASSERT_EQ(LimitAngleTestCurrent(&setup), 1);
+  EXPECT_EQ(Min("MAX_CURRENT"), 0.0);
+  EXPECT_EQ(Max("MAX_CURRENT"), 3.2);  // min(In 3.2 A, InPS 4 A)
+  setup.FindParameter("MAX_CURRENT")->SetMaxInBaseUnit(1.0);
+  setup.RemoveParameter("KPTHT");
+  EXPECT_EQ(LimitAngleTestCurrent(&setup), 0);
+  EXPECT_EQ(Max("MAX_CURRENT"), 1.0);
+}
+
+struct DeadBandCase {
+  double range;
+  int newDeadBand;
+  double point;
+  double pointMin;
+  double pointMax;
+  double rangeMax;
+};
+
+void PrintTo(const DeadBandCase& c, std::ostream* out) {
+  *out << c.range << " V inputs, NewDeadBand " << c.newDeadBand << ", point " << c.point;
+}
+
+class DeadBand : public Limits, public ::testing::WithParamInterface<DeadBandCase> {};
+
+TEST_P(DeadBand, PointByTheInputRangeAndRangeWithinItsRoom) {
+  const DeadBandCase& c = GetParam();
+  Set("AnalogueInputsRange", c.range);
+  setup.SetOption("NewDeadBand", c.newDeadBand == 1 ? "1" : "0");
+  Free("DeadBand_Point");
+  Set("DeadBand_Point", c.point);
+  ASSERT_EQ(LimitDeadBandPoint(&setup), 1);
+  EXPECT_EQ(Min("DeadBand_Point"), c.pointMin);
+  EXPECT_EQ(Max("DeadBand_Point"), c.pointMax);
+  ASSERT_EQ(LimitDeadBandRange(&setup), 1);
+  EXPECT_EQ(Min("DeadBand_Range"), 0.0);
+  // The point is held in counts of the input (20 V / 65472 each), so it reads back to within
+  // a rounding of the volts set.
+  EXPECT_NEAR(Max("DeadBand_Range"), c.rangeMax, 1e-12);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ranges, DeadBand,
+    ::testing::Values(DeadBandCase{20, 1, 2, -10, 10, 20},  // the whole span
+                      DeadBandCase{20, 0, 2, -10, 10, 8},   // min(2 + 10, 10 - 2)
+                      DeadBandCase{20, 0, -7, -10, 10, 3},  // min(-7 + 10, 10 + 7)
+                      DeadBandCase{5, 1, 1, 0, 5, 5},
+                      DeadBandCase{5, 0, 1, 0, 5, 1},       // min(1 - 0, 5 - 1)
+                      DeadBandCase{10, 0, 3, 0, 3.3, 0.3},  // 3.3 - 3
+                      DeadBandCase{10, 1, 3, 0, 3.3, 3.3}));
+
+TEST_F(Limits, ReferenceRangesAreTiedToEachOther) {
+  Set("POS_min", -3.0);
+  Set("POS_max", 5.0);
+  ASSERT_EQ(LimitPositionReferenceRange(&setup), 1);
+  EXPECT_EQ(Min("POS_max"), -3.0);
+  EXPECT_DOUBLE_EQ(Max("POS_max"), 25.735141620044185);
+  EXPECT_DOUBLE_EQ(Min("POS_min"), -25.735141620044185);
+  EXPECT_EQ(Max("POS_min"), 5.0);
+
+  Set("SPD_min", -100);
+  Set("SPD_max", 200);
+  ASSERT_EQ(LimitSpeedReferenceRange(&setup), 1);
+  EXPECT_EQ(Min("SPD_max"), -100.0);
+  EXPECT_EQ(Max("SPD_max"), 300.0);  // Limit_Speed below 32767 / ks
+  EXPECT_EQ(Min("SPD_min"), -300.0);
+  EXPECT_EQ(Max("SPD_min"), 200.0);
+
+  Set("CRT_min", -1);
+  Set("CRT_max", 2);
+  ASSERT_EQ(LimitCurrentReferenceRange(&setup), 1);
+  EXPECT_EQ(Min("CRT_max"), -1.0);
+  EXPECT_EQ(Max("CRT_max"), 9.6);  // min(32767 / 3273.6 = 10.0095, ImaxM 9.6, ImaxPS 10)
+  EXPECT_EQ(Min("CRT_min"), -9.6);
+  EXPECT_EQ(Max("CRT_min"), 2.0);
+  EXPECT_DOUBLE_EQ(LimitReferenceFilter(&setup), 1);
+  EXPECT_DOUBLE_EQ(Max("filter"), 500.0);  // 1 / (2 * 1 ms)
+}
+
+TEST_F(Limits, SerialEncoderOffsetWithinOneElectricalTurn) {
+  ASSERT_EQ(LimitSerialEncoderOffset(&setup), 1);
+  EXPECT_EQ(Max("SSI_Offset"), 32768.0);  // 2^17 / 4 pole pairs
+  Free("SSI_No_Bits_Revolution");
+  Set("SSI_No_Bits_Revolution", 40);
+  ASSERT_EQ(LimitSerialEncoderOffset(&setup), 1);
+  EXPECT_EQ(Max("SSI_Offset"), 1073741824.0);  // 2^32 / 4
+}
+
+TEST_F(Limits, BiquadFrequenciesUpToTheNyquistFrequencyOfTheSlots) {
+  for (int i = 1; i <= 9; ++i) setup.FindParameter("BQFilterF1" + std::to_string(i))->SetMaxInBaseUnit(kInf);
+  ASSERT_EQ(LimitBiquadFrequencies(&setup), 1);  // MaxFilters 4
+  for (int i = 1; i <= 4; ++i) EXPECT_EQ(Max(("BQFilterF1" + std::to_string(i)).c_str()), 500.0) << i;
+  EXPECT_EQ(Max("BQFilterF15"), kInf);
+  setup.SetOption("MaxFilters", "12");
+  LimitBiquadFrequencies(&setup);
+  EXPECT_EQ(Max("BQFilterF19"), 500.0);
+  setup.SetOption("MaxFilters", "0");
+  EXPECT_EQ(LimitBiquadFrequencies(&setup), 1);
+}
+
+TEST_F(Limits, ComputeParameterLimitsSkipsAbsentFeatures) {
+  CMC_Setup minimal = drivebase::ReadSetupFile(std::string(KESTREL_SETUPS_DIR) + "/minimal.json");
+  minimal.SetScaleFunctions({&Factor, &Offset});
+  std::vector<std::string> reported;
+  drivebase::SetErrorSink([&](const std::string& message) { reported.push_back(message); });
+  ComputeParameterLimits(&minimal);
+  drivebase::SetErrorSink(nullptr);
+  EXPECT_TRUE(reported.empty()) << reported.front();
+  EXPECT_DOUBLE_EQ(minimal.FindParameter("ERR_position")->GetMaxInBaseUnit(), 25.735141620044185);
+}
+
+TEST_F(Limits, ComputeParameterLimitsRunsEveryRuleOfTheDefaultSetup) {
+  for (const char* name : {"TestSpeed", "BQFilterF11", "CRT_max", "ERR_position"}) Free(name);
+  ComputeParameterLimits(&setup);
+  EXPECT_EQ(Max("SSI_Offset"), kInf) << "only with a serial absolute motor encoder";
+  EXPECT_EQ(Max("TestSpeed"), 300.0);
+  EXPECT_EQ(Max("BQFilterF11"), 500.0);
+  EXPECT_EQ(Max("CRT_max"), 9.6);
+  EXPECT_DOUBLE_EQ(Max("ERR_position"), 25.735141620044185);
+  setup.SetParameterValueInBaseUnit("MotorSensorType", 5);
+  ComputeParameterLimits(&setup);
+  EXPECT_EQ(Max("SSI_Offset"), 32768.0);
+}
+
+}  // namespace
+}  // namespace kestrel
