@@ -6,17 +6,12 @@
 namespace kestrel {
 namespace {
 
-int SilentIntOption(const CMC_Setup* setup, std::string_view name) {
-  const drivebase::ErrorReportingOff silent;
-  return setup->GetIntOption(name);
-}
-
 bool IsSet(const CMC_Setup* setup, std::string_view name) {
   return !setup->GetOptionNoError(name).empty();
 }
 
 int OptionFlag(const CMC_Setup* setup, std::string_view name) {
-  return SilentIntOption(setup, name) == 1 ? 1 : 0;
+  return GetIntOptionSilently(setup, name) == 1 ? 1 : 0;
 }
 
 double OptionalValue(const CMC_Setup* setup, std::string_view name, double absent) {
@@ -26,12 +21,17 @@ double OptionalValue(const CMC_Setup* setup, std::string_view name, double absen
 
 }  // namespace
 
+int GetIntOptionSilently(const CMC_Setup* setup, std::string_view name) {
+  const drivebase::ErrorReportingOff silent;
+  return setup->GetIntOption(name);
+}
+
 int GetMaxFilters(const CMC_Setup* setup) {
-  return IsSet(setup, "MaxFilters") ? SilentIntOption(setup, "MaxFilters") : 10;
+  return IsSet(setup, "MaxFilters") ? GetIntOptionSilently(setup, "MaxFilters") : 10;
 }
 
 int GetInputsTypeProgrammable(const CMC_Setup* setup) {
-  return IsSet(setup, "IsInputsTypeProgrammable") ? SilentIntOption(setup, "IsInputsTypeProgrammable")
+  return IsSet(setup, "IsInputsTypeProgrammable") ? GetIntOptionSilently(setup, "IsInputsTypeProgrammable")
                                                   : -1;
 }
 

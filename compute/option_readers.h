@@ -2,9 +2,14 @@
 // use. Each probes with error reporting off: an absent option or parameter reports nothing.
 #pragma once
 
+#include <string_view>
+
 #include "drivebase/setup.h"
 
 namespace kestrel {
+
+// The option's leading integer (0 when absent or without one), read without reporting.
+int GetIntOptionSilently(const CMC_Setup* setup, std::string_view name);
 
 // The option MaxFilters when it is set (not empty), else 10; callers use at most 9.
 int GetMaxFilters(const CMC_Setup* setup);

@@ -1,6 +1,7 @@
 #include "compute/setup_access.h"
 
 #include <cmath>
+#include <limits>
 
 #include "drivebase/error_report.h"
 
@@ -11,6 +12,14 @@ std::int32_t TruncateToInt32(double value) {
   // fmod keeps the low 32 bits of the whole part exactly (it is exact for doubles).
   const double low = std::fmod(std::trunc(value), 4294967296.0);
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::int64_t>(low)));
+}
+
+std::int64_t TruncateToInt64(double value) {
+  if (!std::isfinite(value)) return 0;
+  constexpr double kLimit = 9223372036854775808.0;  // 2^63
+  if (value >= kLimit) return std::numeric_limits<std::int64_t>::max();
+  if (value <= -kLimit) return std::numeric_limits<std::int64_t>::min();
+  return static_cast<std::int64_t>(value);
 }
 
 int Bit(double value, int n) {

@@ -12,6 +12,9 @@ namespace kestrel {
 // Values beyond 32 bits keep their low 32 bits; NaN and infinities read as 0.
 std::int32_t TruncateToInt32(double value);
 
+// Truncated toward zero to 64 bits, saturating at the ends; NaN and infinities read as 0.
+std::int64_t TruncateToInt64(double value);
+
 // Bit n of a register value truncated to 32 bits: 0 or 1.
 int Bit(double value, int n);
 

@@ -1,5 +1,6 @@
 #include "plugin/exports.h"
 
+#include "compute/derivation.h"
 #include "compute/options.h"
 #include "compute/parameter_limits.h"
 #include "compute/unit_scale.h"
@@ -12,8 +13,8 @@ int EditSetup(CMC_Setup*) {
 
 void ComputeAllOptions(CMC_Setup* setup) {
   if (setup == nullptr) return;
-  // The stages run one after the other whatever each achieves; the derivation of the user-level
-  // parameters from the registers, which comes first, is added with its routines.
+  // The stages run one after the other whatever each achieves.
+  DeriveParametersFromRegisters(setup);
   ComputeParameterLimits(setup);
   ComputeOptions(setup);
   ComputeUnits(setup);

@@ -220,7 +220,8 @@ TEST_F(CommandLine, ValuesThatAreNotFiniteShowPlainly) {
 
 TEST_F(CommandLine, OptionsRunsThePlugInAndListsTheOptions) {
   const std::string file = CopyOfDefault("mine.json");
-  ASSERT_EQ(Run("set --setup " + file + " MotorSensorType=3 TransmissionType=2").status, 0);
+  // The derivation reads the sensor from SCR: 0xA182 has the sine/cosine code 2 in bits 0-2.
+  ASSERT_EQ(Run("set --setup " + file + " SCR=41346 TransmissionType=2").status, 0);
   const Outcome result = Run("options --setup " + file + " --out " + Path("out.json").string());
   ASSERT_EQ(result.status, 0) << result.err;
   // Names padded to the longest, "DisableExternalDigitalReference" (31 characters), and two.
