@@ -174,6 +174,11 @@ std::vector<MalformedCase> MalformedCases() {
        "drive I/O pin 1: pin 25 appears twice"},
       {"bad firmware id", Replace(kValid, "\"F514K\"", "\"F 514\""), "identity: firmware id \"F 514\" must be 1 to 15 letters and digits"},
       {"negative E2ROM size", Replace(kValid, "16384", "-1"), "identity: \"e2romSize\" must be a whole number from 0"},
+      {"identity as a list", Replace(kValid, R"({"firmware": "F514K", "e2romSize": 16384})", "[1, [2], {}]"),
+       "identity: must be an object, not an array of 3 items"},
+      {"deep nesting", Replace(kValid, R"({"firmware": "F514K", "e2romSize": 16384})",
+                               std::string(100000, '[') + std::string(100000, ']')),
+       "values nest deeper than 64 levels"},
       {"parameters not an array",
        Replace(kValid, R"([
     {"name": "PWMPER", "type": 1, "value": 1000, "min": 1, "max": 65535}
@@ -188,6 +193,16 @@ INSTANTIATE_TEST_SUITE_P(Faults, MalformedSetupTest, ::testing::ValuesIn(Malform
                            for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
                            return name;
                          });
+
+TEST(SetupFile, LongTextsInMessagesAreCutBetweenCharacters) {
+  // "aaa...aaéé": the cut after 37 bytes would fall inside the first é.
+  const std::string longText = std::string(35, 'a') + "\u00e9\u00e9";
+  const std::vector<std::string> faults =
+      CheckSetupText(Replace(kValid, "\"version\": 1", "\"version\": \"" + longText + "\""));
+  ASSERT_EQ(faults.size(), 1u);
+  EXPECT_THAT(faults.front(), HasSubstr("not \"" + std::string(35, 'a') + "..."));
+  EXPECT_EQ(faults.front().find('\xC3'), std::string::npos);
+}
 
 TEST(SetupFile, ReportsEveryFaultOfAFile) {
   const std::string text = Replace(

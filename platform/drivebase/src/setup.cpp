@@ -26,6 +26,7 @@ class ScaleDepthGuard {
 };
 
 void ReportMissing(std::string_view what, std::string_view name) {
+  if (g_bShowErrors == 0) return;  // probing: not even the message is built
   drivebase::ReportError(std::string(what) + " '" + std::string(name) +
                          "' does not exist in the setup");
 }

@@ -25,11 +25,22 @@ std::string Join(const std::string& source, const std::vector<std::string>& faul
   return text;
 }
 
-// Parses JSON and notes every object that repeats a key (the parser itself keeps the last).
+// A setup nests four levels deep; far deeper text is no setup, and values that deep would
+// exhaust the stack of the recursive routines that print them.
+constexpr int kMaxNesting = 64;
+
+// Parses JSON, noting every object that repeats a key (the parser itself keeps the last) and
+// dropping whatever nests deeper than a setup can.
 Json ParseJson(std::string_view text, std::vector<std::string>& faults) {
   std::vector<std::set<std::string>> keys;
-  const Json::parser_callback_t noteDuplicates = [&](int, Json::parse_event_t event,
+  bool tooDeep = false;
+  const Json::parser_callback_t noteDuplicates = [&](int depth, Json::parse_event_t event,
                                                      Json& parsed) {
+    if (depth > kMaxNesting) {
+      if (!tooDeep) faults.push_back("values nest deeper than " + std::to_string(kMaxNesting) + " levels");
+      tooDeep = true;
+      return false;
+    }
     if (event == Json::parse_event_t::object_start) {
       keys.emplace_back();
     } else if (event == Json::parse_event_t::object_end && !keys.empty()) {
@@ -48,9 +59,16 @@ Json ParseJson(std::string_view text, std::vector<std::string>& faults) {
   }
 }
 
+// A short description of a value for a message: scalars as they are written, at most about 40
+// characters (never cutting a UTF-8 character), objects and arrays by their size.
 std::string Describe(const Json& value) {
-  std::string text = value.dump();
-  return text.size() > 40 ? text.substr(0, 37) + "..." : text;
+  if (value.is_object()) return "an object of " + std::to_string(value.size()) + " entries";
+  if (value.is_array()) return "an array of " + std::to_string(value.size()) + " items";
+  std::string text = value.dump(-1, ' ', false, Json::error_handler_t::replace);
+  if (text.size() <= 40) return text;
+  std::size_t cut = 37;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  return text.substr(0, cut) + "...";
 }
 
 // Collects the faults of one entry, each prefixed with the entry's place.
