@@ -19,6 +19,7 @@ int Main(int argc, char** argv) {
   AddCheckCommand(app, status);
   AddScaleCommand(app, host, status);
   AddOptionsCommand(app, host, status);
+  AddTuneCommand(app, host, status);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {

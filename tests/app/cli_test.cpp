@@ -263,8 +263,24 @@ TEST_F(CommandLine, PlugInOptionChoosesTheLibrary) {
       << "checking files needs no plug-in";
 }
 
+TEST_F(CommandLine, TuneShowsOldAndNewGainsAndPairs) {
+  const std::string file = CopyOfDefault("mine.json");
+  ASSERT_EQ(Run("set --setup " + file + " PB_C=3000").status, 0);
+  const Outcome result = Run("tune current --setup " + file);
+  ASSERT_EQ(result.status, 0) << result.err;
+  // 3000 rad/s: Kp = (2 * 3000 * 1.333 ms - 1) G = 7 G = 2.3886; 2.3886 * 32767 / 4 = 19567
+  EXPECT_THAT(result.out, StartsWith("GAIN      OLD                    NEW                    OLD PAIR         NEW PAIR\n"));
+  EXPECT_THAT(result.out, HasSubstr("\nKp_C_scl  5.118564409314249      2.3886"));
+  EXPECT_THAT(result.out, HasSubstr("20965 << 3       19567 << 2\n"));
+  const CMC_Setup saved = drivebase::ReadSetupFile(file);
+  EXPECT_EQ(saved.GetParameterValueInBaseUnit("KPI"), 19567.0);
+  EXPECT_EQ(saved.GetParameterValueInBaseUnit("SFTKPI"), 2.0);
+  EXPECT_EQ(Run("tune torque").status, 2);
+  EXPECT_EQ(Run("tune position").status, 0) << "the default setup: shown, not written";
+}
+
 TEST_F(CommandLine, EveryCommandHasHelp) {
-  for (const char* command : {"", "show", "set", "check", "scale", "options"}) {
+  for (const char* command : {"", "show", "set", "check", "scale", "options", "tune"}) {
     const Outcome result = Run(std::string(command) + " --help");
     EXPECT_EQ(result.status, 0) << command;
     EXPECT_THAT(result.out, HasSubstr("Usage: kestrel")) << command;
