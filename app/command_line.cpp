@@ -2,6 +2,7 @@
 
 #include "cli_error.h"
 #include "commands.h"
+#include "console_message_boxes.h"
 
 namespace kestrel::cli {
 
@@ -10,6 +11,7 @@ int Main(int argc, char** argv) {
   app.name("kestrel");
   app.require_subcommand(1);
   app.fallthrough();  // --plugin may also follow the sub-command
+  const ConsoleMessageBoxes console;
   Host host;
   app.add_option("--plugin", host.pluginPath,
                  "Plug-in library to load (default: libkestrel.so beside kestrel)");
@@ -20,6 +22,7 @@ int Main(int argc, char** argv) {
   AddScaleCommand(app, host, status);
   AddOptionsCommand(app, host, status);
   AddTuneCommand(app, host, status);
+  AddFiltersCommand(app, host, status);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {

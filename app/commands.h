@@ -14,6 +14,7 @@ void AddCheckCommand(CLI::App& app, int& status);
 void AddScaleCommand(CLI::App& app, Host& host, int& status);
 void AddOptionsCommand(CLI::App& app, Host& host, int& status);
 void AddTuneCommand(CLI::App& app, Host& host, int& status);
+void AddFiltersCommand(CLI::App& app, Host& host, int& status);
 
 // The whole command line: parses, runs the chosen sub-command, returns the exit status.
 int Main(int argc, char** argv);

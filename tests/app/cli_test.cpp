@@ -279,8 +279,30 @@ TEST_F(CommandLine, TuneShowsOldAndNewGainsAndPairs) {
   EXPECT_EQ(Run("tune position").status, 0) << "the default setup: shown, not written";
 }
 
+TEST_F(CommandLine, FiltersShowSlotsCoefficientsAndResponse) {
+  const Outcome result = Run("filters");
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_THAT(result.out, StartsWith("Filter 1 in slot 1: Speed Controller Output, Notch, f1 300 Hz, Q 2\n"
+                                     "  B0 1734970013  B1 1072270438  B2 1734970014  A1 1072270438  A2 1322456379  SF 1\n"));
+  // 31 frequencies from a thousandth of the 500 Hz Nyquist frequency up to it.
+  EXPECT_THAT(result.out, HasSubstr("\n           0.5 "));
+  EXPECT_THAT(result.out, HasSubstr("\n           500 "));
+  const Outcome csv = Run("filters --csv");
+  EXPECT_THAT(csv.out, StartsWith("filter,slot,frequency_Hz,gain_dB,phase_deg\n1,1,0.5,"));
+  EXPECT_EQ(Lines(csv.out), 32u);
+}
+
+TEST_F(CommandLine, FiltersBeyondTheSlotsAreAFailure) {
+  const std::string file = CopyOfDefault("many.json");
+  ASSERT_EQ(Run("set --setup " + file + " BQFilter2=1 BQFilter3=1 BQFilter4=1 BQFilter5=1").status, 0);
+  const Outcome result = Run("filters --setup " + file);
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err, "kestrel: Error: Filters disabled! Current firmware does not support this many "
+                        "filters. Please disable some filters.\n");
+}
+
 TEST_F(CommandLine, EveryCommandHasHelp) {
-  for (const char* command : {"", "show", "set", "check", "scale", "options", "tune"}) {
+  for (const char* command : {"", "show", "set", "check", "scale", "options", "tune", "filters"}) {
     const Outcome result = Run(std::string(command) + " --help");
     EXPECT_EQ(result.status, 0) << command;
     EXPECT_THAT(result.out, HasSubstr("Usage: kestrel")) << command;
