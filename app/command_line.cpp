@@ -21,6 +21,7 @@ int Main(int argc, char** argv) {
   AddCheckCommand(app, status);
   AddScaleCommand(app, host, status);
   AddOptionsCommand(app, host, status);
+  AddComputeCommand(app, host, status);
   AddTuneCommand(app, host, status);
   AddFiltersCommand(app, host, status);
   try {

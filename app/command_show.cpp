@@ -13,6 +13,7 @@
 #include "drivebase/value_types.h"
 #include "number_text.h"
 #include "setup_source.h"
+#include "table_text.h"
 
 namespace kestrel::cli {
 namespace {
@@ -86,32 +87,6 @@ void PrintJson(const Selection& selection) {
   std::cout << root.dump(2) << '\n';
 }
 
-// Characters of UTF-8 text ("°C" is two), for lining up columns.
-std::size_t DisplayWidth(const std::string& text) {
-  return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
-    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-  }));
-}
-
-// Columns padded to their widest cell.
-void PrintTable(const std::vector<std::vector<std::string>>& rows) {
-  std::vector<std::size_t> widths;
-  for (const auto& row : rows) {
-    widths.resize(std::max(widths.size(), row.size()));
-    for (std::size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], DisplayWidth(row[i]));
-  }
-  for (const auto& row : rows) {
-    std::string line;
-    for (std::size_t i = 0; i < row.size(); ++i) {
-      line += row[i];
-      if (i + 1 < row.size()) line += std::string(widths[i] - DisplayWidth(row[i]) + 2, ' ');
-    }
-    std::cout << line << '\n';
-  }
-}
-
-std::string UnitText(std::string_view unit) { return unit.empty() ? "-" : std::string(unit); }
-
 void PrintText(const Selection& selection, bool internalOnly) {
   std::vector<std::vector<std::string>> rows;
   if (internalOnly) {
@@ -129,7 +104,7 @@ void PrintText(const Selection& selection, bool internalOnly) {
                       NumberText(p->GetMinInBaseUnit()), NumberText(p->GetMaxInBaseUnit())});
     }
   }
-  if (!selection.parameters.empty()) PrintTable(rows);
+  if (!selection.parameters.empty()) PrintTable(std::cout, rows);
 
   if (!selection.variables.empty()) {
     rows.assign(1, {"DRIVE VARIABLE", "VALUE", "UNIT", "INTERNAL", "TYPE"});
@@ -139,14 +114,14 @@ void PrintText(const Selection& selection, bool internalOnly) {
                       std::string(drivebase::ValueTypeName(v->GetType()))});
     }
     std::cout << '\n';
-    PrintTable(rows);
+    PrintTable(std::cout, rows);
   }
 
   if (!selection.options.empty()) {
     rows.assign(1, {"OPTION", "VALUE"});
     for (const drivebase::Option* o : selection.options) rows.push_back({o->name, o->value});
     std::cout << '\n';
-    PrintTable(rows);
+    PrintTable(std::cout, rows);
   }
 }
 

@@ -13,6 +13,7 @@ void AddSetCommand(CLI::App& app, Host& host, int& status);
 void AddCheckCommand(CLI::App& app, int& status);
 void AddScaleCommand(CLI::App& app, Host& host, int& status);
 void AddOptionsCommand(CLI::App& app, Host& host, int& status);
+void AddComputeCommand(CLI::App& app, Host& host, int& status);
 void AddTuneCommand(CLI::App& app, Host& host, int& status);
 void AddFiltersCommand(CLI::App& app, Host& host, int& status);
 

@@ -18,8 +18,7 @@ double SpeedCounts(const CMC_Setup* setup) { return std::fabs(GetLoadSpeedScale(
 // The speed that the supply allows: Vdc / K for a rotary motor side, DSP_freq * PolePitch * 0.25
 // / PWMPER for a linear one.
 double TopSpeed(RuleInputs& in) {
-  const int transmission = in.Code("TransmissionType");
-  if (transmission == 0 || transmission == 1) return in.Base("Vdc") / in.Base("K");
+  if (IsMotorSideRotary(in.Code("TransmissionType"))) return in.Base("Vdc") / in.Base("K");
   return in.Base("DSP_freq") * in.Base("PolePitch") * 0.25 / in.Base("PWMPER");
 }
 

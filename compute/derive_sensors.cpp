@@ -18,8 +18,6 @@ std::string Named(const char* name, EncoderSide side) {
   return side == EncoderSide::kLoad ? std::string(name) + "_LD" : std::string(name);
 }
 
-bool IsEncoderType(int sensorType) { return sensorType == 1 || sensorType == 9 || sensorType == 3; }
-
 // The sensor codes that a feedback input accepts, from its configuration line.
 struct FeedbackInput {
   std::string name;
@@ -220,8 +218,7 @@ int DeriveHallResolution(CMC_Setup* setup, const char* target, bool motorSide) {
   const int transmission = in.Code("TransmissionType");
   const double pairs = in.Base("pp");
   if (!in.Complete()) return 0;
-  const bool rotary = motorSide ? transmission == 0 || transmission == 1
-                                : transmission == 0 || transmission == 2;
+  const bool rotary = motorSide ? IsMotorSideRotary(transmission) : IsLoadSideRotary(transmission);
   return SetValue(resolution, rotary ? perPitch * pairs : perPitch);
 }
 

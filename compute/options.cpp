@@ -92,8 +92,8 @@ int SetReferenceName(CMC_Setup* setup) {
   const int transmission = Code(setup, "TransmissionType");
   const bool motorDecides = motorSensor != 0;
   const int sensor = motorDecides ? motorSensor : Code(setup, "LoadSensorType");
-  const bool rotary = motorDecides ? (transmission == 0 || transmission == 1)
-                                   : (transmission == 0 || transmission == 2);
+  const bool rotary = motorDecides ? kestrel::IsMotorSideRotary(transmission)
+                                   : kestrel::IsLoadSideRotary(transmission);
   const char* name = ReferenceNameOf(sensor, rotary);
   if (name == nullptr) return 0;
   setup->SetOption("ReferenceName", name);
@@ -102,8 +102,8 @@ int SetReferenceName(CMC_Setup* setup) {
 
 int SetMotorTypeOption(CMC_Setup* setup) {
   const int transmission = Code(setup, "TransmissionType");
-  setup->SetOption("MotorType", transmission == 0 || transmission == 1 ? "Brushless, Rotary"
-                                                                       : "Brushless, Linear");
+  setup->SetOption("MotorType", kestrel::IsMotorSideRotary(transmission) ? "Brushless, Rotary"
+                                                                          : "Brushless, Linear");
   return 1;
 }
 

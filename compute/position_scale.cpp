@@ -30,13 +30,11 @@ double Ratio(const CMC_Setup* setup) {
 }
 
 bool MotorSideRotary(const CMC_Setup* setup) {
-  const int transmission = kestrel::ReadCode(setup, "TransmissionType");
-  return transmission == 0 || transmission == 1;
+  return kestrel::IsMotorSideRotary(kestrel::ReadCode(setup, "TransmissionType"));
 }
 
 bool LoadSideRotary(const CMC_Setup* setup) {
-  const int transmission = kestrel::ReadCode(setup, "TransmissionType");
-  return transmission == 0 || transmission == 2;
+  return kestrel::IsLoadSideRotary(kestrel::ReadCode(setup, "TransmissionType"));
 }
 
 // Types with a rule of their own; 0 means no sensor, and 7, 8, above 9 count as 1.0.

@@ -22,6 +22,12 @@ std::int64_t TruncateToInt64(double value) {
   return static_cast<std::int64_t>(value);
 }
 
+double TruncateCount(double value) {
+  const double nearest = std::round(value);
+  if (std::fabs(value - nearest) <= 1e-9 * std::fabs(value)) return nearest;
+  return std::trunc(value);
+}
+
 int Bit(double value, int n) {
   return static_cast<int>((static_cast<std::uint32_t>(TruncateToInt32(value)) >> n) & 1u);
 }

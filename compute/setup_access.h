@@ -15,11 +15,24 @@ std::int32_t TruncateToInt32(double value);
 // Truncated toward zero to 64 bits, saturating at the ends; NaN and infinities read as 0.
 std::int64_t TruncateToInt64(double value);
 
+// A count truncated toward zero, where a value that lies within a billionth of a whole count
+// counts as that count: a register read back into a user value and multiplied out again lands
+// on either side of its count by rounding, and must not lose a count on each round trip.
+double TruncateCount(double value);
+
 // Bit n of a register value truncated to 32 bits: 0 or 1.
 int Bit(double value, int n);
 
 // A setup code (sensor type, control mode, ...): the base-unit value truncated to an integer.
 int ReadCode(const CMC_Setup* setup, std::string_view name);
+
+// TransmissionType codes: the motor side is rotary for 0 and 1, the load side for 0 and 2; every
+// other side is linear.
+inline bool IsMotorSideRotary(int transmissionType) { return transmissionType == 0 || transmissionType == 1; }
+inline bool IsLoadSideRotary(int transmissionType) { return transmissionType == 0 || transmissionType == 2; }
+
+// Sensor types that count encoder edges: incremental encoders (1 and 9) and sin/cos encoders (3).
+inline bool IsEncoderType(int sensorType) { return sensorType == 1 || sensorType == 9 || sensorType == 3; }
 
 // Probing lookups for optional parameters: error reporting is switched off around them.
 CMC_Parameter* FindOptionalParameter(const CMC_Setup* setup, std::string_view name);

@@ -11,10 +11,7 @@ namespace {
 
 using kestrel::RuleInputs;
 
-bool MotorSideRotary(RuleInputs& in) {
-  const int transmission = in.Code("TransmissionType");
-  return transmission == 0 || transmission == 1;
-}
+bool MotorSideRotary(RuleInputs& in) { return kestrel::IsMotorSideRotary(in.Code("TransmissionType")); }
 
 // Inertia over torque constant, or for a linear motor pole pitch times mass over force constant.
 double PlantGain(RuleInputs& in) {

@@ -50,8 +50,8 @@ class UnitSwitch {
 int ComputeUnits(CMC_Setup* setup) {
   const drivebase::ErrorReportingOff silent;
   const int transmission = kestrel::ReadCode(setup, "TransmissionType");
-  const UnitSwitch motor(setup, transmission == 0 || transmission == 1);
-  const UnitSwitch load(setup, transmission == 0 || transmission == 2);
+  const UnitSwitch motor(setup, kestrel::IsMotorSideRotary(transmission));
+  const UnitSwitch load(setup, kestrel::IsLoadSideRotary(transmission));
   using kestrel::HasParameter;
 
   motor.Parameters({"Motor_transmission"}, kPosition);

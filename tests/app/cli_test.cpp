@@ -195,8 +195,8 @@ TEST_F(CommandLine, CheckListsEveryFaultOfEveryFile) {
 TEST_F(CommandLine, ShowConvertsThroughThePlugIn) {
   const Outcome result = Run("show TestCurrent Temp_2");
   ASSERT_EQ(result.status, 0) << result.err;
-  EXPECT_THAT(result.out, HasSubstr("\nTestCurrent  1.6    A     5237.76   real  0.001  2.88\n"));
-  EXPECT_THAT(result.out, HasSubstr("\nTemp_2       90     °C    27776     real  -100   1000\n"));
+  EXPECT_THAT(result.out, HasSubstr("\nTestCurrent  1.6                A     5237.76             real  0.001  2.8800000000000003\n"));
+  EXPECT_THAT(result.out, HasSubstr("\nTemp_2       89.99999999999999  °C    27775.999999999996  real  -100   1000\n"));
 }
 
 TEST_F(CommandLine, ScalePrintsFactorAndOffset) {
@@ -247,6 +247,17 @@ TEST_P(EverySetup, OptionsSucceeds) {
   EXPECT_THAT(result.out, HasSubstr("\nIsClosedCurrent "));
 }
 
+// Every setup holds the registers of its user-level values and the user-level values of its
+// registers: computing both ways changes nothing.
+TEST_P(EverySetup, IsAFixedPointOfCompute) {
+  const std::string source = std::string(KESTREL_SETUPS_DIR) + "/" + GetParam() + ".json";
+  const std::string out = Path("out.json").string();
+  const Outcome result = Run("compute --diff --setup " + source + " --out " + out);
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, source + ": 0 values changed, written to " + out + "\n");
+  EXPECT_EQ(result.err, "");
+}
+
 INSTANTIATE_TEST_SUITE_P(Setups, EverySetup,
                          ::testing::Values("default", "linear", "sincos", "linear_hall", "ssi",
                                            "biss", "resolver", "dual_loop", "minimal"));
@@ -261,6 +272,21 @@ TEST_F(CommandLine, PlugInOptionChoosesTheLibrary) {
   EXPECT_EQ(result.err, "kestrel: plug-in " + drivebase + " does not export 'EditSetup'\n");
   EXPECT_EQ(Run("check --plugin /nonexistent.so " + CopyOfDefault("a.json")).status, 0)
       << "checking files needs no plug-in";
+}
+
+TEST_F(CommandLine, ComputeListsWhatChangedAndWritesTheSetup) {
+  const std::string file = CopyOfDefault("mine.json");
+  ASSERT_EQ(Run("set --setup " + file + " UMAX_PROT=50").status, 0);
+  const Outcome result = Run("compute --diff --setup " + file);
+  ASSERT_EQ(result.status, 0) << result.err;
+  // 50 V at 65472 / 87 counts per volt: 37627.6 counts, truncated; read back as 49.9992 V.
+  EXPECT_EQ(result.out, "NAME       OLD                NEW                UNIT\n"
+                        "UMAX_PROT  50.00000000000001  49.99922104105571  V \n"
+                        "UMAXPROT   45152              37627              -\n" +
+                            file + ": 2 values changed, written to " + file + "\n");
+  EXPECT_EQ(drivebase::ReadSetupFile(file).GetParameterValueInBaseUnit("UMAXPROT"), 37627.0);
+  EXPECT_EQ(Run("compute --setup " + file).out, file + ": 0 values changed, written to " + file + "\n");
+  EXPECT_EQ(Run("compute").out, "the default setup: 0 values changed\n") << "nothing to write";
 }
 
 TEST_F(CommandLine, TuneShowsOldAndNewGainsAndPairs) {

@@ -222,7 +222,7 @@ TEST_F(ScaledDefaultSetup, AxisIdFromTheAddressTable) {
 TEST_F(ScaledDefaultSetup, VoltagesAndTemperatureFromTheirCounts) {
   // Kdc = 65472 / 87 counts per volt.
   EXPECT_EQ(DeriveProtectionVoltage(&setup, "UMAX_PROT", "UMAXPROT"), 1);
-  EXPECT_DOUBLE_EQ(Value("UMAX_PROT"), 59.99986253665689);  // 45153 / Kdc
+  EXPECT_DOUBLE_EQ(Value("UMAX_PROT"), 59.998533724340184);  // 45152 / Kdc
   EXPECT_EQ(Min("UMAX_PROT"), 1.0);
   EXPECT_EQ(Max("UMAX_PROT"), 2000.0);
   EXPECT_EQ(DeriveBrakeVoltage(&setup), 1);

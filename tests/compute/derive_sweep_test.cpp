@@ -16,21 +16,12 @@
 #include "drivebase/error_report.h"
 #include "drivebase/value_types.h"
 #include "scaled_setup.h"
+#include "sweep_scales.h"
 
 namespace kestrel {
 namespace {
 
-// Scales that a target converts through, and the parameters each scale reads.
-enum Scale : unsigned { kNone = 0, kTs = 1, kTc = 2, kKi = 4, kKdc = 8, kKv = 16, kKp = 32 };
-
-const std::map<Scale, std::vector<std::string>> kScaleInputs = {
-    {kTs, {"DSP_freq", "PWMPER", "SLPER"}},
-    {kTc, {"DSP_freq", "PWMPER", "CLPER"}},
-    {kKi, {"ImaxPS"}},
-    {kKdc, {"VdcMaxMeasurable"}},
-    {kKv, {"Vdc"}},
-    {kKp, {"MECRESL", "TransmissionType", "Motor_transmission", "Load_transmission"}},
-};
+using namespace test_support;  // the scales
 
 struct Target {
   std::string name;
@@ -191,25 +182,8 @@ CMC_Setup Disturbed() {
   return setup;
 }
 
-// The scales of the target's own unit: a drive-scaled target converts its value through them.
-unsigned ScalesOfUnit(const CMC_Parameter& target) {
-  if (!target.IsDriveScaled()) return kNone;
-  const std::string_view unit = target.GetBaseUnitName();
-  if (unit == "s") return target.GetName() == "Ts_C" ? kTc : kTs;
-  if (unit == "A") return kKi;
-  if (unit == "V ") return kKdc;
-  if (unit == "V") return kKv;
-  if (unit == "rad" || unit == "m") return kKp;
-  return kKp | kTs;  // speeds and accelerations
-}
-
 bool NeedsThroughScales(const Target& target, unsigned unitScales, const std::string& removed) {
-  for (const auto& [scale, inputs] : kScaleInputs) {
-    if (((target.scales | unitScales) & scale) != 0 && std::count(inputs.begin(), inputs.end(), removed) != 0) {
-      return true;
-    }
-  }
-  return false;
+  return ScalesRead(target.scales | unitScales, removed);
 }
 
 std::vector<std::string> RemovedRegisters() {
@@ -221,7 +195,11 @@ std::vector<std::string> RemovedRegisters() {
       if (targets.count(need) == 0) names.insert(need);
     }
   }
-  for (const auto& [scale, inputs] : kScaleInputs) names.insert(inputs.begin(), inputs.end());
+  for (const auto& [scale, inputs] : kScaleInputs) {
+    for (const std::string& input : inputs) {
+      if (targets.count(input) == 0) names.insert(input);
+    }
+  }
   return {names.begin(), names.end()};
 }
 

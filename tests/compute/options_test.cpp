@@ -10,8 +10,10 @@ namespace {
 
 using test_support::Put;
 
+// The default setup with the motor sensor on the first input and the load sensor on the second.
 CMC_Setup Sensors(int motorSensor, int loadSensor, int transmission) {
   CMC_Setup setup = LoadDefaultSetup();
+  Put(setup, "LoadSensorConnector", 1);
   Put(setup, "MotorSensorType", motorSensor);
   Put(setup, "LoadSensorType", loadSensor);
   Put(setup, "TransmissionType", transmission);

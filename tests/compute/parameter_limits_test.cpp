@@ -14,6 +14,8 @@ namespace kestrel {
 namespace {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
+// The default Limit_Speed: 382 counts per sample at 8000 counts per revolution and Ts_S 1 ms.
+constexpr double kLimitSpeed = 300.02209841782525;
 
 // The default setup converting through the plug-in's scales, as the host holds it: Ts_S 1 ms,
 // k = 8000 / 2pi = 1273.2395 counts per rad, ks = 1.2732395 per rad/s, Ki = 3273.6 per A.
@@ -85,8 +87,8 @@ TEST_F(Limits, TestPositionFromTheShorterRamp) {
 
 TEST_F(Limits, TestSpeedWithinTheSpeedLimitAndTheRegister) {
   ASSERT_EQ(LimitTestSpeed(&setup), 1);
-  EXPECT_EQ(Max("TestSpeed"), 300.0);  // Limit_Speed below 32767 / ks
-  EXPECT_EQ(Min("TestSpeed"), -300.0);
+  EXPECT_DOUBLE_EQ(Max("TestSpeed"), kLimitSpeed);  // Limit_Speed below 32767 / ks
+  EXPECT_DOUBLE_EQ(Min("TestSpeed"), -kLimitSpeed);
   Free("Limit_Speed");
   Set("Limit_Speed", 30000);
   ASSERT_EQ(LimitTestSpeed(&setup), 1);
@@ -157,8 +159,8 @@ TEST_F(Limits, ReferenceRangesAreTiedToEachOther) {
   Set("SPD_max", 200);
   ASSERT_EQ(LimitSpeedReferenceRange(&setup), 1);
   EXPECT_EQ(Min("SPD_max"), -100.0);
-  EXPECT_EQ(Max("SPD_max"), 300.0);  // Limit_Speed below 32767 / ks
-  EXPECT_EQ(Min("SPD_min"), -300.0);
+  EXPECT_DOUBLE_EQ(Max("SPD_max"), kLimitSpeed);  // Limit_Speed below 32767 / ks
+  EXPECT_DOUBLE_EQ(Min("SPD_min"), -kLimitSpeed);
   EXPECT_EQ(Max("SPD_min"), 200.0);
 
   Set("CRT_min", -1);
@@ -208,7 +210,7 @@ TEST_F(Limits, ComputeParameterLimitsRunsEveryRuleOfTheDefaultSetup) {
   for (const char* name : {"TestSpeed", "BQFilterF11", "CRT_max", "ERR_position"}) Free(name);
   ComputeParameterLimits(&setup);
   EXPECT_EQ(Max("SSI_Offset"), kInf) << "only with a serial absolute motor encoder";
-  EXPECT_EQ(Max("TestSpeed"), 300.0);
+  EXPECT_DOUBLE_EQ(Max("TestSpeed"), kLimitSpeed);
   EXPECT_EQ(Max("BQFilterF11"), 500.0);
   EXPECT_EQ(Max("CRT_max"), 9.6);
   EXPECT_DOUBLE_EQ(Max("ERR_position"), 25.735141620044185);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "compute/registers.h"
 #include "compute_test_setup.h"
 #include "drivebase/error_report.h"
 
@@ -21,6 +22,27 @@ TEST(TruncateToInt32, TowardZeroKeepingTheLow32Bits) {
   EXPECT_EQ(TruncateToInt32(1e300), 0);                   // a multiple of 2^32
   EXPECT_EQ(TruncateToInt32(std::numeric_limits<double>::quiet_NaN()), 0);
   EXPECT_EQ(TruncateToInt32(-std::numeric_limits<double>::infinity()), 0);
+}
+
+TEST(TruncateCount, TowardZeroUnlessRoundingMissedAWholeCount) {
+  EXPECT_EQ(TruncateCount(45153.10344827586), 45153.0);  // 60 V at 65472 / 87 counts per volt
+  EXPECT_EQ(TruncateCount(45152.999), 45152.0);
+  EXPECT_EQ(TruncateCount(-2.9), -2.0);
+  // 65478 counts read back as volts and multiplied out again land just below 65478.
+  const double scale = 65472.0 / 87.0;
+  ASSERT_LT(65478.0 / scale * scale, 65478.0);
+  EXPECT_EQ(TruncateCount(65478.0 / scale * scale), 65478.0);
+  EXPECT_EQ(TruncateCount(0.0), 0.0);
+}
+
+TEST(UMAXPROT, EveryCountSurvivesTheRoundTripThroughVolts) {
+  CMC_Setup setup = test_support::DemoDrive();  // 65472 / 87 counts per volt
+  test_support::Put(setup, "UMAXPROT", 0);
+  for (int counts = 1; counts <= 65535; ++counts) {
+    test_support::Put(setup, "UMAX_PROT", counts / (65472.0 / 87.0));
+    ASSERT_TRUE(ComputeUMAXPROT(&setup));
+    ASSERT_EQ(setup.GetParameterValueInBaseUnit("UMAXPROT"), counts);
+  }
 }
 
 TEST(Bit, OfTheTruncatedValue) {
