@@ -1,5 +1,7 @@
 #include "compute/biquad_designer.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <numbers>
@@ -201,6 +203,26 @@ void CBiquadDesigner::CorrectDcGain() {
 
 bool CBiquadDesigner::HasUnitDcGain(int type) { return type != 3 && type != 4; }
 
+namespace {
+
+constexpr std::array<const char*, 6> kSlotFields = {"B0", "B1", "B2", "A1", "A2", "SF"};
+
+std::string SlotRegister(int slot, const char* field) { return "BQ" + std::to_string(slot) + field; }
+
+// Slots 1 to `slots` as far as the setup holds them: up to the first slot without any of its
+// registers, so that a MaxFilters beyond the drive's slots is never walked to its end.
+int HeldSlots(const CMC_Setup* setup, int slots) {
+  int held = 0;
+  while (held < slots && std::any_of(kSlotFields.begin(), kSlotFields.end(), [&](const char* field) {
+           return kestrel::HasParameter(setup, SlotRegister(held + 1, field));
+         })) {
+    ++held;
+  }
+  return held;
+}
+
+}  // namespace
+
 int CBiquadDesigner::WriteFilterSlot(CMC_Setup* setup, int filter, int slot) {
   kestrel::RuleInputs in(setup);
   const double ts = in.Base("Ts_S");
@@ -214,9 +236,9 @@ int CBiquadDesigner::WriteFilterSlot(CMC_Setup* setup, int filter, int slot) {
   DesignFilter(type, f1 * ts, leadLag ? lag * ts : q, 0.0);
   QuantizeCoefficients();
   if (HasUnitDcGain(type)) CorrectDcGain();
-  const std::string prefix = "BQ" + std::to_string(slot);
-  for (const auto& [field, value] : {std::pair{"B0", b0}, {"B1", b1}, {"B2", b2}, {"A1", a1}, {"A2", a2}, {"SF", SF}}) {
-    setup->SetParameterValueInBaseUnit(prefix + field, value);
+  const std::array<double, kSlotFields.size()> values = {b0, b1, b2, a1, a2, SF};
+  for (std::size_t i = 0; i < kSlotFields.size(); ++i) {
+    setup->SetParameterValueInBaseUnit(SlotRegister(slot, kSlotFields[i]), values[i]);
   }
   return 1;
 }
@@ -245,10 +267,8 @@ int CBiquadDesigner::WriteAllFilters(CMC_Setup* setup) {
   }
   // The slots left over run no filter.
   const drivebase::ErrorReportingOff absentSlotsAreFine;
-  for (; slot <= slots; ++slot) {
-    for (const char* field : {"B0", "B1", "B2", "A1", "A2", "SF"}) {
-      setup->SetParameterValueInBaseUnit("BQ" + std::to_string(slot) + field, 0.0);
-    }
+  for (const int held = HeldSlots(setup, slots); slot <= held; ++slot) {
+    for (const char* field : kSlotFields) setup->SetParameterValueInBaseUnit(SlotRegister(slot, field), 0.0);
   }
   for (std::size_t place = 0; place < counts.size(); ++place) {
     setup->SetParameterValueInBaseUnit(kestrel::kFilterPlaceCounts[place], counts[place]);
@@ -258,11 +278,9 @@ int CBiquadDesigner::WriteAllFilters(CMC_Setup* setup) {
 
 int CBiquadDesigner::WriteFiltersToDrive(CMC_Setup* setup) {
   std::vector<std::string> names(kestrel::kFilterPlaceCounts.begin(), kestrel::kFilterPlaceCounts.end());
-  const int slots = kestrel::GetMaxFilters(setup);
+  const int slots = HeldSlots(setup, kestrel::GetMaxFilters(setup));
   for (int slot = 1; slot <= slots; ++slot) {
-    for (const char* field : {"B0", "B1", "B2", "A1", "A2", "SF"}) {
-      names.push_back("BQ" + std::to_string(slot) + field);
-    }
+    for (const char* field : kSlotFields) names.push_back(SlotRegister(slot, field));
   }
   int failed = 0;
   for (const std::string& name : names) {

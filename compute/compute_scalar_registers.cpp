@@ -48,6 +48,28 @@ bool WriteSaturation(CMC_Parameter* target, double value) {
 
 std::string Sided(const char* name, char side) { return std::string(name) + "_" + side; }
 
+// A register in internal units of a quantity: the source parameter times the scale.
+bool WriteScaled(CMC_Setup* setup, const char* target, const char* source, double (*scale)(const CMC_Setup*)) {
+  RuleInputs in(setup);
+  CMC_Parameter* reg = in.Need(target);
+  const double value = in.Base(source);
+  return in.Complete() && Write(reg, value * scale(setup));
+}
+
+// Magnitudes of the scales whose sign follows the direction of the transmission.
+double PositionCounts(const CMC_Setup* setup) { return std::fabs(GetLoadPositionScale(setup)); }
+double SpeedCounts(const CMC_Setup* setup) { return std::fabs(GetLoadSpeedScale(setup)); }
+double AccelerationCounts(const CMC_Setup* setup) { return std::fabs(GetAccelerationScale(setup)); }
+
+// A time in speed-loop samples: seconds over Ts_S.
+bool WriteSamples(CMC_Setup* setup, const char* target, const char* time) {
+  RuleInputs in(setup);
+  CMC_Parameter* reg = in.Need(target);
+  const double seconds = in.Base(time);
+  const double period = in.Base("Ts_S");
+  return in.Complete() && Write(reg, seconds / period);
+}
+
 }  // namespace
 
 bool ComputePWMPER(CMC_Setup* setup) {
@@ -75,19 +97,9 @@ bool ComputeUMAXPROT(CMC_Setup* setup) {
   return in.Complete() && Write(target, TruncateCount(voltage * GetDcBusVoltageScale(setup)));
 }
 
-bool ComputeUMINPROT(CMC_Setup* setup) {
-  RuleInputs in(setup);
-  CMC_Parameter* target = in.Need("UMINPROT");
-  const double voltage = in.Base("UMIN_PROT");
-  return in.Complete() && Write(target, voltage * GetDcBusVoltageScale(setup));
-}
+bool ComputeUMINPROT(CMC_Setup* setup) { return WriteScaled(setup, "UMINPROT", "UMIN_PROT", &GetDcBusVoltageScale); }
 
-bool ComputeBRAKELIM(CMC_Setup* setup) {
-  RuleInputs in(setup);
-  CMC_Parameter* target = in.Need("BRAKELIM");
-  const double voltage = in.Base("Vbrake");
-  return in.Complete() && Write(target, voltage * GetDcBusVoltageScale(setup));
-}
+bool ComputeBRAKELIM(CMC_Setup* setup) { return WriteScaled(setup, "BRAKELIM", "Vbrake", &GetDcBusVoltageScale); }
 
 bool ComputeI2tProtection(CMC_Setup* setup, char side) {
   RuleInputs in(setup);
@@ -220,26 +232,12 @@ bool ComputeSATP(CMC_Setup* setup) {
   return WriteSaturation(target, kFullScale - limit * scale);
 }
 
-bool ComputeIMAXPROT(CMC_Setup* setup) {
-  RuleInputs in(setup);
-  CMC_Parameter* target = in.Need("IMAXPROT");
-  const double current = in.Base("Imax_Prot");
-  return in.Complete() && Write(target, current * GetCurrentScale(setup));
-}
+bool ComputeIMAXPROT(CMC_Setup* setup) { return WriteScaled(setup, "IMAXPROT", "Imax_Prot", &GetCurrentScale); }
 
-bool ComputeTIMAXPROT(CMC_Setup* setup) {
-  RuleInputs in(setup);
-  CMC_Parameter* target = in.Need("TIMAXPROT");
-  const double time = in.Base("time_Imax_Prot");
-  const double period = in.Base("Ts_S");
-  return in.Complete() && Write(target, time / period);
-}
+bool ComputeTIMAXPROT(CMC_Setup* setup) { return WriteSamples(setup, "TIMAXPROT", "time_Imax_Prot"); }
 
 bool ComputeERRMAX(CMC_Setup* setup, const char* target) {
-  RuleInputs in(setup);
-  CMC_Parameter* reg = in.Need(target);
-  const double error = in.Base("ERR_position");
-  return in.Complete() && Write(reg, error * std::fabs(GetLoadPositionScale(setup)));
+  return WriteScaled(setup, target, "ERR_position", &PositionCounts);
 }
 
 namespace {
@@ -272,12 +270,7 @@ bool ComputeTERRMAX(CMC_Setup* setup) {
   return ComputeErrorTime(setup, "TERRMAX", "isPositionControlError", "time_ERR_pos");
 }
 
-bool ComputeSERRMAX(CMC_Setup* setup) {
-  RuleInputs in(setup);
-  CMC_Parameter* target = in.Need("SERRMAX");
-  const double error = in.Base("ERR_speed");
-  return in.Complete() && Write(target, error * std::fabs(GetLoadSpeedScale(setup)));
-}
+bool ComputeSERRMAX(CMC_Setup* setup) { return WriteScaled(setup, "SERRMAX", "ERR_speed", &SpeedCounts); }
 
 bool ComputeTSERRMAX(CMC_Setup* setup) {
   return ComputeErrorTime(setup, "TSERRMAX", "isSpeedControlError", "time_ERR_spd");
@@ -287,19 +280,9 @@ bool ComputeSWNEGLS(CMC_Setup* setup) { return ComputeSoftwareLimit(setup, "Nega
 
 bool ComputeSWPOSLS(CMC_Setup* setup) { return ComputeSoftwareLimit(setup, "Positive_SWLS", "SWPOSLS", "SWNEGLS"); }
 
-bool ComputeCACC(CMC_Setup* setup) {
-  RuleInputs in(setup);
-  CMC_Parameter* target = in.Need("CACC");
-  const double acceleration = in.Base("ErefMaxAcceleration");
-  return in.Complete() && Write(target, acceleration * std::fabs(GetAccelerationScale(setup)));
-}
+bool ComputeCACC(CMC_Setup* setup) { return WriteScaled(setup, "CACC", "ErefMaxAcceleration", &AccelerationCounts); }
 
-bool ComputeCSPD(CMC_Setup* setup) {
-  RuleInputs in(setup);
-  CMC_Parameter* target = in.Need("CSPD");
-  const double speed = in.Base("ErefMaxSpeed");
-  return in.Complete() && Write(target, speed * std::fabs(GetLoadSpeedScale(setup)));
-}
+bool ComputeCSPD(CMC_Setup* setup) { return WriteScaled(setup, "CSPD", "ErefMaxSpeed", &SpeedCounts); }
 
 bool ComputeCADIN(CMC_Setup* setup) {
   RuleInputs in(setup);
@@ -413,27 +396,14 @@ bool ComputeBRAKECFG(CMC_Setup* setup) {
 }
 
 bool ComputeBrakeDelay(CMC_Setup* setup, const char* target, const char* time) {
-  RuleInputs in(setup);
-  CMC_Parameter* reg = in.Need(target);
-  const double seconds = in.Base(time);
-  const double period = in.Base("Ts_S");
-  return in.Complete() && Write(reg, seconds / period);
+  return WriteSamples(setup, target, time);
 }
 
 bool ComputePOSOKLIM_FC(CMC_Setup* setup) {
-  RuleInputs in(setup);
-  CMC_Parameter* target = in.Need("POSOKLIM_FC");
-  const double band = in.Base("FreezeControl_errband");
-  return in.Complete() && Write(target, band * std::fabs(GetLoadPositionScale(setup)));
+  return WriteScaled(setup, "POSOKLIM_FC", "FreezeControl_errband", &PositionCounts);
 }
 
-bool ComputeTONPOSOK_FC(CMC_Setup* setup) {
-  RuleInputs in(setup);
-  CMC_Parameter* target = in.Need("TONPOSOK_FC");
-  const double time = in.Base("FreezeControl_time");
-  const double period = in.Base("Ts_S");
-  return in.Complete() && Write(target, time / period);
-}
+bool ComputeTONPOSOK_FC(CMC_Setup* setup) { return WriteSamples(setup, "TONPOSOK_FC", "FreezeControl_time"); }
 
 bool ComputeTRANSMISSION(CMC_Setup* setup) {
   RuleInputs in(setup);

@@ -2,7 +2,6 @@
 #include <cmath>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "compute/derivation_rule.h"
 #include "compute/option_readers.h"
@@ -318,17 +317,11 @@ bool ComputeSPICLKMODE(CMC_Setup* setup) {
   const int type = in.Code(set.OnLoad() ? "LoadSensorType" : "MotorSensorType");
   const double frequency = in.Base(set("SSI_freq"));
   if (!in.Complete()) return false;
-  std::vector<int> kHz;
-  std::vector<int> modes;
-  if (type == 6) {
-    setup->GetBiSSFreqList(kHz, modes);
-  } else {
-    setup->GetSSIFreqList(kHz, modes);
-  }
-  if (kHz.size() != modes.size()) return false;
+  const drivebase::ClockList clocks = SerialEncoderClocks(setup, type);
+  if (clocks.kHz.size() != clocks.modes.size()) return false;
   // The clock mode of the listed frequency; a frequency off the list takes mode 2.
-  for (std::size_t i = 0; i < kHz.size(); ++i) {
-    if (kHz[i] * 1000.0 == frequency) return Write(target, modes[i]);
+  for (std::size_t i = 0; i < clocks.kHz.size(); ++i) {
+    if (clocks.kHz[i] * 1000.0 == frequency) return Write(target, clocks.modes[i]);
   }
   return Write(target, 2.0);
 }
@@ -382,7 +375,8 @@ bool ComputeAEI_CMPTIME(CMC_Setup* setup) {
   if (!in.Complete()) return false;
   // Timer counts from the start of the loop to the moment the position must be there.
   const double loop = ReadingLoopPeriod(setup, set);
-  const double counts = clock * (loop - transfer - guard - (read * 1e6 / frequency + compute)) / std::pow(2.0, clockDivider);
+  const double available = loop - transfer - guard - (read * 1e6 / frequency + compute);
+  const double counts = clock * available / std::pow(2.0, clockDivider);
   return Write(target, std::max(1.0, counts));
 }
 

@@ -321,15 +321,9 @@ int DeriveSerialClock(CMC_Setup* setup, EncoderSide side) {
 
   const double f = GetControlFrequency(setup) / (divider + 1.0);
   const double lowest = GetAbsEncoderBitRate(setup);
-  std::vector<int> kHz;
-  std::vector<int> modes;
-  if (sensorType == 6) {
-    setup->GetBiSSFreqList(kHz, modes);
-  } else {
-    setup->GetSSIFreqList(kHz, modes);
-  }
-  if (kHz.size() != modes.size() || kHz.empty()) return 0;
-  return SetValue(target, std::max(ChooseClock(kHz, f), lowest));
+  const drivebase::ClockList clocks = SerialEncoderClocks(setup, sensorType);
+  if (clocks.kHz.size() != clocks.modes.size() || clocks.kHz.empty()) return 0;
+  return SetValue(target, std::max(ChooseClock(clocks.kHz, f), lowest));
 }
 
 }  // namespace kestrel

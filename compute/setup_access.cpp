@@ -36,6 +36,16 @@ int ReadCode(const CMC_Setup* setup, std::string_view name) {
   return TruncateToInt32(setup->GetParameterValueInBaseUnit(name));
 }
 
+drivebase::ClockList SerialEncoderClocks(const CMC_Setup* setup, int sensorType) {
+  drivebase::ClockList clocks;
+  if (sensorType == 6) {
+    setup->GetBiSSFreqList(clocks.kHz, clocks.modes);
+  } else {
+    setup->GetSSIFreqList(clocks.kHz, clocks.modes);
+  }
+  return clocks;
+}
+
 CMC_Parameter* FindOptionalParameter(const CMC_Setup* setup, std::string_view name) {
   const drivebase::ErrorReportingOff silent;
   return setup->FindParameter(name);

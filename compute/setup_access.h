@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "drivebase/drive_family.h"
 #include "drivebase/setup.h"
 
 namespace kestrel {
@@ -33,6 +34,10 @@ inline bool IsLoadSideRotary(int transmissionType) { return transmissionType == 
 
 // Sensor types that count encoder edges: incremental encoders (1 and 9) and sin/cos encoders (3).
 inline bool IsEncoderType(int sensorType) { return sensorType == 1 || sensorType == 9 || sensorType == 3; }
+
+// The clocks that a serial encoder of the type can run at, from the host: the BiSS list for
+// type 6, else the SSI list (frequencies in kHz, each with its clock-mode code).
+drivebase::ClockList SerialEncoderClocks(const CMC_Setup* setup, int sensorType);
 
 // Probing lookups for optional parameters: error reporting is switched off around them.
 CMC_Parameter* FindOptionalParameter(const CMC_Setup* setup, std::string_view name);

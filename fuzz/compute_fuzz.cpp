@@ -53,8 +53,8 @@ void Mutate(FuzzedDataProvider& input, CMC_Setup& setup) {
       }
       case 3:
         if (parameters.size() > 1) {
-          const std::string name = parameters[input.ConsumeIntegralInRange<std::size_t>(0, parameters.size() - 1)]->GetName();
-          setup.RemoveParameter(name);
+          const std::size_t index = input.ConsumeIntegralInRange<std::size_t>(0, parameters.size() - 1);
+          setup.RemoveParameter(std::string(parameters[index]->GetName()));
         }
         break;
       case 4:

@@ -115,6 +115,14 @@ TEST_F(FilterSlots, TwelveSlotsHoldAllNineFilters) {
   EXPECT_NE(Slot(9, "SF"), 0.0);
 }
 
+TEST_F(FilterSlots, AbsurdSlotCountStopsAtTheSlotsTheDriveHas) {
+  setup.SetOption("MaxFilters", "2000000000");
+  for (const char* field : {"B0", "SF"}) setup.SetParameterValueInBaseUnit(std::string("BQ4") + field, 5.0);
+  ASSERT_EQ(designer.WriteAllFilters(&setup), 1);  // at once, not after two billion slots
+  EXPECT_EQ(Slot(4, "B0"), 0.0);
+  EXPECT_EQ(Slot(4, "SF"), 0.0);
+}
+
 TEST_F(FilterSlots, NoSlotsAtAll) {
   setup.SetOption("MaxFilters", "0");
   ASSERT_EQ(designer.WriteAllFilters(&setup), 1);
