@@ -24,7 +24,7 @@ bool Write(CMC_Parameter* target, double value) {
 bool IsSerialType(int sensorType) { return sensorType == 5 || sensorType == 6; }
 
 // 2^bits counts per revolution of a serial absolute encoder; the drive counts at most 32 bits.
-double SerialCounts(RuleInputs& in, const std::string& bits) {
+double SerialCounts(RuleInputs& in, const char* bits) {
   return std::pow(2.0, std::min(in.Base(bits), 32.0));
 }
 
