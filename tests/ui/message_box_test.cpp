@@ -1,5 +1,11 @@
 #include "ui/message_box.h"
 
+#include <algorithm>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -54,6 +60,64 @@ TEST_F(MessageBoxes, AnotherPresenterTakesOver) {
   SetMessageBoxPresenter(nullptr);
   EXPECT_EQ(AfxMessageBox("y"), IDOK);
   EXPECT_EQ(boxes.Shown().size(), 1u);
+}
+
+TEST_F(MessageBoxes, TheAnswererAnswersWhatWasNotPrepared) {
+  struct Answerer : MessageBoxAnswerer {
+    std::optional<int> AnswerMessageBox(const MessageBoxRecord& box) override {
+      seen.push_back(box.text);
+      return box.text == "Retry?" ? std::optional<int>(IDRETRY) : std::nullopt;
+    }
+    std::vector<std::string> seen;
+  } answerer;
+  boxes.SetAnswerer(&answerer);
+  boxes.PrepareAnswer(IDCANCEL);
+  EXPECT_EQ(AfxMessageBox("Retry?", MB_RETRYCANCEL), IDCANCEL) << "prepared answers come first";
+  EXPECT_EQ(AfxMessageBox("Retry?", MB_RETRYCANCEL), IDRETRY);
+  EXPECT_EQ(AfxMessageBox("Done."), IDOK) << "no answer: an OK-only box is answered OK";
+  EXPECT_THROW(AfxMessageBox("Really?", MB_YESNO), UnansweredMessageBox);
+  EXPECT_EQ(answerer.seen, (std::vector<std::string>{"Retry?", "Done.", "Really?"}));
+  boxes.SetAnswerer(nullptr);
+}
+
+TEST_F(MessageBoxes, AnAnswerThatIsNoneOfTheButtonsIsRefused) {
+  boxes.PrepareAnswer(IDYES);
+  try {
+    AfxMessageBox("Continue?", MB_OKCANCEL);
+    FAIL();
+  } catch (const std::invalid_argument& error) {
+    EXPECT_STREQ(error.what(), "the answer Yes does not fit the message box \"Continue?\", which offers OK, Cancel");
+  }
+}
+
+struct StyleButtons {
+  unsigned style;
+  std::vector<int> answers;
+};
+
+class ButtonsOfEachStyle : public ::testing::TestWithParam<StyleButtons> {};
+
+TEST_P(ButtonsOfEachStyle, OfferExactlyTheirAnswers) {
+  for (const int answer : {IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO}) {
+    const bool offered = std::find(GetParam().answers.begin(), GetParam().answers.end(), answer) !=
+                         GetParam().answers.end();
+    EXPECT_EQ(OffersAnswer(GetParam().style | MB_ICONWARNING, answer), offered) << AnswerName(answer);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(MessageBoxes, ButtonsOfEachStyle,
+                         ::testing::Values(StyleButtons{MB_OK, {IDOK}}, StyleButtons{MB_OKCANCEL, {IDOK, IDCANCEL}},
+                                           StyleButtons{MB_ABORTRETRYIGNORE, {IDABORT, IDRETRY, IDIGNORE}},
+                                           StyleButtons{MB_YESNOCANCEL, {IDYES, IDNO, IDCANCEL}},
+                                           StyleButtons{MB_YESNO, {IDYES, IDNO}},
+                                           StyleButtons{MB_RETRYCANCEL, {IDRETRY, IDCANCEL}}));
+
+TEST(AnswerNames, ReadInAnyCaseAndWriteAsTheButtonsRead) {
+  EXPECT_EQ(AnswerNamed("yes"), IDYES);
+  EXPECT_EQ(AnswerNamed("CANCEL"), IDCANCEL);
+  EXPECT_EQ(AnswerNamed("maybe"), std::nullopt);
+  EXPECT_EQ(AnswerName(IDIGNORE), "Ignore");
+  EXPECT_EQ(AnswerName(99), "");
 }
 
 }  // namespace

@@ -1,12 +1,14 @@
 // Message boxes of the dialog framework: a text, a caption, a style made of buttons and an
 // icon, and the answer of the user. Every box goes to the presenter in use: the headless one
-// records each box and answers from a queue of prepared answers (tests, scripts); a graphical
-// front end shows them.
+// records each box and answers it from a queue of prepared answers or, failing that, asks the
+// user agent in use (a test or a script); a graphical front end shows them.
 #pragma once
 
 #include <deque>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Buttons.
@@ -58,26 +60,40 @@ class MessageBoxPresenter {
   virtual int Show(const std::string& text, const std::string& caption, unsigned style) = 0;
 };
 
+// Answers a box for which no answer was prepared (the user agent in use); none when it has no
+// answer for it.
+class MessageBoxAnswerer {
+ public:
+  virtual ~MessageBoxAnswerer() = default;
+  virtual std::optional<int> AnswerMessageBox(const MessageBoxRecord& box) = 0;
+};
+
 // A box that the headless presenter had no answer for, other than an OK-only box.
 class UnansweredMessageBox : public std::runtime_error {
  public:
   explicit UnansweredMessageBox(const std::string& text);
 };
 
-// Records every box and answers from the queue of prepared answers; an OK-only box is answered
-// IDOK when the queue is empty, any other box then throws UnansweredMessageBox.
+// Records every box and answers from the queue of prepared answers, then from the answerer; an
+// OK-only box is answered IDOK when neither has an answer, any other box then throws
+// UnansweredMessageBox. An answer that is none of the box's buttons throws
+// std::invalid_argument.
 class HeadlessMessageBoxes : public MessageBoxPresenter {
  public:
   int Show(const std::string& text, const std::string& caption, unsigned style) override;
 
   void PrepareAnswer(int answer) { answers_.push_back(answer); }
+  void SetAnswerer(MessageBoxAnswerer* answerer) { answerer_ = answerer; }
   const std::vector<MessageBoxRecord>& Shown() const { return shown_; }
   std::size_t PendingAnswers() const { return answers_.size(); }
   void Clear();
 
  private:
+  std::optional<int> NextAnswer(const MessageBoxRecord& box);
+
   std::deque<int> answers_;
   std::vector<MessageBoxRecord> shown_;
+  MessageBoxAnswerer* answerer_ = nullptr;
 };
 
 // The presenter that AfxMessageBox uses (not owned); null restores the process's own headless
@@ -90,5 +106,12 @@ HeadlessMessageBoxes& DefaultMessageBoxes();
 
 // Shows a box with a caption of one's own (a dialog's message box).
 int ShowMessageBox(const std::string& text, const std::string& caption, unsigned style);
+
+// The text of the button that gives `answer` ("Yes"); empty for a value that is no answer.
+std::string_view AnswerName(int answer);
+// The answer of the button whose text is `name`, in any case ("yes" gives IDYES).
+std::optional<int> AnswerNamed(std::string_view name);
+// Whether a box of `style` has a button that gives `answer`.
+bool OffersAnswer(unsigned style, int answer);
 
 }  // namespace ui

@@ -1,0 +1,21 @@
+// The user of the headless back end: a test or a script that acts on the top-most dialog
+// whenever the application waits for input, and answers message boxes.
+#pragma once
+
+#include "ui/message_box.h"
+
+namespace ui {
+
+class EventLoop;
+
+class UserAgent : public MessageBoxAnswerer {
+ public:
+  // The application waits for input in the modal loop of the top-most dialog: perform the next
+  // action (which may be letting time pass). False when there is none left.
+  virtual bool ActWhenIdle(EventLoop& loop) = 0;
+  // The application polls for input while busy (it pumps messages inside a handler): perform
+  // the next action if it can be done now. Returns whether anything was done.
+  virtual bool ActWhenBusy(EventLoop& loop) = 0;
+};
+
+}  // namespace ui

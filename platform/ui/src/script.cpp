@@ -1,0 +1,228 @@
+#include "ui/script.h"
+
+#include <charconv>
+#include <fstream>
+#include <sstream>
+
+#include "text.h"
+#include "ui/message_box.h"
+
+namespace ui {
+namespace {
+
+struct Token {
+  std::string text;
+  bool quoted = false;
+};
+
+char Unescaped(char c) {
+  switch (c) {
+    case 'n': return '\n';
+    case 'r': return '\r';
+    case 't': return '\t';
+    default: return c;
+  }
+}
+
+// Splits a line into words and quoted texts; a # outside quotes begins a comment.
+std::vector<Token> Tokenize(std::string_view line) {
+  std::vector<Token> tokens;
+  std::size_t at = 0;
+  while (at < line.size()) {
+    const char c = line[at];
+    if (c == '#') break;
+    if (c == ' ' || c == '\t' || c == '\r') {
+      ++at;
+    } else if (c == '"') {
+      Token token{"", true};
+      for (++at; at < line.size() && line[at] != '"'; ++at) {
+        token.text += line[at] == '\\' && at + 1 < line.size() ? Unescaped(line[++at]) : line[at];
+      }
+      if (at == line.size()) throw std::invalid_argument("a text has no closing quote");
+      ++at;
+      tokens.push_back(std::move(token));
+    } else {
+      const std::size_t end = std::min(line.find_first_of(" \t\r\"#", at), line.size());
+      tokens.push_back({std::string(line.substr(at, end - at)), false});
+      at = end;
+    }
+  }
+  return tokens;
+}
+
+// Reads the words of one step; each fault throws std::invalid_argument.
+class StepReader {
+ public:
+  explicit StepReader(std::vector<Token> tokens) : tokens_(std::move(tokens)) {}
+
+  Step Read() {
+    const std::string verb = Word("a step");
+    if (verb == "click") return Finish(steps::Click(Id()));
+    if (verb == "type") return TypeStep();
+    if (verb == "select") return SelectStep();
+    if (verb == "check") return CheckStep();
+    if (verb == "tab") return TabStep();
+    if (verb == "slide") return SlideStep();
+    if (verb == "spin") return SpinStep();
+    if (verb == "keys") return Finish(steps::Keys(ParseKeyChord(Word("a key chord"))));
+    if (verb == "context") return Finish(steps::ContextMenu(Id()));
+    if (verb == "menu") return Finish(steps::MenuCommand(Id()));
+    if (verb == "answer") return Finish(steps::Answer(AnswerWord()));
+    if (verb == "wait") return Finish(steps::Wait(Milliseconds(Number("a time in ms"))));
+    if (verb == "wait-until") return WaitUntilStep();
+    if (verb == "expect") return Finish(steps::Expect(ExpectedCondition()));
+    if (verb == "close") return CloseStep();
+    throw std::invalid_argument("unknown step " + Quote(verb));
+  }
+
+ private:
+  Step TypeStep() {
+    const int id = Id();
+    return Finish(steps::Type(id, Text("the text to type")));
+  }
+  Step SelectStep() {
+    const int id = Id();
+    if (NextIsText()) return Finish(steps::Select(id, Text("")));
+    return Finish(steps::Select(id, Number("an entry's text or index")));
+  }
+  Step CheckStep() {
+    const int id = Id();
+    if (AtEnd()) return Finish(steps::Check(id, true));
+    const std::string state = Word("on or off");
+    if (state != "on" && state != "off") throw std::invalid_argument("expected on or off, found " + Quote(state));
+    return Finish(steps::Check(id, state == "on"));
+  }
+  Step TabStep() {
+    const int id = Id();
+    if (NextIsText()) return Finish(steps::SelectTab(id, Text("")));
+    return Finish(steps::SelectTab(id, Number("a tab's label or index")));
+  }
+  Step SlideStep() {
+    const int id = Id();
+    return Finish(steps::Slide(id, Number("a position")));
+  }
+  Step SpinStep() {
+    const int id = Id();
+    return Finish(steps::Spin(id, Number("a number of steps")));
+  }
+  Step CloseStep() {
+    const std::string how = Word("ok or cancel");
+    const std::optional<int> code = AnswerNamed(how);
+    if (code != IDOK && code != IDCANCEL) throw std::invalid_argument("expected ok or cancel, found " + Quote(how));
+    return Finish(steps::Close(*code));
+  }
+  Step WaitUntilStep() {
+    Condition condition = Keyword("dialog") ? DialogOpen(Text("a caption")) : ControlShowsCondition();
+    Milliseconds limit = steps::kDefaultWaitLimit;
+    if (Keyword("within")) limit = Milliseconds(Number("a time in ms"));
+    return Finish(steps::WaitUntil(std::move(condition), limit));
+  }
+
+  Condition ExpectedCondition() {
+    if (Keyword("box")) return LastMessageBoxSays(Text("the text of the box"));
+    if (Keyword("dialog")) return TopDialogIs(Text("a caption"));
+    if (Keyword("cursor")) {
+      const std::string shape = Word("wait or arrow");
+      if (shape != "wait" && shape != "arrow") throw std::invalid_argument("expected wait or arrow, found " + Quote(shape));
+      return CursorIs(shape == "wait" ? Cursor::Wait : Cursor::Arrow);
+    }
+    const int id = Id();
+    if (NextIsText()) return ControlShows(id, Text(""));
+    const std::string state = Word("a text or a state");
+    if (state == "enabled" || state == "disabled") return ControlEnabled(id, state == "enabled");
+    if (state == "visible" || state == "hidden") return ControlVisible(id, state == "visible");
+    if (state == "checked" || state == "unchecked") return ControlChecked(id, state == "checked");
+    throw std::invalid_argument("unknown state " + Quote(state) +
+                                " (expected enabled, disabled, visible, hidden, checked or unchecked)");
+  }
+
+  Condition ControlShowsCondition() {
+    const int id = Id();
+    return ControlShows(id, Text("the text to wait for"));
+  }
+
+  int AnswerWord() {
+    const std::string name = Word("an answer");
+    const std::optional<int> answer = AnswerNamed(name);
+    if (!answer) throw std::invalid_argument("unknown answer " + Quote(name) + " (ok, cancel, yes, no, abort, retry, ignore)");
+    return *answer;
+  }
+
+  bool AtEnd() const { return next_ == tokens_.size(); }
+  bool NextIsText() const { return !AtEnd() && tokens_[next_].quoted; }
+
+  bool Keyword(std::string_view word) {
+    if (AtEnd() || tokens_[next_].quoted || tokens_[next_].text != word) return false;
+    ++next_;
+    return true;
+  }
+
+  const Token& Next(std::string_view what) {
+    if (AtEnd()) throw std::invalid_argument("expected " + std::string(what) + " at the end of the line");
+    return tokens_[next_++];
+  }
+
+  std::string Word(std::string_view what) {
+    const Token& token = Next(what);
+    if (token.quoted) throw std::invalid_argument("expected " + std::string(what) + ", found the text " + Quote(token.text));
+    return token.text;
+  }
+
+  std::string Text(std::string_view what) {
+    const Token& token = Next(what);
+    if (!token.quoted) throw std::invalid_argument("expected " + std::string(what) + " in double quotes, found " + token.text);
+    return token.text;
+  }
+
+  int Number(std::string_view what) {
+    const std::string word = Word(what);
+    int value = 0;
+    const char* end = word.data() + word.size();
+    const auto [stop, error] = std::from_chars(word.data() + (word.starts_with('+') ? 1 : 0), end, value);
+    if (error != std::errc() || stop != end) throw std::invalid_argument("expected " + std::string(what) + ", found " + Quote(word));
+    return value;
+  }
+
+  int Id() { return Number("a control id"); }
+
+  Step Finish(Step step) {
+    if (!AtEnd()) throw std::invalid_argument("unexpected " + Quote(tokens_[next_].text) + " after the step");
+    return step;
+  }
+
+  std::vector<Token> tokens_;
+  std::size_t next_ = 0;
+};
+
+}  // namespace
+
+Script Script::Parse(std::string_view text, const std::string& name) {
+  Script script{name, {}};
+  std::size_t lineNumber = 0;
+  for (std::size_t start = 0; start <= text.size(); ++lineNumber) {
+    const std::size_t end = std::min(text.find('\n', start), text.size());
+    const std::string place = name + ":" + std::to_string(lineNumber + 1);
+    try {
+      std::vector<Token> tokens = Tokenize(text.substr(start, end - start));
+      if (!tokens.empty()) script.lines.push_back({StepReader(std::move(tokens)).Read(), place});
+    } catch (const std::invalid_argument& error) {
+      throw ScriptError(place + ": " + error.what());
+    }
+    start = end + 1;
+  }
+  return script;
+}
+
+Script Script::Load(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) throw ScriptError(file.string() + ": cannot be read");
+  std::ostringstream text;
+  text << in.rdbuf();
+  return Parse(text.str(), file.string());
+}
+
+ScriptAgent::ScriptAgent(const Script& script) {
+  for (const ScriptLine& line : script.lines) Add(line.step, line.place);
+}
+
+}  // namespace ui
