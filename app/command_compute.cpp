@@ -13,6 +13,7 @@
 #include "compute/registers.h"
 #include "drivebase/setup_file.h"
 #include "number_text.h"
+#include "plugin/message_box_reporter.h"
 #include "table_text.h"
 
 namespace kestrel::cli {
@@ -64,7 +65,7 @@ std::vector<std::vector<std::string>> Changes(const CMC_Setup& setup, const Setu
 int RunCompute(Host& host, const ComputeOptions& options) {
   CMC_Setup setup = host.LoadSetup(options.source);
   const SetupValues before = Values(setup);
-  ComputeAllRegisters(&setup);
+  ComputeAllRegisters(&setup, MessageBoxReporter());
   host.Plugin().computeAllOptions(&setup);
   const std::vector<std::vector<std::string>> changes = Changes(setup, before);
 

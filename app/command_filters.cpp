@@ -12,6 +12,7 @@
 #include "compute/biquad_designer.h"
 #include "compute/setup_access.h"
 #include "number_text.h"
+#include "plugin/message_box_reporter.h"
 
 namespace kestrel::cli {
 namespace {
@@ -94,7 +95,7 @@ void PrintFilter(const CMC_Setup& setup, const PlacedFilter& placed, const SlotC
 int RunFilters(Host& host, const FiltersOptions& options) {
   CMC_Setup setup = host.LoadSetup(options.source);
   CBiquadDesigner designer;
-  if (designer.WriteAllFilters(&setup) == 0) return kExitFailure;  // the message box said why
+  if (designer.WriteAllFilters(&setup, MessageBoxReporter()) == 0) return kExitFailure;  // the box said why
   const double ts = setup.GetParameterValueInBaseUnit("Ts_S");
   const double nyquist = 0.5 / ts;
   if (options.csv) std::printf("filter,slot,frequency_Hz,gain_dB,phase_deg\n");

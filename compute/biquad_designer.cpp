@@ -11,7 +11,6 @@
 #include "compute/setup_access.h"
 #include "drivebase/comm.h"
 #include "drivebase/error_report.h"
-#include "ui/message_box.h"
 
 using kestrel::FilterType;
 
@@ -244,6 +243,10 @@ int CBiquadDesigner::WriteFilterSlot(CMC_Setup* setup, int filter, int slot) {
 }
 
 int CBiquadDesigner::WriteAllFilters(CMC_Setup* setup) {
+  return WriteAllFilters(setup, kestrel::HostErrorReporter());
+}
+
+int CBiquadDesigner::WriteAllFilters(CMC_Setup* setup, const kestrel::ComputeReporter& reporter) {
   const int slots = kestrel::GetMaxFilters(setup);
   for (const char* count : kestrel::kFilterPlaceCounts) setup->SetParameterValueInBaseUnit(count, 0.0);
   std::array<int, 3> counts = {0, 0, 0};
@@ -257,7 +260,7 @@ int CBiquadDesigner::WriteAllFilters(CMC_Setup* setup) {
         continue;
       }
       if (slot > slots) {
-        AfxMessageBox(kestrel::kFiltersDisabledMessage, MB_ICONERROR);
+        reporter.ReportError(kestrel::kFiltersDisabledMessage);
         return 0;
       }
       WriteFilterSlot(setup, filter, slot);

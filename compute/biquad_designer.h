@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "compute/compute_reporter.h"
 #include "drivebase/setup.h"
 
 namespace kestrel {
@@ -65,7 +66,9 @@ class CBiquadDesigner {
   int WriteFilterSlot(CMC_Setup* setup, int filter, int slot);
 
   // Packs the enabled filters into the slots by place and writes the slot counts. With more
-  // enabled filters than slots it shows kFiltersDisabledMessage and leaves every count 0.
+  // enabled filters than slots it reports kFiltersDisabledMessage as an error, returns 0 and
+  // leaves every count 0. Without a reporter the report goes to the host's error reporting.
+  int WriteAllFilters(CMC_Setup* setup, const kestrel::ComputeReporter& reporter);
   int WriteAllFilters(CMC_Setup* setup);
 
   // Downloads the counts and the registers of every slot that exists; 0 when a write failed

@@ -168,7 +168,9 @@ void ComputeSerialEncoder(CMC_Setup* setup) {
 }  // namespace
 }  // namespace kestrel
 
-void ComputeAllRegisters(CMC_Setup* setup) {
+void ComputeAllRegisters(CMC_Setup* setup) { ComputeAllRegisters(setup, kestrel::HostErrorReporter()); }
+
+void ComputeAllRegisters(CMC_Setup* setup, const kestrel::ComputeReporter& reporter) {
   using namespace kestrel;
   if (setup == nullptr) return;
   ComputeDriveProtection(setup);
@@ -183,6 +185,6 @@ void ComputeAllRegisters(CMC_Setup* setup) {
   ComputeDBTTH(setup);
 
   if (HasSerialEncoder(setup)) ComputeSerialEncoder(setup);
-  if (HasParameter(setup, "IQREF_BQ_INI")) CBiquadDesigner().WriteAllFilters(setup);
+  if (HasParameter(setup, "IQREF_BQ_INI")) CBiquadDesigner().WriteAllFilters(setup, reporter);
   if (HasParameter(setup, "ABSTART_MINMOVE")) ComputeABSTART_MINMOVE(setup);
 }

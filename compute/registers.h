@@ -7,10 +7,14 @@
 // its register says so. Bit-field registers keep the bits they do not own.
 #pragma once
 
+#include "compute/compute_reporter.h"
 #include "drivebase/setup.h"
 
 // Every register in the drive's order, optional features only when their parameters exist
-// (probed silently). Results are ignored: a missing register is just left as it is.
+// (probed silently). Results are ignored: a missing register is just left as it is. What the
+// engineer must see (more filters enabled than the drive has slots) goes to the reporter; without
+// one, to the host's error reporting.
+void ComputeAllRegisters(CMC_Setup* setup, const kestrel::ComputeReporter& reporter);
 void ComputeAllRegisters(CMC_Setup* setup);
 
 namespace kestrel {

@@ -1,25 +1,31 @@
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "compute/biquad_designer.h"
+#include "compute/registers.h"
 #include "drivebase/comm.h"
 #include "drivebase/error_report.h"
 #include "drivebase/value_types.h"
 #include "scaled_setup.h"
-#include "ui/message_box.h"
 
 namespace kestrel {
 namespace {
+
+// Keeps what the computation reports.
+class RecordingReporter : public ComputeReporter {
+ public:
+  void ReportError(const std::string& message) const override { errors.push_back(message); }
+  mutable std::vector<std::string> errors;
+};
 
 // The default drive has 4 filter slots (MaxFilters 4) and runs them every 1 ms.
 class FilterSlots : public test_support::ScaledDefaultSetup {
  protected:
   void SetUp() override {
-    ui::DefaultMessageBoxes().Clear();
     for (int i = 1; i <= 9; ++i) Enable(i, false, 0);
   }
-  void TearDown() override { ui::DefaultMessageBoxes().Clear(); }
 
   void Enable(int filter, bool on, int place, int type = 0, double f1 = 100.0, double q = 0.707) {
     const std::string n = std::to_string(filter);
@@ -45,7 +51,10 @@ class FilterSlots : public test_support::ScaledDefaultSetup {
   double Slot(int slot, const char* field) { return Value("BQ" + std::to_string(slot) + field); }
   double Counts(int place) { return Value(kFilterPlaceCounts[static_cast<std::size_t>(place)]); }
 
+  int WriteAll() { return designer.WriteAllFilters(&setup, reporter); }
+
   CBiquadDesigner designer;
+  RecordingReporter reporter;
 };
 
 TEST_F(FilterSlots, PackedByPlaceThenByNumber) {
@@ -53,7 +62,7 @@ TEST_F(FilterSlots, PackedByPlaceThenByNumber) {
   Enable(2, true, 2, 2, 300.0, 2.0);
   Enable(3, true, 0, 1, 150.0);  // position controller output
   Set("BQ4B0", 123);
-  ASSERT_EQ(designer.WriteAllFilters(&setup), 1);
+  ASSERT_EQ(WriteAll(), 1);
   EXPECT_EQ(Counts(0), 1.0);
   EXPECT_EQ(Counts(1), 0.0);
   EXPECT_EQ(Counts(2), 2.0);
@@ -70,12 +79,12 @@ TEST_F(FilterSlots, PackedByPlaceThenByNumber) {
   expected.CorrectDcGain();
   EXPECT_EQ(Slot(3, "B1"), expected.b1);
   for (const char* field : {"B0", "B1", "B2", "A1", "A2", "SF"}) EXPECT_EQ(Slot(4, field), 0.0) << field;
-  EXPECT_TRUE(ui::DefaultMessageBoxes().Shown().empty());
+  EXPECT_TRUE(reporter.errors.empty());
 }
 
 TEST_F(FilterSlots, FiltersSwitchedOffTakeNoSlot) {
   Set("BQ1B0", 5);
-  ASSERT_EQ(designer.WriteAllFilters(&setup), 1);
+  ASSERT_EQ(WriteAll(), 1);
   for (int place = 0; place < 3; ++place) EXPECT_EQ(Counts(place), 0.0);
   for (int slot = 1; slot <= 4; ++slot) EXPECT_EQ(Slot(slot, "B0"), 0.0);
 }
@@ -83,33 +92,41 @@ TEST_F(FilterSlots, FiltersSwitchedOffTakeNoSlot) {
 TEST_F(FilterSlots, MoreFiltersThanSlotsDisablesThemAll) {
   Set("IQREF_BQ_INI", 3);
   for (int i = 1; i <= 5; ++i) Enable(i, true, 1);
-  EXPECT_EQ(designer.WriteAllFilters(&setup), 0);
-  ASSERT_EQ(ui::DefaultMessageBoxes().Shown().size(), 1u);
-  const ui::MessageBoxRecord& box = ui::DefaultMessageBoxes().Shown().front();
-  EXPECT_EQ(box.text,
-            "Error: Filters disabled! Current firmware does not support this many filters. Please "
-            "disable some filters.");
-  EXPECT_EQ(box.style, MB_ICONERROR);
+  EXPECT_EQ(WriteAll(), 0);
+  EXPECT_EQ(reporter.errors,
+            std::vector<std::string>{"Error: Filters disabled! Current firmware does not support this many "
+                                     "filters. Please disable some filters."});
   for (int place = 0; place < 3; ++place) EXPECT_EQ(Counts(place), 0.0);
+
+  // Without a reporter of its own the caller's host error reporting says it, and so does the
+  // whole computation.
+  std::vector<std::string> reported;
+  drivebase::SetErrorSink([&](const std::string& message) { reported.push_back(message); });
+  EXPECT_EQ(designer.WriteAllFilters(&setup), 0);
+  ComputeAllRegisters(&setup);
+  drivebase::SetErrorSink(nullptr);
+  EXPECT_EQ(reported, std::vector<std::string>(2, kFiltersDisabledMessage));
+  ComputeAllRegisters(&setup, reporter);
+  EXPECT_EQ(reporter.errors.size(), 2u);
 }
 
 TEST_F(FilterSlots, FiltersNumberedAboveTheSlotsCountToo) {
   setup.SetOption("MaxFilters", "2");
   Enable(5, true, 0);
   Enable(6, true, 2);
-  ASSERT_EQ(designer.WriteAllFilters(&setup), 1);
+  ASSERT_EQ(WriteAll(), 1);
   EXPECT_EQ(Counts(0), 1.0);
   EXPECT_EQ(Counts(2), 1.0);
   Enable(9, true, 1);
-  EXPECT_EQ(designer.WriteAllFilters(&setup), 0);
-  EXPECT_EQ(ui::DefaultMessageBoxes().Shown().size(), 1u);
+  EXPECT_EQ(WriteAll(), 0);
+  EXPECT_EQ(reporter.errors.size(), 1u);
 }
 
 TEST_F(FilterSlots, TwelveSlotsHoldAllNineFilters) {
   setup.SetOption("MaxFilters", "12");
   AddSlots(12);
   for (int i = 1; i <= 9; ++i) Enable(i, true, i % 3);
-  ASSERT_EQ(designer.WriteAllFilters(&setup), 1);
+  ASSERT_EQ(WriteAll(), 1);
   EXPECT_EQ(Counts(0) + Counts(1) + Counts(2), 9.0);
   for (int slot = 10; slot <= 12; ++slot) EXPECT_EQ(Slot(slot, "SF"), 0.0) << slot;
   EXPECT_NE(Slot(9, "SF"), 0.0);
@@ -118,23 +135,23 @@ TEST_F(FilterSlots, TwelveSlotsHoldAllNineFilters) {
 TEST_F(FilterSlots, AbsurdSlotCountStopsAtTheSlotsTheDriveHas) {
   setup.SetOption("MaxFilters", "2000000000");
   for (const char* field : {"B0", "SF"}) setup.SetParameterValueInBaseUnit(std::string("BQ4") + field, 5.0);
-  ASSERT_EQ(designer.WriteAllFilters(&setup), 1);  // at once, not after two billion slots
+  ASSERT_EQ(WriteAll(), 1);  // at once, not after two billion slots
   EXPECT_EQ(Slot(4, "B0"), 0.0);
   EXPECT_EQ(Slot(4, "SF"), 0.0);
 }
 
 TEST_F(FilterSlots, NoSlotsAtAll) {
   setup.SetOption("MaxFilters", "0");
-  ASSERT_EQ(designer.WriteAllFilters(&setup), 1);
+  ASSERT_EQ(WriteAll(), 1);
   Enable(1, true, 0);
-  EXPECT_EQ(designer.WriteAllFilters(&setup), 0);
+  EXPECT_EQ(WriteAll(), 0);
   EXPECT_EQ(Counts(0), 0.0);
 }
 
 TEST_F(FilterSlots, HighAndBandPassKeepTheirQuantisedCoefficients) {
   Enable(1, true, 2, 3, 50.0, 0.707);
   Enable(2, true, 2, 4, 50.0, 2.0);
-  ASSERT_EQ(designer.WriteAllFilters(&setup), 1);
+  ASSERT_EQ(WriteAll(), 1);
   for (const auto& [slot, type, q] : {std::tuple{1, 3, 0.707}, {2, 4, 2.0}}) {
     CBiquadDesigner plain;
     plain.DesignFilter(type, 0.05, q, 0.0);
@@ -183,7 +200,7 @@ class RecordingDrive : public drivebase::DriveLink {
 TEST_F(FilterSlots, TheDownloadSendsCountsAndEveryExistingSlot) {
   setup.SetOption("MaxFilters", "5");  // slot 5 does not exist and is skipped
   Enable(1, true, 1);
-  designer.WriteAllFilters(&setup);
+  WriteAll();
   RecordingDrive drive;
   CMC_Comm::SetActiveLink(&drive);
   EXPECT_EQ(designer.WriteFiltersToDrive(&setup), 1);
