@@ -160,8 +160,7 @@ TEST_P(CommandLineErrors, ExitWithOneClearLine) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, CommandLineErrors,
     ::testing::Values(
-        UsageCase{"", 2, "A subcommand is required"},
-        UsageCase{"show --colour", 2, "--colour"},
+        UsageCase{"", 2, "A subcommand is required"}, UsageCase{"show --colour", 2, "--colour"},
         UsageCase{"set Vdc=36", 2, "set on the default setup needs --out FILE"},
         UsageCase{"set --out /tmp/x.json Vdc", 2, "'Vdc' is not NAME=VALUE"},
         UsageCase{"set --out /tmp/x.json Vdc=abc", 2, "'Vdc=abc': the value must be a finite decimal number"},

@@ -26,8 +26,7 @@ std::int64_t DcGain(const CBiquadDesigner& d) {
 }
 
 struct ScaleCase {
-  double largest;
-  double sf;
+  double largest, sf;
 };
 
 void PrintTo(const ScaleCase& c, std::ostream* out) { *out << "largest " << c.largest; }
@@ -94,8 +93,7 @@ TEST(Quantization, ADesignThatIsNotANumberPassesEverything) {
 
 struct DesignCase {
   int type;
-  double f1;
-  double second;
+  double f1, second;
 };
 
 void PrintTo(const DesignCase& c, std::ostream* out) { *out << "type " << c.type << " at " << c.f1; }

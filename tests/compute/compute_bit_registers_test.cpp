@@ -23,15 +23,10 @@ int Reg(const CMC_Setup& setup, const char* name) {
 // --- OSR
 
 struct StartCase {
-  int startMode;
-  int motorSensor;
-  int loadSensor;
-  int halls;
-  bool angleController;
-  bool startWithHalls;
+  int startMode, motorSensor, loadSensor, halls;
+  bool angleController, startWithHalls;
   int code;  // bits 2-4
 };
-
 void PrintTo(const StartCase& c, std::ostream* out) {
   *out << "mode " << c.startMode << " sensors " << c.motorSensor << "/" << c.loadSensor << " halls " << c.halls
        << (c.angleController ? " angle" : "") << (c.startWithHalls ? " option" : "");
@@ -57,19 +52,16 @@ TEST_P(OsrStart, StartMethodBrakeResistorAndDualLoop) {
 
 INSTANTIATE_TEST_SUITE_P(
     StartModes, OsrStart,
-    ::testing::Values(StartCase{1, 1, 0, 1, false, false, 8}, StartCase{1, 9, 0, 1, false, false, 8},
-                      StartCase{1, 1, 0, 0, false, false, 4}, StartCase{1, 3, 0, 1, false, false, 4},
-                      StartCase{1, 0, 1, 1, false, false, 8},  // the load sensor decides without a motor one
-                      StartCase{1, 4, 1, 1, false, false, 4},
-                      StartCase{2, 1, 0, 0, true, false, 20}, StartCase{2, 3, 0, 0, true, false, 20},
-                      StartCase{2, 9, 2, 0, true, false, 20}, StartCase{2, 1, 0, 0, false, false, 4},
-                      StartCase{2, 2, 0, 0, true, false, 4},
-                      StartCase{3, 1, 0, 1, false, true, 8}, StartCase{3, 1, 0, 1, false, false, 4},
-                      StartCase{3, 1, 0, 0, false, true, 4}, StartCase{3, 4, 0, 1, true, true, 4},
-                      StartCase{4, 2, 0, 0, true, false, 28}, StartCase{4, 4, 0, 0, true, false, 28},
-                      StartCase{4, 5, 0, 0, true, false, 28}, StartCase{4, 6, 1, 0, true, false, 28},
-                      StartCase{4, 1, 0, 0, true, false, 4}, StartCase{4, 4, 0, 0, false, false, 4},
-                      StartCase{0, 1, 0, 1, true, true, 4}, StartCase{5, 2, 0, 1, true, true, 4}));
+    ::testing::Values(
+        // StartCase{1, 0, 1, ...}: the load sensor decides without a motor one
+        StartCase{1, 1, 0, 1, false, false, 8}, StartCase{1, 9, 0, 1, false, false, 8}, StartCase{1, 1, 0, 0, false, false, 4},
+        StartCase{1, 3, 0, 1, false, false, 4}, StartCase{1, 0, 1, 1, false, false, 8}, StartCase{1, 4, 1, 1, false, false, 4},
+        StartCase{2, 1, 0, 0, true, false, 20}, StartCase{2, 3, 0, 0, true, false, 20}, StartCase{2, 9, 2, 0, true, false, 20},
+        StartCase{2, 1, 0, 0, false, false, 4}, StartCase{2, 2, 0, 0, true, false, 4}, StartCase{3, 1, 0, 1, false, true, 8},
+        StartCase{3, 1, 0, 1, false, false, 4}, StartCase{3, 1, 0, 0, false, true, 4}, StartCase{3, 4, 0, 1, true, true, 4},
+        StartCase{4, 2, 0, 0, true, false, 28}, StartCase{4, 4, 0, 0, true, false, 28}, StartCase{4, 5, 0, 0, true, false, 28},
+        StartCase{4, 6, 1, 0, true, false, 28}, StartCase{4, 1, 0, 0, true, false, 4}, StartCase{4, 4, 0, 0, false, false, 4},
+        StartCase{0, 1, 0, 1, true, true, 4}, StartCase{5, 2, 0, 1, true, true, 4}));
 
 TEST(Osr, HallSensorFlagNeededOnlyForAnEncoder) {
   CMC_Setup setup = MakeSetup({{"OSR", 0}, {"isBrakeResistor", 0}, {"StartMode", 1}, {"MotorSensorType", 4},
@@ -92,14 +84,11 @@ TEST(Asr, SoftwareLimitsInputPolarityAndNegativeTransmission) {
   EXPECT_EQ(Reg(setup, "ASR"), 0x0A0B);
 
   setup.SetOption("hasNegTransmission", "1");
-  Put(setup, "isSWLS", 1);
-  Put(setup, "InputsPolarityType", 0);
+  Put(setup, {{"isSWLS", 1}, {"InputsPolarityType", 0}});
   ASSERT_TRUE(ComputeASR(&setup));
   EXPECT_EQ(Reg(setup, "ASR"), 0x0A0B | 0x1000 | 0x4 | 0x80);
 
-  Put(setup, "isSWLS", 0);
-  Put(setup, "InputsPolarityType", 1);
-  Put(setup, "Load_transmission", 3);
+  Put(setup, {{"isSWLS", 0}, {"InputsPolarityType", 1}, {"Load_transmission", 3}});
   ASSERT_TRUE(ComputeASR(&setup));
   EXPECT_EQ(Reg(setup, "ASR"), 0x0A0B & ~0x4);
 }
@@ -118,9 +107,7 @@ TEST(Pcr, LowByteFromTheProtectionsHighByteKept) {
 }
 
 struct BrokenWireCase {
-  int motorSensor;
-  int halls;
-  int bit;
+  int motorSensor, halls, bit;
 };
 
 class PcrBrokenWire : public ::testing::TestWithParam<BrokenWireCase> {};
@@ -157,10 +144,8 @@ TEST(Pcr, BrokenWireOptionNeedsTheHallSensorFlag) {
 struct ReferenceCase {
   std::string name;
   Values inputs;
-  int old;
-  int expected;  // bits 2, 6, 7
+  int old, expected;  // expected: bits 2, 6, 7
 };
-
 void PrintTo(const ReferenceCase& c, std::ostream* out) { *out << c.name; }
 
 class AcrReference : public ::testing::TestWithParam<ReferenceCase> {};
@@ -187,9 +172,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReferenceCase{"reference type 0", {{"DigitalReferenceType", 0}}, 0x40, 0x84}));
 
 struct ModeCase {
-  int controlMode;
-  int positionControlType;
-  int bits;  // bits 8-10
+  int controlMode, positionControlType, bits;  // bits 8-10
 };
 
 class AcrMode : public ::testing::TestWithParam<ModeCase> {};
@@ -220,17 +203,12 @@ TEST(Acr, SpeedFeedForwardFreezeControlAndHallStart) {
   ASSERT_TRUE(ComputeACR(&setup));
   EXPECT_EQ(Reg(setup, "ACR"), 0x8010 | 0x100);
 
-  Put(setup, "SpeedForward", 1);
-  Put(setup, "POSOKLIM_FC", 0);
-  Put(setup, "TONPOSOK_FC", 0);
-  Put(setup, "isFreezeControl", 0);
+  Put(setup, {{"SpeedForward", 1}, {"POSOKLIM_FC", 0}, {"TONPOSOK_FC", 0}, {"isFreezeControl", 0}, {"StartMode", 2}});
   setup.SetOption("PMSMStartwithHalls", "1");
-  Put(setup, "StartMode", 2);
   ASSERT_TRUE(ComputeACR(&setup));
   EXPECT_EQ(Reg(setup, "ACR"), 0x4000 | 0x100);
 
-  Put(setup, "isFreezeControl", 1);
-  Put(setup, "StartMode", 3);
+  Put(setup, {{"isFreezeControl", 1}, {"StartMode", 3}});
   ASSERT_TRUE(ComputeACR(&setup));
   EXPECT_EQ(Reg(setup, "ACR"), 0x8000 | 0x4000 | 0x10 | 0x100);
 }
@@ -245,8 +223,7 @@ CMC_Setup ScrSetup(int motorSensor, int loadSensor) {
 }
 
 struct SingleCase {
-  int type;
-  int code;
+  int type, code;
 };
 
 class ScrSingleSensor : public ::testing::TestWithParam<SingleCase> {};
@@ -294,19 +271,17 @@ TEST(Scr, ResolverOnTheMotorEncoderOnTheLoad) {
   Put(setup, "MotorSensorConnector", 1);
   ASSERT_TRUE(ComputeSCR(&setup));
   EXPECT_EQ(Reg(setup, "SCR"), 0x48 | 0x800);
-  Put(setup, "LoadSensorConnector", 1);
-  Put(setup, "MotorSensorConnector", 0);
+  Put(setup, {{"LoadSensorConnector", 1}, {"MotorSensorConnector", 0}});
   ASSERT_TRUE(ComputeSCR(&setup));
   EXPECT_EQ(Reg(setup, "SCR"), 0x48 | 0x400);
 }
 
 TEST(Scr, CommutationTemperatureSensorsReferenceInputAndSpeedEstimator) {
   CMC_Setup setup = ScrSetup(1, 0);
-  Put(setup, "CommutationMethod", 1);
-  Put(setup, "isMotorTemperatureSensor", 1);
-  Put(setup, "isDriveTemperatureSensor", 1);
-  Put(setup, "DigitalReferenceConnector", 1);
-  Put(setup, "isSpeedEstimator", 1);
+  for (const char* name : {"CommutationMethod", "isMotorTemperatureSensor", "isDriveTemperatureSensor",
+                           "DigitalReferenceConnector", "isSpeedEstimator"}) {
+    Put(setup, name, 1);
+  }
   ASSERT_TRUE(ComputeSCR(&setup));
   EXPECT_EQ(Reg(setup, "SCR"), 0x2000 | 0x80 | 0x100 | 0x8000 | 0x30);
   // Only a single incremental encoder of type 1 estimates its speed.
@@ -325,16 +300,13 @@ TEST(Upgrade, LimitMaximumAndFastLoopPositionControl) {
                                {"LoadSensorType", 0}});
   ASSERT_TRUE(ComputeUPGRADE(&setup));
   EXPECT_EQ(Reg(setup, "UPGRADE"), 0x0245);  // bit 6 kept without PosSpd_in_FastLoop
-  Put(setup, "PosSpd_in_FastLoop", 1);
-  Put(setup, "isLimitMaximum", 0);
-  Put(setup, "UPGRADE", 0x8201);
+  Put(setup, {{"PosSpd_in_FastLoop", 1}, {"isLimitMaximum", 0}, {"UPGRADE", 0x8201}});
   ASSERT_TRUE(ComputeUPGRADE(&setup));
   EXPECT_EQ(Reg(setup, "UPGRADE"), 0x0241);
   Put(setup, "LoadSensorType", 3);  // the load's sin/cos encoder closes the loop
   ASSERT_TRUE(ComputeUPGRADE(&setup));
   EXPECT_EQ(Reg(setup, "UPGRADE"), 0x0201);
-  Put(setup, "LoadSensorType", 1);
-  Put(setup, "MotorSensorType", 4);
+  Put(setup, {{"LoadSensorType", 1}, {"MotorSensorType", 4}});
   ASSERT_TRUE(ComputeUPGRADE(&setup));
   EXPECT_EQ(Reg(setup, "UPGRADE"), 0x0241);
 }
@@ -344,9 +316,7 @@ TEST(DigitalInputLevels, EnableAndLimitSwitchPolarities) {
                                {"LSPPolarity", 1}});
   ASSERT_TRUE(ComputeDIGIN_ACTIVE_LEVEL(&setup));
   EXPECT_EQ(Reg(setup, "DIGIN_ACTIVE_LEVEL"), 0xBFFF);
-  Put(setup, "EnablePolarity", 0);
-  Put(setup, "LSNPolarity", 1);
-  Put(setup, "LSPPolarity", 0);
+  Put(setup, {{"EnablePolarity", 0}, {"LSNPolarity", 1}, {"LSPPolarity", 0}});
   ASSERT_TRUE(ComputeDIGIN_ACTIVE_LEVEL(&setup));
   EXPECT_EQ(Reg(setup, "DIGIN_ACTIVE_LEVEL"), 0x5FFF);
 }

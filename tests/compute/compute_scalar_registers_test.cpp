@@ -2,6 +2,7 @@
 // 100 us, Ts_S 1 ms, 8000 counts per revolution: 1273.2395447351628 counts/rad), worked by hand.
 #include <functional>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -86,8 +87,7 @@ const std::vector<ScalarCase> kScalarCases = {
      {{"isUseFilterOnCrtCtrlOutput", 1}, {"FilterOnCurrentControllerOutput", 1000}}, "FILTERQ", 3118},
     {"FFL on", ComputeFFL, {{"isCompensateGravitationalLoads", 1}, {"OffsetCurrent", 1.5}}, "FFL", 4910.4},
     {"FFL off", ComputeFFL, {{"isCompensateGravitationalLoads", 0}, {"OffsetCurrent", 1.5}}, "FFL", 0},
-    {"KFFL", ComputeKFFL, {}, "KFFL", 32767},
-    {"T1MAXPROT", ComputeT1MAXPROT, {}, "T1MAXPROT", 32767},
+    {"KFFL", ComputeKFFL, {}, "KFFL", 32767}, {"T1MAXPROT", ComputeT1MAXPROT, {}, "T1MAXPROT", 32767},
     {"KDFP", ComputeKDFP, {{"filter_D", 0.5}}, "KDFP", 16383.5},
     // 32767 - 8 A * 90 % * 3273.6
     {"IMAXS", ComputeIMAXS, {{"IlimPS", 8}, {"IPSatS", 90}}, "IMAXS", 9197.08},
@@ -181,21 +181,15 @@ INSTANTIATE_TEST_SUITE_P(DemoDrive, ScalarRegister, ::testing::ValuesIn(kScalarC
 TEST(ScalarRegister, I2tLimitsSpanTheCurrentsAboveNominal) {
   // A protection current below the nominal one gives a negative limit, as the formula says.
   CMC_Setup setup = DemoDrive();
-  Put(setup, "I2TINTLIM_D", 0);
-  Put(setup, "I_I2t_D", 4);
-  Put(setup, "InPS", 5);
+  Put(setup, {{"I2TINTLIM_D", 0}, {"I_I2t_D", 4}, {"InPS", 5}});
   ASSERT_TRUE(ComputeI2tLimit(&setup, 'D'));
   EXPECT_DOUBLE_EQ(setup.GetParameterValueInBaseUnit("I2TINTLIM_D"), -6028007.04);  // -9 * 3273.6^2 / 16
 }
 
 TEST(ScalarRegister, SaturationRegistersAreLimitedToTheFullScale) {
   CMC_Setup setup = DemoDrive();
-  for (const char* name : {"IMAXS", "SATS", "IMAXP", "SATP"}) Put(setup, name, 0);
-  Put(setup, "IlimPS", 8);
-  Put(setup, "IPSatS", 90);
-  Put(setup, "IPSatP", 90);
-  Put(setup, "PositionControlType", 0);
-  Put(setup, "ControlMode", 0);
+  Put(setup, {{"IMAXS", 0}, {"SATS", 0}, {"IMAXP", 0}, {"SATP", 0}, {"IlimPS", 8}, {"IPSatS", 90}, {"IPSatP", 90},
+              {"PositionControlType", 0}, {"ControlMode", 0}});
   ASSERT_TRUE(ComputeIMAXS(&setup) && ComputeSATS(&setup) && ComputeIMAXP(&setup) && ComputeSATP(&setup));
   for (const char* name : {"IMAXS", "SATS", "IMAXP", "SATP"}) {
     const CMC_Parameter* p = setup.FindParameter(name);
@@ -206,11 +200,9 @@ TEST(ScalarRegister, SaturationRegistersAreLimitedToTheFullScale) {
 
 TEST(SoftwareLimits, NegativePositionScaleSwapsTheRegisters) {
   CMC_Setup setup = DemoDrive();
-  Put(setup, "Load_transmission", -1);  // the load turns against the motor: -1273.24 counts/rad
-  Put(setup, "Negative_SWLS", -10);
-  Put(setup, "Positive_SWLS", 20);
-  Put(setup, "SWNEGLS", 0);
-  Put(setup, "SWPOSLS", 0);
+  // The load turns against the motor: -1273.24 counts/rad.
+  Put(setup, {{"Load_transmission", -1}, {"Negative_SWLS", -10}, {"Positive_SWLS", 20}, {"SWNEGLS", 0},
+              {"SWPOSLS", 0}});
   ASSERT_TRUE(ComputeSWNEGLS(&setup));
   EXPECT_DOUBLE_EQ(setup.GetParameterValueInBaseUnit("SWPOSLS"), 12732.395447351628);
   EXPECT_EQ(setup.GetParameterValueInBaseUnit("SWNEGLS"), 0.0);
@@ -227,60 +219,41 @@ class AnalogueGain : public ::testing::Test {
     drivebase::DriveFamilyData family;
     family.adcFullScale = 65536;
     s.SetDriveFamily(family);
-    Put(s, "ControlMode", 2);
-    Put(s, "CADIN", 0);
-    Put(s, "SFTADIN", 9);
+    Put(s, {{"ControlMode", 2}, {"CADIN", 0}, {"SFTADIN", 9}});
     return s;
   }();
 
   void Range(double span) {
-    Put(setup, "CRT_max", span / 2);
-    Put(setup, "CRT_min", -span / 2);
+    Put(setup, {{"CRT_max", span / 2}, {"CRT_min", -span / 2}});
   }
   double Gain() const { return setup.GetParameterValueInBaseUnit("CADIN"); }
   double Shift() const { return setup.GetParameterValueInBaseUnit("SFTADIN"); }
 };
 
-TEST_F(AnalogueGain, FitsWithoutShift) {
-  Range(65534);  // 32767 per count
-  ASSERT_TRUE(ComputeCADIN(&setup));
-  EXPECT_EQ(Gain(), 32767.0);
-  EXPECT_EQ(Shift(), 0.0);
-}
-
-TEST_F(AnalogueGain, ShiftedAboveTheFullScale) {
-  Range(100000);  // 50000 per count: one shift, 25000
-  ASSERT_TRUE(ComputeCADIN(&setup));
-  EXPECT_EQ(Gain(), 25000.0);
-  EXPECT_EQ(Shift(), 1.0);
-  Range(1000000);  // 500000 = 2^4 * 31250
-  ASSERT_TRUE(ComputeCADIN(&setup));
-  EXPECT_EQ(Gain(), 31250.0);
-  EXPECT_EQ(Shift(), 4.0);
-}
-
-TEST_F(AnalogueGain, NegativeSpanIsHandedOverUnshifted) {
-  Range(100000);
-  Put(setup, "Motor_transmission", -1);
-  ASSERT_TRUE(ComputeCADIN(&setup));
-  EXPECT_EQ(Gain(), -50000.0);
-  EXPECT_EQ(Shift(), 0.0);
+TEST_F(AnalogueGain, ShiftedOnlyAboveTheFullScale) {
+  // 32767 per count fits; 50000 is one shift of 25000; 500000 = 2^4 * 31250; a negative span is
+  // handed over unshifted.
+  for (const auto& [span, transmission, gain, shift] :
+       {std::tuple{65534.0, 1.0, 32767.0, 0.0}, {100000.0, 1.0, 25000.0, 1.0}, {1000000.0, 1.0, 31250.0, 4.0},
+        {100000.0, -1.0, -50000.0, 0.0}}) {
+    Range(span);
+    Put(setup, "Motor_transmission", transmission);
+    ASSERT_TRUE(ComputeCADIN(&setup));
+    EXPECT_EQ(Gain(), gain) << span;
+    EXPECT_EQ(Shift(), shift) << span;
+  }
 }
 
 TEST(AnalogueOffset, BottomOfTheModesRangeInInternalUnits) {
   CMC_Setup setup = DemoDrive();
-  Put(setup, "AD5OFF", 0);
-  Put(setup, "POS_min", -1000);
-  Put(setup, "SPD_min", -20);
-  Put(setup, "CRT_min", -300);
+  Put(setup, {{"AD5OFF", 0}, {"POS_min", -1000}, {"SPD_min", -20}, {"CRT_min", -300}});
   const std::pair<int, double> kModes[] = {{0, -1000}, {1, -20}, {2, -300}};
   for (const auto& [mode, offset] : kModes) {
     Put(setup, "ControlMode", mode);
     ASSERT_TRUE(ComputeAD5OFF(&setup)) << mode;
     EXPECT_EQ(setup.GetParameterValueInBaseUnit("AD5OFF"), offset) << mode;
   }
-  Put(setup, "AD5OFF", 7);
-  Put(setup, "ControlMode", 3);
+  Put(setup, {{"AD5OFF", 7}, {"ControlMode", 3}});
   EXPECT_FALSE(ComputeAD5OFF(&setup));
   EXPECT_EQ(setup.GetParameterValueInBaseUnit("AD5OFF"), 7.0);
 }
@@ -290,13 +263,10 @@ TEST(BrakeConfiguration, PinOfTheBrakePortAndTheEnable) {
   drivebase::DriveFamilyData family;
   family.ioPins = {{25, 0, true}, {26, 1, true}};
   setup.SetDriveFamily(family);
-  Put(setup, "BRAKECFG", 0);
-  Put(setup, "MotorBrake_output", 1);
-  Put(setup, "isMotorBrake", 1);
+  Put(setup, {{"BRAKECFG", 0}, {"MotorBrake_output", 1}, {"isMotorBrake", 1}});
   ASSERT_TRUE(ComputeBRAKECFG(&setup));
   EXPECT_EQ(setup.GetParameterValueInBaseUnit("BRAKECFG"), 26 * 256 + 1);
-  Put(setup, "isMotorBrake", 0);
-  Put(setup, "MotorBrake_output", 0);
+  Put(setup, {{"isMotorBrake", 0}, {"MotorBrake_output", 0}});
   ASSERT_TRUE(ComputeBRAKECFG(&setup));
   EXPECT_EQ(setup.GetParameterValueInBaseUnit("BRAKECFG"), 25 * 256);
 }

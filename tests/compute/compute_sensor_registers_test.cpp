@@ -23,16 +23,12 @@ struct SensorCase {
   Values inputs;  // on top of the motor below
   double expected;
 };
-
 void PrintTo(const SensorCase& c, std::ostream* out) { *out << c.name; }
 
 CMC_Setup Motor(const Values& inputs) {
   CMC_Setup setup = DemoDrive();
-  for (const auto& [name, value] : Values{{"pp", 4}, {"No_encoder_lines", 2000}, {"PolePitch", 0.032},
-                                          {"Resolution", 1e-6}, {"LHResolution", 4096},
-                                          {"SSI_No_Bits_Revolution", 17}, {"SINCOS_fract", 3}}) {
-    Put(setup, name, value);
-  }
+  Put(setup, {{"pp", 4}, {"No_encoder_lines", 2000}, {"PolePitch", 0.032}, {"Resolution", 1e-6},
+              {"LHResolution", 4096}, {"SSI_No_Bits_Revolution", 17}, {"SINCOS_fract", 3}});
   for (const auto& [name, value] : inputs) Put(setup, name, value);
   return setup;
 }
@@ -168,11 +164,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct CountingCase {
   std::string name;
-  int motorType, motorConnector, motorReverse;
-  int loadType, loadConnector, loadReverse;
+  int motorType, motorConnector, motorReverse, loadType, loadConnector, loadReverse;
   int input0, input1;  // COUNTINGDIR_MT, COUNTINGDIR_LD
 };
-
 void PrintTo(const CountingCase& c, std::ostream* out) { *out << c.name; }
 
 class CountingDirectionRegisters : public ::testing::TestWithParam<CountingCase> {};
@@ -206,8 +200,7 @@ INSTANTIATE_TEST_SUITE_P(
 // --- Encoder input filters
 
 struct FilterFields {
-  int periodCode;
-  int samples;
+  int periodCode, samples;
 };
 
 constexpr FilterFields kFilterTable[13] = {{0, 3}, {0, 6}, {1, 6}, {3, 3}, {2, 6}, {5, 3}, {3, 6},
@@ -224,29 +217,20 @@ class EncoderFilter : public ::testing::Test {
   double Reg(const char* name) const { return setup.GetParameterValueInBaseUnit(name); }
 };
 
-TEST_F(EncoderFilter, EveryIndexOnInputA) {
-  for (int index = 0; index <= 12; ++index) {
-    Put(setup, "FilterEncValue_MT", index);
-    ASSERT_TRUE(ComputeEncoderFilters(&setup));
-    const FilterFields f = kFilterTable[index];
-    EXPECT_EQ(Reg("QUAL"), 3.0);
-    EXPECT_EQ(Reg("QUAL_ACT"), 0x1000FFFF + f.periodCode * 65536) << index;
-    EXPECT_EQ(Reg("QUAL_AQ2"), 0x30FF | (f.samples == 3 ? 0x4500 : 0x8A00)) << index;
-    EXPECT_EQ(Reg("QUAL_BCT"), 0xFF00FFFF) << index;
-    EXPECT_EQ(Reg("QUAL_BQ2"), 0xFC0FFF) << index;
-  }
-}
-
-TEST_F(EncoderFilter, EveryIndexOnInputB) {
-  Put(setup, "MotorSensorConnector", 1);
-  for (int index = 0; index <= 12; ++index) {
-    Put(setup, "FilterEncValue_MT", index);
-    ASSERT_TRUE(ComputeEncoderFilters(&setup));
-    const FilterFields f = kFilterTable[index];
-    EXPECT_EQ(Reg("QUAL_ACT"), 0x1000FFFF) << index;
-    EXPECT_EQ(Reg("QUAL_AQ2"), 0x30FF) << index;
-    EXPECT_EQ(Reg("QUAL_BCT"), 0xFF00FFFF + f.periodCode * 65536) << index;
-    EXPECT_EQ(Reg("QUAL_BQ2"), 0xFC0FFF | (f.samples == 3 ? 0x15000 : 0x2A000)) << index;
+TEST_F(EncoderFilter, EveryIndexOnEitherInput) {
+  for (const int input : {0, 1}) {
+    Put(setup, "MotorSensorConnector", input);
+    for (int index = 0; index <= 12; ++index) {
+      Put(setup, "FilterEncValue_MT", index);
+      ASSERT_TRUE(ComputeEncoderFilters(&setup));
+      const FilterFields f = kFilterTable[index];
+      const double count = f.periodCode * 65536;
+      EXPECT_EQ(Reg("QUAL"), 3.0);
+      EXPECT_EQ(Reg("QUAL_ACT"), 0x1000FFFF + (input == 0 ? count : 0)) << index;
+      EXPECT_EQ(Reg("QUAL_AQ2"), 0x30FF | (input == 1 ? 0 : f.samples == 3 ? 0x4500 : 0x8A00)) << index;
+      EXPECT_EQ(Reg("QUAL_BCT"), 0xFF00FFFF + (input == 1 ? count : 0)) << index;
+      EXPECT_EQ(Reg("QUAL_BQ2"), 0xFC0FFF | (input == 0 ? 0 : f.samples == 3 ? 0x15000 : 0x2A000)) << index;
+    }
   }
 }
 
@@ -255,8 +239,7 @@ TEST_F(EncoderFilter, IndexBeyondTheTableOrFilterOffClearsTheFields) {
   ASSERT_TRUE(ComputeEncoderFilters(&setup));
   EXPECT_EQ(Reg("QUAL_ACT"), 0x1000FFFF);
   EXPECT_EQ(Reg("QUAL_AQ2"), 0x30FF);
-  Put(setup, "FilterEncValue_MT", 12);
-  Put(setup, "isFilterEnc_MT", 0);
+  Put(setup, {{"FilterEncValue_MT", 12}, {"isFilterEnc_MT", 0}});
   ASSERT_TRUE(ComputeEncoderFilters(&setup));
   EXPECT_EQ(Reg("QUAL_ACT"), 0x1000FFFF);
   EXPECT_EQ(Reg("QUAL_AQ2"), 0x30FF);
@@ -264,9 +247,7 @@ TEST_F(EncoderFilter, IndexBeyondTheTableOrFilterOffClearsTheFields) {
 
 TEST_F(EncoderFilter, LoadSensorWinsAnInputBothClaim) {
   Put(setup, "FilterEncValue_MT", 12);  // c 6, 6 samples
-  Put(setup, "LoadSensorType", 3);
-  Put(setup, "LoadSensorConnector", 0);
-  Put(setup, "isFilterEnc_LD", 1);
+  Put(setup, {{"LoadSensorType", 3}, {"LoadSensorConnector", 0}, {"isFilterEnc_LD", 1}});
   Put(setup, "FilterEncValue_LD", 7);  // c 7, 3 samples
   ASSERT_TRUE(ComputeEncoderFilters(&setup));
   EXPECT_EQ(Reg("QUAL_ACT"), 0x1000FFFF + 7 * 65536);
@@ -286,8 +267,7 @@ TEST_F(EncoderFilter, LoadSensorWinsAnInputBothClaim) {
 }
 
 TEST_F(EncoderFilter, MotorFilterAppliesWhateverTheSensorType) {
-  Put(setup, "MotorSensorType", 4);
-  Put(setup, "FilterEncValue_MT", 2);
+  Put(setup, {{"MotorSensorType", 4}, {"FilterEncValue_MT", 2}});
   ASSERT_TRUE(ComputeEncoderFilters(&setup));
   EXPECT_EQ(Reg("QUAL_ACT"), 0x1000FFFF + 1 * 65536);
   EXPECT_EQ(Reg("QUAL_AQ2"), 0x30FF | 0x8A00);
@@ -299,16 +279,9 @@ class SerialEncoder : public ::testing::Test {
  protected:
   // SSI on the motor at 2 MHz; a 40-bit frame read in 40 us at 1 MHz.
   CMC_Setup setup = Motor({{"MotorSensorType", 5},
-                           {"LoadSensorType", 0},
-                           {"SSI_isMultiTurn", 1},
-                           {"SSI_No_Bits_Turns", 12},
-                           {"SSI_isGray", 1},
-                           {"SSI_freq", 2e6},
-                           {"SSI_isReverseCounting", 0},
-                           {"SSI_Offset", 1234},
-                           {"AEI_ReadTime1Mhz", 40e-6},
-                           {"AEI_TransferTime", 2e-6},
-                           {"AEI_GuardTime", 2e-6},
+                           {"LoadSensorType", 0}, {"SSI_isMultiTurn", 1}, {"SSI_No_Bits_Turns", 12}, {"SSI_isGray", 1},
+                           {"SSI_freq", 2e6}, {"SSI_isReverseCounting", 0}, {"SSI_Offset", 1234},
+                           {"AEI_ReadTime1Mhz", 40e-6}, {"AEI_TransferTime", 2e-6}, {"AEI_GuardTime", 2e-6},
                            {"AEI_ComputeTime", 5e-6}});
 
   SerialEncoder() {
@@ -327,11 +300,8 @@ class SerialEncoder : public ::testing::Test {
   // The load's parameter set, different in each value.
   void SerialLoadSensor(int type) {
     Put(setup, "LoadSensorType", type);
-    for (const auto& [name, value] : Values{{"SSI_isMultiTurn_LD", 0}, {"SSI_No_Bits_Turns_LD", 16},
-                                            {"SSI_No_Bits_Revolution_LD", 20}, {"SSI_isGray_LD", 0},
-                                            {"SSI_freq_LD", 5e6}, {"SSI_isReverseCounting_LD", 1}}) {
-      Put(setup, name, value);
-    }
+    Put(setup, {{"SSI_isMultiTurn_LD", 0}, {"SSI_No_Bits_Turns_LD", 16}, {"SSI_No_Bits_Revolution_LD", 20},
+                {"SSI_isGray_LD", 0}, {"SSI_freq_LD", 5e6}, {"SSI_isReverseCounting_LD", 1}});
   }
 };
 
@@ -366,14 +336,11 @@ TEST_F(SerialEncoder, ClockNeverSlowerThanOneReadPerCurrentLoop) {
 }
 
 TEST_F(SerialEncoder, ClockModeFromTheFamilysList) {
-  ASSERT_TRUE(ComputeSPICLKMODE(&setup));
-  EXPECT_EQ(Reg("SPICLKMODE"), 3);
-  Put(setup, "SSI_freq", 500e3);
-  ASSERT_TRUE(ComputeSPICLKMODE(&setup));
-  EXPECT_EQ(Reg("SPICLKMODE"), 0);
-  Put(setup, "SSI_freq", 1.5e6);
-  ASSERT_TRUE(ComputeSPICLKMODE(&setup));
-  EXPECT_EQ(Reg("SPICLKMODE"), 2);  // not listed
+  for (const auto& [hz, mode] : {std::pair{2e6, 3.0}, {500e3, 0.0}, {1.5e6, 2.0}}) {  // 1.5 MHz is not listed
+    Put(setup, "SSI_freq", hz);
+    ASSERT_TRUE(ComputeSPICLKMODE(&setup));
+    EXPECT_EQ(Reg("SPICLKMODE"), mode) << hz;
+  }
 
   SerialLoadSensor(6);  // BiSS on the load at 5 MHz
   ASSERT_TRUE(ComputeSPICLKMODE(&setup));
@@ -391,11 +358,8 @@ TEST_F(SerialEncoder, UnequalClockListsWriteNothing) {
 struct TimingCase {
   std::string name;
   Values inputs;
-  double clockDivider;
-  double period;
-  double compareTime;
+  double clockDivider, period, compareTime;
 };
-
 void PrintTo(const TimingCase& c, std::ostream* out) { *out << c.name; }
 
 class SerialTiming : public SerialEncoder, public ::testing::WithParamInterface<TimingCase> {};

@@ -29,6 +29,10 @@ inline void Put(CMC_Setup& setup, const std::string& name, double value) {
   setup.AddParameter(spec);
 }
 
+inline void Put(CMC_Setup& setup, std::initializer_list<std::pair<const char*, double>> values) {
+  for (const auto& [name, value] : values) Put(setup, name, value);
+}
+
 inline CMC_Setup MakeSetup(std::initializer_list<std::pair<const char*, double>> values) {
   CMC_Setup setup;
   drivebase::DriveFamilyData family;

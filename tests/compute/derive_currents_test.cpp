@@ -16,9 +16,7 @@ struct GainCase {
   const char* gain;
   const char* mantissa;
   const char* shift;
-  double k;
-  double s;
-  double expected;
+  double k, s, expected;
 };
 
 void PrintTo(const GainCase& c, std::ostream* out) { *out << c.gain; }
@@ -51,9 +49,7 @@ INSTANTIATE_TEST_SUITE_P(
                       GainCase{"Kp_S_scl", "KPS", "SFTKPS", 32767, 15, 16384.0}));
 
 TEST_F(ScaledDefaultSetup, AccelerationFeedForwardAddsBothShifts) {
-  Set("KFFA", 16000);
-  Set("SFTAFFW", 11);
-  Set("SFTKFF", 2);
+  Set({{"KFFA", 16000}, {"SFTAFFW", 11}, {"SFTKFF", 2}});
   ASSERT_EQ(DeriveAccelerationFeedForward(&setup), 1);
   EXPECT_DOUBLE_EQ(Value("KFFA_scl"), 4000.122074037904);  // 16000 * 2^13 / 32767
   EXPECT_EQ(Max("KFFA_scl"), 4194304.0);

@@ -17,7 +17,6 @@ struct FlagCase {
   int bit;
   bool inverted;
 };
-
 void PrintTo(const FlagCase& c, std::ostream* out) { *out << c.flag << " <- " << c.reg << " bit " << c.bit; }
 
 class FlagsFromBits : public ScaledDefaultSetup, public ::testing::WithParamInterface<FlagCase> {};
@@ -42,13 +41,11 @@ INSTANTIATE_TEST_SUITE_P(
         FlagCase{"isMotori2t", "PCR", 1, false}, FlagCase{"isMotorOverTemp", "PCR", 2, false},
         FlagCase{"isDriveOverTemp", "PCR", 3, false}, FlagCase{"isOverVoltage", "PCR", 4, false},
         FlagCase{"isUnderVoltage", "PCR", 5, false}, FlagCase{"isDriveI2t", "PCR", 7, false},
-        FlagCase{"IsAutoActivatedAfterPowerOn", "ACR", 1, false},
-        FlagCase{"DigitalReferenceType", "ACR", 2, true}, FlagCase{"PosSpd_in_FastLoop", "UPGRADE", 6, false},
-        FlagCase{"isLimitMaximum", "UPGRADE", 2, false}, FlagCase{"isBrakeResistor", "OSR", 9, false},
-        FlagCase{"isSWLS", "ASR", 12, false}, FlagCase{"InputsPolarityType", "ASR", 2, true},
-        FlagCase{"EnablePolarity", "DIGIN_ACTIVE_LEVEL", 15, false},
-        FlagCase{"LSPPolarity", "DIGIN_ACTIVE_LEVEL", 13, false},
-        FlagCase{"LSNPolarity", "DIGIN_ACTIVE_LEVEL", 14, false},
+        FlagCase{"IsAutoActivatedAfterPowerOn", "ACR", 1, false}, FlagCase{"DigitalReferenceType", "ACR", 2, true},
+        FlagCase{"PosSpd_in_FastLoop", "UPGRADE", 6, false}, FlagCase{"isLimitMaximum", "UPGRADE", 2, false},
+        FlagCase{"isBrakeResistor", "OSR", 9, false}, FlagCase{"isSWLS", "ASR", 12, false},
+        FlagCase{"InputsPolarityType", "ASR", 2, true}, FlagCase{"EnablePolarity", "DIGIN_ACTIVE_LEVEL", 15, false},
+        FlagCase{"LSPPolarity", "DIGIN_ACTIVE_LEVEL", 13, false}, FlagCase{"LSNPolarity", "DIGIN_ACTIVE_LEVEL", 14, false},
         FlagCase{"save_CAN_baudrate", "LSS_Active", 1, true}, FlagCase{"save_axis_id", "LSS_Active", 0, true},
         FlagCase{"isMotorBrake", "BRAKECFG", 0, false}, FlagCase{"ExternalReference", "ACR", 7, false}));
 
@@ -56,10 +53,8 @@ INSTANTIATE_TEST_SUITE_P(
 struct UnlessCase {
   const char* flag;
   const char* reg;
-  double off;
-  double on;
+  double off, on;
 };
-
 void PrintTo(const UnlessCase& c, std::ostream* out) { *out << c.flag << " <- " << c.reg; }
 
 class FlagsFromValues : public ScaledDefaultSetup, public ::testing::WithParamInterface<UnlessCase> {};
@@ -67,22 +62,19 @@ class FlagsFromValues : public ScaledDefaultSetup, public ::testing::WithParamIn
 TEST_P(FlagsFromValues, OffForTheirValue) {
   const UnlessCase& c = GetParam();
   Set("SCR", 0xA183);  // an SSI motor sensor, for the absolute-encoder flags
-  Set(c.reg, c.off);
-  DeriveParametersFromRegisters(&setup);
-  EXPECT_EQ(Value(c.flag), 0.0);
-  Set(c.reg, c.on);
-  DeriveParametersFromRegisters(&setup);
-  EXPECT_EQ(Value(c.flag), 1.0);
+  for (const double flag : {0.0, 1.0}) {
+    Set(c.reg, flag == 0.0 ? c.off : c.on);
+    DeriveParametersFromRegisters(&setup);
+    EXPECT_EQ(Value(c.flag), flag);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, FlagsFromValues,
     ::testing::Values(UnlessCase{"isUseFilterOnCrtCtrlOutput", "FILTERQ", 32767, 32766},
-                      UnlessCase{"UseFilter", "FILTER1", 32767, 3118},
-                      UnlessCase{"isCompensateGravitationalLoads", "FFL", 0, -5},
+                      UnlessCase{"UseFilter", "FILTER1", 32767, 3118}, UnlessCase{"isCompensateGravitationalLoads", "FFL", 0, -5},
                       UnlessCase{"isPositionControlError", "TERRMAX", 65535, 100},
-                      UnlessCase{"isSpeedControlError", "TSERRMAX", 65535, 0},
-                      UnlessCase{"SSI_isMultiTurn", "SSITURNS", 0, 12},
+                      UnlessCase{"isSpeedControlError", "TSERRMAX", 65535, 0}, UnlessCase{"SSI_isMultiTurn", "SSITURNS", 0, 12},
                       UnlessCase{"SSI_isGray", "SSITYPE", 0, 1}));
 
 TEST_F(ScaledDefaultSetup, ExternalReferenceFromEitherReferenceBit) {
@@ -142,11 +134,9 @@ TEST_F(ScaledDefaultSetup, ControlModeFromTheModeBits) {
 
 struct StartCase {
   int osr;
-  bool hallOption;
-  bool hallBit;  // ACR bit 15
+  bool hallOption, hallBit;  // hallBit: ACR bit 15
   int mode;
 };
-
 void PrintTo(const StartCase& c, std::ostream* out) {
   *out << "OSR bits 4-2 " << ((c.osr >> 2) & 7) << (c.hallOption ? ", option" : "") << (c.hallBit ? ", ACR bit 15" : "");
 }
@@ -155,8 +145,7 @@ class StartModes : public ScaledDefaultSetup, public ::testing::WithParamInterfa
 
 TEST_P(StartModes, FromTheStartBits) {
   const StartCase& c = GetParam();
-  Set("OSR", c.osr);
-  Set("ACR", c.hallBit ? 0x8700 : 0x0700);
+  Set({{"OSR", c.osr}, {"ACR", c.hallBit ? 0x8700 : 0x0700}});
   setup.SetOption("PMSMStartwithHalls", c.hallOption ? "1" : "0");
   ASSERT_EQ(DeriveStartMode(&setup), 1);
   EXPECT_EQ(Value("StartMode"), c.mode);
@@ -165,16 +154,14 @@ TEST_P(StartModes, FromTheStartBits) {
 
 INSTANTIATE_TEST_SUITE_P(
     Bits, StartModes,
-    ::testing::Values(StartCase{0x00, true, true, 0}, StartCase{0x04, true, true, 0},
-                      StartCase{0x10, true, true, 0}, StartCase{0x14, false, false, 2},
-                      StartCase{0x1C, true, true, 4}, StartCase{0x08, false, true, 1},
-                      StartCase{0x08, true, false, 1}, StartCase{0x08, true, true, 3},
-                      StartCase{0x0C, true, true, 3}, StartCase{0x18, true, true, 3},
-                      StartCase{0x18, false, true, 1}, StartCase{0x1008 | 0x200, true, true, 3}));
+    ::testing::Values(StartCase{0x00, true, true, 0}, StartCase{0x04, true, true, 0}, StartCase{0x10, true, true, 0},
+                      StartCase{0x14, false, false, 2}, StartCase{0x1C, true, true, 4}, StartCase{0x08, false, true, 1},
+                      StartCase{0x08, true, false, 1}, StartCase{0x08, true, true, 3}, StartCase{0x0C, true, true, 3},
+                      StartCase{0x18, true, true, 3}, StartCase{0x18, false, true, 1},
+                      StartCase{0x1008 | 0x200, true, true, 3}));
 
 TEST_F(ScaledDefaultSetup, StartModeWithoutAcrKeepsItsNewLimits) {
-  Set("OSR", 0x08);
-  Set("StartMode", 2);
+  Set({{"OSR", 0x08}, {"StartMode", 2}});
   setup.RemoveParameter("ACR");
   EXPECT_EQ(DeriveStartMode(&setup), 0);
   EXPECT_EQ(Value("StartMode"), 2.0);
@@ -202,10 +189,7 @@ TEST_F(ScaledDefaultSetup, PolePairsAndLinesFromTheEncoderRegisters) {
   ASSERT_EQ(DeriveEncoderLines(&setup), 1);
   EXPECT_EQ(Value("No_encoder_lines"), 2000.0);  // 8003 / 4 truncated
   // An interpolated sine/cosine encoder: 512 periods (2048 counts), ELRES_FRACT 1.
-  Set("MotorSensorType", 3);
-  Set("MECRESL", 2048);
-  Set("ENC2THL", 4194304);
-  Set("ELRES_FRACT", 1);
+  Set({{"MotorSensorType", 3}, {"MECRESL", 2048}, {"ENC2THL", 4194304}, {"ELRES_FRACT", 1}});
   DerivePolePairs(&setup);
   EXPECT_EQ(Value("pp"), 4.0);  // 2048 * 4194304 / 2^32 * 2^1
 }
@@ -236,8 +220,7 @@ TEST_F(ScaledDefaultSetup, AlignmentTimeInHundredthsOrInFractions) {
   ASSERT_EQ(DeriveAlignmentTime(&setup), 1);  // UPGRADE bit 9: T1ONA 50 hundredths
   EXPECT_DOUBLE_EQ(Value("time_AB"), 0.5);
   EXPECT_DOUBLE_EQ(Max("time_AB"), 655.35);
-  Set("UPGRADE", 0);
-  Set("T1ONA", 32767);
+  Set({{"UPGRADE", 0}, {"T1ONA", 32767}});
   DeriveAlignmentTime(&setup);
   EXPECT_NEAR(Value("time_AB"), 32767.0 / 65535.0, 1e-12);  // held in speed-loop samples
   EXPECT_EQ(Max("time_AB"), 1.0);

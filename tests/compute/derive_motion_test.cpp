@@ -23,15 +23,13 @@ TEST_F(ScaledDefaultSetup, SpeedLimitUnderPositionOverSpeedControl) {
 
 TEST_F(ScaledDefaultSetup, SpeedLimitIsLeftAloneInSpeedAndTorqueControl) {
   for (const double mode : {1.0, 2.0}) {
-    Set("ControlMode", mode);
-    Set("Limit_Speed", 123.0);
+    Set({{"ControlMode", mode}, {"Limit_Speed", 123.0}});
     P("Limit_Speed")->SetMaxInBaseUnit(150.0);
     EXPECT_EQ(DeriveSpeedLimit(&setup), 1);
     EXPECT_EQ(Value("Limit_Speed"), 123.0);
     EXPECT_EQ(Max("Limit_Speed"), 150.0);
   }
-  Set("ControlMode", 0);
-  Set("PositionControlType", 0);
+  Set({{"ControlMode", 0}, {"PositionControlType", 0}});
   EXPECT_EQ(DeriveSpeedLimit(&setup), 1);
   EXPECT_EQ(Value("Limit_Speed"), 123.0);
 }
@@ -65,8 +63,7 @@ TEST_F(ScaledDefaultSetup, SpeedErrorAndErrorTimes) {
 }
 
 TEST_F(ScaledDefaultSetup, SoftwareLimitsSwapUnderANegativePositionScale) {
-  Set("SWNEGLS", -800000);
-  Set("SWPOSLS", 1600000);
+  Set({{"SWNEGLS", -800000}, {"SWPOSLS", 1600000}});
   ASSERT_EQ(DeriveSoftwareLimit(&setup, "Negative_SWLS", false), 1);
   ASSERT_EQ(DeriveSoftwareLimit(&setup, "Positive_SWLS", true), 1);
   EXPECT_DOUBLE_EQ(Value("Negative_SWLS"), -628.3185307179587);  // -800000 / k
@@ -99,8 +96,7 @@ TEST_F(ScaledDefaultSetup, DeadBandOfABipolarInputIsShiftedByTenVolts) {
   EXPECT_EQ(Min("DeadBand_Point"), -10.0);
   ASSERT_EQ(DeriveDeadBandRange(&setup), 1);
   EXPECT_NEAR(Value("DeadBand_Range"), 0.09989002932551319, 1e-15);  // 20 V * 327 / 65472
-  Set("AnalogueInputsRange", 3.3);
-  Set("LEVEL_AD5", 1000);
+  Set({{"AnalogueInputsRange", 3.3}, {"LEVEL_AD5", 1000}});
   DeriveDeadBandPoint(&setup);
   EXPECT_NEAR(Value("DeadBand_Point"), 0.05040322580645161, 1e-15);  // 3.3 * 1000 / 65472
   EXPECT_EQ(Min("DeadBand_Point"), 0.0);
@@ -129,8 +125,7 @@ TEST_F(ScaledDefaultSetup, AnalogueRangeFromOffsetAndGain) {
   DeriveReferenceTop(&setup, "POS_max", &LimitPositionReferenceRange);
   EXPECT_EQ(Internal("POS_max"), -32000.0 + 65472.0 * 2 * 32000 / 65536);
   Set("Motor_transmission", -2 * 3.141592653589793);  // a negative scale turns the span
-  Set("AD5OFF", 20000);
-  Set("POS_min", -40.0);
+  Set({{"AD5OFF", 20000}, {"POS_min", -40.0}});
   DeriveReferenceTop(&setup, "POS_max", &LimitPositionReferenceRange);
   EXPECT_EQ(Internal("POS_max"), 20000.0 - 65472.0 * 2 * 32000 / 65536);
   ASSERT_EQ(DeriveCurrentReferenceBottom(&setup), 1);

@@ -35,24 +35,15 @@ TEST(SensorCodes, EveryValueOfTheDualLoopMotorField) {
 }
 
 struct SensorCase {
-  int scr;
-  int osr;
-  int motorSensor;
-  int loadSensor;
-  int motorConnector;
-  int loadConnector;
+  int scr, osr, motorSensor, loadSensor, motorConnector, loadConnector;
 };
-
-void PrintTo(const SensorCase& c, std::ostream* out) {
-  *out << std::hex << "SCR 0x" << c.scr << ", OSR 0x" << c.osr;
-}
+void PrintTo(const SensorCase& c, std::ostream* out) { *out << std::hex << "SCR 0x" << c.scr << ", OSR 0x" << c.osr; }
 
 class SensorTypes : public ScaledDefaultSetup, public ::testing::WithParamInterface<SensorCase> {};
 
 TEST_P(SensorTypes, AndConnectorsFromScrAndOsr) {
   const SensorCase& c = GetParam();
-  Set("SCR", c.scr);
-  Set("OSR", c.osr);
+  Set({{"SCR", c.scr}, {"OSR", c.osr}});
   for (auto* derive : {&DeriveMotorSensorType, &DeriveLoadSensorType, &DeriveMotorSensorConnector,
                        &DeriveLoadSensorConnector}) {
     EXPECT_EQ(derive(&setup), 1);
@@ -123,8 +114,7 @@ TEST_F(DigitalReferenceInputs, WithoutAListTheLastFreeInputIsTaken) {
 
 TEST_F(DigitalReferenceInputs, NoFreeInputForcesTheAnalogueReference) {
   UseConnectors({{"Main", {1, 3}}, {"Resolver", {4}}});
-  Set("isAnalogueReference", 0);
-  Set("DigitalReferenceConnector", 1);
+  Set({{"isAnalogueReference", 0}, {"DigitalReferenceConnector", 1}});
   Recorder list;
   int noneFree = -1;
   ASSERT_EQ(FillDigitalReferenceConnectors(&setup, &list, noneFree), 1);
@@ -135,8 +125,7 @@ TEST_F(DigitalReferenceInputs, NoFreeInputForcesTheAnalogueReference) {
 }
 
 TEST_F(DigitalReferenceInputs, ALoadSensorTakesItsInputToo) {
-  Set("LoadSensorType", 1);
-  Set("LoadSensorConnector", 1);
+  Set({{"LoadSensorType", 1}, {"LoadSensorConnector", 1}});
   int noneFree = -1;
   FillDigitalReferenceConnectors(&setup, nullptr, noneFree);
   EXPECT_EQ(noneFree, 1);
@@ -156,31 +145,20 @@ TEST_F(DigitalReferenceInputs, FromScrBit15ThenChecked) {
 // sensor counts like an encoder (types 1, 3, 9); mc, lc = the connectors; dM, dL = the counting
 // registers of inputs 0 and 1.
 struct CountingCase {
-  int motorSensor;
-  int loadSensor;
-  int motorConnector;
-  int loadConnector;
-  int dM;
-  int dL;
-  int reverseMotor;
-  int reverseLoad;
+  int motorSensor, loadSensor, motorConnector, loadConnector, dM, dL, reverseMotor, reverseLoad;
 };
-
 void PrintTo(const CountingCase& c, std::ostream* out) {
-  *out << "sensors " << c.motorSensor << "/" << c.loadSensor << ", inputs " << c.motorConnector
-       << "/" << c.loadConnector << ", registers " << c.dM << "/" << c.dL;
+  *out << "sensors " << c.motorSensor << "/" << c.loadSensor << ", inputs " << c.motorConnector << "/"
+       << c.loadConnector << ", registers " << c.dM << "/" << c.dL;
 }
 
 class CountingDirection : public ScaledDefaultSetup, public ::testing::WithParamInterface<CountingCase> {};
 
 TEST_P(CountingDirection, ReadBackFromTheInputRegisters) {
   const CountingCase& c = GetParam();
-  Set("MotorSensorType", c.motorSensor);
-  Set("LoadSensorType", c.loadSensor);
-  Set("MotorSensorConnector", c.motorConnector);
-  Set("LoadSensorConnector", c.loadConnector);
-  Set("COUNTINGDIR_MT", c.dM);
-  Set("COUNTINGDIR_LD", c.dL);
+  Set({{"MotorSensorType", c.motorSensor}, {"LoadSensorType", c.loadSensor},
+       {"MotorSensorConnector", c.motorConnector}, {"LoadSensorConnector", c.loadConnector},
+       {"COUNTINGDIR_MT", c.dM}, {"COUNTINGDIR_LD", c.dL}});
   ASSERT_EQ(DeriveReverseCountingMotor(&setup), 1);
   ASSERT_EQ(DeriveReverseCountingLoad(&setup), 1);
   EXPECT_EQ(Value("ReverseCounting_MT"), c.reverseMotor);
@@ -191,44 +169,15 @@ INSTANTIATE_TEST_SUITE_P(
     Inputs, CountingDirection,
     ::testing::Values(
         // One encoder: the register of its own input counts.
-        CountingCase{1, 0, 0, 0, 1, 0, 1, 0}, CountingCase{1, 0, 0, 0, 0, 1, 0, 0},
-        CountingCase{1, 0, 1, 0, 0, 1, 1, 0}, CountingCase{1, 0, 1, 0, 1, 0, 0, 0},
-        CountingCase{3, 0, 0, 0, 1, 0, 1, 0}, CountingCase{9, 0, 1, 0, 0, 1, 1, 0},
-        // Two encoders on separate inputs: each reads its input's register.
-        CountingCase{1, 1, 0, 1, 1, 0, 1, 0}, CountingCase{1, 1, 0, 1, 0, 1, 0, 1},
-        CountingCase{1, 1, 1, 0, 1, 0, 0, 1}, CountingCase{1, 1, 1, 0, 0, 1, 1, 0},
-        // Both on one input: neither is reversed.
-        CountingCase{1, 1, 0, 0, 1, 0, 0, 0}, CountingCase{1, 1, 1, 1, 0, 1, 0, 0},
-        // A load encoder alone.
-        CountingCase{0, 1, 0, 0, 1, 0, 0, 1}, CountingCase{0, 1, 0, 1, 0, 1, 0, 1},
-        CountingCase{0, 1, 0, 1, 1, 0, 0, 0}, CountingCase{4, 1, 0, 1, 0, 1, 0, 1},
-        CountingCase{4, 1, 1, 0, 1, 0, 0, 1},
-        // No encoder-type sensor at all.
-        CountingCase{5, 0, 0, 0, 1, 0, 0, 0}, CountingCase{5, 5, 0, 1, 1, 1, 0, 0}));
-
-TEST_F(ScaledDefaultSetup, CountingDirectionCasesWorkedByHand) {
-  // An encoder on input 0 with its register reversed.
-  Set("COUNTINGDIR_MT", 1);
-  DeriveReverseCountingMotor(&setup);
-  DeriveReverseCountingLoad(&setup);
-  EXPECT_EQ(Value("ReverseCounting_MT"), 1.0);
-  EXPECT_EQ(Value("ReverseCounting_LD"), 0.0);
-  // Dual loop, motor encoder on input 1 (register LD), load encoder on input 0 (register MT).
-  Set("LoadSensorType", 1);
-  Set("MotorSensorConnector", 1);
-  Set("LoadSensorConnector", 0);
-  Set("COUNTINGDIR_MT", 0);
-  Set("COUNTINGDIR_LD", 1);
-  DeriveReverseCountingMotor(&setup);
-  DeriveReverseCountingLoad(&setup);
-  EXPECT_EQ(Value("ReverseCounting_MT"), 1.0);
-  EXPECT_EQ(Value("ReverseCounting_LD"), 0.0);
-  // No encoder anywhere: nothing reverses.
-  Set("MotorSensorType", 5);
-  Set("LoadSensorType", 0);
-  DeriveReverseCountingLoad(&setup);
-  EXPECT_EQ(Value("ReverseCounting_LD"), 0.0);
-}
+        CountingCase{1, 0, 0, 0, 1, 0, 1, 0}, CountingCase{1, 0, 0, 0, 0, 1, 0, 0}, CountingCase{1, 0, 1, 0, 0, 1, 1, 0},
+        CountingCase{1, 0, 1, 0, 1, 0, 0, 0}, CountingCase{3, 0, 0, 0, 1, 0, 1, 0}, CountingCase{9, 0, 1, 0, 0, 1, 1, 0},
+        // Two encoders on separate inputs: each reads its input's register; on one input neither reverses.
+        CountingCase{1, 1, 0, 1, 1, 0, 1, 0}, CountingCase{1, 1, 0, 1, 0, 1, 0, 1}, CountingCase{1, 1, 1, 0, 1, 0, 0, 1},
+        CountingCase{1, 1, 1, 0, 0, 1, 1, 0}, CountingCase{1, 1, 0, 0, 1, 0, 0, 0}, CountingCase{1, 1, 1, 1, 0, 1, 0, 0},
+        // A load encoder alone; no encoder-type sensor at all.
+        CountingCase{0, 1, 0, 0, 1, 0, 0, 1}, CountingCase{0, 1, 0, 1, 0, 1, 0, 1}, CountingCase{0, 1, 0, 1, 1, 0, 0, 0},
+        CountingCase{4, 1, 0, 1, 0, 1, 0, 1}, CountingCase{4, 1, 1, 0, 1, 0, 0, 1}, CountingCase{5, 0, 0, 0, 1, 0, 0, 0},
+        CountingCase{5, 5, 0, 1, 1, 1, 0, 0}));
 
 TEST_F(ScaledDefaultSetup, EncoderFiltersFromTheQualificationRegisters) {
   Set("QUAL_AQ2", 0x8A00);  // six samples on input A
@@ -264,13 +213,8 @@ TEST_F(ScaledDefaultSetup, LinearHallResolutionPerPitchOrPerTurn) {
 
 class AbsoluteEncoder : public ScaledDefaultSetup {
  protected:
-  void SetUp() override {
-    Set("MotorSensorType", 5);
-    Set("SSITURNS", 12);
-    Set("SSIREV", 17);
-    Set("SSITYPE", 1);
-    Set("SSISENSE", -1);
-    Set("SSIBR", 29);  // 60 MHz / 30 = 2 MHz
+  void SetUp() override {  // SSIBR 29: 60 MHz / 30 = 2 MHz
+    Set({{"MotorSensorType", 5}, {"SSITURNS", 12}, {"SSIREV", 17}, {"SSITYPE", 1}, {"SSISENSE", -1}, {"SSIBR", 29}});
   }
 };
 
@@ -290,8 +234,7 @@ TEST_F(AbsoluteEncoder, SettingsFromTheRegisters) {
     EXPECT_EQ(Value("SSI_isGray" + suffix), 1.0);
     EXPECT_EQ(Value("SSI_isReverseCounting" + suffix), 1.0);
   }
-  Set("SSITURNS", 0);
-  Set("SSISENSE", 1);
+  Set({{"SSITURNS", 0}, {"SSISENSE", 1}});
   DeriveMultiTurn(&setup, EncoderSide::kMotor);
   DeriveReverseSerial(&setup, EncoderSide::kMotor);
   EXPECT_EQ(Value("SSI_isMultiTurn"), 0.0);
@@ -310,8 +253,7 @@ TEST_F(AbsoluteEncoder, OffsetWithinOneElectricalTurn) {
 }
 
 TEST_F(AbsoluteEncoder, OffsetWithoutAnElectricalTurnIsLeftAlone) {
-  Set("ZAOFF", 40000);
-  Set("SSI_Offset", 123);
+  Set({{"ZAOFF", 40000}, {"SSI_Offset", 123}});
   Set("ENC2THL", 100);  // 8000 * 100 / 2^32 truncates to 0 pole pairs
   EXPECT_EQ(DeriveSerialEncoderOffset(&setup), 0);
   EXPECT_EQ(Value("SSI_Offset"), 123.0);
@@ -322,8 +264,7 @@ TEST_F(AbsoluteEncoder, OffsetWithoutAnElectricalTurnIsLeftAlone) {
 }
 
 struct ClockCase {
-  std::vector<int> kHz;
-  std::vector<int> modes;
+  std::vector<int> kHz, modes;
   double divider;   // SSIBR: 60 MHz / (divider + 1)
   double expected;  // Hz; 0: nothing written
 };
@@ -337,8 +278,7 @@ TEST_P(SerialClock, ChosenFromTheSelectableClocks) {
   drivebase::DriveFamilyData family = setup.DriveFamily();
   family.ssiClocks = {c.kHz, c.modes};
   setup.SetDriveFamily(family);
-  Set("SSIBR", c.divider);
-  Set("SSI_freq", 12345);
+  Set({{"SSIBR", c.divider}, {"SSI_freq", 12345}});
   Set("AEI_ReadTime1Mhz", 1e-6);  // a fast read: the lowest usable clock is ~11 kHz
   EXPECT_EQ(DeriveSerialClock(&setup, EncoderSide::kMotor), c.expected != 0.0 ? 1 : 0);
   EXPECT_EQ(Value("SSI_freq"), c.expected != 0.0 ? c.expected : 12345.0);

@@ -10,9 +10,7 @@ namespace {
 
 struct ReaderCase {
   const char* text;  // null: the option is absent
-  int maxFilters;
-  int programmable;
-  int flag;
+  int maxFilters, programmable, flag;
 };
 
 void PrintTo(const ReaderCase& c, std::ostream* out) {
@@ -44,10 +42,8 @@ TEST_P(OptionReaders, ReadTheOptionSilently) {
 INSTANTIATE_TEST_SUITE_P(Texts, OptionReaders,
                          ::testing::Values(ReaderCase{nullptr, 10, -1, 0},
                                            ReaderCase{"", 10, -1, 0},  // empty counts as unset
-                                           ReaderCase{"0", 0, 0, 0},
-                                           ReaderCase{"1", 1, 1, 1},
-                                           ReaderCase{"12", 12, 12, 0},
-                                           ReaderCase{"1 (on)", 1, 1, 1},
+                                           ReaderCase{"0", 0, 0, 0}, ReaderCase{"1", 1, 1, 1},
+                                           ReaderCase{"12", 12, 12, 0}, ReaderCase{"1 (on)", 1, 1, 1},
                                            ReaderCase{"yes", 0, 0, 0}));
 
 TEST(OptionalParameters, AbsentOnesReadAsTheirDefaultWithoutAReport) {

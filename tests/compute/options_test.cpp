@@ -13,16 +13,13 @@ using test_support::Put;
 // The default setup with the motor sensor on the first input and the load sensor on the second.
 CMC_Setup Sensors(int motorSensor, int loadSensor, int transmission) {
   CMC_Setup setup = LoadDefaultSetup();
-  Put(setup, "LoadSensorConnector", 1);
-  Put(setup, "MotorSensorType", motorSensor);
-  Put(setup, "LoadSensorType", loadSensor);
-  Put(setup, "TransmissionType", transmission);
+  Put(setup, {{"LoadSensorConnector", 1}, {"MotorSensorType", motorSensor}, {"LoadSensorType", loadSensor},
+              {"TransmissionType", transmission}});
   return setup;
 }
 
 struct LoopCase {
-  int controlMode;
-  int positionControlType;
+  int controlMode, positionControlType;
   const char* position;  // null: no closed loops, ComputeOptions returns 0
   const char* speed;
 };
@@ -40,8 +37,7 @@ TEST_P(ClosedLoops, ByControlModeAndStructure) {
                              "LoadPosition", "MotorSpeed", "ReferenceName", "MotorType"}) {
     setup.SetOption(option, "before");
   }
-  Put(setup, "ControlMode", c.controlMode);
-  Put(setup, "PositionControlType", c.positionControlType);
+  Put(setup, {{"ControlMode", c.controlMode}, {"PositionControlType", c.positionControlType}});
   const int result = ComputeOptions(&setup);
   EXPECT_EQ(setup.GetOptionNoError("IsStepMotor"), "0");
   EXPECT_EQ(setup.GetOptionNoError("isIndex"), "1");
@@ -72,9 +68,7 @@ INSTANTIATE_TEST_SUITE_P(Table, ClosedLoops,
                                            LoopCase{-1, 1, nullptr, nullptr}));
 
 struct ReferenceCase {
-  int motorSensor;
-  int loadSensor;
-  int transmission;
+  int motorSensor, loadSensor, transmission;
   const char* name;  // null: SetReferenceName fails and leaves the option
 };
 
@@ -153,8 +147,7 @@ TEST(ForceSpeedFeedForward, OutsidePositionOverSpeedControl) {
   EXPECT_EQ(setup.GetParameterValueInInternalUnit("SpeedForward"), 1.0);
   EXPECT_EQ(setup.GetParameterValueInBaseUnit("ACR"), 34560.0 + 0x4000);  // 0x8700 | 0x4000
 
-  Put(setup, "ControlMode", 0);
-  Put(setup, "PositionControlType", 0);
+  Put(setup, {{"ControlMode", 0}, {"PositionControlType", 0}});
   setup.SetParameterValueInInternalUnit("SpeedForward", 0);
   EXPECT_EQ(ForceSpeedFeedForward(&setup), 1);
   EXPECT_EQ(setup.GetParameterValueInInternalUnit("SpeedForward"), 1.0);

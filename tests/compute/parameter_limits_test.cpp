@@ -4,11 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "compute/unit_scale.h"
-#include "compute_test_setup.h"
 #include "drivebase/error_report.h"
-#include "drivebase/setup_file.h"
-#include "kestrel/default_setup.h"
+#include "scaled_setup.h"
 
 namespace kestrel {
 namespace {
@@ -18,25 +15,9 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kLimitSpeed = 300.02209841782525;
 
 // The default setup converting through the plug-in's scales, as the host holds it: Ts_S 1 ms,
-// k = 8000 / 2pi = 1273.2395 counts per rad, ks = 1.2732395 per rad/s, Ki = 3273.6 per A.
-class Limits : public ::testing::Test {
- protected:
-  static double Factor(CMC_Setup* s, const char* unit, const char* name) { return UnitScaleFactor(s, unit, name); }
-  static double Offset(CMC_Setup* s, const char* unit, const char*) { return UnitScaleOffset(s, unit); }
-
-  void SetUp() override { setup.SetScaleFunctions({&Factor, &Offset}); }
-
-  double Min(const char* name) { return setup.FindParameter(name)->GetMinInBaseUnit(); }
-  double Max(const char* name) { return setup.FindParameter(name)->GetMaxInBaseUnit(); }
-  void Set(const char* name, double value) { ASSERT_TRUE(setup.SetParameterValueInBaseUnit(name, value)); }
-  // Widens a parameter's limits so that a test can set any value.
-  void Free(const char* name) {
-    setup.FindParameter(name)->SetMinInBaseUnit(-kInf);
-    setup.FindParameter(name)->SetMaxInBaseUnit(kInf);
-  }
-
-  CMC_Setup setup = LoadDefaultSetup();
-};
+// k = 8000 / 2pi = 1273.2395 counts per rad, ks = 1.2732395 per rad/s, Ki = 3273.6 per A. Set
+// opens the limits of the parameter it sets; the rules under test set them again.
+using Limits = test_support::ScaledDefaultSetup;
 
 TEST_F(Limits, ScaledMaximaOfTheControlErrors) {
   ASSERT_EQ(LimitResolutionToPolePitch(&setup), 1);
@@ -52,8 +33,7 @@ TEST_F(Limits, ScaledMaximaOfTheControlErrors) {
 }
 
 TEST_F(Limits, BandwidthsBetweenTheirBounds) {
-  Set("PB_S_minim", 20);
-  Set("PB_S_maxim", 800);
+  Set({{"PB_S_minim", 20}, {"PB_S_maxim", 800}});
   ASSERT_EQ(LimitBandwidths(&setup), 1);
   EXPECT_EQ(Min("PB_S"), 20.0);
   EXPECT_EQ(Max("PB_S"), 800.0);
@@ -73,8 +53,7 @@ TEST_F(Limits, ProfileTimesInSpeedLoopSamples) {
 }
 
 TEST_F(Limits, TestPositionFromTheShorterRamp) {
-  Set("TaPP", 0.3);
-  Set("TaNP", 0.2);
+  Set({{"TaPP", 0.3}, {"TaNP", 0.2}});
   ASSERT_EQ(LimitTestPosition(&setup), 1);
   // 32767 counts per sample reached in 200 samples: 32767 * 0.2 / (0.001 * 1273.2395) rad
   EXPECT_DOUBLE_EQ(Max("TestPosition"), 5147.028324008837);
@@ -89,7 +68,6 @@ TEST_F(Limits, TestSpeedWithinTheSpeedLimitAndTheRegister) {
   ASSERT_EQ(LimitTestSpeed(&setup), 1);
   EXPECT_DOUBLE_EQ(Max("TestSpeed"), kLimitSpeed);  // Limit_Speed below 32767 / ks
   EXPECT_DOUBLE_EQ(Min("TestSpeed"), -kLimitSpeed);
-  Free("Limit_Speed");
   Set("Limit_Speed", 30000);
   ASSERT_EQ(LimitTestSpeed(&setup), 1);
   EXPECT_DOUBLE_EQ(Max("TestSpeed"), 25735.141620044185);
@@ -108,10 +86,7 @@ TEST_F(Limits, AngleTestCurrentOnlyWithTheAngleController) {
 struct DeadBandCase {
   double range;
   int newDeadBand;
-  double point;
-  double pointMin;
-  double pointMax;
-  double rangeMax;
+  double point, pointMin, pointMax, rangeMax;
 };
 
 void PrintTo(const DeadBandCase& c, std::ostream* out) {
@@ -124,7 +99,6 @@ TEST_P(DeadBand, PointByTheInputRangeAndRangeWithinItsRoom) {
   const DeadBandCase& c = GetParam();
   Set("AnalogueInputsRange", c.range);
   setup.SetOption("NewDeadBand", c.newDeadBand == 1 ? "1" : "0");
-  Free("DeadBand_Point");
   Set("DeadBand_Point", c.point);
   ASSERT_EQ(LimitDeadBandPoint(&setup), 1);
   EXPECT_EQ(Min("DeadBand_Point"), c.pointMin);
@@ -147,24 +121,21 @@ INSTANTIATE_TEST_SUITE_P(
                       DeadBandCase{10, 1, 3, 0, 3.3, 3.3}));
 
 TEST_F(Limits, ReferenceRangesAreTiedToEachOther) {
-  Set("POS_min", -3.0);
-  Set("POS_max", 5.0);
+  Set({{"POS_min", -3.0}, {"POS_max", 5.0}});
   ASSERT_EQ(LimitPositionReferenceRange(&setup), 1);
   EXPECT_EQ(Min("POS_max"), -3.0);
   EXPECT_DOUBLE_EQ(Max("POS_max"), 25.735141620044185);
   EXPECT_DOUBLE_EQ(Min("POS_min"), -25.735141620044185);
   EXPECT_EQ(Max("POS_min"), 5.0);
 
-  Set("SPD_min", -100);
-  Set("SPD_max", 200);
+  Set({{"SPD_min", -100}, {"SPD_max", 200}});
   ASSERT_EQ(LimitSpeedReferenceRange(&setup), 1);
   EXPECT_EQ(Min("SPD_max"), -100.0);
   EXPECT_DOUBLE_EQ(Max("SPD_max"), kLimitSpeed);  // Limit_Speed below 32767 / ks
   EXPECT_DOUBLE_EQ(Min("SPD_min"), -kLimitSpeed);
   EXPECT_EQ(Max("SPD_min"), 200.0);
 
-  Set("CRT_min", -1);
-  Set("CRT_max", 2);
+  Set({{"CRT_min", -1}, {"CRT_max", 2}});
   ASSERT_EQ(LimitCurrentReferenceRange(&setup), 1);
   EXPECT_EQ(Min("CRT_max"), -1.0);
   EXPECT_EQ(Max("CRT_max"), 9.6);  // min(32767 / 3273.6 = 10.0095, ImaxM 9.6, ImaxPS 10)
@@ -177,7 +148,6 @@ TEST_F(Limits, ReferenceRangesAreTiedToEachOther) {
 TEST_F(Limits, SerialEncoderOffsetWithinOneElectricalTurn) {
   ASSERT_EQ(LimitSerialEncoderOffset(&setup), 1);
   EXPECT_EQ(Max("SSI_Offset"), 32768.0);  // 2^17 / 4 pole pairs
-  Free("SSI_No_Bits_Revolution");
   Set("SSI_No_Bits_Revolution", 40);
   ASSERT_EQ(LimitSerialEncoderOffset(&setup), 1);
   EXPECT_EQ(Max("SSI_Offset"), 1073741824.0);  // 2^32 / 4
@@ -196,8 +166,7 @@ TEST_F(Limits, BiquadFrequenciesUpToTheNyquistFrequencyOfTheSlots) {
 }
 
 TEST_F(Limits, ComputeParameterLimitsSkipsAbsentFeatures) {
-  CMC_Setup minimal = drivebase::ReadSetupFile(std::string(KESTREL_SETUPS_DIR) + "/minimal.json");
-  minimal.SetScaleFunctions({&Factor, &Offset});
+  CMC_Setup minimal = test_support::ScaledSetupFile("minimal");
   std::vector<std::string> reported;
   drivebase::SetErrorSink([&](const std::string& message) { reported.push_back(message); });
   ComputeParameterLimits(&minimal);
@@ -207,7 +176,7 @@ TEST_F(Limits, ComputeParameterLimitsSkipsAbsentFeatures) {
 }
 
 TEST_F(Limits, ComputeParameterLimitsRunsEveryRuleOfTheDefaultSetup) {
-  for (const char* name : {"TestSpeed", "BQFilterF11", "CRT_max", "ERR_position"}) Free(name);
+  for (const char* name : {"TestSpeed", "BQFilterF11", "CRT_max", "ERR_position"}) Set(name, Value(name));  // open
   ComputeParameterLimits(&setup);
   EXPECT_EQ(Max("SSI_Offset"), kInf) << "only with a serial absolute motor encoder";
   EXPECT_DOUBLE_EQ(Max("TestSpeed"), kLimitSpeed);

@@ -14,9 +14,7 @@ using test_support::MakeSetup;
 using test_support::Put;
 
 struct PositionCase {
-  int motorSensor;
-  int loadSensor;
-  int transmission;
+  int motorSensor, loadSensor, transmission;
   double ratio;       // Motor_transmission / Load_transmission
   double motorScale;  // counts per motor rad or m
   double loadScale;   // counts per load rad or m
@@ -38,10 +36,8 @@ CMC_Setup SensorSetup(const PositionCase& c) {
                                {"SINCOS_fract_LD", 3}, {"SSI_No_Bits_Revolution", 17},
                                {"SSI_No_Bits_Revolution_LD", 20}, {"SSI_Resolution", 5e-7},
                                {"SSI_Resolution_LD", 1e-6}, {"Load_transmission", 2}});
-  Put(setup, "Motor_transmission", 2 * c.ratio);
-  Put(setup, "MotorSensorType", c.motorSensor);
-  Put(setup, "LoadSensorType", c.loadSensor);
-  Put(setup, "TransmissionType", c.transmission);
+  Put(setup, {{"Motor_transmission", 2 * c.ratio}, {"MotorSensorType", c.motorSensor},
+              {"LoadSensorType", c.loadSensor}, {"TransmissionType", c.transmission}});
   return setup;
 }
 
@@ -73,8 +69,7 @@ INSTANTIATE_TEST_SUITE_P(
         // Other motor sensors count 1 per unit; the load scale takes the incremental load rule.
         PositionCase{7, 0, 0, 2, 1.0, 3183.098861837907},  // 4 * 5000 / 2pi
         PositionCase{8, 0, 3, 2, 1.0, 500000.0},           // 1 / 2 um
-        PositionCase{12, 0, 0, 2, 1.0, 3183.098861837907},
-        PositionCase{0, 0, 0, 2, 1.0, 1.0},
+        PositionCase{12, 0, 0, 2, 1.0, 3183.098861837907}, PositionCase{0, 0, 0, 2, 1.0, 1.0},
         // A load sensor gives the load scale without the ratio...
         PositionCase{1, 1, 0, 2, 1273.2395447351628, 3183.098861837907},
         PositionCase{1, 1, 1, 2, 1273.2395447351628, 500000.0},
@@ -118,8 +113,7 @@ TEST(PositionScale, ZeroDivisorsPassOnTheirInfinity) {
   CMC_Setup setup = SensorSetup({1, 0, 3, 1, 0, 0});
   Put(setup, "Resolution", 0);
   EXPECT_EQ(GetMotorPositionScale(&setup), std::numeric_limits<double>::infinity());
-  Put(setup, "Load_transmission", 0);
-  Put(setup, "Motor_transmission", 0);
+  Put(setup, {{"Load_transmission", 0}, {"Motor_transmission", 0}});
   EXPECT_TRUE(std::isnan(GetLoadPositionScale(&setup)));  // inf * 0 / 0
 }
 

@@ -78,9 +78,7 @@ TEST(DeadTime, WithoutRegisterZeroRegisterAndTheLongerEdge) {
 TEST(AbsEncoderBitRate, ReadMustFitInOneCurrentLoopPeriod) {
   CMC_Setup setup = DemoDrive();
   Put(setup, "AEI_ReadTime1Mhz", 40e-6);  // a 40-bit frame at 1 MHz
-  Put(setup, "AEI_TransferTime", 2e-6);
-  Put(setup, "AEI_GuardTime", 2e-6);
-  Put(setup, "AEI_ComputeTime", 5e-6);
+  Put(setup, {{"AEI_TransferTime", 2e-6}, {"AEI_GuardTime", 2e-6}, {"AEI_ComputeTime", 5e-6}});
   // 40 / (100 us - 25 ns - 2 us - 2 us - 5 us) = 40 / 90.975 us
   EXPECT_DOUBLE_EQ(GetAbsEncoderBitRate(&setup), 439681.231107447);
 }
@@ -96,13 +94,8 @@ TEST(ControlFrequency, SecondClockThenTimerClockThenDefault) {
 
 TEST(AnalogueReferenceScale, SpanOfTheModesRangePerCountSignedLikeThePosition) {
   CMC_Setup setup = DemoDrive();
-  Put(setup, "POS_max", 32000);
-  Put(setup, "POS_min", -32000);
-  Put(setup, "SPD_max", 500);
-  Put(setup, "SPD_min", 100);
-  Put(setup, "CRT_max", 20000);
-  Put(setup, "CRT_min", -12736);
-  Put(setup, "ControlMode", 0);
+  Put(setup, {{"POS_max", 32000}, {"POS_min", -32000}, {"SPD_max", 500}, {"SPD_min", 100}, {"CRT_max", 20000},
+              {"CRT_min", -12736}, {"ControlMode", 0}});
   EXPECT_DOUBLE_EQ(GetAnalogueReferenceScale(&setup), 32031.28054740958);  // 64000 * 0.5 * 65536 / 65472
   Put(setup, "ControlMode", 1);
   EXPECT_DOUBLE_EQ(GetAnalogueReferenceScale(&setup), 200.19550342130987);  // 400 * 32768 / 65472

@@ -2,8 +2,10 @@
 // with helpers to set registers and read results.
 #pragma once
 
+#include <initializer_list>
 #include <limits>
 #include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -49,6 +51,9 @@ class ScaledDefaultSetup : public ::testing::Test {
     P(name)->SetMinInBaseUnit(-std::numeric_limits<double>::infinity());
     P(name)->SetMaxInBaseUnit(std::numeric_limits<double>::infinity());
     ASSERT_TRUE(P(name)->SetValueInBaseUnit(value)) << name;
+  }
+  void Set(std::initializer_list<std::pair<const char*, double>> values) {
+    for (const auto& [name, value] : values) Set(name, value);
   }
 };
 

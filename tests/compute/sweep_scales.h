@@ -26,11 +26,8 @@ enum Scale : unsigned {
 };
 
 inline const std::map<Scale, std::vector<std::string>> kScaleInputs = {
-    {kTs, {"DSP_freq", "PWMPER", "SLPER"}},
-    {kTc, {"DSP_freq", "PWMPER", "CLPER"}},
-    {kKi, {"ImaxPS"}},
-    {kKdc, {"VdcMaxMeasurable"}},
-    {kKv, {"Vdc", "CommutationMethod"}},
+    {kTs, {"DSP_freq", "PWMPER", "SLPER"}}, {kTc, {"DSP_freq", "PWMPER", "CLPER"}}, {kKi, {"ImaxPS"}},
+    {kKdc, {"VdcMaxMeasurable"}}, {kKv, {"Vdc", "CommutationMethod"}},
     {kKp, {"MECRESL", "TransmissionType", "Motor_transmission", "Load_transmission", "MotorSensorType",
            "LoadSensorType"}},
     {kTdead, {"DBT", "DBTPC", "DSP_freq"}},

@@ -133,8 +133,7 @@ TEST_F(Tuning, TheTunedCurrentLoopHasTheRequestedBandwidth) {
   const double kv = 65534.0 / (1.1 * 48.0);
   const double tc = 1e-4;
   for (const auto& [bandwidth, damping] : {std::pair{6000.0, 1.0}, {3000.0, 0.7}, {9000.0, 1.3}}) {
-    Set("PB_C", bandwidth);
-    Set("Dump_C", damping);
+    Set({{"PB_C", bandwidth}, {"Dump_C", damping}});
     ASSERT_TRUE(TuneCurrentController(&setup));
     const double kp = Value("Kp_C_scl") * iscale / kv;
     const double ki = Value("Ki_C_scl") * iscale / (kv * tc);

@@ -35,33 +35,25 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, UnitScaleOfDefaultSetup,
     ::testing::Values(
         FactorCase{"V ", "UMAX_PROT", 0.0013288123167155424},  // 87 / 65472
-        FactorCase{"v ", "DeadBand_Point", 0.0013288123167155424},
-        FactorCase{"V", "AnalogueInputsRange", 1.0},
+        FactorCase{"v ", "DeadBand_Point", 0.0013288123167155424}, FactorCase{"V", "AnalogueInputsRange", 1.0},
         FactorCase{"V", "DeadBand_Point", 0.00030547409579667644},  // 20 V / 65472
-        FactorCase{"V", "deadband_range", 0.00030547409579667644},
-        FactorCase{"v", "AD2", 0.00030547409579667644},
-        FactorCase{"V", "AD2FIL_VAL", 0.00030547409579667644},
-        FactorCase{"V", "ad5", 0.00030547409579667644},
+        FactorCase{"V", "deadband_range", 0.00030547409579667644}, FactorCase{"v", "AD2", 0.00030547409579667644},
+        FactorCase{"V", "AD2FIL_VAL", 0.00030547409579667644}, FactorCase{"V", "ad5", 0.00030547409579667644},
         FactorCase{"V", "Voltage_Reference", 0.000805688650166326},  // 1.1 * 48 / 65534
         FactorCase{"A", "TestCurrent", 0.00030547409579667644},      // 2 * 10 / 65472
-        FactorCase{"s", "Ts_C", 1e-4},
-        FactorCase{"S", "ts_c", 1e-4},
-        FactorCase{"s", "Ts_S", 1e-3},
+        FactorCase{"s", "Ts_C", 1e-4}, FactorCase{"S", "ts_c", 1e-4}, FactorCase{"s", "Ts_S", 1e-3},
         FactorCase{"s", "time_ERR_pos", 1e-3},
         FactorCase{"rad", "Motor_Position", 0.0007853981633974482},  // 2pi / 8000
         FactorCase{"RAD", "apos_mt", 0.0007853981633974482},
         FactorCase{"rad", "THTST", 9.587672516830327e-05},  // 2pi / 65534
-        FactorCase{"rad", "ERR_position", 0.0007853981633974482},
-        FactorCase{"rad", "APOS", 0.0007853981633974482},
+        FactorCase{"rad", "ERR_position", 0.0007853981633974482}, FactorCase{"rad", "APOS", 0.0007853981633974482},
         FactorCase{"m", "TestPosition", 0.0007853981633974482},
         FactorCase{"rad/s", "ASPD_MT", 0.7853981633974483},  // 1 / (1273.24 * 1 ms)
-        FactorCase{"rad/s", "TestMaxSpeed", 0.7853981633974483},
-        FactorCase{"rad/s", "Limit_Speed", 0.7853981633974483},
+        FactorCase{"rad/s", "TestMaxSpeed", 0.7853981633974483}, FactorCase{"rad/s", "Limit_Speed", 0.7853981633974483},
         FactorCase{"rad/s", "Speed_Reference", 0.7853981633974483},
         // one electrical turn of 65534 counts per Ts_C, over 4 pole pairs (8000 * 2147484 / 2^32
         // = 4.0000006, rounded)
-        FactorCase{"rad/s", "TINCTST", 0.23969181292075817},
-        FactorCase{"m/s", "TestSpeed", 0.7853981633974483},
+        FactorCase{"rad/s", "TINCTST", 0.23969181292075817}, FactorCase{"m/s", "TestSpeed", 0.7853981633974483},
         FactorCase{"rad/s^2", "CACC", 785.3981633974482},   // 1 / (1273.24 * 1 ms^2)
         FactorCase{"m/s^2", "CACC", 785.3981633974482},
         FactorCase{"rad/s^3", "JERK", 785398.1633974483},  // 1 / (1273.24 * 1 ms^3)
@@ -69,9 +61,7 @@ INSTANTIATE_TEST_SUITE_P(
         FactorCase{"°c", "Temp_2", 0.005040322580645161},
         FactorCase{"V/s", "X", 0.805688650166326},        // 1 / (1241.17 * 1 ms)
         FactorCase{"A/s", "X", 0.30547409579667645},      // 1 / (3273.6 * 1 ms)
-        FactorCase{"rpm", "ASPD_MT", 1.0},
-        FactorCase{"Hz", "PWM_freq", 1.0},
-        FactorCase{"", "ACR", 1.0},
+        FactorCase{"rpm", "ASPD_MT", 1.0}, FactorCase{"Hz", "PWM_freq", 1.0}, FactorCase{"", "ACR", 1.0},
         FactorCase{"furlong", "X", 1.0}));
 
 TEST(UnitScaleOffset, OnlyDriveTemperaturesHaveOne) {

@@ -53,10 +53,7 @@ TEST(Parameter, PlainValueIsTheBaseValue) {
 }
 
 struct ClampCase {
-  double min;
-  double max;
-  double set;
-  double kept;
+  double min, max, set, kept;
 };
 
 void PrintTo(const ClampCase& c, std::ostream* out) {

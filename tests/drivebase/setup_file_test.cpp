@@ -108,8 +108,7 @@ std::string WithParameter(const std::string& entry) {
 }
 
 struct MalformedCase {
-  std::string description;
-  std::string text;
+  std::string description, text;
   std::string fault;  // a part of the one fault expected
 };
 

@@ -13,8 +13,7 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 struct StoreCase {
   int type;
-  double given;
-  double stored;
+  double given, stored;
 };
 
 void PrintTo(const StoreCase& c, std::ostream* out) {
@@ -43,8 +42,7 @@ INSTANTIATE_TEST_SUITE_P(
         StoreCase{kUnsigned16, -1.0, 0.0}, StoreCase{kUnsigned16, 65535.49, 65535.0},
         StoreCase{kUnsigned16, 70000.0, 65535.0}, StoreCase{kUnsigned16, 16383.5, 16384.0},
         // 32-bit
-        StoreCase{kSigned32, -2147483648.6, -2147483648.0},
-        StoreCase{kSigned32, 2147483647.5, 2147483647.0},
+        StoreCase{kSigned32, -2147483648.6, -2147483648.0}, StoreCase{kSigned32, 2147483647.5, 2147483647.0},
         StoreCase{kUnsigned32, 4294967295.4, 4294967295.0}, StoreCase{kUnsigned32, -kInf, 0.0},
         StoreCase{kUnsigned32, 2147483.648, 2147484.0},
         // reals keep every finite value, the sign of zero too
