@@ -127,10 +127,4 @@ TEST(DcCorrection, AQuantisedGainJustAboveOneIsCorrectedToo) {
   EXPECT_EQ(DcGain(d), 1073741824);
 }
 
-TEST(DcCorrection, OnlyTypesThatPassDc) {
-  for (int type = 0; type <= 9; ++type) {
-    EXPECT_EQ(CBiquadDesigner::HasUnitDcGain(type), type != 3 && type != 4) << type;
-  }
-}
-
 }  // namespace
