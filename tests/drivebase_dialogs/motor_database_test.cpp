@@ -87,16 +87,6 @@ TEST(MotorDatabaseFileTest, EveryShippedMotorFitsTheDefaultSetup) {
 // of its own.
 class MotorEditorTest : public ProbeTest {
  protected:
-  MotorEditorTest() {
-    std::filesystem::remove_all(dataHome);
-    std::filesystem::create_directories(dataHome);
-    setenv("XDG_DATA_HOME", dataHome.c_str(), 1);
-  }
-  ~MotorEditorTest() override {
-    unsetenv("XDG_DATA_HOME");
-    std::filesystem::remove_all(dataHome);
-  }
-
   int RunEditor() {
     editor.InitializeMotorEditor();
     return ui::RunWithAgent(editor, user);
@@ -117,8 +107,8 @@ class MotorEditorTest : public ProbeTest {
     return names;
   }
 
-  const std::filesystem::path dataHome = std::filesystem::temp_directory_path() / "kestrel-editbase-data";
-  const std::filesystem::path userFile = dataHome / "kestrel" / "motors.json";
+  const UserDataFolder userData;
+  const std::filesystem::path userFile = userData.path / "kestrel" / "motors.json";
   CMC_Setup motorSetup = kestrel::LoadDefaultSetup();
   ProbeDlg editor{&motorSetup};
 };
@@ -163,44 +153,6 @@ TEST_F(MotorEditorTest, ChoosingAMotorFillsItsDataAndCallsBackForEachChange) {
   EXPECT_THAT(changed, ElementsAre("In", "ImaxM", "K", "R", "L", "Jm", "isMotorTemperatureSensor", "No_encoder_lines"));
 }
 
-TEST_F(MotorEditorTest, SaveStoresTheMotorInTheUserDatabaseAndDeleteRemovesIt) {
-  user.Click(10012)
-      .Expect(ui::TopDialogIs("Save to User Database"))
-      .Close(IDOK)
-      .Expect(ui::LastMessageBoxSays("Enter the name under which the motor is saved."))
-      .Type(10121, "  Bench motor ")
-      .Close(IDOK)
-      .ExpectText(10010, "USER")
-      .ExpectText(10011, "Bench motor")
-      .Expect(ui::ControlEnabled(10013, true))
-      .Do("saved", [this](ui::DialogDriver&) {
-            const MotorDatabase saved = MotorDatabase::Load(userFile, false);
-            ASSERT_NE(saved.Find("Bench motor"), nullptr);
-            EXPECT_EQ(saved.Find("Bench motor")->values.front(), std::make_pair(std::string("In"), 3.2));
-          })
-      .Click(10013)
-      .Answer(IDNO)
-      .ExpectText(10011, "Bench motor")
-      .Click(10013)
-      .Answer(IDYES)
-      .Expect(ui::ControlEnabled(10013, false))
-      .Close(IDCANCEL);
-  RunEditor();
-  EXPECT_EQ(MotorDatabase::Load(userFile, false).Motors().size(), 0u);
-  EXPECT_THAT(BoxTexts(), ::testing::Contains("Delete the motor \"Bench motor\" from the user database?"));
-}
-
-TEST_F(MotorEditorTest, SavingUnderATakenNameAsksBeforeReplacing) {
-  MotorDatabase existing;
-  existing.Put({"Bench motor", drivebase::MotorMotion::Rotary, {{"In", 9.0}}});
-  existing.Save(userFile);
-  const std::string before = UserDatabaseText();
-  user.Click(10012).Type(10121, "Bench motor").Close(IDOK).Answer(IDNO).Close(IDCANCEL);
-  RunEditor();
-  EXPECT_EQ(UserDatabaseText(), before);
-  EXPECT_THAT(BoxTexts(), ElementsAre("The user database has a motor named \"Bench motor\" already. Replace it?"));
-}
-
 TEST_F(MotorEditorTest, AFaultyUserDatabaseIsReportedAndNeverOverwritten) {
   WriteUserDatabase(Motors(Rotary("Good", "\"In\": 2") + "," + Rotary("Bad", "\"Kf\": 3")));
   const std::string before = UserDatabaseText();
@@ -213,8 +165,8 @@ TEST_F(MotorEditorTest, AFaultyUserDatabaseIsReportedAndNeverOverwritten) {
 }
 
 TEST_F(MotorEditorTest, AFailedSaveSaysWhyAndKeepsTheDatabase) {
-  std::filesystem::remove_all(dataHome);
-  std::ofstream(dataHome) << "a file where the data folder should be";
+  std::filesystem::remove_all(userData.path);
+  std::ofstream(userData.path) << "a file where the data folder should be";
   user.Click(10012).Type(10121, "Bench motor").Close(IDOK).ExpectText(10010, "Kestrel").Close(IDCANCEL);
   RunEditor();
   ASSERT_EQ(BoxTexts().size(), 1u);

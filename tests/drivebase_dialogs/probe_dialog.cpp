@@ -22,6 +22,9 @@ void Add(CMC_Setup& setup, const char* name, int type, const char* unit, double 
 
 }  // namespace
 
+const char* const kSteps[3] = {"Step 1. Choose.", "Step 2. Check.", "Step 3. Save."};
+const char* const kOtherSteps[2] = {"Step 1. Other mode.", "Step 2. Other mode."};
+
 std::filesystem::path TestData() { return KESTREL_EDITBASE_TEST_DATA; }
 
 CMC_Setup ProbeSetup() {
@@ -38,8 +41,18 @@ CMC_Setup ProbeSetup() {
   return setup;
 }
 
-ProbeDlg::ProbeDlg(CMC_Setup* setup, drivebase::GuidelineTable guidelines)
-    : CMC_EditSetupDlg(setup, kProbeTemplate, 0, guidelines, nullptr),
+CMC_Setup CanSetup(bool baudRate, bool canopen) {
+  CMC_Setup setup = ProbeSetup();
+  if (baudRate) Add(setup, "CAN_baudrate", drivebase::kUnsigned32, "", 500000, 0, 1e6);
+  if (canopen) {
+    Add(setup, "CANopen_heartbeat_time", drivebase::kReal, "s", 0.1, 0, 65.535);
+    Add(setup, "CANopen_life_time_factor", drivebase::kUnsigned16, "", 3, 0, 255);
+  }
+  return setup;
+}
+
+ProbeDlg::ProbeDlg(CMC_Setup* setup)
+    : CMC_EditSetupDlg(setup, kProbeTemplate, 0, kSteps, nullptr),
       equivalentCounts(setup->FindParameter("No_encoder_lines")->CopyAs("EquivCountsPerRev")) {
   ui::DialogTemplates().AddDirectory(TestData() / "dialogs");
   AddParameterControls("IlimPS", kCurrentEdit, kCurrentUnit);
@@ -66,6 +79,10 @@ bool ProbeDlg::OnInitDialog() {
 
 void ProbeDlg::OnChangedParameterValue(const std::string& name) {
   log.push_back("changed " + name);
+  if (name == "ControlMode") {
+    const bool position = GetSetup()->GetParameterValueInBaseUnit("ControlMode") == 0;
+    SetGuidelineTable(position ? drivebase::GuidelineTable(kSteps) : drivebase::GuidelineTable(kOtherSteps));
+  }
   if (reaction) reaction(*this, name);
 }
 

@@ -47,10 +47,17 @@ std::filesystem::path TestData();
 // pp 4 (1 ... 128, unsigned 16-bit), isOverCurrent 1, HALLCASE 7 (2 ... 13), ControlMode 0
 // (0 ... 2), DBTPC 50 % (0 ... 100), No_encoder_lines 2000.
 CMC_Setup ProbeSetup();
+// The probe setup with CAN_baudrate 500000 bit/s, and/or two of the four CANopen parameters:
+// CANopen_heartbeat_time 0.1 s and CANopen_life_time_factor 3.
+CMC_Setup CanSetup(bool baudRate, bool canopen);
+
+// The probe's guideline tables: three steps; two, shown once ControlMode is not 0.
+extern const char* const kSteps[3];
+extern const char* const kOtherSteps[2];
 
 class ProbeDlg : public CMC_EditSetupDlg {
  public:
-  explicit ProbeDlg(CMC_Setup* setup, drivebase::GuidelineTable guidelines = {});
+  explicit ProbeDlg(CMC_Setup* setup);
 
   // "changed NAME", "refresh NAME (edit 2003 shows TEXT)", "unit NAME".
   std::vector<std::string> log;

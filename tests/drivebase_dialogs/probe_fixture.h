@@ -1,6 +1,9 @@
 // A headless session with the probe dialog on the probe setup, and a test user to drive it.
 #pragma once
 
+#include <cstdlib>
+#include <filesystem>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -19,6 +22,24 @@ struct ByName {
   std::string operator()(const ::testing::TestParamInfo<Case>& param) const {
     return param.param.name;
   }
+};
+
+// The user's data folder ($XDG_DATA_HOME) in a temporary folder of its own while it lives.
+class UserDataFolder {
+ public:
+  UserDataFolder() {
+    std::filesystem::remove_all(path);
+    std::filesystem::create_directories(path);
+    setenv("XDG_DATA_HOME", path.c_str(), 1);
+  }
+  ~UserDataFolder() {
+    unsetenv("XDG_DATA_HOME");
+    std::filesystem::remove_all(path);
+  }
+  UserDataFolder(const UserDataFolder&) = delete;
+  UserDataFolder& operator=(const UserDataFolder&) = delete;
+
+  const std::filesystem::path path = std::filesystem::temp_directory_path() / "kestrel-editbase-data";
 };
 
 class ProbeTest : public ::testing::Test {
