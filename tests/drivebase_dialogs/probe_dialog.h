@@ -12,31 +12,12 @@
 
 namespace editbase_test {
 
-enum : int {
-  kCurrentEdit = 2001,
-  kCurrentUnit = 2002,
-  kTimeEdit = 2003,
-  kTimeUnit = 2004,
-  kPolePairsEdit = 2005,
-  kOverCurrentCheck = 2006,
-  kHallCaseCombo = 2007,
-  kPositionRadio = 2011,
-  kSpeedRadio = 2012,
-  kTorqueRadio = 2013,
-  kDeadBandSlider = 2021,
-  kDeadBandEdit = 2022,
-  kDeadBandLabel = 2023,
-  kDeadBandFineSpin = 2024,
-  kDeadBandCoarseSpin = 2025,
-  kEquivalentEdit = 2031,
-  kEquivalentUnit = 2032,
-  kMotorTypeCombo = 2041,
-  kMotorConnectorCombo = 2042,
-  kLoadTypeCombo = 2043,
-  kLoadConnectorCombo = 2044,
-  kBrakeCombo = 2045,
-  kPicture = 2046,
-};
+// Control ids of the probe template.
+enum : int { kCurrentEdit = 2001, kCurrentUnit, kTimeEdit, kTimeUnit, kPolePairsEdit, kOverCurrentCheck, kHallCaseCombo };
+enum : int { kPositionRadio = 2011, kSpeedRadio, kTorqueRadio };
+enum : int { kDeadBandSlider = 2021, kDeadBandEdit, kDeadBandLabel, kDeadBandFineSpin, kDeadBandCoarseSpin };
+enum : int { kEquivalentEdit = 2031, kEquivalentUnit };
+enum : int { kMotorTypeCombo = 2041, kMotorConnectorCombo, kLoadTypeCombo, kLoadConnectorCombo, kBrakeCombo, kPicture };
 
 inline constexpr unsigned kProbeTemplate = 9100;
 inline constexpr const char* kProbeCaption = "Setup Base Test";
