@@ -58,6 +58,15 @@ TEST_F(ProbeTest, OkKeepsEveryEdit) {
   EXPECT_EQ(setup.GetDescription(), "edited");
 }
 
+TEST_F(ProbeTest, CancelAlsoUndoesWhatTheDialogsConstructorComputed) {
+  const std::string before = drivebase::SerializeSetup(setup);
+  ProbeDlg computing(&setup);
+  setup.SetParameterValueInBaseUnit("pp", 6);  // as a constructor's derivation would
+  user.Close(IDCANCEL);
+  EXPECT_EQ(ui::RunWithAgent(computing, user), IDCANCEL);
+  EXPECT_EQ(drivebase::SerializeSetup(setup), before);
+}
+
 TEST_F(ProbeTest, AnyOtherEndCodeRestoresToo) {
   const std::string before = drivebase::SerializeSetup(setup);
   user.Type(kCurrentEdit, "1").Do("the dialog ends itself", [this](ui::DialogDriver&) { dialog.EndDialog(7); });

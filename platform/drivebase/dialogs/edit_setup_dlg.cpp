@@ -33,23 +33,26 @@ CMC_EditSetupDlg::CMC_EditSetupDlg(CMC_Setup* setup, unsigned templateId, int fl
       guidelines_(guidelines.begin(), guidelines.end()),
       state_(std::make_unique<State>()) {
   if (setup_ == nullptr) throw std::invalid_argument("a setup dialog needs a setup");
+  state_->before = *setup_;  // before the derived constructor's own computations
   ui::DialogTemplates().AddDirectory(std::filesystem::path(drivebase::GetGUIDirectory()) / "resources" / "dialogs");
 }
 
 CMC_EditSetupDlg::~CMC_EditSetupDlg() = default;
 
 int CMC_EditSetupDlg::DoModal() {
-  const CMC_Setup before(*setup_);
+  if (!state_->before) state_->before = *setup_;
+  CMC_Setup before = std::move(*state_->before);
+  state_->before.reset();
   int result = IDCANCEL;
   try {
     result = CDialog::DoModal();
   } catch (...) {
     state_->open = false;
-    *setup_ = before;
+    *setup_ = std::move(before);
     throw;
   }
   state_->open = false;
-  if (result != IDOK) *setup_ = before;
+  if (result != IDOK) *setup_ = std::move(before);
   return result;
 }
 

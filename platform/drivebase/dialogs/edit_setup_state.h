@@ -63,6 +63,7 @@ std::optional<double> ParseTypedNumber(const std::string& text);
 }  // namespace drivebase
 
 struct CMC_EditSetupDlg::State {
+  std::optional<CMC_Setup> before;  // the setup to put back unless the run ends with OK
   std::deque<drivebase::ParameterBinding> bindings;  // references stay valid as bindings are added
   bool open = false;
   int callbackDepth = 0;  // > 0 while the callbacks of one user edit run

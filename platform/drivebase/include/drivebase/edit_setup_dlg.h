@@ -14,8 +14,9 @@
 // and RefreshAllParameters only show values; they never call back.
 //
 // A setup dialog that closes other than with OK (Cancel, Esc, the close box, any other end code,
-// or a failure that unwinds its modal loop) puts the whole setup back as it was when its modal
-// loop began: values, limits, units, options and identity. Never keep a CMC_Parameter* of the
+// or a failure that unwinds its modal loop) puts the whole setup back: values, limits, units,
+// options and identity, as they were when the dialog was constructed (for its first run, so that
+// the computations of a dialog's constructor are undone too) or when a later run began. Never keep a CMC_Parameter* of the
 // setup across a child dialog's run: a cancelled child replaces the setup's parameter objects.
 //
 // Host control ids served here: guideline edit 10007 with "Previous" 10005 and "Next" 10006;
@@ -65,8 +66,8 @@ class CMC_EditSetupDlg : public CDialog {
                    drivebase::GuidelineTable guidelines, CWnd* parent);
   ~CMC_EditSetupDlg() override;
 
-  // Runs the dialog modally. A result other than IDOK puts the setup back as it was when the
-  // modal loop began (also when a failure unwinds the loop).
+  // Runs the dialog modally. A result other than IDOK puts the setup back (see above; also when
+  // a failure unwinds the loop).
   int DoModal() override;
 
   CMC_Setup* GetSetup() const { return setup_; }
