@@ -43,6 +43,7 @@ INSTANTIATE_TEST_SUITE_P(
     Files, DatabaseFaultTest,
     ::testing::Values(
         FaultCase{"NotJson", "{", "motors.json: not JSON"},
+        FaultCase{"FormatNotAText", "{\"format\": 5}", "motors.json: not a motor database"},
         FaultCase{"Version", "{\"format\": \"kestrel-motors\", \"version\": 2, \"motors\": []}", "unknown \"version\""},
         FaultCase{"UnknownKey", Motors("{\"name\": \"A\", \"motion\": \"rotary\", \"values\": {}, \"colour\": 1}"),
                   "motors.json: motor 1: unknown key \"colour\""},

@@ -116,7 +116,9 @@ MotorDatabase MotorDatabase::Parse(std::string_view text, const std::string& fil
   } catch (const Json::parse_error& error) {
     Fail(fileName, "", std::string("not JSON: ") + error.what());
   }
-  if (!json.is_object() || json.value("format", "") != kFormat) Fail(fileName, "", "not a motor database (\"format\" must be \"kestrel-motors\")");
+  const bool tagged = json.is_object() && json.contains("format") && json["format"].is_string() &&
+                      json["format"].get<std::string>() == kFormat;
+  if (!tagged) Fail(fileName, "", "not a motor database (\"format\" must be \"kestrel-motors\")");
   if (!json.contains("version") || json["version"] != kVersion) Fail(fileName, "", "unknown \"version\" (this Kestrel reads version 1)");
   if (!json.contains("motors") || !json["motors"].is_array()) Fail(fileName, "", "\"motors\" must be an array");
   MotorDatabase database;
