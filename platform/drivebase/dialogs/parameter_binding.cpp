@@ -103,6 +103,8 @@ std::optional<double> ParseTypedNumber(const std::string& text) {
   if (begin == std::string::npos) return std::nullopt;
   const std::size_t end = text.find_last_not_of(" \t") + 1;
   const std::string number = text.substr(begin, end - begin);
+  // Decimal notation only: strtod would also take hexadecimal numbers and "infinity".
+  if (number.find_first_not_of("0123456789+-.eE") != std::string::npos) return std::nullopt;
   char* stop = nullptr;
   const double value = std::strtod(number.c_str(), &stop);
   if (stop != number.c_str() + number.size() || !std::isfinite(value)) return std::nullopt;
