@@ -224,6 +224,56 @@ int CMC_Setup::GetNumberOfBrakeOutputs() const {
   return count;
 }
 
+int CMC_Setup::IsBrakePortEnable(int port) const {
+  constexpr int kBrakeOutput = 0x01;
+  constexpr int kSourceStage = 0x10;
+  constexpr int kSinkStage = 0x20;
+  for (const drivebase::IoPin& io : family_.ioPins) {
+    if (io.port != port || !io.brakeOutput) continue;
+    return kBrakeOutput | (io.sourceOutput ? kSourceStage : kSinkStage);
+  }
+  return 0;
+}
+
+bool CMC_Setup::IsBrakePortInverted(int port) const {
+  for (const drivebase::IoPin& io : family_.ioPins) {
+    if (io.port == port) return io.inverted;
+  }
+  return false;
+}
+
+std::vector<drivebase::FeedbackConnector> CMC_Setup::GetDLSensorConnectors() const {
+  std::vector<drivebase::FeedbackConnector> connectors;
+  const std::vector<std::string> lines = GetDLSensorsArray();
+  for (std::size_t index = 0; index < lines.size(); ++index) {
+    std::string_view line = lines[index];
+    drivebase::FeedbackConnector connector;
+    if (!ReadEscapedStringFromConfigLine(line, connector.name)) {
+      drivebase::ReportError("sensor connector " + std::to_string(index) + ": the line has no name: " + lines[index]);
+      continue;
+    }
+    std::string sensor;
+    while (ReadEscapedStringFromConfigLine(line, sensor)) {
+      char* end = nullptr;
+      const long code = std::strtol(sensor.c_str(), &end, 10);
+      if (end == sensor.c_str() || *end != ',' || code < 0 || code > family_.maxSensorType) {
+        drivebase::ReportError("sensor connector \"" + connector.name + "\": faulty sensor entry \"" + sensor + "\"");
+        continue;
+      }
+      connector.sensorTypes.push_back(static_cast<int>(code));
+    }
+    connectors.push_back(std::move(connector));
+  }
+  return connectors;
+}
+
+const drivebase::GuiModule& CMC_Setup::GetGuiModule() {
+  static const drivebase::GuiModule module(std::filesystem::path(drivebase::GetGUIDirectory()) / "resources" / "bitmaps");
+  return module;
+}
+
+std::string CMC_Setup::GetHelpFileOfGUI() const { return "docs/help/README.md"; }
+
 bool CMC_Setup::HasSensorOfType(std::string_view parameter, int sensorType,
                                 bool reportIfMissing) const {
   const CMC_Parameter* found = parameters_.Find(parameter);

@@ -263,11 +263,15 @@ DriveFamilyData ReadDriveFamily(const Json& json, std::vector<std::string>& faul
     for (std::size_t i = 0; pins.is_array() && i < pins.size(); ++i) {
       const Entry pin(faults, "drive I/O pin " + std::to_string(i));
       if (!pin.IsObject(pins[i])) continue;
-      pin.OnlyKeys(pins[i], {"pin", "port", "brake"});
+      pin.OnlyKeys(pins[i], {"pin", "port", "brake", "stage", "inverted"});
       IoPin io;
       io.pin = static_cast<int>(pin.Integer(pins[i], "pin", 0, 255, true).value_or(0));
       io.port = static_cast<int>(pin.Integer(pins[i], "port", 0, 255, true).value_or(0));
       io.brakeOutput = pin.Bool(pins[i], "brake").value_or(false);
+      const std::string stage = pin.String(pins[i], "stage", false).value_or("source");
+      if (stage != "source" && stage != "sink") pin.Fault("\"stage\" must be \"source\" or \"sink\", not \"" + stage + "\"");
+      io.sourceOutput = stage != "sink";
+      io.inverted = pin.Bool(pins[i], "inverted").value_or(false);
       if (!seenPins.insert(io.pin).second) pin.Fault("pin " + std::to_string(io.pin) + " appears twice");
       if (!seenPorts.insert(io.port).second) pin.Fault("port " + std::to_string(io.port) + " appears twice");
       family.ioPins.push_back(io);

@@ -109,6 +109,8 @@ std::string DriveSection(const DriveFamilyData& family) {
     json["pin"] = io.pin;
     json["port"] = io.port;
     json["brake"] = io.brakeOutput;
+    if (!io.sourceOutput) json["stage"] = "sink";
+    if (io.inverted) json["inverted"] = true;
     pins.push_back(std::move(json));
   }
   text += LineArray("ioPins", pins, indent) + "\n";

@@ -34,6 +34,8 @@ struct IoPin {
   int pin = 0;
   int port = 0;
   bool brakeOutput = false;  // can drive a motor brake
+  bool sourceOutput = true;  // output stage: source (PNP, switches +Vlog) or sink (NPN, to GND)
+  bool inverted = false;     // the drive inverts the output's logic level
 };
 
 struct DriveFamilyData {

@@ -11,7 +11,9 @@
 #include <string_view>
 #include <vector>
 
+#include "drivebase/dl_sensors.h"
 #include "drivebase/drive_family.h"
+#include "drivebase/gui_resources.h"
 #include "drivebase/named_table.h"
 #include "drivebase/parameter.h"
 #include "drivebase/variable.h"
@@ -34,6 +36,9 @@ struct Option {
 };
 
 }  // namespace drivebase
+
+class CComboBox;  // the dialog framework's combo (the members that fill combos live in the
+                  // setup-dialog library, drivebase_dialogs)
 
 class CMC_Setup {
  public:
@@ -109,6 +114,31 @@ class CMC_Setup {
   int GetIOPortFromPin(int pin) const;  // -1 when no port uses the pin
   int GetIOPinFromPort(int port) const;  // -1 when the port is unknown
   int GetNumberOfBrakeOutputs() const;
+  // The brake configuration of an output port: 0 when the port cannot drive a brake; else bit 0
+  // set and bits 4-5 the output stage, 01 source (PNP), 10 sink (NPN).
+  int IsBrakePortEnable(int port) const;
+  // Whether the drive inverts the port's logic level (false for an unknown port).
+  bool IsBrakePortInverted(int port) const;
+
+  // The connector table of GetDLSensorsArray, read; faulty lines are reported and skipped.
+  std::vector<drivebase::FeedbackConnector> GetDLSensorConnectors() const;
+  // Fills the motor and load sensor-type and connector combos (entries carry the code or the
+  // connector index as item data) after correcting the selection by the connector table
+  // (drivebase::CorrectDlSensors; changedName: the parameter just changed, or ""). The
+  // corrected selection is left in `selection`; the caller writes back what changed.
+  // Defined in drivebase_dialogs.
+  void FillDlSensorsCombos(CComboBox* motorType, CComboBox* motorConnector, CComboBox* loadType,
+                           CComboBox* loadConnector, drivebase::DlSensorSelection& selection,
+                           std::string_view changedName) const;
+  // Fills a combo with the outputs that can drive a brake ("OUT0 (pin 25)", item data: the
+  // port) and selects `currentOutput` (none when it is not one of them). Defined in
+  // drivebase_dialogs.
+  void FillIOBrakeCombo(CComboBox* combo, int currentOutput) const;
+
+  // The host's user-interface resources: the bitmaps of the GUI module, and the help index as a
+  // file name within GetGUIDirectory ("docs/help/README.md"; "" when there is no help).
+  static const drivebase::GuiModule& GetGuiModule();
+  std::string GetHelpFileOfGUI() const;
   // Whether the setup's motor (load) sensor is of the given type; reportIfMissing as for
   // FindVariable.
   bool HasDLMotorSensor(int sensorType, bool reportIfMissing) const;
