@@ -9,6 +9,7 @@
 #include "compute/options.h"
 #include "compute/parameter_limits.h"
 #include "compute/registers.h"
+#include "compute/setup_access.h"
 #include "dialogs/guideline_texts.h"
 #include "dialogs/motor_setup_dialog.h"
 #include "dialogs/setup_values.h"
@@ -224,8 +225,9 @@ void CDriveSetupDlg::OnOK() {
 }
 
 const ui::MessageMap* CDriveSetupDlg::GetMessageMap() const {
-  static const ui::MessageMap map = [] {
-    ui::MessageMapBuilder<CDriveSetupDlg> builder(CMySetupDlg::GetMessageMap());
+  const ui::MessageMap* base = CMySetupDlg::GetMessageMap();
+  static const ui::MessageMap map = [base] {
+    ui::MessageMapBuilder<CDriveSetupDlg> builder(base);
     builder.Command(10019, &CDriveSetupDlg::OnMotorSetup)
         .ControlNotification(kAxisIdCombo, CBN_SELCHANGE, &CDriveSetupDlg::OnSelchangeAxisId)
         .ShowWindow(&CDriveSetupDlg::OnShowWindow)

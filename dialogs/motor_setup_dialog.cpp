@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "compute/derivation.h"
+#include "compute/option_readers.h"
 #include "compute/registers.h"
 #include "dialogs/guideline_texts.h"
 #include "dialogs/motor_setup_local_values.h"
