@@ -44,6 +44,18 @@ bool BelongsTo(MotorMotion motion, std::string_view name) {
   return motion == MotorMotion::Rotary ? !Contains(kLinearOnly, name) : !Contains(kRotaryOnly, name);
 }
 
+// Sensor values belong to a motor only for the sensor types that use them.
+bool UsedBySensor(std::string_view name, int sensorType) {
+  const auto among = [&](std::initializer_list<int> types) {
+    return std::find(types.begin(), types.end(), sensorType) != types.end();
+  };
+  if (name == "No_encoder_lines" || name == "Resolution") return among({1, 3, 7, 9});
+  if (name == "LHResolution") return sensorType == 2;
+  if (name == "MECRESL") return sensorType == 4;
+  if (name.starts_with("SSI_")) return among({5, 6, 7});
+  return true;
+}
+
 std::string_view MotionName(MotorMotion motion) { return motion == MotorMotion::Rotary ? "rotary" : "linear"; }
 
 [[noreturn]] void Fail(const std::string& file, const std::string& place, const std::string& what) {
@@ -159,8 +171,10 @@ bool MotorDatabase::Remove(std::string_view name) {
 MotorEntry MotorFromSetup(const CMC_Setup& setup, std::string name) {
   MotorEntry motor{std::move(name), MotorMotionOf(setup), {}};
   const ErrorReportingOff quiet;
+  const CMC_Parameter* sensor = setup.FindParameter("MotorSensorType");
+  const int sensorType = sensor == nullptr ? 0 : static_cast<int>(sensor->GetValueInBaseUnit());
   for (const std::string_view parameterName : kMotorData) {
-    if (!BelongsTo(motor.motion, parameterName)) continue;
+    if (!BelongsTo(motor.motion, parameterName) || !UsedBySensor(parameterName, sensorType)) continue;
     const CMC_Parameter* parameter = setup.FindParameter(parameterName);
     if (parameter != nullptr) motor.values.emplace_back(parameterName, parameter->GetValueInBaseUnit());
   }

@@ -167,27 +167,33 @@ class CMC_EditSetupDlg : public CDialog {
   // Validates and shows the bindings, fills the unit combos, the CAN combo, the guideline and
   // the motor database, then the framework's initialisation (data exchange to the controls).
   bool OnInitDialog() override;
-  // Saving: takes the pending edits (CommitPendingEdits). Loading: nothing (the dialogs end
-  // theirs with RefreshAllParameters).
+  // Saving: takes the pending edits (CommitPendingEdits); a text that is not a number fails the
+  // exchange, so OK keeps the dialog open. Loading: nothing (the dialogs end theirs with
+  // RefreshAllParameters).
   void DoDataExchange(CDataExchange* pDX) override;
-  // Takes the pending edits, then the framework's OK.
-  void OnOK() override;
   // Enter in a bound edit commits it and keeps the dialog open; other keys as the framework.
   bool PreTranslateMessage(MSG* message) override;
   // Serves the bound controls and the host's controls, then the message map.
   bool OnCommand(WPARAM wParam, LPARAM lParam) override;
+
+ public:
   const ui::MessageMap* GetMessageMap() const override;
 
  private:
   struct State;
   friend struct drivebase::ParameterBinding;
 
+  bool Bind(std::string_view name, drivebase::ParameterBinding binding);
+  void ShowBound(drivebase::ParameterBinding& binding);
+  bool CommitPending();  // false when a text was refused
+  void TakeScroll(CWnd* control);
+  void ShowGuideline();
+  void ApplyCANSettings();
   void OnHScroll(unsigned code, unsigned position, CWnd* control);
   void OnVScroll(unsigned code, unsigned position, CWnd* control);
   void OnGuidelinePrevious();
   void OnGuidelineNext();
   void OnHelpButton();
-  void OnCanBaudRate();
   void OnCanopenSettings();
   void OnSelchangeMotorDatabase();
   void OnSaveToUserDatabase();
