@@ -8,6 +8,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "compute/registers.h"
 #include "dialogs/dialog_resources.h"
 #include "dialogs/drive_setup_dlg.h"
 #include "dialogs/motor_setup_dialog.h"
@@ -48,6 +49,8 @@ TEST_P(DialogScripts, RunAsWritten) {
   for (const ValueCheck& value : scriptCase.before) {
     ASSERT_TRUE(setup.SetParameterValueInBaseUnit(value.name, value.value)) << value.name;
   }
+  for (const auto& [name, text] : scriptCase.options) setup.SetOption(name, text);
+  if (!scriptCase.before.empty()) ComputeAllRegisters(&setup);
   const CMC_Setup before = setup;
   const std::string beforeText = drivebase::SerializeSetup(setup);
 
@@ -60,6 +63,9 @@ TEST_P(DialogScripts, RunAsWritten) {
     const double expected = check.unchanged ? before.GetParameterValueInBaseUnit(check.name) : check.value;
     EXPECT_NEAR(setup.GetParameterValueInBaseUnit(check.name), expected, 1e-9 * std::max(1.0, std::abs(expected)))
         << check.name;
+  }
+  if (scriptCase.boxes >= 0) {
+    EXPECT_EQ(session.MessageBoxes().Shown().size(), static_cast<std::size_t>(scriptCase.boxes));
   }
   EXPECT_THAT(errors, ::testing::IsEmpty()) << "lookups reported as errors";
 }

@@ -55,6 +55,12 @@ ScriptCase ReadScriptCase(const std::filesystem::path& file) {
       result.endCode = value == "ok" ? 1 : 2;
     } else if (key == "before") {
       result.before.push_back(ReadValueCheck(value, where));
+    } else if (key == "option") {
+      const auto equals = value.find('=');
+      if (equals == std::string::npos) throw std::runtime_error(where + ": expected NAME = TEXT");
+      result.options.emplace_back(Trim(value.substr(0, equals)), Trim(value.substr(equals + 1)));
+    } else if (key == "boxes") {
+      result.boxes = std::stoi(value);
     } else if (key == "after" && value == "setup unchanged") {
       result.setupUnchanged = true;
     } else if (key == "after") {

@@ -6,11 +6,16 @@
 //   # after: Axis_ID_list = 300        a value (base unit) after the run, to 1e-9 relative
 //   # after: Kp_C_scl unchanged        a value as it was before the run
 //   # after: setup unchanged           every value, limit and option as before the run
-//   # before: isSWLS = 1               a value set before the dialog opens
+//   # before: isSWLS = 1               a value set before the dialog opens (the registers are
+//                                      then computed from the values, as a host's setup holds them)
+//   # option: ResolverFixedCounts = 4096   an option set before the dialog opens
+//   # boxes: 1                         how many message boxes the run shows
 #pragma once
 
 #include <filesystem>
+#include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "drivebase/setup.h"
@@ -31,7 +36,12 @@ struct ScriptCase {
   std::vector<ValueCheck> before;  // values to set
   std::vector<ValueCheck> after;
   bool setupUnchanged = false;
+  std::vector<std::pair<std::string, std::string>> options;
+  int boxes = -1;  // -1: not checked
 };
+
+// Names the case by its script in test output.
+inline void PrintTo(const ScriptCase& scriptCase, std::ostream* out) { *out << scriptCase.file.filename(); }
 
 // Reads the directives of a script; throws std::runtime_error naming the line of a faulty one.
 ScriptCase ReadScriptCase(const std::filesystem::path& file);
