@@ -5,6 +5,7 @@
 //   # ends: cancel                     the end code of the dialog (default: ok)
 //   # after: Axis_ID_list = 300        a value (base unit) after the run, to 1e-9 relative
 //   # after: Kp_C_scl unchanged        a value as it was before the run
+//   # after: MAX_CURRENT.max = 3.2     a limit (.min or .max), in the base unit
 //   # after: setup unchanged           every value, limit and option as before the run
 //   # before: isSWLS = 1               a value set before the dialog opens (the registers are
 //                                      then computed from the values, as a host's setup holds them)
