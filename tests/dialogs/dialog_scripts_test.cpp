@@ -21,13 +21,21 @@
 namespace kestrel::dialogs_test {
 namespace {
 
-// A value, or a limit for a name ending in ".min" or ".max", in the base unit.
+// A value, or a limit for a name ending in ".min" or ".max", in the base unit: read and written.
 double Read(const CMC_Setup& setup, const std::string& name) {
   const auto dot = name.rfind('.');
   if (dot == std::string::npos) return setup.GetParameterValueInBaseUnit(name);
   const CMC_Parameter* parameter = setup.FindParameter(name.substr(0, dot));
   if (parameter == nullptr) return std::nan("");
   return name.substr(dot) == ".min" ? parameter->GetMinInBaseUnit() : parameter->GetMaxInBaseUnit();
+}
+
+bool Write(CMC_Setup& setup, const std::string& name, double value) {
+  const auto dot = name.rfind('.');
+  if (dot == std::string::npos) return setup.SetParameterValueInBaseUnit(name, value);
+  CMC_Parameter* parameter = setup.FindParameter(name.substr(0, dot));
+  if (parameter == nullptr) return false;
+  return name.substr(dot) == ".min" ? parameter->SetMinInBaseUnit(value) : parameter->SetMaxInBaseUnit(value);
 }
 
 int RunScript(const ScriptCase& scriptCase, CMC_Setup& setup) {
@@ -55,9 +63,7 @@ class DialogScripts : public ::testing::TestWithParam<ScriptCase> {
 TEST_P(DialogScripts, RunAsWritten) {
   const ScriptCase& scriptCase = GetParam();
   CMC_Setup setup = ShippedSetup(scriptCase.setup);
-  for (const ValueCheck& value : scriptCase.before) {
-    ASSERT_TRUE(setup.SetParameterValueInBaseUnit(value.name, value.value)) << value.name;
-  }
+  for (const ValueCheck& value : scriptCase.before) ASSERT_TRUE(Write(setup, value.name, value.value)) << value.name;
   for (const auto& [name, text] : scriptCase.options) setup.SetOption(name, text);
   if (!scriptCase.before.empty()) ComputeAllRegisters(&setup);
   const CMC_Setup before = setup;

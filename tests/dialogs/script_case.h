@@ -7,7 +7,7 @@
 //   # after: Kp_C_scl unchanged        a value as it was before the run
 //   # after: MAX_CURRENT.max = 3.2     a limit (.min or .max), in the base unit
 //   # after: setup unchanged           every value, limit and option as before the run
-//   # before: isSWLS = 1               a value set before the dialog opens (the registers are
+//   # before: isSWLS = 1               a value (or NAME.min, NAME.max a limit) set before the dialog opens (the registers are
 //                                      then computed from the values, as a host's setup holds them)
 //   # option: ResolverFixedCounts = 4096   an option set before the dialog opens
 //   # boxes: 1                         how many message boxes the run shows
