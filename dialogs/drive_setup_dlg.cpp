@@ -23,8 +23,7 @@ using kestrel::dialogs::Value;
 namespace {
 
 constexpr int kAxisIdCombo = 3136;
-constexpr int kHardwareAxisIdIndex = 255;  // "H/W", after "1" ... "255"
-constexpr const char* kHardwareAxisId = "H/W";
+constexpr const char* kHardwareAxisId = "H/W";  // the last entry, after "1" ... "255"
 
 struct EditBinding {
   const char* name;

@@ -1,9 +1,6 @@
 #include "dialogs/motor_setup_dialog.h"
 
 #include <array>
-#include <cmath>
-#include <limits>
-#include <optional>
 
 #include "compute/derivation.h"
 #include "compute/option_readers.h"
