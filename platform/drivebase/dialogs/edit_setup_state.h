@@ -54,8 +54,9 @@ struct ParameterBinding {
   static const ui::Window& DialogWindow(const CMC_EditSetupDlg& dialog) { return dialog.Attached(); }
 };
 
-// The text of a value in the parameter's display unit with its precision.
-std::string FormatInDisplayUnit(const CMC_Parameter& parameter, double baseValue);
+// The text of a value in the parameter's display unit with its precision, or minDigits
+// significant digits when that is more.
+std::string FormatInDisplayUnit(const CMC_Parameter& parameter, double baseValue, int minDigits);
 // A number typed by the user: blanks around it allowed, nothing else; none when not a finite number.
 std::optional<double> ParseTypedNumber(const std::string& text);
 

@@ -83,17 +83,18 @@ std::string ExpectedNumber(const CMC_Parameter& parameter) {
   const double min = parameter.GetMinInBaseUnit();
   const double max = parameter.GetMaxInBaseUnit();
   if (std::isfinite(min) && std::isfinite(max) && min <= max) {
-    expected += ", from " + FormatInDisplayUnit(parameter, min) + " to " + FormatInDisplayUnit(parameter, max);
+    // Limits with at least 10 digits: a limit of 10000 mA reads "10000", not "1e+04".
+    expected += ", from " + FormatInDisplayUnit(parameter, min, 10) + " to " + FormatInDisplayUnit(parameter, max, 10);
   }
   return expected + ".";
 }
 
 }  // namespace
 
-std::string FormatInDisplayUnit(const CMC_Parameter& parameter, double baseValue) {
+std::string FormatInDisplayUnit(const CMC_Parameter& parameter, double baseValue, int minDigits) {
   char text[64];
   const double display = baseValue / BaseUnitsPerUnit(parameter.GetUnitType(), parameter.GetUnitName());
-  std::snprintf(text, sizeof text, "%.*g", parameter.GetPrecision(), display);
+  std::snprintf(text, sizeof text, "%.*g", std::max(parameter.GetPrecision(), minDigits), display);
   return text;
 }
 

@@ -94,14 +94,18 @@ bool CorrectDlSensors(const std::vector<FeedbackConnector>& connectors, int maxS
   const bool shared = selection.motorType != 0 && selection.loadType != 0 &&
                       selection.motorConnector == selection.loadConnector;
   if (shared) {
-    const bool moveMotor = loadType || loadConnector;
-    int& type = moveMotor ? selection.motorType : selection.loadType;
-    int& connector = moveMotor ? selection.motorConnector : selection.loadConnector;
-    const int other = FindConnector(connectors, type, connector + 1, connector);
-    if (other >= 0) {
-      connector = other;
+    const bool loadChanged = loadType || loadConnector;
+    SideRef keep = loadChanged ? SideRef{selection.loadType, selection.loadConnector, false, false}
+                               : SideRef{selection.motorType, selection.motorConnector, false, false};
+    SideRef move = loadChanged ? SideRef{selection.motorType, selection.motorConnector, false, false}
+                               : SideRef{selection.loadType, selection.loadConnector, false, false};
+    const int taken = move.connector;
+    if (const int other = FindConnector(connectors, move.type, taken + 1, taken); other >= 0) {
+      move.connector = other;
+    } else if (const int free = FindConnector(connectors, keep.type, taken + 1, taken); free >= 0) {
+      keep.connector = free;
     } else {
-      type = 0;
+      move.type = 0;
     }
   }
   return !(selection == before);

@@ -27,8 +27,9 @@ struct DlSensorSelection {
 //      the type becomes the first type the connector accepts; otherwise the connector becomes
 //      the first one that accepts the type.
 //   4. Both sides with a sensor on one connector: the side the user did not just change (the
-//      load side when neither) moves to the next connector that accepts its type; with none
-//      left, its type becomes 0.
+//      load side when neither) moves to the next connector that accepts its type; when there is
+//      none, the side just changed moves instead; when neither can, the side not changed gets
+//      type 0 (none).
 // Returns whether anything changed.
 bool CorrectDlSensors(const std::vector<FeedbackConnector>& connectors, int maxSensorType,
                       std::string_view changedName, DlSensorSelection& selection);
