@@ -37,8 +37,9 @@ void CMotorSetupDialog::OnChangedParameterValue(const std::string& name) {
                      "Motor_transmission", "Load_transmission"})) {
     UpdateData(false);
   } else if (IsAnyOf(name, {"SSI_isMultiTurn", "SSI_isMultiTurn_LD"})) {
-    RefreshParameterControls("SSI_No_Bits_Revolution");
-    RefreshParameterControls("SSI_No_Bits_Turns");
+    const std::string side = SameName(name, "SSI_isMultiTurn") ? "" : "_LD";
+    RefreshParameterControls("SSI_No_Bits_Revolution" + side);
+    RefreshParameterControls("SSI_No_Bits_Turns" + side);
     UpdateData(false);
   } else if (SameName(name, "TransmissionType")) {
     ComputeUnits(setup);
