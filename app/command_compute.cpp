@@ -13,7 +13,7 @@
 #include "compute/registers.h"
 #include "drivebase/setup_file.h"
 #include "number_text.h"
-#include "plugin/message_box_reporter.h"
+#include "dialogs/message_box_reporter.h"
 #include "table_text.h"
 
 namespace kestrel::cli {

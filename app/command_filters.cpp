@@ -12,7 +12,7 @@
 #include "compute/biquad_designer.h"
 #include "compute/setup_access.h"
 #include "number_text.h"
-#include "plugin/message_box_reporter.h"
+#include "dialogs/message_box_reporter.h"
 
 namespace kestrel::cli {
 namespace {

@@ -5,10 +5,14 @@
 #include "compute/parameter_limits.h"
 #include "compute/unit_scale.h"
 #include "compute/units.h"
+#include "dialogs/dialog_resources.h"
+#include "dialogs/drive_setup_dlg.h"
 
-int EditSetup(CMC_Setup*) {
-  // The Drive Setup dialog is not built yet: nothing is edited and nothing confirmed.
-  return 0;
+int EditSetup(CMC_Setup* setup) {
+  if (setup == nullptr) return 0;
+  kestrel::RegisterDialogTemplates();
+  CDriveSetupDlg dialog(setup, nullptr);
+  return dialog.DoModal() == IDOK ? 1 : 0;
 }
 
 void ComputeAllOptions(CMC_Setup* setup) {

@@ -334,5 +334,65 @@ TEST_F(CommandLine, EveryCommandHasHelp) {
   }
 }
 
+// kestrel edit: the README's example, then each way a run ends.
+TEST_F(CommandLine, EditRunsTheReadmeExampleAndWritesTheResult) {
+  const Outcome result =
+      Run("edit --trace --script " KESTREL_DOCS_DIR "/examples/speed_mode.script --out " + Path("edited.json").string());
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out,
+            "dialog \"Drive Setup\" opened\ndialog \"Brushless Motor Setup\" opened\n"
+            "dialog \"Brushless Motor Setup\" closed: OK\ndialog \"Drive Setup\" closed: OK\n"
+            "OK: written to " + Path("edited.json").string() + "\n");
+  const CMC_Setup edited = drivebase::ReadSetupFile(Path("edited.json"));
+  EXPECT_EQ(edited.GetParameterValueInBaseUnit("ControlMode"), 1.0);
+  EXPECT_EQ(edited.GetParameterValueInBaseUnit("In"), 3.5);
+}
+
+struct EditEnd {
+  const char* name;
+  const char* script;
+  int status;
+  const char* out;  // what standard output holds
+  const char* err;  // what standard error holds
+};
+
+class EditEnds : public CommandLine, public ::testing::WithParamInterface<EditEnd> {};
+
+TEST_P(EditEnds, WithTheirStatusWritingOnlyAfterOk) {
+  const std::string setup = CopyOfDefault("setup.json");
+  std::ofstream(Path("user.script")) << GetParam().script;
+  const Outcome result = Run("edit --trace --setup " + setup + " --script " + Path("user.script").string());
+  EXPECT_EQ(result.status, GetParam().status) << result.err;
+  EXPECT_THAT(result.out, HasSubstr(GetParam().out));
+  EXPECT_EQ(result.err, std::string(GetParam().err).empty() ? "" : "kestrel: " + Path("user.script").string() + GetParam().err);
+  if (GetParam().status != 0) {
+    EXPECT_EQ(ReadFile(setup), DefaultSetupText()) << "nothing written";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, EditEnds,
+    ::testing::Values(
+        EditEnd{"Cancel", "wait-until dialog \"Brushless Motor Setup\"\nclose ok\nclick 1061\nclose cancel\n", 3,
+                "dialog \"Drive Setup\" closed: Cancel\nCancelled: nothing written\n", ""},
+        EditEnd{"StepFails", "wait-until dialog \"Brushless Motor Setup\"\nclose ok\nexpect 3173 \"9\"\n", 1, "",
+                ":3: expect 3173 shows \"9\": it shows \"5.11856\"\n"},
+        EditEnd{"ScriptEndsTooSoon", "wait 10\n", 1, "",
+                ": the script ended too soon: the user agent has no more actions for the open dialog \"Drive Setup\"\n"},
+        EditEnd{"MessageBoxTraced",
+                "wait-until dialog \"Brushless Motor Setup\"\nclose ok\nselect 3136 \"200\"\nclose ok\n", 0,
+                "Any value over 127 will set the drive as non-configured and further CANopen communication will be "
+                "disabled until a valid Axis ID will be set in the drive. Leave the drive with a non-configured axis "
+                "ID only if you intend to set the Axis ID later via a CANopen master using CiA305 LSS protocol.\": "
+                "OK\ndialog \"Drive Setup\" closed: OK\nOK: written to ",
+                ""}),
+    [](const ::testing::TestParamInfo<EditEnd>& end) { return std::string(end.param.name); });
+
+TEST_F(CommandLine, EditWithoutAScriptIsAUsageError) {
+  const Outcome result = Run("edit");
+  EXPECT_EQ(result.status, 2);
+  EXPECT_EQ(result.err, "kestrel: edit needs --script FILE: there is no graphical front end yet to take the user's input\n");
+}
+
 }  // namespace
 }  // namespace kestrel

@@ -9,6 +9,8 @@
 
 #include "drivebase/setup_file.h"
 #include "kestrel/default_setup.h"
+#include "ui/script.h"
+#include "ui/session.h"
 
 namespace kestrel {
 namespace {
@@ -99,11 +101,37 @@ TEST_F(LoadedPlugin, ComputeAllOptionsRunsItsStagesOnASetup) {
   EXPECT_EQ(setup.FindVariable("APOS")->GetUnitName(), "mm");
 }
 
-TEST_F(LoadedPlugin, EditSetupWithoutDialogsConfirmsNothing) {
+// EditSetup runs Drive Setup, which opens Motor Setup by itself; 1 after OK, 0 after Cancel
+// with the setup as it was.
+struct EditRun {
+  const char* name;
+  const char* script;
+  int result;
+};
+
+class EditSetupRuns : public LoadedPlugin, public ::testing::WithParamInterface<EditRun> {};
+
+TEST_P(EditSetupRuns, ReturnWhetherTheUserConfirmed) {
+  ui::HeadlessSession session;
+  ui::ScriptAgent user(ui::Script::Parse(GetParam().script, GetParam().name));
+  session.Use(user);
   CMC_Setup setup = LoadDefaultSetup();
-  EXPECT_EQ(editSetup(&setup), 0);
-  EXPECT_EQ(drivebase::SerializeSetup(setup), DefaultSetupText());
+  setup.SetScaleFunctions({scaleFactor, scaleOffset});
+  EXPECT_EQ(editSetup(&setup), GetParam().result);
+  user.CheckFinished(session.Loop());
+  if (GetParam().result == 0) {
+    EXPECT_EQ(drivebase::SerializeSetup(setup), DefaultSetupText());
+  }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Closes, EditSetupRuns,
+    ::testing::Values(EditRun{"ok", "wait-until dialog \"Brushless Motor Setup\"\nclose ok\nclose ok\n", 1},
+                      EditRun{"cancel", "wait-until dialog \"Brushless Motor Setup\"\ntype 1159 \"2\"\nclose ok\n"
+                                        "click 1060\nclose cancel\n", 0}),
+    [](const ::testing::TestParamInfo<EditRun>& run) { return std::string(run.param.name); });
+
+TEST_F(LoadedPlugin, EditSetupOfNoSetupConfirmsNothing) { EXPECT_EQ(editSetup(nullptr), 0); }
 
 }  // namespace
 }  // namespace kestrel

@@ -61,9 +61,15 @@ void EventLoop::RunModal(CDialog& dialog) {
   }
 }
 
-void EventLoop::Opened(CDialog& dialog) { dialogs_.push_back(&dialog); }
+void EventLoop::Opened(CDialog& dialog) {
+  dialogs_.push_back(&dialog);
+  if (observer_ != nullptr) observer_->DialogOpened(dialog);
+}
 
-void EventLoop::Closed(CDialog& dialog) { std::erase(dialogs_, &dialog); }
+void EventLoop::Closed(CDialog& dialog) {
+  std::erase(dialogs_, &dialog);
+  if (observer_ != nullptr) observer_->DialogClosed(dialog, dialog.EndCode());
+}
 
 CDialog* EventLoop::TopDialog() const {
   const auto top = std::find_if(dialogs_.rbegin(), dialogs_.rend(),

@@ -32,6 +32,8 @@ class CDialog : public CWnd {
   const ui::MessageMap* GetMessageMap() const override;
 
   unsigned TemplateId() const { return templateId_; }
+  // The code passed to EndDialog in the current or last run (0 before any).
+  int EndCode() const { return endCode_; }
   // Whether EndDialog has been called during the current run (or no run is going on).
   bool ModalEnded() const { return ended_; }
 

@@ -34,6 +34,15 @@ class NoMoreActions : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// Told when a dialog opens (its windows exist, before OnInitDialog) and when it has closed, with
+// its end code: a trace of what a session shows.
+class DialogObserver {
+ public:
+  virtual ~DialogObserver() = default;
+  virtual void DialogOpened(CDialog& dialog) = 0;
+  virtual void DialogClosed(CDialog& dialog, int endCode) = 0;
+};
+
 class EventLoop {
  public:
   explicit EventLoop(HeadlessMessageBoxes& messageBoxes);
@@ -49,6 +58,8 @@ class EventLoop {
   // The agent (not owned) also answers the message boxes that have no prepared answer.
   void SetUserAgent(UserAgent* agent);
   UserAgent* Agent() const { return agent_; }
+  // The observer (not owned; null for none).
+  void SetDialogObserver(DialogObserver* observer) { observer_ = observer; }
 
   void SetTimer(Window& window, std::uintptr_t id, Milliseconds period);
   bool KillTimer(const Window& window, std::uintptr_t id);
@@ -104,6 +115,7 @@ class EventLoop {
   VirtualClock clock_;
   HeadlessMessageBoxes& messageBoxes_;
   UserAgent* agent_ = nullptr;
+  DialogObserver* observer_ = nullptr;
   TimerQueue timers_;
   std::deque<PostedMessage> posted_;
   std::vector<CDialog*> dialogs_;

@@ -1,0 +1,105 @@
+// kestrel edit: the setup dialogs, driven by a dialog script until the graphical front end
+// arrives. Drive Setup runs through the plug-in's EditSetup; --dialog motor opens Motor Setup
+// alone, with the computations its opener runs before and after it.
+#include <iostream>
+#include <memory>
+
+#include "cli_error.h"
+#include "commands.h"
+#include "compute/derivation.h"
+#include "compute/options.h"
+#include "compute/registers.h"
+#include "dialogs/dialog_resources.h"
+#include "dialogs/motor_setup_dialog.h"
+#include "drivebase/setup_file.h"
+#include "edit_trace.h"
+#include "dialogs/message_box_reporter.h"
+#include "ui/script.h"
+#include "ui/session.h"
+
+namespace kestrel::cli {
+namespace {
+
+inline constexpr int kExitCancelled = 3;
+
+struct EditOptions {
+  SetupSource source;
+  std::string out;
+  std::string script;
+  std::string dialog = "drive";
+  bool trace = false;
+};
+
+// Motor Setup as Drive Setup opens it: both parameter layers agree before, and after OK; the
+// options follow whatever the end.
+int RunMotorSetup(CMC_Setup& setup) {
+  RegisterDialogTemplates();
+  ComputeAllRegisters(&setup, MessageBoxReporter());
+  DeriveParametersFromRegisters(&setup);
+  CMotorSetupDialog dialog(&setup, nullptr);
+  const int endCode = dialog.DoModal();
+  if (endCode == IDOK) {
+    ComputeAllRegisters(&setup, MessageBoxReporter());
+    DeriveParametersFromRegisters(&setup);
+  }
+  ComputeOptions(&setup);
+  return endCode == IDOK ? 1 : 0;
+}
+
+int RunEdit(Host& host, const EditOptions& options) {
+  if (options.script.empty()) {
+    throw UsageError("edit needs --script FILE: there is no graphical front end yet to take the user's input");
+  }
+  CMC_Setup setup = host.LoadSetup(options.source);
+  const ui::Script script = ui::Script::Load(options.script);
+
+  ui::HeadlessSession session;
+  EditTrace trace(std::cout, session.MessageBoxes());
+  if (options.trace) {
+    session.Loop().SetDialogObserver(&trace);
+    ui::SetMessageBoxPresenter(&trace);
+  }
+  ui::ScriptAgent agent(script);
+  session.Use(agent);
+  int confirmed = 0;
+  try {
+    confirmed = options.dialog == "motor" ? RunMotorSetup(setup) : host.Plugin().editSetup(&setup);
+  } catch (const ui::NoMoreActions& error) {
+    throw Failure(options.script + ": the script ended too soon: " + error.what());
+  }
+  agent.CheckFinished(session.Loop());
+  session.Loop().SetDialogObserver(nullptr);
+
+  if (confirmed != 1) {
+    std::cout << "Cancelled: nothing written\n";
+    return kExitCancelled;
+  }
+  const std::string target = options.out.empty() ? options.source.path : options.out;
+  if (target.empty()) {
+    std::cout << "OK: nothing written, the embedded default setup stays as it is (--out FILE keeps the result)\n";
+    return 0;
+  }
+  drivebase::SaveSetupFile(setup, target);
+  std::cout << "OK: written to " << target << '\n';
+  return 0;
+}
+
+}  // namespace
+
+void AddEditCommand(CLI::App& app, Host& host, int& status) {
+  auto options = std::make_shared<EditOptions>();
+  CLI::App* command = app.add_subcommand(
+      "edit", "Edit the setup in Drive Setup (which opens Motor Setup), driven by a dialog script; exits 0 after "
+              "OK (the setup written), 3 after Cancel (nothing written), 1 when a script step fails");
+  command->add_option("--setup", options->source.path, "Setup file (default: the embedded default setup)");
+  command->add_option("--out", options->out, "File to write after OK (default: the --setup file)");
+  command->add_option("--script", options->script, "Dialog script that plays the user (docs/dialog-scripts.md)");
+  command->add_option("--dialog", options->dialog, "The dialog to open: drive (default) or motor")
+      ->check(CLI::IsMember({"drive", "motor"}));
+  command->add_flag("--trace", options->trace, "Print each dialog opened and closed and each message box");
+  command->callback([options, &host, &status] {
+    status = RunReportingErrors([&] { return RunEdit(host, *options); });
+  });
+}
+
+}  // namespace kestrel::cli

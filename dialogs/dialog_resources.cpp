@@ -1,0 +1,24 @@
+#include "dialogs/dialog_resources.h"
+
+#include <string>
+#include <string_view>
+
+#include "ui/template_library.h"
+
+namespace kestrel {
+namespace resources {
+std::string_view DialogTemplate106();
+std::string_view DialogTemplate108();
+}  // namespace resources
+
+void RegisterDialogTemplates() {
+  static const bool registered = [] {
+    ui::TemplateLibrary& library = ui::DialogTemplates();
+    library.Add(ui::ParseDialogTemplate(resources::DialogTemplate106(), "resources/dialogs/106.json"));
+    library.Add(ui::ParseDialogTemplate(resources::DialogTemplate108(), "resources/dialogs/108.json"));
+    return true;
+  }();
+  (void)registered;
+}
+
+}  // namespace kestrel

@@ -1,0 +1,11 @@
+// The templates of the plug-in's dialogs, compiled into the plug-in and handed to the dialog
+// framework's template library before a dialog first opens.
+#pragma once
+
+namespace kestrel {
+
+// Adds the Drive Setup (106) and Motor Setup (108) templates to the process's template library;
+// later calls change nothing. A faulty template throws ui::TemplateError.
+void RegisterDialogTemplates();
+
+}  // namespace kestrel

@@ -1,0 +1,211 @@
+#include "dialogs/motor_setup_dialog.h"
+
+#include <array>
+
+#include "compute/derivation.h"
+#include "compute/option_readers.h"
+#include "compute/registers.h"
+#include "dialogs/guideline_texts.h"
+#include "dialogs/motor_setup_local_values.h"
+#include "dialogs/setup_values.h"
+#include "ui/data_exchange.h"
+
+using kestrel::dialogs::Code;
+using kestrel::dialogs::Has;
+using kestrel::dialogs::IntOption;
+using kestrel::dialogs::SetValue;
+
+namespace {
+
+struct EditBinding {
+  const char* name;
+  int edit;
+  int unit;  // 0: none
+};
+
+struct RadioBinding {
+  const char* name;
+  int first;
+  int last;
+};
+
+struct CheckBinding {
+  const char* name;
+  int check;
+};
+
+struct ComboBinding {
+  const char* name;
+  int combo;
+};
+
+constexpr std::array kMotorEdits{
+    EditBinding{"In", 1159, 1160},       EditBinding{"ImaxM", 1161, 1162},     EditBinding{"pp", 1165, 0},
+    EditBinding{"PolePitch", 3425, 3426}, EditBinding{"K", 1166, 1167},        EditBinding{"Kf", 3424, 3423},
+    EditBinding{"R", 1168, 1169},        EditBinding{"L", 1170, 1171},         EditBinding{"Jm", 1172, 1173},
+    EditBinding{"M", 3428, 3429},        EditBinding{"Motor_transmission", 1163, 1164},
+    EditBinding{"Load_transmission", 1174, 1192},
+};
+
+// Sensor settings, bound whenever the setup holds them, so that the fields of a sensor chosen
+// inside the dialog work too.
+constexpr std::array kSensorEdits{
+    EditBinding{"No_encoder_lines", 1179, 1180},      EditBinding{"Resolution", 3431, 3432},
+    EditBinding{"LHResolution", 3407, 0},             EditBinding{"SSI_No_Bits_Revolution", 3435, 3436},
+    EditBinding{"SSI_No_Bits_Turns", 3438, 3439},     EditBinding{"SSI_Offset", 3449, 0},
+    EditBinding{"No_encoder_lines_LD", 1203, 1204},   EditBinding{"Resolution_LD", 1205, 1206},
+    EditBinding{"LHResolution_LD", 3412, 0},          EditBinding{"SSI_No_Bits_Revolution_LD", 3455, 3456},
+    EditBinding{"SSI_No_Bits_Turns_LD", 3458, 3459},  EditBinding{"MotorBrake_releasetime", 1191, 1197},
+    EditBinding{"MotorBrake_applytime", 1198, 1199},
+};
+
+constexpr std::array kLinearSerialEdits{
+    EditBinding{"SSI_Resolution", 3553, 3554}, EditBinding{"SSI_No_Bits_Linear", 3556, 0},
+    EditBinding{"SSI_Resolution_LD", 3558, 3559}, EditBinding{"SSI_No_Bits_Linear_LD", 3561, 0},
+};
+
+constexpr std::array kSensorChecks{
+    CheckBinding{"isHallsensors", 1181},        CheckBinding{"SSI_isReverseCounting", 3447},
+    CheckBinding{"SSI_isReverseCounting_LD", 3467}, CheckBinding{"isFilterEnc_MT", 3360},
+    CheckBinding{"isFilterEnc_LD", 3366},       CheckBinding{"ReverseCounting_MT", 3358},
+    CheckBinding{"ReverseCounting_LD", 3361},   CheckBinding{"isMotorBrake", 3363},
+};
+
+constexpr std::array kSensorRadios{
+    RadioBinding{"SSI_isMultiTurn", 3433, 3434},    RadioBinding{"SSI_isGray", 3442, 3443},
+    RadioBinding{"SSI_isMultiTurn_LD", 3453, 3454}, RadioBinding{"SSI_isGray_LD", 3462, 3463},
+};
+
+constexpr std::array kCombos{
+    ComboBinding{"MotorSensorType", 1201}, ComboBinding{"MotorSensorConnector", 1202},
+    ComboBinding{"LoadSensorType", 1216},  ComboBinding{"LoadSensorConnector", 1217},
+};
+
+constexpr std::array kSensorCombos{
+    ComboBinding{"HALLCASE", 1182},          ComboBinding{"SINCOS_fract", 1200},
+    ComboBinding{"SINCOS_fract_LD", 1215},   ComboBinding{"SSI_freq", 3446},
+    ComboBinding{"SSI_freq_LD", 3466},       ComboBinding{"FilterEncValue_MT", 3359},
+    ComboBinding{"FilterEncValue_LD", 3365}, ComboBinding{"MotorBrake_output", 3364},
+};
+
+}  // namespace
+
+CMotorSetupDialog::CMotorSetupDialog(CMC_Setup* setup, CWnd* parent)
+    : CMySetupDlg(setup, kTemplateId, 0, kestrel::dialogs::RotaryMotorGuideline(), parent) {
+  BindParameters();
+  CreateLocalValues();
+  SetHelpContext(kHelpContext);
+  InitializeMotorEditor();
+}
+
+CMotorSetupDialog::~CMotorSetupDialog() = default;
+
+void CMotorSetupDialog::BindParameters() {
+  for (const EditBinding& b : kMotorEdits) AddParameterControls(b.name, b.edit, b.unit);
+  AddCheckParameterControls("isMotorInertiaUnknown", 1178);
+  AddSwitchParameterControls("MotorPhaseConnectionType", 1195, 1196);
+  for (const ComboBinding& b : kCombos) AddSwitchParameterControls(b.name, b.combo);
+  AddCheckParameterControls("isMotorTemperatureSensor", 1183);
+  AddSwitchParameterControls("Motor_TempSensor_Type", 1185, 1186);
+  AddSwitchParameterControls("TransmissionType", 3416, 3419);
+  BindSensorParameters();
+}
+
+void CMotorSetupDialog::BindSensorParameters() {
+  const CMC_Setup* setup = GetSetup();
+  for (const EditBinding& b : kSensorEdits) {
+    if (Has(setup, b.name)) AddParameterControls(b.name, b.edit, b.unit);
+  }
+  if (kestrel::HasLinearAbsoluteEncoders(setup)) {
+    for (const EditBinding& b : kLinearSerialEdits) {
+      if (Has(setup, b.name)) AddParameterControls(b.name, b.edit, b.unit);
+    }
+  }
+  for (const CheckBinding& b : kSensorChecks) {
+    if (Has(setup, b.name)) AddCheckParameterControls(b.name, b.check);
+  }
+  for (const RadioBinding& b : kSensorRadios) {
+    if (Has(setup, b.name)) AddSwitchParameterControls(b.name, b.first, b.last);
+  }
+  for (const ComboBinding& b : kSensorCombos) {
+    if (Has(setup, b.name)) AddSwitchParameterControls(b.name, b.combo);
+  }
+  // The resolver's count, on whichever side the resolver is.
+  AddParameterControls("MECRESL", 3474);
+  AddParameterControls("MECRESL", 3478);
+}
+
+bool CMotorSetupDialog::OnInitDialog() {
+  CMySetupDlg::OnInitDialog();
+  CMC_Setup* setup = GetSetup();
+  SetChildBitmap(IDOK, "TO_DRIVESETUP");
+  SetChildBitmap(3483, "WARN_SWITCH_HW_LS");
+  ShowChild(3483, false);
+  FillHallCombo();
+  FillFilterCombos();
+  FillBrakeCombo();
+  SetChildBitmap(3369, "3066");
+  FillSensorCombos("");
+  FillInterpolationCombos();
+  ApplyTransmissionRule();
+  UseGuidelineOfMotorSide();
+  for (const bool loadSide : {false, true}) {
+    const int type = Code(setup, loadSide ? "LoadSensorType" : "MotorSensorType");
+    if (type == 5 || type == 6) FillFrequencyCombo(loadSide);
+  }
+  dualLoop_ = Code(setup, "MotorSensorType") != 0 && Code(setup, "LoadSensorType") != 0;
+  UpdateData(false);
+  return true;
+}
+
+void CMotorSetupDialog::DoDataExchange(CDataExchange* pDX) {
+  CMySetupDlg::DoDataExchange(pDX);
+  if (pDX->m_bSaveAndValidate) return;
+  ApplyControlRules();
+  RefreshAllParameters();
+}
+
+void CMotorSetupDialog::ReloadControls() { UpdateData(false); }
+
+void CMotorSetupDialog::OnSelchangeMotorName() {
+  CMySetupDlg::OnSelchangeMotorName();
+  if (Code(GetSetup(), "MotorSensorType") == 4) SetFixedResolverCount();
+}
+
+void CMotorSetupDialog::SetFixedResolverCount() {
+  CMC_Setup* setup = GetSetup();
+  const int fixedCount = IntOption(setup, "ResolverFixedCounts", 0);
+  if (fixedCount <= 0) return;
+  setup->SetParameterValueInBaseUnit("MECRESL", fixedCount);
+  kestrel::DeriveEncoderLines(setup);
+  kestrel::ComputeMECRESL(setup);
+  RefreshParameterControls("No_encoder_lines");
+  RefreshParameterControls("MECRESL");
+}
+
+void CMotorSetupDialog::OnOK() {
+  CommitPendingEdits();
+  CMC_Setup* setup = GetSetup();
+  if (Code(setup, "isMotorTemperatureSensor") == 0) SetValue(setup, "isMotorOverTemp", 0);
+  const int motorType = Code(setup, "MotorSensorType");
+  const bool incrementalOrNone = motorType == 0 || motorType == 1 || motorType == 9;
+  // Trapezoidal commutation and the Hall starts need Hall sensors.
+  if (incrementalOrNone && Code(setup, "isHallsensors") == 0) {
+    if (Code(setup, "CommutationMethod") == 0) SetValue(setup, "CommutationMethod", 1);
+    const int startMode = Code(setup, "StartMode");
+    if (startMode == 1 || startMode == 3) SetValue(setup, "StartMode", 0);
+  }
+  if (!incrementalOrNone && Code(setup, "CommutationMethod") == 0) SetValue(setup, "CommutationMethod", 1);
+  // A load sensor added to a single-loop setup closes the position loop over the speed loop.
+  if (!dualLoop_ && motorType != 0 && Code(setup, "LoadSensorType") != 0) SetValue(setup, "PositionControlType", 1);
+  CMySetupDlg::OnOK();
+}
+
+const ui::MessageMap* CMotorSetupDialog::GetMessageMap() const {
+  static const ui::MessageMap map = ui::MessageMapBuilder<CMotorSetupDialog>(CMySetupDlg::GetMessageMap())
+                                        .Command(3363, &CMotorSetupDialog::ReloadControls)
+                                        .ControlNotification(drivebase::kMotorNameCombo, CBN_SELCHANGE,
+                                                             &CMotorSetupDialog::OnSelchangeMotorName)
+                                        .Build();
+  return &map;
+}

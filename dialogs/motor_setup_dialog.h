@@ -1,0 +1,66 @@
+// CMotorSetupDialog: the Motor Setup dialog (template 108, "Brushless Motor Setup"): the motor's
+// data, its sensor and the optional load sensor, the transmission to the load, the temperature
+// sensor and the brake, with the host's motor database. Drive Setup opens it.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "dialogs/my_setup_dlg.h"
+
+class CMotorSetupDialog : public CMySetupDlg {
+ public:
+  CMotorSetupDialog(CMC_Setup* setup, CWnd* parent);
+  ~CMotorSetupDialog() override;
+
+  void OnChangedParameterValue(const std::string& name) override;
+  void OnRefreshParameterValue(const std::string& name) override;
+
+  static constexpr unsigned kTemplateId = 108;
+  static constexpr unsigned kHelpContext = 262407;
+
+ protected:
+  bool OnInitDialog() override;
+  void DoDataExchange(CDataExchange* pDX) override;
+  void OnOK() override;
+  const ui::MessageMap* GetMessageMap() const override;
+
+ private:
+  // A value shown by the dialog alone: the interpolated resolution of a sin/cos encoder.
+  struct LocalValues;
+
+  void BindParameters();
+  void BindSensorParameters();
+  void CreateLocalValues();
+
+  // Combos the dialog fills.
+  void FillHallCombo();
+  void FillFilterCombos();
+  void FillBrakeCombo();
+  void FillSensorCombos(const std::string& changedName);
+  void FillInterpolationCombo(bool loadSide);
+  void FillFrequencyCombo(bool loadSide);
+  void FillInterpolationCombos();
+  void RecomputeLocalValues(bool loadSide);
+  void ApplyTransmissionRule();
+  void UseGuidelineOfMotorSide();
+  void SetFixedResolverCount();
+
+  // Enable and show rules.
+  void ApplyControlRules();
+  void ApplyMotorDataRules(bool linearMotor);
+  void ApplyMotorSensorRules(int type, bool linearMotor);
+  void ApplyLoadSensorRules(int type, bool linearLoad);
+  void ApplyFeatureRules(int motorType, int loadType);
+
+  // Reactions.
+  void OnSensorChanged(const std::string& name);
+  void OnPolePairsOrResolutionChanged(const std::string& name);
+  void OnTransmissionRefreshed();
+
+  void ReloadControls();
+  void OnSelchangeMotorName();
+
+  std::unique_ptr<LocalValues> local_;
+  bool dualLoop_ = false;
+};

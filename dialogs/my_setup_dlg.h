@@ -1,0 +1,27 @@
+// CMySetupDlg: the plug-in's base of every setup dialog. Over the host's binding of parameters to
+// controls it adds the reactions that keep the controller gains and a few dependent ranges
+// consistent when the user edits a value: a typed gain becomes the register pair the drive
+// holds, and the field then shows what that pair gives.
+#pragma once
+
+#include <string>
+
+#include "drivebase/edit_setup_dlg.h"
+
+class CMySetupDlg : public CMC_EditSetupDlg {
+ public:
+  CMySetupDlg(CMC_Setup* setup, unsigned templateId, int flag, drivebase::GuidelineTable guidelines,
+              CWnd* parent);
+
+  // The reaction to the edited parameter (names compared without regard to case), then the
+  // host's handler.
+  void OnChangedParameterValue(const std::string& name) override;
+
+ protected:
+  // Opens a dialog or a test modally on the same setup, as every opener does: the registers are
+  // computed and the user level derived back before, so that both layers agree; after OK both
+  // again, and every control reloaded. With sinusoidalVoltage, g_bKufSinusoidalMode is 1 from
+  // after those computations until the modal loop ends (its old value back before the
+  // computations that follow). Returns the child's end code.
+  int RunChild(CDialog& child, bool sinusoidalVoltage = false);
+};
