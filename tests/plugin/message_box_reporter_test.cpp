@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "compute/biquad_designer.h"
-#include "plugin/message_box_reporter.h"
+#include "dialogs/message_box_reporter.h"
 #include "ui/message_box.h"
 
 namespace kestrel {
