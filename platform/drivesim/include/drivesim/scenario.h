@@ -22,7 +22,9 @@ struct Scenario {
   bool negative_limit_active = false;     // LSN input at its active level
   double analog_input_V = 0.0;            // potentiometer on the analogue reference input
   std::optional<ShortCircuitFault> short_circuit;  // fault "short"
-  bool current_noise = true;              // false: ideal current ADCs (no noise, no offset)
+  bool current_noise = true;              // false: current ADCs without noise
+  bool ideal_converters = false;          // exact duties and current samples (whole counts), no noise
+  bool rotor_locked = false;              // the shaft cannot move (locked-rotor measurements)
 };
 
 }  // namespace drivesim
