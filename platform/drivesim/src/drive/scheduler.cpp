@@ -1,0 +1,113 @@
+// The drive's tick on the PWM grid. At tick n, in this order: the slow ISR when n mod SLPER = 0
+// (the program's slow step), then the fast ISR when n mod CLPER = 0 (compare registers reloaded
+// with the duties computed one control period earlier, ADC samples, the program's fast step,
+// protections, logger); then the power stage and the motor advance over one PWM period.
+#include <algorithm>
+#include <cmath>
+
+#include "drive/drive_impl.h"
+
+namespace drivesim {
+
+bool Drive::Impl::Idle() const {
+  return !stage.driven && !program && plant.speed == 0.0 && !hand.engaged &&
+         plant.current_A == std::array<double, 3>{0.0, 0.0, 0.0};
+}
+
+void Drive::Impl::RunUntil(double t_s) {
+  while (timing.TimeOf(tick) <= t_s) {
+    if (Idle()) {
+      // Nothing moves until the next external action: jump to the last tick not after t_s.
+      const auto last = static_cast<std::int64_t>(std::floor((t_s - timing.base_s) / timing.pwm_s()));
+      tick = std::max(tick, last) + 1;
+      return;
+    }
+    Tick();
+  }
+}
+
+void Drive::Impl::Tick() {
+  const bool slow = tick % timing.speedLoopTicks == 0;
+  const bool fast = tick % timing.currentLoopTicks == 0;
+  if (slow && program) {
+    program->SlowStep(*this);
+    logger.Sample(true, tick, timing.pwm_s(), [this](std::string_view n) { return Read(n).value_or(0); });
+  }
+  if (fast) FastIsr();
+  StepPowerStageAndMotor();
+  if (program && program->Ended()) program.reset();
+  ++tick;
+}
+
+void Drive::Impl::FastIsr() {
+  if (stage.driven) stage.duty = pendingDuty;
+  SampleCurrents();
+  if (program) program->FastStep(*this);
+  if (stage.driven && !enableActive) {
+    SwitchAxisOff();
+    EndProgramOnFault();
+  }
+  const control::TwoAxis frame = MeasuredCurrent(driveVariables["THTST"]);
+  driveVariables["ID"] = frame.x;
+  driveVariables["IQ"] = frame.y;
+  driveVariables["Motor_Current"] = frame.y;
+  logger.Sample(false, tick, timing.pwm_s(), [this](std::string_view n) { return Read(n).value_or(0); });
+}
+
+void Drive::Impl::SampleCurrents() {
+  for (std::size_t x = 0; x < 2; ++x) {
+    const double current_A = model::LegCurrent(plantParams, plant, static_cast<int>(x));
+    phaseCurrentCounts[x] = currentAdc[x].Sample(current_A, noise) - adcCalibration[x];
+  }
+}
+
+void Drive::Impl::EndProgramOnFault() {
+  if (program) program.reset();
+}
+
+void Drive::Impl::StepPowerStageAndMotor() {
+  std::array<double, 3> legCurrent_A{};
+  for (int x = 0; x < 3; ++x) legCurrent_A[static_cast<std::size_t>(x)] = model::LegCurrent(plantParams, plant, x);
+  model::UpdateBus(stageParams, stage, legCurrent_A);
+  model::PlantInputs inputs;
+  inputs.bus_V = stage.bus_V;
+  inputs.locked = scenario.rotor_locked;
+  if (stage.driven) {
+    inputs.legVoltage_V = model::LegVoltages(stageParams, stage, legCurrent_A, plantParams.inductance_H);
+    inputs.legDriven = {true, true, true};
+  }
+  const double previous = plant.position;
+  const double now_s = timing.TimeOf(tick);
+  model::StepPlant(plantParams, plant, inputs, hand.At(now_s), timing.pwm_s());
+  sensors::UpdateEncoder(encoderParams, motorEncoder, previous, plant.position, Register("COUNTINGDIR_MT", 0));
+  if (motor.halls) hallCode = sensors::UpdateHalls(*motor.halls, hallState, plant.ElectricalAngle(plantParams));
+  if (stage.driven) CheckShortCircuit(inputs.legVoltage_V);
+}
+
+// The hardware comparator on every leg: |i_leg| > I_sc latches 0x0002 and opens all legs. A
+// short between two outputs (or to a rail) carries (v_x − v_y)/R_sc on top of the motor current.
+void Drive::Impl::CheckShortCircuit(const std::array<double, 3>& legVoltage_V) {
+  std::array<double, 3> legCurrent_A{};
+  for (int x = 0; x < 3; ++x) legCurrent_A[static_cast<std::size_t>(x)] = model::LegCurrent(plantParams, plant, x);
+  if (const auto& fault = scenario.short_circuit) {
+    const auto from = static_cast<std::size_t>(fault->from - 'A');
+    double other_V = 0.0;
+    if (fault->to == '+') {
+      other_V = stage.bus_V;
+    } else if (fault->to != '-') {
+      other_V = legVoltage_V[static_cast<std::size_t>(fault->to - 'A')];
+    }
+    const double shortCurrent_A = (legVoltage_V[from] - other_V) / fault->resistance_ohm;
+    legCurrent_A[from] += shortCurrent_A;
+    if (fault->to != '+' && fault->to != '-') legCurrent_A[static_cast<std::size_t>(fault->to - 'A')] -= shortCurrent_A;
+  }
+  for (double current_A : legCurrent_A) {
+    if (std::abs(current_A) <= hardware.short_circuit_A) continue;
+    latchedErrors |= mer::kShortCircuit;
+    SwitchAxisOff();
+    EndProgramOnFault();
+    return;
+  }
+}
+
+}  // namespace drivesim

@@ -1,0 +1,117 @@
+// Drive and program variables. A name is looked up in the loaded program's memory first, then
+// among the drive's live values and drive variables, then among the registers.
+#include <cmath>
+#include <limits>
+
+#include "drive/drive_impl.h"
+
+namespace drivesim {
+
+namespace {
+
+// The drive-level variables that the programs and the tests use; all start at 0.
+constexpr std::string_view kDriveVariables[] = {
+    "REFTST_V", "RINCTST_V", "THTST", "TINCTST", "IQ", "ID", "Current_Reference", "Motor_Current",
+    "Voltage_Reference", "Speed_Reference", "Load_Speed", "Target_Position", "Load_Position",
+    "Electric_Angle", "POSINC", "var_i1", "var_i2", "var_u2", "var_lf_long", "ZAOFF", "ALPHA",
+    "KSLIP", "SFTCWEAK", "AD3OFF", "AD6OFF", "SRECTCOMP", "SIN2REC", "ELRES_FRACT"};
+
+std::pair<double, double> RangeOf(VariableType type) {
+  switch (type) {
+    case VariableType::int16: return {-32768.0, 32767.0};
+    case VariableType::uint16: return {0.0, 65535.0};
+    case VariableType::int32:
+    case VariableType::fixed16_16: break;
+  }
+  return {static_cast<double>(std::numeric_limits<std::int32_t>::min()),
+          static_cast<double>(std::numeric_limits<std::int32_t>::max())};
+}
+
+// Round to nearest, then saturate to the storage range.
+std::int32_t Store(double internal, VariableType type) {
+  const auto [lo, hi] = RangeOf(type);
+  if (std::isnan(internal)) return 0;
+  const double rounded = std::round(internal);
+  return static_cast<std::int32_t>(rounded < lo ? lo : (rounded > hi ? hi : rounded));
+}
+
+}  // namespace
+
+void InitialiseDriveVariables(std::map<std::string, std::int32_t, std::less<>>& variables) {
+  for (std::string_view name : kDriveVariables) variables.emplace(std::string(name), 0);
+}
+
+const ProgramVariable* Drive::Impl::ProgramVariableOf(std::string_view name) const {
+  if (descriptor == nullptr) return nullptr;
+  for (const ProgramVariable& v : descriptor->variables) {
+    if (v.name == name) return &v;
+  }
+  return nullptr;
+}
+
+std::optional<std::int32_t> Drive::Impl::LiveValue(std::string_view name) const {
+  if (name == "MER") return static_cast<std::int32_t>(latchedErrors | (enableActive ? 0 : mer::kEnableInactive));
+  if (name == "APOS_MT") return static_cast<std::int32_t>(motorEncoder.counter);
+  if (name == "CAPPOS") return motorEncoder.capture;
+  if (name == "HALL") return motor.halls ? hallCode : 7;
+  return std::nullopt;
+}
+
+std::optional<std::int32_t> Drive::Impl::Read(std::string_view name) const {
+  if (const auto it = programMemory.find(name); it != programMemory.end()) return it->second;
+  if (const auto live = LiveValue(name)) return live;
+  if (const auto it = driveVariables.find(name); it != driveVariables.end()) return it->second;
+  if (const auto it = registers.find(name); it != registers.end()) return it->second;
+  return std::nullopt;
+}
+
+bool Drive::Impl::Write(std::string_view name, double internal) {
+  if (const auto it = programMemory.find(name); it != programMemory.end()) {
+    it->second = Store(internal, ProgramVariableOf(name)->type);
+    return true;
+  }
+  if (name == "MER") {
+    latchedErrors &= static_cast<std::uint16_t>(Store(internal, VariableType::uint16));
+    return true;
+  }
+  if (name == "APOS_MT") {
+    motorEncoder.counter = static_cast<std::uint32_t>(Store(internal, VariableType::int32));
+    return true;
+  }
+  if (name == "CAPPOS") {
+    motorEncoder.capture = Store(internal, VariableType::int32);
+    return true;
+  }
+  if (LiveValue(name)) return true;  // inputs such as HALL follow the hardware
+  if (const auto it = driveVariables.find(name); it != driveVariables.end()) {
+    it->second = Store(internal, VariableType::int32);
+    return true;
+  }
+  if (const auto it = registers.find(name); it != registers.end()) {
+    it->second = Store(internal, VariableType::int32);
+    return true;
+  }
+  return false;
+}
+
+std::int32_t Drive::Impl::Register(std::string_view name, std::int32_t fallback) const {
+  const auto it = registers.find(name);
+  return it == registers.end() ? fallback : it->second;
+}
+
+std::int32_t Drive::Impl::ProgramValue(std::string_view name) const {
+  const auto it = programMemory.find(name);
+  return it == programMemory.end() ? 0 : it->second;
+}
+
+void Drive::Impl::SetProgramValue(std::string_view name, std::int32_t value) {
+  const auto it = programMemory.find(name);
+  if (it != programMemory.end()) it->second = Store(value, ProgramVariableOf(name)->type);
+}
+
+void Drive::Impl::SetDriveValue(std::string_view name, std::int32_t value) {
+  const auto it = driveVariables.find(name);
+  if (it != driveVariables.end()) it->second = value;
+}
+
+}  // namespace drivesim

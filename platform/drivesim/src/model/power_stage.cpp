@@ -1,0 +1,47 @@
+#include "model/power_stage.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace drivesim::model {
+
+std::array<double, 3> LegVoltages(const PowerStageParams& p, PowerStageState& s,
+                                  const std::array<double, 3>& legCurrent_A, double inductance_H) {
+  std::array<double, 3> v{};
+  const double deadLoss_V = p.deadTime_s / p.pwmPeriod_s * s.bus_V;
+  const double knee_A = s.bus_V * p.pwmPeriod_s / (8.0 * inductance_H);
+  for (std::size_t x = 0; x < 3; ++x) {
+    double duty = std::clamp(s.duty[x], 0.0, 1.0);
+    if (p.quantiseDuty) {
+      const double wanted = duty * p.pwmPeriodTicks + s.carry[x];
+      const double compare = std::clamp(std::round(wanted), 0.0, static_cast<double>(p.pwmPeriodTicks));
+      s.carry[x] = wanted - compare;
+      duty = compare / p.pwmPeriodTicks;
+    }
+    const double knee = knee_A > 0.0 ? std::clamp(legCurrent_A[x] / knee_A, -1.0, 1.0) : 0.0;
+    v[x] = duty * s.bus_V - deadLoss_V * knee;
+  }
+  return v;
+}
+
+void UpdateBus(const PowerStageParams& p, PowerStageState& s, const std::array<double, 3>& legCurrent_A) {
+  double dcCurrent_A = 0.0;
+  if (s.driven) {
+    for (std::size_t x = 0; x < 3; ++x) dcCurrent_A += std::clamp(s.duty[x], 0.0, 1.0) * legCurrent_A[x];
+  }
+  s.bus_V = p.supply_V - p.supplyResistance_ohm * dcCurrent_A;
+}
+
+std::int32_t AdcChannel::Sample(double signal, NoiseSource& noise) const {
+  const double exact = signal * countsPerUnit;
+  double counts = 0.0;
+  if (ideal) {
+    counts = std::round(exact);
+  } else {
+    const double noisy = exact + offset + noiseSteps * step * noise.Gaussian();
+    counts = std::round(noisy / step) * step;
+  }
+  return static_cast<std::int32_t>(std::clamp(counts, static_cast<double>(lo), static_cast<double>(hi)));
+}
+
+}  // namespace drivesim::model

@@ -1,0 +1,47 @@
+#include "sensors/halls.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace drivesim::sensors {
+
+namespace {
+constexpr double kTwoPi = 6.283185307179586;
+constexpr double kDegree = kTwoPi / 360.0;
+constexpr double kHysteresis = 0.5 * kDegree;
+
+// Angle of theta measured from the start of sensor j's high window, wrapped into [0, 2π).
+double WindowPhase(double theta_e, int j, double shift) {
+  const double start = (120.0 * j - 30.0) * kDegree + shift;
+  const double phase = std::fmod(theta_e - start, kTwoPi);
+  return phase < 0.0 ? phase + kTwoPi : phase;
+}
+}  // namespace
+
+int UpdateHalls(const HallModel& halls, HallState& s, double theta_e) {
+  const double shift = halls.shift_deg * kDegree;
+  constexpr double kHighWidth = 180.0 * kDegree;
+  for (int j = 0; j < 3; ++j) {
+    const double phase = WindowPhase(theta_e, j, shift);
+    const bool inside = phase < kHighWidth;
+    auto& level = s.sensorHigh[static_cast<std::size_t>(j)];
+    if (!s.initialised) {
+      level = inside;
+      continue;
+    }
+    // Change only once the angle is more than the hysteresis past an edge.
+    const double distanceToEdge = std::min({phase, std::abs(phase - kHighWidth), kTwoPi - phase});
+    if (inside != level && distanceToEdge > kHysteresis) level = inside;
+  }
+  s.initialised = true;
+  int code = 0;
+  for (int input = 0; input < 3; ++input) {
+    const int sensor = halls.order[static_cast<std::size_t>(input)];
+    bool high = sensor >= 1 && sensor <= 3 ? s.sensorHigh[static_cast<std::size_t>(sensor - 1)] : true;
+    if (halls.inverted) high = !high;
+    code = code * 2 + (high ? 1 : 0);
+  }
+  return code;
+}
+
+}  // namespace drivesim::sensors
