@@ -24,6 +24,7 @@ int Main(int argc, char** argv) {
   AddComputeCommand(app, host, status);
   AddTuneCommand(app, host, status);
   AddFiltersCommand(app, host, status);
+  AddDriveCommand(app, host, status);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {

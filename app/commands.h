@@ -16,6 +16,7 @@ void AddOptionsCommand(CLI::App& app, Host& host, int& status);
 void AddComputeCommand(CLI::App& app, Host& host, int& status);
 void AddTuneCommand(CLI::App& app, Host& host, int& status);
 void AddFiltersCommand(CLI::App& app, Host& host, int& status);
+void AddDriveCommand(CLI::App& app, Host& host, int& status);
 
 // The whole command line: parses, runs the chosen sub-command, returns the exit status.
 int Main(int argc, char** argv);
