@@ -131,6 +131,7 @@ INSTANTIATE_TEST_SUITE_P(
     ProgramImages, DescriptorFaults,
     ::testing::Values(
         Fault{"NotJson", "\"version\": 3,", "\"version\": 3,,", "not valid JSON"},
+        Fault{"TooDeep", "\"version\": 3,", "\"version\": 3, \"deep\": [[[[[[[[[[1]]]]]]]]]],", "values nest deeper than a program image can"},
         Fault{"UnknownKey", "\"version\"", "\"revision\": 1, \"version\"", "unknown key \"revision\""},
         Fault{"MissingVersion", "\"version\": 3,", "", "key \"version\" is missing"},
         Fault{"FormatVersion", "\"kestrel_program\": 1", "\"kestrel_program\": 2", "format version 2 is not 1"},

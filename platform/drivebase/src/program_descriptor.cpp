@@ -137,9 +137,15 @@ const ProgramVariableSpec* ProgramDescriptor::FindVariable(std::string_view vari
 }
 
 ProgramDescriptor ParseProgramDescriptor(std::string_view text, const std::string& source) {
+  // A descriptor nests three levels deep; anything far deeper is refused while it is read.
+  constexpr int kMaxNesting = 8;
+  const Json::parser_callback_t shallow = [&](int depth, Json::parse_event_t, Json&) {
+    if (depth > kMaxNesting) throw ProgramImageError(source + ": values nest deeper than a program image can");
+    return true;
+  };
   Json json;
   try {
-    json = Json::parse(text.begin(), text.end());
+    json = Json::parse(text.begin(), text.end(), shallow);
   } catch (const Json::exception& error) {
     throw ProgramImageError(source + ": not valid JSON: " + error.what());
   }
