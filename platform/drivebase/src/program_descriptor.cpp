@@ -1,4 +1,5 @@
 // Program image descriptors: the JSON text of a program's names, version and variable table.
+#include <algorithm>
 #include <array>
 #include <set>
 
