@@ -31,6 +31,9 @@ struct PlantState {
   std::array<bool, 3> openLegIdle{};       // an open leg whose current has reached 0
   double position = 0.0;                   // θ_m (rad) or x (m)
   double speed = 0.0;                      // ω_m or v
+  // Derived values kept to save work: sin/cos of θ_e at `trigPosition`, e^(−h·R/L) for `decayStep_s`.
+  double trigPosition = 0.0, sinTheta = 0.0, cosTheta = 1.0;
+  double decayStep_s = 0.0, decay = 1.0;
   double ElectricalAngle(const PlantParams& p) const { return p.electrical_per_unit * position; }
 };
 

@@ -25,12 +25,13 @@ struct PowerStageState {
   double bus_V = 48.0;
 };
 
-// Leg voltages (to the negative rail) averaged over the coming PWM period. Each compare value is
-// the duty in ticks plus the carried residual, rounded; the residual goes to the next period, so
-// the average voltage equals the command. Dead time, per leg:
+// Leg voltages (to the negative rail) averaged over the coming `periods` PWM periods of one
+// duty. The compare values of those periods sum to the duty in ticks plus the carried residual,
+// rounded; the residual goes to the next step, so the average voltage equals the command. Dead
+// time, per leg:
 //   v_x = d_x·V_bus − V_d·sat(i_x/i_knee),  V_d = T_dead·f_pwm·V_bus,  i_knee = V_bus·T_pwm/(8·L_s).
 std::array<double, 3> LegVoltages(const PowerStageParams& p, PowerStageState& s,
-                                  const std::array<double, 3>& legCurrent_A, double inductance_H);
+                                  const std::array<double, 3>& legCurrent_A, double inductance_H, int periods);
 
 // Stiff supply behind R_s: V_bus = V_supply − R_s·i_dc, i_dc = Σ d_x·i_x.
 void UpdateBus(const PowerStageParams& p, PowerStageState& s, const std::array<double, 3>& legCurrent_A);

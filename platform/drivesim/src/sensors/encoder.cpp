@@ -22,7 +22,10 @@ EncoderParams EncoderParams::From(const SensorModel& sensor, MotorKind kind) {
 }
 
 std::int64_t RawCount(const EncoderParams& p, double position) {
-  return static_cast<std::int64_t>(std::floor(p.countsPerUnit * position));
+  // floor without a library call: truncate, then step down for negative fractions.
+  const double counts = p.countsPerUnit * position;
+  const auto truncated = static_cast<std::int64_t>(counts);
+  return static_cast<double>(truncated) > counts ? truncated - 1 : truncated;
 }
 
 void UpdateEncoder(const EncoderParams& p, EncoderState& s, double previousPosition, double position,

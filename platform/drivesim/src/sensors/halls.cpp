@@ -10,10 +10,15 @@ constexpr double kTwoPi = 6.283185307179586;
 constexpr double kDegree = kTwoPi / 360.0;
 constexpr double kHysteresis = 0.5 * kDegree;
 
-// Angle of theta measured from the start of sensor j's high window, wrapped into [0, 2π).
-double WindowPhase(double theta_e, int j, double shift) {
-  const double start = (120.0 * j - 30.0) * kDegree + shift;
-  const double phase = std::fmod(theta_e - start, kTwoPi);
+double Wrap(double angle) {
+  const double wrapped = std::fmod(angle, kTwoPi);
+  return wrapped < 0.0 ? wrapped + kTwoPi : wrapped;
+}
+
+// Angle measured from the start of sensor j's high window, in [0, 2π), from the angle measured
+// from the start of sensor 1's window.
+double WindowPhase(double fromFirst, int j) {
+  const double phase = fromFirst - 120.0 * j * kDegree;
   return phase < 0.0 ? phase + kTwoPi : phase;
 }
 }  // namespace
@@ -21,8 +26,9 @@ double WindowPhase(double theta_e, int j, double shift) {
 int UpdateHalls(const HallModel& halls, HallState& s, double theta_e) {
   const double shift = halls.shift_deg * kDegree;
   constexpr double kHighWidth = 180.0 * kDegree;
+  const double fromFirst = Wrap(theta_e - (-30.0 * kDegree + shift));
   for (int j = 0; j < 3; ++j) {
-    const double phase = WindowPhase(theta_e, j, shift);
+    const double phase = WindowPhase(fromFirst, j);
     const bool inside = phase < kHighWidth;
     auto& level = s.sensorHigh[static_cast<std::size_t>(j)];
     if (!s.initialised) {
