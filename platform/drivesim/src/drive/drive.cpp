@@ -171,7 +171,8 @@ Status Drive::Launch(std::string_view programName, const std::map<std::string, d
   const ProgramDescriptor* descriptor = FindProgram(programName);
   if (descriptor == nullptr) return {"the drive has no program " + std::string(programName)};
   if (!d.registersLoaded) return {"the registers must be loaded before " + std::string(programName) + " is launched"};
-  for (const auto& [name, value] : inputs) {
+  for (const auto& input : inputs) {
+    const std::string& name = input.first;
     const bool known = std::any_of(descriptor->variables.begin(), descriptor->variables.end(),
                                    [&](const ProgramVariable& v) { return v.name == name; });
     if (!known) return {"program " + descriptor->name + " has no variable " + name};

@@ -1,5 +1,6 @@
 #include "sensors/encoder.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace drivesim::sensors {
@@ -23,7 +24,8 @@ EncoderParams EncoderParams::From(const SensorModel& sensor, MotorKind kind) {
 
 std::int64_t RawCount(const EncoderParams& p, double position) {
   // floor without a library call: truncate, then step down for negative fractions.
-  const double counts = p.countsPerUnit * position;
+  constexpr double kLimit = 4.0e18;  // keeps the conversion defined for a runaway position
+  const double counts = std::clamp(p.countsPerUnit * position, -kLimit, kLimit);
   const auto truncated = static_cast<std::int64_t>(counts);
   return static_cast<double>(truncated) > counts ? truncated - 1 : truncated;
 }
