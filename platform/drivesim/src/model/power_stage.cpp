@@ -41,7 +41,7 @@ std::int32_t AdcChannel::Sample(double signal, NoiseSource& noise) const {
     counts = std::round(exact);
   } else {
     const double noisy = exact + offset + (noiseSteps > 0.0 ? noiseSteps * step * noise.Gaussian() : 0.0);
-    counts = std::floor(noisy / step + 0.5) * step;
+    counts = lo + std::floor((noisy - lo) / step + 0.5) * step;
   }
   return static_cast<std::int32_t>(std::clamp(counts, static_cast<double>(lo), static_cast<double>(hi)));
 }

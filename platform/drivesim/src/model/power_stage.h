@@ -37,7 +37,9 @@ std::array<double, 3> LegVoltages(const PowerStageParams& p, PowerStageState& s,
 void UpdateBus(const PowerStageParams& p, PowerStageState& s, const std::array<double, 3>& legCurrent_A);
 
 // One ADC channel: counts = clamp(Q(signal·gain + offset + σ·n), lo, hi), Q the rounding to the
-// ADC step; the ideal channel rounds to whole counts without noise or offset.
+// ADC's codes lo + k·step (a signed current channel is the unsigned code minus half the full
+// scale, so its grid lies half a step off zero); the ideal channel rounds to whole counts without
+// noise or offset.
 struct AdcChannel {
   double countsPerUnit = 0.0;
   double offset = 0.0;
