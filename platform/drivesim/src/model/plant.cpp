@@ -157,11 +157,6 @@ double ElectromagneticTorque(const PlantParams& p, const PlantState& s) {
   return p.TorqueConstant() * iq;
 }
 
-double LegCurrent(const PlantParams& p, const PlantState& s, int leg) {
-  if (leg == p.openLeg) return 0.0;
-  return s.current_A[static_cast<std::size_t>(p.motorPhaseOfLeg[static_cast<std::size_t>(leg)])];
-}
-
 void StepPlant(const PlantParams& p, PlantState& s, const PlantInputs& in, const ExternalTorque& hand,
                double h_s) {
   const bool allDriven = in.legDriven[0] && in.legDriven[1] && in.legDriven[2];

@@ -61,6 +61,9 @@ double ElectromagneticTorque(const PlantParams& p, const PlantState& s);
 void StepPlant(const PlantParams& p, PlantState& s, const PlantInputs& in, const ExternalTorque& hand,
                double h_s);
 // Leg current of drive output x (motor phase current through the wiring permutation).
-double LegCurrent(const PlantParams& p, const PlantState& s, int leg);
+inline double LegCurrent(const PlantParams& p, const PlantState& s, int leg) {
+  if (leg == p.openLeg) return 0.0;
+  return s.current_A[static_cast<std::size_t>(p.motorPhaseOfLeg[static_cast<std::size_t>(leg)])];
+}
 
 }  // namespace drivesim::model

@@ -41,7 +41,9 @@ std::int32_t AdcChannel::Sample(double signal, NoiseSource& noise) const {
     counts = std::round(exact);
   } else {
     const double noisy = exact + offset + (noiseSteps > 0.0 ? noiseSteps * step * noise.Gaussian() : 0.0);
-    counts = lo + std::floor((noisy - lo) / step + 0.5) * step;
+    // Nearest code; the argument is ≥ 0 except far below the range, where the clamp applies.
+    const double code = std::max(0.0, (noisy - lo) / step + 0.5);
+    counts = lo + static_cast<double>(static_cast<std::int64_t>(std::min(code, 1e15))) * step;
   }
   return static_cast<std::int32_t>(std::clamp(counts, static_cast<double>(lo), static_cast<double>(hi)));
 }

@@ -24,6 +24,7 @@ double WindowPhase(double fromFirst, int j) {
 }  // namespace
 
 int UpdateHalls(const HallModel& halls, HallState& s, double theta_e) {
+  if (s.initialised && theta_e > s.quietFrom && theta_e < s.quietTo) return s.code;
   const double shift = halls.shift_deg * kDegree;
   constexpr double kHighWidth = 180.0 * kDegree;
   const double fromFirst = Wrap(theta_e - (-30.0 * kDegree + shift));
@@ -40,6 +41,12 @@ int UpdateHalls(const HallModel& halls, HallState& s, double theta_e) {
     if (inside != level && distanceToEdge > kHysteresis) level = inside;
   }
   s.initialised = true;
+  // Edges lie every 60° (from −30° + δ) and a level changes only at an edge ± 0.5°: nothing can
+  // change while θ_e stays closer to this angle than the nearest of those change points.
+  const double sinceEdge = std::fmod(fromFirst, 60.0 * kDegree);
+  const double margin = std::min(std::abs(sinceEdge - kHysteresis), std::abs(60.0 * kDegree - sinceEdge - kHysteresis));
+  s.quietFrom = theta_e - margin;
+  s.quietTo = theta_e + margin;
   int code = 0;
   for (int input = 0; input < 3; ++input) {
     const int sensor = halls.order[static_cast<std::size_t>(input)];
@@ -47,6 +54,7 @@ int UpdateHalls(const HallModel& halls, HallState& s, double theta_e) {
     if (halls.inverted) high = !high;
     code = code * 2 + (high ? 1 : 0);
   }
+  s.code = code;
   return code;
 }
 
