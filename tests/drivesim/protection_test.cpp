@@ -102,6 +102,10 @@ TEST(Launch, UnknownProgramOrVariableFailsAndNamesIt) {
   EXPECT_NE(drive.Launch("RES_Initial_Positioning_Test", {}).error.find("RES_Initial_Positioning_Test"),
             std::string::npos);
   EXPECT_NE(drive.Launch("IE_Initial_Positioning_Test", {{"Bogus", 1}}).error.find("Bogus"), std::string::npos);
+  EXPECT_NE(drive.Launch("IE_Initial_Positioning_Test", {}, LoggerSettings{10, 2, 1, {"IQ", "Nope"}})
+                .error.find("Nope"),
+            std::string::npos);
+  EXPECT_TRUE(drive.Launch("IE_Initial_Positioning_Test", {}, LoggerSettings{10, 2, 1, {"IQ", "In1", "KPI"}}).ok());
   EXPECT_FALSE(drive.HasVariable("Bogus"));
   EXPECT_FALSE(drive.WriteVariable("Bogus", 1.0));
 }

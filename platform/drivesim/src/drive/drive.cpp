@@ -177,6 +177,18 @@ Status Drive::Launch(std::string_view programName, const std::map<std::string, d
                                    [&](const ProgramVariable& v) { return v.name == name; });
     if (!known) return {"program " + descriptor->name + " has no variable " + name};
   }
+  if (logger) {
+    for (const std::string& name : logger->variables) {
+      const bool inProgram = std::any_of(descriptor->variables.begin(), descriptor->variables.end(),
+                                         [&](const ProgramVariable& v) { return v.name == name; });
+      if (!inProgram && !d.LiveValue(name) && !drive::FindDriveVar(name) && !d.registers.count(name)) {
+        return {"the drive has no variable " + name + " to log"};
+      }
+    }
+  }
+  std::unique_ptr<programs::Program> program = programs::CreateProgram(*descriptor);
+  if (!program) return {"program " + descriptor->name + " cannot run on this drive"};
+  // Nothing has changed so far; from here on the launch succeeds.
   d.program.reset();
   d.SwitchAxisOff();
   d.latchedErrors = 0;
@@ -192,8 +204,7 @@ Status Drive::Launch(std::string_view programName, const std::map<std::string, d
     for (const std::string& name : logger->variables) words.push_back(std::max(1, WordsOf(name)));
     d.logger.Attach(*logger, FittingPoints(*logger, d.hardware.log_buffer_words, words));
   }
-  d.program = programs::CreateProgram(*descriptor);
-  if (!d.program) return {"program " + descriptor->name + " cannot run on this drive"};
+  d.program = std::move(program);
   if (logger && !d.program->TriggersLog()) d.logger.Trigger(d.tick);
   return {};
 }

@@ -1,5 +1,6 @@
 // Drive and program variables. A name is looked up in the loaded program's memory first, then
 // among the drive's live values and drive variables, then among the registers.
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -104,9 +105,11 @@ void Drive::Impl::RefreshRegisterCache() {
   gains.sftkpi = Register("SFTKPI", 0);
   gains.kii = Register("KII", 0);
   gains.sftkii = Register("SFTKII", 0);
-  gains.voltageLimit = 32767 - Register("SATPWM", 0);
-  gains.limitD = 32767 - Register("SATID", 0);
-  gains.limitQ = 32767 - Register("SATIQ", 0);
+  // A saturation register beyond full scale leaves no voltage rather than a negative limit.
+  const auto limit = [this](const char* name) { return std::max(0, 32767 - Register(name, 0)); };
+  gains.voltageLimit = limit("SATPWM");
+  gains.limitD = limit("SATID");
+  gains.limitQ = limit("SATIQ");
   gains.filterQ = Register("FILTERQ", 32767);
   gains.ffl = Register("FFL", 0);
   gains.kffl = Register("KFFL", 0);
