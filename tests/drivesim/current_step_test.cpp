@@ -1,6 +1,6 @@
 // The current step of Current_Controller_Tuning_Test against the discrete model of the loop: the
 // PI of the register gains on whole-count samples, a plant i/u sampled every PWM period, and one
-// control period of delay (duties computed at sample k act over [k+1, k+2)).
+// control period of delay (duties computed at sample k act over [k+1, k+2), held constant).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -18,9 +18,9 @@ struct Sample {
 
 // Discrete model of the α axis (the frame's q axis at the rest angle lies on phase A).
 std::vector<Sample> DiscreteModel(std::int32_t stepCurrent, int points, int pointsBeforeStep) {
-  const double R = 0.9, L = 0.0012, pwm_s = 50e-6;
+  const double R = 0.9, L = 0.0012, period_s = 100e-6;
   const double voltsPerUnit = 0.55 * 48.0 / 32767.0;
-  const double decay = std::exp(-pwm_s * R / L);
+  const double decay = std::exp(-period_s * R / L);
   const std::int64_t limit = 32767 - 2621;
   double current_A = 0.0;
   std::int64_t integral = 0;
@@ -34,9 +34,7 @@ std::vector<Sample> DiscreteModel(std::int32_t stepCurrent, int points, int poin
     const std::int64_t proportional = (24226 * error * 2) >> 15;  // MulShift(24226, 1, e), floor
     const auto voltage = static_cast<std::int32_t>(std::clamp<std::int64_t>(proportional + (integral >> 15), -limit, limit));
     samples.push_back({reference, measured, voltage});
-    for (int period = 0; period < 2; ++period) {
-      current_A = current_A * decay + applied * voltsPerUnit / R * (1.0 - decay);
-    }
+    current_A = current_A * decay + applied * voltsPerUnit / R * (1.0 - decay);
     applied = voltage;
   }
   return samples;

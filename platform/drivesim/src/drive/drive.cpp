@@ -10,8 +10,6 @@
 
 namespace drivesim {
 
-void InitialiseDriveVariables(std::map<std::string, std::int32_t, std::less<>>& variables);
-
 namespace {
 
 constexpr double kSqrt3 = 1.7320508075688772;
@@ -63,8 +61,7 @@ Drive::Impl::Impl(DriveHardware hw, MotorModel m, Scenario s)
   positiveLimit = scenario.positive_limit_active;
   negativeLimit = scenario.negative_limit_active;
   analogInput_V = scenario.analog_input_V;
-  InitialiseDriveVariables(driveVariables);
-  driveVariables["THTST"] = programs::kRestAngle;
+  driveVariables[drive::DriveVar::THTST] = programs::kRestAngle;
   if (motor.halls) hallCode = sensors::UpdateHalls(*motor.halls, hallState, 0.0);
 }
 
@@ -89,7 +86,12 @@ void Drive::Impl::SwitchAxisOff() {
 }
 
 control::TwoAxis Drive::Impl::MeasuredCurrent(std::int32_t angle16) const {
-  return control::Park(control::Clarke(phaseCurrentCounts[0], phaseCurrentCounts[1]), control::SinCosQ15(angle16));
+  if (measuredCache.valid && measuredCache.angle16 == angle16) return measuredCache.value;
+  measuredCache.value =
+      control::Park(control::Clarke(phaseCurrentCounts[0], phaseCurrentCounts[1]), control::SinCosQ15(angle16));
+  measuredCache.angle16 = angle16;
+  measuredCache.valid = true;
+  return measuredCache.value;
 }
 
 // Sinusoidal modulator: dq → αβ at the frame angle → phase references u_x; min-max injection
@@ -100,7 +102,8 @@ void Drive::Impl::ApplyVoltage(std::int32_t angle16, control::TwoAxis dq) {
   const double beta = ab.y;
   const std::array<double, 3> u{alpha, -0.5 * alpha + 0.5 * kSqrt3 * beta, -0.5 * alpha - 0.5 * kSqrt3 * beta};
   const double common = 0.5 * (*std::max_element(u.begin(), u.end()) + *std::min_element(u.begin(), u.end()));
-  for (std::size_t x = 0; x < 3; ++x) pendingDuty[x] = 0.5 + 0.55 * (u[x] - common) / 32767.0;
+  constexpr double kDutyPerUnit = 0.55 / 32767.0;
+  for (std::size_t x = 0; x < 3; ++x) pendingDuty[x] = 0.5 + kDutyPerUnit * (u[x] - common);
 }
 
 Drive::Drive(DriveHardware hardware, MotorModel motor, Scenario scenario)
@@ -137,6 +140,7 @@ Status Drive::LoadRegisters(const RegisterValues& registers) {
   impl_->timing = timing;
   impl_->registers = registers;
   impl_->registersLoaded = true;
+  impl_->RefreshRegisterCache();
   impl_->stageParams.pwmPeriodTicks = timing.pwmPeriodTicks;
   impl_->stageParams.pwmPeriod_s = timing.pwm_s();
   impl_->stageParams.deadTime_s = DeadTime_s(registers, timing.clock_Hz) + impl_->hardware.switch_delay_s;
@@ -147,6 +151,7 @@ Status Drive::WriteRegister(std::string_view name, std::int32_t value) {
   const auto it = impl_->registers.find(name);
   if (it == impl_->registers.end()) return {"the drive has no register " + std::string(name)};
   it->second = value;
+  impl_->RefreshRegisterCache();
   return {};
 }
 
@@ -166,11 +171,24 @@ Status Drive::Launch(std::string_view programName, const std::map<std::string, d
   const ProgramDescriptor* descriptor = FindProgram(programName);
   if (descriptor == nullptr) return {"the drive has no program " + std::string(programName)};
   if (!d.registersLoaded) return {"the registers must be loaded before " + std::string(programName) + " is launched"};
-  for (const auto& [name, value] : inputs) {
+  for (const auto& input : inputs) {
+    const std::string& name = input.first;
     const bool known = std::any_of(descriptor->variables.begin(), descriptor->variables.end(),
                                    [&](const ProgramVariable& v) { return v.name == name; });
     if (!known) return {"program " + descriptor->name + " has no variable " + name};
   }
+  if (logger) {
+    for (const std::string& name : logger->variables) {
+      const bool inProgram = std::any_of(descriptor->variables.begin(), descriptor->variables.end(),
+                                         [&](const ProgramVariable& v) { return v.name == name; });
+      if (!inProgram && !d.LiveValue(name) && !drive::FindDriveVar(name) && !d.registers.count(name)) {
+        return {"the drive has no variable " + name + " to log"};
+      }
+    }
+  }
+  std::unique_ptr<programs::Program> program = programs::CreateProgram(*descriptor);
+  if (!program) return {"program " + descriptor->name + " cannot run on this drive"};
+  // Nothing has changed so far; from here on the launch succeeds.
   d.program.reset();
   d.SwitchAxisOff();
   d.latchedErrors = 0;
@@ -186,8 +204,7 @@ Status Drive::Launch(std::string_view programName, const std::map<std::string, d
     for (const std::string& name : logger->variables) words.push_back(std::max(1, WordsOf(name)));
     d.logger.Attach(*logger, FittingPoints(*logger, d.hardware.log_buffer_words, words));
   }
-  d.program = programs::CreateProgram(*descriptor);
-  if (!d.program) return {"program " + descriptor->name + " cannot run on this drive"};
+  d.program = std::move(program);
   if (logger && !d.program->TriggersLog()) d.logger.Trigger(d.tick);
   return {};
 }
@@ -234,9 +251,8 @@ int Drive::FittingPoints(const LoggerSettings& settings, int bufferWords, const 
 int Drive::WordsOf(std::string_view variable) const {
   if (const ProgramVariable* v = impl_->ProgramVariableOf(variable)) return v->size_words;
   if (!impl_->Read(variable)) return 0;
-  static constexpr std::string_view kOneWord[] = {"THTST", "TINCTST", "IQ", "ID", "Current_Reference",
-                                                  "Motor_Current", "Voltage_Reference", "HALL", "MER"};
-  return std::find(std::begin(kOneWord), std::end(kOneWord), variable) != std::end(kOneWord) ? 1 : 2;
+  if (const auto v = drive::FindDriveVar(variable)) return drive::IsOneWord(*v) ? 1 : 2;
+  return variable == "HALL" || variable == "MER" ? 1 : 2;
 }
 
 std::vector<LogPoint> Drive::UploadLog() const { return impl_->logger.LoggedPoints(); }

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "drive/drive_variables.h"
 #include "drive/logger.h"
 #include "drive/timing.h"
 #include "drivesim/drive.h"
@@ -25,9 +26,10 @@ struct Drive::Impl final : programs::ProgramHost {
   // --- scheduler (scheduler.cpp) ---
   void RunUntil(double t_s);
   bool Idle() const;
-  void Tick();
+  static std::int64_t NextMultiple(std::int64_t from, std::int64_t period);  // first multiple of period ≥ from
+  void RunIsrs();                              // the ISRs due at the present tick
   void FastIsr();
-  void StepPowerStageAndMotor();
+  void StepPowerStageAndMotor(int periods);    // the plant over `periods` PWM periods of constant duties
   void CheckShortCircuit(const std::array<double, 3>& legVoltage_V);
   void SampleCurrents();
   void EndProgramOnFault();
@@ -44,14 +46,16 @@ struct Drive::Impl final : programs::ProgramHost {
   std::int32_t Register(std::string_view name, std::int32_t fallback) const override;
   std::int32_t ProgramValue(std::string_view name) const override;
   void SetProgramValue(std::string_view name, std::int32_t value) override;
-  void SetDriveValue(std::string_view name, std::int32_t value) override;
+  void SetDriveValue(drive::DriveVar variable, std::int32_t value) override { driveVariables[variable] = value; }
+  const control::CurrentLoopGains& CurrentGains() const override { return gains; }
+  void RefreshRegisterCache();   // after any register change
   bool EnableActive() const override { return enableActive; }
   bool AxisOn() const override { return stage.driven; }
   void SwitchAxisOn() override;
   void SwitchAxisOff() override;
   control::TwoAxis MeasuredCurrent(std::int32_t angle16) const override;
   void ApplyVoltage(std::int32_t angle16, control::TwoAxis dq) override;
-  std::int32_t VoltageLimit() const override { return 32767 - Register("SATPWM", 0); }
+  std::int32_t VoltageLimit() const override { return gains.voltageLimit; }
   std::int32_t MotorCounter() const override { return static_cast<std::int32_t>(motorEncoder.counter); }
   void TriggerLog() override { logger.Trigger(tick); }
   bool LogFull() const override { return !logger.Attached() || logger.Full(); }
@@ -63,6 +67,8 @@ struct Drive::Impl final : programs::ProgramHost {
   drive::Timing timing;
   RegisterValues registers;
   bool registersLoaded = false;
+  control::CurrentLoopGains gains;       // cached from the registers
+  std::int32_t countingDirectionMt = 0;  // COUNTINGDIR_MT, cached
 
   model::PlantParams plantParams;
   model::PlantState plant;
@@ -72,6 +78,12 @@ struct Drive::Impl final : programs::ProgramHost {
   std::array<model::AdcChannel, 2> currentAdc;
   std::array<std::int32_t, 2> adcCalibration{};
   std::array<std::int32_t, 2> phaseCurrentCounts{};   // calibrated samples of phases A and B
+  struct MeasuredCache {                               // the frame currents of the present samples
+    bool valid = false;
+    std::int32_t angle16 = 0;
+    control::TwoAxis value{};
+  };
+  mutable MeasuredCache measuredCache;
   std::array<double, 3> pendingDuty{0.5, 0.5, 0.5};   // loaded into the compare registers at the next fast tick
   model::Hand hand;
 
@@ -89,7 +101,7 @@ struct Drive::Impl final : programs::ProgramHost {
   std::string loadedName;
   std::unique_ptr<programs::Program> program;
   std::map<std::string, std::int32_t, std::less<>> programMemory;
-  std::map<std::string, std::int32_t, std::less<>> driveVariables;
+  drive::DriveVariables driveVariables;
   drive::Logger logger;
   std::deque<UnsolicitedMessage> unsolicited;
 

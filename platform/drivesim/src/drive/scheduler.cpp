@@ -1,7 +1,8 @@
 // The drive's tick on the PWM grid. At tick n, in this order: the slow ISR when n mod SLPER = 0
 // (the program's slow step), then the fast ISR when n mod CLPER = 0 (compare registers reloaded
 // with the duties computed one control period earlier, ADC samples, the program's fast step,
-// protections, logger); then the power stage and the motor advance over one PWM period.
+// protections, logger); then the power stage and the motor advance over the PWM periods up to
+// the next ISR tick in one step (nothing the drive commands changes in between).
 #include <algorithm>
 #include <cmath>
 
@@ -16,27 +17,37 @@ bool Drive::Impl::Idle() const {
 
 void Drive::Impl::RunUntil(double t_s) {
   while (timing.TimeOf(tick) <= t_s) {
+    // The last tick whose period starts at or before t_s.
+    const auto last = std::max(tick, static_cast<std::int64_t>(std::floor((t_s - timing.base_s) / timing.pwm_s())));
     if (Idle()) {
-      // Nothing moves until the next external action: jump to the last tick not after t_s.
-      const auto last = static_cast<std::int64_t>(std::floor((t_s - timing.base_s) / timing.pwm_s()));
-      tick = std::max(tick, last) + 1;
+      // Nothing moves until the next external action: jump past the last tick.
+      tick = last + 1;
       return;
     }
-    Tick();
+    RunIsrs();
+    const std::int64_t nextIsr = std::min(NextMultiple(tick + 1, timing.currentLoopTicks),
+                                          NextMultiple(tick + 1, timing.speedLoopTicks));
+    const std::int64_t end = std::min(nextIsr, last + 1);
+    StepPowerStageAndMotor(static_cast<int>(end - tick));
+    tick = end;
   }
 }
 
-void Drive::Impl::Tick() {
+std::int64_t Drive::Impl::NextMultiple(std::int64_t from, std::int64_t period) {
+  return (from + period - 1) / period * period;
+}
+
+void Drive::Impl::RunIsrs() {
   const bool slow = tick % timing.speedLoopTicks == 0;
   const bool fast = tick % timing.currentLoopTicks == 0;
   if (slow && program) {
     program->SlowStep(*this);
-    logger.Sample(true, tick, timing.pwm_s(), [this](std::string_view n) { return Read(n).value_or(0); });
+    if (logger.Attached()) {
+      logger.Sample(true, tick, timing.pwm_s(), [this](std::string_view n) { return Read(n).value_or(0); });
+    }
   }
   if (fast) FastIsr();
-  StepPowerStageAndMotor();
   if (program && program->Ended()) program.reset();
-  ++tick;
 }
 
 void Drive::Impl::FastIsr() {
@@ -47,11 +58,13 @@ void Drive::Impl::FastIsr() {
     SwitchAxisOff();
     EndProgramOnFault();
   }
-  const control::TwoAxis frame = MeasuredCurrent(driveVariables["THTST"]);
-  driveVariables["ID"] = frame.x;
-  driveVariables["IQ"] = frame.y;
-  driveVariables["Motor_Current"] = frame.y;
-  logger.Sample(false, tick, timing.pwm_s(), [this](std::string_view n) { return Read(n).value_or(0); });
+  const control::TwoAxis frame = MeasuredCurrent(driveVariables[drive::DriveVar::THTST]);
+  driveVariables[drive::DriveVar::ID] = frame.x;
+  driveVariables[drive::DriveVar::IQ] = frame.y;
+  driveVariables[drive::DriveVar::Motor_Current] = frame.y;
+  if (logger.Attached()) {
+    logger.Sample(false, tick, timing.pwm_s(), [this](std::string_view n) { return Read(n).value_or(0); });
+  }
 }
 
 void Drive::Impl::SampleCurrents() {
@@ -59,13 +72,14 @@ void Drive::Impl::SampleCurrents() {
     const double current_A = model::LegCurrent(plantParams, plant, static_cast<int>(x));
     phaseCurrentCounts[x] = currentAdc[x].Sample(current_A, noise) - adcCalibration[x];
   }
+  measuredCache.valid = false;
 }
 
 void Drive::Impl::EndProgramOnFault() {
   if (program) program.reset();
 }
 
-void Drive::Impl::StepPowerStageAndMotor() {
+void Drive::Impl::StepPowerStageAndMotor(int periods) {
   std::array<double, 3> legCurrent_A{};
   for (int x = 0; x < 3; ++x) legCurrent_A[static_cast<std::size_t>(x)] = model::LegCurrent(plantParams, plant, x);
   model::UpdateBus(stageParams, stage, legCurrent_A);
@@ -73,22 +87,26 @@ void Drive::Impl::StepPowerStageAndMotor() {
   inputs.bus_V = stage.bus_V;
   inputs.locked = scenario.rotor_locked;
   if (stage.driven) {
-    inputs.legVoltage_V = model::LegVoltages(stageParams, stage, legCurrent_A, plantParams.inductance_H);
+    inputs.legVoltage_V = model::LegVoltages(stageParams, stage, legCurrent_A, plantParams.inductance_H, periods);
     inputs.legDriven = {true, true, true};
   }
   const double previous = plant.position;
   const double now_s = timing.TimeOf(tick);
-  model::StepPlant(plantParams, plant, inputs, hand.At(now_s), timing.pwm_s());
-  sensors::UpdateEncoder(encoderParams, motorEncoder, previous, plant.position, Register("COUNTINGDIR_MT", 0));
-  if (motor.halls) hallCode = sensors::UpdateHalls(*motor.halls, hallState, plant.ElectricalAngle(plantParams));
+  model::StepPlant(plantParams, plant, inputs, hand.At(now_s), periods * timing.pwm_s());
+  if (plant.position != previous) {
+    sensors::UpdateEncoder(encoderParams, motorEncoder, previous, plant.position, countingDirectionMt);
+    if (motor.halls) hallCode = sensors::UpdateHalls(*motor.halls, hallState, plant.ElectricalAngle(plantParams));
+  }
   if (stage.driven) CheckShortCircuit(inputs.legVoltage_V);
 }
 
 // The hardware comparator on every leg: |i_leg| > I_sc latches 0x0002 and opens all legs. A
 // short between two outputs (or to a rail) carries (v_x − v_y)/R_sc on top of the motor current.
 void Drive::Impl::CheckShortCircuit(const std::array<double, 3>& legVoltage_V) {
-  std::array<double, 3> legCurrent_A{};
-  for (int x = 0; x < 3; ++x) legCurrent_A[static_cast<std::size_t>(x)] = model::LegCurrent(plantParams, plant, x);
+  std::array<double, 3> legCurrent_A = plant.current_A;  // leg order does not matter for the comparator
+  if (plantParams.openLeg >= 0 || scenario.short_circuit) {
+    for (int x = 0; x < 3; ++x) legCurrent_A[static_cast<std::size_t>(x)] = model::LegCurrent(plantParams, plant, x);
+  }
   if (const auto& fault = scenario.short_circuit) {
     const auto from = static_cast<std::size_t>(fault->from - 'A');
     double other_V = 0.0;

@@ -1,5 +1,6 @@
 // Drive and program variables. A name is looked up in the loaded program's memory first, then
 // among the drive's live values and drive variables, then among the registers.
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -8,13 +9,6 @@
 namespace drivesim {
 
 namespace {
-
-// The drive-level variables that the programs and the tests use; all start at 0.
-constexpr std::string_view kDriveVariables[] = {
-    "REFTST_V", "RINCTST_V", "THTST", "TINCTST", "IQ", "ID", "Current_Reference", "Motor_Current",
-    "Voltage_Reference", "Speed_Reference", "Load_Speed", "Target_Position", "Load_Position",
-    "Electric_Angle", "POSINC", "var_i1", "var_i2", "var_u2", "var_lf_long", "ZAOFF", "ALPHA",
-    "KSLIP", "SFTCWEAK", "AD3OFF", "AD6OFF", "SRECTCOMP", "SIN2REC", "ELRES_FRACT"};
 
 std::pair<double, double> RangeOf(VariableType type) {
   switch (type) {
@@ -37,10 +31,6 @@ std::int32_t Store(double internal, VariableType type) {
 
 }  // namespace
 
-void InitialiseDriveVariables(std::map<std::string, std::int32_t, std::less<>>& variables) {
-  for (std::string_view name : kDriveVariables) variables.emplace(std::string(name), 0);
-}
-
 const ProgramVariable* Drive::Impl::ProgramVariableOf(std::string_view name) const {
   if (descriptor == nullptr) return nullptr;
   for (const ProgramVariable& v : descriptor->variables) {
@@ -60,7 +50,7 @@ std::optional<std::int32_t> Drive::Impl::LiveValue(std::string_view name) const 
 std::optional<std::int32_t> Drive::Impl::Read(std::string_view name) const {
   if (const auto it = programMemory.find(name); it != programMemory.end()) return it->second;
   if (const auto live = LiveValue(name)) return live;
-  if (const auto it = driveVariables.find(name); it != driveVariables.end()) return it->second;
+  if (const auto v = drive::FindDriveVar(name)) return driveVariables[*v];
   if (const auto it = registers.find(name); it != registers.end()) return it->second;
   return std::nullopt;
 }
@@ -83,12 +73,13 @@ bool Drive::Impl::Write(std::string_view name, double internal) {
     return true;
   }
   if (LiveValue(name)) return true;  // inputs such as HALL follow the hardware
-  if (const auto it = driveVariables.find(name); it != driveVariables.end()) {
-    it->second = Store(internal, VariableType::int32);
+  if (const auto v = drive::FindDriveVar(name)) {
+    driveVariables[*v] = Store(internal, drive::IsOneWord(*v) ? VariableType::int16 : VariableType::int32);
     return true;
   }
   if (const auto it = registers.find(name); it != registers.end()) {
     it->second = Store(internal, VariableType::int32);
+    RefreshRegisterCache();
     return true;
   }
   return false;
@@ -109,9 +100,20 @@ void Drive::Impl::SetProgramValue(std::string_view name, std::int32_t value) {
   if (it != programMemory.end()) it->second = Store(value, ProgramVariableOf(name)->type);
 }
 
-void Drive::Impl::SetDriveValue(std::string_view name, std::int32_t value) {
-  const auto it = driveVariables.find(name);
-  if (it != driveVariables.end()) it->second = value;
+void Drive::Impl::RefreshRegisterCache() {
+  gains.kpi = Register("KPI", 0);
+  gains.sftkpi = Register("SFTKPI", 0);
+  gains.kii = Register("KII", 0);
+  gains.sftkii = Register("SFTKII", 0);
+  // A saturation register beyond full scale leaves no voltage rather than a negative limit.
+  const auto limit = [this](const char* name) { return std::max(0, 32767 - Register(name, 0)); };
+  gains.voltageLimit = limit("SATPWM");
+  gains.limitD = limit("SATID");
+  gains.limitQ = limit("SATIQ");
+  gains.filterQ = Register("FILTERQ", 32767);
+  gains.ffl = Register("FFL", 0);
+  gains.kffl = Register("KFFL", 0);
+  countingDirectionMt = Register("COUNTINGDIR_MT", 0);
 }
 
 }  // namespace drivesim

@@ -12,6 +12,15 @@ constexpr double kSqrt3 = 1.7320508075688772;
 int PhaseIndex(char letter) { return letter - 'A'; }
 int Sign(double x) { return (x > 0.0) - (x < 0.0); }
 
+// sin and cos of θ_e, recomputed only when the rotor has moved.
+void UpdateTrig(const PlantParams& p, PlantState& s) {
+  if (s.position == s.trigPosition) return;
+  const double theta_e = s.ElectricalAngle(p);
+  s.sinTheta = std::sin(theta_e);
+  s.cosTheta = std::cos(theta_e);
+  s.trigPosition = s.position;
+}
+
 // Back-EMF of each motor phase: e_x = −ω_e·ψ·sin(θ_e − 2π·k_x/3).
 std::array<double, 3> BackEmf(const PlantParams& p, const PlantState& s) {
   const double omega_e = p.electrical_per_unit * s.speed;
@@ -34,11 +43,14 @@ void StepBalancedExact(const PlantParams& p, PlantState& s, const PlantInputs& i
   const double vAlpha = (2.0 / 3.0) * (v[0] - 0.5 * (v[1] + v[2]));
   const double vBeta = (v[1] - v[2]) / kSqrt3;
   const double omega_e = p.electrical_per_unit * s.speed;
-  const double theta_e = s.ElectricalAngle(p);
-  const double eAlpha = -omega_e * p.flux_Vs * std::sin(theta_e);
-  const double eBeta = omega_e * p.flux_Vs * std::cos(theta_e);
+  const double eAlpha = -omega_e * p.flux_Vs * s.sinTheta;
+  const double eBeta = omega_e * p.flux_Vs * s.cosTheta;
   const double R = p.resistance_ohm[0];
-  const double decay = std::exp(-h * R / p.inductance_H);
+  if (h != s.decayStep_s) {
+    s.decay = std::exp(-h * R / p.inductance_H);
+    s.decayStep_s = h;
+  }
+  const double decay = s.decay;
   const double iAlpha = s.current_A[0];
   const double iBeta = (s.current_A[1] - s.current_A[2]) / kSqrt3;
   const double nextAlpha = iAlpha * decay + (vAlpha - eAlpha) / R * (1.0 - decay);
@@ -99,8 +111,8 @@ void StepPhaseModel(const PlantParams& p, PlantState& s, const PlantInputs& in, 
 
 // J·dω/dt = T_e − T_f − b·ω − T_load + T_hand, dθ/dt = ω (semi-implicit Euler). At rest the
 // rotor stays while |net| ≤ T_c; moving, T_f = T_c·sign(ω); a speed that would cross zero stops.
-void StepMechanics(const PlantParams& p, PlantState& s, const ExternalTorque& hand, double h) {
-  const double net = ElectromagneticTorque(p, s) - p.load - p.viscous * s.speed + hand.At(s.position, s.speed);
+void StepMechanics(const PlantParams& p, PlantState& s, const ExternalTorque& hand, double h, double torque) {
+  const double net = torque - p.load - p.viscous * s.speed + hand.At(s.position, s.speed);
   if (s.speed == 0.0) {
     if (std::abs(net) <= p.coulomb) return;
     s.speed = h * (net - p.coulomb * Sign(net)) / p.inertia;
@@ -136,23 +148,27 @@ bool PlantParams::Balanced() const {
 
 double ElectromagneticTorque(const PlantParams& p, const PlantState& s) {
   const double theta_e = s.ElectricalAngle(p);
+  const bool cached = s.trigPosition == s.position;
+  const double sinTheta = cached ? s.sinTheta : std::sin(theta_e);
+  const double cosTheta = cached ? s.cosTheta : std::cos(theta_e);
   const double iAlpha = (2.0 / 3.0) * (s.current_A[0] - 0.5 * (s.current_A[1] + s.current_A[2]));
   const double iBeta = (s.current_A[1] - s.current_A[2]) / kSqrt3;
-  const double iq = -iAlpha * std::sin(theta_e) + iBeta * std::cos(theta_e);
+  const double iq = -iAlpha * sinTheta + iBeta * cosTheta;
   return p.TorqueConstant() * iq;
-}
-
-double LegCurrent(const PlantParams& p, const PlantState& s, int leg) {
-  if (leg == p.openLeg) return 0.0;
-  return s.current_A[static_cast<std::size_t>(p.motorPhaseOfLeg[static_cast<std::size_t>(leg)])];
 }
 
 void StepPlant(const PlantParams& p, PlantState& s, const PlantInputs& in, const ExternalTorque& hand,
                double h_s) {
   const bool allDriven = in.legDriven[0] && in.legDriven[1] && in.legDriven[2];
+  if (!allDriven && s.current_A == std::array<double, 3>{0.0, 0.0, 0.0} && p.flux_Vs * std::abs(s.speed) * p.electrical_per_unit < in.bus_V) {
+    // Power stage off, no current and the back-EMF below the bus: only the mechanics move.
+    if (!in.locked) StepMechanics(p, s, hand, h_s, 0.0);
+    return;
+  }
+  UpdateTrig(p, s);
   if (allDriven && p.Balanced()) {
     StepBalancedExact(p, s, in, h_s);
-    if (!in.locked) StepMechanics(p, s, hand, h_s);
+    if (!in.locked) StepMechanics(p, s, hand, h_s, ElectromagneticTorque(p, s));
     return;
   }
   const double R = std::max({p.resistance_ohm[0], p.resistance_ohm[1], p.resistance_ohm[2]});
@@ -161,7 +177,7 @@ void StepPlant(const PlantParams& p, PlantState& s, const PlantInputs& in, const
   const double h = h_s / substeps;
   for (int k = 0; k < substeps; ++k) {
     StepPhaseModel(p, s, in, h);
-    if (!in.locked) StepMechanics(p, s, hand, h);
+    if (!in.locked) StepMechanics(p, s, hand, h, ElectromagneticTorque(p, s));
   }
 }
 

@@ -31,6 +31,9 @@ struct PlantState {
   std::array<bool, 3> openLegIdle{};       // an open leg whose current has reached 0
   double position = 0.0;                   // θ_m (rad) or x (m)
   double speed = 0.0;                      // ω_m or v
+  // Derived values kept to save work: sin/cos of θ_e at `trigPosition`, e^(−h·R/L) for `decayStep_s`.
+  double trigPosition = 0.0, sinTheta = 0.0, cosTheta = 1.0;
+  double decayStep_s = 0.0, decay = 1.0;
   double ElectricalAngle(const PlantParams& p) const { return p.electrical_per_unit * position; }
 };
 
@@ -58,6 +61,9 @@ double ElectromagneticTorque(const PlantParams& p, const PlantState& s);
 void StepPlant(const PlantParams& p, PlantState& s, const PlantInputs& in, const ExternalTorque& hand,
                double h_s);
 // Leg current of drive output x (motor phase current through the wiring permutation).
-double LegCurrent(const PlantParams& p, const PlantState& s, int leg);
+inline double LegCurrent(const PlantParams& p, const PlantState& s, int leg) {
+  if (leg == p.openLeg) return 0.0;
+  return s.current_A[static_cast<std::size_t>(p.motorPhaseOfLeg[static_cast<std::size_t>(leg)])];
+}
 
 }  // namespace drivesim::model

@@ -6,17 +6,19 @@
 namespace drivesim::model {
 
 std::array<double, 3> LegVoltages(const PowerStageParams& p, PowerStageState& s,
-                                  const std::array<double, 3>& legCurrent_A, double inductance_H) {
+                                  const std::array<double, 3>& legCurrent_A, double inductance_H, int periods) {
   std::array<double, 3> v{};
   const double deadLoss_V = p.deadTime_s / p.pwmPeriod_s * s.bus_V;
   const double knee_A = s.bus_V * p.pwmPeriod_s / (8.0 * inductance_H);
   for (std::size_t x = 0; x < 3; ++x) {
     double duty = std::clamp(s.duty[x], 0.0, 1.0);
     if (p.quantiseDuty) {
-      const double wanted = duty * p.pwmPeriodTicks + s.carry[x];
-      const double compare = std::clamp(std::round(wanted), 0.0, static_cast<double>(p.pwmPeriodTicks));
+      const double ticks = static_cast<double>(p.pwmPeriodTicks) * periods;
+      const double wanted = duty * ticks + s.carry[x];
+      // Round half up; negative values clamp to 0 anyway.
+      const double compare = std::clamp(static_cast<double>(static_cast<std::int64_t>(wanted + 0.5)), 0.0, ticks);
       s.carry[x] = wanted - compare;
-      duty = compare / p.pwmPeriodTicks;
+      duty = compare / ticks;
     }
     const double knee = knee_A > 0.0 ? std::clamp(legCurrent_A[x] / knee_A, -1.0, 1.0) : 0.0;
     v[x] = duty * s.bus_V - deadLoss_V * knee;
@@ -38,8 +40,10 @@ std::int32_t AdcChannel::Sample(double signal, NoiseSource& noise) const {
   if (ideal) {
     counts = std::round(exact);
   } else {
-    const double noisy = exact + offset + noiseSteps * step * noise.Gaussian();
-    counts = std::round(noisy / step) * step;
+    const double noisy = exact + offset + (noiseSteps > 0.0 ? noiseSteps * step * noise.Gaussian() : 0.0);
+    // Nearest code; the argument is ≥ 0 except far below the range, where the clamp applies.
+    const double code = std::max(0.0, (noisy - lo) / step + 0.5);
+    counts = lo + static_cast<double>(static_cast<std::int64_t>(std::min(code, 1e15))) * step;
   }
   return static_cast<std::int32_t>(std::clamp(counts, static_cast<double>(lo), static_cast<double>(hi)));
 }

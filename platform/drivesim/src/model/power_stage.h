@@ -25,18 +25,21 @@ struct PowerStageState {
   double bus_V = 48.0;
 };
 
-// Leg voltages (to the negative rail) averaged over the coming PWM period. Each compare value is
-// the duty in ticks plus the carried residual, rounded; the residual goes to the next period, so
-// the average voltage equals the command. Dead time, per leg:
+// Leg voltages (to the negative rail) averaged over the coming `periods` PWM periods of one
+// duty. The compare values of those periods sum to the duty in ticks plus the carried residual,
+// rounded; the residual goes to the next step, so the average voltage equals the command. Dead
+// time, per leg:
 //   v_x = d_x·V_bus − V_d·sat(i_x/i_knee),  V_d = T_dead·f_pwm·V_bus,  i_knee = V_bus·T_pwm/(8·L_s).
 std::array<double, 3> LegVoltages(const PowerStageParams& p, PowerStageState& s,
-                                  const std::array<double, 3>& legCurrent_A, double inductance_H);
+                                  const std::array<double, 3>& legCurrent_A, double inductance_H, int periods);
 
 // Stiff supply behind R_s: V_bus = V_supply − R_s·i_dc, i_dc = Σ d_x·i_x.
 void UpdateBus(const PowerStageParams& p, PowerStageState& s, const std::array<double, 3>& legCurrent_A);
 
 // One ADC channel: counts = clamp(Q(signal·gain + offset + σ·n), lo, hi), Q the rounding to the
-// ADC step; the ideal channel rounds to whole counts without noise or offset.
+// ADC's codes lo + k·step (a signed current channel is the unsigned code minus half the full
+// scale, so its grid lies half a step off zero); the ideal channel rounds to whole counts without
+// noise or offset.
 struct AdcChannel {
   double countsPerUnit = 0.0;
   double offset = 0.0;

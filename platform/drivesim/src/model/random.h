@@ -1,8 +1,9 @@
-// The one noise source of a drive: a seeded 64-bit generator and Gaussian draws by Box–Muller,
-// written out so that every platform draws the same numbers in the same order.
+// The one noise source of a drive: a seeded 64-bit generator (splitmix64) and normal draws from
+// a tabulated inverse distribution, written out so that every platform draws the same numbers in
+// the same order.
 #pragma once
 
-#include <cmath>
+#include <array>
 #include <cstdint>
 
 namespace drivesim::model {
@@ -11,32 +12,42 @@ class NoiseSource {
  public:
   explicit NoiseSource(std::uint64_t seed) : state_(seed) {}
 
-  // Uniform in (0, 1): splitmix64, 53 significant bits, never exactly 0.
-  double Uniform() {
+  // 64 uniformly distributed bits.
+  std::uint64_t Bits() {
     state_ += 0x9E3779B97F4A7C15ull;
     std::uint64_t z = state_;
     z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
     z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    z ^= z >> 31;
-    return (static_cast<double>(z >> 11) + 0.5) * 0x1.0p-53;
+    return z ^ (z >> 31);
   }
 
-  // Standard normal; pairs are produced together and handed out in order.
+  // Standard normal: each 32-bit half of a draw is a probability u, mapped through the inverse
+  // normal distribution tabulated at 4096 steps and interpolated linearly (the table ends at
+  // u = 1/8192 and 1 − 1/8192, ±3.55 σ, so the tails beyond are cut off).
   double Gaussian() {
     if (hasSpare_) {
       hasSpare_ = false;
-      return spare_;
+      return FromBits(spare_);
     }
-    const double radius = std::sqrt(-2.0 * std::log(Uniform()));
-    const double angle = 6.283185307179586 * Uniform();
-    spare_ = radius * std::sin(angle);
+    const std::uint64_t bits = Bits();
+    spare_ = static_cast<std::uint32_t>(bits >> 32);
     hasSpare_ = true;
-    return radius * std::cos(angle);
+    return FromBits(static_cast<std::uint32_t>(bits));
   }
 
  private:
+  static constexpr int kTableBits = 12;
+  using Table = std::array<double, (1 << kTableBits) + 1>;
+  static const Table& InverseNormal();
+  static double FromBits(std::uint32_t u) {
+    const Table& table = InverseNormal();
+    const std::uint32_t index = u >> (32 - kTableBits);
+    const double fraction = static_cast<double>(u & ((1u << (32 - kTableBits)) - 1u)) * 0x1.0p-20;
+    return table[index] + fraction * (table[index + 1] - table[index]);
+  }
+
   std::uint64_t state_;
-  double spare_ = 0.0;
+  std::uint32_t spare_ = 0;
   bool hasSpare_ = false;
 };
 

@@ -91,28 +91,13 @@ class CurrentControllerTuning : public FrameProgram {
     phaseTicks_ = 0;
   }
 
-  // Gains are read at every tick, so that a gain written during the test acts at once.
-  control::CurrentLoopGains Gains(const ProgramHost& host) const {
-    control::CurrentLoopGains g;
-    g.kpi = host.Register("KPI", 0);
-    g.sftkpi = host.Register("SFTKPI", 0);
-    g.kii = host.Register("KII", 0);
-    g.sftkii = host.Register("SFTKII", 0);
-    g.voltageLimit = host.VoltageLimit();
-    g.limitD = 32767 - host.Register("SATID", 0);
-    g.limitQ = 32767 - host.Register("SATIQ", 0);
-    g.filterQ = host.Register("FILTERQ", 32767);
-    g.ffl = host.Register("FFL", 0);
-    g.kffl = host.Register("KFFL", 0);
-    return g;
-  }
-
+  // The gains are the registers of this tick, so that a gain written during the test acts at once.
   void RunLoop(ProgramHost& host, control::TwoAxis measured, std::int32_t reference) {
-    host.SetDriveValue("Current_Reference", reference);
-    const control::TwoAxis u = control::StepCurrentLoop(Gains(host), loop_, {0, reference}, measured);
+    host.SetDriveValue(drive::DriveVar::Current_Reference, reference);
+    const control::TwoAxis u = control::StepCurrentLoop(host.CurrentGains(), loop_, {0, reference}, measured);
     lastVoltage_ = u.y;
-    host.SetDriveValue("Voltage_Reference", u.y);
-    host.SetDriveValue("THTST", frameAngle_);
+    host.SetDriveValue(drive::DriveVar::Voltage_Reference, u.y);
+    host.SetDriveValue(drive::DriveVar::THTST, frameAngle_);
     host.ApplyVoltage(frameAngle_, u);
   }
 

@@ -16,7 +16,7 @@ bool FrameProgram::StartWhenEnabled(ProgramHost& host) {
 void FrameProgram::ApplyFrame(ProgramHost& host) {
   const double limit = host.VoltageLimit();
   const double uq = std::clamp(std::round(frameVoltage_), -limit, limit);
-  host.SetDriveValue("THTST", frameAngle_);
+  host.SetDriveValue(drive::DriveVar::THTST, frameAngle_);
   host.ApplyVoltage(frameAngle_, {0, static_cast<std::int32_t>(uq)});
 }
 

@@ -58,8 +58,8 @@ class InitialPositioning : public FrameProgram {
   void Start(ProgramHost& host) {
     in1_ = host.ProgramValue("In1");
     if (in1_ <= 0) {
-      host.SetDriveValue("REFTST_V", 0);
-      host.SetDriveValue("RINCTST_V", 0);
+      host.SetDriveValue(drive::DriveVar::REFTST_V, 0);
+      host.SetDriveValue(drive::DriveVar::RINCTST_V, 0);
       host.SetProgramValue("STARTED", 1);
       End();
       return;
@@ -126,8 +126,8 @@ class InitialPositioning : public FrameProgram {
     if (!settled && elapsed_s < 5.0) return;
     const std::int32_t reference = static_cast<std::int32_t>(std::lround(meanVoltage));
     rampStep_ = static_cast<double>(reference) / riseSamples_;
-    host.SetDriveValue("REFTST_V", reference);
-    host.SetDriveValue("RINCTST_V", static_cast<std::int32_t>(std::lround(rampStep_)));
+    host.SetDriveValue(drive::DriveVar::REFTST_V, reference);
+    host.SetDriveValue(drive::DriveVar::RINCTST_V, static_cast<std::int32_t>(std::lround(rampStep_)));
     phase_ = Phase::rampDown;
   }
 

@@ -6,7 +6,9 @@
 #include <memory>
 #include <string_view>
 
+#include "control/current_loop.h"
 #include "control/fixed_point.h"
+#include "drive/drive_variables.h"
 #include "drivesim/catalogue.h"
 
 namespace drivesim::programs {
@@ -20,7 +22,8 @@ class ProgramHost {
   virtual std::int32_t Register(std::string_view name, std::int32_t fallback) const = 0;
   virtual std::int32_t ProgramValue(std::string_view name) const = 0;   // program memory
   virtual void SetProgramValue(std::string_view name, std::int32_t value) = 0;
-  virtual void SetDriveValue(std::string_view name, std::int32_t value) = 0;  // drive variables
+  virtual void SetDriveValue(drive::DriveVar variable, std::int32_t value) = 0;  // drive variables
+  virtual const control::CurrentLoopGains& CurrentGains() const = 0;  // the current loop's registers
   virtual bool EnableActive() const = 0;                          // ENABLE at its active level
   virtual bool AxisOn() const = 0;
   virtual void SwitchAxisOn() = 0;                                // calibrates the ADC offsets, zero voltage

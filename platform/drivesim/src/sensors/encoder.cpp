@@ -1,5 +1,6 @@
 #include "sensors/encoder.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace drivesim::sensors {
@@ -22,7 +23,11 @@ EncoderParams EncoderParams::From(const SensorModel& sensor, MotorKind kind) {
 }
 
 std::int64_t RawCount(const EncoderParams& p, double position) {
-  return static_cast<std::int64_t>(std::floor(p.countsPerUnit * position));
+  // floor without a library call: truncate, then step down for negative fractions.
+  constexpr double kLimit = 4.0e18;  // keeps the conversion defined for a runaway position
+  const double counts = std::clamp(p.countsPerUnit * position, -kLimit, kLimit);
+  const auto truncated = static_cast<std::int64_t>(counts);
+  return static_cast<double>(truncated) > counts ? truncated - 1 : truncated;
 }
 
 void UpdateEncoder(const EncoderParams& p, EncoderState& s, double previousPosition, double position,

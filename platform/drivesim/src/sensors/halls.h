@@ -13,6 +13,9 @@ namespace drivesim::sensors {
 struct HallState {
   std::array<bool, 3> sensorHigh{};   // physical sensors 1, 2, 3
   bool initialised = false;
+  int code = 7;                       // the code of the last update
+  double quietFrom = 0.0;             // no level can change while θ_e stays within
+  double quietTo = -1.0;              //   (quietFrom, quietTo)
 };
 
 // Updates the sensor levels at electrical angle theta_e (rad) and returns the code 0 … 7.
