@@ -112,6 +112,12 @@ TEST_F(SimulatedDrive, VariablesAndRegistersReachTheDrive) {
   EXPECT_EQ(link_->SimulatedDrive().ReadRegister("R"), std::nullopt) << "motor data are no register";
   EXPECT_EQ(link_->SimulatedDrive().ReadRegister("TestCurrent"), std::nullopt);
 
+  // An unsigned 32-bit register travels as its bits and reads back unsigned.
+  ASSERT_TRUE(setup_.SetParameterValueInInternalUnit("ERRMAXL", 3000000000.0));
+  Launch(preliminary);
+  EXPECT_EQ(link_->SimulatedDrive().ReadRegister("ERRMAXL"), 3000000000LL - 4294967296LL);
+  EXPECT_EQ(Drive("ERRMAXL"), 3000000000.0);
+
   // Gains written while the program runs go to the register file.
   ASSERT_TRUE(setup_.SetParameterValueInInternalUnit("KPI", 20000));
   ASSERT_TRUE(setup_.FindParameter("KPI")->WriteToChip());
