@@ -40,6 +40,21 @@ INSTANTIATE_TEST_SUITE_P(Faults, ShortCircuit,
                                            ShortCase{"PhaseToPositiveRail", {'B', '+', 0.5}}),
                          [](const auto& param) { return std::string(param.param.name); });
 
+TEST(ShortCircuitMidRun, AShortAppearingDuringARunTripsAtOnce) {
+  Drive drive(ReferenceHardware(), ReferenceMotor());
+  ASSERT_TRUE(drive.LoadRegisters(ReferenceRegisters()).ok());
+  ASSERT_TRUE(drive.Launch("IE_Initial_Positioning_Test", {{"In1", 4910}}).ok());
+  drive.RunUntil(0.3);
+  ASSERT_TRUE(drive.AxisOn());
+  EXPECT_EQ(drive.Mer(), 0);
+  drive.SetShortCircuit(ShortCircuitFault{'A', 'B', 0.01});  // B–C would carry nothing: u_b = u_c along phase A
+  drive.RunUntil(0.3002);
+  EXPECT_EQ(drive.Mer(), mer::kShortCircuit);
+  EXPECT_FALSE(drive.AxisOn());
+  drive.Reset();
+  EXPECT_EQ(drive.Mer(), 0);
+}
+
 TEST(Enable, InactiveInputKeepsStartedZeroWithBit8000UntilEnabled) {
   Scenario scenario;
   scenario.enable_input_active = false;

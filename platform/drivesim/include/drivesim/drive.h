@@ -70,7 +70,7 @@ class Drive {
   Drive(const Drive&) = delete;
   Drive& operator=(const Drive&) = delete;
 
-  double Now_s() const;                                    // simulated time
+  double Now_s() const;                                    // simulated time of the state (first PWM tick after the last RunUntil target)
   void RunUntil(double t_s);                               // advances the simulation to t_s (no-op if t_s ≤ now)
   const DriveHardware& Hardware() const;                   // the true power stage
   const MotorModel& Motor() const;                         // the true motor
@@ -118,6 +118,7 @@ class Drive {
   void HandTurn(double delta, double duration_s);          // hand turns the shaft by delta (rad or m)
   void HandHold();                                         // hand blocks the shaft where it is
   void HandRelease();                                      // hand lets go
+  void SetShortCircuit(std::optional<ShortCircuitFault> fault);  // injects (or clears) a short from now on
   double ShaftPosition() const;                            // true motor angle (rad) or position (m)
   double ShaftSpeed() const;                               // true motor speed (rad/s or m/s)
   std::array<double, 3> PhaseCurrents_A() const;           // true motor phase currents a, b, c
