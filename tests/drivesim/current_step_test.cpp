@@ -97,5 +97,26 @@ TEST_F(CurrentStep, ProtectionBelowThePeakEndsTheProgramWithItsFlag) {
   EXPECT_LT(log.size(), 100u);
 }
 
+// Gains written during the test act at the next tick: with KPI and KII zeroed mid-step the
+// controller output freezes at its integral.
+TEST(CurrentStepGains, WrittenDuringTheTestActAtTheNextTick) {
+  Drive drive(ReferenceHardware(), ReferenceMotor());
+  ASSERT_TRUE(drive.LoadRegisters(ReferenceRegisters()).ok());
+  ASSERT_TRUE(drive.Launch("IE_Current_Controller_Tuning_Test",
+                           {{"RefTest", 3264}, {"RIncTest", 33}, {"In1", 4910}, {"Imax_Prot_Test", 16000}},
+                           LoggerSettings{100, 2, 1, {"Voltage_Reference"}})
+                  .ok());
+  while (drive.UploadLog().size() < 30 && drive.ProgramRunning()) drive.RunUntil(drive.Now_s() + 100e-6);
+  ASSERT_TRUE(drive.WriteRegister("KPI", 0).ok());
+  ASSERT_TRUE(drive.WriteRegister("KII", 0).ok());
+  EXPECT_FALSE(drive.WriteRegister("NO_SUCH_REGISTER", 1).ok());
+  const std::size_t written = drive.UploadLog().size();
+  RunProgram(drive, 1.0);
+  const std::vector<LogPoint> log = drive.UploadLog();
+  ASSERT_EQ(log.size(), 100u);
+  for (std::size_t k = written + 1; k < log.size(); ++k) EXPECT_EQ(log[k].values[0], log[written].values[0]) << k;
+  EXPECT_NE(log[written - 1].values[0], log[written - 2].values[0]);
+}
+
 }  // namespace
 }  // namespace drivesim::testing

@@ -1,6 +1,8 @@
 // Protections, the ENABLE input, the link latency check, commands and determinism.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "reference_drive.h"
 
 namespace drivesim::testing {
@@ -37,6 +39,21 @@ INSTANTIATE_TEST_SUITE_P(Faults, ShortCircuit,
                                            ShortCase{"PhaseToNegativeRail", {'C', '-', 0.05}},
                                            ShortCase{"PhaseToPositiveRail", {'B', '+', 0.5}}),
                          [](const auto& param) { return std::string(param.param.name); });
+
+TEST(ShortCircuitMidRun, AShortAppearingDuringARunTripsAtOnce) {
+  Drive drive(ReferenceHardware(), ReferenceMotor());
+  ASSERT_TRUE(drive.LoadRegisters(ReferenceRegisters()).ok());
+  ASSERT_TRUE(drive.Launch("IE_Initial_Positioning_Test", {{"In1", 4910}}).ok());
+  drive.RunUntil(0.3);
+  ASSERT_TRUE(drive.AxisOn());
+  EXPECT_EQ(drive.Mer(), 0);
+  drive.SetShortCircuit(ShortCircuitFault{'A', 'B', 0.01});  // B–C would carry nothing: u_b = u_c along phase A
+  drive.RunUntil(0.3002);
+  EXPECT_EQ(drive.Mer(), mer::kShortCircuit);
+  EXPECT_FALSE(drive.AxisOn());
+  drive.Reset();
+  EXPECT_EQ(drive.Mer(), 0);
+}
 
 TEST(Enable, InactiveInputKeepsStartedZeroWithBit8000UntilEnabled) {
   Scenario scenario;
@@ -147,6 +164,42 @@ TEST(Determinism, SameSeedGivesBitIdenticalLogs) {
     differs = differs || first[k].values != other[k].values;
   }
   EXPECT_TRUE(differs);
+}
+
+// How long the drive idled before a launch changes nothing in what the program measures.
+TEST(Determinism, IdleTimeBeforeALaunchDoesNotChangeTheLog) {
+  const auto run = [](double idle_s) {
+    Drive drive(ReferenceHardware(), ReferenceMotor());
+    EXPECT_TRUE(drive.LoadRegisters(ReferenceRegisters()).ok());
+    drive.RunUntil(idle_s);
+    EXPECT_TRUE(drive.Launch("IE_Current_Controller_Tuning_Test",
+                             {{"RefTest", 3264}, {"RIncTest", 33}, {"In1", 4910}, {"Imax_Prot_Test", 16000}},
+                             LoggerSettings{100, 2, 1, {"Motor_Current", "Voltage_Reference"}})
+                    .ok());
+    RunProgram(drive, 5.0);
+    return drive.UploadLog();
+  };
+  const auto early = run(0.0), late = run(0.7013);
+  ASSERT_EQ(early.size(), 100u);
+  ASSERT_EQ(late.size(), 100u);
+  for (std::size_t k = 0; k < early.size(); ++k) EXPECT_EQ(early[k].values, late[k].values) << k;
+}
+
+// A rotor set spinning by hand and released coasts down against its friction:
+// J·dω/dt = −T_c − b·ω with the axis off.
+TEST(Coasting, ReleasedRotorSlowsDownByItsFrictionAlone) {
+  Drive drive(ReferenceHardware(), ReferenceMotor());
+  ASSERT_TRUE(drive.LoadRegisters(ReferenceRegisters()).ok());
+  drive.HandTurn(20.0, 0.4);
+  drive.RunUntil(0.2);  // the middle of the turn: full speed
+  drive.HandRelease();
+  const double speed0 = drive.ShaftSpeed();
+  ASSERT_GT(speed0, 50.0);
+  drive.RunUntil(0.3);
+  // ω(t) = (ω0 + T_c/b)·e^(−b·t/J) − T_c/b
+  const double J = 1e-4, b = 1e-5, Tc = 0.002, t = drive.Now_s() - 0.2;
+  const double expected = (speed0 + Tc / b) * std::exp(-b * t / J) - Tc / b;
+  EXPECT_NEAR(drive.ShaftSpeed(), expected, 2e-3 * speed0);
 }
 
 }  // namespace

@@ -70,13 +70,13 @@ class Drive {
   Drive(const Drive&) = delete;
   Drive& operator=(const Drive&) = delete;
 
-  double Now_s() const;                                    // simulated time
+  double Now_s() const;                                    // simulated time of the state (first PWM tick after the last RunUntil target)
   void RunUntil(double t_s);                               // advances the simulation to t_s (no-op if t_s ≤ now)
   const DriveHardware& Hardware() const;                   // the true power stage
   const MotorModel& Motor() const;                         // the true motor
   double LinkLatency_s() const;                            // answer delay of one link transaction
 
-  Status LoadRegisters(const RegisterValues& registers);   // replaces the whole register file (each launch)
+  Status LoadRegisters(const RegisterValues& registers);   // replaces the whole register file (each launch); fails for bad periods or a latency < 2·Ts_C
   Status WriteRegister(std::string_view name, std::int32_t value);  // one register, acts at the next tick
   std::optional<std::int32_t> ReadRegister(std::string_view name) const;  // nullopt: no such register
 
@@ -88,7 +88,8 @@ class Drive {
 
   // Launches a program by full name: stops any running program, clears latched MER bits, loads
   // program memory (STARTED = 0, catalogue initial values, then `inputs`), attaches the logger
-  // when given, starts at the next slow tick. Fails for an unknown program or a latency < 2·Ts_C.
+  // when given, starts at the next slow tick. Fails, changing nothing, without registers, for an
+  // unknown program, an input the program lacks or a logged variable the drive lacks.
   Status Launch(std::string_view program, const std::map<std::string, double, std::less<>>& inputs,
                 const std::optional<LoggerSettings>& logger = std::nullopt);
   const std::string& LoadedProgram() const;                // full name of the loaded program, or empty
@@ -118,6 +119,7 @@ class Drive {
   void HandTurn(double delta, double duration_s);          // hand turns the shaft by delta (rad or m)
   void HandHold();                                         // hand blocks the shaft where it is
   void HandRelease();                                      // hand lets go
+  void SetShortCircuit(std::optional<ShortCircuitFault> fault);  // injects (or clears) a short from now on
   double ShaftPosition() const;                            // true motor angle (rad) or position (m)
   double ShaftSpeed() const;                               // true motor speed (rad/s or m/s)
   std::array<double, 3> PhaseCurrents_A() const;           // true motor phase currents a, b, c

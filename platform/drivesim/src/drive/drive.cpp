@@ -274,6 +274,7 @@ void Drive::HandTurn(double delta, double duration_s) {
 }
 void Drive::HandHold() { impl_->hand.Hold(impl_->plant.position, Now_s(), impl_->plantParams.inertia); }
 void Drive::HandRelease() { impl_->hand.Release(); }
+void Drive::SetShortCircuit(std::optional<ShortCircuitFault> fault) { impl_->scenario.short_circuit = fault; }
 double Drive::ShaftPosition() const { return impl_->plant.position; }
 double Drive::ShaftSpeed() const { return impl_->plant.speed; }
 std::array<double, 3> Drive::PhaseCurrents_A() const { return impl_->plant.current_A; }

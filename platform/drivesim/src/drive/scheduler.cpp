@@ -25,12 +25,20 @@ void Drive::Impl::RunUntil(double t_s) {
       return;
     }
     RunIsrs();
-    const std::int64_t nextIsr = std::min(NextMultiple(tick + 1, timing.currentLoopTicks),
-                                          NextMultiple(tick + 1, timing.speedLoopTicks));
-    const std::int64_t end = std::min(nextIsr, last + 1);
+    const std::int64_t end = std::min(NextStepEnd(), last + 1);
     StepPowerStageAndMotor(static_cast<int>(end - tick));
     tick = end;
   }
+}
+
+// With the axis off, no program and the hand off the shaft the ISRs have nothing to do: a
+// coasting rotor advances in steps of 1 ms. Otherwise the plant steps to the next ISR tick.
+std::int64_t Drive::Impl::NextStepEnd() const {
+  const std::int64_t nextIsr = std::min(NextMultiple(tick + 1, timing.currentLoopTicks),
+                                        NextMultiple(tick + 1, timing.speedLoopTicks));
+  if (stage.driven || program || hand.engaged) return nextIsr;
+  const auto coastTicks = static_cast<std::int64_t>(std::max(1.0, std::floor(1e-3 / timing.pwm_s())));
+  return std::max(nextIsr, tick + coastTicks);
 }
 
 std::int64_t Drive::Impl::NextMultiple(std::int64_t from, std::int64_t period) {
@@ -67,12 +75,18 @@ void Drive::Impl::FastIsr() {
   }
 }
 
+// The current ADCs are read while the power stage switches; with the axis off the drive does not
+// sample them (so the noise sequence does not depend on how long the drive idled).
 void Drive::Impl::SampleCurrents() {
+  measuredCache.valid = false;
+  if (!stage.driven) {
+    phaseCurrentCounts = {0, 0};
+    return;
+  }
   for (std::size_t x = 0; x < 2; ++x) {
     const double current_A = model::LegCurrent(plantParams, plant, static_cast<int>(x));
     phaseCurrentCounts[x] = currentAdc[x].Sample(current_A, noise) - adcCalibration[x];
   }
-  measuredCache.valid = false;
 }
 
 void Drive::Impl::EndProgramOnFault() {

@@ -34,17 +34,20 @@ double InverseNormalCdf(double p) {
 }  // namespace
 
 // Entry k holds the quantile at u = k/4096, the two ends clamped to 1/8192 and 1 − 1/8192.
-const NoiseSource::Table& NoiseSource::InverseNormal() {
-  static const Table table = [] {
-    Table t{};
-    const double steps = static_cast<double>(t.size() - 1);
-    for (std::size_t k = 0; k < t.size(); ++k) {
-      const double u = std::clamp(static_cast<double>(k) / steps, 0.5 / steps, 1.0 - 0.5 / steps);
-      t[k] = InverseNormalCdf(u);
-    }
-    return t;
-  }();
-  return table;
+NoiseSource::Table NoiseSource::BuildInverseNormal() {
+  Table t{};
+  const double steps = static_cast<double>(t.size() - 1);
+  for (std::size_t k = 0; k < t.size(); ++k) {
+    const double u = std::clamp(static_cast<double>(k) / steps, 0.5 / steps, 1.0 - 0.5 / steps);
+    t[k] = InverseNormalCdf(u);
+  }
+  return t;
 }
+
+namespace {
+const NoiseSource::Table kInverseNormal = NoiseSource::BuildInverseNormal();
+}  // namespace
+
+const NoiseSource::Table& NoiseSource::InverseNormal() { return kInverseNormal; }
 
 }  // namespace drivesim::model

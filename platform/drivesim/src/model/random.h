@@ -35,9 +35,11 @@ class NoiseSource {
     return FromBits(static_cast<std::uint32_t>(bits));
   }
 
- private:
   static constexpr int kTableBits = 12;
   using Table = std::array<double, (1 << kTableBits) + 1>;
+  static Table BuildInverseNormal();
+
+ private:
   static const Table& InverseNormal();
   static double FromBits(std::uint32_t u) {
     const Table& table = InverseNormal();
