@@ -97,6 +97,10 @@ TEST(Comm, ValuesTravelInInternalUnitsWithTheirSize) {
   const CMC_Variable& refused = setup.AddVariable(Spec("READONLY", kUnsigned16));
   EXPECT_FALSE(refused.WriteToChip());
   EXPECT_STREQ(CMC_Comm::GetLastErrorText(), "drive refused 'READONLY'");
+
+  int on = 0;
+  EXPECT_FALSE(CMC_Comm::GetAxisOn(on)) << "a link that offers values only refuses the rest";
+  EXPECT_STREQ(CMC_Comm::GetLastErrorText(), "The memory drive cannot read the axis state");
 }
 
 // The drive answers words as signed numbers; unsigned variables read their bits unsigned.

@@ -5,13 +5,13 @@
 #include <map>
 #include <string>
 
-#include "drivebase/offline_link.h"
+#include "drivebase/comm.h"
 
 namespace drivebase::test_support {
 
-class MemoryDrive : public OfflineLink {
+class MemoryDrive : public DriveLink {
  public:
-  std::string Description() const override { return "memory"; }
+  std::string Description() const override { return "memory drive"; }
 
   bool WriteValue(std::string_view name, double internal, int words) override {
     if (name == "READONLY") return Fail("drive refused 'READONLY'");

@@ -47,37 +47,47 @@ struct ProgramLaunch {
 using UnsolicitedMessage = std::vector<std::uint16_t>;
 
 // One connection to a drive. Every operation returns false when it fails and LastError then
-// says what was attempted and why it failed.
+// says what was attempted and why it failed. A link that offers only values (a recording fake)
+// overrides WriteValue and ReadValue; the other operations then fail as not offered.
 class DriveLink {
  public:
   virtual ~DriveLink() = default;
 
   // What this link talks to, for the user: "offline", "simulator (motor: ...)".
-  virtual std::string Description() const = 0;
+  virtual std::string Description() const { return "drive link"; }
 
   // Drive variables and registers by name; values in the drive's internal unit.
   virtual bool WriteValue(std::string_view name, double internal, int sizeInWords) = 0;
   virtual bool ReadValue(std::string_view name, int sizeInWords, double& internal) = 0;
 
-  virtual bool Launch(const ProgramLaunch& launch) = 0;
+  virtual bool Launch(const ProgramLaunch& launch);
   // Variables of the program in program memory (the one launched last).
-  virtual bool WriteProgramVariable(std::string_view name, double internal) = 0;
-  virtual bool ReadProgramVariable(std::string_view name, double& internal) = 0;
+  virtual bool WriteProgramVariable(std::string_view name, double internal);
+  virtual bool ReadProgramVariable(std::string_view name, double& internal);
   // The host's stop: the running program ramps down and ends.
-  virtual bool StopProgram() = 0;
-  virtual bool GetAxisOn(bool& on) = 0;
+  virtual bool StopProgram();
+  virtual bool GetAxisOn(bool& on);
   // Stops the program, switches the axis off and clears the latched errors.
-  virtual bool Reset() = 0;
-  virtual bool ExecuteString(std::string_view command) = 0;
+  virtual bool Reset();
+  virtual bool ExecuteString(std::string_view command);
 
   // Lowers settings.points so that the logged points fit the drive's logger memory.
-  virtual bool FitLoggerPoints(LoggerSettings& settings) = 0;
+  virtual bool FitLoggerPoints(LoggerSettings& settings);
   // The points the logger of the last launch has recorded.
-  virtual bool UploadLog(std::vector<LoggedPoint>& points) = 0;
+  virtual bool UploadLog(std::vector<LoggedPoint>& points);
   // The unsolicited messages the drive has sent up to now.
-  virtual bool ReceiveUnsolicited(std::vector<UnsolicitedMessage>& messages) = 0;
+  virtual bool ReceiveUnsolicited(std::vector<UnsolicitedMessage>& messages);
 
-  virtual std::string LastError() const = 0;
+  virtual std::string LastError() const { return lastError_; }
+
+ protected:
+  // Fails an operation the link does not offer: "The drive link cannot <attempt>".
+  virtual bool Refuse(const std::string& attempt);
+  // Records the text as the last error and fails.
+  bool Fail(std::string text);
+
+ private:
+  std::string lastError_;
 };
 
 }  // namespace drivebase

@@ -33,11 +33,6 @@ const ProgramVariable* CatalogueVariable(const ProgramDescriptor& program, std::
 SimulatorLink::SimulatorLink(Drive drive, std::string description, HostClock& clock)
     : drive_(std::move(drive)), description_(std::move(description)), clock_(clock) {}
 
-bool SimulatorLink::Fail(std::string text) {
-  lastError_ = std::move(text);
-  return false;
-}
-
 // A transaction cannot leave before the answer of the previous one has arrived.
 double SimulatorLink::Send() {
   const double sent_s = std::max(clock_.Now_s(), linkFree_s_);

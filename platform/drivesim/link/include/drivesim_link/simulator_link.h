@@ -37,7 +37,6 @@ class SimulatorLink final : public drivebase::DriveLink {
   bool FitLoggerPoints(drivebase::LoggerSettings& settings) override;
   bool UploadLog(std::vector<drivebase::LoggedPoint>& points) override;
   bool ReceiveUnsolicited(std::vector<drivebase::UnsolicitedMessage>& messages) override;
-  std::string LastError() const override { return lastError_; }
 
  private:
   // A transaction is sent at the host's present time (not before the previous answer): the drive
@@ -47,7 +46,6 @@ class SimulatorLink final : public drivebase::DriveLink {
   // One transaction of one round trip: `act` acts on the drive at the time it is sent.
   template <class Act>
   bool Transact(Act act);
-  bool Fail(std::string text);
   // Words of the logged variables of one point.
   int WordsPerPoint(const std::vector<std::string>& variables) const;
 
@@ -56,7 +54,6 @@ class SimulatorLink final : public drivebase::DriveLink {
   HostClock& clock_;
   double linkFree_s_ = 0.0;  // when the answer of the last transaction arrived
   std::vector<std::string> loggedVariables_;
-  std::string lastError_;
 };
 
 // Where the simulated drive's motor and power stage come from.
