@@ -56,6 +56,7 @@ struct Drive::Impl final : programs::ProgramHost {
   void SwitchAxisOff() override;
   control::TwoAxis MeasuredCurrent(std::int32_t angle16) const override;
   void ApplyVoltage(std::int32_t angle16, control::TwoAxis dq) override;
+  void ApplyRegulatedVoltage(std::int32_t angle16, control::TwoAxis dq, control::TwoAxis currentReference) override;
   std::int32_t VoltageLimit() const override { return gains.voltageLimit; }
   std::int32_t MotorCounter() const override { return static_cast<std::int32_t>(motorEncoder.counter); }
   void TriggerLog() override { logger.Trigger(tick); }
@@ -79,6 +80,9 @@ struct Drive::Impl final : programs::ProgramHost {
   std::array<model::AdcChannel, 2> currentAdc;
   std::array<std::int32_t, 2> adcCalibration{};
   std::array<std::int32_t, 2> phaseCurrentCounts{};   // calibrated samples of phases A and B
+  model::AdcChannel busAdc;
+  std::int32_t busCounts = 0;                          // the bus sample of the present fast tick
+  double programmedDeadTime_s = 0.0;                   // from DBT/DBTPC: what the drive compensates
   struct MeasuredCache {                               // the frame currents of the present samples
     bool valid = false;
     std::int32_t angle16 = 0;
