@@ -67,8 +67,7 @@ Drive::Impl::Impl(DriveHardware hw, MotorModel m, Scenario s)
   stage.bus_V = motor.supply_voltage_V;
   for (auto& adc : currentAdc) adc = CurrentChannel(hardware, motor, scenario);
   busAdc = BusChannel(hardware, scenario);
-  encoderParams = sensors::EncoderParams::From(motor.motor_sensor, motor.kind);
-  if (motor.motor_sensor.type != SensorType::incremental) encoderParams.countsPerUnit = 0.0;
+  WireSensors();
   enableActive = scenario.enable_input_active;
   positiveLimit = scenario.positive_limit_active;
   negativeLimit = scenario.negative_limit_active;
@@ -269,12 +268,13 @@ void Drive::Reset() {
 // Commands: "!CAP;ENCAPI1;" arms the index capture of feedback input 0 into CAPPOS (cleared to 0
 // on arming); "!CAP;EN2CAPI1;" that of input 1 into CAPPOS2.
 Status Drive::ExecuteCommand(std::string_view command) {
-  if (command == "!CAP;ENCAPI1;") {
-    impl_->motorEncoder.captureArmed = true;
-    impl_->motorEncoder.capture = 0;
-    return {};
-  }
-  if (command == "!CAP;EN2CAPI1;") return {"feedback input 1 has no sensor in this simulator"};
+  const auto arm = [this](std::size_t input) {
+    impl_->feedback[input].encoder.captureArmed = true;
+    impl_->feedback[input].encoder.capture = 0;
+    return Status{};
+  };
+  if (command == "!CAP;ENCAPI1;") return arm(0);
+  if (command == "!CAP;EN2CAPI1;") return arm(1);
   return {"unknown drive command \"" + std::string(command) + "\""};
 }
 
