@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 #include <cstdint>
 #include <vector>
 
@@ -47,7 +48,7 @@ class CurrentStep : public ::testing::Test {
     hw.supply_resistance_ohm = 0.0;
     Scenario scenario;
     scenario.ideal_converters = true;
-    Drive drive(hw, ReferenceMotor(), scenario);
+    Drive drive(hw, LoadMotorFile(std::string(KESTREL_MOTORS_DIR) + "/reference.json"), scenario);
     EXPECT_TRUE(drive.LoadRegisters(ReferenceRegisters()).ok());
     LoggerSettings logger{100, 2, 1, {"Current_Reference", "Motor_Current", "Voltage_Reference"}};
     const Status launched = drive.Launch(

@@ -6,7 +6,7 @@
 #include <cmath>
 
 #include "reference_drive.h"
-#include "sensors/encoder.h"
+#include "sensors/feedback.h"
 #include "sensors/halls.h"
 
 namespace drivesim::testing {
@@ -93,12 +93,13 @@ INSTANTIATE_TEST_SUITE_P(Directions, EncoderCounting,
                          [](const auto& param) { return std::string(param.param.name); });
 
 TEST(Encoder, CounterWrapsAtThirtyTwoBits) {
-  sensors::EncoderParams p;
-  p.countsPerUnit = 1.0;
-  sensors::EncoderState s;
-  s.counter = 0x7FFFFFFFu;
-  sensors::UpdateEncoder(p, s, 0.0, 2.5, 0);
-  EXPECT_EQ(static_cast<std::int32_t>(s.counter), std::numeric_limits<std::int32_t>::min() + 1);
+  sensors::FeedbackSensor encoder;
+  encoder.model.lines = 1;   // 4 counts per revolution
+  sensors::FeedbackInputState s;
+  sensors::UpdateFeedbackInput(encoder, {}, s, 0.0, 0.0);
+  s.encoder.counter = 0x7FFFFFFFu;
+  sensors::UpdateFeedbackInput(encoder, {}, s, 0.0, 2.5 * M_PI / 2.0);
+  EXPECT_EQ(static_cast<std::int32_t>(s.encoder.counter), std::numeric_limits<std::int32_t>::min() + 1);
 }
 
 TEST(Encoder, NoCaptureBeforeArming) {

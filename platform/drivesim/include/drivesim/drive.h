@@ -16,6 +16,7 @@
 #include "drivesim/hardware.h"
 #include "drivesim/motor_model.h"
 #include "drivesim/scenario.h"
+#include "drivesim/setup_options.h"
 
 namespace drivesim {
 
@@ -76,6 +77,10 @@ class Drive {
   const MotorModel& Motor() const;                         // the true motor
   double LinkLatency_s() const;                            // answer delay of one link transaction
 
+  // Setup options the drive keeps in its configuration (sensor connectors, sin/cos interpolation,
+  // analogue input range); rewiring restarts the feedback counters. Fails, changing nothing, for a
+  // connector other than 0 or 1, both sensors on one input, or an interpolation outside 0 … 20.
+  Status SetSetupOptions(const SetupOptions& options);
   Status LoadRegisters(const RegisterValues& registers);   // replaces the whole register file (each launch); fails for bad periods or a latency < 2·Ts_C
   Status WriteRegister(std::string_view name, std::int32_t value);  // one register, acts at the next tick
   std::optional<std::int32_t> ReadRegister(std::string_view name) const;  // nullopt: no such register

@@ -27,6 +27,17 @@ model::AdcChannel CurrentChannel(const DriveHardware& hw, const MotorModel& moto
   return adc;
 }
 
+model::AdcChannel BusChannel(const DriveHardware& hw, const Scenario& scenario) {
+  model::AdcChannel adc;
+  adc.countsPerUnit = hw.AdcMax() / hw.vdc_max_measurable_V;
+  adc.step = hw.AdcStep();
+  adc.lo = 0;
+  adc.hi = static_cast<std::int32_t>(hw.AdcMax());
+  adc.noiseSteps = hw.adc_noise_lsb;
+  adc.ideal = scenario.ideal_converters;
+  return adc;
+}
+
 // PWM dead time from the downloaded registers: none without DBT; 1 µs for DBT = 0; otherwise
 // max(DBT bits 8–15, DBT bits 0–7)·p/f_clk with p = DBTPC/100, or 0.5 without DBTPC.
 double DeadTime_s(const RegisterValues& registers, double clock_Hz) {
@@ -55,8 +66,8 @@ Drive::Impl::Impl(DriveHardware hw, MotorModel m, Scenario s)
   stageParams.pwmPeriod_s = timing.pwm_s();
   stage.bus_V = motor.supply_voltage_V;
   for (auto& adc : currentAdc) adc = CurrentChannel(hardware, motor, scenario);
-  encoderParams = sensors::EncoderParams::From(motor.motor_sensor, motor.kind);
-  if (motor.motor_sensor.type != SensorType::incremental) encoderParams.countsPerUnit = 0.0;
+  busAdc = BusChannel(hardware, scenario);
+  WireSensors();
   enableActive = scenario.enable_input_active;
   positiveLimit = scenario.positive_limit_active;
   negativeLimit = scenario.negative_limit_active;
@@ -106,6 +117,30 @@ void Drive::Impl::ApplyVoltage(std::int32_t angle16, control::TwoAxis dq) {
   for (std::size_t x = 0; x < 3; ++x) pendingDuty[x] = 0.5 + kDutyPerUnit * (u[x] - common);
 }
 
+// The register current loop's output with the drive's dead-time compensation. The duty computed
+// now acts over the next control period, while the loop drives the current from the present
+// sample towards the reference: the drive compensates the mean of the losses it expects at those
+// two ends (its programmed dead time, the measured bus, the ripple knee of the motor inductance).
+// Compensating the sample alone lags the current by a period and a half and slows a step;
+// compensating the reference alone leads it and hurries the step.
+void Drive::Impl::ApplyRegulatedVoltage(std::int32_t angle16, control::TwoAxis dq, control::TwoAxis currentReference) {
+  ApplyVoltage(angle16, dq);
+  if (programmedDeadTime_s <= 0.0) return;
+  const double amperesPerCount = 1.0 / currentAdc[0].countsPerUnit;
+  const auto phases = [amperesPerCount](double a, double b) {
+    return std::array<double, 3>{a * amperesPerCount, b * amperesPerCount, -(a + b) * amperesPerCount};
+  };
+  const control::TwoAxis ab = control::InversePark(currentReference, control::SinCosQ15(angle16));
+  const double measuredBus_V = busCounts / busAdc.countsPerUnit;
+  const auto compensation = [&](const std::array<double, 3>& current_A) {
+    return model::DeadTimeCompensation(programmedDeadTime_s, stageParams.pwmPeriod_s, measuredBus_V,
+                                       plantParams.inductance_H, current_A);
+  };
+  const std::array<double, 3> atSample = compensation(phases(phaseCurrentCounts[0], phaseCurrentCounts[1]));
+  const std::array<double, 3> atReference = compensation(phases(ab.x, -0.5 * ab.x + 0.5 * kSqrt3 * ab.y));
+  for (std::size_t x = 0; x < 3; ++x) pendingDuty[x] += 0.5 * (atSample[x] + atReference[x]);
+}
+
 Drive::Drive(DriveHardware hardware, MotorModel motor, Scenario scenario)
     : impl_(std::make_unique<Impl>(std::move(hardware), std::move(motor), std::move(scenario))) {}
 Drive::~Drive() = default;
@@ -143,7 +178,8 @@ Status Drive::LoadRegisters(const RegisterValues& registers) {
   impl_->RefreshRegisterCache();
   impl_->stageParams.pwmPeriodTicks = timing.pwmPeriodTicks;
   impl_->stageParams.pwmPeriod_s = timing.pwm_s();
-  impl_->stageParams.deadTime_s = DeadTime_s(registers, timing.clock_Hz) + impl_->hardware.switch_delay_s;
+  impl_->programmedDeadTime_s = DeadTime_s(registers, timing.clock_Hz);
+  impl_->stageParams.deadTime_s = impl_->programmedDeadTime_s + impl_->hardware.switch_delay_s;
   return {};
 }
 
@@ -232,12 +268,13 @@ void Drive::Reset() {
 // Commands: "!CAP;ENCAPI1;" arms the index capture of feedback input 0 into CAPPOS (cleared to 0
 // on arming); "!CAP;EN2CAPI1;" that of input 1 into CAPPOS2.
 Status Drive::ExecuteCommand(std::string_view command) {
-  if (command == "!CAP;ENCAPI1;") {
-    impl_->motorEncoder.captureArmed = true;
-    impl_->motorEncoder.capture = 0;
-    return {};
-  }
-  if (command == "!CAP;EN2CAPI1;") return {"feedback input 1 has no sensor in this simulator"};
+  const auto arm = [this](std::size_t input) {
+    impl_->feedback[input].encoder.captureArmed = true;
+    impl_->feedback[input].encoder.capture = 0;
+    return Status{};
+  };
+  if (command == "!CAP;ENCAPI1;") return arm(0);
+  if (command == "!CAP;EN2CAPI1;") return arm(1);
   return {"unknown drive command \"" + std::string(command) + "\""};
 }
 

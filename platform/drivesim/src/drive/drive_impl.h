@@ -15,7 +15,8 @@
 #include "model/power_stage.h"
 #include "model/random.h"
 #include "programs/program.h"
-#include "sensors/encoder.h"
+#include "drivesim/setup_options.h"
+#include "sensors/feedback.h"
 #include "sensors/halls.h"
 
 namespace drivesim {
@@ -34,6 +35,12 @@ struct Drive::Impl final : programs::ProgramHost {
   void CheckShortCircuit(const std::array<double, 3>& legVoltage_V);
   void SampleCurrents();
   void EndProgramOnFault();
+
+  // --- feedback inputs (feedback_inputs.cpp) ---
+  void WireSensors();                                  // sensors onto the inputs the options name
+  void RefreshDecodeSettings();                        // after a register or option change
+  void UpdateFeedbackInputs(double previousPosition);  // the counters at the present shaft position
+  std::int32_t Counter(int input) const { return static_cast<std::int32_t>(feedback[static_cast<std::size_t>(input)].encoder.counter); }
 
   // --- variables (variables.cpp) ---
   std::optional<std::int32_t> Read(std::string_view name) const;
@@ -56,8 +63,9 @@ struct Drive::Impl final : programs::ProgramHost {
   void SwitchAxisOff() override;
   control::TwoAxis MeasuredCurrent(std::int32_t angle16) const override;
   void ApplyVoltage(std::int32_t angle16, control::TwoAxis dq) override;
+  void ApplyRegulatedVoltage(std::int32_t angle16, control::TwoAxis dq, control::TwoAxis currentReference) override;
   std::int32_t VoltageLimit() const override { return gains.voltageLimit; }
-  std::int32_t MotorCounter() const override { return static_cast<std::int32_t>(motorEncoder.counter); }
+  std::int32_t MotorCounter() const override { return Counter(options.motor_sensor_connector); }
   void TriggerLog() override { logger.Trigger(tick); }
   bool LogFull() const override { return !logger.Attached() || logger.Full(); }
   int LogPoints() const override { return logger.Points(); }
@@ -69,7 +77,6 @@ struct Drive::Impl final : programs::ProgramHost {
   RegisterValues registers;
   bool registersLoaded = false;
   control::CurrentLoopGains gains;       // cached from the registers
-  std::int32_t countingDirectionMt = 0;  // COUNTINGDIR_MT, cached
 
   model::PlantParams plantParams;
   model::PlantState plant;
@@ -79,6 +86,9 @@ struct Drive::Impl final : programs::ProgramHost {
   std::array<model::AdcChannel, 2> currentAdc;
   std::array<std::int32_t, 2> adcCalibration{};
   std::array<std::int32_t, 2> phaseCurrentCounts{};   // calibrated samples of phases A and B
+  model::AdcChannel busAdc;
+  std::int32_t busCounts = 0;                          // the bus sample of the present fast tick
+  double programmedDeadTime_s = 0.0;                   // from DBT/DBTPC: what the drive compensates
   struct MeasuredCache {                               // the frame currents of the present samples
     bool valid = false;
     std::int32_t angle16 = 0;
@@ -88,8 +98,11 @@ struct Drive::Impl final : programs::ProgramHost {
   std::array<double, 3> pendingDuty{0.5, 0.5, 0.5};   // loaded into the compare registers at the next fast tick
   model::Hand hand;
 
-  sensors::EncoderParams encoderParams;
-  sensors::EncoderState motorEncoder;
+  SetupOptions options;
+  std::array<std::optional<sensors::FeedbackSensor>, 2> inputSensor;  // the sensor wired to feedback input 0, 1
+  std::array<bool, 2> inputOnLoad{};                                 // that sensor reads the load side
+  std::array<sensors::DecodeSettings, 2> decode;                      // cached from the registers and options
+  std::array<sensors::FeedbackInputState, 2> feedback;   // the counters of input 0, 1
   sensors::HallState hallState;
   int hallCode = 7;
 

@@ -87,6 +87,7 @@ void Drive::Impl::SampleCurrents() {
     const double current_A = model::LegCurrent(plantParams, plant, static_cast<int>(x));
     phaseCurrentCounts[x] = currentAdc[x].Sample(current_A, noise) - adcCalibration[x];
   }
+  busCounts = busAdc.Sample(stage.bus_V, noise);
 }
 
 void Drive::Impl::EndProgramOnFault() {
@@ -108,7 +109,7 @@ void Drive::Impl::StepPowerStageAndMotor(int periods) {
   const double now_s = timing.TimeOf(tick);
   model::StepPlant(plantParams, plant, inputs, hand.At(now_s), periods * timing.pwm_s());
   if (plant.position != previous) {
-    sensors::UpdateEncoder(encoderParams, motorEncoder, previous, plant.position, countingDirectionMt);
+    UpdateFeedbackInputs(previous);
     if (motor.halls) hallCode = sensors::UpdateHalls(*motor.halls, hallState, plant.ElectricalAngle(plantParams));
   }
   if (stage.driven) CheckShortCircuit(inputs.legVoltage_V);

@@ -41,8 +41,10 @@ const ProgramVariable* Drive::Impl::ProgramVariableOf(std::string_view name) con
 
 std::optional<std::int32_t> Drive::Impl::LiveValue(std::string_view name) const {
   if (name == "MER") return static_cast<std::int32_t>(latchedErrors | (enableActive ? 0 : mer::kEnableInactive));
-  if (name == "APOS_MT") return static_cast<std::int32_t>(motorEncoder.counter);
-  if (name == "CAPPOS") return motorEncoder.capture;
+  if (name == "APOS_MT") return Counter(options.motor_sensor_connector);
+  if (name == "APOS_LD") return Counter(options.load_sensor_connector);
+  if (name == "CAPPOS") return feedback[0].encoder.capture;
+  if (name == "CAPPOS2") return feedback[1].encoder.capture;
   if (name == "HALL") return motor.halls ? hallCode : 7;
   return std::nullopt;
 }
@@ -64,12 +66,17 @@ bool Drive::Impl::Write(std::string_view name, double internal) {
     latchedErrors &= static_cast<std::uint16_t>(Store(internal, VariableType::uint16));
     return true;
   }
-  if (name == "APOS_MT") {
-    motorEncoder.counter = static_cast<std::uint32_t>(Store(internal, VariableType::int32));
+  const auto counterOf = [this](std::string_view n) -> std::uint32_t* {
+    if (n == "APOS_MT") return &feedback[static_cast<std::size_t>(options.motor_sensor_connector)].encoder.counter;
+    if (n == "APOS_LD") return &feedback[static_cast<std::size_t>(options.load_sensor_connector)].encoder.counter;
+    return nullptr;
+  };
+  if (std::uint32_t* counter = counterOf(name)) {
+    *counter = static_cast<std::uint32_t>(Store(internal, VariableType::int32));
     return true;
   }
-  if (name == "CAPPOS") {
-    motorEncoder.capture = Store(internal, VariableType::int32);
+  if (name == "CAPPOS" || name == "CAPPOS2") {
+    feedback[name == "CAPPOS" ? 0 : 1].encoder.capture = Store(internal, VariableType::int32);
     return true;
   }
   if (LiveValue(name)) return true;  // inputs such as HALL follow the hardware
@@ -113,7 +120,7 @@ void Drive::Impl::RefreshRegisterCache() {
   gains.filterQ = Register("FILTERQ", 32767);
   gains.ffl = Register("FFL", 0);
   gains.kffl = Register("KFFL", 0);
-  countingDirectionMt = Register("COUNTINGDIR_MT", 0);
+  RefreshDecodeSettings();
 }
 
 }  // namespace drivesim

@@ -6,6 +6,8 @@
 //   logged points i_ref_q := In1; hold until the log is full; i_ref to 0 in 5 ms; axis off;
 //   test_flag = 1. Protection: |i_dq| > Imax_Prot_Test on 2 consecutive fast samples ends the
 //   program at once with test_flag = −1 (no MER bit).
+// The loop's output goes through the drive's dead-time compensation (unlike the voltage-mode
+// steps before it), so the step shows the loop's own dynamics.
 #include <algorithm>
 #include <cmath>
 
@@ -98,7 +100,7 @@ class CurrentControllerTuning : public FrameProgram {
     lastVoltage_ = u.y;
     host.SetDriveValue(drive::DriveVar::Voltage_Reference, u.y);
     host.SetDriveValue(drive::DriveVar::THTST, frameAngle_);
-    host.ApplyVoltage(frameAngle_, u);
+    host.ApplyRegulatedVoltage(frameAngle_, u, {0, reference});
   }
 
   void StepFast(ProgramHost& host, control::TwoAxis measured) {

@@ -30,6 +30,8 @@ class ProgramHost {
   virtual void SwitchAxisOff() = 0;
   virtual control::TwoAxis MeasuredCurrent(std::int32_t angle16) const = 0;  // (ID, IQ) in a frame, counts
   virtual void ApplyVoltage(std::int32_t angle16, control::TwoAxis dq) = 0;  // acts one control period later
+  // The register current loop's output: as ApplyVoltage, plus the drive's dead-time compensation.
+  virtual void ApplyRegulatedVoltage(std::int32_t angle16, control::TwoAxis dq, control::TwoAxis currentReference) = 0;
   virtual std::int32_t VoltageLimit() const = 0;                  // U_lim = 32767 − SATPWM
   virtual std::int32_t MotorCounter() const = 0;                  // APOS_MT
   virtual void TriggerLog() = 0;
