@@ -123,8 +123,9 @@ TEST_F(SimulatedDrive, VariablesAndRegistersReachTheDrive) {
   ASSERT_TRUE(setup_.FindParameter("KPI")->WriteToChip());
   EXPECT_EQ(link_->SimulatedDrive().ReadRegister("KPI"), 20000);
 
-  EXPECT_FALSE(setup_.FindVariable("CAPPOS2")->ReadFromChip());
-  EXPECT_STREQ(CMC_Comm::GetLastErrorText(), "The drive has no variable or register 'CAPPOS2' to read");
+  double value = 0;
+  EXPECT_FALSE(CMC_Comm::ReadValue("NO_SUCH_VALUE", 1, value));
+  EXPECT_STREQ(CMC_Comm::GetLastErrorText(), "The drive has no variable or register 'NO_SUCH_VALUE' to read");
 }
 
 // The preliminary stage and the current step, run as the current tuning test runs them.
