@@ -10,10 +10,11 @@
 #include "compute/options.h"
 #include "compute/registers.h"
 #include "dialogs/dialog_resources.h"
+#include "dialogs/message_box_reporter.h"
 #include "dialogs/motor_setup_dialog.h"
 #include "drivebase/setup_file.h"
+#include "drive_options.h"
 #include "edit_trace.h"
-#include "dialogs/message_box_reporter.h"
 #include "ui/script.h"
 #include "ui/session.h"
 
@@ -28,6 +29,7 @@ struct EditOptions {
   std::string script;
   std::string dialog = "drive";
   bool trace = false;
+  DriveOptions drive;
 };
 
 // Motor Setup as Drive Setup opens it: both parameter layers agree before, and after OK; the
@@ -54,6 +56,7 @@ int RunEdit(Host& host, const EditOptions& options) {
   const ui::Script script = ui::Script::Load(options.script);
 
   ui::HeadlessSession session;
+  const DriveConnection connection(options.drive, setup);
   EditTrace trace(std::cout, session.MessageBoxes());
   if (options.trace) {
     session.Loop().SetDialogObserver(&trace);
@@ -97,6 +100,7 @@ void AddEditCommand(CLI::App& app, Host& host, int& status) {
   command->add_option("--dialog", options->dialog, "The dialog to open: drive (default) or motor")
       ->check(CLI::IsMember({"drive", "motor"}));
   command->add_flag("--trace", options->trace, "Print each dialog opened and closed and each message box");
+  AddDriveOptions(*command, options->drive);
   command->callback([options, &host, &status] {
     status = RunReportingErrors([&] { return RunEdit(host, *options); });
   });

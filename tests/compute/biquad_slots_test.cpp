@@ -181,8 +181,7 @@ TEST_F(FilterSlots, WithoutADriveTheDownloadFailsAndSaysWhy) {
   drivebase::SetErrorSink(nullptr);
   ASSERT_EQ(reported.size(), 1u);
   EXPECT_EQ(reported.front(),
-            "27 filter registers could not be written to the drive: Communication error: no drive "
-            "is connected (writing 'BQ4SF')");
+            "27 filter registers could not be written to the drive: No drive is connected: cannot write 'BQ4SF'");
 }
 
 // Records what reaches the drive.

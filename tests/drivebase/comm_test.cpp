@@ -1,60 +1,89 @@
 #include "drivebase/comm.h"
 
-#include <map>
+#include <functional>
 
 #include <gtest/gtest.h>
 
+#include "drivebase/program_launch.h"
 #include "drivebase/setup.h"
 #include "fake_scale.h"
+#include "memory_drive.h"
 
 namespace drivebase {
 namespace {
 
+using test_support::Connected;
+using test_support::MemoryDrive;
 using test_support::Spec;
 
-TEST(Comm, EveryAccessFailsWhileNoDriveIsConnected) {
+struct OfflineCase {
+  const char* attempt;
+  std::function<bool(CMC_Setup&)> access;
+  const char* error;
+};
+
+class OfflineAccess : public ::testing::TestWithParam<OfflineCase> {};
+
+// Every access fails while no drive is connected, and the error names what was attempted.
+TEST_P(OfflineAccess, FailsNamingTheAttempt) {
   CMC_Comm::SetActiveLink(nullptr);
   CMC_Setup setup;
-  const CMC_Parameter& pwm = setup.AddParameter(Spec("PWMPER", kUnsigned16, "", false, 1000));
-  CMC_Variable& error = setup.AddVariable(Spec("MER", kUnsigned16, "", false, 3));
-  EXPECT_FALSE(pwm.WriteToChip());
-  EXPECT_STREQ(CMC_Comm::GetLastErrorText(),
-               "Communication error: no drive is connected (writing 'PWMPER')");
-  EXPECT_FALSE(error.ReadFromChip());
-  EXPECT_STREQ(CMC_Comm::GetLastErrorText(),
-               "Communication error: no drive is connected (reading 'MER')");
-  EXPECT_EQ(error.GetValueInInternalUnit(), 3.0);
+  setup.AddParameter(Spec("PWMPER", kUnsigned16, "", false, 1000));
+  setup.AddVariable(Spec("MER", kUnsigned16, "", false, 3));
+  EXPECT_FALSE(GetParam().access(setup));
+  EXPECT_STREQ(CMC_Comm::GetLastErrorText(), GetParam().error);
+  EXPECT_EQ(setup.FindVariable("MER")->GetValueInInternalUnit(), 3.0) << "a failed read keeps the value";
 }
 
-// A drive that holds values by name and refuses names it does not know.
-class MemoryDrive : public DriveLink {
- public:
-  bool WriteValue(std::string_view name, double internal, int words) override {
-    if (name == "READONLY") return Refuse(name);
-    values[std::string(name)] = {internal, words};
-    return true;
-  }
-  bool ReadValue(std::string_view name, int, double& internal) override {
-    const auto it = values.find(std::string(name));
-    if (it == values.end()) return Refuse(name);
-    internal = it->second.first;
-    return true;
-  }
-  std::string LastError() const override { return last; }
+CMC_CoffFormat* NoImage() { return nullptr; }
 
-  std::map<std::string, std::pair<double, int>> values;
-  std::string last;
-
- private:
-  bool Refuse(std::string_view name) {
-    last = "drive refused '" + std::string(name) + "'";
-    return false;
-  }
-};
+INSTANTIATE_TEST_SUITE_P(
+    Comm, OfflineAccess,
+    ::testing::Values(
+        OfflineCase{"read", [](CMC_Setup& s) { return s.FindVariable("MER")->ReadFromChip(); },
+                    "No drive is connected: cannot read 'MER'"},
+        OfflineCase{"write variable", [](CMC_Setup& s) { return s.FindVariable("MER")->WriteToChip(); },
+                    "No drive is connected: cannot write 'MER'"},
+        OfflineCase{"write register", [](CMC_Setup& s) { return s.FindParameter("PWMPER")->WriteToChip(); },
+                    "No drive is connected: cannot write 'PWMPER'"},
+        OfflineCase{"launch",
+                    [](CMC_Setup& s) { return ExecuteProgram(s, "IE_VDC_Detection_Test", NoImage(), nullptr); },
+                    "No drive is connected: cannot launch the program 'IE_VDC_Detection_Test'"},
+        OfflineCase{"command", [](CMC_Setup& s) { return s.ExecuteString("!CAP;ENCAPI1;"); },
+                    "No drive is connected: cannot send the command '!CAP;ENCAPI1;'"},
+        OfflineCase{"reset", [](CMC_Setup&) { return CMC_Comm::ResetActiveBoard(); },
+                    "No drive is connected: cannot reset the drive"},
+        OfflineCase{"axis",
+                    [](CMC_Setup&) {
+                      int on = 7;
+                      return CMC_Comm::GetAxisOn(on);
+                    },
+                    "No drive is connected: cannot read the axis state"},
+        OfflineCase{"stop", [](CMC_Setup&) { return CMC_Comm::StopProgram(); },
+                    "No drive is connected: cannot stop the program"},
+        OfflineCase{"upload",
+                    [](CMC_Setup&) {
+                      std::vector<LoggedPoint> points;
+                      return CMC_Comm::UploadLog(points);
+                    },
+                    "No drive is connected: cannot upload the logged data"},
+        OfflineCase{"unsolicited", [](CMC_Setup&) { return CMC_Comm::CheckForUnrequestedMessages() >= 0; },
+                    "No drive is connected: cannot receive unsolicited messages"},
+        OfflineCase{"program variable",
+                    [](CMC_Setup&) {
+                      double value = 0;
+                      return CMC_Comm::ReadProgramVariable("STARTED", value);
+                    },
+                    "No drive is connected: cannot read the program variable 'STARTED'"}),
+    [](const ::testing::TestParamInfo<OfflineCase>& param) {
+      std::string name = param.param.attempt;
+      std::replace(name.begin(), name.end(), ' ', '_');
+      return name;
+    });
 
 TEST(Comm, ValuesTravelInInternalUnitsWithTheirSize) {
   MemoryDrive drive;
-  CMC_Comm::SetActiveLink(&drive);
+  const Connected connected(drive);
   CMC_Setup setup = test_support::ScaledSetup();
   const CMC_Parameter& limit = setup.AddParameter(Spec("ERRMAXL", kUnsigned32, "", false, 70000));
   ASSERT_TRUE(limit.WriteToChip());
@@ -68,7 +97,48 @@ TEST(Comm, ValuesTravelInInternalUnitsWithTheirSize) {
   const CMC_Variable& refused = setup.AddVariable(Spec("READONLY", kUnsigned16));
   EXPECT_FALSE(refused.WriteToChip());
   EXPECT_STREQ(CMC_Comm::GetLastErrorText(), "drive refused 'READONLY'");
-  CMC_Comm::SetActiveLink(nullptr);
+
+  int on = 0;
+  EXPECT_FALSE(CMC_Comm::GetAxisOn(on)) << "a link that offers values only refuses the rest";
+  EXPECT_STREQ(CMC_Comm::GetLastErrorText(), "The memory drive cannot read the axis state");
+}
+
+// The drive answers words as signed numbers; unsigned variables read their bits unsigned.
+TEST(Comm, UnsignedVariablesReadTheirWordsUnsigned) {
+  MemoryDrive drive;
+  const Connected connected(drive);
+  CMC_Setup setup;
+  CMC_Variable& errors = setup.AddVariable(Spec("MER", kUnsigned16));
+  CMC_Variable& wide = setup.AddVariable(Spec("POSOKLIM", kUnsigned32));
+  CMC_Variable& signedWord = setup.AddVariable(Spec("THTST", kSigned16));
+  drive.values["MER"] = {-32766.0, 1};           // 0x8002
+  drive.values["POSOKLIM"] = {-2147483648.0, 2};  // 0x80000000
+  drive.values["THTST"] = {-16383.0, 1};
+  ASSERT_TRUE(errors.ReadFromChip() && wide.ReadFromChip() && signedWord.ReadFromChip());
+  EXPECT_EQ(errors.GetValueInInternalUnit(), 0x8002);
+  EXPECT_EQ(wide.GetValueInInternalUnit(), 2147483648.0);
+  EXPECT_EQ(signedWord.GetValueInInternalUnit(), -16383.0);
+}
+
+std::vector<std::uint16_t> g_received;
+int Record(const std::uint16_t* message) {
+  g_received.assign(message, message + 3 + message[0]);
+  return message[2];
+}
+int Other(const std::uint16_t*) { return 0; }
+
+TEST(Comm, UnsolicitedMessagesReachTheRegisteredHandler) {
+  MemoryDrive drive;
+  const Connected connected(drive);
+  EXPECT_EQ(CMC_Comm::RegisterReceiveUnsolicitedMsgHandler(&Other), nullptr);
+  EXPECT_EQ(CMC_Comm::RegisterReceiveUnsolicitedMsgHandler(&Record), &Other) << "returns the previous handler";
+  drive.pending = {{2, 1, 0xE900, 7, 8}, {5, 1, 0xE900, 1}};  // the second lies about its length
+  EXPECT_EQ(CMC_Comm::CheckForUnrequestedMessages(), 1);
+  EXPECT_EQ(g_received, (std::vector<std::uint16_t>{2, 1, 0xE900, 7, 8}));
+  EXPECT_EQ(CMC_Comm::CheckForUnrequestedMessages(), 0);
+  EXPECT_EQ(CMC_Comm::RegisterReceiveUnsolicitedMsgHandler(nullptr), &Record);
+  drive.pending = {{0, 1, 0xE900}};
+  EXPECT_EQ(CMC_Comm::CheckForUnrequestedMessages(), 0) << "without a handler messages are dropped";
 }
 
 }  // namespace

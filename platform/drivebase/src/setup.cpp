@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "drivebase/comm.h"
 #include "drivebase/config_line.h"
 #include "drivebase/error_report.h"
 
@@ -309,3 +310,5 @@ double CMC_Setup::ScaleOffset(std::string_view baseUnit, const std::string& name
 std::uint32_t Compute_ADCMaxValue(const CMC_Setup* setup) {
   return setup != nullptr ? setup->DriveFamily().adcFullScale : 0;
 }
+
+bool CMC_Setup::ExecuteString(std::string_view command, int, void*) const { return CMC_Comm::ExecuteString(command); }

@@ -144,6 +144,10 @@ class CMC_Setup {
   bool HasDLMotorSensor(int sensorType, bool reportIfMissing) const;
   bool HasDLLoadSensor(int sensorType, bool reportIfMissing) const;
 
+  // Sends a command string (such as "!CAP;ENCAPI1;") to the connected drive; the other two
+  // arguments are unused (0 and null). False with CMC_Comm::GetLastErrorText when it fails.
+  bool ExecuteString(std::string_view command, int unused = 0, void* unusedData = nullptr) const;
+
   // Conversions of drive-scaled quantities.
   void SetScaleFunctions(drivebase::ScaleFunctions functions) { scale_ = functions; }
   drivebase::ScaleFunctions GetScaleFunctions() const { return scale_; }

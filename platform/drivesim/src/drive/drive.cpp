@@ -1,0 +1,319 @@
+// Drive's members: construction, registers, launches, axis, errors, commands, logger and the
+// scripted user. The tick itself is in scheduler.cpp, the variable lookups in variables.cpp.
+#include "drivesim/drive.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "drive/drive_impl.h"
+#include "programs/frame_program.h"
+
+namespace drivesim {
+
+namespace {
+
+constexpr double kSqrt3 = 1.7320508075688772;
+constexpr int kCalibrationSamples = 16;
+
+model::AdcChannel CurrentChannel(const DriveHardware& hw, const MotorModel& motor, const Scenario& scenario) {
+  model::AdcChannel adc;
+  const double adcMax = hw.AdcMax();
+  adc.countsPerUnit = adcMax / (2.0 * hw.imax_ps_A);
+  adc.step = hw.AdcStep();
+  adc.lo = -static_cast<std::int32_t>(hw.AdcMax() / 2);
+  adc.hi = static_cast<std::int32_t>(hw.AdcMax() / 2);
+  adc.noiseSteps = scenario.current_noise ? motor.current_noise_lsb : 0.0;
+  adc.ideal = scenario.ideal_converters;
+  return adc;
+}
+
+model::AdcChannel BusChannel(const DriveHardware& hw, const Scenario& scenario) {
+  model::AdcChannel adc;
+  adc.countsPerUnit = hw.AdcMax() / hw.vdc_max_measurable_V;
+  adc.step = hw.AdcStep();
+  adc.lo = 0;
+  adc.hi = static_cast<std::int32_t>(hw.AdcMax());
+  adc.noiseSteps = hw.adc_noise_lsb;
+  adc.ideal = scenario.ideal_converters;
+  return adc;
+}
+
+// PWM dead time from the downloaded registers: none without DBT; 1 µs for DBT = 0; otherwise
+// max(DBT bits 8–15, DBT bits 0–7)·p/f_clk with p = DBTPC/100, or 0.5 without DBTPC.
+double DeadTime_s(const RegisterValues& registers, double clock_Hz) {
+  const auto dbt = registers.find("DBT");
+  if (dbt == registers.end()) return 0.0;
+  if (dbt->second == 0) return 1e-6;
+  const auto pc = registers.find("DBTPC");
+  const double share = pc == registers.end() ? 0.5 : pc->second / 100.0;
+  const std::int32_t ticks = std::max((dbt->second >> 8) & 0xFF, dbt->second & 0xFF);
+  return ticks * share / clock_Hz;
+}
+
+}  // namespace
+
+Drive::Impl::Impl(DriveHardware hw, MotorModel m, Scenario s)
+    : hardware(std::move(hw)),
+      motor(std::move(m)),
+      scenario(std::move(s)),
+      plantParams(model::PlantParams::From(motor)),
+      noise(scenario.seed.value_or(motor.noise_seed)) {
+  timing.clock_Hz = hardware.timer_clock_Hz;
+  stageParams.supply_V = motor.supply_voltage_V;
+  stageParams.supplyResistance_ohm = hardware.supply_resistance_ohm;
+  stageParams.quantiseDuty = !scenario.ideal_converters;
+  stageParams.pwmPeriodTicks = timing.pwmPeriodTicks;
+  stageParams.pwmPeriod_s = timing.pwm_s();
+  stage.bus_V = motor.supply_voltage_V;
+  for (auto& adc : currentAdc) adc = CurrentChannel(hardware, motor, scenario);
+  busAdc = BusChannel(hardware, scenario);
+  WireSensors();
+  enableActive = scenario.enable_input_active;
+  positiveLimit = scenario.positive_limit_active;
+  negativeLimit = scenario.negative_limit_active;
+  analogInput_V = scenario.analog_input_V;
+  driveVariables[drive::DriveVar::THTST] = programs::kRestAngle;
+  if (motor.halls) hallCode = sensors::UpdateHalls(*motor.halls, hallState, 0.0);
+}
+
+// The ADC offsets are measured with the PWM off (mean of 16 samples) before the legs switch.
+void Drive::Impl::SwitchAxisOn() {
+  for (std::size_t x = 0; x < 2; ++x) {
+    double sum = 0.0;
+    for (int k = 0; k < kCalibrationSamples; ++k) {
+      sum += currentAdc[x].Sample(model::LegCurrent(plantParams, plant, static_cast<int>(x)), noise);
+    }
+    adcCalibration[x] = static_cast<std::int32_t>(std::lround(sum / kCalibrationSamples));
+  }
+  stage.driven = true;
+  stage.duty = {0.5, 0.5, 0.5};
+  stage.carry = {0.0, 0.0, 0.0};
+  pendingDuty = stage.duty;
+}
+
+void Drive::Impl::SwitchAxisOff() {
+  stage.driven = false;
+  pendingDuty = {0.5, 0.5, 0.5};
+}
+
+control::TwoAxis Drive::Impl::MeasuredCurrent(std::int32_t angle16) const {
+  if (measuredCache.valid && measuredCache.angle16 == angle16) return measuredCache.value;
+  measuredCache.value =
+      control::Park(control::Clarke(phaseCurrentCounts[0], phaseCurrentCounts[1]), control::SinCosQ15(angle16));
+  measuredCache.angle16 = angle16;
+  measuredCache.valid = true;
+  return measuredCache.value;
+}
+
+// Sinusoidal modulator: dq → αβ at the frame angle → phase references u_x; min-max injection
+// u_cm = (max + min)/2; d_x = 0.5 + 0.55·(u_x − u_cm)/32767.
+void Drive::Impl::ApplyVoltage(std::int32_t angle16, control::TwoAxis dq) {
+  const control::TwoAxis ab = control::InversePark(dq, control::SinCosQ15(angle16));
+  const double alpha = ab.x;
+  const double beta = ab.y;
+  const std::array<double, 3> u{alpha, -0.5 * alpha + 0.5 * kSqrt3 * beta, -0.5 * alpha - 0.5 * kSqrt3 * beta};
+  const double common = 0.5 * (*std::max_element(u.begin(), u.end()) + *std::min_element(u.begin(), u.end()));
+  constexpr double kDutyPerUnit = 0.55 / 32767.0;
+  for (std::size_t x = 0; x < 3; ++x) pendingDuty[x] = 0.5 + kDutyPerUnit * (u[x] - common);
+}
+
+// The register current loop's output with the drive's dead-time compensation. The duty computed
+// now acts over the next control period, while the loop drives the current from the present
+// sample towards the reference: the drive compensates the mean of the losses it expects at those
+// two ends (its programmed dead time, the measured bus, the ripple knee of the motor inductance).
+// Compensating the sample alone lags the current by a period and a half and slows a step;
+// compensating the reference alone leads it and hurries the step.
+void Drive::Impl::ApplyRegulatedVoltage(std::int32_t angle16, control::TwoAxis dq, control::TwoAxis currentReference) {
+  ApplyVoltage(angle16, dq);
+  if (programmedDeadTime_s <= 0.0) return;
+  const double amperesPerCount = 1.0 / currentAdc[0].countsPerUnit;
+  const auto phases = [amperesPerCount](double a, double b) {
+    return std::array<double, 3>{a * amperesPerCount, b * amperesPerCount, -(a + b) * amperesPerCount};
+  };
+  const control::TwoAxis ab = control::InversePark(currentReference, control::SinCosQ15(angle16));
+  const double measuredBus_V = busCounts / busAdc.countsPerUnit;
+  const auto compensation = [&](const std::array<double, 3>& current_A) {
+    return model::DeadTimeCompensation(programmedDeadTime_s, stageParams.pwmPeriod_s, measuredBus_V,
+                                       plantParams.inductance_H, current_A);
+  };
+  const std::array<double, 3> atSample = compensation(phases(phaseCurrentCounts[0], phaseCurrentCounts[1]));
+  const std::array<double, 3> atReference = compensation(phases(ab.x, -0.5 * ab.x + 0.5 * kSqrt3 * ab.y));
+  for (std::size_t x = 0; x < 3; ++x) pendingDuty[x] += 0.5 * (atSample[x] + atReference[x]);
+}
+
+Drive::Drive(DriveHardware hardware, MotorModel motor, Scenario scenario)
+    : impl_(std::make_unique<Impl>(std::move(hardware), std::move(motor), std::move(scenario))) {}
+Drive::~Drive() = default;
+Drive::Drive(Drive&&) noexcept = default;
+Drive& Drive::operator=(Drive&&) noexcept = default;
+
+double Drive::Now_s() const { return impl_->timing.TimeOf(impl_->tick); }
+void Drive::RunUntil(double t_s) { impl_->RunUntil(t_s); }
+const DriveHardware& Drive::Hardware() const { return impl_->hardware; }
+const MotorModel& Drive::Motor() const { return impl_->motor; }
+double Drive::LinkLatency_s() const { return impl_->hardware.link_latency_s; }
+
+Status Drive::LoadRegisters(const RegisterValues& registers) {
+  const auto get = [&](const char* name, std::int32_t fallback) {
+    const auto it = registers.find(name);
+    return it == registers.end() ? fallback : it->second;
+  };
+  drive::Timing timing = impl_->timing;
+  timing.pwmPeriodTicks = get("PWMPER", 0);
+  timing.currentLoopTicks = get("CLPER", 0);
+  timing.speedLoopTicks = get("SLPER", 0);
+  if (timing.pwmPeriodTicks <= 0) return {"register PWMPER must be positive"};
+  if (timing.currentLoopTicks <= 0) return {"register CLPER must be positive"};
+  if (timing.speedLoopTicks <= 0) return {"register SLPER must be positive"};
+  if (impl_->hardware.link_latency_s < 2.0 * timing.currentLoop_s()) {
+    return {"link latency " + std::to_string(impl_->hardware.link_latency_s) +
+            " s is shorter than two current-loop periods (" + std::to_string(2.0 * timing.currentLoop_s()) + " s)"};
+  }
+  // A new grid starts at the present time; the present tick is the first of it.
+  timing.base_s = Now_s();
+  impl_->tick = 0;
+  impl_->timing = timing;
+  impl_->registers = registers;
+  impl_->registersLoaded = true;
+  impl_->RefreshRegisterCache();
+  impl_->stageParams.pwmPeriodTicks = timing.pwmPeriodTicks;
+  impl_->stageParams.pwmPeriod_s = timing.pwm_s();
+  impl_->programmedDeadTime_s = DeadTime_s(registers, timing.clock_Hz);
+  impl_->stageParams.deadTime_s = impl_->programmedDeadTime_s + impl_->hardware.switch_delay_s;
+  return {};
+}
+
+Status Drive::WriteRegister(std::string_view name, std::int32_t value) {
+  const auto it = impl_->registers.find(name);
+  if (it == impl_->registers.end()) return {"the drive has no register " + std::string(name)};
+  it->second = value;
+  impl_->RefreshRegisterCache();
+  return {};
+}
+
+std::optional<std::int32_t> Drive::ReadRegister(std::string_view name) const {
+  const auto it = impl_->registers.find(name);
+  if (it == impl_->registers.end()) return std::nullopt;
+  return it->second;
+}
+
+std::optional<std::int32_t> Drive::ReadVariable(std::string_view name) const { return impl_->Read(name); }
+bool Drive::HasVariable(std::string_view name) const { return impl_->Read(name).has_value(); }
+bool Drive::WriteVariable(std::string_view name, double internal) { return impl_->Write(name, internal); }
+
+Status Drive::Launch(std::string_view programName, const std::map<std::string, double, std::less<>>& inputs,
+                     const std::optional<LoggerSettings>& logger) {
+  Impl& d = *impl_;
+  const ProgramDescriptor* descriptor = FindProgram(programName);
+  if (descriptor == nullptr) return {"the drive has no program " + std::string(programName)};
+  if (!d.registersLoaded) return {"the registers must be loaded before " + std::string(programName) + " is launched"};
+  for (const auto& input : inputs) {
+    const std::string& name = input.first;
+    const bool known = std::any_of(descriptor->variables.begin(), descriptor->variables.end(),
+                                   [&](const ProgramVariable& v) { return v.name == name; });
+    if (!known) return {"program " + descriptor->name + " has no variable " + name};
+  }
+  if (logger) {
+    for (const std::string& name : logger->variables) {
+      const bool inProgram = std::any_of(descriptor->variables.begin(), descriptor->variables.end(),
+                                         [&](const ProgramVariable& v) { return v.name == name; });
+      if (!inProgram && !d.LiveValue(name) && !drive::FindDriveVar(name) && !d.registers.count(name)) {
+        return {"the drive has no variable " + name + " to log"};
+      }
+    }
+  }
+  std::unique_ptr<programs::Program> program = programs::CreateProgram(*descriptor);
+  if (!program) return {"program " + descriptor->name + " cannot run on this drive"};
+  // Nothing has changed so far; from here on the launch succeeds.
+  d.program.reset();
+  d.SwitchAxisOff();
+  d.latchedErrors = 0;
+  d.descriptor = descriptor;
+  d.loadedName = descriptor->name;
+  d.programMemory.clear();
+  for (const ProgramVariable& v : descriptor->variables) d.programMemory[v.name] = v.initial;
+  for (const auto& [name, value] : inputs) d.Write(name, value);
+  d.programMemory["STARTED"] = 0;
+  d.logger.Detach();
+  if (logger) {
+    std::vector<int> words;
+    for (const std::string& name : logger->variables) words.push_back(std::max(1, WordsOf(name)));
+    d.logger.Attach(*logger, FittingPoints(*logger, d.hardware.log_buffer_words, words));
+  }
+  d.program = std::move(program);
+  if (logger && !d.program->TriggersLog()) d.logger.Trigger(d.tick);
+  return {};
+}
+
+const std::string& Drive::LoadedProgram() const { return impl_->loadedName; }
+bool Drive::ProgramRunning() const { return impl_->program != nullptr; }
+
+void Drive::StopProgram() {
+  if (impl_->program) impl_->program->HostStop(*impl_);
+  if (impl_->program && impl_->program->Ended()) impl_->program.reset();
+}
+
+bool Drive::AxisOn() const { return impl_->stage.driven; }
+void Drive::SwitchAxisOff() { impl_->SwitchAxisOff(); }
+
+std::uint16_t Drive::Mer() const { return static_cast<std::uint16_t>(impl_->LiveValue("MER").value_or(0)); }
+void Drive::ClearLatchedErrors() { impl_->latchedErrors = 0; }
+
+void Drive::Reset() {
+  impl_->program.reset();
+  impl_->SwitchAxisOff();
+  impl_->latchedErrors = 0;
+}
+
+// Commands: "!CAP;ENCAPI1;" arms the index capture of feedback input 0 into CAPPOS (cleared to 0
+// on arming); "!CAP;EN2CAPI1;" that of input 1 into CAPPOS2.
+Status Drive::ExecuteCommand(std::string_view command) {
+  const auto arm = [this](std::size_t input) {
+    impl_->feedback[input].encoder.captureArmed = true;
+    impl_->feedback[input].encoder.capture = 0;
+    return Status{};
+  };
+  if (command == "!CAP;ENCAPI1;") return arm(0);
+  if (command == "!CAP;EN2CAPI1;") return arm(1);
+  return {"unknown drive command \"" + std::string(command) + "\""};
+}
+
+int Drive::FittingPoints(const LoggerSettings& settings, int bufferWords, const std::vector<int>& wordsPerVariable) {
+  int words = 0;
+  for (int w : wordsPerVariable) words += w;
+  if (words <= 0) return std::max(0, settings.points);
+  return std::clamp(settings.points, 0, bufferWords / words);
+}
+
+int Drive::WordsOf(std::string_view variable) const {
+  if (const ProgramVariable* v = impl_->ProgramVariableOf(variable)) return v->size_words;
+  if (!impl_->Read(variable)) return 0;
+  if (const auto v = drive::FindDriveVar(variable)) return drive::IsOneWord(*v) ? 1 : 2;
+  return variable == "HALL" || variable == "MER" ? 1 : 2;
+}
+
+std::vector<LogPoint> Drive::UploadLog() const { return impl_->logger.LoggedPoints(); }
+
+std::vector<UnsolicitedMessage> Drive::TakeUnsolicitedMessages() {
+  std::vector<UnsolicitedMessage> messages(impl_->unsolicited.begin(), impl_->unsolicited.end());
+  impl_->unsolicited.clear();
+  return messages;
+}
+
+void Drive::SetEnableInput(bool active) { impl_->enableActive = active; }
+void Drive::SetLimitInputs(bool positive, bool negative) {
+  impl_->positiveLimit = positive;
+  impl_->negativeLimit = negative;
+}
+void Drive::SetAnalogInput_V(double volts) { impl_->analogInput_V = volts; }
+void Drive::HandTurn(double delta, double duration_s) {
+  impl_->hand.Turn(impl_->plant.position, delta, Now_s(), duration_s, impl_->plantParams.inertia);
+}
+void Drive::HandHold() { impl_->hand.Hold(impl_->plant.position, Now_s(), impl_->plantParams.inertia); }
+void Drive::HandRelease() { impl_->hand.Release(); }
+void Drive::SetShortCircuit(std::optional<ShortCircuitFault> fault) { impl_->scenario.short_circuit = fault; }
+double Drive::ShaftPosition() const { return impl_->plant.position; }
+double Drive::ShaftSpeed() const { return impl_->plant.speed; }
+std::array<double, 3> Drive::PhaseCurrents_A() const { return impl_->plant.current_A; }
+
+}  // namespace drivesim

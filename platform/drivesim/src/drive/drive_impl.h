@@ -1,0 +1,125 @@
+// The simulated drive's state and its tick: everything Drive's members act on.
+#pragma once
+
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "drive/drive_variables.h"
+#include "drive/logger.h"
+#include "drive/timing.h"
+#include "drivesim/drive.h"
+#include "model/hand.h"
+#include "model/plant.h"
+#include "model/power_stage.h"
+#include "model/random.h"
+#include "programs/program.h"
+#include "drivesim/setup_options.h"
+#include "sensors/feedback.h"
+#include "sensors/halls.h"
+
+namespace drivesim {
+
+struct Drive::Impl final : programs::ProgramHost {
+  Impl(DriveHardware hardware, MotorModel motor, Scenario scenario);
+
+  // --- scheduler (scheduler.cpp) ---
+  void RunUntil(double t_s);
+  bool Idle() const;
+  static std::int64_t NextMultiple(std::int64_t from, std::int64_t period);  // first multiple of period ≥ from
+  void RunIsrs();                              // the ISRs due at the present tick
+  std::int64_t NextStepEnd() const;            // the tick up to which the plant may step at once
+  void FastIsr();
+  void StepPowerStageAndMotor(int periods);    // the plant over `periods` PWM periods of constant duties
+  void CheckShortCircuit(const std::array<double, 3>& legVoltage_V);
+  void SampleCurrents();
+  void EndProgramOnFault();
+
+  // --- feedback inputs (feedback_inputs.cpp) ---
+  void WireSensors();                                  // sensors onto the inputs the options name
+  void RefreshDecodeSettings();                        // after a register or option change
+  void UpdateFeedbackInputs(double previousPosition);  // the counters at the present shaft position
+  std::int32_t Counter(int input) const { return static_cast<std::int32_t>(feedback[static_cast<std::size_t>(input)].encoder.counter); }
+
+  // --- variables (variables.cpp) ---
+  std::optional<std::int32_t> Read(std::string_view name) const;
+  std::optional<std::int32_t> LiveValue(std::string_view name) const;
+  bool Write(std::string_view name, double internal);
+  const ProgramVariable* ProgramVariableOf(std::string_view name) const;
+
+  // --- ProgramHost ---
+  double CurrentLoopPeriod_s() const override { return timing.currentLoop_s(); }
+  double SpeedLoopPeriod_s() const override { return timing.speedLoop_s(); }
+  std::int32_t Register(std::string_view name, std::int32_t fallback) const override;
+  std::int32_t ProgramValue(std::string_view name) const override;
+  void SetProgramValue(std::string_view name, std::int32_t value) override;
+  void SetDriveValue(drive::DriveVar variable, std::int32_t value) override { driveVariables[variable] = value; }
+  const control::CurrentLoopGains& CurrentGains() const override { return gains; }
+  void RefreshRegisterCache();   // after any register change
+  bool EnableActive() const override { return enableActive; }
+  bool AxisOn() const override { return stage.driven; }
+  void SwitchAxisOn() override;
+  void SwitchAxisOff() override;
+  control::TwoAxis MeasuredCurrent(std::int32_t angle16) const override;
+  void ApplyVoltage(std::int32_t angle16, control::TwoAxis dq) override;
+  void ApplyRegulatedVoltage(std::int32_t angle16, control::TwoAxis dq, control::TwoAxis currentReference) override;
+  std::int32_t VoltageLimit() const override { return gains.voltageLimit; }
+  std::int32_t MotorCounter() const override { return Counter(options.motor_sensor_connector); }
+  void TriggerLog() override { logger.Trigger(tick); }
+  bool LogFull() const override { return !logger.Attached() || logger.Full(); }
+  int LogPoints() const override { return logger.Points(); }
+
+  DriveHardware hardware;
+  MotorModel motor;
+  Scenario scenario;
+  drive::Timing timing;
+  RegisterValues registers;
+  bool registersLoaded = false;
+  control::CurrentLoopGains gains;       // cached from the registers
+
+  model::PlantParams plantParams;
+  model::PlantState plant;
+  model::PowerStageParams stageParams;
+  model::PowerStageState stage;
+  model::NoiseSource noise;
+  std::array<model::AdcChannel, 2> currentAdc;
+  std::array<std::int32_t, 2> adcCalibration{};
+  std::array<std::int32_t, 2> phaseCurrentCounts{};   // calibrated samples of phases A and B
+  model::AdcChannel busAdc;
+  std::int32_t busCounts = 0;                          // the bus sample of the present fast tick
+  double programmedDeadTime_s = 0.0;                   // from DBT/DBTPC: what the drive compensates
+  struct MeasuredCache {                               // the frame currents of the present samples
+    bool valid = false;
+    std::int32_t angle16 = 0;
+    control::TwoAxis value{};
+  };
+  mutable MeasuredCache measuredCache;
+  std::array<double, 3> pendingDuty{0.5, 0.5, 0.5};   // loaded into the compare registers at the next fast tick
+  model::Hand hand;
+
+  SetupOptions options;
+  std::array<std::optional<sensors::FeedbackSensor>, 2> inputSensor;  // the sensor wired to feedback input 0, 1
+  std::array<bool, 2> inputOnLoad{};                                 // that sensor reads the load side
+  std::array<sensors::DecodeSettings, 2> decode;                      // cached from the registers and options
+  std::array<sensors::FeedbackInputState, 2> feedback;   // the counters of input 0, 1
+  sensors::HallState hallState;
+  int hallCode = 7;
+
+  bool enableActive = true;
+  bool positiveLimit = false, negativeLimit = false;
+  double analogInput_V = 0.0;
+  std::uint16_t latchedErrors = 0;
+
+  const ProgramDescriptor* descriptor = nullptr;
+  std::string loadedName;
+  std::unique_ptr<programs::Program> program;
+  std::map<std::string, std::int32_t, std::less<>> programMemory;
+  drive::DriveVariables driveVariables;
+  drive::Logger logger;
+  std::deque<UnsolicitedMessage> unsolicited;
+
+  std::int64_t tick = 0;   // index of the next PWM period since the timing base
+};
+
+}  // namespace drivesim

@@ -1,0 +1,38 @@
+// The single-axis logger: samples named variables every `divider` slow or fast periods from the
+// trigger on, until its points are taken.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "drivesim/drive.h"
+
+namespace drivesim::drive {
+
+class Logger {
+ public:
+  // Attaches a configuration for the next run (points already lowered to fit the buffer).
+  void Attach(const LoggerSettings& settings, int points);
+  void Detach();
+  bool Attached() const { return attached_; }
+  void Trigger(std::int64_t tick);
+  bool Full() const { return attached_ && static_cast<int>(points_.size()) >= pointCount_; }
+  int Points() const { return attached_ ? pointCount_ : 0; }
+  // Called at every fast (slow = false) or slow tick after the program step.
+  void Sample(bool slow, std::int64_t tick, double tickPeriod_s,
+              const std::function<std::int32_t(std::string_view)>& read);
+  const std::vector<LogPoint>& LoggedPoints() const { return points_; }
+
+ private:
+  LoggerSettings settings_;
+  int pointCount_ = 0;
+  bool attached_ = false;
+  std::optional<std::int64_t> triggerTick_;
+  int periodsSinceSample_ = 0;
+  std::vector<LogPoint> points_;
+};
+
+}  // namespace drivesim::drive

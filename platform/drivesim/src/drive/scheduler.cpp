@@ -1,0 +1,146 @@
+// The drive's tick on the PWM grid. At tick n, in this order: the slow ISR when n mod SLPER = 0
+// (the program's slow step), then the fast ISR when n mod CLPER = 0 (compare registers reloaded
+// with the duties computed one control period earlier, ADC samples, the program's fast step,
+// protections, logger); then the power stage and the motor advance over the PWM periods up to
+// the next ISR tick in one step (nothing the drive commands changes in between).
+#include <algorithm>
+#include <cmath>
+
+#include "drive/drive_impl.h"
+
+namespace drivesim {
+
+bool Drive::Impl::Idle() const {
+  return !stage.driven && !program && plant.speed == 0.0 && !hand.engaged &&
+         plant.current_A == std::array<double, 3>{0.0, 0.0, 0.0};
+}
+
+void Drive::Impl::RunUntil(double t_s) {
+  while (timing.TimeOf(tick) <= t_s) {
+    // The last tick whose period starts at or before t_s.
+    const auto last = std::max(tick, static_cast<std::int64_t>(std::floor((t_s - timing.base_s) / timing.pwm_s())));
+    if (Idle()) {
+      // Nothing moves until the next external action: jump past the last tick.
+      tick = last + 1;
+      return;
+    }
+    RunIsrs();
+    const std::int64_t end = std::min(NextStepEnd(), last + 1);
+    StepPowerStageAndMotor(static_cast<int>(end - tick));
+    tick = end;
+  }
+}
+
+// With the axis off, no program and the hand off the shaft the ISRs have nothing to do: a
+// coasting rotor advances in steps of 1 ms. Otherwise the plant steps to the next ISR tick.
+std::int64_t Drive::Impl::NextStepEnd() const {
+  const std::int64_t nextIsr = std::min(NextMultiple(tick + 1, timing.currentLoopTicks),
+                                        NextMultiple(tick + 1, timing.speedLoopTicks));
+  if (stage.driven || program || hand.engaged) return nextIsr;
+  const auto coastTicks = static_cast<std::int64_t>(std::max(1.0, std::floor(1e-3 / timing.pwm_s())));
+  return std::max(nextIsr, tick + coastTicks);
+}
+
+std::int64_t Drive::Impl::NextMultiple(std::int64_t from, std::int64_t period) {
+  return (from + period - 1) / period * period;
+}
+
+void Drive::Impl::RunIsrs() {
+  const bool slow = tick % timing.speedLoopTicks == 0;
+  const bool fast = tick % timing.currentLoopTicks == 0;
+  if (slow && program) {
+    program->SlowStep(*this);
+    if (logger.Attached()) {
+      logger.Sample(true, tick, timing.pwm_s(), [this](std::string_view n) { return Read(n).value_or(0); });
+    }
+  }
+  if (fast) FastIsr();
+  if (program && program->Ended()) program.reset();
+}
+
+void Drive::Impl::FastIsr() {
+  if (stage.driven) stage.duty = pendingDuty;
+  SampleCurrents();
+  if (program) program->FastStep(*this);
+  if (stage.driven && !enableActive) {
+    SwitchAxisOff();
+    EndProgramOnFault();
+  }
+  const control::TwoAxis frame = MeasuredCurrent(driveVariables[drive::DriveVar::THTST]);
+  driveVariables[drive::DriveVar::ID] = frame.x;
+  driveVariables[drive::DriveVar::IQ] = frame.y;
+  driveVariables[drive::DriveVar::Motor_Current] = frame.y;
+  if (logger.Attached()) {
+    logger.Sample(false, tick, timing.pwm_s(), [this](std::string_view n) { return Read(n).value_or(0); });
+  }
+}
+
+// The current ADCs are read while the power stage switches; with the axis off the drive does not
+// sample them (so the noise sequence does not depend on how long the drive idled).
+void Drive::Impl::SampleCurrents() {
+  measuredCache.valid = false;
+  if (!stage.driven) {
+    phaseCurrentCounts = {0, 0};
+    return;
+  }
+  for (std::size_t x = 0; x < 2; ++x) {
+    const double current_A = model::LegCurrent(plantParams, plant, static_cast<int>(x));
+    phaseCurrentCounts[x] = currentAdc[x].Sample(current_A, noise) - adcCalibration[x];
+  }
+  busCounts = busAdc.Sample(stage.bus_V, noise);
+}
+
+void Drive::Impl::EndProgramOnFault() {
+  if (program) program.reset();
+}
+
+void Drive::Impl::StepPowerStageAndMotor(int periods) {
+  std::array<double, 3> legCurrent_A{};
+  for (int x = 0; x < 3; ++x) legCurrent_A[static_cast<std::size_t>(x)] = model::LegCurrent(plantParams, plant, x);
+  model::UpdateBus(stageParams, stage, legCurrent_A);
+  model::PlantInputs inputs;
+  inputs.bus_V = stage.bus_V;
+  inputs.locked = scenario.rotor_locked;
+  if (stage.driven) {
+    inputs.legVoltage_V = model::LegVoltages(stageParams, stage, legCurrent_A, plantParams.inductance_H, periods);
+    inputs.legDriven = {true, true, true};
+  }
+  const double previous = plant.position;
+  const double now_s = timing.TimeOf(tick);
+  model::StepPlant(plantParams, plant, inputs, hand.At(now_s), periods * timing.pwm_s());
+  if (plant.position != previous) {
+    UpdateFeedbackInputs(previous);
+    if (motor.halls) hallCode = sensors::UpdateHalls(*motor.halls, hallState, plant.ElectricalAngle(plantParams));
+  }
+  if (stage.driven) CheckShortCircuit(inputs.legVoltage_V);
+}
+
+// The hardware comparator on every leg: |i_leg| > I_sc latches 0x0002 and opens all legs. A
+// short between two outputs (or to a rail) carries (v_x − v_y)/R_sc on top of the motor current.
+void Drive::Impl::CheckShortCircuit(const std::array<double, 3>& legVoltage_V) {
+  std::array<double, 3> legCurrent_A = plant.current_A;  // leg order does not matter for the comparator
+  if (plantParams.openLeg >= 0 || scenario.short_circuit) {
+    for (int x = 0; x < 3; ++x) legCurrent_A[static_cast<std::size_t>(x)] = model::LegCurrent(plantParams, plant, x);
+  }
+  if (const auto& fault = scenario.short_circuit) {
+    const auto from = static_cast<std::size_t>(fault->from - 'A');
+    double other_V = 0.0;
+    if (fault->to == '+') {
+      other_V = stage.bus_V;
+    } else if (fault->to != '-') {
+      other_V = legVoltage_V[static_cast<std::size_t>(fault->to - 'A')];
+    }
+    const double shortCurrent_A = (legVoltage_V[from] - other_V) / fault->resistance_ohm;
+    legCurrent_A[from] += shortCurrent_A;
+    if (fault->to != '+' && fault->to != '-') legCurrent_A[static_cast<std::size_t>(fault->to - 'A')] -= shortCurrent_A;
+  }
+  for (double current_A : legCurrent_A) {
+    if (std::abs(current_A) <= hardware.short_circuit_A) continue;
+    latchedErrors |= mer::kShortCircuit;
+    SwitchAxisOff();
+    EndProgramOnFault();
+    return;
+  }
+}
+
+}  // namespace drivesim

@@ -1,0 +1,184 @@
+#include "model/plant.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace drivesim::model {
+
+namespace {
+constexpr double kTwoPi = 6.283185307179586;
+constexpr double kSqrt3 = 1.7320508075688772;
+
+int PhaseIndex(char letter) { return letter - 'A'; }
+int Sign(double x) { return (x > 0.0) - (x < 0.0); }
+
+// sin and cos of θ_e, recomputed only when the rotor has moved.
+void UpdateTrig(const PlantParams& p, PlantState& s) {
+  if (s.position == s.trigPosition) return;
+  const double theta_e = s.ElectricalAngle(p);
+  s.sinTheta = std::sin(theta_e);
+  s.cosTheta = std::cos(theta_e);
+  s.trigPosition = s.position;
+}
+
+// Back-EMF of each motor phase: e_x = −ω_e·ψ·sin(θ_e − 2π·k_x/3).
+std::array<double, 3> BackEmf(const PlantParams& p, const PlantState& s) {
+  const double omega_e = p.electrical_per_unit * s.speed;
+  const double theta_e = s.ElectricalAngle(p);
+  std::array<double, 3> e{};
+  for (int k = 0; k < 3; ++k) e[static_cast<std::size_t>(k)] = -omega_e * p.flux_Vs * std::sin(theta_e - kTwoPi * k / 3.0);
+  return e;
+}
+
+std::array<double, 3> MotorVoltages(const PlantParams& p, const PlantInputs& in) {
+  std::array<double, 3> v{};
+  for (std::size_t leg = 0; leg < 3; ++leg) v[static_cast<std::size_t>(p.motorPhaseOfLeg[leg])] = in.legVoltage_V[leg];
+  return v;
+}
+
+// Balanced star, all legs driven: per αβ axis, with v and e frozen over h,
+//   i(t+h) = i·e^(−h/τ) + (v − e)/R·(1 − e^(−h/τ)),  τ = L_s/R.
+void StepBalancedExact(const PlantParams& p, PlantState& s, const PlantInputs& in, double h) {
+  const std::array<double, 3> v = MotorVoltages(p, in);
+  const double vAlpha = (2.0 / 3.0) * (v[0] - 0.5 * (v[1] + v[2]));
+  const double vBeta = (v[1] - v[2]) / kSqrt3;
+  const double omega_e = p.electrical_per_unit * s.speed;
+  const double eAlpha = -omega_e * p.flux_Vs * s.sinTheta;
+  const double eBeta = omega_e * p.flux_Vs * s.cosTheta;
+  const double R = p.resistance_ohm[0];
+  if (h != s.decayStep_s) {
+    s.decay = std::exp(-h * R / p.inductance_H);
+    s.decayStep_s = h;
+  }
+  const double decay = s.decay;
+  const double iAlpha = s.current_A[0];
+  const double iBeta = (s.current_A[1] - s.current_A[2]) / kSqrt3;
+  const double nextAlpha = iAlpha * decay + (vAlpha - eAlpha) / R * (1.0 - decay);
+  const double nextBeta = iBeta * decay + (vBeta - eBeta) / R * (1.0 - decay);
+  s.current_A = {nextAlpha, -0.5 * nextAlpha + 0.5 * kSqrt3 * nextBeta,
+                 -0.5 * nextAlpha - 0.5 * kSqrt3 * nextBeta};
+}
+
+// Phase model over the conducting phases, trapezoidal in the resistive term:
+//   L_s·di_x/dt = v_x − v_n − R_x·i_x − e_x,  v_n = Σ (v_x − R_x·i_x − e_x)/n_c.
+// An open leg still carrying current is clamped by a diode (0 V for i > 0, V_bus for i < 0)
+// until its current reaches 0; an open wire never conducts.
+void StepPhaseModel(const PlantParams& p, PlantState& s, const PlantInputs& in, double h) {
+  std::array<int, 3> legOfPhase{};
+  for (int leg = 0; leg < 3; ++leg) legOfPhase[static_cast<std::size_t>(p.motorPhaseOfLeg[static_cast<std::size_t>(leg)])] = leg;
+  const std::array<double, 3> e = BackEmf(p, s);
+  std::array<bool, 3> conducting{};
+  std::array<double, 3> v{};
+  int count = 0;
+  for (std::size_t m = 0; m < 3; ++m) {
+    const int leg = legOfPhase[m];
+    const auto legIndex = static_cast<std::size_t>(leg);
+    if (leg == p.openLeg) continue;
+    if (in.legDriven[legIndex]) {
+      s.openLegIdle[legIndex] = false;
+      v[m] = in.legVoltage_V[legIndex];
+    } else {
+      if (s.openLegIdle[legIndex] || s.current_A[m] == 0.0) {
+        s.openLegIdle[legIndex] = true;
+        continue;
+      }
+      v[m] = s.current_A[m] > 0.0 ? 0.0 : in.bus_V;
+    }
+    conducting[m] = true;
+    ++count;
+  }
+  if (count < 2) {
+    s.current_A = {0.0, 0.0, 0.0};
+    return;
+  }
+  double vn = 0.0;
+  for (std::size_t m = 0; m < 3; ++m) {
+    if (conducting[m]) vn += (v[m] - p.resistance_ohm[m] * s.current_A[m] - e[m]) / count;
+  }
+  for (std::size_t m = 0; m < 3; ++m) {
+    if (!conducting[m]) {
+      s.current_A[m] = 0.0;
+      continue;
+    }
+    const double a = h * p.resistance_ohm[m] / (2.0 * p.inductance_H);
+    const double before = s.current_A[m];
+    double next = (before * (1.0 - a) + h * (v[m] - vn - e[m]) / p.inductance_H) / (1.0 + a);
+    const int leg = legOfPhase[m];
+    if (!in.legDriven[static_cast<std::size_t>(leg)] && Sign(next) != Sign(before)) next = 0.0;
+    s.current_A[m] = next;
+  }
+}
+
+// J·dω/dt = T_e − T_f − b·ω − T_load + T_hand, dθ/dt = ω (semi-implicit Euler). At rest the
+// rotor stays while |net| ≤ T_c; moving, T_f = T_c·sign(ω); a speed that would cross zero stops.
+void StepMechanics(const PlantParams& p, PlantState& s, const ExternalTorque& hand, double h, double torque) {
+  const double net = torque - p.load - p.viscous * s.speed + hand.At(s.position, s.speed);
+  if (s.speed == 0.0) {
+    if (std::abs(net) <= p.coulomb) return;
+    s.speed = h * (net - p.coulomb * Sign(net)) / p.inertia;
+  } else {
+    const double next = s.speed + h * (net - p.coulomb * Sign(s.speed)) / p.inertia;
+    s.speed = Sign(next) == Sign(s.speed) ? next : 0.0;
+  }
+  s.position += s.speed * h;
+}
+
+}  // namespace
+
+PlantParams PlantParams::From(const MotorModel& motor) {
+  PlantParams p;
+  const double R = motor.StarResistance_ohm();
+  p.resistance_ohm = {R, R, R};
+  p.inductance_H = motor.StarInductance_H();
+  p.flux_Vs = motor.FluxLinkage_Vs();
+  p.electrical_per_unit = motor.kind == MotorKind::rotary ? static_cast<double>(motor.pole_pairs)
+                                                          : kTwoPi / motor.pole_pitch_m;
+  p.inertia = motor.TotalInertia();
+  p.coulomb = motor.coulomb_friction;
+  p.viscous = motor.viscous_friction;
+  p.load = motor.load_constant_torque / motor.TransmissionRatio();
+  for (std::size_t leg = 0; leg < 3; ++leg) p.motorPhaseOfLeg[leg] = PhaseIndex(motor.phase_order[leg]);
+  p.openLeg = motor.open_phase ? PhaseIndex(*motor.open_phase) : -1;
+  return p;
+}
+
+bool PlantParams::Balanced() const {
+  return openLeg < 0 && resistance_ohm[0] == resistance_ohm[1] && resistance_ohm[1] == resistance_ohm[2];
+}
+
+double ElectromagneticTorque(const PlantParams& p, const PlantState& s) {
+  const double theta_e = s.ElectricalAngle(p);
+  const bool cached = s.trigPosition == s.position;
+  const double sinTheta = cached ? s.sinTheta : std::sin(theta_e);
+  const double cosTheta = cached ? s.cosTheta : std::cos(theta_e);
+  const double iAlpha = (2.0 / 3.0) * (s.current_A[0] - 0.5 * (s.current_A[1] + s.current_A[2]));
+  const double iBeta = (s.current_A[1] - s.current_A[2]) / kSqrt3;
+  const double iq = -iAlpha * sinTheta + iBeta * cosTheta;
+  return p.TorqueConstant() * iq;
+}
+
+void StepPlant(const PlantParams& p, PlantState& s, const PlantInputs& in, const ExternalTorque& hand,
+               double h_s) {
+  const bool allDriven = in.legDriven[0] && in.legDriven[1] && in.legDriven[2];
+  if (!allDriven && s.current_A == std::array<double, 3>{0.0, 0.0, 0.0} && p.flux_Vs * std::abs(s.speed) * p.electrical_per_unit < in.bus_V) {
+    // Power stage off, no current and the back-EMF below the bus: only the mechanics move.
+    if (!in.locked) StepMechanics(p, s, hand, h_s, 0.0);
+    return;
+  }
+  UpdateTrig(p, s);
+  if (allDriven && p.Balanced()) {
+    StepBalancedExact(p, s, in, h_s);
+    if (!in.locked) StepMechanics(p, s, hand, h_s, ElectromagneticTorque(p, s));
+    return;
+  }
+  const double R = std::max({p.resistance_ohm[0], p.resistance_ohm[1], p.resistance_ohm[2]});
+  const double tau = p.inductance_H / R;
+  const int substeps = std::clamp(static_cast<int>(std::ceil(8.0 * h_s / tau)), 4, 64);
+  const double h = h_s / substeps;
+  for (int k = 0; k < substeps; ++k) {
+    StepPhaseModel(p, s, in, h);
+    if (!in.locked) StepMechanics(p, s, hand, h, ElectromagneticTorque(p, s));
+  }
+}
+
+}  // namespace drivesim::model

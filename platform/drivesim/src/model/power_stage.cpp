@@ -1,0 +1,63 @@
+#include "model/power_stage.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace drivesim::model {
+
+std::array<double, 3> LegVoltages(const PowerStageParams& p, PowerStageState& s,
+                                  const std::array<double, 3>& legCurrent_A, double inductance_H, int periods) {
+  std::array<double, 3> v{};
+  const double deadLoss_V = p.deadTime_s / p.pwmPeriod_s * s.bus_V;
+  // 1/i_knee; the knee only matters with a dead time.
+  const double perKnee = deadLoss_V > 0.0 ? 8.0 * inductance_H / (s.bus_V * p.pwmPeriod_s) : 0.0;
+  const double ticks = static_cast<double>(p.pwmPeriodTicks) * periods;
+  const double perTick = 1.0 / ticks;
+  for (std::size_t x = 0; x < 3; ++x) {
+    double duty = std::clamp(s.duty[x], 0.0, 1.0);
+    if (p.quantiseDuty) {
+      const double wanted = duty * ticks + s.carry[x];
+      // Round half up; negative values clamp to 0 anyway.
+      const double compare = std::clamp(static_cast<double>(static_cast<std::int64_t>(wanted + 0.5)), 0.0, ticks);
+      s.carry[x] = wanted - compare;
+      duty = compare * perTick;
+    }
+    const double knee = deadLoss_V > 0.0 ? std::clamp(legCurrent_A[x] * perKnee, -1.0, 1.0) : 0.0;
+    v[x] = duty * s.bus_V - deadLoss_V * knee;
+  }
+  return v;
+}
+
+std::array<double, 3> DeadTimeCompensation(double deadTime_s, double pwmPeriod_s, double measuredBus_V,
+                                           double inductance_H, const std::array<double, 3>& measuredLegCurrent_A) {
+  std::array<double, 3> duty{};
+  if (deadTime_s <= 0.0 || measuredBus_V <= 0.0) return duty;
+  const double perKnee = 8.0 * inductance_H / (measuredBus_V * pwmPeriod_s);
+  const double share = deadTime_s / pwmPeriod_s;
+  for (std::size_t x = 0; x < 3; ++x) duty[x] = share * std::clamp(measuredLegCurrent_A[x] * perKnee, -1.0, 1.0);
+  return duty;
+}
+
+void UpdateBus(const PowerStageParams& p, PowerStageState& s, const std::array<double, 3>& legCurrent_A) {
+  double dcCurrent_A = 0.0;
+  if (s.driven) {
+    for (std::size_t x = 0; x < 3; ++x) dcCurrent_A += std::clamp(s.duty[x], 0.0, 1.0) * legCurrent_A[x];
+  }
+  s.bus_V = p.supply_V - p.supplyResistance_ohm * dcCurrent_A;
+}
+
+std::int32_t AdcChannel::Sample(double signal, NoiseSource& noise) const {
+  const double exact = signal * countsPerUnit;
+  double counts = 0.0;
+  if (ideal) {
+    counts = std::round(exact);
+  } else {
+    const double noisy = exact + offset + (noiseSteps > 0.0 ? noiseSteps * step * noise.Gaussian() : 0.0);
+    // Nearest code; the argument is ≥ 0 except far below the range, where the clamp applies.
+    const double code = std::max(0.0, (noisy - lo) / step + 0.5);
+    counts = lo + static_cast<double>(static_cast<std::int64_t>(std::min(code, 1e15))) * step;
+  }
+  return static_cast<std::int32_t>(std::clamp(counts, static_cast<double>(lo), static_cast<double>(hi)));
+}
+
+}  // namespace drivesim::model

@@ -1,0 +1,61 @@
+// The inverter and its measurements: DC bus, PWM legs with duty quantisation and dead time,
+// and the current and bus ADCs.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "model/random.h"
+
+namespace drivesim::model {
+
+struct PowerStageParams {
+  int pwmPeriodTicks = 1000;          // PWMPER: compare values lie in [0, PWMPER]
+  double pwmPeriod_s = 50e-6;         // T_pwm = 2·PWMPER/f_clk
+  double deadTime_s = 0.0;            // T_dead + t_sw
+  double supply_V = 48.0;
+  double supplyResistance_ohm = 0.1;
+  bool quantiseDuty = true;           // false: ideal modulator (exact averages)
+};
+
+struct PowerStageState {
+  std::array<double, 3> duty{0.5, 0.5, 0.5};   // commanded duty per leg, 0 … 1
+  std::array<double, 3> carry{};               // quantisation residual carried to the next period
+  bool driven = false;                         // legs switching (axis on) or all open
+  double bus_V = 48.0;
+};
+
+// Leg voltages (to the negative rail) averaged over the coming `periods` PWM periods of one
+// duty. The compare values of those periods sum to the duty in ticks plus the carried residual,
+// rounded; the residual goes to the next step, so the average voltage equals the command. Dead
+// time, per leg:
+//   v_x = d_x·V_bus − V_d·sat(i_x/i_knee),  V_d = T_dead·f_pwm·V_bus,  i_knee = V_bus·T_pwm/(8·L_s).
+std::array<double, 3> LegVoltages(const PowerStageParams& p, PowerStageState& s,
+                                  const std::array<double, 3>& legCurrent_A, double inductance_H, int periods);
+
+// The drive's dead-time compensation in its register current loop: per leg it adds the duty
+// that restores the loss it expects, (T_dead/T_pwm)·sat(i_x/i_knee) (V_d·sat(i_x/i_knee) over the
+// measured bus), with T_dead the dead time it programs itself (DBT, DBTPC), the measured leg
+// currents and the ripple knee i_knee = V_bus·T_pwm/(8·L_s) at the measured bus. A hardware
+// switching asymmetry is unknown to the drive and stays uncompensated.
+std::array<double, 3> DeadTimeCompensation(double deadTime_s, double pwmPeriod_s, double measuredBus_V,
+                                           double inductance_H, const std::array<double, 3>& measuredLegCurrent_A);
+
+// Stiff supply behind R_s: V_bus = V_supply − R_s·i_dc, i_dc = Σ d_x·i_x.
+void UpdateBus(const PowerStageParams& p, PowerStageState& s, const std::array<double, 3>& legCurrent_A);
+
+// One ADC channel: counts = clamp(Q(signal·gain + offset + σ·n), lo, hi), Q the rounding to the
+// ADC's codes lo + k·step (a signed current channel is the unsigned code minus half the full
+// scale, so its grid lies half a step off zero); the ideal channel rounds to whole counts without
+// noise or offset.
+struct AdcChannel {
+  double countsPerUnit = 0.0;
+  double offset = 0.0;
+  double noiseSteps = 0.0;
+  std::int32_t step = 64;
+  std::int32_t lo = 0, hi = 65472;
+  bool ideal = false;
+  std::int32_t Sample(double signal, NoiseSource& noise) const;
+};
+
+}  // namespace drivesim::model

@@ -1,0 +1,84 @@
+// The catalogue of test programs. Each base name lists the prefixes that have it, the prefixes
+// that also have its _LIN variant, and its variable table; every program also has STARTED.
+#include "drivesim/catalogue.h"
+
+#include <algorithm>
+#include <array>
+
+namespace drivesim {
+
+namespace {
+
+constexpr std::array<std::string_view, 5> kPrefixOrder{"IE", "SC", "LH", "SSI", "RES"};
+
+struct BaseProgram {
+  std::string_view base;
+  std::vector<std::string_view> prefixes;
+  std::vector<std::string_view> linearPrefixes;
+  std::vector<ProgramVariable> variables;
+};
+
+ProgramVariable In(std::string name, VariableType type = VariableType::int16) {
+  const int words = (type == VariableType::int32 || type == VariableType::fixed16_16) ? 2 : 1;
+  return {std::move(name), type, VariableDirection::input, words, 0};
+}
+ProgramVariable Out(std::string name, VariableType type = VariableType::int16) {
+  ProgramVariable v = In(std::move(name), type);
+  v.direction = VariableDirection::output;
+  return v;
+}
+ProgramVariable InOut(std::string name, VariableType type = VariableType::int16) {
+  ProgramVariable v = In(std::move(name), type);
+  v.direction = VariableDirection::in_out;
+  return v;
+}
+
+std::vector<BaseProgram> BasePrograms() {
+  return {
+      {"Initial_Positioning_Test", {"IE", "SC", "LH", "SSI"}, {"IE"}, {InOut("In1")}},
+      {"Current_Controller_Tuning_Test",
+       {"IE", "SC", "LH", "SSI"},
+       {"IE", "SC"},
+       {In("RefTest"), In("RIncTest"), In("In1"), In("Imax_Prot_Test"), Out("test_flag")}},
+  };
+}
+
+std::vector<ProgramDescriptor> Build() {
+  std::vector<ProgramDescriptor> all;
+  for (std::string_view prefix : kPrefixOrder) {
+    for (const BaseProgram& base : BasePrograms()) {
+      const auto has = [&](const std::vector<std::string_view>& list) {
+        return std::find(list.begin(), list.end(), prefix) != list.end();
+      };
+      if (!has(base.prefixes)) continue;
+      ProgramDescriptor d;
+      d.base = std::string(base.base);
+      d.prefix = std::string(prefix);
+      d.name = d.prefix + "_" + d.base;
+      d.variables.push_back(Out("STARTED"));
+      d.variables.insert(d.variables.end(), base.variables.begin(), base.variables.end());
+      all.push_back(d);
+      if (!has(base.linearPrefixes)) continue;
+      d.linear = true;
+      d.name += "_LIN";
+      all.push_back(d);
+    }
+  }
+  return all;
+}
+
+}  // namespace
+
+const std::vector<ProgramDescriptor>& ProgramCatalogue() {
+  static const std::vector<ProgramDescriptor> catalogue = Build();
+  return catalogue;
+}
+
+const ProgramDescriptor* FindProgram(std::string_view fullName) {
+  for (const ProgramDescriptor& d : ProgramCatalogue()) {
+    if (d.name == fullName) return &d;
+  }
+  return nullptr;
+}
+
+}  // namespace drivesim

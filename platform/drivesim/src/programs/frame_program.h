@@ -1,0 +1,55 @@
+// The steps that the energising test programs share: waiting for ENABLE and switching the axis
+// on (P1), the test frame (angle THTST, a voltage on its q axis), ALIGN, the ramps down and the
+// host's stop. A program derives from FramePrograms and sequences these steps.
+#pragma once
+
+#include <cstdint>
+
+#include "programs/program.h"
+
+namespace drivesim::programs {
+
+// Angle of the aligned rest: current along phase A, rotor d axis at θ_e = 0.
+inline constexpr std::int32_t kRestAngle = -16383;
+
+class FrameProgram : public Program {
+ public:
+  void HostStop(ProgramHost& host) override;
+
+ protected:
+  // P1: true once ENABLE is active and the axis is on with STARTED = 1 (same fast tick).
+  bool StartWhenEnabled(ProgramHost& host);
+  // Applies the frame's voltage command (rounded, limited to ±U_lim) at the frame angle.
+  void ApplyFrame(ProgramHost& host);
+  // Frame current (ID, IQ) of the latest samples.
+  control::TwoAxis FrameCurrent(const ProgramHost& host) const;
+
+  // ALIGN at the rest angle, voltage mode: ramp to `target` by `increment` per Ts_S, then hold
+  // until the counter has been still for 20 ms (at least 50 ms, at most 500 ms). Call at every
+  // slow tick; true when aligned.
+  bool AlignSlow(ProgramHost& host);
+  void BeginAlign(double target, double increment);
+  // Voltage to 0 by `rampStep` per Ts_S; true when it is 0.
+  bool RampVoltageDownSlow(double rampStep);
+  // Counts slow ticks during which the motor counter has not moved; reset when it moves.
+  void TrackStillness(const ProgramHost& host);
+
+  // Whether the host's stop is in progress (FastStep then ramps and ends by itself).
+  bool Stopping() const { return stopping_; }
+  // The host-stop ramp: voltage to 0 within 20 ms, then axis off and end. Call at fast ticks.
+  void StopRampFast(ProgramHost& host);
+
+  std::int32_t frameAngle_ = kRestAngle;   // THTST
+  double frameVoltage_ = 0.0;              // u_q of the frame, internal voltage units
+  int stillSlowTicks_ = 0;
+
+ private:
+  double alignTarget_ = 0.0;
+  double alignIncrement_ = 1.0;
+  int alignSlowTicks_ = 0;
+  std::int32_t lastCounter_ = 0;
+  bool stopping_ = false;
+  double stopStep_ = 0.0;
+};
+
+}  // namespace drivesim::programs

@@ -1,0 +1,61 @@
+// A test program running on the drive, and what the drive offers it. The drive calls SlowStep at
+// every slow tick and FastStep at every fast tick (after the ADC samples) while it runs.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+#include "control/current_loop.h"
+#include "control/fixed_point.h"
+#include "drive/drive_variables.h"
+#include "drivesim/catalogue.h"
+
+namespace drivesim::programs {
+
+// The drive's side of a running program.
+class ProgramHost {
+ public:
+  virtual ~ProgramHost() = default;
+  virtual double CurrentLoopPeriod_s() const = 0;                 // Ts_C
+  virtual double SpeedLoopPeriod_s() const = 0;                   // Ts_S
+  virtual std::int32_t Register(std::string_view name, std::int32_t fallback) const = 0;
+  virtual std::int32_t ProgramValue(std::string_view name) const = 0;   // program memory
+  virtual void SetProgramValue(std::string_view name, std::int32_t value) = 0;
+  virtual void SetDriveValue(drive::DriveVar variable, std::int32_t value) = 0;  // drive variables
+  virtual const control::CurrentLoopGains& CurrentGains() const = 0;  // the current loop's registers
+  virtual bool EnableActive() const = 0;                          // ENABLE at its active level
+  virtual bool AxisOn() const = 0;
+  virtual void SwitchAxisOn() = 0;                                // calibrates the ADC offsets, zero voltage
+  virtual void SwitchAxisOff() = 0;
+  virtual control::TwoAxis MeasuredCurrent(std::int32_t angle16) const = 0;  // (ID, IQ) in a frame, counts
+  virtual void ApplyVoltage(std::int32_t angle16, control::TwoAxis dq) = 0;  // acts one control period later
+  // The register current loop's output: as ApplyVoltage, plus the drive's dead-time compensation.
+  virtual void ApplyRegulatedVoltage(std::int32_t angle16, control::TwoAxis dq, control::TwoAxis currentReference) = 0;
+  virtual std::int32_t VoltageLimit() const = 0;                  // U_lim = 32767 − SATPWM
+  virtual std::int32_t MotorCounter() const = 0;                  // APOS_MT
+  virtual void TriggerLog() = 0;
+  virtual bool LogFull() const = 0;                               // also true when no logger is attached
+  virtual int LogPoints() const = 0;                              // points of the attached logger, 0 if none
+};
+
+class Program {
+ public:
+  virtual ~Program() = default;
+  virtual void SlowStep(ProgramHost& host) = 0;
+  virtual void FastStep(ProgramHost& host) = 0;
+  virtual void HostStop(ProgramHost& host) = 0;   // the host's stop: ramp down, then end
+  virtual bool TriggersLog() const = 0;           // calls TriggerLog itself (else logging starts at once)
+  bool Ended() const { return ended_; }
+
+ protected:
+  void End() { ended_ = true; }
+
+ private:
+  bool ended_ = false;
+};
+
+// A new instance of a catalogue program.
+std::unique_ptr<Program> CreateProgram(const ProgramDescriptor& descriptor);
+
+}  // namespace drivesim::programs

@@ -1,0 +1,13 @@
+// Constructors of the programs, one per base name.
+#pragma once
+
+#include <memory>
+
+#include "programs/program.h"
+
+namespace drivesim::programs {
+
+std::unique_ptr<Program> CreateInitialPositioning();
+std::unique_ptr<Program> CreateCurrentControllerTuning();
+
+}  // namespace drivesim::programs

@@ -1,0 +1,57 @@
+// A position sensor on a feedback input, as the drive decodes it into the input's 32-bit
+// counter: incremental encoder, sin/cos with interpolation, linear Halls, resolver (its emulated
+// encoder), SSI/BiSS (absolute word, Gray or binary, multi-turn).
+#pragma once
+
+#include <cstdint>
+
+#include "drivesim/motor_model.h"
+#include "sensors/encoder.h"
+
+namespace drivesim::sensors {
+
+// The drive's registers and options that decode a sensor.
+struct DecodeSettings {
+  int sincosFract = 0;       // SINCOS_fract of the sensor's side
+  int dbtth = 0;             // DBTTH: 2^(16 − DBTTH) counts per electrical period of linear Halls
+  std::int32_t mecresl = 0;  // MECRESL: counts per revolution of the resolver's emulated encoder
+  int ssiRev = 0;            // SSIREV: single-turn bits B
+  int ssiTurns = 0;          // SSITURNS: turn bits T
+  bool ssiGray = false;      // SSITYPE ≠ 0
+  int ssiSense = 1;          // SSISENSE: −1 reverses
+  int countingDirection = 0; // COUNTINGDIR of the input (encoder-type sensors)
+};
+
+// The sensor on one side of the transmission.
+struct FeedbackSensor {
+  SensorModel model;
+  MotorKind kind = MotorKind::rotary;
+  double electricalPerUnit = 0.0;  // rad electrical per rad (p) or per m (2π/pole pitch); motor side only
+};
+
+// What the sensor delivers at a true position (rad or m of its side), as the drive decodes it:
+// an unbounded raw count, or an absolute word modulo `modulus` (SSI/BiSS).
+struct SensorReading {
+  std::int64_t value = 0;
+  std::int64_t modulus = 0;   // 0: incremental
+  bool valid = true;          // false: the drive cannot decode it (no bits configured)
+};
+SensorReading ReadSensor(const FeedbackSensor& sensor, const DecodeSettings& settings, double position);
+
+// Gray code of a binary word, and back.
+std::uint64_t ToGray(std::uint64_t binary);
+std::uint64_t FromGray(std::uint64_t gray);
+
+struct FeedbackInputState {
+  bool started = false;       // the first reading initialises the counter
+  EncoderState encoder;       // counter, last reading, index capture
+};
+
+// Advances the input's counter to the reading at `position`: incremental readings add their
+// increments (negated by the counting direction), absolute readings their shortest wrap-around
+// difference; an absolute sensor's first reading sets the counter. The index (incremental and
+// sin/cos, rotary) stores the counter in the armed capture.
+void UpdateFeedbackInput(const FeedbackSensor& sensor, const DecodeSettings& settings, FeedbackInputState& state,
+                         double previousPosition, double position);
+
+}  // namespace drivesim::sensors

@@ -1,0 +1,53 @@
+// The program catalogue: every prefix and _LIN variant of the current tuning test's programs,
+// each with STARTED and the variables the tests write and read.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "drivesim/catalogue.h"
+
+namespace drivesim {
+namespace {
+
+std::vector<std::string> VariableNames(const ProgramDescriptor& d) {
+  std::vector<std::string> names;
+  for (const ProgramVariable& v : d.variables) names.push_back(v.name);
+  return names;
+}
+
+TEST(Catalogue, HoldsEveryPrefixAndLinearVariantOfTheCurrentTuningPrograms) {
+  std::vector<std::string> names;
+  for (const ProgramDescriptor& d : ProgramCatalogue()) names.push_back(d.name);
+  const std::vector<std::string> expected = {
+      "IE_Initial_Positioning_Test",  "IE_Initial_Positioning_Test_LIN",      "IE_Current_Controller_Tuning_Test",
+      "IE_Current_Controller_Tuning_Test_LIN", "SC_Initial_Positioning_Test", "SC_Current_Controller_Tuning_Test",
+      "SC_Current_Controller_Tuning_Test_LIN", "LH_Initial_Positioning_Test", "LH_Current_Controller_Tuning_Test",
+      "SSI_Initial_Positioning_Test", "SSI_Current_Controller_Tuning_Test"};
+  EXPECT_EQ(names, expected);
+}
+
+TEST(Catalogue, VariableTablesAndLookup) {
+  const ProgramDescriptor* preliminary = FindProgram("SSI_Initial_Positioning_Test");
+  ASSERT_NE(preliminary, nullptr);
+  EXPECT_EQ(preliminary->prefix, "SSI");
+  EXPECT_EQ(preliminary->base, "Initial_Positioning_Test");
+  EXPECT_FALSE(preliminary->linear);
+  EXPECT_EQ(VariableNames(*preliminary), (std::vector<std::string>{"STARTED", "In1"}));
+  const ProgramDescriptor* current = FindProgram("SC_Current_Controller_Tuning_Test_LIN");
+  ASSERT_NE(current, nullptr);
+  EXPECT_TRUE(current->linear);
+  EXPECT_EQ(VariableNames(*current),
+            (std::vector<std::string>{"STARTED", "RefTest", "RIncTest", "In1", "Imax_Prot_Test", "test_flag"}));
+  for (const ProgramVariable& v : current->variables) {
+    EXPECT_EQ(v.type, VariableType::int16) << v.name;
+    EXPECT_EQ(v.size_words, 1) << v.name;
+  }
+  EXPECT_EQ(current->variables.back().direction, VariableDirection::output);
+  EXPECT_EQ(FindProgram("LH_Current_Controller_Tuning_Test_LIN"), nullptr);
+  EXPECT_EQ(FindProgram("ie_initial_positioning_test"), nullptr);
+}
+
+}  // namespace
+}  // namespace drivesim

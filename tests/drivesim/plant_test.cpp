@@ -1,0 +1,145 @@
+// The motor model against closed forms (reference motor: R 0.9 Ω, L 1.2 mH, K 0.12 N·m/A, p 4).
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "model/plant.h"
+#include "reference_drive.h"
+
+namespace drivesim::testing {
+namespace {
+
+using model::PlantInputs;
+using model::PlantParams;
+using model::PlantState;
+
+constexpr double kR = 0.9, kL = 0.0012, kTau = kL / kR, kH = 50e-6;
+
+// Leg voltages that put `alpha` volts on the α axis (phase A) with β = 0, around mid-bus.
+PlantInputs AlphaVoltage(double alpha) {
+  PlantInputs in;
+  in.bus_V = 48.0;
+  in.locked = true;
+  in.legDriven = {true, true, true};
+  in.legVoltage_V = {24.0 + alpha, 24.0 - 0.5 * alpha, 24.0 - 0.5 * alpha};
+  return in;
+}
+
+TEST(Plant, RlStepAlongPhaseAFollowsTheExponentialOfTauLOverRAtEveryTick) {
+  const PlantParams p = PlantParams::From(ReferenceMotor());
+  PlantState s;
+  const double U = 2.0;
+  for (int n = 1; n <= 200; ++n) {
+    model::StepPlant(p, s, AlphaVoltage(U), {}, kH);
+    const double expected = U / kR * (1.0 - std::exp(-n * kH / kTau));
+    ASSERT_NEAR(s.current_A[0], expected, 1e-9 * U / kR) << "tick " << n;
+    ASSERT_NEAR(s.current_A[1], -0.5 * expected, 1e-9 * U / kR);
+  }
+}
+
+TEST(Plant, LockedRotorDrawsVoltageOverResistance) {
+  const PlantParams p = PlantParams::From(ReferenceMotor());
+  PlantState s;
+  for (int n = 0; n < 2000; ++n) model::StepPlant(p, s, AlphaVoltage(1.35), {}, kH);
+  EXPECT_NEAR(s.current_A[0], 1.35 / kR, 1e-9);
+  EXPECT_EQ(s.position, 0.0);
+}
+
+TEST(Plant, OpenPhaseCCarriesVoltageOverTwoRWithTheSameTimeConstant) {
+  MotorModel motor = ReferenceMotor();
+  motor.open_phase = 'C';
+  const PlantParams p = PlantParams::From(motor);
+  PlantState s;
+  PlantInputs in = AlphaVoltage(0.0);
+  in.legVoltage_V = {25.0, 24.0, 24.0};
+  for (int n = 1; n <= 400; ++n) {
+    model::StepPlant(p, s, in, {}, kH);
+    const double expected = 1.0 / (2.0 * kR) * (1.0 - std::exp(-n * kH / kTau));
+    ASSERT_NEAR(s.current_A[0], expected, 1e-4 / (2.0 * kR)) << "tick " << n;
+  }
+  EXPECT_NEAR(s.current_A[1], -s.current_A[0], 1e-12);
+  EXPECT_EQ(s.current_A[2], 0.0);
+}
+
+// Turning at constant speed with all legs at the same voltage, the steady currents follow the
+// dq equations: 0 = R·i_d − ω_e·L·i_q, 0 = R·i_q + ω_e·L·i_d + ω_e·ψ, and the drag torque is K·i_q.
+TEST(Plant, BackEmfAndTorqueFollowTheTorqueConstant) {
+  MotorModel motor = ReferenceMotor();
+  motor.rotor_inertia = 1e9;  // the speed stays where it is set
+  motor.coulomb_friction = 0.0;
+  motor.viscous_friction = 0.0;
+  const PlantParams p = PlantParams::From(motor);
+  PlantState s;
+  s.speed = 10.0;
+  PlantInputs in = AlphaVoltage(0.0);
+  in.locked = false;
+  for (int n = 0; n < 400; ++n) model::StepPlant(p, s, in, {}, kH);
+  const double omega_e = 4.0 * s.speed, psi = 0.12 / 6.0;
+  const double iq = -omega_e * psi * kR / (kR * kR + omega_e * omega_e * kL * kL);
+  EXPECT_NEAR(model::ElectromagneticTorque(p, s), 0.12 * iq, 0.005 * std::abs(0.12 * iq));
+  EXPECT_NEAR(p.TorqueConstant(), 0.12, 1e-15);
+}
+
+// A current vector of 1 A on the q axis makes K newton-metres whatever the rotor angle.
+TEST(Plant, TorqueIsKPerAmpereOfCurrentVectorAmplitude) {
+  const PlantParams p = PlantParams::From(ReferenceMotor());
+  for (double theta_e : {0.0, 0.4, 2.0, -2.9}) {
+    PlantState s;
+    s.position = theta_e / 4.0;
+    const double alpha = -std::sin(theta_e), beta = std::cos(theta_e);
+    s.current_A = {alpha, -0.5 * alpha + 0.5 * std::sqrt(3.0) * beta, -0.5 * alpha - 0.5 * std::sqrt(3.0) * beta};
+    EXPECT_NEAR(model::ElectromagneticTorque(p, s), 0.12, 1e-12) << theta_e;
+  }
+}
+
+// Constant torque against Coulomb friction: ω = (T − T_c)/J·t, θ = ½·α·t².
+TEST(Plant, ConstantTorqueAcceleratesAgainstCoulombFriction) {
+  MotorModel motor = ReferenceMotor();
+  motor.viscous_friction = 0.0;
+  motor.load_constant_torque = -0.05;  // a load pushing forward
+  const PlantParams p = PlantParams::From(motor);
+  PlantState s;
+  PlantInputs in;
+  in.bus_V = 48.0;
+  const int n = 20000;
+  for (int k = 0; k < n; ++k) model::StepPlant(p, s, in, {}, kH);
+  const double a = (0.05 - 0.002) / 1e-4, t = n * kH;
+  EXPECT_NEAR(s.speed, a * t, 1e-9 * a * t);
+  EXPECT_NEAR(s.position, 0.5 * a * t * t, 1e-4 * 0.5 * a * t * t);
+}
+
+TEST(Plant, FrictionHoldsTheRotorBelowBreakaway) {
+  MotorModel motor = ReferenceMotor();
+  motor.load_constant_torque = 0.0019;
+  const PlantParams p = PlantParams::From(motor);
+  PlantState s;
+  PlantInputs in;
+  in.bus_V = 48.0;
+  for (int k = 0; k < 1000; ++k) model::StepPlant(p, s, in, {}, kH);
+  EXPECT_EQ(s.speed, 0.0);
+  EXPECT_EQ(s.position, 0.0);
+}
+
+// Swapping two phases (order "ACB") turns a positive sequence of leg voltages backwards.
+TEST(Plant, SwappedPhasesTurnThePositiveSweepBackwards) {
+  for (const char* order : {"ABC", "ACB"}) {
+    MotorModel motor = ReferenceMotor();
+    std::copy(order, order + 3, motor.phase_order.begin());
+    const PlantParams p = PlantParams::From(motor);
+    PlantState s;
+    // Current vector at +90° electrical from the rotor at rest: positive torque for ABC.
+    PlantInputs in = AlphaVoltage(0.0);
+    in.locked = false;
+    const double beta = 1.0;
+    in.legVoltage_V = {24.0, 24.0 + 0.5 * std::sqrt(3.0) * beta, 24.0 - 0.5 * std::sqrt(3.0) * beta};
+    for (int k = 0; k < 200; ++k) model::StepPlant(p, s, in, {}, kH);
+    if (order[1] == 'B') {
+      EXPECT_GT(s.speed, 0.0) << order;
+    } else {
+      EXPECT_LT(s.speed, 0.0) << order;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace drivesim::testing

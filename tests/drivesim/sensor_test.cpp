@@ -1,0 +1,132 @@
+// Sensors: the Hall code table of the twelve wirings, the encoder's counting direction and
+// 32-bit counter, and the hand that turns the shaft.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+
+#include "reference_drive.h"
+#include "sensors/feedback.h"
+#include "sensors/halls.h"
+
+namespace drivesim::testing {
+namespace {
+
+constexpr double kDegree = M_PI / 180.0;
+
+struct HallWiring {
+  int hallCase;
+  std::array<int, 3> order;
+  bool inverted;
+  std::array<int, 6> codes;   // Hall code in sectors 0 … 5 (sector σ centred at 60°·σ + δ)
+};
+
+class HallTable : public ::testing::TestWithParam<HallWiring> {};
+
+TEST_P(HallTable, EachSectorShowsTheCodeOfItsRowForAnyShift) {
+  const HallWiring& w = GetParam();
+  for (double shift : {-20.0, 0.0, 20.0}) {
+    HallModel halls{w.order, w.inverted, shift};
+    for (int sector = 0; sector < 6; ++sector) {
+      sensors::HallState state;
+      const double theta = (60.0 * sector + shift) * kDegree;
+      EXPECT_EQ(sensors::UpdateHalls(halls, state, theta), w.codes[static_cast<std::size_t>(sector)])
+          << "HALLCASE " << w.hallCase << " shift " << shift << " sector " << sector;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    TwelveWirings, HallTable,
+    ::testing::Values(HallWiring{2, {1, 2, 3}, false, {5, 4, 6, 2, 3, 1}}, HallWiring{3, {2, 3, 1}, true, {4, 6, 2, 3, 1, 5}},
+                      HallWiring{4, {3, 1, 2}, false, {6, 2, 3, 1, 5, 4}}, HallWiring{5, {1, 2, 3}, true, {2, 3, 1, 5, 4, 6}},
+                      HallWiring{6, {2, 3, 1}, false, {3, 1, 5, 4, 6, 2}}, HallWiring{7, {3, 1, 2}, true, {1, 5, 4, 6, 2, 3}},
+                      HallWiring{8, {3, 2, 1}, false, {5, 1, 3, 2, 6, 4}}, HallWiring{9, {2, 1, 3}, true, {4, 5, 1, 3, 2, 6}},
+                      HallWiring{10, {1, 3, 2}, false, {6, 4, 5, 1, 3, 2}}, HallWiring{11, {3, 2, 1}, true, {2, 6, 4, 5, 1, 3}},
+                      HallWiring{12, {2, 1, 3}, false, {3, 2, 6, 4, 5, 1}}, HallWiring{13, {1, 3, 2}, true, {1, 3, 2, 6, 4, 5}}),
+    [](const auto& param) { return "HallCase" + std::to_string(param.param.hallCase); });
+
+// An edge at 30° moves only once the angle is half a degree past it, both ways.
+TEST(Halls, EdgesHaveHalfADegreeOfHysteresis) {
+  const HallModel halls{{1, 2, 3}, false, 0.0};
+  sensors::HallState state;
+  EXPECT_EQ(sensors::UpdateHalls(halls, state, 0.0), 5);
+  EXPECT_EQ(sensors::UpdateHalls(halls, state, 30.4 * kDegree), 5);
+  EXPECT_EQ(sensors::UpdateHalls(halls, state, 30.6 * kDegree), 4);
+  EXPECT_EQ(sensors::UpdateHalls(halls, state, 29.6 * kDegree), 4);
+  EXPECT_EQ(sensors::UpdateHalls(halls, state, 29.4 * kDegree), 5);
+}
+
+struct CountingCase {
+  const char* name;
+  bool reversed;
+  int countingDirection;
+  double turns;
+  std::int32_t expected;
+};
+
+class EncoderCounting : public ::testing::TestWithParam<CountingCase> {};
+
+// A 2000-line encoder turned by hand: 8000 counts per revolution; a reversed encoder and the
+// counting-direction register each invert the count, both together cancel.
+TEST_P(EncoderCounting, HandTurnsGiveFourCountsPerLine) {
+  const CountingCase& c = GetParam();
+  MotorModel motor = ReferenceMotor();
+  motor.motor_sensor.reversed = c.reversed;
+  Drive drive(ReferenceHardware(), motor);
+  RegisterValues registers = ReferenceRegisters();
+  registers["COUNTINGDIR_MT"] = c.countingDirection;
+  ASSERT_TRUE(drive.LoadRegisters(registers).ok());
+  drive.HandTurn(c.turns * 2.0 * M_PI, 2.0);
+  drive.RunUntil(3.0);
+  EXPECT_NEAR(drive.ShaftPosition(), c.turns * 2.0 * M_PI, 2e-3);
+  // The hand's residual error is below one count (0.8 mrad).
+  EXPECT_NEAR(drive.ReadVariable("APOS_MT").value_or(0), c.expected, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Directions, EncoderCounting,
+                         ::testing::Values(CountingCase{"Forward", false, 0, 3.0, 24000},
+                                           CountingCase{"Backward", false, 0, -3.0, -24000},
+                                           CountingCase{"Reversed", true, 0, 3.0, -24000},
+                                           CountingCase{"CountingDirection", false, 1, 3.0, -24000},
+                                           CountingCase{"BothCancel", true, 1, 3.0, 24000}),
+                         [](const auto& param) { return std::string(param.param.name); });
+
+TEST(Encoder, CounterWrapsAtThirtyTwoBits) {
+  sensors::FeedbackSensor encoder;
+  encoder.model.lines = 1;   // 4 counts per revolution
+  sensors::FeedbackInputState s;
+  sensors::UpdateFeedbackInput(encoder, {}, s, 0.0, 0.0);
+  s.encoder.counter = 0x7FFFFFFFu;
+  sensors::UpdateFeedbackInput(encoder, {}, s, 0.0, 2.5 * M_PI / 2.0);
+  EXPECT_EQ(static_cast<std::int32_t>(s.encoder.counter), std::numeric_limits<std::int32_t>::min() + 1);
+}
+
+TEST(Encoder, NoCaptureBeforeArming) {
+  Drive drive(ReferenceHardware(), ReferenceMotor());
+  ASSERT_TRUE(drive.LoadRegisters(ReferenceRegisters()).ok());
+  drive.WriteVariable("CAPPOS", 77);
+  drive.HandTurn(2.0 * M_PI, 1.0);
+  drive.RunUntil(1.5);
+  EXPECT_EQ(drive.ReadVariable("CAPPOS"), 77);
+}
+
+TEST(Hand, TracksOneRevolutionPerSecondWithinTwoMilliradians) {
+  MotorModel motor = ReferenceMotor();
+  motor.coulomb_friction = 0.0;
+  Drive drive(ReferenceHardware(), motor);
+  ASSERT_TRUE(drive.LoadRegisters(ReferenceRegisters()).ok());
+  drive.HandTurn(4.0 * M_PI, 2.0);
+  double worst = 0.0;
+  for (int k = 1; k <= 200; ++k) {
+    const double t = k * 0.01;
+    drive.RunUntil(t);
+    const double s = std::min(1.0, drive.Now_s() / 2.0);
+    const double target = 4.0 * M_PI * (10 * std::pow(s, 3) - 15 * std::pow(s, 4) + 6 * std::pow(s, 5));
+    worst = std::max(worst, std::abs(drive.ShaftPosition() - target));
+  }
+  EXPECT_LT(worst, 2e-3);
+}
+
+}  // namespace
+}  // namespace drivesim::testing
