@@ -16,6 +16,7 @@
 #include "model/random.h"
 #include "programs/program.h"
 #include "drivesim/setup_options.h"
+#include "sensors/analog_inputs.h"
 #include "sensors/feedback.h"
 #include "sensors/halls.h"
 
@@ -105,6 +106,11 @@ struct Drive::Impl final : programs::ProgramHost {
   std::array<sensors::FeedbackInputState, 2> feedback;   // the counters of input 0, 1
   sensors::HallState hallState;
   int hallCode = 7;
+
+  model::AdcChannel referenceAdc, linearHallAdc;
+  std::int32_t referenceCounts = 0;                   // AD5
+  std::array<std::int32_t, 3> linearHallCounts{};     // AD6, AD3, AD8/AD9
+  void SampleSlowChannels();                          // at every slow tick and on an input change
 
   bool enableActive = true;
   bool positiveLimit = false, negativeLimit = false;

@@ -48,6 +48,7 @@ std::int64_t Drive::Impl::NextMultiple(std::int64_t from, std::int64_t period) {
 void Drive::Impl::RunIsrs() {
   const bool slow = tick % timing.speedLoopTicks == 0;
   const bool fast = tick % timing.currentLoopTicks == 0;
+  if (slow) SampleSlowChannels();
   if (slow && program) {
     program->SlowStep(*this);
     if (logger.Attached()) {
