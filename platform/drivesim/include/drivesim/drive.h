@@ -32,6 +32,8 @@ inline constexpr std::uint16_t kHallMissing = 0x0020;
 inline constexpr std::uint16_t kPositiveLimit = 0x0040;
 inline constexpr std::uint16_t kNegativeLimit = 0x0080;
 inline constexpr std::uint16_t kOverCurrent = 0x0100;
+inline constexpr std::uint16_t kOverVoltage = 0x1000;
+inline constexpr std::uint16_t kUnderVoltage = 0x2000;
 inline constexpr std::uint16_t kEnableInactive = 0x8000;
 }  // namespace mer
 

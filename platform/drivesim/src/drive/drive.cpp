@@ -89,6 +89,7 @@ void Drive::Impl::SampleSlowChannels() {
     hall_V = sensors::LinearHallVoltages(plant.ElectricalAngle(plantParams), motor.motor_sensor.reversed);
   }
   for (std::size_t x = 0; x < 3; ++x) linearHallCounts[x] = linearHallAdc.Sample(hall_V[x], noise);
+  busCounts = busAdc.Sample(stage.bus_V, noise);
 }
 
 // The ADC offsets are measured with the PWM off (mean of 16 samples) before the legs switch.

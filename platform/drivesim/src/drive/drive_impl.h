@@ -43,6 +43,22 @@ struct Drive::Impl final : programs::ProgramHost {
   void UpdateFeedbackInputs(double previousPosition);  // the counters at the present shaft position
   std::int32_t Counter(int input) const { return static_cast<std::int32_t>(feedback[static_cast<std::size_t>(input)].encoder.counter); }
 
+  // --- protections (protections.cpp) ---
+  struct ProtectionSettings {   // cached from the registers
+    std::int32_t pcr = 0;                      // PCR: bit 0 over-current, 4 over-, 5 under-voltage, 6 Hall monitoring
+    std::int32_t overCurrentCounts = 32767;    // IMAXPROT
+    std::int32_t overCurrentSamples = 1;       // TIMAXPROT, slow samples
+    std::int32_t overVoltageCounts = 65535;    // UMAXPROT, bus ADC counts
+    std::int32_t underVoltageCounts = 0;       // UMINPROT
+  };
+  ProtectionSettings protection;
+  int overCurrentRun = 0;        // consecutive slow samples above IMAXPROT
+  int invalidHallRun = 0;        // consecutive fast samples of Hall code 0 or 7
+  void RefreshProtectionSettings();
+  void CheckSlowProtections();   // over-current, over- and under-voltage, at every slow tick
+  void CheckHallMissing();       // at every fast tick
+  void Trip(std::uint16_t bit);  // latches the bit and switches the axis off
+
   // --- variables (variables.cpp) ---
   std::optional<std::int32_t> Read(std::string_view name) const;
   std::optional<std::int32_t> LiveValue(std::string_view name) const;

@@ -48,7 +48,10 @@ std::int64_t Drive::Impl::NextMultiple(std::int64_t from, std::int64_t period) {
 void Drive::Impl::RunIsrs() {
   const bool slow = tick % timing.speedLoopTicks == 0;
   const bool fast = tick % timing.currentLoopTicks == 0;
-  if (slow) SampleSlowChannels();
+  if (slow) {
+    SampleSlowChannels();
+    CheckSlowProtections();
+  }
   if (slow && program) {
     program->SlowStep(*this);
     if (logger.Attached()) {
@@ -63,6 +66,7 @@ void Drive::Impl::FastIsr() {
   if (stage.driven) stage.duty = pendingDuty;
   SampleCurrents();
   if (program) program->FastStep(*this);
+  CheckHallMissing();
   if (stage.driven && !enableActive) {
     SwitchAxisOff();
     EndProgramOnFault();

@@ -125,6 +125,7 @@ void Drive::Impl::RefreshRegisterCache() {
   gains.ffl = Register("FFL", 0);
   gains.kffl = Register("KFFL", 0);
   RefreshDecodeSettings();
+  RefreshProtectionSettings();
 }
 
 }  // namespace drivesim
