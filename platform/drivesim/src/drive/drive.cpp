@@ -76,20 +76,26 @@ Drive::Impl::Impl(DriveHardware hw, MotorModel m, Scenario s)
   analogInput_V = scenario.analog_input_V;
   driveVariables[drive::DriveVar::THTST] = programs::kRestAngle;
   if (motor.halls) hallCode = sensors::UpdateHalls(*motor.halls, hallState, 0.0);
+  ConfigureReferenceInput();
   SampleSlowChannels();
 }
 
+// Channels without a sensor read 0 V (the linear Hall inputs of a motor without linear Halls).
 void Drive::Impl::SampleSlowChannels() {
-  const sensors::VoltageSpan span = sensors::AnalogueInputSpan(options.analogue_inputs_range_V);
-  referenceAdc = sensors::VoltageChannel(span, hardware.AdcMax(), hardware.AdcStep(), hardware.adc_noise_lsb,
-                                         scenario.ideal_converters);
-  referenceCounts = referenceAdc.Sample(analogInput_V - span.bottom_V, noise);
-  std::array<double, 3> hall_V{};
+  const double bottom_V = sensors::AnalogueInputSpan(options.analogue_inputs_range_V).bottom_V;
+  referenceCounts = referenceAdc.Sample(analogInput_V - bottom_V, noise);
   if (motor.motor_sensor.type == SensorType::linear_hall) {
-    hall_V = sensors::LinearHallVoltages(plant.ElectricalAngle(plantParams), motor.motor_sensor.reversed);
+    const std::array<double, 3> hall_V =
+        sensors::LinearHallVoltages(plant.ElectricalAngle(plantParams), motor.motor_sensor.reversed);
+    for (std::size_t x = 0; x < 3; ++x) linearHallCounts[x] = linearHallAdc.Sample(hall_V[x], noise);
   }
-  for (std::size_t x = 0; x < 3; ++x) linearHallCounts[x] = linearHallAdc.Sample(hall_V[x], noise);
   busCounts = busAdc.Sample(stage.bus_V, noise);
+}
+
+void Drive::Impl::ConfigureReferenceInput() {
+  referenceAdc = sensors::VoltageChannel(sensors::AnalogueInputSpan(options.analogue_inputs_range_V),
+                                         hardware.AdcMax(), hardware.AdcStep(), hardware.adc_noise_lsb,
+                                         scenario.ideal_converters);
 }
 
 // The ADC offsets are measured with the PWM off (mean of 16 samples) before the legs switch.

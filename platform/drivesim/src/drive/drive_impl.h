@@ -104,7 +104,7 @@ struct Drive::Impl final : programs::ProgramHost {
   std::array<std::int32_t, 2> adcCalibration{};
   std::array<std::int32_t, 2> phaseCurrentCounts{};   // calibrated samples of phases A and B
   model::AdcChannel busAdc;
-  std::int32_t busCounts = 0;                          // the bus sample of the present fast tick
+  std::int32_t busCounts = 0;                          // the bus sample of the last slow tick
   double programmedDeadTime_s = 0.0;                   // from DBT/DBTPC: what the drive compensates
   struct MeasuredCache {                               // the frame currents of the present samples
     bool valid = false;
@@ -127,6 +127,7 @@ struct Drive::Impl final : programs::ProgramHost {
   std::int32_t referenceCounts = 0;                   // AD5
   std::array<std::int32_t, 3> linearHallCounts{};     // AD6, AD3, AD8/AD9
   void SampleSlowChannels();                          // at every slow tick and on an input change
+  void ConfigureReferenceInput();                     // AD5's span from the options
 
   bool enableActive = true;
   bool positiveLimit = false, negativeLimit = false;

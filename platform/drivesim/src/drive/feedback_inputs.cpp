@@ -26,6 +26,7 @@ Status Drive::SetSetupOptions(const SetupOptions& o) {
   }
   impl_->options = o;
   impl_->WireSensors();
+  impl_->ConfigureReferenceInput();
   impl_->SampleSlowChannels();
   return {};
 }

@@ -92,7 +92,6 @@ void Drive::Impl::SampleCurrents() {
     const double current_A = model::LegCurrent(plantParams, plant, static_cast<int>(x));
     phaseCurrentCounts[x] = currentAdc[x].Sample(current_A, noise) - adcCalibration[x];
   }
-  busCounts = busAdc.Sample(stage.bus_V, noise);
 }
 
 void Drive::Impl::EndProgramOnFault() {
