@@ -67,6 +67,36 @@ INSTANTIATE_TEST_SUITE_P(
         ProtectionCase{"HallMonitoringOff", 48.0, false, {{"PCR", 0}}, 0, false}),
     [](const auto& param) { return std::string(param.param.name); });
 
+// The time at which the over-current protection switches the axis off, with TIMAXPROT samples.
+double OverCurrentTripTime_s(std::int32_t samples) {
+  Scenario ideal;   // without noise the ramping current crosses IMAXPROT once
+  ideal.ideal_converters = true;
+  Drive drive(ReferenceHardware(), ReferenceMotor(), ideal);
+  RegisterValues registers = ReferenceRegisters();
+  registers["PCR"] = 1;
+  registers["IMAXPROT"] = 4000;
+  registers["TIMAXPROT"] = samples;
+  EXPECT_TRUE(drive.LoadRegisters(registers).ok());
+  EXPECT_TRUE(drive.Launch("IE_Initial_Positioning_Test", {{"In1", 4910}}).ok());
+  bool wasOn = false;
+  while (drive.Now_s() < 2.0) {
+    drive.RunUntil(drive.Now_s() + 50e-6);
+    if (wasOn && !drive.AxisOn()) return drive.Now_s();
+    wasOn = wasOn || drive.AxisOn();
+  }
+  return -1.0;
+}
+
+// Each further TIMAXPROT sample delays the trip by exactly one slow period (the same current
+// until then).
+TEST(DriveProtectionTiming, OverCurrentTripsAfterExactlyTimaxprotSlowSamples) {
+  const double after10 = OverCurrentTripTime_s(10);
+  ASSERT_GT(after10, 0.0);
+  for (const std::int32_t samples : {11, 12, 14}) {
+    EXPECT_NEAR(OverCurrentTripTime_s(samples) - after10, (samples - 10) * 1e-3, 60e-6) << samples;  // one poll
+  }
+}
+
 // Under-voltage concerns a running power stage only: a program that never switches the axis on
 // leaves it clear.
 TEST(DriveProtectionIdle, UnderVoltageNeedsTheAxisOn) {
