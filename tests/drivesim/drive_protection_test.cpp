@@ -112,5 +112,30 @@ TEST(DriveProtectionIdle, UnderVoltageNeedsTheAxisOn) {
   EXPECT_EQ(drive.Mer(), 0);
 }
 
+struct EnableLevelCase {
+  std::int32_t activeLevels;   // DIGIN_ACTIVE_LEVEL
+  bool high;                   // electrical level of ENABLE
+  bool active;
+};
+
+class EnableLevel : public ::testing::TestWithParam<EnableLevelCase> {};
+
+// ENABLE is active at the level that bit 15 of DIGIN_ACTIVE_LEVEL names; the limit switches'
+// bits 13 and 14 do not touch it.
+TEST_P(EnableLevel, FollowsTheActiveLevelOfBitFifteen) {
+  const EnableLevelCase& c = GetParam();
+  Drive drive(ReferenceHardware(), ReferenceMotor());
+  RegisterValues registers = ReferenceRegisters();
+  registers["DIGIN_ACTIVE_LEVEL"] = c.activeLevels;
+  ASSERT_TRUE(drive.LoadRegisters(registers).ok());
+  drive.SetDigitalInputLevels(c.high, true, false);
+  EXPECT_EQ((drive.Mer() & mer::kEnableInactive) == 0, c.active);
+}
+
+INSTANTIATE_TEST_SUITE_P(Levels, EnableLevel,
+                         ::testing::Values(EnableLevelCase{0x8000, true, true}, EnableLevelCase{0x8000, false, false},
+                                           EnableLevelCase{0x0000, true, false}, EnableLevelCase{0x0000, false, true},
+                                           EnableLevelCase{0x6000, false, true}, EnableLevelCase{0xE000, true, true}));
+
 }  // namespace
 }  // namespace drivesim::testing

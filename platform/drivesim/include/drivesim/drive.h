@@ -122,6 +122,9 @@ class Drive {
   // The scripted user, acting at the present simulated time.
   void SetEnableInput(bool active);                        // ENABLE at (true) or away from its active level
   void SetLimitInputs(bool positive, bool negative);       // LSP, LSN at their active level
+  // Electrical levels (true = high) of ENABLE, LSP and LSN, made active or not by the active
+  // levels of the loaded DIGIN_ACTIVE_LEVEL (bits 15, 13, 14; 1 = active high).
+  void SetDigitalInputLevels(bool enableHigh, bool positiveHigh, bool negativeHigh);
   void SetAnalogInput_V(double volts);                     // potentiometer
   void HandTurn(double delta, double duration_s);          // hand turns the shaft by delta (rad or m)
   void HandHold();                                         // hand blocks the shaft where it is

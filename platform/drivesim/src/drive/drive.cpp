@@ -324,6 +324,14 @@ void Drive::SetLimitInputs(bool positive, bool negative) {
   impl_->positiveLimit = positive;
   impl_->negativeLimit = negative;
 }
+void Drive::SetDigitalInputLevels(bool enableHigh, bool positiveHigh, bool negativeHigh) {
+  const std::int32_t activeLevels = impl_->Register("DIGIN_ACTIVE_LEVEL", 0);
+  const auto active = [activeLevels](bool high, int bit) { return high == (((activeLevels >> bit) & 1) != 0); };
+  impl_->enableActive = active(enableHigh, 15);
+  impl_->positiveLimit = active(positiveHigh, 13);
+  impl_->negativeLimit = active(negativeHigh, 14);
+}
+
 void Drive::SetAnalogInput_V(double volts) {
   impl_->analogInput_V = volts;
   impl_->SampleSlowChannels();
