@@ -32,6 +32,8 @@ inline constexpr std::uint16_t kHallMissing = 0x0020;
 inline constexpr std::uint16_t kPositiveLimit = 0x0040;
 inline constexpr std::uint16_t kNegativeLimit = 0x0080;
 inline constexpr std::uint16_t kOverCurrent = 0x0100;
+inline constexpr std::uint16_t kOverVoltage = 0x1000;
+inline constexpr std::uint16_t kUnderVoltage = 0x2000;
 inline constexpr std::uint16_t kEnableInactive = 0x8000;
 }  // namespace mer
 
@@ -120,6 +122,9 @@ class Drive {
   // The scripted user, acting at the present simulated time.
   void SetEnableInput(bool active);                        // ENABLE at (true) or away from its active level
   void SetLimitInputs(bool positive, bool negative);       // LSP, LSN at their active level
+  // Electrical levels (true = high) of ENABLE, LSP and LSN, made active or not by the active
+  // levels of the loaded DIGIN_ACTIVE_LEVEL (bits 15, 13, 14; 1 = active high).
+  void SetDigitalInputLevels(bool enableHigh, bool positiveHigh, bool negativeHigh);
   void SetAnalogInput_V(double volts);                     // potentiometer
   void HandTurn(double delta, double duration_s);          // hand turns the shaft by delta (rad or m)
   void HandHold();                                         // hand blocks the shaft where it is

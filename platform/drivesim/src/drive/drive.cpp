@@ -68,12 +68,34 @@ Drive::Impl::Impl(DriveHardware hw, MotorModel m, Scenario s)
   for (auto& adc : currentAdc) adc = CurrentChannel(hardware, motor, scenario);
   busAdc = BusChannel(hardware, scenario);
   WireSensors();
+  linearHallAdc = sensors::VoltageChannel({0.0, 5.0}, hardware.AdcMax(), hardware.AdcStep(), hardware.adc_noise_lsb,
+                                          scenario.ideal_converters);
   enableActive = scenario.enable_input_active;
   positiveLimit = scenario.positive_limit_active;
   negativeLimit = scenario.negative_limit_active;
   analogInput_V = scenario.analog_input_V;
   driveVariables[drive::DriveVar::THTST] = programs::kRestAngle;
   if (motor.halls) hallCode = sensors::UpdateHalls(*motor.halls, hallState, 0.0);
+  ConfigureReferenceInput();
+  SampleSlowChannels();
+}
+
+// Channels without a sensor read 0 V (the linear Hall inputs of a motor without linear Halls).
+void Drive::Impl::SampleSlowChannels() {
+  const double bottom_V = sensors::AnalogueInputSpan(options.analogue_inputs_range_V).bottom_V;
+  referenceCounts = referenceAdc.Sample(analogInput_V - bottom_V, noise);
+  if (motor.motor_sensor.type == SensorType::linear_hall) {
+    const std::array<double, 3> hall_V =
+        sensors::LinearHallVoltages(plant.ElectricalAngle(plantParams), motor.motor_sensor.reversed);
+    for (std::size_t x = 0; x < 3; ++x) linearHallCounts[x] = linearHallAdc.Sample(hall_V[x], noise);
+  }
+  busCounts = busAdc.Sample(stage.bus_V, noise);
+}
+
+void Drive::Impl::ConfigureReferenceInput() {
+  referenceAdc = sensors::VoltageChannel(sensors::AnalogueInputSpan(options.analogue_inputs_range_V),
+                                         hardware.AdcMax(), hardware.AdcStep(), hardware.adc_noise_lsb,
+                                         scenario.ideal_converters);
 }
 
 // The ADC offsets are measured with the PWM off (mean of 16 samples) before the legs switch.
@@ -117,28 +139,23 @@ void Drive::Impl::ApplyVoltage(std::int32_t angle16, control::TwoAxis dq) {
   for (std::size_t x = 0; x < 3; ++x) pendingDuty[x] = 0.5 + kDutyPerUnit * (u[x] - common);
 }
 
-// The register current loop's output with the drive's dead-time compensation. The duty computed
-// now acts over the next control period, while the loop drives the current from the present
-// sample towards the reference: the drive compensates the mean of the losses it expects at those
-// two ends (its programmed dead time, the measured bus, the ripple knee of the motor inductance).
-// Compensating the sample alone lags the current by a period and a half and slows a step;
-// compensating the reference alone leads it and hurries the step.
+// The register current loop's output with the drive's dead-time compensation: per leg the duty
+// that restores the loss expected at the reference current (the programmed dead time, the
+// measured bus, the ripple knee of the motor inductance). The duty computed now acts over the
+// next control period, while the loop drives the current towards the reference; the reference
+// is free of noise and leads the current, whereas the sampled current lags the period in which
+// the duty acts by one and a half periods and would leave a step uncompensated while it rises.
 void Drive::Impl::ApplyRegulatedVoltage(std::int32_t angle16, control::TwoAxis dq, control::TwoAxis currentReference) {
   ApplyVoltage(angle16, dq);
   if (programmedDeadTime_s <= 0.0) return;
-  const double amperesPerCount = 1.0 / currentAdc[0].countsPerUnit;
-  const auto phases = [amperesPerCount](double a, double b) {
-    return std::array<double, 3>{a * amperesPerCount, b * amperesPerCount, -(a + b) * amperesPerCount};
-  };
   const control::TwoAxis ab = control::InversePark(currentReference, control::SinCosQ15(angle16));
-  const double measuredBus_V = busCounts / busAdc.countsPerUnit;
-  const auto compensation = [&](const std::array<double, 3>& current_A) {
-    return model::DeadTimeCompensation(programmedDeadTime_s, stageParams.pwmPeriod_s, measuredBus_V,
-                                       plantParams.inductance_H, current_A);
-  };
-  const std::array<double, 3> atSample = compensation(phases(phaseCurrentCounts[0], phaseCurrentCounts[1]));
-  const std::array<double, 3> atReference = compensation(phases(ab.x, -0.5 * ab.x + 0.5 * kSqrt3 * ab.y));
-  for (std::size_t x = 0; x < 3; ++x) pendingDuty[x] += 0.5 * (atSample[x] + atReference[x]);
+  const double amperesPerCount = 1.0 / currentAdc[0].countsPerUnit;
+  const double a_A = ab.x * amperesPerCount;
+  const double b_A = (-0.5 * ab.x + 0.5 * kSqrt3 * ab.y) * amperesPerCount;
+  const std::array<double, 3> extra =
+      model::DeadTimeCompensation(programmedDeadTime_s, stageParams.pwmPeriod_s, busCounts / busAdc.countsPerUnit,
+                                  plantParams.inductance_H, {a_A, b_A, -a_A - b_A});
+  for (std::size_t x = 0; x < 3; ++x) pendingDuty[x] += extra[x];
 }
 
 Drive::Drive(DriveHardware hardware, MotorModel motor, Scenario scenario)
@@ -289,7 +306,9 @@ int Drive::WordsOf(std::string_view variable) const {
   if (const ProgramVariable* v = impl_->ProgramVariableOf(variable)) return v->size_words;
   if (!impl_->Read(variable)) return 0;
   if (const auto v = drive::FindDriveVar(variable)) return drive::IsOneWord(*v) ? 1 : 2;
-  return variable == "HALL" || variable == "MER" ? 1 : 2;
+  const bool oneWord = variable == "HALL" || variable == "MER" || variable == "AD3" || variable == "AD5" ||
+                       variable == "AD6" || variable == "AD8" || variable == "AD9";
+  return oneWord ? 1 : 2;
 }
 
 std::vector<LogPoint> Drive::UploadLog() const { return impl_->logger.LoggedPoints(); }
@@ -305,7 +324,18 @@ void Drive::SetLimitInputs(bool positive, bool negative) {
   impl_->positiveLimit = positive;
   impl_->negativeLimit = negative;
 }
-void Drive::SetAnalogInput_V(double volts) { impl_->analogInput_V = volts; }
+void Drive::SetDigitalInputLevels(bool enableHigh, bool positiveHigh, bool negativeHigh) {
+  const std::int32_t activeLevels = impl_->Register("DIGIN_ACTIVE_LEVEL", 0);
+  const auto active = [activeLevels](bool high, int bit) { return high == (((activeLevels >> bit) & 1) != 0); };
+  impl_->enableActive = active(enableHigh, 15);
+  impl_->positiveLimit = active(positiveHigh, 13);
+  impl_->negativeLimit = active(negativeHigh, 14);
+}
+
+void Drive::SetAnalogInput_V(double volts) {
+  impl_->analogInput_V = volts;
+  impl_->SampleSlowChannels();
+}
 void Drive::HandTurn(double delta, double duration_s) {
   impl_->hand.Turn(impl_->plant.position, delta, Now_s(), duration_s, impl_->plantParams.inertia);
 }

@@ -16,6 +16,7 @@
 #include "model/random.h"
 #include "programs/program.h"
 #include "drivesim/setup_options.h"
+#include "sensors/analog_inputs.h"
 #include "sensors/feedback.h"
 #include "sensors/halls.h"
 
@@ -41,6 +42,22 @@ struct Drive::Impl final : programs::ProgramHost {
   void RefreshDecodeSettings();                        // after a register or option change
   void UpdateFeedbackInputs(double previousPosition);  // the counters at the present shaft position
   std::int32_t Counter(int input) const { return static_cast<std::int32_t>(feedback[static_cast<std::size_t>(input)].encoder.counter); }
+
+  // --- protections (protections.cpp) ---
+  struct ProtectionSettings {   // cached from the registers
+    std::int32_t pcr = 0;                      // PCR: bit 0 over-current, 4 over-, 5 under-voltage, 6 Hall monitoring
+    std::int32_t overCurrentCounts = 32767;    // IMAXPROT
+    std::int32_t overCurrentSamples = 1;       // TIMAXPROT, slow samples
+    std::int32_t overVoltageCounts = 65535;    // UMAXPROT, bus ADC counts
+    std::int32_t underVoltageCounts = 0;       // UMINPROT
+  };
+  ProtectionSettings protection;
+  int overCurrentRun = 0;        // consecutive slow samples above IMAXPROT
+  int invalidHallRun = 0;        // consecutive fast samples of Hall code 0 or 7
+  void RefreshProtectionSettings();
+  void CheckSlowProtections();   // over-current, over- and under-voltage, at every slow tick
+  void CheckHallMissing();       // at every fast tick
+  void Trip(std::uint16_t bit);  // latches the bit and switches the axis off
 
   // --- variables (variables.cpp) ---
   std::optional<std::int32_t> Read(std::string_view name) const;
@@ -87,7 +104,7 @@ struct Drive::Impl final : programs::ProgramHost {
   std::array<std::int32_t, 2> adcCalibration{};
   std::array<std::int32_t, 2> phaseCurrentCounts{};   // calibrated samples of phases A and B
   model::AdcChannel busAdc;
-  std::int32_t busCounts = 0;                          // the bus sample of the present fast tick
+  std::int32_t busCounts = 0;                          // the bus sample of the last slow tick
   double programmedDeadTime_s = 0.0;                   // from DBT/DBTPC: what the drive compensates
   struct MeasuredCache {                               // the frame currents of the present samples
     bool valid = false;
@@ -105,6 +122,12 @@ struct Drive::Impl final : programs::ProgramHost {
   std::array<sensors::FeedbackInputState, 2> feedback;   // the counters of input 0, 1
   sensors::HallState hallState;
   int hallCode = 7;
+
+  model::AdcChannel referenceAdc, linearHallAdc;
+  std::int32_t referenceCounts = 0;                   // AD5
+  std::array<std::int32_t, 3> linearHallCounts{};     // AD6, AD3, AD8/AD9
+  void SampleSlowChannels();                          // at every slow tick and on an input change
+  void ConfigureReferenceInput();                     // AD5's span from the options
 
   bool enableActive = true;
   bool positiveLimit = false, negativeLimit = false;

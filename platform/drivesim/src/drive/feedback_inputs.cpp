@@ -26,6 +26,8 @@ Status Drive::SetSetupOptions(const SetupOptions& o) {
   }
   impl_->options = o;
   impl_->WireSensors();
+  impl_->ConfigureReferenceInput();
+  impl_->SampleSlowChannels();
   return {};
 }
 

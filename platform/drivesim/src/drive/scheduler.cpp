@@ -48,6 +48,10 @@ std::int64_t Drive::Impl::NextMultiple(std::int64_t from, std::int64_t period) {
 void Drive::Impl::RunIsrs() {
   const bool slow = tick % timing.speedLoopTicks == 0;
   const bool fast = tick % timing.currentLoopTicks == 0;
+  if (slow) {
+    SampleSlowChannels();
+    CheckSlowProtections();
+  }
   if (slow && program) {
     program->SlowStep(*this);
     if (logger.Attached()) {
@@ -62,6 +66,7 @@ void Drive::Impl::FastIsr() {
   if (stage.driven) stage.duty = pendingDuty;
   SampleCurrents();
   if (program) program->FastStep(*this);
+  CheckHallMissing();
   if (stage.driven && !enableActive) {
     SwitchAxisOff();
     EndProgramOnFault();
@@ -87,7 +92,6 @@ void Drive::Impl::SampleCurrents() {
     const double current_A = model::LegCurrent(plantParams, plant, static_cast<int>(x));
     phaseCurrentCounts[x] = currentAdc[x].Sample(current_A, noise) - adcCalibration[x];
   }
-  busCounts = busAdc.Sample(stage.bus_V, noise);
 }
 
 void Drive::Impl::EndProgramOnFault() {

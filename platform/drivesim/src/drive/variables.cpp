@@ -45,6 +45,10 @@ std::optional<std::int32_t> Drive::Impl::LiveValue(std::string_view name) const 
   if (name == "APOS_LD") return Counter(options.load_sensor_connector);
   if (name == "CAPPOS") return feedback[0].encoder.capture;
   if (name == "CAPPOS2") return feedback[1].encoder.capture;
+  if (name == "AD5") return referenceCounts;
+  if (name == "AD6") return linearHallCounts[0];
+  if (name == "AD3") return linearHallCounts[1];
+  if (name == "AD8" || name == "AD9") return linearHallCounts[2];
   if (name == "HALL") return motor.halls ? hallCode : 7;
   return std::nullopt;
 }
@@ -121,6 +125,7 @@ void Drive::Impl::RefreshRegisterCache() {
   gains.ffl = Register("FFL", 0);
   gains.kffl = Register("KFFL", 0);
   RefreshDecodeSettings();
+  RefreshProtectionSettings();
 }
 
 }  // namespace drivesim

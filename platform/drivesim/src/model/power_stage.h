@@ -35,11 +35,11 @@ std::array<double, 3> LegVoltages(const PowerStageParams& p, PowerStageState& s,
 
 // The drive's dead-time compensation in its register current loop: per leg it adds the duty
 // that restores the loss it expects, (T_dead/T_pwm)·sat(i_x/i_knee) (V_d·sat(i_x/i_knee) over the
-// measured bus), with T_dead the dead time it programs itself (DBT, DBTPC), the measured leg
-// currents and the ripple knee i_knee = V_bus·T_pwm/(8·L_s) at the measured bus. A hardware
+// measured bus), with T_dead the dead time it programs itself (DBT, DBTPC), the leg currents it
+// expects and the ripple knee i_knee = V_bus·T_pwm/(8·L_s) at the measured bus. A hardware
 // switching asymmetry is unknown to the drive and stays uncompensated.
 std::array<double, 3> DeadTimeCompensation(double deadTime_s, double pwmPeriod_s, double measuredBus_V,
-                                           double inductance_H, const std::array<double, 3>& measuredLegCurrent_A);
+                                           double inductance_H, const std::array<double, 3>& legCurrent_A);
 
 // Stiff supply behind R_s: V_bus = V_supply − R_s·i_dc, i_dc = Σ d_x·i_x.
 void UpdateBus(const PowerStageParams& p, PowerStageState& s, const std::array<double, 3>& legCurrent_A);

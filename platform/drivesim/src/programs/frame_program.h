@@ -15,6 +15,7 @@ inline constexpr std::int32_t kRestAngle = -16383;
 class FrameProgram : public Program {
  public:
   void HostStop(ProgramHost& host) override;
+  bool DrivesTestFrame() const override { return true; }
 
  protected:
   // P1: true once ENABLE is active and the axis is on with STARTED = 1 (same fast tick).

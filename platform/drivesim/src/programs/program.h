@@ -46,6 +46,7 @@ class Program {
   virtual void FastStep(ProgramHost& host) = 0;
   virtual void HostStop(ProgramHost& host) = 0;   // the host's stop: ramp down, then end
   virtual bool TriggersLog() const = 0;           // calls TriggerLog itself (else logging starts at once)
+  virtual bool DrivesTestFrame() const { return false; }  // its angle is THTST (identification, alignment, Hall tests)
   bool Ended() const { return ended_; }
 
  protected:
