@@ -3,6 +3,8 @@
 // framework's clock.
 #include "drivesim_link/simulator_link.h"
 
+#include <numbers>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -128,6 +130,21 @@ TEST_F(SimulatedDrive, VariablesAndRegistersReachTheDrive) {
   EXPECT_STREQ(CMC_Comm::GetLastErrorText(), "The drive has no variable or register 'NO_SUCH_VALUE' to read");
 }
 
+// The drive's configuration travels with every launch: the motor sensor on the second feedback
+// input counts there (APOS_LD) and no longer on the first.
+TEST_F(SimulatedDrive, TheMotorSensorCountsOnTheInputTheSetupNames) {
+  ASSERT_TRUE(setup_.SetParameterValueInInternalUnit("MotorSensorConnector", 1));
+  CMC_CoffFormat preliminary = Image("IE_Initial_Positioning_Test");
+  Launch(preliminary);
+  WaitForTheEnd(preliminary);
+  const double motorInput = Drive("APOS_MT");
+  const double secondInput = Drive("APOS_LD");
+  link_->SimulatedDrive().HandTurn(2 * std::numbers::pi, 0.5);
+  loop_.AdvanceBy(Ms(1000));
+  EXPECT_EQ(Drive("APOS_MT"), motorInput);
+  EXPECT_EQ(Drive("APOS_LD") - secondInput, 8000) << "2000 lines, one turn";
+}
+
 // The preliminary stage and the current step, run as the current tuning test runs them.
 TEST_F(SimulatedDrive, RunsThePreliminaryStageAndTheCurrentStep) {
   const double testCurrent = std::trunc(setup_.GetParameterValueInInternalUnit("TestCurrent"));
@@ -192,13 +209,13 @@ TEST_F(SimulatedDrive, RefusesImagesOfAnotherVersionAndUnknownPrograms) {
   CMC_CoffFormat image = Image("IE_Initial_Positioning_Test");
   drivebase::ProgramDescriptor descriptor = image.Descriptor();
   ++descriptor.version;
-  drivebase::ProgramLaunch launch{descriptor.name, descriptor.version, drivebase::SetupRegisters(setup_), {}, {}};
+  drivebase::ProgramLaunch launch{descriptor.name, descriptor.version, drivebase::SetupRegisters(setup_), {}, {}, {}};
   EXPECT_EQ(CMC_Comm::Launch(launch), 0u);
   EXPECT_THAT(CMC_Comm::GetLastErrorText(), HasSubstr("has version 2 but the drive runs version 1"));
-  launch = {"IE_No_Such_Test", std::nullopt, drivebase::SetupRegisters(setup_), {}, {}};
+  launch = {"IE_No_Such_Test", std::nullopt, drivebase::SetupRegisters(setup_), {}, {}, {}};
   EXPECT_EQ(CMC_Comm::Launch(launch), 0u);
   EXPECT_STREQ(CMC_Comm::GetLastErrorText(), "The drive has no program 'IE_No_Such_Test'");
-  launch = {"IE_Initial_Positioning_Test", std::nullopt, {}, {}, {}};
+  launch = {"IE_Initial_Positioning_Test", std::nullopt, {}, {}, {}, {}};
   EXPECT_EQ(CMC_Comm::Launch(launch), 0u);
   EXPECT_THAT(CMC_Comm::GetLastErrorText(), HasSubstr("The drive refused to launch 'IE_Initial_Positioning_Test': register PWMPER"));
 }

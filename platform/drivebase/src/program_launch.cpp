@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "drivebase/error_report.h"
+
 namespace drivebase {
 namespace {
 
@@ -39,6 +41,19 @@ std::vector<DriveValue> SetupRegisters(const CMC_Setup& setup) {
   return registers;
 }
 
+std::vector<DriveValue> SetupConfiguration(const CMC_Setup& setup) {
+  static constexpr std::string_view kConfiguration[] = {"MotorSensorConnector", "LoadSensorConnector",
+                                                        "SINCOS_fract", "SINCOS_fract_LD", "AnalogueInputsRange"};
+  const ErrorReportingOff probing;  // a drive without a sensor input or analogue input has none of them
+  std::vector<DriveValue> configuration;
+  for (const std::string_view name : kConfiguration) {
+    const CMC_Parameter* parameter = setup.FindParameter(name);
+    if (parameter == nullptr) continue;
+    configuration.push_back({parameter->GetName(), parameter->GetValueInInternalUnit(), parameter->GetSizeInWords()});
+  }
+  return configuration;
+}
+
 bool ExecuteProgram(const CMC_Setup& setup, std::string_view program, CMC_CoffFormat* image,
                     const LoggerSettings* logger) {
   ProgramLaunch launch;
@@ -61,6 +76,7 @@ bool ExecuteProgram(const CMC_Setup& setup, std::string_view program, CMC_CoffFo
     }
   }
   launch.registers = SetupRegisters(setup);
+  launch.configuration = SetupConfiguration(setup);
   if (logger != nullptr) launch.logger = *logger;
   const std::uint64_t serial = CMC_Comm::Launch(launch);
   if (serial == 0) return false;

@@ -38,6 +38,7 @@ struct ProgramLaunch {
   std::string program;                 // full name, e.g. "IE_Current_Controller_Tuning_Test"
   std::optional<int> imageVersion;     // the image's descriptor version; none without an image
   std::vector<DriveValue> registers;
+  std::vector<DriveValue> configuration;  // the drive's configuration (SetupConfiguration), with the registers
   std::vector<DriveValue> variables;   // program variables, internal values
   std::optional<LoggerSettings> logger;
 };

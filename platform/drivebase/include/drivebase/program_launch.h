@@ -21,6 +21,10 @@ bool IsDriveRegisterName(std::string_view name);
 
 // Every register of the setup with its internal value and size, in the setup's order.
 std::vector<DriveValue> SetupRegisters(const CMC_Setup& setup);
+// The setup values the drive keeps in its configuration rather than in registers: the feedback
+// input of each sensor, the sin/cos interpolation of each side and the analogue input's range.
+// Those the setup holds, in internal units.
+std::vector<DriveValue> SetupConfiguration(const CMC_Setup& setup);
 
 // Launches the program: the setup's registers to the drive, then the image's variables (their
 // initial values without an image) to program memory, the latched errors cleared and the

@@ -28,6 +28,21 @@ const ProgramVariable* CatalogueVariable(const ProgramDescriptor& program, std::
   return nullptr;
 }
 
+// The drive's configuration from the setup values the host sends with a launch; what the setup
+// lacks keeps the drive's default.
+SetupOptions ConfigurationOf(const std::vector<drivebase::DriveValue>& values) {
+  SetupOptions options;
+  for (const drivebase::DriveValue& value : values) {
+    const auto code = static_cast<int>(std::trunc(value.internal));
+    if (value.name == "MotorSensorConnector") options.motor_sensor_connector = code;
+    if (value.name == "LoadSensorConnector") options.load_sensor_connector = code;
+    if (value.name == "SINCOS_fract") options.sincos_fract = code;
+    if (value.name == "SINCOS_fract_LD") options.sincos_fract_ld = code;
+    if (value.name == "AnalogueInputsRange") options.analogue_inputs_range_V = value.internal;
+  }
+  return options;
+}
+
 }  // namespace
 
 SimulatorLink::SimulatorLink(Drive drive, std::string description, HostClock& clock)
@@ -92,6 +107,9 @@ bool SimulatorLink::Launch(const drivebase::ProgramLaunch& launch) {
   }
   return Transact([&] {
     const std::string refused = "The drive refused to launch " + Quoted(launch.program) + ": ";
+    if (const Status configured = drive_.SetSetupOptions(ConfigurationOf(launch.configuration)); !configured.ok()) {
+      return Fail(refused + configured.error);
+    }
     if (const Status loaded = drive_.LoadRegisters(registers); !loaded.ok()) return Fail(refused + loaded.error);
     drive_.ClearLatchedErrors();
     if (const Status started = drive_.Launch(launch.program, inputs, logger); !started.ok()) {
