@@ -1,7 +1,6 @@
 // Registers worked by hand, read from the case files in cases/: each case puts its inputs on the
 // demo drive (with the file's base parameters), primes the register with -1, runs the register's
 // routine and compares. A case expecting -1 is one where the routine leaves the register alone.
-#include <fstream>
 #include <functional>
 #include <map>
 #include <string>
@@ -10,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "case_file.h"
 #include "compute/registers.h"
 #include "compute_test_setup.h"
 
@@ -58,8 +58,7 @@ struct RegisterCase {
 void PrintTo(const RegisterCase& c, std::ostream* out) { *out << c.name << " (" << c.data.value("why", "") << ")"; }
 
 std::vector<RegisterCase> Cases(const char* file) {
-  std::ifstream in(std::string(KESTREL_COMPUTE_CASES_DIR) + "/" + file);
-  const nlohmann::json cases = nlohmann::json::parse(in);
+  const nlohmann::json cases = test_support::ReadCaseFile(file);
   std::vector<RegisterCase> result;
   for (const nlohmann::json& c : cases.at("cases")) result.push_back({c.at("name"), cases.at("base"), c});
   return result;
