@@ -132,6 +132,7 @@ Names RemovedNames() {
 }
 
 TEST(ComputeSweep, EveryRegisterIsComputedFromTheFullSetup) {
+  ASSERT_EQ(Table().size(), 125u) << "registers read from cases/compute_sweep.json";
   const CMC_Setup disturbed = Disturbed();
   const auto before = Snapshot(disturbed);
   const CMC_Setup computed = Computed(disturbed);

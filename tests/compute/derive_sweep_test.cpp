@@ -134,6 +134,7 @@ INSTANTIATE_TEST_SUITE_P(Registers, MissingRegister, ::testing::ValuesIn(Removed
                          [](const auto& test) { return test.param; });
 
 TEST(MissingRegister, EveryTargetIsDerivedFromTheFullSetup) {
+  ASSERT_EQ(Targets().size(), 114u) << "targets read from cases/derive_sweep.json";
   CMC_Setup setup = Disturbed();
   std::map<std::string, Snapshot> before;
   for (const Target& target : Targets()) before[target.name] = Take(*setup.FindParameter(target.name));
