@@ -6,9 +6,9 @@
 #include "compute/biquad_designer.h"
 #include "compute/registers.h"
 #include "drivebase/comm.h"
-#include "drivebase/error_report.h"
 #include "drivebase/value_types.h"
 #include "scaled_setup.h"
+#include "reported_errors.h"
 
 namespace kestrel {
 namespace {
@@ -100,11 +100,9 @@ TEST_F(FilterSlots, MoreFiltersThanSlotsDisablesThemAll) {
 
   // Without a reporter of its own the caller's host error reporting says it, and so does the
   // whole computation.
-  std::vector<std::string> reported;
-  drivebase::SetErrorSink([&](const std::string& message) { reported.push_back(message); });
+  test_support::ReportedErrors reported;
   EXPECT_EQ(designer.WriteAllFilters(&setup), 0);
   ComputeAllRegisters(&setup);
-  drivebase::SetErrorSink(nullptr);
   EXPECT_EQ(reported, std::vector<std::string>(2, kFiltersDisabledMessage));
   ComputeAllRegisters(&setup, reporter);
   EXPECT_EQ(reporter.errors.size(), 2u);
@@ -174,11 +172,9 @@ TEST_F(FilterSlots, LeadLagTakesItsLagFrequency) {
 }
 
 TEST_F(FilterSlots, WithoutADriveTheDownloadFailsAndSaysWhy) {
-  std::vector<std::string> reported;
-  drivebase::SetErrorSink([&](const std::string& message) { reported.push_back(message); });
+  test_support::ReportedErrors reported;
   CMC_Comm::SetActiveLink(nullptr);
   EXPECT_EQ(designer.WriteFiltersToDrive(&setup), 0);
-  drivebase::SetErrorSink(nullptr);
   ASSERT_EQ(reported.size(), 1u);
   EXPECT_EQ(reported.front(),
             "27 filter registers could not be written to the drive: No drive is connected: cannot write 'BQ4SF'");

@@ -171,27 +171,5 @@ TEST(SerialEncoderRegisters, ComputedForASerialLoadSensor) {
   EXPECT_EQ(Value(setup, "AEI_PER"), 39999.0);  // 2 * PWMPER 1000 * SLPER 20 - 1
 }
 
-// Two sensor codes of the drive do not read back as the sensor they were written for.
-TEST(RoundTripExceptions, SingleSensorOfType9ReadsBackAsNoSensor) {
-  CMC_Setup setup = ScaledSetupFile("default");
-  setup.SetParameterValueInBaseUnit("MotorSensorType", 9);
-  ComputeAllRegisters(&setup);
-  EXPECT_EQ(static_cast<int>(Value(setup, "SCR")) & 0x237, 0x17);
-  DeriveParametersFromRegisters(&setup);
-  EXPECT_EQ(Value(setup, "MotorSensorType"), 0.0);
-  ComputeAllRegisters(&setup);
-  EXPECT_EQ(static_cast<int>(Value(setup, "SCR")) & 0x237, 0x7);
-}
-
-TEST(RoundTripExceptions, DualLoopLoadSensorOfType7ReadsBackAsNone) {
-  CMC_Setup setup = ScaledSetupFile("dual_loop");
-  setup.SetParameterValueInBaseUnit("LoadSensorType", 7);
-  ComputeAllRegisters(&setup);
-  EXPECT_EQ(static_cast<int>(Value(setup, "SCR")) & 0x27F, 0x245);  // motor 0x40, load 0x205
-  DeriveParametersFromRegisters(&setup);
-  EXPECT_EQ(Value(setup, "LoadSensorType"), 0.0);
-  EXPECT_EQ(Value(setup, "MotorSensorType"), 1.0);
-}
-
 }  // namespace
 }  // namespace kestrel

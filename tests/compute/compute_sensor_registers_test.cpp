@@ -1,5 +1,5 @@
-// Sensor registers worked by hand for a 4-pole-pair motor: a 2000-line encoder on a rotary
-// motor, a 1 um encoder on a linear motor with a 32 mm pole pitch, Hall sensors, serial encoders.
+// Sensor registers of a 4-pole-pair motor beyond their hand-worked values
+// (cases/sensor_registers.json): counting directions, encoder filters and serial encoders.
 #include <cmath>
 #include <string>
 #include <utility>
@@ -18,13 +18,6 @@ using test_support::Put;
 
 using Values = std::vector<std::pair<std::string, double>>;
 
-struct SensorCase {
-  std::string name;
-  Values inputs;  // on top of the motor below
-  double expected;
-};
-void PrintTo(const SensorCase& c, std::ostream* out) { *out << c.name; }
-
 CMC_Setup Motor(const Values& inputs) {
   CMC_Setup setup = DemoDrive();
   Put(setup, {{"pp", 4}, {"No_encoder_lines", 2000}, {"PolePitch", 0.032}, {"Resolution", 1e-6},
@@ -32,133 +25,6 @@ CMC_Setup Motor(const Values& inputs) {
   for (const auto& [name, value] : inputs) Put(setup, name, value);
   return setup;
 }
-
-// Runs the routine on the motor with the case's inputs, the register primed with -1.
-double RunRoutine(bool (*routine)(CMC_Setup*), const char* target, const Values& inputs) {
-  CMC_Setup setup = Motor(inputs);
-  Put(setup, target, -1);
-  EXPECT_TRUE(routine(&setup));
-  return setup.GetParameterValueInBaseUnit(target);
-}
-
-constexpr double kLinear = 2;  // TransmissionType of a linear motor
-
-class Mecresl : public ::testing::TestWithParam<SensorCase> {};
-TEST_P(Mecresl, CountsPerRevolutionOrPolePitch) {
-  EXPECT_DOUBLE_EQ(RunRoutine(ComputeMECRESL, "MECRESL", GetParam().inputs), GetParam().expected);
-}
-INSTANTIATE_TEST_SUITE_P(
-    SensorTypes, Mecresl,
-    ::testing::Values(SensorCase{"encoder", {{"MotorSensorType", 1}}, 8000},
-                      SensorCase{"encoder type 9", {{"MotorSensorType", 9}}, 8000},
-                      SensorCase{"sincos without interpolation", {{"MotorSensorType", 3}}, 8000},
-                      SensorCase{"resolver", {{"MotorSensorType", 4}, {"No_encoder_lines", 1024}}, 4096},
-                      SensorCase{"linear encoder", {{"MotorSensorType", 1}, {"TransmissionType", kLinear}}, 32000},
-                      SensorCase{"linear Hall", {{"MotorSensorType", 2}}, 4096},
-                      SensorCase{"SSI 17 bits", {{"MotorSensorType", 5}}, 131072},
-                      SensorCase{"BiSS 12 bits", {{"MotorSensorType", 6}, {"SSI_No_Bits_Revolution", 12}}, 4096},
-                      SensorCase{"SSI beyond 32 bits", {{"MotorSensorType", 5}, {"SSI_No_Bits_Revolution", 40}},
-                                 4294967296.0}));
-
-class Enc2thl : public ::testing::TestWithParam<SensorCase> {};
-TEST_P(Enc2thl, ElectricalAnglePerCount) {
-  EXPECT_DOUBLE_EQ(RunRoutine(ComputeENC2THL, "ENC2THL", GetParam().inputs), GetParam().expected);
-}
-INSTANTIATE_TEST_SUITE_P(
-    SensorTypes, Enc2thl,
-    ::testing::Values(
-        // 2^32 per electrical turn, 8000 / 4 = 2000 counts per turn
-        SensorCase{"encoder", {{"MotorSensorType", 1}}, 2147483.648},
-        SensorCase{"resolver", {{"MotorSensorType", 4}}, 2147483.648},
-        // 32000 counts per pole pitch
-        SensorCase{"linear encoder", {{"MotorSensorType", 1}, {"TransmissionType", kLinear}}, 134217.728},
-        SensorCase{"linear Hall", {{"MotorSensorType", 2}}, 4194304},
-        SensorCase{"sincos, interpolation off", {{"MotorSensorType", 3}}, 2147483.648},
-        SensorCase{"sincos interpolated 2^3", {{"MotorSensorType", 3}, {"ELRES_FRACT", 3}}, 268435.456},
-        SensorCase{"linear sincos interpolated 2^2",
-                   {{"MotorSensorType", 3}, {"ELRES_FRACT", 2}, {"TransmissionType", kLinear}}, 33554.432},
-        SensorCase{"encoder ignores the interpolation", {{"MotorSensorType", 1}, {"ELRES_FRACT", 3}}, 2147483.648},
-        SensorCase{"SSI 17 bits", {{"MotorSensorType", 5}}, 131072},
-        SensorCase{"BiSS beyond 32 bits", {{"MotorSensorType", 6}, {"SSI_No_Bits_Revolution", 40}}, 4}));
-
-class Elresl : public ::testing::TestWithParam<SensorCase> {};
-TEST_P(Elresl, CountsPerElectricalPeriod) {
-  EXPECT_DOUBLE_EQ(RunRoutine(ComputeELRESL, "ELRESL", GetParam().inputs), GetParam().expected);
-}
-INSTANTIATE_TEST_SUITE_P(
-    SensorTypes, Elresl,
-    ::testing::Values(
-        SensorCase{"encoder", {{"MotorSensorType", 1}}, 2000},
-        SensorCase{"rotary sincos without interpolation", {{"MotorSensorType", 3}}, 2000},
-        SensorCase{"linear sincos with 2^3", {{"MotorSensorType", 3}, {"TransmissionType", kLinear}}, 256000},
-        SensorCase{"linear encoder type 9", {{"MotorSensorType", 9}, {"TransmissionType", kLinear}}, 32000},
-        SensorCase{"load encoder only, rotary",
-                   {{"MotorSensorType", 0}, {"LoadSensorType", 1}, {"No_encoder_lines_LD", 500}}, 500},
-        // TransmissionType 1: rotary motor, linear load with a 5 um sin/cos scale interpolated 2^2
-        SensorCase{"load sincos only, linear",
-                   {{"MotorSensorType", 0}, {"LoadSensorType", 3}, {"TransmissionType", 1},
-                    {"Resolution_LD", 5e-6}, {"SINCOS_fract_LD", 2}},
-                   25600},
-        SensorCase{"load encoder only, linear",
-                   {{"MotorSensorType", 0}, {"LoadSensorType", 1}, {"TransmissionType", 1},
-                    {"Resolution_LD", 5e-6}, {"SINCOS_fract_LD", 2}},
-                   6400},
-        SensorCase{"Hall sensors keep it", {{"MotorSensorType", 2}}, -1},
-        SensorCase{"resolver keeps it", {{"MotorSensorType", 4}}, -1},
-        SensorCase{"SSI keeps it", {{"MotorSensorType", 5}}, -1}));
-
-class ElresFract : public ::testing::TestWithParam<SensorCase> {};
-TEST_P(ElresFract, InterpolationToAbout1024CountsPerPeriod) {
-  CMC_Setup setup = Motor(GetParam().inputs);
-  Put(setup, "ELRES_FRACT", -1);
-  ASSERT_TRUE(ComputeELRES_FRACT(&setup));
-  EXPECT_EQ(setup.GetParameterValueInBaseUnit("ELRES_FRACT"), GetParam().expected);
-  if (GetParam().expected >= 0) {
-    EXPECT_EQ(setup.FindParameter("SINCOS_fract")->GetMinInBaseUnit(), GetParam().expected);
-  }
-}
-INSTANTIATE_TEST_SUITE_P(
-    Resolutions, ElresFract,
-    ::testing::Values(
-        SensorCase{"2000 counts: too fine", {{"MotorSensorType", 3}}, 0},
-        SensorCase{"512 counts: n 9", {{"MotorSensorType", 3}, {"No_encoder_lines", 512}}, 1},
-        SensorCase{"500 counts: n 9", {{"MotorSensorType", 3}, {"No_encoder_lines", 500}}, 1},
-        SensorCase{"64 counts: n 6", {{"MotorSensorType", 3}, {"No_encoder_lines", 64}}, 4},
-        SensorCase{"4 counts: at most 8", {{"MotorSensorType", 3}, {"No_encoder_lines", 4}}, 8},
-        SensorCase{"1 count: n 0", {{"MotorSensorType", 3}, {"No_encoder_lines", 1}}, 8},
-        SensorCase{"half a count: n -1", {{"MotorSensorType", 3}, {"No_encoder_lines", 1}, {"pp", 8}}, 0},
-        SensorCase{"no lines", {{"MotorSensorType", 3}, {"No_encoder_lines", 0}}, 0},
-        // 32 mm pole pitch over a 100 um sin/cos period: 320 periods, n 9
-        SensorCase{"linear sincos", {{"MotorSensorType", 3}, {"TransmissionType", kLinear}, {"Resolution", 1e-4}}, 1},
-        SensorCase{"linear Hall with 64 lines", {{"MotorSensorType", 2}, {"No_encoder_lines", 64}}, 4},
-        SensorCase{"encoder keeps it", {{"MotorSensorType", 1}}, -1}));
-
-class Dbtth : public ::testing::TestWithParam<SensorCase> {};
-TEST_P(Dbtth, ShiftToTwoTo16PerPolePitch) {
-  EXPECT_DOUBLE_EQ(RunRoutine(ComputeDBTTH, "DBTTH", GetParam().inputs), GetParam().expected);
-}
-INSTANTIATE_TEST_SUITE_P(
-    Sides, Dbtth,
-    ::testing::Values(
-        SensorCase{"rotary motor: 1024 per pitch", {{"MotorSensorType", 2}}, 6},
-        SensorCase{"linear motor", {{"MotorSensorType", 2}, {"TransmissionType", kLinear}}, 4},
-        SensorCase{"rotary load", {{"LoadSensorType", 2}, {"LHResolution_LD", 2048}}, 7},
-        SensorCase{"linear load", {{"LoadSensorType", 2}, {"LHResolution_LD", 2048}, {"TransmissionType", 1}}, 5},
-        SensorCase{"not rounded", {{"LHResolution", 3000}, {"TransmissionType", kLinear}}, 4.449253214616757}));
-
-class AbsoluteStartMove : public ::testing::TestWithParam<SensorCase> {};
-TEST_P(AbsoluteStartMove, ThirdOfAnElectricalPeriodTimesThePercentage) {
-  EXPECT_DOUBLE_EQ(RunRoutine(ComputeABSTART_MINMOVE, "ABSTART_MINMOVE", GetParam().inputs), GetParam().expected);
-}
-INSTANTIATE_TEST_SUITE_P(
-    SensorTypes, AbsoluteStartMove,
-    ::testing::Values(SensorCase{"encoder, 60 % by default", {{"MotorSensorType", 1}}, 400},
-                      SensorCase{"encoder, 30 %", {{"MotorSensorType", 1}, {"ABSTART_MINMOVE_PERCENT", 30}}, 200},
-                      SensorCase{"sincos 2^3", {{"MotorSensorType", 3}}, 3200},
-                      SensorCase{"linear sincos 2^3", {{"MotorSensorType", 3}, {"TransmissionType", kLinear}}, 51200},
-                      SensorCase{"linear encoder", {{"MotorSensorType", 1}, {"TransmissionType", kLinear}}, 6400},
-                      SensorCase{"linear Hall", {{"MotorSensorType", 2}}, 204.8},
-                      SensorCase{"SSI 17 bits", {{"MotorSensorType", 5}}, 6553.6}));
 
 // --- Counting directions
 

@@ -9,7 +9,9 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
+#include "case_file.h"
 #include "compute/registers.h"
 #include "drivebase/error_report.h"
 #include "scaled_setup.h"
@@ -30,114 +32,19 @@ struct Register {
   std::int64_t owned = 0;  // bit-field registers: bits that are always recomputed
 };
 
-const Names kSensors = {"MotorSensorType", "LoadSensorType", "MotorSensorConnector", "LoadSensorConnector"};
-const Names kFilterFeature = {"isFilterEnc_MT", "FilterEncValue_MT", "isFilterEnc_LD", "FilterEncValue_LD",
-                              "LoadSensorType"};
-const Names kAnalogueFeature = {"CADIN"};
-
-Names With(Names names, const Names& more) {
-  names.insert(names.end(), more.begin(), more.end());
-  return names;
-}
-
-// Every register that the default setup (incremental encoder, position loop over the speed loop,
-// one biquad filter) gets, with what its routine reads there.
-std::vector<Register> Registers() {
-  std::vector<Register> r = {
-      {"PWMPER", {"DSP_freq", "PWM_freq"}, {}, {}},
-      {"T2MAXPROT", {"DriveTempOutputAt0oC", "DriveTempSensorGain", "Temp_2", "ADCrange"}, {}, {}},
-      {"UMAXPROT", {"UMAX_PROT"}, {}, kKdc}, {"UMINPROT", {"UMIN_PROT"}, {}, kKdc}, {"II2TPROT_D", {"InPS"}, {}, kKi},
-      {"SFI2T_D", {"Ts_S", "t_I2t_D"}, {}, {}}, {"I2TINTLIM_D", {"I_I2t_D", "InPS"}, {}, kKi},
-      {"II2TWARLIM_D", {"I_I2t_D", "InPS", "t_I2t_D", "I2TWARLIM_M"}, {}, kKi},
-      {"SATPWM", {"CurrentMeasurementType", "PWM_freq"}, {}, {}},
-      {"MECRESL", {"MotorSensorType", "TransmissionType", "No_encoder_lines"}, {}, {}},
-      {"ENC2THL", {"MotorSensorType", "pp", "TransmissionType", "No_encoder_lines"}, {}, {}},
-      {"MTSTYPE", {"Motor_TempSensor_Type"}, {}, {}}, {"AAR_table", {"Axis_ID_list"}, {}, {}},
-      {"SCR", With(kSensors, {"CommutationMethod", "isMotorTemperatureSensor", "isDriveTemperatureSensor",
-                              "DigitalReferenceConnector"}),
-       {"isSpeedEstimator"}, {}},
-      {"OSR", {"isBrakeResistor", "StartMode", "MotorSensorType", "LoadSensorType", "isHallsensors"}, {"KPTHT"}, {},
-       0x1C},
-      {"ASR", {}, {"isSWLS", "InputsPolarityType"}, {}, 0x80},
-      {"PCR", {"isDriveI2t", "isUnderVoltage", "isOverVoltage", "isDriveOverTemp", "isMotorOverTemp", "isMotorI2t",
-               "isOverCurrent", "isHallsensors", "MotorSensorType"},
-       {}, {}, 0xFF},
-      {"ACR", {"isAutoActivatedAfterPowerOn", "ExternalReference", "ControlMode", "PositionControlType",
-               "isFreezeControl", "StartMode"},
-       {"SpeedForward", "POSOKLIM_FC", "TONPOSOK_FC"}, {}, 0x700},
-      {"SATID", {"SATPWM"}, {}, {}}, {"SATIQ", {"SATPWM"}, {}, {}},
-      {"FILTERQ", {"isUseFilterOnCrtCtrlOutput", "FilterOnCurrentControllerOutput"}, {}, kTc},
-      {"FFL", {"isCompensateGravitationalLoads", "OffsetCurrent"}, {}, kKi}, {"KFFL", {}, {}, {}},
-      {"IMAXS", {"IlimPS", "IPSatS"}, {}, kKi}, {"SATS", {"IlimPS"}, {}, kKi}, {"KDFP", {"filter_D"}, {}, {}},
-      {"IMAXP", {"PositionControlType", "ControlMode", "IPSatP", "Limit_Speed"}, {}, kKp | kTs},
-      {"SATP", {"PositionControlType", "ControlMode", "Limit_Speed"}, {}, kKp | kTs}, {"SFTAFFW", {"KFFA_scl"}, {}, {}},
-      {"SFTKFF", {"KFFA_scl"}, {}, {}}, {"KFFA", {"KFFA_scl"}, {}, {}}, {"IMAXPROT", {"Imax_Prot"}, {}, kKi},
-      {"TIMAXPROT", {"time_Imax_Prot", "Ts_S"}, {}, {}}, {"ERRMAX", {"ERR_position"}, {}, kKp},
-      {"ERRMAXL", {"ERR_position"}, {}, kKp}, {"TERRMAX", {"isPositionControlError", "time_ERR_pos", "Ts_S"}, {}, {}},
-      {"SERRMAX", {"ERR_speed"}, {}, kKp | kTs}, {"TSERRMAX", {"isSpeedControlError", "time_ERR_spd", "Ts_S"}, {}, {}},
-      {"T1MAXPROT", {}, {}, {}}, {"II2TPROT_M", {"In"}, {}, kKi}, {"SFI2T_M", {"Ts_S", "t_I2t_M"}, {}, {}},
-      {"I2TINTLIM_M", {"I_I2t_M", "In"}, {}, kKi},
-      {"I2TWARLIM_M", {"I_I2t_M", "In", "t_I2t_M", "II2TWARLIM_D"}, {}, kKi},
-      {"SWNEGLS", {"isSWLS", "Negative_SWLS", "SWPOSLS"}, {}, kKp},
-      {"SWPOSLS", {"isSWLS", "Positive_SWLS", "SWNEGLS"}, {}, kKp}, {"CACC", {"ErefMaxAcceleration"}, {}, kKp | kTs},
-      {"CSPD", {"ErefMaxSpeed"}, {}, kKp | kTs}, {"CADIN", With(kAnalogueFeature, {"SFTADIN"}), {}, kXadin},
-      {"SFTADIN", With(kAnalogueFeature, {"CADIN"}), {}, kXadin},
-      {"AD5OFF", With(kAnalogueFeature, {"ControlMode", "POS_min"}), {}, kKp},
-      {"FILTER1", With(kAnalogueFeature, {"UseFilter", "filter", "Ts_S"}), {}, {}},
-      {"LEVEL_AD5", With(kAnalogueFeature, {"DeadBand_Point", "AnalogueInputsRange"}), {}, {}},
-      {"E_LEVEL_AD5", With(kAnalogueFeature, {"DeadBand_Range", "AnalogueInputsRange"}), {}, {}},
-      {"GEAR", {"GEARSLAVE", "GEARMASTER"}, {}, {}}, {"T1ONA", {"time_AB", "UPGRADE"}, {}, {}},
-      {"T1ONB", {"time_AB", "UPGRADE"}, {}, {}},
-      {"REFTST", {"PWM_freq", "Vdc", "In", "R", "MotorPhaseConnectionType", "StartCurrent"}, {}, kKv | kTdead},
-      {"RINCTST", {"REFTST", "time_AB"}, {"rise_time_AB"}, kTs},
-      {"ELRESL", {"MotorSensorType", "TransmissionType", "No_encoder_lines", "pp"}, {}, {}},
-      {"BRAKELIM", {"Vbrake"}, {}, kKdc},
-      {"DIGIN_ACTIVE_LEVEL", {"EnablePolarity", "LSNPolarity", "LSPPolarity"}, {}, {}, 0xE000},
-      {"UPGRADE", {"isLimitMaximum", "LoadSensorType", "MotorSensorType"}, {"PosSpd_in_FastLoop"}, {}, 0x8000},
-      {"LSS_Active", {"save_axis_id", "save_CAN_baudrate"}, {}, {}},
-      {"COUNTINGDIR_MT", With(kSensors, {"ReverseCounting_MT"}), {}, {}},
-      {"COUNTINGDIR_LD", With(kSensors, {"ReverseCounting_MT"}), {}, {}},
-      {"QUAL", {"isFilterEnc_MT", "FilterEncValue_MT", "isFilterEnc_LD", "FilterEncValue_LD"}, {}, {}},
-      {"QUAL_ACT", kFilterFeature, {}, {}, 0xFF0000}, {"QUAL_AQ2", kFilterFeature, {}, {}, 0xCF00},
-      {"QUAL_BCT", kFilterFeature, {}, {}, 0xFF0000}, {"QUAL_BQ2", kFilterFeature, {}, {}, 0x3F000},
-      {"BRAKECFG", {"isMotorBrake", "MotorBrake_output"}, {}, {}},
-      {"BRAKEAPPLYDELAY", {"BRAKECFG", "isMotorBrake", "MotorBrake_applytime", "Ts_S"}, {}, {}},
-      {"BRAKERELEASEDELAY", {"BRAKECFG", "isMotorBrake", "MotorBrake_releasetime", "Ts_S"}, {}, {}},
-      {"POSOKLIM_FC", {"TONPOSOK_FC", "FreezeControl_errband"}, {}, kKp},
-      {"TONPOSOK_FC", {"POSOKLIM_FC", "FreezeControl_time", "Ts_S"}, {}, {}},
-      {"TRANSMISSION", {"LoadSensorType", "Motor_transmission", "Load_transmission"}, {}, {}},
-      {"DBTTH", {"LoadSensorType", "TransmissionType", "LHResolution", "pp"}, {}, {}},
-      {"ABSTART_MINMOVE", {"MotorSensorType", "TransmissionType", "No_encoder_lines", "pp"},
-       {"ABSTART_MINMOVE_PERCENT"}, {}},
-  };
-  for (const auto& [gain, pairs] : std::map<std::string, Names>{
-           {"Kp_C_scl", {"KPI", "SFTKPI"}}, {"Ki_C_scl", {"KII", "SFTKII"}}, {"Kp_S_scl", {"KPS", "SFTKPS"}},
-           {"Ki_S_scl", {"KIS", "SFTKIS"}}, {"Kp_P_scl", {"KPP", "SFTKPP"}}, {"Ki_P_scl", {"KIP", "SFTKIP"}},
-           {"Kd_P_scl", {"KDP", "SFTKDP"}}, {"KFFS_scl", {"KFFS", "SFTSFFW"}}}) {
-    for (const std::string& reg : pairs) r.push_back({reg, {gain}, {}, {}});
-  }
-  r.push_back({"KPTHT", {"Kp_T_scl"}, {}, {}});
-  r.push_back({"SFTKPTHT", {"Kp_T_scl", "KPTHT"}, {}, {}});
-  r.push_back({"KITHT", {"Ki_T_scl", "KPTHT"}, {}, {}});
-  r.push_back({"SFTKITHT", {"Ki_T_scl", "KPTHT"}, {}, {}});
-  // Filter 1 in slot 1 of the speed controller's output; the other slots cleared.
-  const Names filterOne = {"BQFilter1", "BQFilterLocation1"};
-  for (const char* count : {"SPDREF_BQ_INI", "IQREF_BQ_INI", "ASPD_BQ_INI"}) {
-    r.push_back({count, {"IQREF_BQ_INI"}, filterOne, {}});
-  }
-  for (const char* field : {"B0", "B1", "B2", "A1", "A2", "SF"}) {
-    r.push_back({std::string("BQ1") + field, {"IQREF_BQ_INI", "Ts_S", "BQFilterType1", "BQFilterQ1", "BQFilterF11"},
-                 filterOne, {}});
-    for (const char* slot : {"BQ2", "BQ3", "BQ4"}) r.push_back({slot + std::string(field), {"IQREF_BQ_INI"}, {}, {}});
-  }
-  return r;
-}
-
-// The registers, each also converting through the scales of the drive-scaled parameters it reads.
+// Every register that the default setup gets, with what its routine reads there
+// (cases/compute_sweep.json), each also converting through the scales of the drive-scaled
+// parameters it reads.
 const std::vector<Register>& Table() {
   static const std::vector<Register> table = [] {
     const CMC_Setup setup = test_support::Scaled(LoadDefaultSetup());
-    std::vector<Register> registers = Registers();
+    std::vector<Register> registers;
+    const nlohmann::json file = ReadCaseFile("compute_sweep.json");
+    for (const nlohmann::json& r : file.at("registers")) {
+      registers.push_back({r.at("register"), r.at("needs"), r.value("optional", Names{}),
+                           ScalesNamed(r.value("scales", Names{})),
+                           std::stoll(r.value("owned", std::string("0")), nullptr, 16)});
+    }
     for (Register& r : registers) {
       for (const std::string& need : r.needs) {
         if (const CMC_Parameter* p = setup.FindParameter(need)) r.scales |= ScalesOfUnit(*p);
@@ -225,6 +132,7 @@ Names RemovedNames() {
 }
 
 TEST(ComputeSweep, EveryRegisterIsComputedFromTheFullSetup) {
+  ASSERT_EQ(Table().size(), 125u) << "registers read from cases/compute_sweep.json";
   const CMC_Setup disturbed = Disturbed();
   const auto before = Snapshot(disturbed);
   const CMC_Setup computed = Computed(disturbed);

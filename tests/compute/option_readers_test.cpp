@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "compute_test_setup.h"
-#include "drivebase/error_report.h"
+#include "reported_errors.h"
 
 namespace kestrel {
 namespace {
@@ -20,8 +20,7 @@ void PrintTo(const ReaderCase& c, std::ostream* out) {
 class OptionReaders : public ::testing::TestWithParam<ReaderCase> {};
 
 TEST_P(OptionReaders, ReadTheOptionSilently) {
-  std::vector<std::string> reported;
-  drivebase::SetErrorSink([&](const std::string& message) { reported.push_back(message); });
+  test_support::ReportedErrors reported;
   CMC_Setup setup;
   if (GetParam().text != nullptr) {
     for (const char* name : {"MaxFilters", "IsInputsTypeProgrammable", "PMSMStartwithHalls",
@@ -35,7 +34,6 @@ TEST_P(OptionReaders, ReadTheOptionSilently) {
   EXPECT_EQ(IsNewDeadBand(&setup), GetParam().flag);
   EXPECT_EQ(HasNegTransmission(&setup), GetParam().flag);
   EXPECT_EQ(IsEnablePolarityHidden(&setup), GetParam().flag);
-  drivebase::SetErrorSink(nullptr);
   EXPECT_TRUE(reported.empty());
 }
 
@@ -47,8 +45,7 @@ INSTANTIATE_TEST_SUITE_P(Texts, OptionReaders,
                                            ReaderCase{"yes", 0, 0, 0}));
 
 TEST(OptionalParameters, AbsentOnesReadAsTheirDefaultWithoutAReport) {
-  std::vector<std::string> reported;
-  drivebase::SetErrorSink([&](const std::string& message) { reported.push_back(message); });
+  test_support::ReportedErrors reported;
   CMC_Setup setup;
   EXPECT_EQ(GetAbsoluteStartMinMovePercent(&setup), 60.0);
   EXPECT_EQ(GetFastLoopMinPeriod(&setup), 0.0);
@@ -79,7 +76,6 @@ TEST(OptionalParameters, AbsentOnesReadAsTheirDefaultWithoutAReport) {
   EXPECT_TRUE(reported.empty());
 
   setup.GetParameterValueInBaseUnit("START_POS");  // a required lookup does report
-  drivebase::SetErrorSink(nullptr);
   EXPECT_EQ(reported, std::vector<std::string>{"parameter 'START_POS' does not exist in the setup"});
 }
 

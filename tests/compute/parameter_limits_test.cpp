@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "drivebase/error_report.h"
 #include "scaled_setup.h"
+#include "reported_errors.h"
 
 namespace kestrel {
 namespace {
@@ -167,10 +167,8 @@ TEST_F(Limits, BiquadFrequenciesUpToTheNyquistFrequencyOfTheSlots) {
 
 TEST_F(Limits, ComputeParameterLimitsSkipsAbsentFeatures) {
   CMC_Setup minimal = test_support::ScaledSetupFile("minimal");
-  std::vector<std::string> reported;
-  drivebase::SetErrorSink([&](const std::string& message) { reported.push_back(message); });
+  test_support::ReportedErrors reported;
   ComputeParameterLimits(&minimal);
-  drivebase::SetErrorSink(nullptr);
   EXPECT_TRUE(reported.empty()) << reported.front();
   EXPECT_DOUBLE_EQ(minimal.FindParameter("ERR_position")->GetMaxInBaseUnit(), 25.735141620044185);
 }

@@ -6,7 +6,7 @@
 
 #include "compute/registers.h"
 #include "compute_test_setup.h"
-#include "drivebase/error_report.h"
+#include "reported_errors.h"
 
 namespace kestrel {
 namespace {
@@ -54,8 +54,7 @@ TEST(Bit, OfTheTruncatedValue) {
 }
 
 TEST(OptionalLookups, ProbeWithoutReporting) {
-  std::vector<std::string> reported;
-  drivebase::SetErrorSink([&](const std::string& message) { reported.push_back(message); });
+  test_support::ReportedErrors reported;
   const CMC_Setup setup = test_support::MakeSetup({{"KPTHT", 100}});
   EXPECT_TRUE(HasParameter(&setup, "kptht"));
   EXPECT_FALSE(HasParameter(&setup, "ERRMAXL"));
@@ -65,7 +64,6 @@ TEST(OptionalLookups, ProbeWithoutReporting) {
   EXPECT_EQ(g_bShowErrors, 1);
   setup.FindParameter("ERRMAXL");  // a required lookup reports
   EXPECT_EQ(reported.size(), 1u);
-  drivebase::SetErrorSink(nullptr);
 }
 
 class SetLimits : public ::testing::Test {

@@ -47,6 +47,15 @@ inline unsigned ScalesOfUnit(const CMC_Parameter& parameter) {
   return kKp | kTs;  // speeds and accelerations
 }
 
+// The scales named in a case file ("Ts", "Kp", ...).
+inline unsigned ScalesNamed(const std::vector<std::string>& names) {
+  static const std::map<std::string, Scale> kNames = {{"Ts", kTs}, {"Tc", kTc}, {"Ki", kKi}, {"Kdc", kKdc},
+                                                       {"Kv", kKv}, {"Kp", kKp}, {"Tdead", kTdead}, {"Xadin", kXadin}};
+  unsigned scales = kNone;
+  for (const std::string& name : names) scales |= kNames.at(name);
+  return scales;
+}
+
 // Whether one of the scales reads the parameter.
 inline bool ScalesRead(unsigned scales, const std::string& name) {
   for (const auto& [scale, inputs] : kScaleInputs) {

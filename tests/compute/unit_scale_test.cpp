@@ -1,9 +1,13 @@
 #include "compute/unit_scale.h"
 
 #include <cmath>
+#include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
+#include "case_file.h"
 #include "compute/scale_functions.h"
 #include "compute_test_setup.h"
 #include "kestrel/default_setup.h"
@@ -14,55 +18,30 @@ namespace {
 using test_support::Put;
 
 struct FactorCase {
-  const char* unit;
-  const char* name;
-  double factor;
+  nlohmann::json data;
 };
 
-void PrintTo(const FactorCase& c, std::ostream* out) { *out << '"' << c.unit << "\" " << c.name; }
+void PrintTo(const FactorCase& c, std::ostream* out) { *out << c.data.dump(); }
+
+std::vector<FactorCase> FactorCases() {
+  const nlohmann::json file = test_support::ReadCaseFile("unit_scale_factors.json");
+  std::vector<FactorCase> cases;
+  for (const nlohmann::json& c : file.at("cases")) cases.push_back({c});
+  return cases;
+}
 
 class UnitScaleOfDefaultSetup : public ::testing::TestWithParam<FactorCase> {};
 
-// The default setup: 48 V sinusoidal, 87 V bus full scale, 10 A peak, ADC full scale 65472,
-// Ts_C 100 us, Ts_S 1 ms, 2000-line motor encoder on a 1:1 rotary load, so 1273.2395447351628
-// counts per rad; drive temperature sensor 10 mV/°C with 0.5 V at 0 °C on a 3.3 V ADC.
+// The factors worked by hand for the default setup (cases/unit_scale_factors.json).
 TEST_P(UnitScaleOfDefaultSetup, Factor) {
+  const nlohmann::json& c = GetParam().data;
   const CMC_Setup setup = LoadDefaultSetup();
-  EXPECT_DOUBLE_EQ(UnitScaleFactor(&setup, GetParam().unit, GetParam().name), GetParam().factor);
+  const std::string unit = c.at("unit");
+  const std::string name = c.at("name");
+  EXPECT_DOUBLE_EQ(UnitScaleFactor(&setup, unit.c_str(), name.c_str()), c.at("factor").get<double>()) << c.at("why");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, UnitScaleOfDefaultSetup,
-    ::testing::Values(
-        FactorCase{"V ", "UMAX_PROT", 0.0013288123167155424},  // 87 / 65472
-        FactorCase{"v ", "DeadBand_Point", 0.0013288123167155424}, FactorCase{"V", "AnalogueInputsRange", 1.0},
-        FactorCase{"V", "DeadBand_Point", 0.00030547409579667644},  // 20 V / 65472
-        FactorCase{"V", "deadband_range", 0.00030547409579667644}, FactorCase{"v", "AD2", 0.00030547409579667644},
-        FactorCase{"V", "AD2FIL_VAL", 0.00030547409579667644}, FactorCase{"V", "ad5", 0.00030547409579667644},
-        FactorCase{"V", "Voltage_Reference", 0.000805688650166326},  // 1.1 * 48 / 65534
-        FactorCase{"A", "TestCurrent", 0.00030547409579667644},      // 2 * 10 / 65472
-        FactorCase{"s", "Ts_C", 1e-4}, FactorCase{"S", "ts_c", 1e-4}, FactorCase{"s", "Ts_S", 1e-3},
-        FactorCase{"s", "time_ERR_pos", 1e-3},
-        FactorCase{"rad", "Motor_Position", 0.0007853981633974482},  // 2pi / 8000
-        FactorCase{"RAD", "apos_mt", 0.0007853981633974482},
-        FactorCase{"rad", "THTST", 9.587672516830327e-05},  // 2pi / 65534
-        FactorCase{"rad", "ERR_position", 0.0007853981633974482}, FactorCase{"rad", "APOS", 0.0007853981633974482},
-        FactorCase{"m", "TestPosition", 0.0007853981633974482},
-        FactorCase{"rad/s", "ASPD_MT", 0.7853981633974483},  // 1 / (1273.24 * 1 ms)
-        FactorCase{"rad/s", "TestMaxSpeed", 0.7853981633974483}, FactorCase{"rad/s", "Limit_Speed", 0.7853981633974483},
-        FactorCase{"rad/s", "Speed_Reference", 0.7853981633974483},
-        // one electrical turn of 65534 counts per Ts_C, over 4 pole pairs (8000 * 2147484 / 2^32
-        // = 4.0000006, rounded)
-        FactorCase{"rad/s", "TINCTST", 0.23969181292075817}, FactorCase{"m/s", "TestSpeed", 0.7853981633974483},
-        FactorCase{"rad/s^2", "CACC", 785.3981633974482},   // 1 / (1273.24 * 1 ms^2)
-        FactorCase{"m/s^2", "CACC", 785.3981633974482},
-        FactorCase{"rad/s^3", "JERK", 785398.1633974483},  // 1 / (1273.24 * 1 ms^3)
-        FactorCase{"°C", "Temp_2", 0.005040322580645161},  // 3.3 / (65472 * 0.01)
-        FactorCase{"°c", "Temp_2", 0.005040322580645161},
-        FactorCase{"V/s", "X", 0.805688650166326},        // 1 / (1241.17 * 1 ms)
-        FactorCase{"A/s", "X", 0.30547409579667645},      // 1 / (3273.6 * 1 ms)
-        FactorCase{"rpm", "ASPD_MT", 1.0}, FactorCase{"Hz", "PWM_freq", 1.0}, FactorCase{"", "ACR", 1.0},
-        FactorCase{"furlong", "X", 1.0}));
+INSTANTIATE_TEST_SUITE_P(Rows, UnitScaleOfDefaultSetup, ::testing::ValuesIn(FactorCases()));
 
 TEST(UnitScaleOffset, OnlyDriveTemperaturesHaveOne) {
   const CMC_Setup setup = LoadDefaultSetup();

@@ -85,27 +85,6 @@ TEST_F(DialogTest, TypingCommitsTheEditWhenTheFocusLeavesIt) {
   EXPECT_EQ(dialog.speed, 7.0) << "the commit handler took the value";
 }
 
-TEST_F(DialogTest, ARadioButtonClearsTheOthersOfItsGroup) {
-  user.Click(kSpeedMode)
-      .ExpectText(kStatus, "Mode 1 from 1012")
-      .Click(kTorque)
-      .Expect(ui::ControlChecked(kSpeedMode, false))
-      .Expect(ui::ControlChecked(kPosition, false))
-      .Expect(ui::ControlChecked(kTorque, true))
-      .Close(IDOK);
-  Run();
-  EXPECT_EQ(dialog.mode, 2);
-}
-
-TEST_F(DialogTest, ComboEntriesCarryItemData) {
-  user.Select(kLevel, "Medium")
-      .ExpectText(kStatus, "Level Medium 20")
-      .Select(kLevel, 2)
-      .ExpectText(kStatus, "Level High 30")
-      .Close(IDCANCEL);
-  Run();
-}
-
 TEST_F(DialogTest, ChoosingAMissingComboEntryNamesTheEntries) {
   user.Select(kLevel, "Extreme");
   EXPECT_THAT(ErrorOf([&] { Run(); }),
@@ -124,27 +103,6 @@ TEST_F(DialogTest, ATabChangeCanBeRefusedAndOtherwiseSwitchesThePages) {
       .Do("tab 1 is selected", [](ui::DialogDriver& top) { EXPECT_EQ(top.Control(kTabs).selection, 1); })
       .Close(IDCANCEL);
   Run();
-}
-
-TEST_F(DialogTest, SlidersAndSpinButtonsMoveWithinTheirRange) {
-  user.Type(kName, "Axis")
-      .SelectTab(kTabs, 1)
-      .Slide(kSlider, 150)
-      .ExpectText(kStatus, "Slider 150")
-      .Slide(kSlider, 999)
-      .ExpectText(kStatus, "Slider 200")
-      .Spin(kSpin, 3)
-      .ExpectText(kStatus, "Spin 3")
-      .Spin(kSpin, -5)
-      .ExpectText(kStatus, "Spin 0")
-      .Close(IDCANCEL);
-  Run();
-}
-
-TEST_F(DialogTest, AnEditKeepsWhatFitsItsLengthLimit) {
-  user.Check(kLimitCount).Type(kCount, "123456").ExpectText(kCount, "1234").Close(IDOK);
-  Run();
-  EXPECT_EQ(dialog.count, 1234);
 }
 
 // Each case: one step a user could not take, and the words of the error.
@@ -182,23 +140,6 @@ TEST_F(DialogTest, AFailingStepNamesTheTestLineThatAskedForIt) {
   const int line = __LINE__ + 1;
   user.Click(4711);
   EXPECT_THAT(ErrorOf([&] { Run(); }), HasSubstr("dialog_test.cpp:" + std::to_string(line) + ": click 4711"));
-}
-
-TEST_F(DialogTest, ModalDialogsNestThreeDeepOnTheCallersStack) {
-  user.Click(kOpenChild)
-      .Expect(ui::TopDialogIs("Framework Test 2"))
-      .Click(kOpenChild)
-      .Expect(ui::TopDialogIs("Framework Test 3"))
-      .Do("three dialogs are open",
-          [&](ui::DialogDriver&) { EXPECT_EQ(session.Loop().OpenDialogs().size(), 3u); })
-      .Close(IDOK)
-      .ExpectText(kStatus, "Child 3 returned 1")
-      .Close(IDCANCEL)
-      .Expect(ui::TopDialogIs("Framework Test"))
-      .ExpectText(kStatus, "Child 2 returned 2")
-      .Close(IDOK);
-  EXPECT_EQ(Run(), IDOK);
-  EXPECT_THAT(dialog.events, ElementsAre("shown", "Child 2 returned 2", "hidden"));
 }
 
 TEST_F(DialogTest, AQuestionIsAnsweredByTheStepAfterTheClickThatAsksIt) {

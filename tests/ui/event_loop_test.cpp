@@ -83,22 +83,6 @@ TEST_F(DialogTest, PostedMessagesWaitForTheLoopAndComeInOrder) {
   EXPECT_FALSE(dialog.PostMessage(kScaleMessage)) << "a closed dialog takes no messages";
 }
 
-TEST_F(DialogTest, APumpLoopKeepsTheStopButtonUsable) {
-  user.Click(kPump)
-      .RunUntil("five pumps", [&](ui::DialogDriver&) { return dialog.pumps == 5; })
-      .Expect(ui::CursorIs(ui::Cursor::Wait))
-      .Expect(ui::ControlEnabled(kStop, true))
-      .Click(kStop)
-      .ExpectText(kStatus, "Stopped after 7")
-      .Expect(ui::CursorIs(ui::Cursor::Arrow))
-      .Expect(ui::ControlEnabled(kStop, false))
-      .Close(IDCANCEL);
-  // One step per pump: the wait begins in pump 1 and ends in pump 5, which also checks the
-  // cursor; pump 6 checks the button and pump 7 clicks Stop. The unmet pumps let 3 ms pass.
-  Run();
-  EXPECT_EQ(session.Clock().Now(), 3ms);
-}
-
 TEST_F(DialogTest, WaitingInsideAPumpLetsAMillisecondPassPerPump) {
   user.Click(kPump).Wait(10ms).Click(kStop).Close(IDCANCEL);
   Run();

@@ -20,7 +20,7 @@ TEST_F(ScriptTest, AScriptDrivesTheTestDialogThroughEveryStepKind) {
   EXPECT_EQ(dialog.speed, 12.5);
   EXPECT_EQ(dialog.unit, "m");
   EXPECT_EQ(dialog.count, 1234);
-  EXPECT_EQ(dialog.mode, 1);
+  EXPECT_EQ(dialog.mode, 2);
   EXPECT_EQ(dialog.level, 2);
   EXPECT_THAT(dialog.events, Contains("context 1043"));
   EXPECT_THAT(dialog.events, Contains("save"));
