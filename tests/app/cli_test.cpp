@@ -364,7 +364,9 @@ TEST_P(EditEnds, WithTheirStatusWritingOnlyAfterOk) {
   const Outcome result = Run("edit --trace --setup " + setup + " --script " + Path("user.script").string());
   EXPECT_EQ(result.status, GetParam().status) << result.err;
   EXPECT_THAT(result.out, HasSubstr(GetParam().out));
-  EXPECT_EQ(result.err, std::string(GetParam().err).empty() ? "" : "kestrel: " + Path("user.script").string() + GetParam().err);
+  const std::string drive = "drive: simulator (motor: built-in default motor)\n";
+  EXPECT_EQ(result.err, std::string(GetParam().err).empty() ? drive
+                                                            : drive + "kestrel: " + Path("user.script").string() + GetParam().err);
   if (GetParam().status != 0) {
     EXPECT_EQ(ReadFile(setup), DefaultSetupText()) << "nothing written";
   }
