@@ -10,38 +10,25 @@
 #include "compute/parameter_limits.h"
 #include "compute/registers.h"
 #include "compute/setup_access.h"
+#include "dialogs/binding_tables.h"
 #include "dialogs/guideline_texts.h"
 #include "dialogs/motor_setup_dialog.h"
-#include "dialogs/setup_values.h"
 #include "dialogs/message_box_reporter.h"
+#include "dialogs/setup_values.h"
 #include "ui/data_exchange.h"
 #include "ui/event_loop.h"
 
+using kestrel::dialogs::CheckBinding;
 using kestrel::dialogs::Code;
+using kestrel::dialogs::EditBinding;
 using kestrel::dialogs::Has;
+using kestrel::dialogs::RadioBinding;
 using kestrel::dialogs::Value;
 
 namespace {
 
 constexpr int kAxisIdCombo = 3136;
 constexpr const char* kHardwareAxisId = "H/W";  // the last entry, after "1" ... "255"
-
-struct EditBinding {
-  const char* name;
-  int edit;
-  int unit;  // 0: none
-};
-
-struct RadioBinding {
-  const char* name;
-  int first;
-  int last;
-};
-
-struct CheckBinding {
-  const char* name;
-  int check;
-};
 
 constexpr std::array kEdits{
     EditBinding{"Vdc", 3163, 3166},          EditBinding{"IlimPS", 3169, 3170},

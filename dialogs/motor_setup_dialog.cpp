@@ -5,39 +5,22 @@
 #include "compute/derivation.h"
 #include "compute/option_readers.h"
 #include "compute/registers.h"
+#include "dialogs/binding_tables.h"
 #include "dialogs/guideline_texts.h"
 #include "dialogs/motor_setup_local_values.h"
 #include "dialogs/setup_values.h"
 #include "ui/data_exchange.h"
 
+using kestrel::dialogs::CheckBinding;
 using kestrel::dialogs::Code;
+using kestrel::dialogs::ComboBinding;
+using kestrel::dialogs::EditBinding;
 using kestrel::dialogs::Has;
 using kestrel::dialogs::IntOption;
+using kestrel::dialogs::RadioBinding;
 using kestrel::dialogs::SetValue;
 
 namespace {
-
-struct EditBinding {
-  const char* name;
-  int edit;
-  int unit;  // 0: none
-};
-
-struct RadioBinding {
-  const char* name;
-  int first;
-  int last;
-};
-
-struct CheckBinding {
-  const char* name;
-  int check;
-};
-
-struct ComboBinding {
-  const char* name;
-  int combo;
-};
 
 constexpr std::array kMotorEdits{
     EditBinding{"In", 1159, 1160},       EditBinding{"ImaxM", 1161, 1162},     EditBinding{"pp", 1165, 0},

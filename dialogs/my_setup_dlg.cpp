@@ -10,8 +10,8 @@
 #include "compute/parameter_limits.h"
 #include "compute/registers.h"
 #include "compute/setup_access.h"
-#include "dialogs/setup_values.h"
 #include "dialogs/message_box_reporter.h"
+#include "dialogs/setup_values.h"
 
 namespace {
 
