@@ -3,6 +3,9 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <string>
+
+#include <unistd.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -39,7 +42,9 @@ class UserDataFolder {
   UserDataFolder(const UserDataFolder&) = delete;
   UserDataFolder& operator=(const UserDataFolder&) = delete;
 
-  const std::filesystem::path path = std::filesystem::temp_directory_path() / "kestrel-editbase-data";
+  // One folder per process: ctest runs the cases side by side.
+  const std::filesystem::path path =
+      std::filesystem::temp_directory_path() / ("kestrel-editbase-data-" + std::to_string(::getpid()));
 };
 
 class ProbeTest : public ::testing::Test {
