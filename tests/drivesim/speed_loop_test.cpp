@@ -4,10 +4,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "control/speed_loop.h"
+#include "control/speed_channel.h"
 #include "drivesim/motor_model.h"
 
 namespace drivesim::control {
@@ -26,7 +27,7 @@ TEST(SpeedLoop, SaturatesAndRecoversWithoutWindup) {
   const SpeedLoopGains gains{.kps = 16384, .sftkps = 0, .kis = 16384, .sftkis = 0,
                              .integralLimit = 1000, .outputLimit = 1200};
   struct Step {
-    std::int32_t counter;
+    std::int32_t speed;
     std::int64_t integral;
     std::int32_t out;
   };
@@ -34,13 +35,15 @@ TEST(SpeedLoop, SaturatesAndRecoversWithoutWindup) {
                                    {0, 32'768'000, 1200},
                                    {0, 32'768'000, 1200},
                                    {1400, 26'214'400, 600},
-                                   {2403, 26'165'248, 796}};
+                                   {1003, 26'165'248, 796}};
   const std::int64_t reference16 = std::int64_t{1000} << 16;
-  SpeedLoopState state = StartSpeedLoop(0, reference16);
+  SpeedChannel channel(gains, {}, 0, reference16);
+  std::int32_t counter = 0;
   for (std::size_t k = 0; k < steps.size(); ++k) {
     SCOPED_TRACE("sample " + std::to_string(k + 1));
-    EXPECT_EQ(StepSpeedLoop(gains, state, reference16, steps[k].counter), steps[k].out);
-    EXPECT_EQ(state.integral, steps[k].integral);
+    counter += steps[k].speed;
+    EXPECT_EQ(channel.Step(reference16, counter), steps[k].out);
+    EXPECT_EQ(channel.Controller().integral, steps[k].integral);
   }
 }
 
@@ -49,7 +52,7 @@ TEST(SpeedLoop, ClampsAreSymmetric) {
   const SpeedLoopGains gains{.kps = 16384, .sftkps = 0, .kis = 16384, .sftkis = 0,
                              .integralLimit = 1000, .outputLimit = 1200};
   const std::int64_t reference16 = -(std::int64_t{1000} << 16);
-  SpeedLoopState state = StartSpeedLoop(0, reference16);
+  SpeedLoopState state{0, reference16};
   EXPECT_EQ(StepSpeedLoop(gains, state, reference16, 0), -1000);
   EXPECT_EQ(StepSpeedLoop(gains, state, reference16, 0), -1200);
   EXPECT_EQ(state.integral, -32'768'000);
@@ -62,7 +65,7 @@ TEST(SpeedLoop, AccelerationFeedForwardFromTheFractionalReference) {
   const SpeedLoopGains gains{.kffa = 16384, .sftaffw = 3, .sftkff = 1};
   struct Case {
     std::int64_t from16, to16;
-    std::int32_t counterStep;  // the measured speed equals the reference's integer part
+    std::int32_t speed;  // the measured speed equals the reference's integer part
     std::int32_t out;
   };
   const std::vector<Case> cases = {
@@ -73,14 +76,27 @@ TEST(SpeedLoop, AccelerationFeedForwardFromTheFractionalReference) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.from16) + " → " + std::to_string(c.to16));
-    SpeedLoopState state = StartSpeedLoop(100, c.from16);
-    EXPECT_EQ(StepSpeedLoop(gains, state, c.to16, 100 + c.counterStep), c.out);
+    SpeedLoopState state{0, c.from16};
+    EXPECT_EQ(StepSpeedLoop(gains, state, c.to16, c.speed), c.out);
   }
 }
 
-TEST(SpeedLoop, SpeedAcrossTheCounterWrap) {
-  EXPECT_EQ(CounterDelta(INT32_MIN + 2, INT32_MAX - 3), 6);
-  EXPECT_EQ(CounterDelta(INT32_MAX - 3, INT32_MIN + 2), -6);
+// The speed is measured across the counter's 32-bit wrap, then filtered by the measured-speed
+// slots before the controller, and the controller's output by the current-reference slots:
+// with Kp 16384/1 = 1, a speed filter of gain 1/2 (b0 = 2^29, SF 2: floor(x/2)) and a current
+// filter of gain 2 (b0 = 2^30, SF 4), reference 20: v = ±7 → e = 20 − floor(±7/2) → 2·e.
+TEST(SpeedLoop, ChannelMeasuresAcrossTheWrapAndFiltersInOrder) {
+  BiquadBank filters;
+  filters.counts = {.positionOutput = 0, .currentReference = 1, .measuredSpeed = 1};
+  filters.slots = {{.b0 = std::int64_t{1} << 30, .sf = 4}, {.b0 = std::int64_t{1} << 29, .sf = 2}};
+  const SpeedLoopGains gains{.kps = 16384, .sftkps = 1};
+  const std::int64_t reference16 = std::int64_t{20} << 16;
+  SpeedChannel channel(gains, filters, INT32_MAX - 3, reference16);
+  EXPECT_EQ(channel.Step(reference16, INT32_MIN + 3), 2 * (20 - 3));
+  EXPECT_EQ(channel.Step(reference16, INT32_MAX - 3), 2 * (20 + 4));
+
+  filters.counts.measuredSpeed = 2;
+  EXPECT_THROW(SpeedChannel(gains, filters, 0, 0), std::invalid_argument);
 }
 
 // The reference motor (J = 1e-4 kg·m², K = 0.12 N·m/A) on a 2000-line encoder (1273.24 counts/rad)
@@ -111,13 +127,13 @@ TEST(SpeedLoop, ClosedLoopFollowsTheLinearDiscreteModel) {
   };
 
   Body drive, model;
-  SpeedLoopState state = StartSpeedLoop(0, 0);
+  SpeedChannel channel(gains, {}, 0, 0);
   double modelIntegral = 0, modelPrevious = 0, peakModel = 0, peakCurrent = 0;
   std::vector<double> drivePosition{0}, modelPosition{0};
   const std::int64_t reference16 = static_cast<std::int64_t>(step) << 16;
   for (int k = 0; k < samples; ++k) {
     const auto counter = static_cast<std::int32_t>(std::floor(drive.position));
-    const double current = StepSpeedLoop(gains, state, reference16, counter);
+    const double current = channel.Step(reference16, counter);
     drive.Advance(current, torqueConstant, inertia, countsPerRad, iscale, ts);
 
     const double error = step - (model.position - modelPrevious);

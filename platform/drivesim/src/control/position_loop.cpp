@@ -1,7 +1,6 @@
 #include "control/position_loop.h"
 
 #include "control/fixed_point.h"
-#include "control/speed_loop.h"
 
 namespace drivesim::control {
 

@@ -4,20 +4,10 @@
 
 namespace drivesim::control {
 
-SpeedLoopState StartSpeedLoop(std::int32_t feedbackCounter, std::int64_t reference16) {
-  return {0, feedbackCounter, reference16};
-}
-
-std::int32_t CounterDelta(std::int32_t counter, std::int32_t previous) {
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(counter) - static_cast<std::uint32_t>(previous));
-}
-
 std::int32_t StepSpeedLoop(const SpeedLoopGains& g, SpeedLoopState& s, std::int64_t reference16,
-                           std::int32_t feedbackCounter) {
-  const std::int64_t speed = CounterDelta(feedbackCounter, s.previousCounter);
+                           std::int32_t speed) {
   const std::int64_t error = (reference16 >> 16) - speed;
   const std::int64_t acceleration16 = reference16 - s.previousReference;
-  s.previousCounter = feedbackCounter;
   s.previousReference = reference16;
 
   const std::int64_t integralLimit = static_cast<std::int64_t>(g.integralLimit) << 15;

@@ -1,5 +1,5 @@
-// The drive's speed controller: a parallel PI on the speed measured as the change of the feedback
-// counter per sample, with acceleration feed-forward, gains as register pairs, integrator with 15
+// The drive's speed controller: a parallel PI on the measured speed (counts per sample), with
+// acceleration feed-forward, gains as register pairs, integrator with 15
 // fractional bits. It runs every Ts_S (or every Ts_C when UPGRADE bit 6 is set); the scheduler
 // decides which, this unit only steps once per call.
 #pragma once
@@ -18,25 +18,18 @@ struct SpeedLoopGains {
 
 struct SpeedLoopState {
   std::int64_t integral = 0;            // I32 (15 fractional bits)
-  std::int32_t previousCounter = 0;     // feedback counter at the previous sample
   std::int64_t previousReference = 0;   // speed reference at the previous sample, 16.16
 };
 
-// The state at axis-on: integrator empty, speed and acceleration measured from here.
-SpeedLoopState StartSpeedLoop(std::int32_t feedbackCounter, std::int64_t reference16);
-
-// Speed (counts per sample) from two readings of a 32-bit counter that may wrap.
-std::int32_t CounterDelta(std::int32_t counter, std::int32_t previous);
-
-// One speed sample, reference v_ref in counts per sample as 16.16, result the current reference
-// in current counts:
-//   v      = counter − counter_prev;   e = (v_ref >> 16) − v
+// One speed sample, reference v_ref in counts per sample as 16.16, v the measured speed in counts
+// per sample, result the current reference in current counts:
+//   e      = (v_ref >> 16) − v
 //   I32   += KIS·e·2^SFTKIS,  clamped to ±(integralLimit << 15)                 (anti-windup)
 //   i_ref  = clamp(MulShift(KPS, SFTKPS, e) + (I32 >> 15)
 //                  + MulShift(KFFA, SFTAFFW + SFTKFF − 16, Δv_ref), ±outputLimit)
 // Δv_ref is the change of the 16.16 reference, so the feed-forward keeps its fraction and
 // the effective gain is KFFA·2^(SFTAFFW + SFTKFF)/32768 per count per sample of acceleration.
 std::int32_t StepSpeedLoop(const SpeedLoopGains& gains, SpeedLoopState& state, std::int64_t reference16,
-                           std::int32_t feedbackCounter);
+                           std::int32_t speed);
 
 }  // namespace drivesim::control
