@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "control/position_loop.h"
+#include "control/position_channel.h"
 
 namespace drivesim::control {
 namespace {
@@ -69,6 +69,17 @@ TEST(PositionLoop, SpeedFeedForwardFollowsTheTarget) {
     PositionLoopState state = StartPositionLoop(c.from, c.from);
     EXPECT_EQ(StepPositionLoop(gains, state, c.to, c.to), c.out);
   }
+}
+
+// The position-output slot (gain 2: b0 = 2^30, SF 4) acts on the controller's output; the
+// measured-speed slot (gain 0) belongs to the speed loop and leaves it alone. Kp 16384/1 = 1.
+TEST(PositionLoop, ChannelFiltersTheOutputWithItsOwnSlots) {
+  BiquadBank filters;
+  filters.counts = {.positionOutput = 1, .currentReference = 0, .measuredSpeed = 1};
+  filters.slots = {{.b0 = std::int64_t{1} << 30, .sf = 4}, {}};
+  PositionChannel channel({.kpp = 16384, .sftkpp = 1}, filters, 0, 0);
+  EXPECT_EQ(channel.Step(5, 0), 10);
+  EXPECT_EQ(channel.Step(5, 8), -6);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <limits>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "control/fixed_point.h"
 
@@ -39,6 +40,20 @@ SlotRange SlotsOf(const BiquadSlotCounts& counts, BiquadPlace place) {
       return {counts.positionOutput + counts.currentReference, counts.measuredSpeed};
   }
   return {};
+}
+
+BiquadFilters::BiquadFilters(BiquadBank bank) : bank_(std::move(bank)), states_(bank_.slots.size()) {
+  const BiquadSlotCounts& c = bank_.counts;
+  if (bank_.slots.size() != c.positionOutput + c.currentReference + c.measuredSpeed) {
+    throw std::invalid_argument(std::to_string(bank_.slots.size()) +
+                                " filter slots do not match the counts SPDREF_BQ_INI, IQREF_BQ_INI, ASPD_BQ_INI");
+  }
+}
+
+std::int32_t BiquadFilters::Step(BiquadPlace place, std::int32_t x) {
+  const SlotRange range = SlotsOf(bank_.counts, place);
+  return StepBiquadChain(std::span(bank_.slots).subspan(range.first, range.count),
+                         std::span(states_).subspan(range.first, range.count), x);
 }
 
 }  // namespace drivesim::control

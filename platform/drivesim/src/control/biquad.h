@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 namespace drivesim::control {
 
@@ -41,5 +42,23 @@ struct SlotRange {
   std::size_t first = 0, count = 0;
 };
 SlotRange SlotsOf(const BiquadSlotCounts& counts, BiquadPlace place);
+
+// The drive's filter slots and how many belong to each place.
+struct BiquadBank {
+  BiquadSlotCounts counts;
+  std::vector<BiquadCoefficients> slots;
+};
+
+// A bank of slots with their states; each place runs its own slots in series.
+class BiquadFilters {
+ public:
+  // Throws std::invalid_argument when the slots do not match the counts.
+  explicit BiquadFilters(BiquadBank bank);
+  std::int32_t Step(BiquadPlace place, std::int32_t x);
+
+ private:
+  BiquadBank bank_;
+  std::vector<BiquadState> states_;
+};
 
 }  // namespace drivesim::control

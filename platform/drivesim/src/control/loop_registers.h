@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <functional>
 #include <string_view>
-#include <vector>
 
 #include "control/biquad.h"
 #include "control/position_loop.h"
@@ -25,10 +24,6 @@ PositionLoopGains PositionGainsFromRegisters(const RegisterLookup& registers);
 
 // The counts SPDREF_BQ_INI, IQREF_BQ_INI, ASPD_BQ_INI and, for as many slots as they add up to,
 // BQnB0, BQnB1, BQnB2, BQnA1, BQnA2, BQnSF (n from 1). A negative count counts as none.
-struct BiquadBank {
-  BiquadSlotCounts counts;
-  std::vector<BiquadCoefficients> slots;
-};
 BiquadBank BiquadsFromRegisters(const RegisterLookup& registers);
 
 }  // namespace drivesim::control

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 #include "control/loop_registers.h"
 
@@ -13,6 +12,7 @@ namespace drivesim::control {
 class SpeedChannel {
  public:
   // Starts at axis-on: controller and filters empty, speed and acceleration measured from here.
+  // Throws std::invalid_argument when the filter slots do not match their counts.
   SpeedChannel(SpeedLoopGains gains, BiquadBank filters, std::int32_t feedbackCounter, std::int64_t reference16);
 
   //   v     = ASPD filters(counter − counter_prev)
@@ -22,11 +22,8 @@ class SpeedChannel {
   const SpeedLoopState& Controller() const { return controller_; }
 
  private:
-  std::int32_t Filter(BiquadPlace place, std::int32_t x);
-
   SpeedLoopGains gains_;
-  BiquadBank filters_;
-  std::vector<BiquadState> filterStates_;
+  BiquadFilters filters_;
   SpeedLoopState controller_;
   std::int32_t previousCounter_;
 };
