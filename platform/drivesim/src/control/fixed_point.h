@@ -55,6 +55,11 @@ inline TwoAxis InversePark(TwoAxis dq, SinCos sc) {
   return {static_cast<std::int32_t>(a >> 15), static_cast<std::int32_t>(b >> 15)};
 }
 
+// The difference of two readings of a 32-bit counter that may have wrapped between them.
+inline std::int32_t CounterDelta(std::int32_t counter, std::int32_t previous) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(counter) - static_cast<std::uint32_t>(previous));
+}
+
 // Wraps any integer angle into the int16 range of a 16-bit angle.
 inline std::int32_t WrapAngle16(std::int64_t angle) {
   return static_cast<std::int16_t>(static_cast<std::uint16_t>(angle & 0xFFFF));

@@ -73,6 +73,9 @@ struct Drive::Impl final : programs::ProgramHost {
   void SetProgramValue(std::string_view name, std::int32_t value) override;
   void SetDriveValue(drive::DriveVar variable, std::int32_t value) override { driveVariables[variable] = value; }
   const control::CurrentLoopGains& CurrentGains() const override { return gains; }
+  const control::SpeedLoopGains& SpeedGains() const override { return speedGains; }
+  const control::PositionLoopGains& PositionGains() const override { return positionGains; }
+  const control::BiquadBank& Biquads() const override { return biquads; }
   void RefreshRegisterCache();   // after any register change
   bool EnableActive() const override { return enableActive; }
   bool AxisOn() const override { return stage.driven; }
@@ -94,6 +97,9 @@ struct Drive::Impl final : programs::ProgramHost {
   RegisterValues registers;
   bool registersLoaded = false;
   control::CurrentLoopGains gains;       // cached from the registers
+  control::SpeedLoopGains speedGains;    // cached from the registers
+  control::PositionLoopGains positionGains;
+  control::BiquadBank biquads;
 
   model::PlantParams plantParams;
   model::PlantState plant;

@@ -124,6 +124,12 @@ void Drive::Impl::RefreshRegisterCache() {
   gains.filterQ = Register("FILTERQ", 32767);
   gains.ffl = Register("FFL", 0);
   gains.kffl = Register("KFFL", 0);
+  const control::RegisterLookup lookup = [this](std::string_view name, std::int32_t fallback) {
+    return Register(name, fallback);
+  };
+  speedGains = control::SpeedGainsFromRegisters(lookup);
+  positionGains = control::PositionGainsFromRegisters(lookup);
+  biquads = control::BiquadsFromRegisters(lookup);
   RefreshDecodeSettings();
   RefreshProtectionSettings();
 }

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "control/current_loop.h"
+#include "control/loop_registers.h"
 #include "control/fixed_point.h"
 #include "drive/drive_variables.h"
 #include "drivesim/catalogue.h"
@@ -24,6 +25,9 @@ class ProgramHost {
   virtual void SetProgramValue(std::string_view name, std::int32_t value) = 0;
   virtual void SetDriveValue(drive::DriveVar variable, std::int32_t value) = 0;  // drive variables
   virtual const control::CurrentLoopGains& CurrentGains() const = 0;  // the current loop's registers
+  virtual const control::SpeedLoopGains& SpeedGains() const = 0;      // the speed loop's registers
+  virtual const control::PositionLoopGains& PositionGains() const = 0;  // the position loop's registers
+  virtual const control::BiquadBank& Biquads() const = 0;              // the filter slots and their counts
   virtual bool EnableActive() const = 0;                          // ENABLE at its active level
   virtual bool AxisOn() const = 0;
   virtual void SwitchAxisOn() = 0;                                // calibrates the ADC offsets, zero voltage
