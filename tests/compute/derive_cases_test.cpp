@@ -1,7 +1,8 @@
 // Parameters derived from registers, worked by hand and read from the case files in cases/: each
 // case runs its steps on the default setup as the host holds it. A step sets values (their limits
-// opened), removes parameters or narrows a limit, runs one derivation routine, checks what it
-// returned and compares the values and limits it expects; each case explains its working in "why".
+// opened), removes parameters or variables, sets options or narrows a limit, runs one derivation
+// routine, checks what it returned and compares the values and limits it expects; each case
+// explains its working in "why".
 #include <functional>
 #include <map>
 #include <string>
@@ -40,6 +41,30 @@ const std::map<std::string, Routine>& Routines() {
       {"SoftwareLimit", [](CMC_Setup* s, A a) { return DeriveSoftwareLimit(s, a[0].c_str(), a[1] == "positive"); }},
       {"ReferenceBottom", [](CMC_Setup* s, A a) { return DeriveReferenceBottom(s, a[0].c_str(), &LimitPositionReferenceRange); }},
       {"ReferenceTop", [](CMC_Setup* s, A a) { return DeriveReferenceTop(s, a[0].c_str(), &LimitPositionReferenceRange); }},
+      {"LoopPeriod", [](CMC_Setup* s, A a) { return DeriveLoopPeriod(s, a[0].c_str(), a[1].c_str()); }},
+      {"ProtectionVoltage", [](CMC_Setup* s, A a) { return DeriveProtectionVoltage(s, a[0].c_str(), a[1].c_str()); }},
+      {"StartCurrent", [](CMC_Setup* s, A a) { return DeriveStartCurrent(s, a[0].c_str()); }},
+      {"LoadRatio", [](CMC_Setup* s, A a) { return DeriveLoadRatio(s, a[0].c_str(), a[1].c_str(), a[2].c_str()); }},
+      {"BrakeDelay", [](CMC_Setup* s, A a) { return DeriveBrakeDelay(s, a[0].c_str(), a[1].c_str()); }},
+      {"ExternalReference", Plain<DeriveExternalReference>},
+      {"SpeedEstimator", Plain<DeriveSpeedEstimator>},
+      {"MotorOverTemperature", Plain<DeriveMotorOverTemperature>},
+      {"AnalogueReferenceChoice", Plain<DeriveAnalogueReferenceChoice>},
+      {"FreezeControl", Plain<DeriveFreezeControl>},
+      {"ControlMode", Plain<DeriveControlMode>},
+      {"StartMode", Plain<DeriveStartMode>},
+      {"PwmFrequency", Plain<DerivePwmFrequency>},
+      {"PwmPeriod", Plain<DerivePwmPeriod>},
+      {"PolePairs", Plain<DerivePolePairs>},
+      {"EncoderLines", Plain<DeriveEncoderLines>},
+      {"AxisId", Plain<DeriveAxisId>},
+      {"BrakeVoltage", Plain<DeriveBrakeVoltage>},
+      {"DriveTemperatureLimit", Plain<DeriveDriveTemperatureLimit>},
+      {"AlignmentTime", Plain<DeriveAlignmentTime>},
+      {"RiseTime", Plain<DeriveRiseTime>},
+      {"MotorBrake", Plain<DeriveMotorBrake>},
+      {"MotorBrakeOutput", Plain<DeriveMotorBrakeOutput>},
+      {"FastLoopControl", Plain<DeriveFastLoopControl>},
       {"AccelerationFeedForward", Plain<DeriveAccelerationFeedForward>},
       {"DerivativeFilter", Plain<DeriveDerivativeFilter>},
       {"CurrentLimit", Plain<DeriveCurrentLimit>},
@@ -97,6 +122,8 @@ class DerivedFromRegisters : public test_support::ScaledDefaultSetup,
   void RunStep(const json& step) {
     for (const auto& [name, value] : Field(step, "set").items()) Set(name, value.get<double>());
     for (const auto& name : Field(step, "remove")) setup.RemoveParameter(name.get<std::string>());
+    for (const auto& name : Field(step, "remove_variable")) setup.RemoveVariable(name.get<std::string>());
+    for (const auto& [name, value] : Field(step, "options").items()) setup.SetOption(name, value.get<std::string>());
     for (const auto& [name, max] : Field(step, "set_max").items()) P(name)->SetMaxInBaseUnit(max.get<double>());
     const std::string routine = step.at("derive");
     ASSERT_EQ(Routines().count(routine), 1u) << routine;
@@ -123,6 +150,7 @@ TEST_P(DerivedFromRegisters, AsWorkedByHand) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Currents, DerivedFromRegisters, ::testing::ValuesIn(Cases("derive_currents.json")));
+INSTANTIATE_TEST_SUITE_P(Drive, DerivedFromRegisters, ::testing::ValuesIn(Cases("derive_drive.json")));
 INSTANTIATE_TEST_SUITE_P(Motion, DerivedFromRegisters, ::testing::ValuesIn(Cases("derive_motion.json")));
 
 }  // namespace
