@@ -27,6 +27,12 @@ int Plain(CMC_Setup* setup, const std::vector<std::string>&) {
   return F(setup);
 }
 
+// A routine of one encoder side, named "motor" or "load" in the case.
+template <int (*F)(CMC_Setup*, EncoderSide)>
+int OfSide(CMC_Setup* setup, const std::vector<std::string>& args) {
+  return F(setup, args.at(0) == "load" ? EncoderSide::kLoad : EncoderSide::kMotor);
+}
+
 const std::map<std::string, Routine>& Routines() {
   using A = const std::vector<std::string>&;
   static const std::map<std::string, Routine> routines = {
@@ -65,6 +71,23 @@ const std::map<std::string, Routine>& Routines() {
       {"MotorBrake", Plain<DeriveMotorBrake>},
       {"MotorBrakeOutput", Plain<DeriveMotorBrakeOutput>},
       {"FastLoopControl", Plain<DeriveFastLoopControl>},
+      {"MultiTurn", OfSide<DeriveMultiTurn>},
+      {"RevolutionBits", OfSide<DeriveRevolutionBits>},
+      {"TurnBits", OfSide<DeriveTurnBits>},
+      {"GrayCode", OfSide<DeriveGrayCode>},
+      {"ReverseSerial", OfSide<DeriveReverseSerial>},
+      {"SerialClock", OfSide<DeriveSerialClock>},
+      {"MotorSensorType", Plain<DeriveMotorSensorType>},
+      {"LoadSensorType", Plain<DeriveLoadSensorType>},
+      {"MotorSensorConnector", Plain<DeriveMotorSensorConnector>},
+      {"LoadSensorConnector", Plain<DeriveLoadSensorConnector>},
+      {"ReverseCountingMotor", Plain<DeriveReverseCountingMotor>},
+      {"ReverseCountingLoad", Plain<DeriveReverseCountingLoad>},
+      {"EncoderFilterMotor", Plain<DeriveEncoderFilterMotor>},
+      {"EncoderFilterLoad", Plain<DeriveEncoderFilterLoad>},
+      {"LinearHallResolution", Plain<DeriveLinearHallResolution>},
+      {"LinearHallResolutionLoad", Plain<DeriveLinearHallResolutionLoad>},
+      {"SerialEncoderOffset", Plain<DeriveSerialEncoderOffset>},
       {"AccelerationFeedForward", Plain<DeriveAccelerationFeedForward>},
       {"DerivativeFilter", Plain<DeriveDerivativeFilter>},
       {"CurrentLimit", Plain<DeriveCurrentLimit>},
@@ -151,6 +174,7 @@ TEST_P(DerivedFromRegisters, AsWorkedByHand) {
 
 INSTANTIATE_TEST_SUITE_P(Currents, DerivedFromRegisters, ::testing::ValuesIn(Cases("derive_currents.json")));
 INSTANTIATE_TEST_SUITE_P(Drive, DerivedFromRegisters, ::testing::ValuesIn(Cases("derive_drive.json")));
+INSTANTIATE_TEST_SUITE_P(Sensors, DerivedFromRegisters, ::testing::ValuesIn(Cases("derive_sensors.json")));
 INSTANTIATE_TEST_SUITE_P(Motion, DerivedFromRegisters, ::testing::ValuesIn(Cases("derive_motion.json")));
 
 }  // namespace
