@@ -1,11 +1,6 @@
 // The kestrel command line, run as a user runs it.
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdio>
-#include <filesystem>
+#include <algorithm>
 #include <fstream>
-#include <sstream>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -13,55 +8,25 @@
 
 #include "drivebase/setup_file.h"
 #include "kestrel/default_setup.h"
+#include "run_kestrel.h"
 
 namespace kestrel {
 namespace {
 
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
-
-struct Outcome {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
+using test_support::Outcome;
+using test_support::ReadText;
 
 class CommandLine : public ::testing::Test {
  protected:
-  void SetUp() override {
-    directory_ = std::filesystem::temp_directory_path() /
-                 ("kestrel-cli-test-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(directory_);
-  }
-  void TearDown() override { std::filesystem::remove_all(directory_); }
-
-  std::filesystem::path Path(const std::string& name) const { return directory_ / name; }
-
-  // Runs kestrel with the arguments (shell words), capturing both output streams.
-  Outcome Run(const std::string& arguments) const {
-    const std::string err = Path("stderr.txt").string();
-    const std::string command = std::string(KESTREL_BINARY) + " " + arguments + " 2>" + err;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    std::string out;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-    const int status = ::pclose(pipe);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out, ReadFile(err)};
-  }
-
+  std::filesystem::path Path(const std::string& name) const { return scratch_.Path(name); }
+  Outcome Run(const std::string& arguments) const { return scratch_.Run(arguments); }
   std::string CopyOfDefault(const std::string& name) const {
-    std::ofstream(Path(name), std::ios::binary) << DefaultSetupText();
-    return Path(name).string();
+    return scratch_.Write(name, std::string(DefaultSetupText()));
   }
 
-  std::filesystem::path directory_;
+  test_support::ScratchDirectory scratch_{"kestrel-cli-test"};
 };
 
 std::size_t Lines(const std::string& text) {
@@ -127,7 +92,7 @@ TEST_F(CommandLine, SetWithOutLeavesTheSourceAlone) {
   const std::string source = CopyOfDefault("source.json");
   const Outcome result = Run("set --setup " + source + " --out " + Path("out.json").string() + " In=3");
   ASSERT_EQ(result.status, 0) << result.err;
-  EXPECT_EQ(ReadFile(source), DefaultSetupText());
+  EXPECT_EQ(ReadText(source), DefaultSetupText());
   EXPECT_EQ(drivebase::ReadSetupFile(Path("out.json")).GetParameterValueInBaseUnit("In"), 3.0);
 }
 
@@ -136,7 +101,7 @@ TEST_F(CommandLine, SetOfAnUnknownNameFailsAndWritesNothing) {
   const Outcome result = Run("set --setup " + file + " Vdc=36 NoSuchThing=1");
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.err, "kestrel: no parameter named 'NoSuchThing' in " + file + "\n");
-  EXPECT_EQ(ReadFile(file), DefaultSetupText());
+  EXPECT_EQ(ReadText(file), DefaultSetupText());
 }
 
 struct UsageCase {
@@ -232,7 +197,7 @@ TEST_F(CommandLine, OptionsRunsThePlugInAndListsTheOptions) {
   EXPECT_THAT(result.out, HasSubstr(row("IsClosedSpeed", "\"1\"")));
   const CMC_Setup saved = drivebase::ReadSetupFile(Path("out.json"));
   EXPECT_EQ(saved.GetOptionNoError("MotorPosition"), "Sine/cosine encoder on Feedback #1");
-  EXPECT_EQ(ReadFile(file).find("KSTB"), std::string::npos) << "the source stays as it was";
+  EXPECT_EQ(ReadText(file).find("KSTB"), std::string::npos) << "the source stays as it was";
   EXPECT_EQ(Run("options").status, 2) << "nowhere to write the default setup";
 }
 
@@ -368,7 +333,7 @@ TEST_P(EditEnds, WithTheirStatusWritingOnlyAfterOk) {
   EXPECT_EQ(result.err, std::string(GetParam().err).empty() ? drive
                                                             : drive + "kestrel: " + Path("user.script").string() + GetParam().err);
   if (GetParam().status != 0) {
-    EXPECT_EQ(ReadFile(setup), DefaultSetupText()) << "nothing written";
+    EXPECT_EQ(ReadText(setup), DefaultSetupText()) << "nothing written";
   }
 }
 
