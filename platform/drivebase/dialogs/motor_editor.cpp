@@ -37,6 +37,17 @@ class SaveMotorDlg : public CDialog {
   std::string name_;
 };
 
+// Writes the user database; a failure is shown to the user and leaves the file as it was.
+bool SaveUserDatabase(CWnd& dialog, const drivebase::MotorDatabase& updated) {
+  try {
+    updated.Save(drivebase::UserMotorDatabasePath());
+    return true;
+  } catch (const drivebase::MotorDatabaseError& error) {
+    dialog.MessageBox(error.what(), "", MB_OK | MB_ICONWARNING);
+    return false;
+  }
+}
+
 int SelectedData(const ui::Window* combo) {
   if (combo == nullptr || combo->selection < 0) return -1;
   return static_cast<int>(combo->items[static_cast<std::size_t>(combo->selection)].data);
@@ -141,12 +152,7 @@ void CMC_EditSetupDlg::OnSaveToUserDatabase() {
   }
   drivebase::MotorDatabase updated = userMotors_;
   updated.Put(drivebase::MotorFromSetup(*setup_, ask.Name()));
-  try {
-    updated.Save(drivebase::UserMotorDatabasePath());
-  } catch (const drivebase::MotorDatabaseError& error) {
-    MessageBox(error.what(), "", MB_OK | MB_ICONWARNING);
-    return;
-  }
+  if (!SaveUserDatabase(*this, updated)) return;
   userMotors_ = std::move(updated);
   state_->chosenMotor = ask.Name();
   if (ui::Window* combo = Attached().FindChild(drivebase::kMotorDatabaseCombo)) ui::SelectItem(*combo, kUserDatabase);
@@ -163,12 +169,7 @@ void CMC_EditSetupDlg::OnDeleteFromUserDatabase() {
   }
   drivebase::MotorDatabase updated = userMotors_;
   updated.Remove(name);
-  try {
-    updated.Save(drivebase::UserMotorDatabasePath());
-  } catch (const drivebase::MotorDatabaseError& error) {
-    MessageBox(error.what(), "", MB_OK | MB_ICONWARNING);
-    return;
-  }
+  if (!SaveUserDatabase(*this, updated)) return;
   userMotors_ = std::move(updated);
   state_->chosenMotor.clear();
   FillMotorNameCombo();
