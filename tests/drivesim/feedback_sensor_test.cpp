@@ -46,6 +46,12 @@ SensorModel Sensor(SensorType type) {
   return s;
 }
 
+SensorModel Incremental(bool reversed) {
+  SensorModel s = ReferenceMotor().motor_sensor;
+  s.reversed = reversed;
+  return s;
+}
+
 SensorModel SinCos512() {
   SensorModel s = Sensor(SensorType::sincos);
   s.lines = 512;
@@ -76,11 +82,8 @@ class FeedbackSensorCounts : public ::testing::TestWithParam<SensorCase> {};
 
 TEST_P(FeedbackSensorCounts, HandTurnsGiveTheDecodedCount) {
   const SensorCase& c = GetParam();
-  Drive drive(ReferenceHardware(), FrictionlessMotor(c.sensor));
+  Drive drive = LoadedDrive(FrictionlessMotor(c.sensor), {}, c.registers);
   ASSERT_TRUE(drive.SetSetupOptions(c.options).ok());
-  RegisterValues registers = ReferenceRegisters();
-  for (const auto& [name, value] : c.registers) registers[name] = value;
-  ASSERT_TRUE(drive.LoadRegisters(registers).ok());
   const auto [before, after] = TurnByHand(drive, c.turns);
   EXPECT_EQ(before, c.atStart);
   EXPECT_NEAR(after - before, c.change, c.tolerance);
@@ -89,6 +92,13 @@ TEST_P(FeedbackSensorCounts, HandTurnsGiveTheDecodedCount) {
 INSTANTIATE_TEST_SUITE_P(
     Sensors, FeedbackSensorCounts,
     ::testing::Values(
+        // A 2000-line encoder: 8000 counts per revolution; a reversed encoder and the counting
+        // direction each invert the count, both together cancel.
+        SensorCase{"Forward", Incremental(false), {}, {}, 3.0, 0, 24000, 1},
+        SensorCase{"Backward", Incremental(false), {}, {}, -3.0, 0, -24000, 1},
+        SensorCase{"Reversed", Incremental(true), {}, {}, 3.0, 0, -24000, 1},
+        SensorCase{"CountingDirection", Incremental(false), {{"COUNTINGDIR_MT", 1}}, {}, 3.0, 0, -24000, 1},
+        SensorCase{"BothCancel", Incremental(true), {{"COUNTINGDIR_MT", 1}}, {}, 3.0, 0, 24000, 1},
         // sin/cos, 512 periods: 4·512·2^k counts per revolution.
         SensorCase{"SinCosNoInterpolation", SinCos512(), {}, Fract(0), 1.0, 0, 2048, 1},
         SensorCase{"SinCosInterpolated6Bits", SinCos512(), {}, Fract(6), 1.0, 0, 131072, 40},
@@ -114,10 +124,7 @@ INSTANTIATE_TEST_SUITE_P(
 // A Gray encoder read as binary is not a position: the count jumps instead of following the
 // shaft.
 TEST(FeedbackSensor, GrayWordReadAsBinaryDoesNotFollowTheShaft) {
-  Drive drive(ReferenceHardware(), FrictionlessMotor(Absolute(SensorType::ssi, 12, 0, true, 0.0)));
-  RegisterValues registers = ReferenceRegisters();
-  for (const auto& [name, value] : Ssi(12, 0, 0, 1)) registers[name] = value;
-  ASSERT_TRUE(drive.LoadRegisters(registers).ok());
+  Drive drive = LoadedDrive(FrictionlessMotor(Absolute(SensorType::ssi, 12, 0, true, 0.0)), {}, Ssi(12, 0, 0, 1));
   const auto [before, after] = TurnByHand(drive, 0.3);
   EXPECT_GT(std::abs(after - before - 1229), 8);
 }
@@ -148,12 +155,11 @@ TEST_P(DualLoopWiring, CountersFollowTheirSensorsAndEachInputCaptures) {
   load.index_deg = 10.0;
   motor.load_sensor = load;
   motor.load_displacement = motor.motor_displacement / 3.0;
-  Drive drive(ReferenceHardware(), motor);
+  Drive drive = LoadedDrive(motor);
   SetupOptions options;
   options.motor_sensor_connector = c.motorConnector;
   options.load_sensor_connector = c.loadConnector;
   ASSERT_TRUE(drive.SetSetupOptions(options).ok());
-  ASSERT_TRUE(drive.LoadRegisters(ReferenceRegisters()).ok());
   ASSERT_TRUE(drive.ExecuteCommand("!CAP;ENCAPI1;").ok());
   ASSERT_TRUE(drive.ExecuteCommand("!CAP;EN2CAPI1;").ok());
   TurnByHand(drive, 3.0);

@@ -3,6 +3,8 @@
 // 4 pole pairs, 0.9 Ω, 1.2 mH, 0.12 N·m/A, 2000 lines.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <map>
 #include <string>
@@ -44,6 +46,35 @@ inline RegisterValues ReferenceRegisters() {
 inline void RunProgram(Drive& drive, double limit_s) {
   const double end_s = drive.Now_s() + limit_s;
   while (drive.ProgramRunning() && drive.Now_s() < end_s) drive.RunUntil(drive.Now_s() + 0.01);
+}
+
+// A drive with the reference registers loaded, `changes` on top of them.
+inline Drive LoadedDrive(MotorModel motor = ReferenceMotor(), Scenario scenario = {}, const RegisterValues& changes = {},
+                         DriveHardware hardware = ReferenceHardware()) {
+  Drive drive(std::move(hardware), std::move(motor), scenario);
+  RegisterValues registers = ReferenceRegisters();
+  for (const auto& [name, value] : changes) registers[name] = value;
+  const Status loaded = drive.LoadRegisters(registers);
+  EXPECT_TRUE(loaded.ok()) << loaded.error;
+  return drive;
+}
+
+inline void Launch(Drive& drive, std::string_view program, const std::map<std::string, double, std::less<>>& inputs,
+                   const std::optional<LoggerSettings>& logger = std::nullopt) {
+  const Status launched = drive.Launch(program, inputs, logger);
+  EXPECT_TRUE(launched.ok()) << program << ": " << launched.error;
+}
+
+// Initial_Positioning_Test with the test current In1 (4910 counts: 1.5 A).
+inline void LaunchPreliminary(Drive& drive, std::int32_t in1 = 4910) {
+  Launch(drive, "IE_Initial_Positioning_Test", {{"In1", in1}});
+}
+
+// Current_Controller_Tuning_Test: a 1.5 A step after 10 of 100 logged points (one per control period).
+inline void LaunchCurrentStep(Drive& drive, std::int32_t protection = 16000,
+                              LoggerSettings logger = {100, 2, 1, {"Current_Reference", "Motor_Current", "Voltage_Reference"}}) {
+  Launch(drive, "IE_Current_Controller_Tuning_Test",
+         {{"RefTest", 3264}, {"RIncTest", 33}, {"In1", 4910}, {"Imax_Prot_Test", protection}}, logger);
 }
 
 inline constexpr double kCurrentScale = 65472.0 / 20.0;   // counts per ampere: ADCmax/(2·ImaxPS)

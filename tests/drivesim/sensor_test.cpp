@@ -1,5 +1,5 @@
-// Sensors: the Hall code table of the twelve wirings, the encoder's counting direction and
-// 32-bit counter, and the hand that turns the shaft.
+// Sensors: the Hall code table of the twelve wirings, the encoder's 32-bit counter and its
+// capture, and the hand that turns the shaft.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -57,41 +57,6 @@ TEST(Halls, EdgesHaveHalfADegreeOfHysteresis) {
   EXPECT_EQ(sensors::UpdateHalls(halls, state, 29.4 * kDegree), 5);
 }
 
-struct CountingCase {
-  const char* name;
-  bool reversed;
-  int countingDirection;
-  double turns;
-  std::int32_t expected;
-};
-
-class EncoderCounting : public ::testing::TestWithParam<CountingCase> {};
-
-// A 2000-line encoder turned by hand: 8000 counts per revolution; a reversed encoder and the
-// counting-direction register each invert the count, both together cancel.
-TEST_P(EncoderCounting, HandTurnsGiveFourCountsPerLine) {
-  const CountingCase& c = GetParam();
-  MotorModel motor = ReferenceMotor();
-  motor.motor_sensor.reversed = c.reversed;
-  Drive drive(ReferenceHardware(), motor);
-  RegisterValues registers = ReferenceRegisters();
-  registers["COUNTINGDIR_MT"] = c.countingDirection;
-  ASSERT_TRUE(drive.LoadRegisters(registers).ok());
-  drive.HandTurn(c.turns * 2.0 * M_PI, 2.0);
-  drive.RunUntil(3.0);
-  EXPECT_NEAR(drive.ShaftPosition(), c.turns * 2.0 * M_PI, 2e-3);
-  // The hand's residual error is below one count (0.8 mrad).
-  EXPECT_NEAR(drive.ReadVariable("APOS_MT").value_or(0), c.expected, 1);
-}
-
-INSTANTIATE_TEST_SUITE_P(Directions, EncoderCounting,
-                         ::testing::Values(CountingCase{"Forward", false, 0, 3.0, 24000},
-                                           CountingCase{"Backward", false, 0, -3.0, -24000},
-                                           CountingCase{"Reversed", true, 0, 3.0, -24000},
-                                           CountingCase{"CountingDirection", false, 1, 3.0, -24000},
-                                           CountingCase{"BothCancel", true, 1, 3.0, 24000}),
-                         [](const auto& param) { return std::string(param.param.name); });
-
 TEST(Encoder, CounterWrapsAtThirtyTwoBits) {
   sensors::FeedbackSensor encoder;
   encoder.model.lines = 1;   // 4 counts per revolution
@@ -102,10 +67,11 @@ TEST(Encoder, CounterWrapsAtThirtyTwoBits) {
   EXPECT_EQ(static_cast<std::int32_t>(s.encoder.counter), std::numeric_limits<std::int32_t>::min() + 1);
 }
 
+// A capture command the drive does not know arms nothing.
 TEST(Encoder, NoCaptureBeforeArming) {
-  Drive drive(ReferenceHardware(), ReferenceMotor());
-  ASSERT_TRUE(drive.LoadRegisters(ReferenceRegisters()).ok());
+  Drive drive = LoadedDrive();
   drive.WriteVariable("CAPPOS", 77);
+  EXPECT_FALSE(drive.ExecuteCommand("!CAP;BOGUS;").ok());
   drive.HandTurn(2.0 * M_PI, 1.0);
   drive.RunUntil(1.5);
   EXPECT_EQ(drive.ReadVariable("CAPPOS"), 77);
@@ -114,8 +80,7 @@ TEST(Encoder, NoCaptureBeforeArming) {
 TEST(Hand, TracksOneRevolutionPerSecondWithinTwoMilliradians) {
   MotorModel motor = ReferenceMotor();
   motor.coulomb_friction = 0.0;
-  Drive drive(ReferenceHardware(), motor);
-  ASSERT_TRUE(drive.LoadRegisters(ReferenceRegisters()).ok());
+  Drive drive = LoadedDrive(motor);
   drive.HandTurn(4.0 * M_PI, 2.0);
   double worst = 0.0;
   for (int k = 1; k <= 200; ++k) {
@@ -126,6 +91,20 @@ TEST(Hand, TracksOneRevolutionPerSecondWithinTwoMilliradians) {
     worst = std::max(worst, std::abs(drive.ShaftPosition() - target));
   }
   EXPECT_LT(worst, 2e-3);
+}
+
+// A rotor set spinning by hand and released coasts down against its friction:
+// J·dω/dt = −T_c − b·ω, so ω(t) = (ω0 + T_c/b)·e^(−b·t/J) − T_c/b.
+TEST(Hand, ReleasedRotorSlowsDownByItsFrictionAlone) {
+  Drive drive = LoadedDrive();
+  drive.HandTurn(20.0, 0.4);
+  drive.RunUntil(0.2);  // the middle of the turn: full speed
+  drive.HandRelease();
+  const double speed0 = drive.ShaftSpeed();
+  ASSERT_GT(speed0, 50.0);
+  drive.RunUntil(0.3);
+  const double J = 1e-4, b = 1e-5, Tc = 0.002, t = drive.Now_s() - 0.2;
+  EXPECT_NEAR(drive.ShaftSpeed(), (speed0 + Tc / b) * std::exp(-b * t / J) - Tc / b, 2e-3 * speed0);
 }
 
 }  // namespace
