@@ -121,21 +121,5 @@ TEST(Biquad, ChainRunsItsSlotsInOrder) {
   EXPECT_THROW(StepBiquadChain(slots, tooFew, 0), std::invalid_argument);
 }
 
-// Counts 1, 0, 2 (one filter on the position output, two on the measured speed): slot 0 for the
-// position output, none for the current reference (empty at 1), slots 1 and 2 for the speed.
-TEST(Biquad, SlotsArePackedByPlace) {
-  const BiquadSlotCounts counts{1, 0, 2};
-  struct Case {
-    BiquadPlace place;
-    std::size_t first, count;
-  };
-  for (const Case& c : {Case{BiquadPlace::PositionOutput, 0, 1}, Case{BiquadPlace::CurrentReference, 1, 0},
-                        Case{BiquadPlace::MeasuredSpeed, 1, 2}}) {
-    const SlotRange range = SlotsOf(counts, c.place);
-    EXPECT_EQ(range.first, c.first);
-    EXPECT_EQ(range.count, c.count);
-  }
-}
-
 }  // namespace
 }  // namespace drivesim::control

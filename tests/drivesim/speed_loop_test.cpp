@@ -107,53 +107,38 @@ TEST(SpeedLoop, ChannelMeasuresAcrossTheWrapAndFiltersInOrder) {
 // counter's one-count quantisation cannot disturb by more than 0.2 count.
 TEST(SpeedLoop, ClosedLoopFollowsTheLinearDiscreteModel) {
   const MotorModel motor = LoadMotorFile(std::string(KESTREL_MOTORS_DIR) + "/reference.json");
-  const double inertia = motor.TotalInertia(), torqueConstant = motor.torque_constant;
-  ASSERT_NEAR(inertia, 1e-4, 1e-12);
-  const double countsPerRad = 8000.0 / (2.0 * std::acos(-1.0)), iscale = 3273.6, ts = 1e-3;
-  const SpeedLoopGains gains{.kps = 27424, .sftkps = 10, .kis = 21939, .sftkis = 7};
-  const double kp = 27424.0 * 1024 / 32768, ki = 21939.0 * 128 / 32768;
-  const double step = 30.0;
-  const int samples = 60;
-
-  // Rigid body under a current held for one sample: position in counts, speed in counts/s.
-  struct Body {
+  ASSERT_NEAR(motor.TotalInertia(), 1e-4, 1e-12);
+  // Speed gained in one sample per current count held over it, in counts/sample.
+  const double countsPerRad = 8000.0 / (2.0 * std::acos(-1.0)), ts = 1e-3;
+  const double gain = motor.torque_constant / 3273.6 / motor.TotalInertia() * countsPerRad * ts * ts;
+  const double kp = 27424.0 * 1024 / 32768, ki = 21939.0 * 128 / 32768, step = 30.0;
+  struct Body {  // rigid body: position in counts, speed in counts/sample
     double position = 0, speed = 0;
-    void Advance(double current_counts, double torqueConstant, double inertia, double countsPerRad, double iscale,
-                 double ts) {
-      const double acceleration = torqueConstant * current_counts / iscale / inertia * countsPerRad;
-      position += speed * ts + 0.5 * acceleration * ts * ts;
-      speed += acceleration * ts;
+    void Advance(double current, double gain) {
+      position += speed + 0.5 * gain * current;
+      speed += gain * current;
     }
   };
-
   Body drive, model;
-  SpeedChannel channel(gains, {}, 0, 0);
-  double modelIntegral = 0, modelPrevious = 0, peakModel = 0, peakCurrent = 0;
+  SpeedChannel channel({.kps = 27424, .sftkps = 10, .kis = 21939, .sftkis = 7}, {}, 0, 0);
+  double integral = 0, previous = 0, peakModel = 0, peakCurrent = 0;
   std::vector<double> drivePosition{0}, modelPosition{0};
-  const std::int64_t reference16 = static_cast<std::int64_t>(step) << 16;
-  for (int k = 0; k < samples; ++k) {
-    const auto counter = static_cast<std::int32_t>(std::floor(drive.position));
-    const double current = channel.Step(reference16, counter);
-    drive.Advance(current, torqueConstant, inertia, countsPerRad, iscale, ts);
-
-    const double error = step - (model.position - modelPrevious);
-    modelPrevious = model.position;
-    modelIntegral += ki * error;
-    const double modelCurrent = kp * error + modelIntegral;
-    peakCurrent = std::max(peakCurrent, std::abs(modelCurrent));
-    model.Advance(modelCurrent, torqueConstant, inertia, countsPerRad, iscale, ts);
-
+  for (int k = 0; k < 60; ++k) {
+    drive.Advance(channel.Step(std::int64_t{30} << 16, static_cast<std::int32_t>(std::floor(drive.position))), gain);
+    const double error = step - (model.position - previous);
+    previous = model.position;
+    integral += ki * error;
+    peakCurrent = std::max(peakCurrent, std::abs(kp * error + integral));
+    model.Advance(kp * error + integral, gain);
+    peakModel = std::max(peakModel, model.position - previous);
     drivePosition.push_back(drive.position);
     modelPosition.push_back(model.position);
-    peakModel = std::max(peakModel, (model.position - modelPrevious));
   }
-  ASSERT_LT(peakCurrent, 32767.0);  // the model is linear only while no clamp acts
+  ASSERT_LT(peakCurrent, 32767.0);    // the model is linear only while no clamp acts
   EXPECT_GT(peakModel, 1.05 * step);  // the test sees the overshoot, not only the settled speed
-  for (int k = 5; k <= samples; ++k) {
-    SCOPED_TRACE("sample " + std::to_string(k));
+  for (std::size_t k = 5; k < drivePosition.size(); ++k) {
     const double driveMean = (std::floor(drivePosition[k]) - std::floor(drivePosition[k - 5])) / 5.0;
-    const double modelMean = (modelPosition[k] - modelPosition[k - 5]) / 5.0;
-    EXPECT_NEAR(driveMean, modelMean, 0.02 * step);
+    EXPECT_NEAR(driveMean, (modelPosition[k] - modelPosition[k - 5]) / 5.0, 0.02 * step) << "sample " << k;
   }
 }
 
