@@ -40,38 +40,11 @@ struct SensorCase {
   std::int32_t tolerance;     // the hand's residual error, in counts
 };
 
-SensorModel Sensor(SensorType type) {
-  SensorModel s;
-  s.type = type;
-  return s;
-}
-
-SensorModel Incremental(bool reversed) {
-  SensorModel s = ReferenceMotor().motor_sensor;
-  s.reversed = reversed;
-  return s;
-}
-
-SensorModel SinCos512() {
-  SensorModel s = Sensor(SensorType::sincos);
-  s.lines = 512;
-  return s;
-}
+constexpr SensorModel kSinCos512{.type = SensorType::sincos, .lines = 512};
 
 SensorModel Absolute(SensorType type, int bits, int turns, bool gray, double offset_deg, bool reversed = false) {
-  SensorModel s = Sensor(type);
-  s.single_turn_bits = bits;
-  s.turn_bits = turns;
-  s.gray = gray;
-  s.offset_deg = offset_deg;
-  s.reversed = reversed;
-  return s;
-}
-
-SetupOptions Fract(int k) {
-  SetupOptions o;
-  o.sincos_fract = k;
-  return o;
+  return {.type = type, .reversed = reversed, .single_turn_bits = bits, .turn_bits = turns, .gray = gray,
+          .offset_deg = offset_deg};
 }
 
 RegisterValues Ssi(int bits, int turns, int type, int sense) {
@@ -94,19 +67,19 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // A 2000-line encoder: 8000 counts per revolution; a reversed encoder and the counting
         // direction each invert the count, both together cancel.
-        SensorCase{"Forward", Incremental(false), {}, {}, 3.0, 0, 24000, 1},
-        SensorCase{"Backward", Incremental(false), {}, {}, -3.0, 0, -24000, 1},
-        SensorCase{"Reversed", Incremental(true), {}, {}, 3.0, 0, -24000, 1},
-        SensorCase{"CountingDirection", Incremental(false), {{"COUNTINGDIR_MT", 1}}, {}, 3.0, 0, -24000, 1},
-        SensorCase{"BothCancel", Incremental(true), {{"COUNTINGDIR_MT", 1}}, {}, 3.0, 0, 24000, 1},
+        SensorCase{"Forward", {}, {}, {}, 3.0, 0, 24000, 1},
+        SensorCase{"Backward", {}, {}, {}, -3.0, 0, -24000, 1},
+        SensorCase{"Reversed", {.reversed = true}, {}, {}, 3.0, 0, -24000, 1},
+        SensorCase{"CountingDirection", {}, {{"COUNTINGDIR_MT", 1}}, {}, 3.0, 0, -24000, 1},
+        SensorCase{"BothCancel", {.reversed = true}, {{"COUNTINGDIR_MT", 1}}, {}, 3.0, 0, 24000, 1},
         // sin/cos, 512 periods: 4·512·2^k counts per revolution.
-        SensorCase{"SinCosNoInterpolation", SinCos512(), {}, Fract(0), 1.0, 0, 2048, 1},
-        SensorCase{"SinCosInterpolated6Bits", SinCos512(), {}, Fract(6), 1.0, 0, 131072, 40},
-        SensorCase{"SinCosCountingDirection", SinCos512(), {{"COUNTINGDIR_MT", 1}}, Fract(0), 1.0, 0, -2048, 1},
+        SensorCase{"SinCosNoInterpolation", kSinCos512, {}, {}, 1.0, 0, 2048, 1},
+        SensorCase{"SinCosInterpolated6Bits", kSinCos512, {}, {.sincos_fract = 6}, 1.0, 0, 131072, 40},
+        SensorCase{"SinCosCountingDirection", kSinCos512, {{"COUNTINGDIR_MT", 1}}, {}, 1.0, 0, -2048, 1},
         // Linear Halls, DBTTH 4: 4096 counts per electrical period, 4 periods per revolution.
-        SensorCase{"LinearHalls", Sensor(SensorType::linear_hall), {{"DBTTH", 4}}, {}, -1.0, 0, -16384, 2},
+        SensorCase{"LinearHalls", {.type = SensorType::linear_hall}, {{"DBTTH", 4}}, {}, -1.0, 0, -16384, 2},
         // Resolver: the emulated encoder of MECRESL counts per revolution.
-        SensorCase{"Resolver", Sensor(SensorType::resolver), {{"MECRESL", 4096}}, {}, 2.0, 0, 8192, 1},
+        SensorCase{"Resolver", {.type = SensorType::resolver}, {{"MECRESL", 4096}}, {}, 2.0, 0, 8192, 1},
         // SSI 12 bits + 4 turns, binary: absolute at start (offset 90° = 1024), unwrapped over turns.
         SensorCase{"Ssi12Binary", Absolute(SensorType::ssi, 12, 4, false, 90.0), Ssi(12, 4, 0, 1), {}, 3.0, 1024,
                    12288, 1},
@@ -150,16 +123,10 @@ class DualLoopWiring : public ::testing::TestWithParam<WiringCase> {};
 TEST_P(DualLoopWiring, CountersFollowTheirSensorsAndEachInputCaptures) {
   const WiringCase& c = GetParam();
   MotorModel motor = FrictionlessMotor(ReferenceMotor().motor_sensor);
-  SensorModel load;
-  load.lines = 1000;
-  load.index_deg = 10.0;
-  motor.load_sensor = load;
+  motor.load_sensor = SensorModel{.lines = 1000, .index_deg = 10.0};
   motor.load_displacement = motor.motor_displacement / 3.0;
   Drive drive = LoadedDrive(motor);
-  SetupOptions options;
-  options.motor_sensor_connector = c.motorConnector;
-  options.load_sensor_connector = c.loadConnector;
-  ASSERT_TRUE(drive.SetSetupOptions(options).ok());
+  ASSERT_TRUE(drive.SetSetupOptions({.motor_sensor_connector = c.motorConnector, .load_sensor_connector = c.loadConnector}).ok());
   ASSERT_TRUE(drive.ExecuteCommand("!CAP;ENCAPI1;").ok());
   ASSERT_TRUE(drive.ExecuteCommand("!CAP;EN2CAPI1;").ok());
   TurnByHand(drive, 3.0);
@@ -181,15 +148,10 @@ TEST(FeedbackSensor, SetupOptionsRejectBadWiring) {
   MotorModel motor = ReferenceMotor();
   motor.load_sensor = SensorModel{};
   Drive drive(ReferenceHardware(), motor);
-  SetupOptions shared;
-  shared.load_sensor_connector = 0;
-  EXPECT_EQ(drive.SetSetupOptions(shared).error, "motor and load sensor cannot share feedback input 0");
-  SetupOptions third;
-  third.motor_sensor_connector = 2;
-  EXPECT_EQ(drive.SetSetupOptions(third).error, "motor sensor connector 2 is not a feedback input (0 or 1)");
-  SetupOptions fine;
-  fine.sincos_fract = 21;
-  EXPECT_EQ(drive.SetSetupOptions(fine).error, "sin/cos interpolation 21 is outside 0 … 20");
+  EXPECT_EQ(drive.SetSetupOptions({.load_sensor_connector = 0}).error, "motor and load sensor cannot share feedback input 0");
+  EXPECT_EQ(drive.SetSetupOptions({.motor_sensor_connector = 2}).error,
+            "motor sensor connector 2 is not a feedback input (0 or 1)");
+  EXPECT_EQ(drive.SetSetupOptions({.sincos_fract = 21}).error, "sin/cos interpolation 21 is outside 0 … 20");
 }
 
 }  // namespace
