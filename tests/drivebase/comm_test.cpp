@@ -35,51 +35,37 @@ TEST_P(OfflineAccess, FailsNamingTheAttempt) {
   EXPECT_EQ(setup.FindVariable("MER")->GetValueInInternalUnit(), 3.0) << "a failed read keeps the value";
 }
 
-CMC_CoffFormat* NoImage() { return nullptr; }
+// What the offline calls would fill in.
+int axisState = 7;
+double programValue = 0;
+std::vector<LoggedPoint> loggedPoints;
 
 INSTANTIATE_TEST_SUITE_P(
     Comm, OfflineAccess,
     ::testing::Values(
         OfflineCase{"read", [](CMC_Setup& s) { return s.FindVariable("MER")->ReadFromChip(); },
                     "No drive is connected: cannot read 'MER'"},
-        OfflineCase{"write variable", [](CMC_Setup& s) { return s.FindVariable("MER")->WriteToChip(); },
+        OfflineCase{"write_variable", [](CMC_Setup& s) { return s.FindVariable("MER")->WriteToChip(); },
                     "No drive is connected: cannot write 'MER'"},
-        OfflineCase{"write register", [](CMC_Setup& s) { return s.FindParameter("PWMPER")->WriteToChip(); },
+        OfflineCase{"write_register", [](CMC_Setup& s) { return s.FindParameter("PWMPER")->WriteToChip(); },
                     "No drive is connected: cannot write 'PWMPER'"},
-        OfflineCase{"launch",
-                    [](CMC_Setup& s) { return ExecuteProgram(s, "IE_VDC_Detection_Test", NoImage(), nullptr); },
+        OfflineCase{"launch", [](CMC_Setup& s) { return ExecuteProgram(s, "IE_VDC_Detection_Test", nullptr, nullptr); },
                     "No drive is connected: cannot launch the program 'IE_VDC_Detection_Test'"},
         OfflineCase{"command", [](CMC_Setup& s) { return s.ExecuteString("!CAP;ENCAPI1;"); },
                     "No drive is connected: cannot send the command '!CAP;ENCAPI1;'"},
         OfflineCase{"reset", [](CMC_Setup&) { return CMC_Comm::ResetActiveBoard(); },
                     "No drive is connected: cannot reset the drive"},
-        OfflineCase{"axis",
-                    [](CMC_Setup&) {
-                      int on = 7;
-                      return CMC_Comm::GetAxisOn(on);
-                    },
+        OfflineCase{"axis", [](CMC_Setup&) { return CMC_Comm::GetAxisOn(axisState); },
                     "No drive is connected: cannot read the axis state"},
         OfflineCase{"stop", [](CMC_Setup&) { return CMC_Comm::StopProgram(); },
                     "No drive is connected: cannot stop the program"},
-        OfflineCase{"upload",
-                    [](CMC_Setup&) {
-                      std::vector<LoggedPoint> points;
-                      return CMC_Comm::UploadLog(points);
-                    },
+        OfflineCase{"upload", [](CMC_Setup&) { return CMC_Comm::UploadLog(loggedPoints); },
                     "No drive is connected: cannot upload the logged data"},
         OfflineCase{"unsolicited", [](CMC_Setup&) { return CMC_Comm::CheckForUnrequestedMessages() >= 0; },
                     "No drive is connected: cannot receive unsolicited messages"},
-        OfflineCase{"program variable",
-                    [](CMC_Setup&) {
-                      double value = 0;
-                      return CMC_Comm::ReadProgramVariable("STARTED", value);
-                    },
+        OfflineCase{"program_variable", [](CMC_Setup&) { return CMC_Comm::ReadProgramVariable("STARTED", programValue); },
                     "No drive is connected: cannot read the program variable 'STARTED'"}),
-    [](const ::testing::TestParamInfo<OfflineCase>& param) {
-      std::string name = param.param.attempt;
-      std::replace(name.begin(), name.end(), ' ', '_');
-      return name;
-    });
+    [](const auto& param) { return std::string(param.param.attempt); });
 
 TEST(Comm, ValuesTravelInInternalUnitsWithTheirSize) {
   MemoryDrive drive;

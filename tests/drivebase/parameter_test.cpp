@@ -17,100 +17,47 @@ using test_support::Spec;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-TEST(Parameter, DriveScaledValueIsInternalTimesFactor) {
+// A drive-scaled value is (internal + offset)·factor; a base value set is stored in whole counts,
+// rounded away from zero and saturated to the type after the conversion.
+TEST(Parameter, DriveScaledValueIsInternalPlusOffsetTimesFactor) {
   CMC_Setup setup = ScaledSetup();
   CMC_Parameter& current = setup.AddParameter(Spec("TestCurrent", kSigned16, "A", true, 2000));
   EXPECT_EQ(current.GetValueInBaseUnit(), 2.0);
-  EXPECT_EQ(current.GetBaseUnitName(), "A");
   ASSERT_TRUE(current.SetValueInBaseUnit(1.2345));
   EXPECT_EQ(current.GetValueInInternalUnit(), 1235.0) << "1234.5 counts round away from zero";
   EXPECT_EQ(current.GetValueInBaseUnit(), 1.235);
   EXPECT_TRUE(current.ChangeUnitType("mA"));
   EXPECT_DOUBLE_EQ(current.GetValueInDisplayUnit(), 1235.0);
   EXPECT_EQ(current.PrintValue(), "1235");
-}
+  ASSERT_TRUE(current.SetValueInBaseUnit(100.0));
+  EXPECT_EQ(current.GetValueInInternalUnit(), 32767.0);
 
-TEST(Parameter, ConversionFollowsTheSetupsScaleInputs) {
-  CMC_Setup setup = ScaledSetup();
-  setup.AddParameter(Spec("IlimPS", kReal, "A", true, 3000));
-  setup.SetParameterValueInBaseUnit("CountsPerAmp", 500);
-  EXPECT_EQ(setup.GetParameterValueInBaseUnit("IlimPS"), 6.0);
-}
-
-TEST(Parameter, OffsetEntersBeforeTheFactor) {
-  CMC_Setup setup = ScaledSetup();
   CMC_Parameter& temperature = setup.AddParameter(Spec("Temp_2", kUnsigned16, "°C", true, 300));
   EXPECT_EQ(temperature.GetValueInBaseUnit(), (300 - 100) * 0.5);
   ASSERT_TRUE(temperature.SetValueInBaseUnit(60.0));
   EXPECT_EQ(temperature.GetValueInInternalUnit(), 220.0);
+  EXPECT_EQ(setup.AddParameter(Spec("In", kReal, "A", false, 3.2)).GetValueInBaseUnit(), 3.2) << "not drive-scaled";
 }
 
-TEST(Parameter, PlainValueIsTheBaseValue) {
-  CMC_Setup setup = ScaledSetup();
-  CMC_Parameter& nominal = setup.AddParameter(Spec("In", kReal, "A", false, 3.2));
-  EXPECT_EQ(nominal.GetValueInBaseUnit(), 3.2);
-  EXPECT_EQ(nominal.ScaleFactor(), 1.0);
-}
-
-struct ClampCase {
-  double min, max, set, kept;
-};
-
-void PrintTo(const ClampCase& c, std::ostream* out) {
-  *out << "[" << c.min << ", " << c.max << "] set " << c.set << " keeps " << c.kept;
-}
-
-class ClampTest : public ::testing::TestWithParam<ClampCase> {};
-
-TEST_P(ClampTest, BaseAndInternalSetsClampIntoTheLimits) {
-  const ClampCase& c = GetParam();
-  CMC_Setup setup = ScaledSetup();
-  ParameterSpec spec = Spec("Doubled", kReal, "A", true);
-  spec.min = c.min;
-  spec.max = c.max;
-  CMC_Parameter& parameter = setup.AddParameter(spec);
-  ASSERT_TRUE(parameter.SetValueInBaseUnit(c.set));
-  EXPECT_EQ(parameter.GetValueInBaseUnit(), c.kept);
-  ASSERT_TRUE(parameter.SetValueInInternalUnit(c.set / 2.0));
-  EXPECT_EQ(parameter.GetValueInBaseUnit(), c.kept);
-}
-
-INSTANTIATE_TEST_SUITE_P(Limits, ClampTest,
-                         testing::Values(ClampCase{0, 10, 5, 5}, ClampCase{0, 10, 12, 10},
-                                         ClampCase{0, 10, -4, 0}, ClampCase{-kInf, kInf, 1e9, 1e9},
-                                         ClampCase{3, 3, 7, 3},
-                                         // crossed limits clamp nothing
-                                         ClampCase{10, 0, 5, 5}, ClampCase{10, 0, 20, 20}));
-
-TEST(Parameter, IntegerTypeSaturatesAfterConversion) {
-  CMC_Setup setup = ScaledSetup();
-  CMC_Parameter& current = setup.AddParameter(Spec("IMAX", kSigned16, "A", true));
-  ASSERT_TRUE(current.SetValueInBaseUnit(100.0));
-  EXPECT_EQ(current.GetValueInInternalUnit(), 32767.0);
-}
-
-TEST(Parameter, RefusesNaNAndLeavesTheValue) {
-  CMC_Setup setup = ScaledSetup();
-  CMC_Parameter& real = setup.AddParameter(Spec("R", kReal, "Ohm", false, 0.9));
-  EXPECT_FALSE(real.SetValueInBaseUnit(kNaN));
-  EXPECT_FALSE(real.SetValueInInternalUnit(kNaN));
-  EXPECT_FALSE(real.SetValueInBaseUnit(kInf)) << "a real holds no infinity";
-  EXPECT_EQ(real.GetValueInBaseUnit(), 0.9);
-  EXPECT_FALSE(real.SetMinInBaseUnit(kNaN));
-  EXPECT_FALSE(real.SetMaxInBaseUnit(kNaN));
-}
-
-TEST(Parameter, ZeroFactorSaturatesIntegersAndIsRefusedByReals) {
-  CMC_Setup setup = ScaledSetup();
-  setup.SetParameterValueInBaseUnit("CountsPerAmp", 0.0);  // factor 1/0 = inf, internal = v / inf
-  CMC_Parameter& integer = setup.AddParameter(Spec("I1", kSigned16, "A", true, 5));
-  EXPECT_TRUE(std::isinf(integer.GetValueInBaseUnit()));
-  ASSERT_TRUE(integer.SetValueInBaseUnit(2.0));
-  EXPECT_EQ(integer.GetValueInInternalUnit(), 0.0);
-  EXPECT_TRUE(std::isnan(integer.GetValueInBaseUnit())) << "0 * inf";
-}
-
-TEST(Parameter, LimitsAreIndependentOfTheValue) {
+// Sets in base and internal units clamp into [min, max]; crossed limits clamp nothing, and
+// setting the limits leaves the value as it is.
+TEST(Parameter, SetsClampIntoTheLimits) {
+  struct Case {
+    double min, max, set, kept;
+  };
+  for (const Case& c : {Case{0, 10, 5, 5}, Case{0, 10, 12, 10}, Case{0, 10, -4, 0}, Case{-kInf, kInf, 1e9, 1e9},
+                        Case{3, 3, 7, 3}, Case{10, 0, 5, 5}, Case{10, 0, 20, 20}}) {
+    SCOPED_TRACE(::testing::Message() << "[" << c.min << ", " << c.max << "] set " << c.set);
+    CMC_Setup setup = ScaledSetup();
+    ParameterSpec spec = Spec("Doubled", kReal, "A", true);
+    spec.min = c.min;
+    spec.max = c.max;
+    CMC_Parameter& parameter = setup.AddParameter(spec);
+    ASSERT_TRUE(parameter.SetValueInBaseUnit(c.set));
+    EXPECT_EQ(parameter.GetValueInBaseUnit(), c.kept);
+    ASSERT_TRUE(parameter.SetValueInInternalUnit(c.set / 2.0));
+    EXPECT_EQ(parameter.GetValueInBaseUnit(), c.kept);
+  }
   CMC_Setup setup;
   CMC_Parameter& parameter = setup.AddParameter(Spec("X", kReal, "", false, 50));
   EXPECT_TRUE(parameter.SetMinInBaseUnit(60));
@@ -118,9 +65,29 @@ TEST(Parameter, LimitsAreIndependentOfTheValue) {
   EXPECT_TRUE(parameter.AreLimitsCrossed());
   EXPECT_EQ(parameter.GetValueInBaseUnit(), 50.0);
   EXPECT_EQ(parameter.GetMinInBaseUnit(), 60.0);
-  EXPECT_EQ(parameter.GetMaxInBaseUnit(), 40.0);
 }
 
+// NaN is refused everywhere, infinity by a real; a zero scale input (factor 1/0) saturates an
+// integer to 0 counts, which then reads 0·inf.
+TEST(Parameter, NonFiniteValuesAreRefusedOrSaturated) {
+  CMC_Setup setup = ScaledSetup();
+  CMC_Parameter& real = setup.AddParameter(Spec("R", kReal, "Ohm", false, 0.9));
+  EXPECT_FALSE(real.SetValueInBaseUnit(kNaN));
+  EXPECT_FALSE(real.SetValueInInternalUnit(kNaN));
+  EXPECT_FALSE(real.SetValueInBaseUnit(kInf));
+  EXPECT_FALSE(real.SetMinInBaseUnit(kNaN));
+  EXPECT_FALSE(real.SetMaxInBaseUnit(kNaN));
+  EXPECT_EQ(real.GetValueInBaseUnit(), 0.9);
+  setup.SetParameterValueInBaseUnit("CountsPerAmp", 0.0);
+  CMC_Parameter& integer = setup.AddParameter(Spec("I1", kSigned16, "A", true, 5));
+  EXPECT_TRUE(std::isinf(integer.GetValueInBaseUnit()));
+  ASSERT_TRUE(integer.SetValueInBaseUnit(2.0));
+  EXPECT_EQ(integer.GetValueInInternalUnit(), 0.0);
+  EXPECT_TRUE(std::isnan(integer.GetValueInBaseUnit()));
+}
+
+// A drive-scaled quantity changes only among the families the drive scales, keeping its value;
+// a plain one moves to any family; flags and choices have no unit.
 TEST(Parameter, ChangeUnitTypeKeepsTheValueAndScaling) {
   CMC_Setup setup = ScaledSetup();
   CMC_Parameter& position = setup.AddParameter(Spec("TestPosition", kSigned32, "rad", true, 100));
@@ -135,18 +102,12 @@ TEST(Parameter, ChangeUnitTypeKeepsTheValueAndScaling) {
   EXPECT_FALSE(position.ChangeUnitType("kg")) << "the drive scales no mass";
   EXPECT_FALSE(position.ChangeUnitType("furlong"));
   EXPECT_EQ(position.GetUnitName(), "rot");
-}
 
-TEST(Parameter, PlainQuantityMovesToAnyFamily) {
-  CMC_Setup setup;
   CMC_Parameter& inertia = setup.AddParameter(Spec("Jt", kReal, "kgm^2 E-7", false, 6.6e-5));
   EXPECT_DOUBLE_EQ(inertia.GetValueInDisplayUnit(), 660.0);
   ASSERT_TRUE(inertia.ChangeUnitType("kg"));
   EXPECT_EQ(inertia.GetValueInBaseUnit(), 6.6e-5);
-}
 
-TEST(Parameter, FlagsAndChoicesHaveNoUnit) {
-  CMC_Setup setup;
   CMC_Parameter& flag = setup.AddParameter(Spec("isSWLS", kFlag));
   EXPECT_FALSE(flag.ChangeUnitType("s"));
   EXPECT_TRUE(flag.ChangeType(kChoice));
@@ -162,13 +123,12 @@ TEST(Parameter, ChangeTypeStoresTheValueAgain) {
   ASSERT_TRUE(frequency.ChangeType(kReal));
   EXPECT_EQ(frequency.GetSizeInWords(), 2);
   ASSERT_TRUE(frequency.SetValueInBaseUnit(2.5e6));
-  EXPECT_EQ(frequency.GetValueInBaseUnit(), 2.5e6);
   ASSERT_TRUE(frequency.ChangeType(kUnsigned16));
   EXPECT_EQ(frequency.GetValueInBaseUnit(), 65535.0);
   EXPECT_FALSE(frequency.ChangeType(kFlag)) << "a quantity with a unit cannot become a flag";
 }
 
-TEST(Parameter, CopyAsKeepsEverythingButTheName) {
+TEST(Parameter, CopyAsKeepsEverythingButTheNameAndPrecisionBoundsThePrintedDigits) {
   CMC_Setup setup = ScaledSetup();
   ParameterSpec spec = Spec("Resolution", kReal, "um", false, 1e-6);
   spec.max = 0.032;
@@ -176,15 +136,10 @@ TEST(Parameter, CopyAsKeepsEverythingButTheName) {
   const CMC_Parameter& original = setup.AddParameter(spec);
   const CMC_Parameter copy = original.CopyAs("ResolutionWithInterpolation");
   EXPECT_EQ(copy.GetName(), "ResolutionWithInterpolation");
-  EXPECT_EQ(copy.GetValueInBaseUnit(), 1e-6);
-  EXPECT_EQ(copy.GetMaxInBaseUnit(), 0.032);
-  EXPECT_EQ(copy.GetPrecision(), 9);
-  EXPECT_EQ(copy.GetSetup(), &setup);
+  EXPECT_EQ(std::make_tuple(copy.GetValueInBaseUnit(), copy.GetMaxInBaseUnit(), copy.GetPrecision(), copy.GetSetup()),
+            std::make_tuple(1e-6, 0.032, 9, &setup));
   EXPECT_EQ(setup.FindParameter("Resolution"), &original);
-}
 
-TEST(Parameter, PrecisionBoundsThePrintedDigits) {
-  CMC_Setup setup;
   CMC_Parameter& pi = setup.AddParameter(Spec("Pi", kReal, "", false, std::numbers::pi));
   EXPECT_EQ(pi.PrintValue(), "3.14159");
   EXPECT_TRUE(pi.SetPrecision(3));
