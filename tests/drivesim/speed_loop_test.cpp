@@ -84,11 +84,12 @@ TEST(SpeedLoop, AccelerationFeedForwardFromTheFractionalReference) {
 // The speed is measured across the counter's 32-bit wrap, then filtered by the measured-speed
 // slots before the controller, and the controller's output by the current-reference slots:
 // with Kp 16384/1 = 1, a speed filter of gain 1/2 (b0 = 2^29, SF 2: floor(x/2)) and a current
-// filter of gain 2 (b0 = 2^30, SF 4), reference 20: v = ±7 → e = 20 − floor(±7/2) → 2·e.
+// filter of gain 2 (b0 = 2^30, SF 4), reference 20: v = ±7 → e = 20 − floor(±7/2) → 2·e. The
+// position-output slot (gain 0) comes first in the bank and is not the speed loop's.
 TEST(SpeedLoop, ChannelMeasuresAcrossTheWrapAndFiltersInOrder) {
   BiquadBank filters;
-  filters.counts = {.positionOutput = 0, .currentReference = 1, .measuredSpeed = 1};
-  filters.slots = {{.b0 = std::int64_t{1} << 30, .sf = 4}, {.b0 = std::int64_t{1} << 29, .sf = 2}};
+  filters.counts = {.positionOutput = 1, .currentReference = 1, .measuredSpeed = 1};
+  filters.slots = {{}, {.b0 = std::int64_t{1} << 30, .sf = 4}, {.b0 = std::int64_t{1} << 29, .sf = 2}};
   const SpeedLoopGains gains{.kps = 16384, .sftkps = 1};
   const std::int64_t reference16 = std::int64_t{20} << 16;
   SpeedChannel channel(gains, filters, INT32_MAX - 3, reference16);
