@@ -63,7 +63,8 @@ INSTANTIATE_TEST_SUITE_P(
                     "No drive is connected: cannot upload the logged data"},
         OfflineCase{"unsolicited", [](CMC_Setup&) { return CMC_Comm::CheckForUnrequestedMessages() >= 0; },
                     "No drive is connected: cannot receive unsolicited messages"},
-        OfflineCase{"program_variable", [](CMC_Setup&) { return CMC_Comm::ReadProgramVariable("STARTED", programValue); },
+        OfflineCase{"program_variable",
+                    [](CMC_Setup&) { return CMC_Comm::ReadProgramVariable("STARTED", programValue); },
                     "No drive is connected: cannot read the program variable 'STARTED'"}),
     [](const auto& param) { return std::string(param.param.attempt); });
 

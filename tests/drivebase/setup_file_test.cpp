@@ -29,7 +29,8 @@ std::uint64_t Bits(double value) { return std::bit_cast<std::uint64_t>(value); }
 
 // Everything a setup holds, doubles as their bits, for comparisons that must be exact.
 auto Fields(const Quantity& q) {
-  return std::make_tuple(q.GetName(), q.GetType(), q.GetUnitName(), q.IsDriveScaled(), Bits(q.GetValueInInternalUnit()));
+  return std::make_tuple(q.GetName(), q.GetType(), q.GetUnitName(), q.IsDriveScaled(),
+                         Bits(q.GetValueInInternalUnit()));
 }
 auto Fields(const CMC_Parameter& p) {
   return std::tuple_cat(Fields(static_cast<const Quantity&>(p)),

@@ -52,8 +52,9 @@ TEST(SetupLookup, AMissingNameIsReportedOnlyWhileErrorsAreShown) {
   EXPECT_EQ(setup.FindVariable("APOS", 0), nullptr);
   EXPECT_EQ(setup.GetIntOption("MaxFilters"), 0);
   const std::string missing = "parameter 'KPTHT' does not exist in the setup";
-  EXPECT_THAT(errors.messages, ElementsAre(missing, missing, missing, "drive variable 'MER' does not exist in the setup",
-                                           "option 'MaxFilters' does not exist in the setup"));
+  EXPECT_THAT(errors.messages,
+              ElementsAre(missing, missing, missing, "drive variable 'MER' does not exist in the setup",
+                          "option 'MaxFilters' does not exist in the setup"));
   g_bShowErrors = 7;
   {
     const ErrorReportingOff outer;

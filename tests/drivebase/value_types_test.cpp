@@ -26,8 +26,8 @@ TEST(StoreAs, RoundsToNearestAwayFromZeroAndSaturates) {
                         Case{kSigned32, -2147483648.6, -2147483648.0}, Case{kSigned32, 2147483647.5, 2147483647.0},
                         Case{kUnsigned32, 4294967295.4, 4294967295.0}, Case{kUnsigned32, -kInf, 0.0},
                         Case{kUnsigned32, 2147483.648, 2147484.0}, Case{kReal, 0.1, 0.1}, Case{kReal, 1e300, 1e300},
-                        Case{kReal, 5e-324, 5e-324}, Case{kFlag, 0.6, 1.0}, Case{kFlag, 7.0, 1.0}, Case{kFlag, -3.0, 0.0},
-                        Case{kChoice, 3.0, 3.0}, Case{kChoice, -1.0, -1.0}}) {
+                        Case{kReal, 5e-324, 5e-324}, Case{kFlag, 0.6, 1.0}, Case{kFlag, 7.0, 1.0},
+                        Case{kFlag, -3.0, 0.0}, Case{kChoice, 3.0, 3.0}, Case{kChoice, -1.0, -1.0}}) {
     SCOPED_TRACE(::testing::Message() << ValueTypeName(c.type) << " " << c.given);
     const std::optional<double> stored = StoreAs(c.type, c.given);
     ASSERT_TRUE(stored.has_value());

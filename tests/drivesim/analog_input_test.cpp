@@ -70,7 +70,9 @@ TEST(LinearHallChannels, ReadTheSensorVoltagesOnTheFiveVoltScale) {
     EXPECT_EQ(drive.ReadVariable("AD9"), drive.ReadVariable("AD8"));
   }
   Drive withoutLinearHalls = IdealDrive();
-  for (const char* channel : {"AD6", "AD3", "AD8", "AD9"}) EXPECT_EQ(withoutLinearHalls.ReadVariable(channel), 0) << channel;
+  for (const char* channel : {"AD6", "AD3", "AD8", "AD9"}) {
+    EXPECT_EQ(withoutLinearHalls.ReadVariable(channel), 0) << channel;
+  }
 }
 
 }  // namespace

@@ -97,16 +97,6 @@ TEST(Biquad, DcCorrectedFilterHasUnitDcGainExactly) {
   }
 }
 
-// A largest coefficient of exactly 1 takes SF = 2, so that b0 = 1 does not reach 2^31:
-// the pass-through b0 = 1 is stored as 2^30 and y = x.
-TEST(Biquad, PassThroughAtUnitCoefficient) {
-  const BiquadCoefficients c = Quantise({1, 0, 0, 0, 0});
-  EXPECT_EQ(c.sf, 2);
-  EXPECT_EQ(c.b0, std::int64_t{1} << 30);
-  BiquadState state;
-  for (const std::int32_t x : {0, 7, -7, 32767, -32768}) EXPECT_EQ(StepBiquad(c, state, x), x);
-}
-
 // Two slots in series act as the first filter then the second; a chain whose states do not match
 // its slots is refused.
 TEST(Biquad, ChainRunsItsSlotsInOrder) {

@@ -41,7 +41,9 @@ TEST(Catalogue, VariableTablesAndLookup) {
   EXPECT_TRUE(current->linear);
   EXPECT_EQ(VariableNames(*current),
             (std::vector<std::string>{"STARTED", "RefTest", "RIncTest", "In1", "Imax_Prot_Test", "test_flag"}));
-  for (const ProgramVariable& v : current->variables) EXPECT_EQ(std::tie(v.type, v.size_words), std::make_tuple(VariableType::int16, 1)) << v.name;
+  for (const ProgramVariable& v : current->variables) {
+    EXPECT_EQ(std::tie(v.type, v.size_words), std::make_tuple(VariableType::int16, 1)) << v.name;
+  }
   EXPECT_EQ(current->variables.back().direction, VariableDirection::output);
   EXPECT_EQ(FindProgram("LH_Current_Controller_Tuning_Test_LIN"), nullptr);
   EXPECT_EQ(FindProgram("ie_initial_positioning_test"), nullptr);

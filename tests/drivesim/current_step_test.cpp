@@ -36,7 +36,8 @@ std::vector<Sample> DiscreteModel() {
     const std::int64_t error = reference - measured;
     integral = std::clamp<std::int64_t>(integral + 5963 * error, -(limit << 15), limit << 15);
     const std::int64_t proportional = (24226 * error * 2) >> 15;  // MulShift(24226, 1, e), floor
-    const auto voltage = static_cast<std::int32_t>(std::clamp<std::int64_t>(proportional + (integral >> 15), -limit, limit));
+    const auto voltage =
+        static_cast<std::int32_t>(std::clamp<std::int64_t>(proportional + (integral >> 15), -limit, limit));
     samples.push_back({reference, measured, voltage});
     current_A = current_A * decay + applied * voltsPerUnit / R * (1.0 - decay);
     applied = voltage;

@@ -126,7 +126,8 @@ TEST_P(DualLoopWiring, CountersFollowTheirSensorsAndEachInputCaptures) {
   motor.load_sensor = SensorModel{.lines = 1000, .index_deg = 10.0};
   motor.load_displacement = motor.motor_displacement / 3.0;
   Drive drive = LoadedDrive(motor);
-  ASSERT_TRUE(drive.SetSetupOptions({.motor_sensor_connector = c.motorConnector, .load_sensor_connector = c.loadConnector}).ok());
+  ASSERT_TRUE(
+      drive.SetSetupOptions({.motor_sensor_connector = c.motorConnector, .load_sensor_connector = c.loadConnector}).ok());
   ASSERT_TRUE(drive.ExecuteCommand("!CAP;ENCAPI1;").ok());
   ASSERT_TRUE(drive.ExecuteCommand("!CAP;EN2CAPI1;").ok());
   TurnByHand(drive, 3.0);
@@ -148,7 +149,8 @@ TEST(FeedbackSensor, SetupOptionsRejectBadWiring) {
   MotorModel motor = ReferenceMotor();
   motor.load_sensor = SensorModel{};
   Drive drive(ReferenceHardware(), motor);
-  EXPECT_EQ(drive.SetSetupOptions({.load_sensor_connector = 0}).error, "motor and load sensor cannot share feedback input 0");
+  EXPECT_EQ(drive.SetSetupOptions({.load_sensor_connector = 0}).error,
+            "motor and load sensor cannot share feedback input 0");
   EXPECT_EQ(drive.SetSetupOptions({.motor_sensor_connector = 2}).error,
             "motor sensor connector 2 is not a feedback input (0 or 1)");
   EXPECT_EQ(drive.SetSetupOptions({.sincos_fract = 21}).error, "sin/cos interpolation 21 is outside 0 … 20");

@@ -57,6 +57,16 @@ TEST(Plant, OpenPhaseCCarriesVoltageOverTwoRWithTheSameTimeConstant) {
   EXPECT_EQ(s.current_A[2], 0.0);
 }
 
+// A delta winding of R, L shows R/3, L/3 per star phase: the locked-rotor current reaches
+// 3·U/R·(1 − e^(−1)) after one time constant L/R.
+TEST(Plant, DeltaTerminalsSeeTheStarEquivalent) {
+  MotorModel motor = ReferenceMotor();
+  motor.connection = PhaseConnection::delta;
+  PlantState s;
+  model::StepPlant(PlantParams::From(motor), s, AlphaVoltage(1.0), {}, kTau);
+  EXPECT_NEAR(s.current_A[0], 3.0 / kR * (1.0 - std::exp(-1.0)), 1e-9);
+}
+
 // Turning at constant speed with all legs at the same voltage, the steady currents follow the
 // dq equations: 0 = R·i_d − ω_e·L·i_q, 0 = R·i_q + ω_e·L·i_d + ω_e·ψ, and the drag torque is K·i_q.
 TEST(Plant, BackEmfAndTorqueFollowTheTorqueConstant) {

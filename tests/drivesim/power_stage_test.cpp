@@ -1,5 +1,5 @@
 // Power stage: current ADC scale, saturation and noise; duty quantisation with its carry; the
-// dead-time loss per leg; delta and linear motors as the terminals see them.
+// dead-time loss per leg; linear motors and transmissions as the mechanics see them.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -91,22 +91,6 @@ TEST(DeadTime, LegErrorIsMinusVdAboveTheKneeAndLinearBelow) {
   // A current along phase A (1.5 A, −0.75 A, −0.75 A) loses (4/3)·V_d = 1.28 V along α.
   const auto w = model::LegVoltages(p, s, {1.5, -0.75, -0.75}, 0.0012, 1);
   EXPECT_NEAR((2.0 / 3.0) * (w[0] - 0.5 * (w[1] + w[2])), -1.28, 1e-12);
-}
-
-// A delta winding of R, L shows R/3, L/3 per star phase: the locked-rotor current is 3·U/R and
-// the time constant L/R stays.
-TEST(Delta, TerminalsSeeTheStarEquivalent) {
-  MotorModel motor = ReferenceMotor();
-  motor.connection = PhaseConnection::delta;
-  const model::PlantParams p = model::PlantParams::From(motor);
-  model::PlantState s;
-  model::PlantInputs in;
-  in.bus_V = 48.0;
-  in.locked = true;
-  in.legDriven = {true, true, true};
-  in.legVoltage_V = {25.0, 23.5, 23.5};  // 1 V along α
-  model::StepPlant(p, s, in, {}, 0.0012 / 0.9);
-  EXPECT_NEAR(s.current_A[0], 3.0 / 0.9 * (1.0 - std::exp(-1.0)), 1e-9);
 }
 
 // A linear motor: F = Kf·i_q, θ_e = 2π·x/τ, and x = ½·(F/M)·t² from rest.

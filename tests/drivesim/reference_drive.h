@@ -49,8 +49,8 @@ inline void RunProgram(Drive& drive, double limit_s) {
 }
 
 // A drive with the reference registers loaded, `changes` on top of them.
-inline Drive LoadedDrive(MotorModel motor = ReferenceMotor(), Scenario scenario = {}, const RegisterValues& changes = {},
-                         DriveHardware hardware = ReferenceHardware()) {
+inline Drive LoadedDrive(MotorModel motor = ReferenceMotor(), Scenario scenario = {},
+                         const RegisterValues& changes = {}, DriveHardware hardware = ReferenceHardware()) {
   Drive drive(std::move(hardware), std::move(motor), scenario);
   RegisterValues registers = ReferenceRegisters();
   for (const auto& [name, value] : changes) registers[name] = value;
@@ -71,8 +71,9 @@ inline void LaunchPreliminary(Drive& drive, std::int32_t in1 = 4910) {
 }
 
 // Current_Controller_Tuning_Test: a 1.5 A step after 10 of 100 logged points (one per control period).
-inline void LaunchCurrentStep(Drive& drive, std::int32_t protection = 16000,
-                              LoggerSettings logger = {100, 2, 1, {"Current_Reference", "Motor_Current", "Voltage_Reference"}}) {
+inline void LaunchCurrentStep(
+    Drive& drive, std::int32_t protection = 16000,
+    LoggerSettings logger = {100, 2, 1, {"Current_Reference", "Motor_Current", "Voltage_Reference"}}) {
   Launch(drive, "IE_Current_Controller_Tuning_Test",
          {{"RefTest", 3264}, {"RIncTest", 33}, {"In1", 4910}, {"Imax_Prot_Test", protection}}, logger);
 }
