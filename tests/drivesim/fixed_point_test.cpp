@@ -47,10 +47,7 @@ TEST(Transforms, ClarkeAndParkOfAVectorAlongPhaseA) {
 // Five steps worked by hand with KPI 16384/SFTKPI 0 (Kp 0.5), KII 8192/SFTKII 0 (Ki 0.25 per
 // sample), U_lim 100: I32 accumulates K·e, u = floor(Kp·e) + (I32 >> 15), both clamped.
 TEST(CurrentPi, FollowsAHandWorkedSequenceThroughSaturationAndBack) {
-  CurrentLoopGains g;
-  g.kpi = 16384;
-  g.kii = 8192;
-  g.voltageLimit = 100;
+  const CurrentLoopGains g{.kpi = 16384, .kii = 8192, .voltageLimit = 100};
   struct Step {
     std::int32_t reference, measured, expectedU;
   };
@@ -69,26 +66,16 @@ TEST(CurrentPi, FollowsAHandWorkedSequenceThroughSaturationAndBack) {
   EXPECT_EQ(replay.integralQ, 50LL << 15);
 }
 
-TEST(CurrentPi, ErrorIsSaturatedToSixteenBits) {
-  CurrentLoopGains g;
-  g.kpi = 32767;
-  g.sftkpi = 0;
-  g.voltageLimit = 1 << 30;
-  g.limitQ = 1 << 30;
-  g.limitD = 1 << 30;
+// The error saturates to 16 bits: e = 100 000 − 0 → 32767, u = floor(32767·32767/32768) = 32766.
+// The q-axis output filter FILTERQ 16384 halves the step to the new output: u_f += (u − u_f)/2.
+TEST(CurrentPi, ErrorSaturatesToSixteenBitsAndTheOutputFilterSmoothsTheQAxis) {
+  const CurrentLoopGains wide{.kpi = 32767, .voltageLimit = 1 << 30, .limitD = 1 << 30, .limitQ = 1 << 30};
   CurrentLoopState s;
-  // e = 100 000 − 0 saturates to 32767: u = floor(32767·32767/32768) = 32766.
-  EXPECT_EQ(StepCurrentLoop(g, s, {0, 100000}, {0, 0}).y, 32766);
-}
-
-TEST(CurrentPi, OutputFilterSmoothsTheQAxis) {
-  CurrentLoopGains g;
-  g.kpi = 16384;
-  g.voltageLimit = 30000;
-  g.filterQ = 16384;  // u_f += (u − u_f)/2
-  CurrentLoopState s;
-  EXPECT_EQ(StepCurrentLoop(g, s, {0, 1000}, {0, 0}).y, 250);   // u 500
-  EXPECT_EQ(StepCurrentLoop(g, s, {0, 1000}, {0, 0}).y, 375);
+  EXPECT_EQ(StepCurrentLoop(wide, s, {0, 100000}, {0, 0}).y, 32766);
+  const CurrentLoopGains filtered{.kpi = 16384, .voltageLimit = 30000, .filterQ = 16384};
+  CurrentLoopState f;
+  EXPECT_EQ(StepCurrentLoop(filtered, f, {0, 1000}, {0, 0}).y, 250);   // u 500
+  EXPECT_EQ(StepCurrentLoop(filtered, f, {0, 1000}, {0, 0}).y, 375);
 }
 
 }  // namespace
