@@ -1,14 +1,14 @@
-// The drive's biquads against the same filters on real numbers, their exact DC gain after the
-// DC correction, and the packing of the slots by place. The coefficients are designed here from
-// the bilinear low-pass formulas, quantised to c/SF·2^31 and DC-corrected as the setup does.
+// The drive's biquads against the same filters on real numbers, their exact DC gain, and chains
+// of slots. The setup's own designer designs the low-pass filters from the bilinear formulas,
+// quantises them to c/SF·2^31 and corrects their DC gain, as it does for the drive's registers.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "compute/biquad_designer.h"
 #include "control/biquad.h"
 
 namespace drivesim::control {
@@ -18,41 +18,26 @@ struct RealBiquad {
   double b0, b1, b2, a1, a2;
 };
 
-// K = tan(π·f) with f the cut-off over the sample rate.
-// First order: b0 = b1 = K/(K + 1), a1 = (K − 1)/(K + 1).
-// Second order: norm = 1/(1 + K/Q + K²), b0 = K²·norm, b1 = 2·b0, b2 = b0,
-//               a1 = 2(K² − 1)·norm, a2 = (1 − K/Q + K²)·norm.
-RealBiquad LowPass1(double f) {
-  const double k = std::tan(std::acos(-1.0) * f);
-  return {k / (k + 1), k / (k + 1), 0, (k - 1) / (k + 1), 0};
-}
-RealBiquad LowPass2(double f, double q) {
-  const double k = std::tan(std::acos(-1.0) * f), norm = 1 / (1 + k / q + k * k);
-  return {k * k * norm, 2 * k * k * norm, k * k * norm, 2 * (k * k - 1) * norm, (1 - k / q + k * k) * norm};
-}
-
-// SF = 2^e with e = 1 when the largest magnitude is exactly 1, ⌈log2 m⌉ above 1, else 0; each
-// coefficient floor(c/SF·2^31 + 0.5); then b0 := floor(2^31/SF − b1 − b2 + a1 + a2 + 0.5) when
-// the quantised sum misses 2^31.
-BiquadCoefficients Quantise(const RealBiquad& r) {
-  const double m = std::max({std::abs(r.b0), std::abs(r.b1), std::abs(r.b2), std::abs(r.a1), std::abs(r.a2)});
-  const int e = m == 1.0 ? 1 : (m > 1 ? static_cast<int>(std::ceil(std::log2(m))) : 0);
-  const double sf = std::ldexp(1.0, e), scale = std::ldexp(1.0, 31) / sf;
-  const auto q = [&](double c) { return static_cast<std::int64_t>(std::floor(c * scale + 0.5)); };
-  BiquadCoefficients c{q(r.b0), q(r.b1), q(r.b2), q(r.a1), q(r.a2), static_cast<std::int64_t>(sf)};
-  if ((c.b0 + c.b1 + c.b2 - c.a1 - c.a2) * c.sf != (std::int64_t{1} << 31)) {
-    c.b0 = static_cast<std::int64_t>(std::floor(scale - static_cast<double>(c.b1 + c.b2 - c.a1 - c.a2) + 0.5));
-  }
-  return c;
-}
-
-struct FilterCase {
-  const char* name;
-  RealBiquad filter;
+struct Filter {
+  std::string name;
+  RealBiquad real;            // as designed
+  BiquadCoefficients drive;   // as the drive's registers hold it
 };
-const std::vector<FilterCase> kFilters = {{"low-pass 1st order f = 0.1", LowPass1(0.1)},
-                                          {"low-pass 2nd order f = 0.05, Q = 0.707", LowPass2(0.05, 0.7071)},
-                                          {"low-pass 2nd order f = 0.2, Q = 2", LowPass2(0.2, 2.0)}};
+
+// Low pass of the given order at f times the sample rate.
+Filter LowPass(int order, double f, double q = 0.0) {
+  CBiquadDesigner designer;
+  designer.DesignFilter(order - 1, f, q, 0.0);
+  const RealBiquad real{designer.b0, designer.b1, designer.b2, designer.a1, designer.a2};
+  designer.QuantizeCoefficients();
+  designer.CorrectDcGain();
+  const auto word = [](double c) { return static_cast<std::int64_t>(c); };
+  return {"low pass " + std::to_string(order) + " at f = " + std::to_string(f) + ", Q = " + std::to_string(q), real,
+          {word(designer.b0), word(designer.b1), word(designer.b2), word(designer.a1), word(designer.a2),
+           word(designer.SF)}};
+}
+
+const std::vector<Filter> kFilters = {LowPass(1, 0.1), LowPass(2, 0.05, 0.7071), LowPass(2, 0.2, 2.0)};
 
 // The largest output error the rounding of one sample can cause: the sum of |h| of 1/A(z).
 double RoundingBound(const RealBiquad& r) {
@@ -67,10 +52,10 @@ double RoundingBound(const RealBiquad& r) {
 }
 
 TEST(Biquad, FollowsTheRealFilterWithinItsQuantisation) {
-  for (const FilterCase& fc : kFilters) {
+  for (const Filter& fc : kFilters) {
     SCOPED_TRACE(fc.name);
-    const BiquadCoefficients c = Quantise(fc.filter);
-    const RealBiquad& r = fc.filter;
+    const BiquadCoefficients& c = fc.drive;
+    const RealBiquad& r = fc.real;
     const double bound = RoundingBound(r) + 1.0;
     BiquadState state;
     double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
@@ -86,8 +71,8 @@ TEST(Biquad, FollowsTheRealFilterWithinItsQuantisation) {
 
 // A DC-corrected filter, settled at a constant input, returns it exactly, sample after sample.
 TEST(Biquad, DcCorrectedFilterHasUnitDcGainExactly) {
-  for (const FilterCase& fc : kFilters) {
-    const BiquadCoefficients c = Quantise(fc.filter);
+  for (const Filter& fc : kFilters) {
+    const BiquadCoefficients& c = fc.drive;
     ASSERT_EQ((c.b0 + c.b1 + c.b2 - c.a1 - c.a2) * c.sf, std::int64_t{1} << 31) << fc.name;
     for (const std::int32_t level : {1, -1, 169, -32768, 32767, 1'000'000}) {
       SCOPED_TRACE(std::string(fc.name) + ", level " + std::to_string(level));
@@ -100,7 +85,7 @@ TEST(Biquad, DcCorrectedFilterHasUnitDcGainExactly) {
 // Two slots in series act as the first filter then the second; a chain whose states do not match
 // its slots is refused.
 TEST(Biquad, ChainRunsItsSlotsInOrder) {
-  const std::vector<BiquadCoefficients> slots = {Quantise(LowPass1(0.1)), Quantise(LowPass2(0.05, 0.7071))};
+  const std::vector<BiquadCoefficients> slots = {kFilters[0].drive, kFilters[1].drive};
   std::vector<BiquadState> chain(2);
   BiquadState first, second;
   for (int k = 0; k < 50; ++k) {
