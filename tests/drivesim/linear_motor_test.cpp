@@ -15,7 +15,7 @@ TEST(LinearMotor, PreliminaryAndCurrentStepRunTheLinearVariants) {
   ASSERT_EQ(motor.kind, MotorKind::linear);
   Drive drive = LoadedDrive(motor, {}, {{"DBT", 0x5050}, {"REFTST", 5846}, {"RINCTST", 58}, {"KPI", 26012},
                                         {"SFTKPI", 4}, {"KII", 16772}, {"SFTKII", 3}});
-  Launch(drive, "IE_Initial_Positioning_Test_LIN", {{"In1", 4910}});
+  LaunchProgram(drive, "IE_Initial_Positioning_Test_LIN", {{"In1", 4910}});
   RunProgram(drive, 10.0);
   ASSERT_FALSE(drive.ProgramRunning());
   const double expected = (2.5 * 4910 / kCurrentScale + 4.0 / 3.0 * 0.96) * kVoltageScale;
@@ -25,10 +25,10 @@ TEST(LinearMotor, PreliminaryAndCurrentStepRunTheLinearVariants) {
   // 30 N/A·1.5 A·2π/32 mm ≈ 8800 N/m: 57 µm).
   EXPECT_NEAR(std::remainder(drive.ShaftPosition(), 0.032), 0.0, 1e-4);
 
-  Launch(drive, "IE_Current_Controller_Tuning_Test_LIN",
-         {{"RefTest", reference}, {"RIncTest", drive.ReadVariable("RINCTST_V").value_or(0)}, {"In1", 4910},
-          {"Imax_Prot_Test", 16000}},
-         LoggerSettings{100, 2, 1, {"Current_Reference", "Motor_Current"}});
+  LaunchProgram(drive, "IE_Current_Controller_Tuning_Test_LIN",
+                {{"RefTest", reference}, {"RIncTest", drive.ReadVariable("RINCTST_V").value_or(0)}, {"In1", 4910},
+                 {"Imax_Prot_Test", 16000}},
+                LoggerSettings{100, 2, 1, {"Current_Reference", "Motor_Current"}});
   RunProgram(drive, 5.0);
   EXPECT_EQ(drive.ReadVariable("test_flag"), 1);
   const std::vector<LogPoint> log = drive.UploadLog();

@@ -59,23 +59,25 @@ inline Drive LoadedDrive(MotorModel motor = ReferenceMotor(), Scenario scenario 
   return drive;
 }
 
-inline void Launch(Drive& drive, std::string_view program, const std::map<std::string, double, std::less<>>& inputs,
-                   const std::optional<LoggerSettings>& logger = std::nullopt) {
+// Launches a program, failing the test (not aborting it) when the drive refuses.
+inline void LaunchProgram(Drive& drive, std::string_view program,
+                          const std::map<std::string, double, std::less<>>& inputs,
+                          const std::optional<LoggerSettings>& logger = std::nullopt) {
   const Status launched = drive.Launch(program, inputs, logger);
   EXPECT_TRUE(launched.ok()) << program << ": " << launched.error;
 }
 
 // Initial_Positioning_Test with the test current In1 (4910 counts: 1.5 A).
 inline void LaunchPreliminary(Drive& drive, std::int32_t in1 = 4910) {
-  Launch(drive, "IE_Initial_Positioning_Test", {{"In1", in1}});
+  LaunchProgram(drive, "IE_Initial_Positioning_Test", {{"In1", in1}});
 }
 
 // Current_Controller_Tuning_Test: a 1.5 A step after 10 of 100 logged points (one per control period).
 inline void LaunchCurrentStep(
     Drive& drive, std::int32_t protection = 16000,
     LoggerSettings logger = {100, 2, 1, {"Current_Reference", "Motor_Current", "Voltage_Reference"}}) {
-  Launch(drive, "IE_Current_Controller_Tuning_Test",
-         {{"RefTest", 3264}, {"RIncTest", 33}, {"In1", 4910}, {"Imax_Prot_Test", protection}}, logger);
+  LaunchProgram(drive, "IE_Current_Controller_Tuning_Test",
+                {{"RefTest", 3264}, {"RIncTest", 33}, {"In1", 4910}, {"Imax_Prot_Test", protection}}, logger);
 }
 
 inline constexpr double kCurrentScale = 65472.0 / 20.0;   // counts per ampere: ADCmax/(2·ImaxPS)
