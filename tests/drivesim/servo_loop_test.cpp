@@ -139,7 +139,7 @@ TEST_P(ServoCascade, FollowsTheLinearDiscreteModel) {
   std::vector<double> measured;
   control::ServoConfig config;
   config.mode = c.mode;
-  ASSERT_TRUE(LaunchServo(drive, config, [&](control::Servo& servo, int sample) {
+  ASSERT_TRUE(LaunchServo(drive, config, [&](const programs::ProgramHost&, control::Servo& servo, int sample) {
                 if (sample == 0) {
                   servo.SetSpeedReference16(position ? 0 : static_cast<std::int64_t>(c.step) << 16);
                   servo.SetTargetPosition(position ? static_cast<std::int32_t>(c.step) : 0);

@@ -15,8 +15,8 @@
 
 namespace drivesim::testing {
 
-// Called at every slow step after the outer loops, `sample` counting from 1.
-using ServoSampler = std::function<void(control::Servo& servo, int sample)>;
+// Called at engagement (`sample` 0) and at every slow step after the outer loops (from 1).
+using ServoSampler = std::function<void(const programs::ProgramHost& host, control::Servo& servo, int sample)>;
 
 class ServoTestProgram : public programs::Program {
  public:
@@ -28,11 +28,11 @@ class ServoTestProgram : public programs::Program {
     host.SwitchAxisOn();
     host.SetProgramValue("STARTED", 1);
     host.Commutate();
-    sampler_(host.EngageServo(config_), 0);
+    sampler_(host, host.EngageServo(config_), 0);
     engaged_ = true;
   }
   void SlowStep(programs::ProgramHost& host) override {
-    if (control::Servo* servo = host.EngagedServo()) sampler_(*servo, ++samples_);
+    if (control::Servo* servo = host.EngagedServo()) sampler_(host, *servo, ++samples_);
   }
   void HostStop(programs::ProgramHost& host) override {
     host.SwitchAxisOff();

@@ -163,7 +163,8 @@ double ElectromagneticTorque(const PlantParams& p, const PlantState& s) {
 void StepPlant(const PlantParams& p, PlantState& s, const PlantInputs& in, const ExternalTorque& hand,
                double h_s) {
   const bool allDriven = in.legDriven[0] && in.legDriven[1] && in.legDriven[2];
-  if (!allDriven && s.current_A == std::array<double, 3>{0.0, 0.0, 0.0} && p.flux_Vs * std::abs(s.speed) * p.electrical_per_unit < in.bus_V) {
+  const bool noneDriven = !in.legDriven[0] && !in.legDriven[1] && !in.legDriven[2];
+  if (noneDriven && s.current_A == std::array<double, 3>{0.0, 0.0, 0.0} && p.flux_Vs * std::abs(s.speed) * p.electrical_per_unit < in.bus_V) {
     // Power stage off, no current and the back-EMF below the bus: only the mechanics move.
     if (!in.locked) StepMechanics(p, s, hand, h_s, 0.0);
     return;
