@@ -118,5 +118,26 @@ INSTANTIATE_TEST_SUITE_P(
                    300.0}),
     [](const auto& param) { return std::string(param.param.name); });
 
+// APOS_MT of linear Halls unwraps the calibrated ADC angle: an eighth of an electrical turn by
+// hand is 512 counts at DBTTH 4 (4096 a period). An offset register 5000 counts high (a quarter
+// of the amplitude taken off channel A) bends the angle: −9.63° read at θ_e = 0 and 37.24° at
+// 45°, 533 counts. Loading the calibration itself does not move the counter.
+TEST(LinearHallCounter, FollowsTheCalibratedChannels) {
+  for (const std::int32_t offset : {32736, 32736 + 5000}) {
+    SCOPED_TRACE("HALLAOFF " + std::to_string(offset));
+    MotorModel motor = ReferenceMotor();
+    motor.motor_sensor = Sensor(SensorType::linear_hall);
+    Drive drive(ReferenceHardware(), motor);
+    RegisterValues registers = ReferenceRegisters();
+    registers.insert({{"DBTTH", 4}, {"HALLAOFF", offset}});
+    ASSERT_TRUE(drive.LoadRegisters(registers).ok());
+    const std::int32_t before = drive.ReadVariable("APOS_MT").value_or(0);
+    drive.HandTurn(45.0 / 4.0 * M_PI / 180.0, 0.1);
+    drive.RunUntil(0.3);
+    const std::int32_t counted = drive.ReadVariable("APOS_MT").value_or(0) - before;
+    EXPECT_NEAR(counted, offset == 32736 ? 512 : 533, 4);
+  }
+}
+
 }  // namespace
 }  // namespace drivesim::testing

@@ -25,6 +25,7 @@ struct LinearHallCalibration {
   std::array<std::int32_t, 3> offset{32736, 32736, 32736};
   std::array<std::int32_t, 3> gain{32767, 32767, 32767};
   std::int32_t spacing = 21845;
+  bool operator==(const LinearHallCalibration&) const = default;
 };
 
 // The registers that turn a reading into θ_e16.

@@ -31,10 +31,14 @@ void Drive::Impl::RefreshServoRegisters() {
   const int elres = Register("ELRES_FRACT", driveVariables[drive::DriveVar::ELRES_FRACT]);
   r.interpolationShift = motor.motor_sensor.type == SensorType::sincos ? options.sincos_fract - elres : 0;
   const std::int32_t midScale = static_cast<std::int32_t>(hardware.AdcMax() / 2);
-  r.linearHalls.offset = {Register("HALLAOFF", midScale), Register("HALLBOFF", midScale), Register("HALLCOFF", midScale)};
-  r.linearHalls.gain = {Register("HALLAGAIN", 32767), Register("HALLBGAIN", 32767), Register("HALLCGAIN", 32767)};
   const std::int32_t alpha = driveVariables[drive::DriveVar::ALPHA];
-  r.linearHalls.spacing = Register("ALPHA", alpha != 0 ? alpha : 21845);
+  const control::LinearHallCalibration calibration{
+      {Register("HALLAOFF", midScale), Register("HALLBOFF", midScale), Register("HALLCOFF", midScale)},
+      {Register("HALLAGAIN", 32767), Register("HALLBGAIN", 32767), Register("HALLCGAIN", 32767)},
+      Register("ALPHA", alpha != 0 ? alpha : 21845)};
+  // A new calibration moves the angle, not the shaft: the linear Hall counter goes on from where it stands.
+  if (!(calibration == r.linearHalls)) linearHallTrack.started = false;
+  r.linearHalls = calibration;
 
   const auto errmaxl = registers.find("ERRMAXL");
   motionLimits.positionError = errmaxl != registers.end() ? errmaxl->second : Register("ERRMAX", 0);

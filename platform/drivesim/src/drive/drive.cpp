@@ -77,6 +77,7 @@ Drive::Impl::Impl(DriveHardware hw, MotorModel m, Scenario s)
   driveVariables[drive::DriveVar::THTST] = programs::kRestAngle;
   if (motor.halls) hallCode = sensors::UpdateHalls(*motor.halls, hallState, 0.0);
   ConfigureReferenceInput();
+  RefreshServoRegisters();
   SampleSlowChannels();
 }
 
@@ -93,6 +94,7 @@ void Drive::Impl::SampleLinearHalls() {
   const std::array<double, 3> hall_V =
       sensors::LinearHallVoltages(plant.ElectricalAngle(plantParams), motor.motor_sensor.reversed);
   for (std::size_t x = 0; x < 3; ++x) linearHallCounts[x] = linearHallAdc.Sample(hall_V[x], noise);
+  UpdateLinearHallCounter();
 }
 
 void Drive::Impl::ConfigureReferenceInput() {

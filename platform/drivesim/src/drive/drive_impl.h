@@ -176,6 +176,15 @@ struct Drive::Impl final : programs::ProgramHost {
   std::array<std::int32_t, 3> linearHallCounts{};     // AD6, AD3, AD8/AD9
   void SampleSlowChannels();                          // at every slow tick and on an input change
   void SampleLinearHalls();                           // AD6, AD3, AD8/AD9 of a linear Hall motor
+
+  // --- the linear Hall motor sensor's counter (linear_hall_input.cpp) ---
+  struct LinearHallTrack {
+    bool started = false;
+    std::int64_t unwrapped16 = 0;     // the calibrated angle, unwrapped, 65536 per electrical period
+    std::int32_t last16 = 0;
+  };
+  LinearHallTrack linearHallTrack;
+  void UpdateLinearHallCounter();     // at every sample of the linear Hall channels
   void ConfigureReferenceInput();                     // AD5's span from the options
 
   bool enableActive = true;
