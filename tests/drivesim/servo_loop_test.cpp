@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -167,6 +168,66 @@ INSTANTIATE_TEST_SUITE_P(Loops, ServoCascade,
                                            CascadeCase{"PositionStep", control::ServoMode::position, 200.0, 20.0,
                                                        2000.0, 400}),
                          [](const auto& param) { return std::string(param.param.name); });
+
+struct RoutingCase {
+  const char* name;
+  control::ServoConfig config;
+  std::int32_t reference;      // speed (counts/sample) or target (counts)
+  RegisterValues registers;
+  std::int32_t currentReference;   // at the fifth slow sample
+};
+
+void PrintTo(const RoutingCase& c, std::ostream* os) { *os << c.name; }
+
+class ServoRouting : public ::testing::TestWithParam<RoutingCase> {};
+
+// Rotor locked, so the errors stay put. Speed gains Kp = Ki = 0.5 (16384/0), position Kp 0.5.
+//   speed 100: I = 5·50, P = 50 → 300; UPGRADE bit 6: 49 loop samples at Ts_C before the fifth
+//   slow tick → 49·50 + 50 = 2500; the program's current limit 200 caps output and integral.
+//   position 1000, direct: 0.5·1000 = 500 is the current reference (limit 300 → 300);
+//   cascade: 500 limited to the program's speed 40 → P 20 + I 5·20 = 120.
+TEST_P(ServoRouting, CurrentReferenceAtTheFifthSample) {
+  const RoutingCase& c = GetParam();
+  Scenario scenario;
+  scenario.rotor_locked = true;
+  Drive drive(ReferenceHardware(), ReferenceMotor(), scenario);
+  RegisterValues registers = ReferenceRegisters();
+  registers.insert({{"KPS", 16384}, {"SFTKPS", 0}, {"KIS", 16384}, {"SFTKIS", 0}, {"KPP", 16384}, {"SFTKPP", 0}});
+  for (const auto& [name, value] : c.registers) registers[name] = value;
+  ASSERT_TRUE(drive.LoadRegisters(registers).ok());
+  std::int32_t fifth = 0;
+  ASSERT_TRUE(LaunchServo(drive, c.config, [&](const programs::ProgramHost&, control::Servo& servo, int sample) {
+                if (sample == 0) {
+                  servo.SetSpeedReference16(static_cast<std::int64_t>(c.reference) << 16);
+                  servo.SetTargetPosition(c.reference);
+                }
+                if (sample == 5) fifth = servo.CurrentReference();
+              }).ok());
+  drive.RunUntil(6e-3);
+  EXPECT_EQ(fifth, c.currentReference);
+}
+
+control::ServoConfig Config(control::ServoMode mode, bool cascade, std::optional<std::int32_t> currentLimit,
+                            std::optional<std::int32_t> speedLimit) {
+  control::ServoConfig config;
+  config.mode = mode;
+  config.cascade = cascade;
+  config.currentLimit = currentLimit;
+  config.speedLimit = speedLimit;
+  return config;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Loops, ServoRouting,
+    ::testing::Values(
+        RoutingCase{"SpeedAtTheSlowRate", Config(control::ServoMode::speed, true, {}, {}), 100, {}, 300},
+        RoutingCase{"SpeedAtTheFastRate", Config(control::ServoMode::speed, true, {}, {}), 100, {{"UPGRADE", 0x40}}, 2500},
+        RoutingCase{"SpeedWithTheProgramsCurrentLimit", Config(control::ServoMode::speed, true, 200, {}), 100, {}, 200},
+        RoutingCase{"DirectPosition", Config(control::ServoMode::position, false, {}, {}), 1000, {}, 500},
+        RoutingCase{"DirectPositionLimited", Config(control::ServoMode::position, false, 300, 40), 1000, {}, 300},
+        RoutingCase{"CascadeWithTheProgramsSpeedLimit", Config(control::ServoMode::position, true, {}, 40), 1000, {},
+                    120}),
+    [](const auto& param) { return std::string(param.param.name); });
 
 }  // namespace
 }  // namespace drivesim::testing

@@ -53,7 +53,6 @@ class Servo {
   //              cascade: v_ref = out << 16, i_ref = speed channel(v_ref, counter);  direct: i_ref = out
   void Step(ServoFeedback feedback);
 
-  const ServoConfig& Config() const { return config_; }
   std::int32_t CurrentReference() const { return currentReference_; }
   std::int64_t SpeedReference16() const { return speedReference16_; }
   std::int32_t Speed() const { return speed_; }                 // counts per sample (filtered when the speed loop runs)
