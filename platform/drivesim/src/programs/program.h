@@ -48,7 +48,8 @@ class ProgramHost {
   // present counter: the rotor has just been aligned). EngageServo then closes the loops the
   // config names from the present counters; the register current loop runs on the commutation
   // angle every Ts_C and the outer loops every Ts_S (Ts_C with UPGRADE bit 6), before the
-  // program's own steps. A latched fault or a limit switch releases the servo with the axis.
+  // program's own steps. The servo is released with the axis (SwitchAxisOff, a latched fault, a
+  // limit switch's quick stop): a program must not keep the reference beyond that.
   virtual void Commutate() = 0;
   virtual control::Servo& EngageServo(const control::ServoConfig& config) = 0;
   virtual control::Servo* EngagedServo() = 0;                     // null while none is engaged
