@@ -95,5 +95,16 @@ TEST(LimitSwitch, QuickStopsMotionTowardsIt) {
   }
 }
 
+// A servo commutating with Halls that the motor lacks (code 7) trips 0x0020 at the third fast
+// sample after engagement (ticks 0, 2, 4: 0.2 ms), PCR bit 6 or not.
+TEST(HallMissing, TripsAHallCommutatedServo) {
+  Drive drive = Launch({{"OSR", 8}, {"HALLCASE", 2}}, control::ServoMode::torque, 0, {});
+  drive.RunUntil(0.15e-3);
+  EXPECT_EQ(drive.Mer(), 0);
+  drive.RunUntil(0.25e-3);
+  EXPECT_EQ(drive.Mer(), mer::kHallMissing);
+  EXPECT_FALSE(drive.AxisOn());
+}
+
 }  // namespace
 }  // namespace drivesim::testing

@@ -52,10 +52,10 @@ void Drive::Impl::RefreshServoRegisters() {
 // their own source; an encoder or sin/cos takes the offset of the alignment, or with the Hall
 // start method (OSR code 8) the Halls: sinusoidal with the encoder from the Hall sector when ACR
 // bit 15 is set, else block commutation on the Halls alone. Halls without an encoder commutate
-// by blocks.
+// by blocks. The setup decides: Halls that it names but the motor lacks read 7 (pull-ups).
 void Drive::Impl::Commutate() {
   RefreshServoRegisters();
-  const bool hallStart = (Register("OSR", 0) & kStartMethodMask) == kHallStartMethod && motor.halls;
+  const bool hallStart = (Register("OSR", 0) & kStartMethodMask) == kHallStartMethod;
   const bool sinusoidalHallStart = (Register("ACR", 0) >> 15 & 1) != 0;
   commutation = {};
   switch (motor.motor_sensor.type) {
@@ -106,6 +106,10 @@ void Drive::Impl::UpdateCommutationAngle() {
     case AngleSourceKind::absolute: c.angle16 = control::AbsoluteAngle16(counter, r); return;
     case AngleSourceKind::resolver: c.angle16 = control::ResolverAngle16(counter, r); return;
   }
+}
+
+bool Drive::Impl::HallCommutation() const {
+  return servo && (commutation.kind == AngleSourceKind::hallStart || commutation.kind == AngleSourceKind::hallBlocks);
 }
 
 // Speed from the motor sensor, position from the load sensor when the axis has one.

@@ -104,6 +104,7 @@ struct Drive::Impl final : programs::ProgramHost {
   void UpdateCommutationAngle();
   void ApplyBlockVoltage(int sector, std::int32_t voltage);  // trapezoidal: two legs, the third open
   control::ServoFeedback ServoCounters() const;
+  bool HallCommutation() const;        // an engaged servo commutates with the digital Halls
   struct Commutation {
     control::AngleSourceKind kind = control::AngleSourceKind::incremental;
     std::uint32_t offset32 = 0;        // θ_off32 of the incremental sources
