@@ -36,8 +36,8 @@ TEST(ControlError, TripsAfterExactlyTheSampleCount) {
       {ServoMode::position, {{"ERRMAX", 1000}, {"TERRMAX", 7}}, 7},
       {ServoMode::position, {{"ERRMAX", 1000}, {"TERRMAX", 65535}}, 0},
       {ServoMode::position, {{"ERRMAX", 1000}, {"ERRMAXL", 5000}, {"TERRMAX", 3}}, 0},   // ERRMAXL replaces ERRMAX
-      // The cascade closes the speed loop too: its reference 0.5·5000 = 2500 > 2000.
-      {ServoMode::position, {{"KPP", 16384}, {"SERRMAX", 2000}, {"TSERRMAX", 4}}, 4}};
+      // The cascade (ACR bit 9) closes the speed loop too: its reference 0.5·5000 = 2500 > 2000.
+      {ServoMode::position, {{"ACR", 0x200}, {"KPP", 16384}, {"SERRMAX", 2000}, {"TSERRMAX", 4}}, 4}};
   for (std::size_t n = 0; n < cases.size(); ++n) {
     SCOPED_TRACE("case " + std::to_string(n));
     const Case& c = cases[n];

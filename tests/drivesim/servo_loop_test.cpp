@@ -112,8 +112,8 @@ INSTANTIATE_TEST_SUITE_P(Loops, ServoCascade,
 
 // Rotor locked; Kp = Ki = 0.5 (16384/0) for speed, Kp 0.5 for position. At the fifth slow sample:
 //   speed 100: P 50 + I 5·50 = 300; UPGRADE bit 6: 49 samples at Ts_C before it → 2500; the
-//   program's current limit 200 caps output and integral. Position 1000, direct: 500 (limit 300);
-//   cascade: 500 held to the program's speed 40 → P 20 + I 5·20 = 120.
+//   program's current limit 200 caps output and integral. Position 1000, direct (also by ACR
+//   bit 9 clear): 500 (limit 300); cascade: 500 held to the program's speed 40 → P 20 + I 5·20 = 120.
 TEST(ServoRouting, CurrentReferenceAtTheFifthSample) {
   struct Case {
     control::ServoConfig config;
@@ -123,6 +123,7 @@ TEST(ServoRouting, CurrentReferenceAtTheFifthSample) {
                                    {ServoConfigOf(ServoMode::speed), 0x40, 100, 2500},
                                    {ServoConfigOf(ServoMode::speed, true, 200), 0, 100, 200},
                                    {ServoConfigOf(ServoMode::position, false), 0, 1000, 500},
+                                   {ServoConfigOf(ServoMode::position), 0, 1000, 500},
                                    {ServoConfigOf(ServoMode::position, false, 300, 40), 0, 1000, 300},
                                    {ServoConfigOf(ServoMode::position, true, {}, 40), 0, 1000, 120}};
   for (std::size_t n = 0; n < cases.size(); ++n) {

@@ -43,7 +43,7 @@ class ServoTestProgram : public programs::Program {
   int samples_ = -1;
 };
 
-inline control::ServoConfig ServoConfigOf(control::ServoMode mode, bool cascade = true,
+inline control::ServoConfig ServoConfigOf(control::ServoMode mode, std::optional<bool> cascade = {},
                                          std::optional<std::int32_t> currentLimit = {},
                                          std::optional<std::int32_t> speedLimit = {}) {
   control::ServoConfig config;

@@ -9,6 +9,7 @@ namespace drivesim::control {
 Servo::Servo(const ServoConfig& config, const SpeedLoopGains& speedGains, const PositionLoopGains& positionGains,
              const BiquadBank& filters, ServoFeedback start)
     : config_(config),
+      cascade_(config.cascade.value()),
       speedChannel_(Limited(speedGains), filters, start.speedCounter, 0),
       positionChannel_(Limited(positionGains), filters, start.positionCounter, start.positionCounter),
       previousSpeedCounter_(start.speedCounter),
@@ -27,7 +28,7 @@ SpeedLoopGains Servo::Limited(SpeedLoopGains gains) const {
 }
 
 PositionLoopGains Servo::Limited(PositionLoopGains gains) const {
-  const std::optional<std::int32_t>& limit = config_.cascade ? config_.speedLimit : config_.currentLimit;
+  const std::optional<std::int32_t>& limit = cascade_ ? config_.speedLimit : config_.currentLimit;
   if (limit) gains.outputLimit = *limit;
   return gains;
 }
@@ -38,7 +39,7 @@ void Servo::SetGains(const SpeedLoopGains& speedGains, const PositionLoopGains& 
 }
 
 bool Servo::SpeedLoopClosed() const {
-  return config_.mode == ServoMode::speed || (config_.mode == ServoMode::position && config_.cascade);
+  return config_.mode == ServoMode::speed || (config_.mode == ServoMode::position && cascade_);
 }
 
 std::int32_t Servo::PositionError() const { return CounterDelta(target_, position_); }
@@ -50,7 +51,7 @@ void Servo::Step(ServoFeedback feedback) {
   speed_ = rawSpeed;
   if (config_.mode == ServoMode::position) {
     const std::int32_t out = positionChannel_.Step(target_, position_);
-    if (!config_.cascade) {
+    if (!cascade_) {
       currentReference_ = out;
       return;
     }

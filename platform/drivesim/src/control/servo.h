@@ -19,7 +19,7 @@ enum class ServoMode { torque, speed, position };
 // How a program closes the loops.
 struct ServoConfig {
   ServoMode mode = ServoMode::torque;
-  bool cascade = true;                       // ACR bit 9: position → speed → current; else position → current
+  std::optional<bool> cascade;               // position → speed → current, or position → current; none: ACR bit 9
   std::optional<std::int32_t> currentLimit;  // the program's own current limit (IlimPS_Test) instead of 32767 − SATS
   std::optional<std::int32_t> speedLimit;    // the program's own speed limit of the cascade (LimitSpeed_Test) instead of 32767 − SATP
 };
@@ -34,8 +34,9 @@ struct ServoFeedback {
 class Servo {
  public:
   // Engages at the present counters: integrators, filters and differences start from here, the
-  // position target at the present position, the references at 0. Throws std::invalid_argument
-  // when the filter slots do not match their counts.
+  // position target at the present position, the references at 0. The drive settles
+  // `config.cascade` first (std::bad_optional_access when it has not); std::invalid_argument when
+  // the filter slots do not match their counts.
   Servo(const ServoConfig& config, const SpeedLoopGains& speedGains, const PositionLoopGains& positionGains,
         const BiquadBank& filters, ServoFeedback start);
 
@@ -68,6 +69,7 @@ class Servo {
   PositionLoopGains Limited(PositionLoopGains gains) const;
 
   ServoConfig config_;
+  bool cascade_;
   SpeedChannel speedChannel_;
   PositionChannel positionChannel_;
   std::int32_t previousSpeedCounter_;

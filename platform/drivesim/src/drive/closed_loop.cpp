@@ -119,7 +119,9 @@ control::ServoFeedback Drive::Impl::ServoCounters() const {
 }
 
 control::Servo& Drive::Impl::EngageServo(const control::ServoConfig& config) {
-  servo.emplace(config, speedGains, positionGains, biquads, ServoCounters());
+  control::ServoConfig settled = config;
+  if (!settled.cascade) settled.cascade = (Register("ACR", 0) >> 9 & 1) != 0;
+  servo.emplace(settled, speedGains, positionGains, biquads, ServoCounters());
   servoCurrentLoop = {};
   positionErrorRun = 0;
   speedErrorRun = 0;
