@@ -1,7 +1,7 @@
 // The drive's closed loops and its commutation: which angle source the setup selects, COMMUTATE,
 // the outer loops (speed, position) and the register current loop on the commutation angle.
-#include <algorithm>
-#include <cmath>
+#include <array>
+#include <optional>
 
 #include "drive/drive_impl.h"
 

@@ -5,6 +5,7 @@
 // the reference or the measured speed is positive (negative) latches 0x0040 (0x0080) and makes a
 // quick stop: current reference 0 for 20 ms, then axis off. The limit bits cannot be cleared
 // while their input stays active.
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
