@@ -20,6 +20,10 @@
 
 namespace drivesim {
 
+namespace programs {
+class Program;
+}
+
 // The drive's register file as the setup gives it: register name → internal int32 value.
 using RegisterValues = std::map<std::string, std::int32_t, std::less<>>;
 
@@ -99,6 +103,11 @@ class Drive {
   // unknown program, an input the program lacks or a logged variable the drive lacks.
   Status Launch(std::string_view program, const std::map<std::string, double, std::less<>>& inputs,
                 const std::optional<LoggerSettings>& logger = std::nullopt);
+  // Launches a program object under a descriptor that the caller keeps alive while it is loaded:
+  // for programs assembled outside the catalogue. The same steps and checks as Launch.
+  Status LaunchProgram(const ProgramDescriptor& descriptor, std::unique_ptr<programs::Program> program,
+                       const std::map<std::string, double, std::less<>>& inputs,
+                       const std::optional<LoggerSettings>& logger = std::nullopt);
   const std::string& LoadedProgram() const;                // full name of the loaded program, or empty
   bool ProgramRunning() const;                             // loaded and not yet ended
   void StopProgram();                                      // the host's stop: ramp down, then end

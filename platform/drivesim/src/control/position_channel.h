@@ -17,6 +17,7 @@ class PositionChannel {
 
   //   out = SPDREF filters(position controller(target, position))
   std::int32_t Step(std::int32_t target, std::int32_t position);
+  void SetGains(const PositionLoopGains& gains) { gains_ = gains; }
 
  private:
   PositionLoopGains gains_;

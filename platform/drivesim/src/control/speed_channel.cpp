@@ -13,8 +13,8 @@ SpeedChannel::SpeedChannel(SpeedLoopGains gains, BiquadBank filters, std::int32_
 std::int32_t SpeedChannel::Step(std::int64_t reference16, std::int32_t feedbackCounter) {
   const std::int32_t rawSpeed = CounterDelta(feedbackCounter, previousCounter_);
   previousCounter_ = feedbackCounter;
-  const std::int32_t speed = filters_.Step(BiquadPlace::MeasuredSpeed, rawSpeed);
-  return filters_.Step(BiquadPlace::CurrentReference, StepSpeedLoop(gains_, controller_, reference16, speed));
+  speed_ = filters_.Step(BiquadPlace::MeasuredSpeed, rawSpeed);
+  return filters_.Step(BiquadPlace::CurrentReference, StepSpeedLoop(gains_, controller_, reference16, speed_));
 }
 
 }  // namespace drivesim::control

@@ -20,12 +20,15 @@ class SpeedChannel {
   std::int32_t Step(std::int64_t reference16, std::int32_t feedbackCounter);
 
   const SpeedLoopState& Controller() const { return controller_; }
+  std::int32_t Speed() const { return speed_; }   // the filtered speed of the last sample
+  void SetGains(const SpeedLoopGains& gains) { gains_ = gains; }
 
  private:
   SpeedLoopGains gains_;
   BiquadFilters filters_;
   SpeedLoopState controller_;
   std::int32_t previousCounter_;
+  std::int32_t speed_ = 0;
 };
 
 }  // namespace drivesim::control

@@ -77,6 +77,7 @@ Drive::Impl::Impl(DriveHardware hw, MotorModel m, Scenario s)
   driveVariables[drive::DriveVar::THTST] = programs::kRestAngle;
   if (motor.halls) hallCode = sensors::UpdateHalls(*motor.halls, hallState, 0.0);
   ConfigureReferenceInput();
+  RefreshServoRegisters();
   SampleSlowChannels();
 }
 
@@ -84,12 +85,16 @@ Drive::Impl::Impl(DriveHardware hw, MotorModel m, Scenario s)
 void Drive::Impl::SampleSlowChannels() {
   const double bottom_V = sensors::AnalogueInputSpan(options.analogue_inputs_range_V).bottom_V;
   referenceCounts = referenceAdc.Sample(analogInput_V - bottom_V, noise);
-  if (motor.motor_sensor.type == SensorType::linear_hall) {
-    const std::array<double, 3> hall_V =
-        sensors::LinearHallVoltages(plant.ElectricalAngle(plantParams), motor.motor_sensor.reversed);
-    for (std::size_t x = 0; x < 3; ++x) linearHallCounts[x] = linearHallAdc.Sample(hall_V[x], noise);
-  }
+  SampleLinearHalls();
   busCounts = busAdc.Sample(stage.bus_V, noise);
+}
+
+void Drive::Impl::SampleLinearHalls() {
+  if (motor.motor_sensor.type != SensorType::linear_hall) return;
+  const std::array<double, 3> hall_V =
+      sensors::LinearHallVoltages(plant.ElectricalAngle(plantParams), motor.motor_sensor.reversed);
+  for (std::size_t x = 0; x < 3; ++x) linearHallCounts[x] = linearHallAdc.Sample(hall_V[x], noise);
+  UpdateLinearHallCounter();
 }
 
 void Drive::Impl::ConfigureReferenceInput() {
@@ -111,11 +116,15 @@ void Drive::Impl::SwitchAxisOn() {
   stage.duty = {0.5, 0.5, 0.5};
   stage.carry = {0.0, 0.0, 0.0};
   pendingDuty = stage.duty;
+  pendingLegOpen = legOpen = {};
 }
 
 void Drive::Impl::SwitchAxisOff() {
   stage.driven = false;
   pendingDuty = {0.5, 0.5, 0.5};
+  pendingLegOpen = legOpen = {};
+  servo.reset();
+  quickStopTicks = -1;
 }
 
 control::TwoAxis Drive::Impl::MeasuredCurrent(std::int32_t angle16) const {
@@ -137,6 +146,7 @@ void Drive::Impl::ApplyVoltage(std::int32_t angle16, control::TwoAxis dq) {
   const double common = 0.5 * (*std::max_element(u.begin(), u.end()) + *std::min_element(u.begin(), u.end()));
   constexpr double kDutyPerUnit = 0.55 / 32767.0;
   for (std::size_t x = 0; x < 3; ++x) pendingDuty[x] = 0.5 + kDutyPerUnit * (u[x] - common);
+  pendingLegOpen = {};
 }
 
 // The register current loop's output with the drive's dead-time compensation: per leg the duty
@@ -220,10 +230,19 @@ bool Drive::WriteVariable(std::string_view name, double internal) { return impl_
 
 Status Drive::Launch(std::string_view programName, const std::map<std::string, double, std::less<>>& inputs,
                      const std::optional<LoggerSettings>& logger) {
-  Impl& d = *impl_;
   const ProgramDescriptor* descriptor = FindProgram(programName);
   if (descriptor == nullptr) return {"the drive has no program " + std::string(programName)};
-  if (!d.registersLoaded) return {"the registers must be loaded before " + std::string(programName) + " is launched"};
+  std::unique_ptr<programs::Program> program = programs::CreateProgram(*descriptor);
+  if (!program) return {"program " + descriptor->name + " cannot run on this drive"};
+  return LaunchProgram(*descriptor, std::move(program), inputs, logger);
+}
+
+Status Drive::LaunchProgram(const ProgramDescriptor& programDescriptor, std::unique_ptr<programs::Program> program,
+                            const std::map<std::string, double, std::less<>>& inputs,
+                            const std::optional<LoggerSettings>& logger) {
+  Impl& d = *impl_;
+  const ProgramDescriptor* descriptor = &programDescriptor;
+  if (!d.registersLoaded) return {"the registers must be loaded before " + descriptor->name + " is launched"};
   for (const auto& input : inputs) {
     const std::string& name = input.first;
     const bool known = std::any_of(descriptor->variables.begin(), descriptor->variables.end(),
@@ -239,12 +258,10 @@ Status Drive::Launch(std::string_view programName, const std::map<std::string, d
       }
     }
   }
-  std::unique_ptr<programs::Program> program = programs::CreateProgram(*descriptor);
-  if (!program) return {"program " + descriptor->name + " cannot run on this drive"};
   // Nothing has changed so far; from here on the launch succeeds.
   d.program.reset();
   d.SwitchAxisOff();
-  d.latchedErrors = 0;
+  d.ClearLatched();
   d.descriptor = descriptor;
   d.loadedName = descriptor->name;
   d.programMemory.clear();
@@ -274,12 +291,12 @@ bool Drive::AxisOn() const { return impl_->stage.driven; }
 void Drive::SwitchAxisOff() { impl_->SwitchAxisOff(); }
 
 std::uint16_t Drive::Mer() const { return static_cast<std::uint16_t>(impl_->LiveValue("MER").value_or(0)); }
-void Drive::ClearLatchedErrors() { impl_->latchedErrors = 0; }
+void Drive::ClearLatchedErrors() { impl_->ClearLatched(); }
 
 void Drive::Reset() {
   impl_->program.reset();
   impl_->SwitchAxisOff();
-  impl_->latchedErrors = 0;
+  impl_->ClearLatched();
 }
 
 // Commands: "!CAP;ENCAPI1;" arms the index capture of feedback input 0 into CAPPOS (cleared to 0

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "control/angle_source.h"
 #include "drive/drive_variables.h"
 #include "drive/logger.h"
 #include "drive/timing.h"
@@ -90,6 +91,48 @@ struct Drive::Impl final : programs::ProgramHost {
   bool LogFull() const override { return !logger.Attached() || logger.Full(); }
   int LogPoints() const override { return logger.Points(); }
 
+  // --- closed loops and commutation (closed_loop.cpp) ---
+  void Commutate() override;
+  control::Servo& EngageServo(const control::ServoConfig& config) override;
+  control::Servo* EngagedServo() override { return servo ? &*servo : nullptr; }
+  void ReleaseServo() override { servo.reset(); }
+  std::int32_t CommutationAngle() const override { return commutation.angle16; }
+  void RefreshServoRegisters();        // after a register change
+  bool OuterLoopsInFastIsr() const { return (Register("UPGRADE", 0) >> 6 & 1) != 0; }
+  void ServoOuterStep();               // speed and position loops, one sample
+  void ServoCurrentStep();             // commutation angle and current loop, every Ts_C
+  void UpdateCommutationAngle();
+  void ApplyBlockVoltage(int sector, std::int32_t voltage);  // trapezoidal: two legs, the third open
+  control::ServoFeedback ServoCounters() const;
+  bool HallCommutation() const;        // an engaged servo commutates with the digital Halls
+  struct Commutation {
+    control::AngleSourceKind kind = control::AngleSourceKind::incremental;
+    std::uint32_t offset32 = 0;        // θ_off32 of the incremental sources
+    int sector = -1;                   // last valid Hall sector (Hall start and block commutation)
+    bool edgeSeen = false;             // Hall start: corrected at the first edge
+    std::int32_t angle16 = 0;          // θ_e16 of the present fast sample
+  };
+  control::AngleRegisters angleRegisters;   // cached from the registers
+  Commutation commutation;
+  std::optional<control::Servo> servo;
+  control::CurrentLoopState servoCurrentLoop;
+  std::array<bool, 3> pendingLegOpen{}, legOpen{};   // legs left open by block commutation
+
+  // --- motion protections (motion_protections.cpp) ---
+  struct MotionLimits {                // cached from the registers
+    std::int64_t positionError = 0;    // ERRMAXL when present, else ERRMAX
+    std::int32_t positionSamples = 65535;  // TERRMAX; 65535 = off
+    std::int64_t speedError = 0;       // SERRMAX
+    std::int32_t speedSamples = 65535; // TSERRMAX; 65535 = off
+  };
+  MotionLimits motionLimits;
+  int positionErrorRun = 0, speedErrorRun = 0;   // consecutive slow samples beyond the limits
+  int quickStopTicks = -1;             // fast ticks left of a limit switch's quick stop, −1 none
+  void CheckMotionProtections();       // every slow tick while a servo is engaged
+  bool QuickStopStep();                // every fast tick; true while a quick stop holds i_ref at 0
+  std::uint16_t HeldLimitBits() const; // limit bits that a clear keeps while their input is active
+  void ClearLatched() { latchedErrors = HeldLimitBits(); }
+
   DriveHardware hardware;
   MotorModel motor;
   Scenario scenario;
@@ -133,6 +176,16 @@ struct Drive::Impl final : programs::ProgramHost {
   std::int32_t referenceCounts = 0;                   // AD5
   std::array<std::int32_t, 3> linearHallCounts{};     // AD6, AD3, AD8/AD9
   void SampleSlowChannels();                          // at every slow tick and on an input change
+  void SampleLinearHalls();                           // AD6, AD3, AD8/AD9 of a linear Hall motor
+
+  // --- the linear Hall motor sensor's counter (linear_hall_input.cpp) ---
+  struct LinearHallTrack {
+    bool started = false;
+    std::int64_t unwrapped16 = 0;     // the calibrated angle, unwrapped, 65536 per electrical period
+    std::int32_t last16 = 0;
+  };
+  LinearHallTrack linearHallTrack;
+  void UpdateLinearHallCounter();     // at every sample of the linear Hall channels
   void ConfigureReferenceInput();                     // AD5's span from the options
 
   bool enableActive = true;

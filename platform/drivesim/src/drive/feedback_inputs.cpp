@@ -47,6 +47,7 @@ void Drive::Impl::WireSensors() {
   if (motor.motor_sensor.type != SensorType::none) wire(motor.motor_sensor, options.motor_sensor_connector, false);
   if (motor.load_sensor) wire(*motor.load_sensor, options.load_sensor_connector, true);
   feedback = {};
+  linearHallTrack = {};
   RefreshDecodeSettings();
 }
 
@@ -69,6 +70,8 @@ void Drive::Impl::UpdateFeedbackInputs(double previousPosition) {
   const double ratio = motor.TransmissionRatio();
   for (std::size_t input = 0; input < 2; ++input) {
     if (!inputSensor[input]) continue;
+    // The motor's linear Halls count from their ADC channels (UpdateLinearHallCounter).
+    if (!inputOnLoad[input] && inputSensor[input]->model.type == SensorType::linear_hall) continue;
     const double scale = inputOnLoad[input] ? 1.0 / ratio : 1.0;
     sensors::UpdateFeedbackInput(*inputSensor[input], decode[input], feedback[input], previousPosition * scale,
                                  plant.position * scale);

@@ -1,6 +1,7 @@
 // The drive's own protections, enabled by PCR: over-current (IMAXPROT for TIMAXPROT slow
 // samples), over- and under-voltage of the bus ADC (UMAXPROT, UMINPROT; under-voltage only with
-// the axis on) and the Hall monitoring (code 0 or 7 on 3 consecutive fast samples). Each latches
+// the axis on) and the Hall monitoring (code 0 or 7 on 3 consecutive fast samples; also whenever
+// the servo commutates with the Halls). Each latches
 // its MER bit and switches the axis off, except a missing Hall while the running program drives
 // the test frame: that program does not need the Halls and still reports its own result.
 #include <cmath>
@@ -51,7 +52,7 @@ void Drive::Impl::CheckSlowProtections() {
 }
 
 void Drive::Impl::CheckHallMissing() {
-  if ((protection.pcr & kPcrHallMonitoring) == 0) return;
+  if ((protection.pcr & kPcrHallMonitoring) == 0 && !HallCommutation()) return;
   const int code = motor.halls ? hallCode : 7;
   invalidHallRun = (code == 0 || code == 7) ? invalidHallRun + 1 : 0;
   if (invalidHallRun < kInvalidHallSamples) return;

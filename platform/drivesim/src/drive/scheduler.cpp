@@ -51,6 +51,8 @@ void Drive::Impl::RunIsrs() {
   if (slow) {
     SampleSlowChannels();
     CheckSlowProtections();
+    if (servo && !OuterLoopsInFastIsr()) ServoOuterStep();
+    CheckMotionProtections();
   }
   if (slow && program) {
     program->SlowStep(*this);
@@ -63,15 +65,19 @@ void Drive::Impl::RunIsrs() {
 }
 
 void Drive::Impl::FastIsr() {
-  if (stage.driven) stage.duty = pendingDuty;
+  if (stage.driven) {
+    stage.duty = pendingDuty;
+    legOpen = pendingLegOpen;
+  }
   SampleCurrents();
+  ServoCurrentStep();
   if (program) program->FastStep(*this);
   CheckHallMissing();
   if (stage.driven && !enableActive) {
     SwitchAxisOff();
     EndProgramOnFault();
   }
-  const control::TwoAxis frame = MeasuredCurrent(driveVariables[drive::DriveVar::THTST]);
+  const control::TwoAxis frame = MeasuredCurrent(servo ? commutation.angle16 : driveVariables[drive::DriveVar::THTST]);
   driveVariables[drive::DriveVar::ID] = frame.x;
   driveVariables[drive::DriveVar::IQ] = frame.y;
   driveVariables[drive::DriveVar::Motor_Current] = frame.y;
@@ -107,7 +113,7 @@ void Drive::Impl::StepPowerStageAndMotor(int periods) {
   inputs.locked = scenario.rotor_locked;
   if (stage.driven) {
     inputs.legVoltage_V = model::LegVoltages(stageParams, stage, legCurrent_A, plantParams.inductance_H, periods);
-    inputs.legDriven = {true, true, true};
+    inputs.legDriven = {!legOpen[0], !legOpen[1], !legOpen[2]};
   }
   const double previous = plant.position;
   const double now_s = timing.TimeOf(tick);

@@ -67,7 +67,9 @@ bool Drive::Impl::Write(std::string_view name, double internal) {
     return true;
   }
   if (name == "MER") {
+    const std::uint16_t held = HeldLimitBits();
     latchedErrors &= static_cast<std::uint16_t>(Store(internal, VariableType::uint16));
+    latchedErrors |= held;
     return true;
   }
   const auto counterOf = [this](std::string_view n) -> std::uint32_t* {
@@ -132,6 +134,7 @@ void Drive::Impl::RefreshRegisterCache() {
   biquads = control::BiquadsFromRegisters(lookup);
   RefreshDecodeSettings();
   RefreshProtectionSettings();
+  RefreshServoRegisters();
 }
 
 }  // namespace drivesim

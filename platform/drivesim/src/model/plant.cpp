@@ -109,10 +109,13 @@ void StepPhaseModel(const PlantParams& p, PlantState& s, const PlantInputs& in, 
   }
 }
 
-// J·dω/dt = T_e − T_f − b·ω − T_load + T_hand, dθ/dt = ω (semi-implicit Euler). At rest the
+// J·dω/dt = T_e − T_f − b·ω − T_load + T_hand, dθ/dt = ω: the speed by Euler on the step's mean
+// electromagnetic torque, the position by the mean of the speeds at both ends (exact under a
+// constant torque, so the rotor neither leads nor lags the currents that drive it). At rest the
 // rotor stays while |net| ≤ T_c; moving, T_f = T_c·sign(ω); a speed that would cross zero stops.
 void StepMechanics(const PlantParams& p, PlantState& s, const ExternalTorque& hand, double h, double torque) {
   const double net = torque - p.load - p.viscous * s.speed + hand.At(s.position, s.speed);
+  const double before = s.speed;
   if (s.speed == 0.0) {
     if (std::abs(net) <= p.coulomb) return;
     s.speed = h * (net - p.coulomb * Sign(net)) / p.inertia;
@@ -120,7 +123,7 @@ void StepMechanics(const PlantParams& p, PlantState& s, const ExternalTorque& ha
     const double next = s.speed + h * (net - p.coulomb * Sign(s.speed)) / p.inertia;
     s.speed = Sign(next) == Sign(s.speed) ? next : 0.0;
   }
-  s.position += s.speed * h;
+  s.position += 0.5 * (before + s.speed) * h;
 }
 
 }  // namespace
@@ -160,15 +163,17 @@ double ElectromagneticTorque(const PlantParams& p, const PlantState& s) {
 void StepPlant(const PlantParams& p, PlantState& s, const PlantInputs& in, const ExternalTorque& hand,
                double h_s) {
   const bool allDriven = in.legDriven[0] && in.legDriven[1] && in.legDriven[2];
-  if (!allDriven && s.current_A == std::array<double, 3>{0.0, 0.0, 0.0} && p.flux_Vs * std::abs(s.speed) * p.electrical_per_unit < in.bus_V) {
+  const bool noneDriven = !in.legDriven[0] && !in.legDriven[1] && !in.legDriven[2];
+  if (noneDriven && s.current_A == std::array<double, 3>{0.0, 0.0, 0.0} && p.flux_Vs * std::abs(s.speed) * p.electrical_per_unit < in.bus_V) {
     // Power stage off, no current and the back-EMF below the bus: only the mechanics move.
     if (!in.locked) StepMechanics(p, s, hand, h_s, 0.0);
     return;
   }
   UpdateTrig(p, s);
   if (allDriven && p.Balanced()) {
+    const double torqueBefore = ElectromagneticTorque(p, s);
     StepBalancedExact(p, s, in, h_s);
-    if (!in.locked) StepMechanics(p, s, hand, h_s, ElectromagneticTorque(p, s));
+    if (!in.locked) StepMechanics(p, s, hand, h_s, 0.5 * (torqueBefore + ElectromagneticTorque(p, s)));
     return;
   }
   const double R = std::max({p.resistance_ohm[0], p.resistance_ohm[1], p.resistance_ohm[2]});
@@ -176,8 +181,9 @@ void StepPlant(const PlantParams& p, PlantState& s, const PlantInputs& in, const
   const int substeps = std::clamp(static_cast<int>(std::ceil(8.0 * h_s / tau)), 4, 64);
   const double h = h_s / substeps;
   for (int k = 0; k < substeps; ++k) {
+    const double torqueBefore = ElectromagneticTorque(p, s);
     StepPhaseModel(p, s, in, h);
-    if (!in.locked) StepMechanics(p, s, hand, h, ElectromagneticTorque(p, s));
+    if (!in.locked) StepMechanics(p, s, hand, h, 0.5 * (torqueBefore + ElectromagneticTorque(p, s)));
   }
 }
 

@@ -9,6 +9,7 @@
 #include "control/current_loop.h"
 #include "control/loop_registers.h"
 #include "control/fixed_point.h"
+#include "control/servo.h"
 #include "drive/drive_variables.h"
 #include "drivesim/catalogue.h"
 
@@ -41,6 +42,19 @@ class ProgramHost {
   virtual void TriggerLog() = 0;
   virtual bool LogFull() const = 0;                               // also true when no logger is attached
   virtual int LogPoints() const = 0;                              // points of the attached logger, 0 if none
+
+  // The drive's closed loops. COMMUTATE: the commutation angle from the motor sensor, as the
+  // setup's start method and sensor give it (an incremental sensor takes θ_e16 = 0 at the
+  // present counter: the rotor has just been aligned). EngageServo then closes the loops the
+  // config names from the present counters; the register current loop runs on the commutation
+  // angle every Ts_C and the outer loops every Ts_S (Ts_C with UPGRADE bit 6), before the
+  // program's own steps. The servo is released with the axis (SwitchAxisOff, a latched fault, a
+  // limit switch's quick stop): a program must not keep the reference beyond that.
+  virtual void Commutate() = 0;
+  virtual control::Servo& EngageServo(const control::ServoConfig& config) = 0;
+  virtual control::Servo* EngagedServo() = 0;                     // null while none is engaged
+  virtual void ReleaseServo() = 0;                                // back to the program's own voltages
+  virtual std::int32_t CommutationAngle() const = 0;              // θ_e16 of the active angle source
 };
 
 class Program {

@@ -1,0 +1,147 @@
+// The drive's cascade on the simulated motor against the same loops on real numbers, and the
+// routing of the loops (rate, cascade or direct, the program's limits).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "servo_program.h"
+
+namespace drivesim::testing {
+namespace {
+
+using control::ServoMode;
+
+// A 50 000-line encoder (31 831 counts/rad): one count is 0.6 % of the steps below.
+constexpr double kCountsPerRad = 200000.0 / (2.0 * M_PI), kTs = 1e-3, kTc = 1e-4;
+constexpr double kX = 1e-4 / 0.12 * kCurrentScale / (kCountsPerRad * kTs);   // X·Iscale/S
+
+// A gain as the drive's pair K·2^s/32767, s = ceil(log2 k) above 1, else 0; the drive applies K·2^s/32768.
+struct Pair {
+  std::int32_t k, s;
+  explicit Pair(double gain) : s(gain > 1.0 ? static_cast<int>(std::ceil(std::log2(gain))) : 0) {
+    k = static_cast<std::int32_t>(std::lround(gain * 32767.0 / std::ldexp(1.0, s)));
+  }
+  double Effective() const { return k * std::ldexp(1.0, s) / 32768.0; }
+};
+
+// The loops on real numbers: outer PI(s) every Ts_S, current PI every Ts_C with its voltage acting
+// over the next period, q-axis RL with back-EMF and a rigid rotor (50 sub-steps a period). No
+// quantisation, no clamps, no d axis. Sample() returns the speed and position the outer loops saw.
+struct LinearCascade {
+  std::vector<Pair> gains;   // current Kp, Ki; speed Kp, Ki; position Kp, Ki
+  bool position;
+  double i = 0, w = 0, theta = 0, volts = 0, last = 0, iRef = 0, integral[3] = {0, 0, 0};
+
+  double PI(int loop, double error) {
+    integral[loop] += gains[static_cast<std::size_t>(2 * loop + 1)].Effective() * error;
+    return gains[static_cast<std::size_t>(2 * loop)].Effective() * error + integral[loop];
+  }
+  std::pair<double, double> Sample(double reference) {
+    const double counts = theta * kCountsPerRad, speed = counts - last;
+    last = counts;
+    iRef = PI(1, (position ? PI(2, reference - counts) : reference) - speed);
+    for (int k = 0; k < 10; ++k) {
+      const double applied = volts;
+      volts = PI(0, iRef - i * kCurrentScale) / kVoltageScale;
+      for (int n = 0; n < 50; ++n) {
+        i += kTc / 50 * (applied - 0.9 * i - 4.0 * w * 0.02) / 1.2e-3;
+        w += kTc / 50 * 0.12 * i / 1e-4;
+        theta += kTc / 50 * w;
+      }
+    }
+    return {speed, counts};
+  }
+};
+
+struct CascadeCase {
+  const char* name;
+  ServoMode mode;
+  double positionBand, step;   // step: speed (counts/sample) or position (counts)
+  int samples;
+};
+
+class ServoCascade : public ::testing::TestWithParam<CascadeCase> {};
+
+// The tunings' gains (speed: Kp = 2ζω·X·Iscale/S, Ki = ω²·T·X·Iscale/S at 200 rad/s; position,
+// cascade on one sensor: Kp = 2ζω·T, Ki = ω²·T² at 20 rad/s; current: the reference's 24226/1,
+// 5963/0), noise off: speed step of 5 rad/s, position step of 2000 counts, within 2 % of the step.
+TEST_P(ServoCascade, FollowsTheLinearDiscreteModel) {
+  const CascadeCase& c = GetParam();
+  const bool position = c.mode == ServoMode::position;
+  const double wp = c.positionBand;
+  LinearCascade model{{Pair(1.47867), Pair(0.18199), Pair(400.0 * kX), Pair(4e4 * kTs * kX), Pair(2.0 * wp * kTs),
+                       Pair(wp * wp * kTs * kTs)},
+                      position};
+  MotorModel motor = ReferenceMotor();
+  motor.coulomb_friction = motor.viscous_friction = 0.0;
+  motor.motor_sensor.lines = 50000;
+  DriveHardware hardware = ReferenceHardware();
+  hardware.supply_resistance_ohm = 0.0;
+  Scenario scenario;
+  scenario.ideal_converters = true;
+  scenario.current_noise = false;
+  const auto& g = model.gains;
+  ASSERT_EQ(g[2].k, 17551);  // 34.28 = 17551·2^6/32767
+  Drive drive = ServoDrive(motor,
+                           {{"ENC2THL", 85899}, {"KPS", g[2].k}, {"SFTKPS", g[2].s}, {"KIS", g[3].k}, {"SFTKIS", g[3].s},
+                            {"KPP", g[4].k}, {"SFTKPP", g[4].s}, {"KIP", g[5].k}, {"SFTKIP", g[5].s}, {"ACR", 0x200}},
+                           scenario, hardware);
+  std::vector<double> measured;
+  ASSERT_TRUE(LaunchServo(drive, ServoConfigOf(c.mode), [&](const programs::ProgramHost&, control::Servo& s, int k) {
+                if (k > 0) return measured.push_back(position ? s.Position() : s.Speed());
+                s.SetSpeedReference16(position ? 0 : static_cast<std::int64_t>(c.step) << 16);
+                s.SetTargetPosition(position ? static_cast<std::int32_t>(c.step) : 0);
+              }).ok());
+  drive.RunUntil(c.samples * kTs + 1e-5);
+  ASSERT_EQ(measured.size(), static_cast<std::size_t>(c.samples));
+  double peak = 0.0;
+  for (std::size_t k = 0; k < measured.size(); ++k) {
+    const auto [speed, counts] = model.Sample(c.step);
+    peak = std::max(peak, position ? counts : speed);
+    EXPECT_NEAR(measured[k], position ? counts : speed, 0.02 * c.step) << "sample " << k + 1;
+  }
+  EXPECT_GT(peak, 1.02 * c.step);  // the comparison covers the overshoot
+}
+
+INSTANTIATE_TEST_SUITE_P(Loops, ServoCascade,
+                         ::testing::Values(CascadeCase{"SpeedStep", ServoMode::speed, 0.0, 159.0, 60},
+                                           CascadeCase{"PositionStep", ServoMode::position, 20.0, 2000.0, 400}),
+                         [](const auto& param) { return std::string(param.param.name); });
+
+// Rotor locked; Kp = Ki = 0.5 (16384/0) for speed, Kp 0.5 for position. At the fifth slow sample:
+//   speed 100: P 50 + I 5·50 = 300; UPGRADE bit 6: 49 samples at Ts_C before it → 2500; the
+//   program's current limit 200 caps output and integral. Position 1000, direct (also by ACR
+//   bit 9 clear): 500 (limit 300); cascade: 500 held to the program's speed 40 → P 20 + I 5·20 = 120.
+TEST(ServoRouting, CurrentReferenceAtTheFifthSample) {
+  struct Case {
+    control::ServoConfig config;
+    std::int32_t upgrade, reference, expected;
+  };
+  const std::vector<Case> cases = {{ServoConfigOf(ServoMode::speed), 0, 100, 300},
+                                   {ServoConfigOf(ServoMode::speed), 0x40, 100, 2500},
+                                   {ServoConfigOf(ServoMode::speed, true, 200), 0, 100, 200},
+                                   {ServoConfigOf(ServoMode::position, false), 0, 1000, 500},
+                                   {ServoConfigOf(ServoMode::position), 0, 1000, 500},
+                                   {ServoConfigOf(ServoMode::position, false, 300, 40), 0, 1000, 300},
+                                   {ServoConfigOf(ServoMode::position, true, {}, 40), 0, 1000, 120}};
+  for (std::size_t n = 0; n < cases.size(); ++n) {
+    const Case& c = cases[n];
+    Scenario scenario;
+    scenario.rotor_locked = true;
+    Drive drive = ServoDrive(ReferenceMotor(), {{"KPS", 16384}, {"KIS", 16384}, {"KPP", 16384}, {"UPGRADE", c.upgrade}},
+                             scenario);
+    std::int32_t fifth = 0;
+    ASSERT_TRUE(LaunchServo(drive, c.config, [&](const programs::ProgramHost&, control::Servo& servo, int k) {
+                  if (k == 0) servo.SetSpeedReference16(static_cast<std::int64_t>(c.reference) << 16);
+                  if (k == 0) servo.SetTargetPosition(c.reference);
+                  if (k == 5) fifth = servo.CurrentReference();
+                }).ok());
+    drive.RunUntil(6e-3);
+    EXPECT_EQ(fifth, c.expected) << "case " << n;
+  }
+}
+
+}  // namespace
+}  // namespace drivesim::testing

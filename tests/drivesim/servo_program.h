@@ -1,0 +1,74 @@
+// A program of the tests' own that runs the drive's closed loops: on ENABLE it switches the axis
+// on, commutates and engages the servo; the sampler sets references at engagement (sample 0)
+// and sees every slow step after the outer loops (samples 1, 2, …).
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <utility>
+
+#include <gtest/gtest.h>
+
+#include "programs/program.h"
+#include "reference_drive.h"
+
+namespace drivesim::testing {
+
+using ServoSampler = std::function<void(const programs::ProgramHost& host, control::Servo& servo, int sample)>;
+
+class ServoTestProgram : public programs::Program {
+ public:
+  ServoTestProgram(control::ServoConfig config, ServoSampler sampler) : config_(config), sampler_(std::move(sampler)) {}
+
+  void FastStep(programs::ProgramHost& host) override {
+    if (samples_ >= 0 || !host.EnableActive()) return;
+    host.SwitchAxisOn();
+    host.SetProgramValue("STARTED", 1);
+    host.Commutate();
+    sampler_(host, host.EngageServo(config_), samples_ = 0);
+  }
+  void SlowStep(programs::ProgramHost& host) override {
+    if (control::Servo* servo = host.EngagedServo()) sampler_(host, *servo, ++samples_);
+  }
+  void HostStop(programs::ProgramHost& host) override {
+    host.SwitchAxisOff();
+    End();
+  }
+  bool TriggersLog() const override { return false; }
+
+ private:
+  control::ServoConfig config_;
+  ServoSampler sampler_;
+  int samples_ = -1;
+};
+
+inline control::ServoConfig ServoConfigOf(control::ServoMode mode, std::optional<bool> cascade = {},
+                                         std::optional<std::int32_t> currentLimit = {},
+                                         std::optional<std::int32_t> speedLimit = {}) {
+  control::ServoConfig config;
+  config.mode = mode;
+  config.cascade = cascade;
+  config.currentLimit = currentLimit;
+  config.speedLimit = speedLimit;
+  return config;
+}
+
+// A drive with the reference registers and `extra` loaded at time 0.
+inline Drive ServoDrive(const MotorModel& motor, const RegisterValues& extra, const Scenario& scenario = {},
+                        const DriveHardware& hardware = ReferenceHardware()) {
+  Drive drive(hardware, motor, scenario);
+  RegisterValues registers = ReferenceRegisters();
+  for (const auto& [name, value] : extra) registers[name] = value;
+  EXPECT_TRUE(drive.LoadRegisters(registers).ok());
+  return drive;
+}
+
+// Launches the program; the servo engages at the next fast tick.
+inline Status LaunchServo(Drive& drive, const control::ServoConfig& config, ServoSampler sampler) {
+  static const ProgramDescriptor descriptor{"Servo_Test", "Servo_Test", "IE", false, 1,
+                                            {{"STARTED", VariableType::int16, VariableDirection::output, 1, 0}}};
+  return drive.LaunchProgram(descriptor, std::make_unique<ServoTestProgram>(config, std::move(sampler)), {});
+}
+
+}  // namespace drivesim::testing
