@@ -28,9 +28,8 @@ struct Drive::Impl final : programs::ProgramHost {
   // --- scheduler (scheduler.cpp) ---
   void RunUntil(double t_s);
   bool Idle() const;
-  static std::int64_t NextMultiple(std::int64_t from, std::int64_t period);  // first multiple of period ≥ from
-  void RunIsrs();                              // the ISRs due at the present tick
-  std::int64_t NextStepEnd() const;            // the tick up to which the plant may step at once
+  void RunIsrs(bool slow, bool fast);          // the ISRs due at the present tick
+  std::int64_t NextStepEnd(std::int64_t nextIsr) const;  // the tick up to which the plant may step at once
   void FastIsr();
   void StepPowerStageAndMotor(int periods);    // the plant over `periods` PWM periods of constant duties
   void CheckShortCircuit(const std::array<double, 3>& legVoltage_V);

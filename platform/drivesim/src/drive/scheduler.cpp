@@ -16,16 +16,21 @@ bool Drive::Impl::Idle() const {
 }
 
 void Drive::Impl::RunUntil(double t_s) {
+  // The last tick whose period starts at or before t_s.
+  const auto lastStart = static_cast<std::int64_t>(std::floor((t_s - timing.base_s) / timing.pwm_s()));
   while (timing.TimeOf(tick) <= t_s) {
-    // The last tick whose period starts at or before t_s.
-    const auto last = std::max(tick, static_cast<std::int64_t>(std::floor((t_s - timing.base_s) / timing.pwm_s())));
+    const auto last = std::max(tick, lastStart);
     if (Idle()) {
       // Nothing moves until the next external action: jump past the last tick.
       tick = last + 1;
       return;
     }
-    RunIsrs();
-    const std::int64_t end = std::min(NextStepEnd(), last + 1);
+    // Phases of the tick in the two loop periods; the next ISR tick follows from them.
+    const std::int64_t slowPhase = tick % timing.speedLoopTicks;
+    const std::int64_t fastPhase = tick % timing.currentLoopTicks;
+    RunIsrs(slowPhase == 0, fastPhase == 0);
+    const std::int64_t nextIsr = tick + std::min(timing.speedLoopTicks - slowPhase, timing.currentLoopTicks - fastPhase);
+    const std::int64_t end = std::min(NextStepEnd(nextIsr), last + 1);
     StepPowerStageAndMotor(static_cast<int>(end - tick));
     tick = end;
   }
@@ -33,21 +38,13 @@ void Drive::Impl::RunUntil(double t_s) {
 
 // With the axis off, no program and the hand off the shaft the ISRs have nothing to do: a
 // coasting rotor advances in steps of 1 ms. Otherwise the plant steps to the next ISR tick.
-std::int64_t Drive::Impl::NextStepEnd() const {
-  const std::int64_t nextIsr = std::min(NextMultiple(tick + 1, timing.currentLoopTicks),
-                                        NextMultiple(tick + 1, timing.speedLoopTicks));
+std::int64_t Drive::Impl::NextStepEnd(std::int64_t nextIsr) const {
   if (stage.driven || program || hand.engaged) return nextIsr;
   const auto coastTicks = static_cast<std::int64_t>(std::max(1.0, std::floor(1e-3 / timing.pwm_s())));
   return std::max(nextIsr, tick + coastTicks);
 }
 
-std::int64_t Drive::Impl::NextMultiple(std::int64_t from, std::int64_t period) {
-  return (from + period - 1) / period * period;
-}
-
-void Drive::Impl::RunIsrs() {
-  const bool slow = tick % timing.speedLoopTicks == 0;
-  const bool fast = tick % timing.currentLoopTicks == 0;
+void Drive::Impl::RunIsrs(bool slow, bool fast) {
   if (slow) {
     SampleSlowChannels();
     CheckSlowProtections();

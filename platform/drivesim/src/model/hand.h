@@ -17,7 +17,14 @@ struct Hand {
   void Turn(double from, double by, double now_s, double duration, double inertia);
   void Hold(double at, double now_s, double inertia);
   void Release() { engaged = false; }
-  ExternalTorque At(double now_s) const;   // the coupling with the target at now_s
+  // The coupling with the target at now_s (inline: asked at every plant step).
+  ExternalTorque At(double now_s) const {
+    if (!engaged) return {};
+    return Engaged(now_s);
+  }
+
+ private:
+  ExternalTorque Engaged(double now_s) const;
 };
 
 }  // namespace drivesim::model

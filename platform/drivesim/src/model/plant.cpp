@@ -142,10 +142,6 @@ PlantParams PlantParams::From(const MotorModel& motor) {
   return p;
 }
 
-bool PlantParams::Balanced() const {
-  return openLeg < 0 && resistance_ohm[0] == resistance_ohm[1] && resistance_ohm[1] == resistance_ohm[2];
-}
-
 double ElectromagneticTorque(const PlantParams& p, const PlantState& s) {
   const double theta_e = s.ElectricalAngle(p);
   const bool cached = s.trigPosition == s.position;

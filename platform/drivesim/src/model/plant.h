@@ -22,7 +22,9 @@ struct PlantParams {
   int openLeg = -1;                        // drive output whose phase wire is open, −1 none
 
   static PlantParams From(const MotorModel& motor);
-  bool Balanced() const;                   // equal R and no open wire
+  bool Balanced() const {                  // equal R and no open wire
+    return openLeg < 0 && resistance_ohm[0] == resistance_ohm[1] && resistance_ohm[1] == resistance_ohm[2];
+  }
   double TorqueConstant() const { return 1.5 * electrical_per_unit * flux_Vs; }
 };
 
