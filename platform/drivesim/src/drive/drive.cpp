@@ -134,7 +134,7 @@ void Drive::Impl::ApplyVoltage(std::int32_t angle16, control::TwoAxis dq) {
   const double alpha = ab.x;
   const double beta = ab.y;
   const std::array<double, 3> u{alpha, -0.5 * alpha + 0.5 * kSqrt3 * beta, -0.5 * alpha - 0.5 * kSqrt3 * beta};
-  const double common = 0.5 * (*std::max_element(u.begin(), u.end()) + *std::min_element(u.begin(), u.end()));
+  const double common = 0.5 * (std::max({u[0], u[1], u[2]}) + std::min({u[0], u[1], u[2]}));
   constexpr double kDutyPerUnit = 0.55 / 32767.0;
   for (std::size_t x = 0; x < 3; ++x) pendingDuty[x] = 0.5 + kDutyPerUnit * (u[x] - common);
 }

@@ -51,7 +51,7 @@ void Drive::Impl::RunIsrs(bool slow, bool fast) {
   }
   if (slow && program) {
     program->SlowStep(*this);
-    if (logger.Attached()) {
+    if (logger.Sampling()) {
       logger.Sample(true, tick, timing.pwm_s(), [this](std::string_view n) { return Read(n).value_or(0); });
     }
   }
@@ -72,7 +72,7 @@ void Drive::Impl::FastIsr() {
   driveVariables[drive::DriveVar::ID] = frame.x;
   driveVariables[drive::DriveVar::IQ] = frame.y;
   driveVariables[drive::DriveVar::Motor_Current] = frame.y;
-  if (logger.Attached()) {
+  if (logger.Sampling()) {
     logger.Sample(false, tick, timing.pwm_s(), [this](std::string_view n) { return Read(n).value_or(0); });
   }
 }
