@@ -73,7 +73,7 @@ Drive::Impl::Impl(DriveHardware hw, MotorModel m, Scenario s)
   enableActive = scenario.enable_input_active;
   positiveLimit = scenario.positive_limit_active;
   negativeLimit = scenario.negative_limit_active;
-  analogInput_V = scenario.analog_input_V;
+  potentiometer = {scenario.analog_input_V, scenario.analog_input_V, 0.0, 0.0};
   driveVariables[drive::DriveVar::THTST] = programs::kRestAngle;
   if (motor.halls) hallCode = sensors::UpdateHalls(*motor.halls, hallState, 0.0);
   ConfigureReferenceInput();
@@ -83,7 +83,8 @@ Drive::Impl::Impl(DriveHardware hw, MotorModel m, Scenario s)
 // Channels without a sensor read 0 V (the linear Hall inputs of a motor without linear Halls).
 void Drive::Impl::SampleSlowChannels() {
   const double bottom_V = sensors::AnalogueInputSpan(options.analogue_inputs_range_V).bottom_V;
-  referenceCounts = referenceAdc.Sample(analogInput_V - bottom_V, noise);
+  slowSampled_s = timing.TimeOf(tick);
+  referenceCounts = referenceAdc.Sample(potentiometer.At(slowSampled_s) - bottom_V, noise);
   if (motor.motor_sensor.type == SensorType::linear_hall) {
     const std::array<double, 3> hall_V =
         sensors::LinearHallVoltages(plant.ElectricalAngle(plantParams), motor.motor_sensor.reversed);
@@ -319,21 +320,23 @@ std::vector<UnsolicitedMessage> Drive::TakeUnsolicitedMessages() {
   return messages;
 }
 
-void Drive::SetEnableInput(bool active) { impl_->enableActive = active; }
+void Drive::SetEnableInput(bool active) {
+  impl_->enableActive = active;
+  impl_->inputLevel[0].reset();
+}
 void Drive::SetLimitInputs(bool positive, bool negative) {
   impl_->positiveLimit = positive;
   impl_->negativeLimit = negative;
+  impl_->inputLevel[1].reset();
+  impl_->inputLevel[2].reset();
 }
 void Drive::SetDigitalInputLevels(bool enableHigh, bool positiveHigh, bool negativeHigh) {
-  const std::int32_t activeLevels = impl_->Register("DIGIN_ACTIVE_LEVEL", 0);
-  const auto active = [activeLevels](bool high, int bit) { return high == (((activeLevels >> bit) & 1) != 0); };
-  impl_->enableActive = active(enableHigh, 15);
-  impl_->positiveLimit = active(positiveHigh, 13);
-  impl_->negativeLimit = active(negativeHigh, 14);
+  impl_->inputLevel = {enableHigh, positiveHigh, negativeHigh};
+  impl_->ApplyInputLevels();
 }
 
 void Drive::SetAnalogInput_V(double volts) {
-  impl_->analogInput_V = volts;
+  impl_->potentiometer = {volts, volts, Now_s(), 0.0};
   impl_->SampleSlowChannels();
 }
 void Drive::HandTurn(double delta, double duration_s) {

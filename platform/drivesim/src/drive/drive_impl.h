@@ -136,7 +136,13 @@ struct Drive::Impl final : programs::ProgramHost {
 
   bool enableActive = true;
   bool positiveLimit = false, negativeLimit = false;
-  double analogInput_V = 0.0;
+  // Electrical levels the scripted user gave (ENABLE, LSP, LSN); none: the active state was given.
+  std::array<std::optional<bool>, 3> inputLevel{};
+  void ApplyInputLevels();                            // active states from the levels and DIGIN_ACTIVE_LEVEL
+  sensors::Potentiometer potentiometer;               // the analogue reference input
+  double slowSampled_s = 0.0;                         // time of the last slow-channel samples
+  double shaftMark = 0.0;                             // the scripted user's mark on the shaft
+  double motorTemperature_C = 25.0;                   // the scenario's motor temperature
   std::uint16_t latchedErrors = 0;
 
   const ProgramDescriptor* descriptor = nullptr;

@@ -10,9 +10,11 @@
 
 namespace drivesim {
 
+// Nothing moves: no switching, no program, no current, no hand, a rotor that its load leaves at
+// rest and a potentiometer whose last position has been sampled.
 bool Drive::Impl::Idle() const {
-  return !stage.driven && !program && plant.speed == 0.0 && !hand.engaged &&
-         plant.current_A == std::array<double, 3>{0.0, 0.0, 0.0};
+  return !stage.driven && !program && !hand.engaged && plant.current_A == std::array<double, 3>{0.0, 0.0, 0.0} &&
+         model::RestHolds(plantParams, plant) && potentiometer.SettledBy(slowSampled_s);
 }
 
 void Drive::Impl::RunUntil(double t_s) {
@@ -36,10 +38,11 @@ void Drive::Impl::RunUntil(double t_s) {
   }
 }
 
-// With the axis off, no program and the hand off the shaft the ISRs have nothing to do: a
-// coasting rotor advances in steps of 1 ms. Otherwise the plant steps to the next ISR tick.
+// With the axis off, no program, the hand off the shaft and the potentiometer settled the ISRs
+// have nothing to do: a coasting rotor advances in steps of 1 ms. Otherwise the plant steps to the
+// next ISR tick.
 std::int64_t Drive::Impl::NextStepEnd(std::int64_t nextIsr) const {
-  if (stage.driven || program || hand.engaged) return nextIsr;
+  if (stage.driven || program || hand.engaged || !potentiometer.SettledBy(slowSampled_s)) return nextIsr;
   const auto coastTicks = static_cast<std::int64_t>(std::max(1.0, std::floor(1e-3 / timing.pwm_s())));
   return std::max(nextIsr, tick + coastTicks);
 }

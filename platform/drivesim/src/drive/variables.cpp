@@ -132,6 +132,7 @@ void Drive::Impl::RefreshRegisterCache() {
   biquads = control::BiquadsFromRegisters(lookup);
   RefreshDecodeSettings();
   RefreshProtectionSettings();
+  ApplyInputLevels();
 }
 
 }  // namespace drivesim

@@ -7,11 +7,17 @@ namespace drivesim::model {
 
 void Hand::Turn(double from, double by, double now_s, double duration, double inertia) {
   engaged = true;
-  damping = 2.0 * std::sqrt(stiffness * inertia);
+  if (!dampingSet) damping = 2.0 * std::sqrt(stiffness * inertia);
   start = from;
   delta = by;
   startTime_s = now_s;
   duration_s = std::max(duration, 0.0);
+}
+
+void Hand::SetCoupling(double k, double b) {
+  stiffness = k;
+  damping = b;
+  dampingSet = true;
 }
 
 void Hand::Hold(double at, double now_s, double inertia) { Turn(at, 0.0, now_s, 0.0, inertia); }
