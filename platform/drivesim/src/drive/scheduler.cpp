@@ -20,7 +20,9 @@ bool Drive::Impl::Idle() const {
 void Drive::Impl::RunUntil(double t_s) {
   // The last tick whose period starts at or before t_s.
   const auto lastStart = static_cast<std::int64_t>(std::floor((t_s - timing.base_s) / timing.pwm_s()));
-  while (timing.TimeOf(tick) <= t_s) {
+  // The ticks up to it (TimeOf(tick) ≤ t_s, with the period worked out once).
+  const double pwm_s = timing.pwm_s();
+  while (timing.base_s + static_cast<double>(tick) * pwm_s <= t_s) {
     const auto last = std::max(tick, lastStart);
     if (Idle()) {
       // Nothing moves until the next external action: jump past the last tick.
@@ -110,8 +112,8 @@ void Drive::Impl::StepPowerStageAndMotor(int periods) {
     inputs.legDriven = {true, true, true};
   }
   const double previous = plant.position;
-  const double now_s = timing.TimeOf(tick);
-  model::StepPlant(plantParams, plant, inputs, hand.At(now_s), periods * timing.pwm_s());
+  const model::ExternalTorque handTorque = hand.engaged ? hand.At(timing.TimeOf(tick)) : model::ExternalTorque{};
+  model::StepPlant(plantParams, plant, inputs, handTorque, periods * stageParams.pwmPeriod_s);
   if (plant.position != previous) {
     UpdateFeedbackInputs(previous);
     if (motor.halls) hallCode = sensors::UpdateHalls(*motor.halls, hallState, plant.ElectricalAngle(plantParams));
