@@ -14,6 +14,7 @@
 #include "dialogs/motor_setup_dialog.h"
 #include "drivebase/setup_file.h"
 #include "drive_options.h"
+#include "drivesim_link/simulator_steps.h"
 #include "edit_trace.h"
 #include "ui/script.h"
 #include "ui/session.h"
@@ -53,10 +54,13 @@ int RunEdit(Host& host, const EditOptions& options) {
     throw UsageError("edit needs --script FILE: there is no graphical front end yet to take the user's input");
   }
   CMC_Setup setup = host.LoadSetup(options.source);
-  const ui::Script script = ui::Script::Load(options.script);
-
   ui::HeadlessSession session;
-  const DriveConnection connection(options.drive, setup);
+  DriveConnection connection(options.drive, setup);
+  // The script may act as the user at the machine (hand, inputs, environment) on a simulated drive.
+  ui::StepVocabulary vocabulary;
+  drivesim::link::AddSimulatorSteps(vocabulary, [&connection] { return connection.SimulatedDrive(); });
+  const ui::Script script = ui::Script::Load(options.script, vocabulary);
+
   EditTrace trace(std::cout, session.MessageBoxes());
   if (options.trace) {
     session.Loop().SetDialogObserver(&trace);

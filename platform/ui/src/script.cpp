@@ -1,6 +1,8 @@
 #include "ui/script.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <fstream>
 #include <sstream>
 
@@ -10,10 +12,7 @@
 namespace ui {
 namespace {
 
-struct Token {
-  std::string text;
-  bool quoted = false;
-};
+using Token = StepWords::Token;
 
 char Unescaped(char c) {
   switch (c) {
@@ -51,11 +50,16 @@ std::vector<Token> Tokenize(std::string_view line) {
 }
 
 // Reads the words of one step; each fault throws std::invalid_argument.
-class StepReader {
+class StepReader : StepWords {
  public:
-  explicit StepReader(std::vector<Token> tokens) : tokens_(std::move(tokens)) {}
+  StepReader(std::vector<Token> tokens, const StepVocabulary& vocabulary)
+      : StepWords(std::move(tokens)), vocabulary_(vocabulary) {}
 
   Step Read() {
+    if (const auto [parser, words] = vocabulary_.Find(*this); parser != nullptr) {
+      Skip(words);
+      return (*parser)(*this);
+    }
     const std::string verb = Word("a step");
     if (verb == "click") return Finish(steps::Click(Id()));
     if (verb == "type") return TypeStep();
@@ -68,7 +72,7 @@ class StepReader {
     if (verb == "context") return Finish(steps::ContextMenu(Id()));
     if (verb == "menu") return Finish(steps::MenuCommand(Id()));
     if (verb == "answer") return Finish(steps::Answer(AnswerWord()));
-    if (verb == "wait") return Finish(steps::Wait(Milliseconds(Number("a time in ms"))));
+    if (verb == "wait") return Finish(steps::Wait(Milliseconds(Integer("a time in ms"))));
     if (verb == "wait-until") return WaitUntilStep();
     if (verb == "expect") return Finish(steps::Expect(ExpectedCondition()));
     if (verb == "close") return CloseStep();
@@ -83,7 +87,7 @@ class StepReader {
   Step SelectStep() {
     const int id = Id();
     if (NextIsText()) return Finish(steps::Select(id, Text("")));
-    return Finish(steps::Select(id, Number("an entry's text or index")));
+    return Finish(steps::Select(id, Integer("an entry's text or index")));
   }
   Step CheckStep() {
     const int id = Id();
@@ -95,15 +99,15 @@ class StepReader {
   Step TabStep() {
     const int id = Id();
     if (NextIsText()) return Finish(steps::SelectTab(id, Text("")));
-    return Finish(steps::SelectTab(id, Number("a tab's label or index")));
+    return Finish(steps::SelectTab(id, Integer("a tab's label or index")));
   }
   Step SlideStep() {
     const int id = Id();
-    return Finish(steps::Slide(id, Number("a position")));
+    return Finish(steps::Slide(id, Integer("a position")));
   }
   Step SpinStep() {
     const int id = Id();
-    return Finish(steps::Spin(id, Number("a number of steps")));
+    return Finish(steps::Spin(id, Integer("a number of steps")));
   }
   Step CloseStep() {
     const std::string how = Word("ok or cancel");
@@ -114,7 +118,7 @@ class StepReader {
   Step WaitUntilStep() {
     Condition condition = Keyword("dialog") ? DialogOpen(Text("a caption")) : ControlShowsCondition();
     Milliseconds limit = steps::kDefaultWaitLimit;
-    if (Keyword("within")) limit = Milliseconds(Number("a time in ms"));
+    if (Keyword("within")) limit = Milliseconds(Integer("a time in ms"));
     return Finish(steps::WaitUntil(std::move(condition), limit));
   }
 
@@ -148,55 +152,99 @@ class StepReader {
     return *answer;
   }
 
-  bool AtEnd() const { return next_ == tokens_.size(); }
-  bool NextIsText() const { return !AtEnd() && tokens_[next_].quoted; }
-
-  bool Keyword(std::string_view word) {
-    if (AtEnd() || tokens_[next_].quoted || tokens_[next_].text != word) return false;
-    ++next_;
-    return true;
-  }
-
-  const Token& Next(std::string_view what) {
-    if (AtEnd()) throw std::invalid_argument("expected " + std::string(what) + " at the end of the line");
-    return tokens_[next_++];
-  }
-
-  std::string Word(std::string_view what) {
-    const Token& token = Next(what);
-    if (token.quoted) throw std::invalid_argument("expected " + std::string(what) + ", found the text " + Quote(token.text));
-    return token.text;
-  }
-
-  std::string Text(std::string_view what) {
-    const Token& token = Next(what);
-    if (!token.quoted) throw std::invalid_argument("expected " + std::string(what) + " in double quotes, found " + token.text);
-    return token.text;
-  }
-
-  int Number(std::string_view what) {
-    const std::string word = Word(what);
-    int value = 0;
-    const char* end = word.data() + word.size();
-    const auto [stop, error] = std::from_chars(word.data() + (word.starts_with('+') ? 1 : 0), end, value);
-    if (error != std::errc() || stop != end) throw std::invalid_argument("expected " + std::string(what) + ", found " + Quote(word));
-    return value;
-  }
-
-  int Id() { return Number("a control id"); }
+  int Id() { return Integer("a control id"); }
 
   Step Finish(Step step) {
-    if (!AtEnd()) throw std::invalid_argument("unexpected " + Quote(tokens_[next_].text) + " after the step");
+    End();
     return step;
   }
 
-  std::vector<Token> tokens_;
-  std::size_t next_ = 0;
+  const StepVocabulary& vocabulary_;
 };
+
+// The built-in steps' words, which a contributed phrase of one word may not hide.
+constexpr std::string_view kBuiltInWords[] = {"click", "type",  "select", "check", "tab",        "slide",  "spin", "keys",
+                                              "context", "menu", "answer", "wait", "wait-until", "expect", "close"};
 
 }  // namespace
 
-Script Script::Parse(std::string_view text, const std::string& name) {
+bool StepWords::Keyword(std::string_view word) {
+  if (AtEnd() || tokens_[next_].quoted || tokens_[next_].text != word) return false;
+  ++next_;
+  return true;
+}
+
+std::string StepWords::Word(std::string_view what) {
+  if (AtEnd()) throw std::invalid_argument("expected " + std::string(what) + " at the end of the line");
+  const Token& token = tokens_[next_++];
+  if (token.quoted) throw std::invalid_argument("expected " + std::string(what) + ", found the text " + Quote(token.text));
+  return token.text;
+}
+
+std::string StepWords::Text(std::string_view what) {
+  if (AtEnd()) throw std::invalid_argument("expected " + std::string(what) + " at the end of the line");
+  const Token& token = tokens_[next_++];
+  if (!token.quoted) throw std::invalid_argument("expected " + std::string(what) + " in double quotes, found " + token.text);
+  return token.text;
+}
+
+int StepWords::Integer(std::string_view what) {
+  const std::string word = Word(what);
+  int value = 0;
+  const char* end = word.data() + word.size();
+  const auto [stop, error] = std::from_chars(word.data() + (word.starts_with('+') ? 1 : 0), end, value);
+  if (error != std::errc() || stop != end) throw std::invalid_argument("expected " + std::string(what) + ", found " + Quote(word));
+  return value;
+}
+
+double StepWords::Number(std::string_view what) {
+  const std::string word = Word(what);
+  double value = 0.0;
+  const char* end = word.data() + word.size();
+  const auto [stop, error] = std::from_chars(word.data() + (word.starts_with('+') ? 1 : 0), end, value);
+  if (error != std::errc() || stop != end || !std::isfinite(value)) {
+    throw std::invalid_argument("expected " + std::string(what) + ", found " + Quote(word));
+  }
+  return value;
+}
+
+void StepWords::End() const {
+  if (!AtEnd()) throw std::invalid_argument("unexpected " + Quote(tokens_[next_].text) + " after the step");
+}
+
+bool StepWords::StartsWith(std::string_view phrase) const {
+  std::size_t at = next_;
+  for (std::size_t start = 0; start <= phrase.size();) {
+    const std::size_t end = std::min(phrase.find(' ', start), phrase.size());
+    if (at == tokens_.size() || tokens_[at].quoted || tokens_[at].text != phrase.substr(start, end - start)) return false;
+    ++at;
+    start = end + 1;
+  }
+  return true;
+}
+
+void StepVocabulary::Add(const std::string& phrase, StepParser parser) {
+  if (phrase.empty()) throw std::invalid_argument("a contributed step needs a phrase");
+  const std::size_t words = static_cast<std::size_t>(std::count(phrase.begin(), phrase.end(), ' ')) + 1;
+  for (std::string_view builtIn : kBuiltInWords) {
+    if (phrase == builtIn) throw std::invalid_argument("the step " + Quote(phrase) + " is built in");
+  }
+  for (const Entry& entry : entries_) {
+    if (entry.phrase == phrase) throw std::invalid_argument("the step " + Quote(phrase) + " is contributed twice");
+  }
+  entries_.push_back({phrase, words, std::move(parser)});
+}
+
+std::pair<const StepParser*, std::size_t> StepVocabulary::Find(const StepWords& words) const {
+  const Entry* best = nullptr;
+  for (const Entry& entry : entries_) {
+    if (words.StartsWith(entry.phrase) && (best == nullptr || entry.words > best->words)) best = &entry;
+  }
+  if (best == nullptr) return {nullptr, 0};
+  return {&best->parser, best->words};
+}
+
+Script Script::Parse(std::string_view text, const std::string& name, const StepVocabulary& vocabulary) {
   Script script{name, {}};
   std::size_t lineNumber = 0;
   for (std::size_t start = 0; start <= text.size(); ++lineNumber) {
@@ -204,7 +252,7 @@ Script Script::Parse(std::string_view text, const std::string& name) {
     const std::string place = name + ":" + std::to_string(lineNumber + 1);
     try {
       std::vector<Token> tokens = Tokenize(text.substr(start, end - start));
-      if (!tokens.empty()) script.lines.push_back({StepReader(std::move(tokens)).Read(), place});
+      if (!tokens.empty()) script.lines.push_back({StepReader(std::move(tokens), vocabulary).Read(), place});
     } catch (const std::invalid_argument& error) {
       throw ScriptError(place + ": " + error.what());
     }
@@ -213,12 +261,12 @@ Script Script::Parse(std::string_view text, const std::string& name) {
   return script;
 }
 
-Script Script::Load(const std::filesystem::path& file) {
+Script Script::Load(const std::filesystem::path& file, const StepVocabulary& vocabulary) {
   std::ifstream in(file, std::ios::binary);
   if (!in) throw ScriptError(file.string() + ": cannot be read");
   std::ostringstream text;
   text << in.rdbuf();
-  return Parse(text.str(), file.string());
+  return Parse(text.str(), file.string(), vocabulary);
 }
 
 ScriptAgent::ScriptAgent(const Script& script) {

@@ -138,6 +138,24 @@ class Drive {
   void HandTurn(double delta, double duration_s);          // hand turns the shaft by delta (rad or m)
   void HandHold();                                         // hand blocks the shaft where it is
   void HandRelease();                                      // hand lets go
+
+  // More of the scripted user (scripted_user.cpp). Each setter that can fail changes nothing then.
+  enum class DigitalInput { enable, positive_limit, negative_limit };
+  // One input's electrical level (true = high); whether that is active follows DIGIN_ACTIVE_LEVEL,
+  // also when the registers are loaded later.
+  void SetDigitalInputLevel(DigitalInput input, bool high);
+  // The potentiometer at from_V now, then turned evenly to to_V over duration_s.
+  Status RampAnalogInput_V(double from_V, double to_V, double duration_s);
+  Status SetHandCoupling(double stiffness, double damping);  // k_h, b_h from now on (N·m/rad, N·m·s/rad or N/m, N·s/m)
+  void MarkShaft();                                        // a mark on the shaft at its present position
+  double ShaftTurnedSinceMark() const;                     // true angle (rad) or travel (m) since the mark
+  // The environment, overriding the motor file from now on.
+  Status SetSupply_V(double volts);
+  Status SetLoadTorque(double torque);                     // constant load torque (N·m) or force (N), load side
+  Status SetLoadGravity(double torque);                    // T_g of the load's gravity term, load side
+  Status SetFriction(double coulomb, std::optional<double> breakaway);  // T_c; T_s (default T_c) ≥ T_c
+  Status SetMotorTemperature_C(double celsius);
+  double MotorTemperature_C() const;                       // 25 °C until set
   void SetShortCircuit(std::optional<ShortCircuitFault> fault);  // injects (or clears) a short from now on
   double ShaftPosition() const;                            // true motor angle (rad) or position (m)
   double ShaftSpeed() const;                               // true motor speed (rad/s or m/s)

@@ -27,4 +27,13 @@ struct Scenario {
   bool rotor_locked = false;              // the shaft cannot move (locked-rotor measurements)
 };
 
+// Limits of the scripted user's environment: what is wrong with a value, or empty when it is
+// valid. The drive's setters and the script steps check with these.
+std::string SupplyProblem(double volts);
+std::string LoadProblem(double torque);
+std::string FrictionProblem(double coulomb, std::optional<double> breakaway);
+std::string HandCouplingProblem(double stiffness, double damping);
+std::string TemperatureProblem(double celsius);
+std::string AnalogInputProblem(double volts, double duration_s);
+
 }  // namespace drivesim

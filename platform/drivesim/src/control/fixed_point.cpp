@@ -14,14 +14,8 @@ std::array<std::int32_t, 1024> BuildSineTable() {
   }
   return table;
 }
-const std::array<std::int32_t, 1024> kSineTable = BuildSineTable();
 }  // namespace
 
-// Index = angle >> 6 (64 angle counts per entry); cos(θ) = sin(θ + 256 entries).
-SinCos SinCosQ15(std::int32_t angle16) {
-  const auto& table = kSineTable;
-  const std::uint32_t index = (static_cast<std::uint32_t>(angle16) & 0xFFFFu) >> 6;
-  return {table[index], table[(index + 256u) & 1023u]};
-}
+const std::array<std::int32_t, 1024> kSineTable = BuildSineTable();
 
 }  // namespace drivesim::control

@@ -1,6 +1,7 @@
 // The drive's integer arithmetic: gain pairs, Q15 trigonometry from a table, Clarke and Park.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 namespace drivesim::control {
@@ -28,7 +29,13 @@ struct SinCos {
   std::int32_t sin;
   std::int32_t cos;
 };
-SinCos SinCosQ15(std::int32_t angle16);
+// round(32768·sin(2π·k/1024)), k = 0 … 1023.
+extern const std::array<std::int32_t, 1024> kSineTable;
+// Index = angle >> 6 (64 angle counts per entry); cos(θ) = sin(θ + 256 entries).
+inline SinCos SinCosQ15(std::int32_t angle16) {
+  const std::uint32_t index = (static_cast<std::uint32_t>(angle16) & 0xFFFFu) >> 6;
+  return {kSineTable[index], kSineTable[(index + 256u) & 1023u]};
+}
 
 // Amplitude-invariant transforms; a vector along phase A has α = a, β = 0.
 struct TwoAxis {
@@ -53,6 +60,13 @@ inline TwoAxis InversePark(TwoAxis dq, SinCos sc) {
   const std::int64_t a = static_cast<std::int64_t>(dq.x) * sc.cos - static_cast<std::int64_t>(dq.y) * sc.sin;
   const std::int64_t b = static_cast<std::int64_t>(dq.x) * sc.sin + static_cast<std::int64_t>(dq.y) * sc.cos;
   return {static_cast<std::int32_t>(a >> 15), static_cast<std::int32_t>(b >> 15)};
+}
+
+// Whether the vector's magnitude √(x² + y²) exceeds `limit`, decided exactly in integers.
+inline bool MagnitudeExceeds(TwoAxis v, std::int32_t limit) {
+  if (limit < 0) return true;
+  const auto square = [](std::int32_t a) { return static_cast<std::uint64_t>(static_cast<std::int64_t>(a) * a); };
+  return square(v.x) + square(v.y) > square(limit);  // at most 2^63: no overflow
 }
 
 // The difference of two readings of a 32-bit counter that may have wrapped between them.

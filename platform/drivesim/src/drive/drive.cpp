@@ -73,7 +73,7 @@ Drive::Impl::Impl(DriveHardware hw, MotorModel m, Scenario s)
   enableActive = scenario.enable_input_active;
   positiveLimit = scenario.positive_limit_active;
   negativeLimit = scenario.negative_limit_active;
-  analogInput_V = scenario.analog_input_V;
+  potentiometer = {scenario.analog_input_V, scenario.analog_input_V, 0.0, 0.0};
   driveVariables[drive::DriveVar::THTST] = programs::kRestAngle;
   if (motor.halls) hallCode = sensors::UpdateHalls(*motor.halls, hallState, 0.0);
   ConfigureReferenceInput();
@@ -84,7 +84,8 @@ Drive::Impl::Impl(DriveHardware hw, MotorModel m, Scenario s)
 // Channels without a sensor read 0 V (the linear Hall inputs of a motor without linear Halls).
 void Drive::Impl::SampleSlowChannels() {
   const double bottom_V = sensors::AnalogueInputSpan(options.analogue_inputs_range_V).bottom_V;
-  referenceCounts = referenceAdc.Sample(analogInput_V - bottom_V, noise);
+  slowSampled_s = timing.TimeOf(tick);
+  referenceCounts = referenceAdc.Sample(potentiometer.At(slowSampled_s) - bottom_V, noise);
   SampleLinearHalls();
   busCounts = busAdc.Sample(stage.bus_V, noise);
 }
@@ -143,7 +144,7 @@ void Drive::Impl::ApplyVoltage(std::int32_t angle16, control::TwoAxis dq) {
   const double alpha = ab.x;
   const double beta = ab.y;
   const std::array<double, 3> u{alpha, -0.5 * alpha + 0.5 * kSqrt3 * beta, -0.5 * alpha - 0.5 * kSqrt3 * beta};
-  const double common = 0.5 * (*std::max_element(u.begin(), u.end()) + *std::min_element(u.begin(), u.end()));
+  const double common = 0.5 * (std::max({u[0], u[1], u[2]}) + std::min({u[0], u[1], u[2]}));
   constexpr double kDutyPerUnit = 0.55 / 32767.0;
   for (std::size_t x = 0; x < 3; ++x) pendingDuty[x] = 0.5 + kDutyPerUnit * (u[x] - common);
   pendingLegOpen = {};
@@ -336,21 +337,23 @@ std::vector<UnsolicitedMessage> Drive::TakeUnsolicitedMessages() {
   return messages;
 }
 
-void Drive::SetEnableInput(bool active) { impl_->enableActive = active; }
+void Drive::SetEnableInput(bool active) {
+  impl_->enableActive = active;
+  impl_->inputLevel[0].reset();
+}
 void Drive::SetLimitInputs(bool positive, bool negative) {
   impl_->positiveLimit = positive;
   impl_->negativeLimit = negative;
+  impl_->inputLevel[1].reset();
+  impl_->inputLevel[2].reset();
 }
 void Drive::SetDigitalInputLevels(bool enableHigh, bool positiveHigh, bool negativeHigh) {
-  const std::int32_t activeLevels = impl_->Register("DIGIN_ACTIVE_LEVEL", 0);
-  const auto active = [activeLevels](bool high, int bit) { return high == (((activeLevels >> bit) & 1) != 0); };
-  impl_->enableActive = active(enableHigh, 15);
-  impl_->positiveLimit = active(positiveHigh, 13);
-  impl_->negativeLimit = active(negativeHigh, 14);
+  impl_->inputLevel = {enableHigh, positiveHigh, negativeHigh};
+  impl_->ApplyInputLevels();
 }
 
 void Drive::SetAnalogInput_V(double volts) {
-  impl_->analogInput_V = volts;
+  impl_->potentiometer = {volts, volts, Now_s(), 0.0};
   impl_->SampleSlowChannels();
 }
 void Drive::HandTurn(double delta, double duration_s) {

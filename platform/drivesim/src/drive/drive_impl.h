@@ -29,9 +29,8 @@ struct Drive::Impl final : programs::ProgramHost {
   // --- scheduler (scheduler.cpp) ---
   void RunUntil(double t_s);
   bool Idle() const;
-  static std::int64_t NextMultiple(std::int64_t from, std::int64_t period);  // first multiple of period ≥ from
-  void RunIsrs();                              // the ISRs due at the present tick
-  std::int64_t NextStepEnd() const;            // the tick up to which the plant may step at once
+  void RunIsrs(bool slow, bool fast);          // the ISRs due at the present tick
+  std::int64_t NextStepEnd(std::int64_t nextIsr) const;  // the tick up to which the plant may step at once
   void FastIsr();
   void StepPowerStageAndMotor(int periods);    // the plant over `periods` PWM periods of constant duties
   void CheckShortCircuit(const std::array<double, 3>& legVoltage_V);
@@ -190,7 +189,13 @@ struct Drive::Impl final : programs::ProgramHost {
 
   bool enableActive = true;
   bool positiveLimit = false, negativeLimit = false;
-  double analogInput_V = 0.0;
+  // Electrical levels the scripted user gave (ENABLE, LSP, LSN); none: the active state was given.
+  std::array<std::optional<bool>, 3> inputLevel{};
+  void ApplyInputLevels();                            // active states from the levels and DIGIN_ACTIVE_LEVEL
+  sensors::Potentiometer potentiometer;               // the analogue reference input
+  double slowSampled_s = 0.0;                         // time of the last slow-channel samples
+  double shaftMark = 0.0;                             // the scripted user's mark on the shaft
+  double motorTemperature_C = 25.0;                   // the scenario's motor temperature
   std::uint16_t latchedErrors = 0;
 
   const ProgramDescriptor* descriptor = nullptr;

@@ -62,12 +62,14 @@ void Drive::Impl::RefreshDecodeSettings() {
     d.ssiGray = Register("SSITYPE", 0) != 0;
     d.ssiSense = Register("SSISENSE", 1) < 0 ? -1 : 1;
     d.countingDirection = Register(input == 0 ? "COUNTINGDIR_MT" : "COUNTINGDIR_LD", 0);
+    d.countsPerUnit.reset();
+    if (inputSensor[input]) d.countsPerUnit = sensors::IncrementalCountsPerUnit(*inputSensor[input], d);
   }
   UpdateFeedbackInputs(plant.position);
 }
 
 void Drive::Impl::UpdateFeedbackInputs(double previousPosition) {
-  const double ratio = motor.TransmissionRatio();
+  const double ratio = plantParams.ratio;
   for (std::size_t input = 0; input < 2; ++input) {
     if (!inputSensor[input]) continue;
     // The motor's linear Halls count from their ADC channels (UpdateLinearHallCounter).

@@ -20,6 +20,7 @@ class Logger {
   bool Attached() const { return attached_; }
   void Trigger(std::int64_t tick);
   bool Full() const { return attached_ && static_cast<int>(points_.size()) >= pointCount_; }
+  bool Sampling() const { return attached_ && triggerTick_ && !Full(); }  // triggered and not yet full
   int Points() const { return attached_ ? pointCount_ : 0; }
   // Called at every fast (slow = false) or slow tick after the program step.
   void Sample(bool slow, std::int64_t tick, double tickPeriod_s,

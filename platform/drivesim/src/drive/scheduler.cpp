@@ -10,44 +10,46 @@
 
 namespace drivesim {
 
+// Nothing moves: no switching, no program, no current, no hand, a rotor that its load leaves at
+// rest and a potentiometer whose last position has been sampled.
 bool Drive::Impl::Idle() const {
-  return !stage.driven && !program && plant.speed == 0.0 && !hand.engaged &&
-         plant.current_A == std::array<double, 3>{0.0, 0.0, 0.0};
+  return !stage.driven && !program && !hand.engaged && plant.current_A == std::array<double, 3>{0.0, 0.0, 0.0} &&
+         model::RestHolds(plantParams, plant) && potentiometer.SettledBy(slowSampled_s);
 }
 
 void Drive::Impl::RunUntil(double t_s) {
-  while (timing.TimeOf(tick) <= t_s) {
-    // The last tick whose period starts at or before t_s.
-    const auto last = std::max(tick, static_cast<std::int64_t>(std::floor((t_s - timing.base_s) / timing.pwm_s())));
+  // The last tick whose period starts at or before t_s.
+  const auto lastStart = static_cast<std::int64_t>(std::floor((t_s - timing.base_s) / timing.pwm_s()));
+  // The ticks up to it (TimeOf(tick) ≤ t_s, with the period worked out once).
+  const double pwm_s = timing.pwm_s();
+  while (timing.base_s + static_cast<double>(tick) * pwm_s <= t_s) {
+    const auto last = std::max(tick, lastStart);
     if (Idle()) {
       // Nothing moves until the next external action: jump past the last tick.
       tick = last + 1;
       return;
     }
-    RunIsrs();
-    const std::int64_t end = std::min(NextStepEnd(), last + 1);
+    // Phases of the tick in the two loop periods; the next ISR tick follows from them.
+    const std::int64_t slowPhase = tick % timing.speedLoopTicks;
+    const std::int64_t fastPhase = tick % timing.currentLoopTicks;
+    RunIsrs(slowPhase == 0, fastPhase == 0);
+    const std::int64_t nextIsr = tick + std::min(timing.speedLoopTicks - slowPhase, timing.currentLoopTicks - fastPhase);
+    const std::int64_t end = std::min(NextStepEnd(nextIsr), last + 1);
     StepPowerStageAndMotor(static_cast<int>(end - tick));
     tick = end;
   }
 }
 
-// With the axis off, no program and the hand off the shaft the ISRs have nothing to do: a
-// coasting rotor advances in steps of 1 ms. Otherwise the plant steps to the next ISR tick.
-std::int64_t Drive::Impl::NextStepEnd() const {
-  const std::int64_t nextIsr = std::min(NextMultiple(tick + 1, timing.currentLoopTicks),
-                                        NextMultiple(tick + 1, timing.speedLoopTicks));
-  if (stage.driven || program || hand.engaged) return nextIsr;
+// With the axis off, no program, the hand off the shaft and the potentiometer settled the ISRs
+// have nothing to do: a coasting rotor advances in steps of 1 ms. Otherwise the plant steps to the
+// next ISR tick.
+std::int64_t Drive::Impl::NextStepEnd(std::int64_t nextIsr) const {
+  if (stage.driven || program || hand.engaged || !potentiometer.SettledBy(slowSampled_s)) return nextIsr;
   const auto coastTicks = static_cast<std::int64_t>(std::max(1.0, std::floor(1e-3 / timing.pwm_s())));
   return std::max(nextIsr, tick + coastTicks);
 }
 
-std::int64_t Drive::Impl::NextMultiple(std::int64_t from, std::int64_t period) {
-  return (from + period - 1) / period * period;
-}
-
-void Drive::Impl::RunIsrs() {
-  const bool slow = tick % timing.speedLoopTicks == 0;
-  const bool fast = tick % timing.currentLoopTicks == 0;
+void Drive::Impl::RunIsrs(bool slow, bool fast) {
   if (slow) {
     SampleSlowChannels();
     CheckSlowProtections();
@@ -56,7 +58,7 @@ void Drive::Impl::RunIsrs() {
   }
   if (slow && program) {
     program->SlowStep(*this);
-    if (logger.Attached()) {
+    if (logger.Sampling()) {
       logger.Sample(true, tick, timing.pwm_s(), [this](std::string_view n) { return Read(n).value_or(0); });
     }
   }
@@ -81,7 +83,7 @@ void Drive::Impl::FastIsr() {
   driveVariables[drive::DriveVar::ID] = frame.x;
   driveVariables[drive::DriveVar::IQ] = frame.y;
   driveVariables[drive::DriveVar::Motor_Current] = frame.y;
-  if (logger.Attached()) {
+  if (logger.Sampling()) {
     logger.Sample(false, tick, timing.pwm_s(), [this](std::string_view n) { return Read(n).value_or(0); });
   }
 }
@@ -116,8 +118,8 @@ void Drive::Impl::StepPowerStageAndMotor(int periods) {
     inputs.legDriven = {!legOpen[0], !legOpen[1], !legOpen[2]};
   }
   const double previous = plant.position;
-  const double now_s = timing.TimeOf(tick);
-  model::StepPlant(plantParams, plant, inputs, hand.At(now_s), periods * timing.pwm_s());
+  const model::ExternalTorque handTorque = hand.engaged ? hand.At(timing.TimeOf(tick)) : model::ExternalTorque{};
+  model::StepPlant(plantParams, plant, inputs, handTorque, periods * stageParams.pwmPeriod_s);
   if (plant.position != previous) {
     UpdateFeedbackInputs(previous);
     if (motor.halls) hallCode = sensors::UpdateHalls(*motor.halls, hallState, plant.ElectricalAngle(plantParams));

@@ -135,6 +135,7 @@ void Drive::Impl::RefreshRegisterCache() {
   RefreshDecodeSettings();
   RefreshProtectionSettings();
   RefreshServoRegisters();
+  ApplyInputLevels();
 }
 
 }  // namespace drivesim

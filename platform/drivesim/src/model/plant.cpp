@@ -112,12 +112,13 @@ void StepPhaseModel(const PlantParams& p, PlantState& s, const PlantInputs& in, 
 // J·dω/dt = T_e − T_f − b·ω − T_load + T_hand, dθ/dt = ω: the speed by Euler on the step's mean
 // electromagnetic torque, the position by the mean of the speeds at both ends (exact under a
 // constant torque, so the rotor neither leads nor lags the currents that drive it). At rest the
-// rotor stays while |net| ≤ T_c; moving, T_f = T_c·sign(ω); a speed that would cross zero stops.
+// rotor stays while |net| ≤ T_s; moving, T_f = T_c·sign(ω); a speed that would cross zero stops.
 void StepMechanics(const PlantParams& p, PlantState& s, const ExternalTorque& hand, double h, double torque) {
-  const double net = torque - p.load - p.viscous * s.speed + hand.At(s.position, s.speed);
+  const double load = p.gravity == 0.0 ? p.load : LoadTorque(p, s.position);
+  const double net = torque - load - p.viscous * s.speed + hand.At(s.position, s.speed);
   const double before = s.speed;
   if (s.speed == 0.0) {
-    if (std::abs(net) <= p.coulomb) return;
+    if (std::abs(net) <= p.breakaway) return;
     s.speed = h * (net - p.coulomb * Sign(net)) / p.inertia;
   } else {
     const double next = s.speed + h * (net - p.coulomb * Sign(s.speed)) / p.inertia;
@@ -138,15 +139,19 @@ PlantParams PlantParams::From(const MotorModel& motor) {
                                                           : kTwoPi / motor.pole_pitch_m;
   p.inertia = motor.TotalInertia();
   p.coulomb = motor.coulomb_friction;
+  p.breakaway = motor.coulomb_friction;
   p.viscous = motor.viscous_friction;
-  p.load = motor.load_constant_torque / motor.TransmissionRatio();
+  p.ratio = motor.TransmissionRatio();
+  p.load = motor.load_constant_torque / p.ratio;
+  p.rotary = motor.kind == MotorKind::rotary;
   for (std::size_t leg = 0; leg < 3; ++leg) p.motorPhaseOfLeg[leg] = PhaseIndex(motor.phase_order[leg]);
   p.openLeg = motor.open_phase ? PhaseIndex(*motor.open_phase) : -1;
   return p;
 }
 
-bool PlantParams::Balanced() const {
-  return openLeg < 0 && resistance_ohm[0] == resistance_ohm[1] && resistance_ohm[1] == resistance_ohm[2];
+double LoadTorque(const PlantParams& p, double position) {
+  const double shape = p.rotary ? std::sin(position / p.ratio) : 1.0;
+  return p.load + p.gravity * shape / p.ratio;
 }
 
 double ElectromagneticTorque(const PlantParams& p, const PlantState& s) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 
 #include "drivesim/motor_model.h"
 
@@ -15,14 +16,20 @@ struct PlantParams {
   double flux_Vs = 0.0;                    // ψ
   double electrical_per_unit = 0.0;        // θ_e per rad (p) or per m (2π/τ)
   double inertia = 0.0;                    // J (or M) reflected to the motor
-  double coulomb = 0.0;                    // T_c, also the breakaway level
+  double coulomb = 0.0;                    // T_c
+  double breakaway = 0.0;                  // T_s ≥ T_c: the net torque that starts a rotor at rest
   double viscous = 0.0;                    // b
   double load = 0.0;                       // constant load torque reflected to the motor
+  double gravity = 0.0;                    // T_g of the gravity term T_g·sin(θ_load), load side
+  double ratio = 1.0;                      // transmission r: θ_load = θ_m/r
+  bool rotary = true;                      // false: a linear motor, whose gravity load is a constant force
   std::array<int, 3> motorPhaseOfLeg{0, 1, 2};  // Π: motor phase on drive output x
   int openLeg = -1;                        // drive output whose phase wire is open, −1 none
 
   static PlantParams From(const MotorModel& motor);
-  bool Balanced() const;                   // equal R and no open wire
+  bool Balanced() const {                  // equal R and no open wire
+    return openLeg < 0 && resistance_ohm[0] == resistance_ohm[1] && resistance_ohm[1] == resistance_ohm[2];
+  }
   double TorqueConstant() const { return 1.5 * electrical_per_unit * flux_Vs; }
 };
 
@@ -54,6 +61,15 @@ struct ExternalTorque {
     return engaged ? -stiffness * (position - targetPosition) - damping * (speed - targetSpeed) : 0.0;
   }
 };
+
+// The load torque at the motor: T_load plus the gravity term reflected through the transmission,
+// T_g·sin(θ_m/r)/r (on a linear motor the gravity load is the constant force T_g/r).
+double LoadTorque(const PlantParams& p, double position);
+// Whether a rotor at rest with no current stays at rest: |load torque| ≤ T_s.
+inline bool RestHolds(const PlantParams& p, const PlantState& s) {
+  if (s.speed != 0.0) return false;
+  return std::abs(p.gravity == 0.0 ? p.load : LoadTorque(p, s.position)) <= p.breakaway;
+}
 
 // Electromagnetic torque 1.5·k_e·ψ·i_q of the present currents.
 double ElectromagneticTorque(const PlantParams& p, const PlantState& s);

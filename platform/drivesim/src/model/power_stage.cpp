@@ -46,18 +46,4 @@ void UpdateBus(const PowerStageParams& p, PowerStageState& s, const std::array<d
   s.bus_V = p.supply_V - p.supplyResistance_ohm * dcCurrent_A;
 }
 
-std::int32_t AdcChannel::Sample(double signal, NoiseSource& noise) const {
-  const double exact = signal * countsPerUnit;
-  double counts = 0.0;
-  if (ideal) {
-    counts = std::round(exact);
-  } else {
-    const double noisy = exact + offset + (noiseSteps > 0.0 ? noiseSteps * step * noise.Gaussian() : 0.0);
-    // Nearest code; the argument is ≥ 0 except far below the range, where the clamp applies.
-    const double code = std::max(0.0, (noisy - lo) / step + 0.5);
-    counts = lo + static_cast<double>(static_cast<std::int64_t>(std::min(code, 1e15))) * step;
-  }
-  return static_cast<std::int32_t>(std::clamp(counts, static_cast<double>(lo), static_cast<double>(hi)));
-}
-
 }  // namespace drivesim::model

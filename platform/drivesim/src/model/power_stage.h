@@ -2,7 +2,9 @@
 // and the current and bus ADCs.
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
 
 #include "model/random.h"
@@ -55,7 +57,21 @@ struct AdcChannel {
   std::int32_t step = 64;
   std::int32_t lo = 0, hi = 65472;
   bool ideal = false;
-  std::int32_t Sample(double signal, NoiseSource& noise) const;
+  std::int32_t Sample(double signal, NoiseSource& noise) const;  // inline: sampled at every fast tick
 };
+
+inline std::int32_t AdcChannel::Sample(double signal, NoiseSource& noise) const {
+  const double exact = signal * countsPerUnit;
+  double counts = 0.0;
+  if (ideal) {
+    counts = std::round(exact);
+  } else {
+    const double noisy = exact + offset + (noiseSteps > 0.0 ? noiseSteps * step * noise.Gaussian() : 0.0);
+    // Nearest code; the argument is ≥ 0 except far below the range, where the clamp applies.
+    const double code = std::max(0.0, (noisy - lo) / step + 0.5);
+    counts = lo + static_cast<double>(static_cast<std::int64_t>(std::min(code, 1e15))) * step;
+  }
+  return static_cast<std::int32_t>(std::clamp(counts, static_cast<double>(lo), static_cast<double>(hi)));
+}
 
 }  // namespace drivesim::model

@@ -44,10 +44,6 @@ NoiseSource::Table NoiseSource::BuildInverseNormal() {
   return t;
 }
 
-namespace {
-const NoiseSource::Table kInverseNormal = NoiseSource::BuildInverseNormal();
-}  // namespace
-
-const NoiseSource::Table& NoiseSource::InverseNormal() { return kInverseNormal; }
+const NoiseSource::Table NoiseSource::kInverseNormal = NoiseSource::BuildInverseNormal();
 
 }  // namespace drivesim::model

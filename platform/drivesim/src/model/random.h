@@ -40,9 +40,9 @@ class NoiseSource {
   static Table BuildInverseNormal();
 
  private:
-  static const Table& InverseNormal();
+  static const Table kInverseNormal;
   static double FromBits(std::uint32_t u) {
-    const Table& table = InverseNormal();
+    const Table& table = kInverseNormal;
     const std::uint32_t index = u >> (32 - kTableBits);
     const double fraction = static_cast<double>(u & ((1u << (32 - kTableBits)) - 1u)) * 0x1.0p-20;
     return table[index] + fraction * (table[index + 1] - table[index]);

@@ -124,8 +124,7 @@ class CurrentControllerTuning : public FrameProgram {
   }
 
   bool Protect(ProgramHost& host, control::TwoAxis measured) {
-    const double magnitude = std::hypot(static_cast<double>(measured.x), static_cast<double>(measured.y));
-    overCurrentTicks_ = magnitude > protection_ ? overCurrentTicks_ + 1 : 0;
+    overCurrentTicks_ = control::MagnitudeExceeds(measured, protection_) ? overCurrentTicks_ + 1 : 0;
     if (overCurrentTicks_ < 2) return false;
     host.SwitchAxisOff();
     host.SetProgramValue("test_flag", -1);

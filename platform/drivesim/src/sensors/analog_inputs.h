@@ -20,6 +20,21 @@ struct VoltageSpan {
 };
 VoltageSpan AnalogueInputSpan(double range_V);
 
+// The potentiometer on the analogue reference input: a voltage, or a linear ramp from `from_V`
+// at `start_s` to `to_V` at start_s + duration_s, then held.
+struct Potentiometer {
+  double from_V = 0.0, to_V = 0.0;
+  double start_s = 0.0, duration_s = 0.0;
+
+  double At(double t_s) const {
+    if (duration_s <= 0.0 || t_s >= start_s + duration_s) return to_V;
+    if (t_s <= start_s) return from_V;
+    return from_V + (to_V - from_V) * (t_s - start_s) / duration_s;
+  }
+  // Whether a sample taken at `sampled_s` already shows the end of the ramp.
+  bool SettledBy(double sampled_s) const { return duration_s <= 0.0 || sampled_s >= start_s + duration_s; }
+};
+
 // An unsigned channel of ADCmax counts over the span; it samples the voltage above the bottom.
 model::AdcChannel VoltageChannel(VoltageSpan span, std::uint32_t adcMax, std::int32_t step, double noise_lsb,
                                  bool ideal);

@@ -20,12 +20,4 @@ EncoderParams EncoderParams::From(const SensorModel& sensor, MotorKind kind) {
   return p;
 }
 
-std::int64_t RawCount(const EncoderParams& p, double position) {
-  // floor without a library call: truncate, then step down for negative fractions.
-  constexpr double kLimit = 4.0e18;  // keeps the conversion defined for a runaway position
-  const double counts = std::clamp(p.countsPerUnit * position, -kLimit, kLimit);
-  const auto truncated = static_cast<std::int64_t>(counts);
-  return static_cast<double>(truncated) > counts ? truncated - 1 : truncated;
-}
-
 }  // namespace drivesim::sensors

@@ -2,6 +2,7 @@
 // 32-bit counter and index capture (advanced in feedback.h).
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 
 #include "drivesim/motor_model.h"
@@ -21,7 +22,13 @@ struct EncoderState {
   std::int32_t capture = 0;     // CAPPOS of the input
 };
 
-// Raw count floor(countsPerUnit·position).
-std::int64_t RawCount(const EncoderParams& p, double position);
+// Raw count floor(countsPerUnit·position), without a library call: truncate, then step down for
+// negative fractions; the clamp keeps the conversion defined for a runaway position.
+inline std::int64_t RawCount(const EncoderParams& p, double position) {
+  constexpr double kLimit = 4.0e18;
+  const double counts = std::clamp(p.countsPerUnit * position, -kLimit, kLimit);
+  const auto truncated = static_cast<std::int64_t>(counts);
+  return static_cast<double>(truncated) > counts ? truncated - 1 : truncated;
+}
 
 }  // namespace drivesim::sensors

@@ -16,8 +16,9 @@ std::int64_t FloorCount(double countsPerUnit, double position) {
 
 double Direction(const SensorModel& m) { return m.reversed ? -1.0 : 1.0; }
 
-// Counts per rad (rotary) or per m (linear) of the incremental-type readings.
-double CountsPerUnit(const FeedbackSensor& sensor, const DecodeSettings& settings) {
+}  // namespace
+
+double IncrementalCountsPerUnit(const FeedbackSensor& sensor, const DecodeSettings& settings) {
   const SensorModel& m = sensor.model;
   const bool rotary = sensor.kind == MotorKind::rotary;
   switch (m.type) {
@@ -34,6 +35,8 @@ double CountsPerUnit(const FeedbackSensor& sensor, const DecodeSettings& setting
     default: return 0.0;
   }
 }
+
+namespace {
 
 // The absolute word the encoder sends: n = floor(2^B·(s·θ/2π + o)), single turn n mod 2^B, turns
 // above it: the word is n mod 2^(B + T), Gray-coded when the encoder is. The drive decodes it with
@@ -68,7 +71,10 @@ SensorReading ReadSensor(const FeedbackSensor& sensor, const DecodeSettings& set
     case SensorType::none: return {0, 0, false};
     case SensorType::ssi:
     case SensorType::biss: return AbsoluteReading(sensor.model, settings, position);
-    default: return {FloorCount(CountsPerUnit(sensor, settings), position), 0, true};
+    default: {
+      const double countsPerUnit = settings.countsPerUnit ? *settings.countsPerUnit : IncrementalCountsPerUnit(sensor, settings);
+      return {FloorCount(countsPerUnit, position), 0, true};
+    }
   }
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "drivesim/motor_model.h"
 #include "sensors/encoder.h"
@@ -20,6 +21,9 @@ struct DecodeSettings {
   bool ssiGray = false;      // SSITYPE ≠ 0
   int ssiSense = 1;          // SSISENSE: −1 reverses
   int countingDirection = 0; // COUNTINGDIR of the input (encoder-type sensors)
+  // Counts per rad (or m) of an incremental-type reading of the input's sensor, kept by the drive
+  // with the settings it derives from (worked out at each reading when absent).
+  std::optional<double> countsPerUnit;
 };
 
 // The sensor on one side of the transmission.
@@ -37,6 +41,9 @@ struct SensorReading {
   bool valid = true;          // false: the drive cannot decode it (no bits configured)
 };
 SensorReading ReadSensor(const FeedbackSensor& sensor, const DecodeSettings& settings, double position);
+// Counts per rad (rotary) or per m (linear) of the incremental-type readings (incremental, sin/cos,
+// linear Halls, resolver); 0 for absolute sensors.
+double IncrementalCountsPerUnit(const FeedbackSensor& sensor, const DecodeSettings& settings);
 
 // Gray code of a binary word, and back.
 std::uint64_t ToGray(std::uint64_t binary);
