@@ -32,6 +32,9 @@ inline constexpr std::uint16_t kHallMissing = 0x0020;
 inline constexpr std::uint16_t kPositiveLimit = 0x0040;
 inline constexpr std::uint16_t kNegativeLimit = 0x0080;
 inline constexpr std::uint16_t kOverCurrent = 0x0100;
+inline constexpr std::uint16_t kMotorI2t = 0x0200;
+inline constexpr std::uint16_t kDriveI2t = 0x0400;
+inline constexpr std::uint16_t kOverTemperature = 0x0800;
 inline constexpr std::uint16_t kOverVoltage = 0x1000;
 inline constexpr std::uint16_t kUnderVoltage = 0x2000;
 inline constexpr std::uint16_t kEnableInactive = 0x8000;
@@ -49,6 +52,25 @@ struct LoggerSettings {
 struct LogPoint {
   double time_s = 0.0;
   std::vector<std::int32_t> values;
+};
+
+// The scope's trigger: a capture starts at the sample where the variable crosses the level in
+// the given direction; the `pretrigger` samples taken just before it open the window.
+struct ScopeTrigger {
+  std::string variable;                 // drive variable, internal units
+  std::int32_t level = 0;
+  bool rising = true;                   // previous < level ≤ present (falling: previous > level ≥ present)
+  int pretrigger = 0;                   // samples before the trigger, 0 … window − 1
+};
+
+// The scope: drive variables sampled in the ISRs and sent as unsolicited frames (code 0xE900).
+struct ScopeSettings {
+  std::vector<std::string> channels;    // drive variables, sampled in this order
+  int type = 2;                         // 1: every `divider` slow periods, 2: every `divider` fast periods
+  int divider = 1;
+  int window = 1000;                    // samples of one capture, 1 … 65535 (sample index 0 … window − 1)
+  bool single = true;                   // stop after one window; otherwise windows follow, each re-triggered
+  std::optional<ScopeTrigger> trigger;  // none: a window starts at once
 };
 
 // One unsolicited message (a scope frame): 16-bit words as the link delivers them.
@@ -118,6 +140,13 @@ class Drive {
   std::vector<LogPoint> UploadLog() const;                 // points logged by the last launch so far
 
   std::vector<UnsolicitedMessage> TakeUnsolicitedMessages();  // messages produced up to now, then cleared
+
+  // The scope (scope.cpp). Arming checks the settings (every channel a drive variable, the
+  // periods, the window and the trigger) and fails, changing nothing, naming what is wrong.
+  Status CheckScopeSettings(const ScopeSettings& settings) const;
+  Status ArmScope(const ScopeSettings& settings);          // restarts the capture from sample 0
+  void DisarmScope();                                      // stops; samples not yet sent are dropped
+  bool ScopeRunning() const;                               // armed and not stopped by a full single window
 
   // The scripted user, acting at the present simulated time.
   void SetEnableInput(bool active);                        // ENABLE at (true) or away from its active level

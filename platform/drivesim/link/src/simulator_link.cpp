@@ -43,6 +43,15 @@ SetupOptions ConfigurationOf(const std::vector<drivebase::DriveValue>& values) {
   return options;
 }
 
+ScopeSettings ScopeOf(const drivebase::ScopeSettings& host) {
+  ScopeSettings scope{host.channels, host.type, host.divider, host.window, host.single, std::nullopt};
+  if (host.trigger) {
+    scope.trigger = ScopeTrigger{host.trigger->variable, Word(host.trigger->level), host.trigger->rising,
+                                 host.trigger->pretrigger};
+  }
+  return scope;
+}
+
 }  // namespace
 
 SimulatorLink::SimulatorLink(Drive drive, std::string description, HostClock& clock)
@@ -200,6 +209,27 @@ bool SimulatorLink::ReceiveUnsolicited(std::vector<drivebase::UnsolicitedMessage
   return Transact([&] {
     messages.clear();
     for (UnsolicitedMessage& message : drive_.TakeUnsolicitedMessages()) messages.push_back(std::move(message.words));
+    return true;
+  });
+}
+
+bool SimulatorLink::ArmScope(const drivebase::ScopeSettings& settings) {
+  return Transact([&] {
+    const Status armed = drive_.ArmScope(ScopeOf(settings));
+    return armed.ok() || Fail("The drive refused to arm the scope: " + armed.error);
+  });
+}
+
+bool SimulatorLink::DisarmScope() {
+  return Transact([&] {
+    drive_.DisarmScope();
+    return true;
+  });
+}
+
+bool SimulatorLink::GetScopeRunning(bool& running) {
+  return Transact([&] {
+    running = drive_.ScopeRunning();
     return true;
   });
 }

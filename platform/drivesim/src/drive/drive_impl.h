@@ -8,6 +8,7 @@
 
 #include "drive/drive_variables.h"
 #include "drive/logger.h"
+#include "drive/scope.h"
 #include "drive/timing.h"
 #include "drivesim/drive.h"
 #include "model/hand.h"
@@ -147,6 +148,8 @@ struct Drive::Impl final : programs::ProgramHost {
   drive::DriveVariables driveVariables;
   drive::Logger logger;
   std::deque<UnsolicitedMessage> unsolicited;
+  drive::Scope scope;
+  void SampleScope(bool slow);   // the scope's sample of this tick, its frames to `unsolicited`
 
   std::int64_t tick = 0;   // index of the next PWM period since the timing base
 };

@@ -1,7 +1,7 @@
 // The drive's tick on the PWM grid. At tick n, in this order: the slow ISR when n mod SLPER = 0
 // (the program's slow step), then the fast ISR when n mod CLPER = 0 (compare registers reloaded
 // with the duties computed one control period earlier, ADC samples, the program's fast step,
-// protections, logger); then the power stage and the motor advance over the PWM periods up to
+// protections, logger), the scope sampling on its grid; then the power stage and the motor advance over the PWM periods up to
 // the next ISR tick in one step (nothing the drive commands changes in between).
 #include <algorithm>
 #include <cmath>
@@ -11,7 +11,7 @@
 namespace drivesim {
 
 bool Drive::Impl::Idle() const {
-  return !stage.driven && !program && plant.speed == 0.0 && !hand.engaged &&
+  return !stage.driven && !program && !scope.Running() && plant.speed == 0.0 && !hand.engaged &&
          plant.current_A == std::array<double, 3>{0.0, 0.0, 0.0};
 }
 
@@ -36,7 +36,7 @@ void Drive::Impl::RunUntil(double t_s) {
 std::int64_t Drive::Impl::NextStepEnd() const {
   const std::int64_t nextIsr = std::min(NextMultiple(tick + 1, timing.currentLoopTicks),
                                         NextMultiple(tick + 1, timing.speedLoopTicks));
-  if (stage.driven || program || hand.engaged) return nextIsr;
+  if (stage.driven || program || hand.engaged || scope.Running()) return nextIsr;
   const auto coastTicks = static_cast<std::int64_t>(std::max(1.0, std::floor(1e-3 / timing.pwm_s())));
   return std::max(nextIsr, tick + coastTicks);
 }
@@ -58,6 +58,7 @@ void Drive::Impl::RunIsrs() {
       logger.Sample(true, tick, timing.pwm_s(), [this](std::string_view n) { return Read(n).value_or(0); });
     }
   }
+  if (slow) SampleScope(true);
   if (fast) FastIsr();
   if (program && program->Ended()) program.reset();
 }
@@ -78,6 +79,12 @@ void Drive::Impl::FastIsr() {
   if (logger.Attached()) {
     logger.Sample(false, tick, timing.pwm_s(), [this](std::string_view n) { return Read(n).value_or(0); });
   }
+  SampleScope(false);
+}
+
+void Drive::Impl::SampleScope(bool slow) {
+  if (!scope.Running()) return;
+  scope.Sample(slow, timing.TimeOf(tick), [this](std::string_view n) { return Read(n).value_or(0); }, unsolicited);
 }
 
 // The current ADCs are read while the power stage switches; with the axis off the drive does not
