@@ -17,6 +17,7 @@
 #include "drivesim/motor_model.h"
 #include "drivesim/scenario.h"
 #include "drivesim/setup_options.h"
+#include "drivesim/status.h"
 
 namespace drivesim {
 
@@ -77,12 +78,6 @@ struct ScopeSettings {
 struct UnsolicitedMessage {
   double time_s = 0.0;                  // simulated time at which the drive sent it
   std::vector<std::uint16_t> words;
-};
-
-// Result of an operation that can fail: empty error = success.
-struct Status {
-  std::string error;                    // why it failed, in words for the user
-  bool ok() const { return error.empty(); }
 };
 
 class Drive {
@@ -159,6 +154,19 @@ class Drive {
   void HandHold();                                         // hand blocks the shaft where it is
   void HandRelease();                                      // hand lets go
   void SetShortCircuit(std::optional<ShortCircuitFault> fault);  // injects (or clears) a short from now on
+  // Injected faults (faults.cpp): an entry as ApplyFaultEntry reads it, acting from now on.
+  // Program faults act at the next launch.
+  Status InjectFault(std::string_view entry);
+  const Faults& InjectedFaults() const;
+  // The program as this drive holds it (InstalledProgram under the injected faults).
+  std::optional<ProgramDescriptor> Program(std::string_view name) const;
+  // Whether an output of the loaded program has no value: a fault keeps the program from writing it.
+  bool ProgramValueMissing(std::string_view name) const;
+  // What the drive's sensors read from now on (supervision.cpp): the heatsink and motor winding
+  // temperatures, and the sin/cos or resolver signal amplitude relative to nominal.
+  void SetDriveTemperature_C(double celsius);
+  void SetMotorTemperature_C(double celsius);
+  void SetSensorSignalAmplitude(double relative);
   double ShaftPosition() const;                            // true motor angle (rad) or position (m)
   double ShaftSpeed() const;                               // true motor speed (rad/s or m/s)
   std::array<double, 3> PhaseCurrents_A() const;           // true motor phase currents a, b, c

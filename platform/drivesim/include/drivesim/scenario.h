@@ -4,6 +4,10 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
+
+#include "drivesim/faults.h"
+#include "drivesim/status.h"
 
 namespace drivesim {
 
@@ -25,6 +29,17 @@ struct Scenario {
   bool current_noise = true;              // false: current ADCs without noise
   bool ideal_converters = false;          // exact duties and current samples (whole counts), no noise
   bool rotor_locked = false;              // the shaft cannot move (locked-rotor measurements)
+  // Temperatures that the drive's sensors read, and the amplitude of the sin/cos or resolver
+  // signals relative to their nominal level.
+  double drive_temperature_C = 25.0;
+  double motor_temperature_C = 25.0;
+  double sensor_signal_amplitude = 1.0;
+  Faults faults;                          // every fault but the short circuit
 };
+
+// Applies one fault entry, "NAME ARGS" (see Faults; "short A B 0.05" sets the short circuit,
+// "short A -" a short to the negative rail with 0.05 Ω). Fails, changing nothing, naming the
+// entry and what is wrong.
+Status ApplyFaultEntry(std::string_view entry, Scenario& scenario);
 
 }  // namespace drivesim

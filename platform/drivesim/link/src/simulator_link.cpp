@@ -3,6 +3,8 @@
 #include <cmath>
 #include <limits>
 
+#include "drivebase/program_image.h"
+
 namespace drivesim::link {
 namespace {
 
@@ -94,8 +96,8 @@ bool SimulatorLink::ReadValue(std::string_view name, int, double& internal) {
 }
 
 bool SimulatorLink::Launch(const drivebase::ProgramLaunch& launch) {
-  const ProgramDescriptor* program = FindProgram(launch.program);
-  if (program == nullptr) return Fail("The drive has no program " + Quoted(launch.program));
+  const std::optional<ProgramDescriptor> program = drive_.Program(launch.program);
+  if (!program) return Fail("The drive has no program " + Quoted(launch.program));
   if (launch.imageVersion && *launch.imageVersion != program->version) {
     return Fail("The program image of " + Quoted(launch.program) + " has version " +
                 std::to_string(*launch.imageVersion) + " but the drive runs version " +
@@ -131,8 +133,8 @@ bool SimulatorLink::Launch(const drivebase::ProgramLaunch& launch) {
 
 bool SimulatorLink::WriteProgramVariable(std::string_view name, double internal) {
   return Transact([&] {
-    const ProgramDescriptor* program = FindProgram(drive_.LoadedProgram());
-    if (program == nullptr || CatalogueVariable(*program, name) == nullptr) {
+    const std::optional<ProgramDescriptor> program = drive_.Program(drive_.LoadedProgram());
+    if (!program || CatalogueVariable(*program, name) == nullptr) {
       return Fail("The program on the drive has no variable " + Quoted(name) + " to write");
     }
     return drive_.WriteVariable(name, internal) || Fail("The drive refused to write " + Quoted(name));
@@ -141,12 +143,12 @@ bool SimulatorLink::WriteProgramVariable(std::string_view name, double internal)
 
 bool SimulatorLink::ReadProgramVariable(std::string_view name, double& internal) {
   return Transact([&] {
-    const ProgramDescriptor* program = FindProgram(drive_.LoadedProgram());
+    const std::optional<ProgramDescriptor> program = drive_.Program(drive_.LoadedProgram());
     const std::optional<std::int32_t> value = drive_.ReadVariable(name);
-    if (program == nullptr || CatalogueVariable(*program, name) == nullptr || !value) {
+    if (!program || CatalogueVariable(*program, name) == nullptr || !value) {
       return Fail("The program on the drive has no variable " + Quoted(name) + " to read");
     }
-    internal = *value;
+    internal = drive_.ProgramValueMissing(name) ? drivebase::kNoValue : *value;
     return true;
   });
 }

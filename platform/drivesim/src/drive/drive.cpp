@@ -76,6 +76,7 @@ Drive::Impl::Impl(DriveHardware hw, MotorModel m, Scenario s)
   analogInput_V = scenario.analog_input_V;
   driveVariables[drive::DriveVar::THTST] = programs::kRestAngle;
   if (motor.halls) hallCode = sensors::UpdateHalls(*motor.halls, hallState, 0.0);
+  ApplyPlantFaults();
   ConfigureReferenceInput();
   SampleSlowChannels();
 }
@@ -85,8 +86,9 @@ void Drive::Impl::SampleSlowChannels() {
   const double bottom_V = sensors::AnalogueInputSpan(options.analogue_inputs_range_V).bottom_V;
   referenceCounts = referenceAdc.Sample(analogInput_V - bottom_V, noise);
   if (motor.motor_sensor.type == SensorType::linear_hall) {
-    const std::array<double, 3> hall_V =
+    std::array<double, 3> hall_V =
         sensors::LinearHallVoltages(plant.ElectricalAngle(plantParams), motor.motor_sensor.reversed);
+    ApplyLinearHallFaults(hall_V);
     for (std::size_t x = 0; x < 3; ++x) linearHallCounts[x] = linearHallAdc.Sample(hall_V[x], noise);
   }
   busCounts = busAdc.Sample(stage.bus_V, noise);
@@ -221,8 +223,9 @@ bool Drive::WriteVariable(std::string_view name, double internal) { return impl_
 Status Drive::Launch(std::string_view programName, const std::map<std::string, double, std::less<>>& inputs,
                      const std::optional<LoggerSettings>& logger) {
   Impl& d = *impl_;
-  const ProgramDescriptor* descriptor = FindProgram(programName);
-  if (descriptor == nullptr) return {"the drive has no program " + std::string(programName)};
+  const std::optional<ProgramDescriptor> installed = Program(programName);
+  if (!installed) return {"the drive has no program " + std::string(programName)};
+  const ProgramDescriptor* descriptor = &*installed;
   if (!d.registersLoaded) return {"the registers must be loaded before " + std::string(programName) + " is launched"};
   for (const auto& input : inputs) {
     const std::string& name = input.first;
@@ -245,7 +248,8 @@ Status Drive::Launch(std::string_view programName, const std::map<std::string, d
   d.program.reset();
   d.SwitchAxisOff();
   d.latchedErrors = 0;
-  d.descriptor = descriptor;
+  d.loadedDescriptor = *installed;
+  d.descriptor = &d.loadedDescriptor;
   d.loadedName = descriptor->name;
   d.programMemory.clear();
   for (const ProgramVariable& v : descriptor->variables) d.programMemory[v.name] = v.initial;

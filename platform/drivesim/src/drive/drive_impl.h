@@ -7,6 +7,7 @@
 #include <string>
 
 #include "drive/drive_variables.h"
+#include "drive/i2t.h"
 #include "drive/logger.h"
 #include "drive/scope.h"
 #include "drive/timing.h"
@@ -59,6 +60,31 @@ struct Drive::Impl final : programs::ProgramHost {
   void CheckSlowProtections();   // over-current, over- and under-voltage, at every slow tick
   void CheckHallMissing();       // at every fast tick
   void Trip(std::uint16_t bit);  // latches the bit and switches the axis off
+
+  // --- I²t, temperatures and sensor signals (supervision.cpp) ---
+  struct SupervisionSettings {   // cached from the registers
+    drive::I2tSettings motorI2t, driveI2t;
+    std::int32_t motorTemperatureLimit = 65535;   // T1MAXPROT, ADC counts
+    std::int32_t driveTemperatureLimit = 65535;   // T2MAXPROT
+    bool serialReadFits = true;
+  };
+  SupervisionSettings supervision;
+  drive::I2tIntegrator motorI2t, driveI2t;
+  void RefreshSupervisionSettings();
+  bool SerialReadFits() const;
+  std::int32_t TemperatureCounts(double celsius) const;
+  bool SensorSignalsLost() const;
+  void CheckStateProtections();                // over-temperature and sensor error
+  void CheckSupervision();                     // at every slow tick
+  void SuperviseIdle(std::int64_t slowTicks);  // over the slow ticks an idle jump skips
+
+  // --- injected faults (faults.cpp) ---
+  void ApplyPlantFaults();                               // phase resistances, open wire, phase order
+  bool ProgramSkips(std::string_view name) const;        // the loaded program never writes it
+  int HallInputs() const;                                // HALL, unconnected inputs reading 1
+  void ApplyLinearHallFaults(std::array<double, 3>& volts) const;
+  void KeepFaultyMotorSensor(const sensors::EncoderState& before, sensors::EncoderState& now) const;
+  ProgramDescriptor loadedDescriptor;                    // the loaded program as the drive holds it
 
   // --- variables (variables.cpp) ---
   std::optional<std::int32_t> Read(std::string_view name) const;

@@ -70,8 +70,10 @@ void Drive::Impl::UpdateFeedbackInputs(double previousPosition) {
   for (std::size_t input = 0; input < 2; ++input) {
     if (!inputSensor[input]) continue;
     const double scale = inputOnLoad[input] ? 1.0 / ratio : 1.0;
+    const sensors::EncoderState before = feedback[input].encoder;
     sensors::UpdateFeedbackInput(*inputSensor[input], decode[input], feedback[input], previousPosition * scale,
                                  plant.position * scale);
+    if (!inputOnLoad[input]) KeepFaultyMotorSensor(before, feedback[input].encoder);
   }
 }
 

@@ -21,6 +21,8 @@ void Drive::Impl::RunUntil(double t_s) {
     const auto last = std::max(tick, static_cast<std::int64_t>(std::floor((t_s - timing.base_s) / timing.pwm_s())));
     if (Idle()) {
       // Nothing moves until the next external action: jump past the last tick.
+      SuperviseIdle(NextMultiple(last + 1, timing.speedLoopTicks) / timing.speedLoopTicks -
+                    NextMultiple(tick, timing.speedLoopTicks) / timing.speedLoopTicks);
       tick = last + 1;
       return;
     }
