@@ -19,6 +19,7 @@ std::optional<ProgramDescriptor> InstalledProgram(std::string_view name, const F
 Status Drive::InjectFault(std::string_view entry) {
   if (Status applied = ApplyFaultEntry(entry, impl_->scenario); !applied.ok()) return applied;
   impl_->ApplyPlantFaults();
+  impl_->SampleSlowChannels();  // the linear Hall channels show the fault at once
   return {};
 }
 
