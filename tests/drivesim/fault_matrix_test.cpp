@@ -101,33 +101,46 @@ struct InputCase {
   const char* variable;
   double expected;   // counts
   double tolerance;
+  std::uint16_t mer;
+  std::int32_t pcr = 0;
 };
 
 class InputUnderFault : public ::testing::TestWithParam<InputCase> {};
 
 // At rest (θ_e = 0) the Halls read code 5 (H1 H2 H3 = 1 0 1): H2 unconnected reads 1 → 7, H1
 // changes nothing. Linear Halls (2.5 + 1.5·sin(θ_e − 120°·j)) V at 13094.4 counts/V: C at
-// 3.799 V reads 49746; missing it reads 0; A stuck at 4 V reads 52378.
+// 3.799 V reads 49746; missing it reads 0; A stuck at 4 V reads 52378. A linear Hall channel
+// below 0.2 V or above 4.8 V for 10 ms sets 0x0020, on an idle drive too, as does an invalid
+// Hall code while PCR bit 6 watches the Halls.
 TEST_P(InputUnderFault, ShowsInTheInputVariable) {
   MotorModel motor = ReferenceMotor();
   motor.halls = HallModel{};
   motor.motor_sensor.type = GetParam().sensor;
   Drive drive(ReferenceHardware(), motor);
-  ASSERT_TRUE(drive.LoadRegisters(ReferenceRegisters()).ok());
+  RegisterValues registers = ReferenceRegisters();
+  registers["PCR"] = GetParam().pcr;
+  ASSERT_TRUE(drive.LoadRegisters(registers).ok());
   if (*GetParam().fault != '\0') {
     ASSERT_TRUE(drive.InjectFault(GetParam().fault).ok());
   }
+  drive.RunUntil(0.02);
   EXPECT_NEAR(drive.ReadVariable(GetParam().variable).value_or(-1), GetParam().expected, GetParam().tolerance);
+  EXPECT_EQ(drive.Mer(), GetParam().mer);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, InputUnderFault,
-    ::testing::Values(InputCase{"HallsSound", SensorType::incremental, "", "HALL", 5, 0},
-                      InputCase{"Hall2Missing", SensorType::incremental, "hall_missing 2", "HALL", 7, 0},
-                      InputCase{"Hall1Missing", SensorType::incremental, "hall_missing 1", "HALL", 5, 0},
-                      InputCase{"LinearHallC", SensorType::linear_hall, "", "AD9", 49746, 200},
-                      InputCase{"LinearHallCMissing", SensorType::linear_hall, "lh_missing C", "AD9", 0, 200},
-                      InputCase{"LinearHallAStuck", SensorType::linear_hall, "lh_stuck A 4", "AD6", 52378, 200}),
+    ::testing::Values(InputCase{"HallsSound", SensorType::incremental, "", "HALL", 5, 0, 0},
+                      InputCase{"Hall2Missing", SensorType::incremental, "hall_missing 2", "HALL", 7, 0, 0},
+                      InputCase{"Hall2MissingWatched", SensorType::incremental, "hall_missing 2", "HALL", 7, 0,
+                                mer::kHallMissing, 0x40},
+                      InputCase{"Hall1Missing", SensorType::incremental, "hall_missing 1", "HALL", 5, 0, 0, 0x40},
+                      InputCase{"LinearHallC", SensorType::linear_hall, "", "AD9", 49746, 200, 0},
+                      InputCase{"LinearHallCMissing", SensorType::linear_hall, "lh_missing C", "AD9", 0, 200,
+                                mer::kHallMissing},
+                      InputCase{"LinearHallAStuck", SensorType::linear_hall, "lh_stuck A 4", "AD6", 52378, 200, 0},
+                      InputCase{"LinearHallAAtTheRail", SensorType::linear_hall, "lh_stuck A 4.9", "AD6", 64163, 200,
+                                mer::kHallMissing}),
     [](const auto& param) { return std::string(param.param.name); });
 
 struct EntryCase {

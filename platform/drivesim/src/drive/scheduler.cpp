@@ -1,8 +1,9 @@
 // The drive's tick on the PWM grid. At tick n, in this order: the slow ISR when n mod SLPER = 0
 // (the program's slow step), then the fast ISR when n mod CLPER = 0 (compare registers reloaded
 // with the duties computed one control period earlier, ADC samples, the program's fast step,
-// protections, logger), the scope sampling on its grid; then the power stage and the motor advance over the PWM periods up to
-// the next ISR tick in one step (nothing the drive commands changes in between).
+// protections, logger), the scope on its grid; then the power stage and the motor advance over
+// the PWM periods up to the next ISR tick in one step (nothing the drive commands changes in
+// between).
 #include <algorithm>
 #include <cmath>
 
@@ -21,8 +22,7 @@ void Drive::Impl::RunUntil(double t_s) {
     const auto last = std::max(tick, static_cast<std::int64_t>(std::floor((t_s - timing.base_s) / timing.pwm_s())));
     if (Idle()) {
       // Nothing moves until the next external action: jump past the last tick.
-      SuperviseIdle(NextMultiple(last + 1, timing.speedLoopTicks) / timing.speedLoopTicks -
-                    NextMultiple(tick, timing.speedLoopTicks) / timing.speedLoopTicks);
+      SuperviseIdle(tick, last + 1);
       tick = last + 1;
       return;
     }

@@ -6,8 +6,10 @@
 //  - sensor error → 0x0004: a serial encoder whose frame (SSIREV + SSITURNS + 11 bits of start,
 //    acknowledge, status and CRC at the serial clock / (SSIBR + 1)) does not end before the
 //    current loop computes (AEI_CMPTIME·2^AEI_CLKDIV timer ticks; Ts_C while AEI_CMPTIME is 0); resolver or sin/cos
-//    signals that are lost or outside 50 … 150 % of their nominal amplitude.
-// While the drive idles with nothing to sample, the same conditions hold over the skipped ticks.
+//    signals that are lost or outside 50 … 150 % of their nominal amplitude;
+//  - linear Halls on the motor: a channel below 0.2 V or above 4.8 V (a wire off, an output at a
+//    rail) for 10 ms → 0x0020, only recorded while the running program drives the test frame.
+#include <algorithm>
 #include <cmath>
 
 #include "drive/drive_impl.h"
@@ -22,6 +24,9 @@ constexpr std::int32_t kPcrDriveI2t = 1 << 7;
 constexpr int kSerialFrameOverheadBits = 11;
 constexpr double kMinSignalAmplitude = 0.5;
 constexpr double kMaxSignalAmplitude = 1.5;
+constexpr double kLinearHallLow_V = 0.2;
+constexpr double kLinearHallHigh_V = 4.8;
+constexpr double kLinearHallMissing_s = 0.010;
 }  // namespace
 
 void Drive::SetDriveTemperature_C(double celsius) { impl_->scenario.drive_temperature_C = celsius; }
@@ -82,6 +87,21 @@ void Drive::Impl::CheckStateProtections() {
   if (SensorSignalsLost()) Trip(mer::kSensorError);
 }
 
+void Drive::Impl::CheckLinearHalls(std::int64_t samples) {
+  if (motor.motor_sensor.type != SensorType::linear_hall) return;
+  const double perVolt = linearHallAdc.countsPerUnit;
+  const bool outside = std::any_of(linearHallCounts.begin(), linearHallCounts.end(), [&](std::int32_t counts) {
+    return counts < kLinearHallLow_V * perVolt || counts > kLinearHallHigh_V * perVolt;
+  });
+  linearHallRun = outside ? linearHallRun + samples : 0;
+  if (linearHallRun < static_cast<std::int64_t>(std::ceil(kLinearHallMissing_s / timing.speedLoop_s()))) return;
+  if (program && program->DrivesTestFrame()) {
+    latchedErrors |= mer::kHallMissing;
+    return;
+  }
+  Trip(mer::kHallMissing);
+}
+
 void Drive::Impl::CheckSupervision() {
   const control::TwoAxis ab = control::Clarke(phaseCurrentCounts[0], phaseCurrentCounts[1]);
   const std::int64_t currentSquared = std::int64_t{ab.x} * ab.x + std::int64_t{ab.y} * ab.y;
@@ -90,13 +110,22 @@ void Drive::Impl::CheckSupervision() {
   if (motorTrip && (protection.pcr & kPcrMotorI2t) != 0) Trip(mer::kMotorI2t);
   if (driveTrip && (protection.pcr & kPcrDriveI2t) != 0) Trip(mer::kDriveI2t);
   CheckStateProtections();
+  CheckLinearHalls(1);
 }
 
-void Drive::Impl::SuperviseIdle(std::int64_t slowTicks) {
+// An idle drive samples nothing, but what its protections watch still holds over the skipped
+// ticks: the I²t integrators cool, and the temperature, sensor and Hall conditions latch.
+void Drive::Impl::SuperviseIdle(std::int64_t from, std::int64_t to) {
+  const auto ticksOf = [&](std::int64_t period) {
+    return (NextMultiple(to, period) - NextMultiple(from, period)) / period;
+  };
+  for (std::int64_t k = 0; k < std::min<std::int64_t>(ticksOf(timing.currentLoopTicks), 3); ++k) CheckHallMissing();
+  const std::int64_t slowTicks = ticksOf(timing.speedLoopTicks);
   if (slowTicks <= 0) return;
   motorI2t.Cool(supervision.motorI2t, slowTicks);
   driveI2t.Cool(supervision.driveI2t, slowTicks);
   CheckStateProtections();
+  CheckLinearHalls(slowTicks);
 }
 
 }  // namespace drivesim
