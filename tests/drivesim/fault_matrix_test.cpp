@@ -111,6 +111,15 @@ TEST_P(BadFaultEntry, IsRefusedNamingTheEntryAndChangesNothing) {
   EXPECT_FALSE(scenario.short_circuit);
 }
 
+TEST(PhaseFault, NeedsAStarConnectedMotor) {
+  MotorModel motor = ReferenceMotor();
+  motor.connection = PhaseConnection::delta;
+  Drive drive(ReferenceHardware(), motor);
+  EXPECT_NE(drive.InjectFault("open_phase B").error.find("star-connected"), std::string::npos);
+  EXPECT_FALSE(drive.InjectedFaults().open_phase);
+  EXPECT_TRUE(drive.InjectFault("encoder_dead").ok());
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Entries, BadFaultEntry,
     ::testing::Values(std::pair{"melted_winding", "unknown fault"}, std::pair{"phase_resistance D 1.5", "\"D\" is not one of ABC"},

@@ -16,8 +16,17 @@ std::optional<ProgramDescriptor> InstalledProgram(std::string_view name, const F
   return installed;
 }
 
+// A delta winding is simulated as its star equivalent: it has no phase wire to open and no
+// phase resistance of its own to change.
 Status Drive::InjectFault(std::string_view entry) {
-  if (Status applied = ApplyFaultEntry(entry, impl_->scenario); !applied.ok()) return applied;
+  Scenario changed = impl_->scenario;
+  if (Status applied = ApplyFaultEntry(entry, changed); !applied.ok()) return applied;
+  const Faults& f = changed.faults;
+  const bool phaseFault = f.open_phase || f.phase_resistance_factor != std::array<double, 3>{1.0, 1.0, 1.0};
+  if (impl_->motor.connection == PhaseConnection::delta && phaseFault) {
+    return {"fault entry \"" + std::string(entry) + "\": phase faults need a star-connected motor"};
+  }
+  impl_->scenario = std::move(changed);
   impl_->ApplyPlantFaults();
   impl_->SampleSlowChannels();  // the linear Hall channels show the fault at once
   return {};

@@ -29,6 +29,8 @@ void Drive::Impl::RunUntil(double t_s) {
     RunIsrs();
     const std::int64_t end = std::min(NextStepEnd(), last + 1);
     StepPowerStageAndMotor(static_cast<int>(end - tick));
+    // A coasting step passes ISR ticks by: the protections still watch over them.
+    if (end - tick > std::min(timing.currentLoopTicks, timing.speedLoopTicks)) SuperviseIdle(tick + 1, end);
     tick = end;
   }
 }
