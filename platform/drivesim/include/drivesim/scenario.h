@@ -18,6 +18,17 @@ struct ShortCircuitFault {
   double resistance_ohm = 0.05;
 };
 
+// The resolver's signals as the R/D converter receives them: the envelopes sin and cos of the
+// resolver angle on the excitation carrier, with gain mismatch and offsets (relative to the
+// nominal amplitude) and the phase shift of the returned carrier.
+struct ResolverSignals {
+  double sin_gain = 1.0;
+  double cos_gain = 1.0;
+  double sin_offset = 0.0;
+  double cos_offset = 0.0;
+  double carrier_phase_deg = 0.0;
+};
+
 // Initial conditions of a run; actions during the run go through Drive's scripted-user members.
 struct Scenario {
   std::optional<std::uint64_t> seed;      // overrides the motor file's noise seed
@@ -34,6 +45,7 @@ struct Scenario {
   double drive_temperature_C = 25.0;
   double motor_temperature_C = 25.0;
   double sensor_signal_amplitude = 1.0;
+  ResolverSignals resolver_signals;
   Faults faults;                          // every fault but the short circuit
 };
 

@@ -38,6 +38,8 @@ void Drive::Impl::WireSensors() {
     sensors::FeedbackSensor sensor;
     sensor.model = model;
     sensor.kind = motor.kind;
+    sensor.resolver = scenario.resolver_signals;
+    sensor.signalAmplitude = scenario.sensor_signal_amplitude;
     if (!onLoad) {
       sensor.electricalPerUnit = motor.kind == MotorKind::rotary ? motor.pole_pairs : kTwoPi / motor.pole_pitch_m;
     }

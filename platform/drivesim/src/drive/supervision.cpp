@@ -5,14 +5,15 @@
 //    input range (the drive file's temperature sensor), noise-free and quantised;
 //  - sensor error → 0x0004: a serial encoder whose frame (SSIREV + SSITURNS + 11 bits of start,
 //    acknowledge, status and CRC at the serial clock / (SSIBR + 1)) does not end before the
-//    current loop computes (AEI_CMPTIME·2^AEI_CLKDIV timer ticks; Ts_C while AEI_CMPTIME is 0); resolver or sin/cos
-//    signals that are lost or outside 50 … 150 % of their nominal amplitude;
+//    current loop computes (AEI_CMPTIME·2^AEI_CLKDIV timer ticks; Ts_C while AEI_CMPTIME is 0); sin/cos
+//    signals, or the resolver's demodulated vector, lost or outside 50 … 150 % of the nominal amplitude;
 //  - linear Halls on the motor: a channel below 0.2 V or above 4.8 V (a wire off, an output at a
 //    rail) for 10 ms → 0x0020, only recorded while the running program drives the test frame.
 #include <algorithm>
 #include <cmath>
 
 #include "drive/drive_impl.h"
+#include "sensors/resolver.h"
 
 namespace drivesim {
 
@@ -31,7 +32,12 @@ constexpr double kLinearHallMissing_s = 0.010;
 
 void Drive::SetDriveTemperature_C(double celsius) { impl_->scenario.drive_temperature_C = celsius; }
 void Drive::SetMotorTemperature_C(double celsius) { impl_->scenario.motor_temperature_C = celsius; }
-void Drive::SetSensorSignalAmplitude(double relative) { impl_->scenario.sensor_signal_amplitude = relative; }
+void Drive::SetSensorSignalAmplitude(double relative) {
+  impl_->scenario.sensor_signal_amplitude = relative;
+  for (auto& sensor : impl_->inputSensor) {
+    if (sensor) sensor->signalAmplitude = relative;
+  }
+}
 
 void Drive::Impl::RefreshSupervisionSettings() {
   const auto side = [this](const char* suffix) {
@@ -69,8 +75,16 @@ bool Drive::Impl::SensorSignalsLost() const {
     const SensorType type = inputSensor[input]->model.type;
     if ((type == SensorType::ssi || type == SensorType::biss) && !supervision.serialReadFits) return true;
     if (type != SensorType::resolver && type != SensorType::sincos) continue;
-    const bool dead = scenario.faults.encoder_dead && !inputOnLoad[input];
-    const double amplitude = dead ? 0.0 : scenario.sensor_signal_amplitude;
+    double amplitude = scenario.sensor_signal_amplitude;
+    if (type == SensorType::resolver) {
+      // What the converter demodulates at the present angle.
+      const sensors::FeedbackSensor& resolver = *inputSensor[input];
+      const double position = plant.position / (inputOnLoad[input] ? motor.TransmissionRatio() : 1.0);
+      amplitude = sensors::Demodulate(resolver.resolver, resolver.signalAmplitude, decode[input].demodulationPhase_rad,
+                                      (resolver.model.reversed ? -1 : 1) * resolver.model.resolver_pole_pairs * position)
+                      .Amplitude();
+    }
+    if (scenario.faults.encoder_dead && !inputOnLoad[input]) amplitude = 0.0;
     if (amplitude < kMinSignalAmplitude || amplitude > kMaxSignalAmplitude) return true;
   }
   return false;

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "sensors/resolver.h"
+
 namespace drivesim::sensors {
 
 namespace {
@@ -30,7 +32,6 @@ double CountsPerUnit(const FeedbackSensor& sensor, const DecodeSettings& setting
       const double perPeriod = static_cast<double>(std::int64_t{1} << (16 - settings.dbtth));
       return Direction(m) * perPeriod * sensor.electricalPerUnit / kTwoPi;
     }
-    case SensorType::resolver: return Direction(m) * settings.mecresl / kTwoPi;
     default: return 0.0;
   }
 }
@@ -54,6 +55,14 @@ SensorReading AbsoluteReading(const SensorModel& m, const DecodeSettings& settin
   return {value, modulus, true};
 }
 
+// The R/D converter's emulated encoder: MECRESL counts per revolution of the converted angle.
+SensorReading ResolverReading(const FeedbackSensor& sensor, const DecodeSettings& settings, double position) {
+  const int polePairs = sensor.model.resolver_pole_pairs;
+  const double phi = Direction(sensor.model) * polePairs * position;
+  const double converted = ConvertedAngle(Demodulate(sensor.resolver, sensor.signalAmplitude, settings.demodulationPhase_rad, phi), phi);
+  return {FloorCount(settings.mecresl / (kTwoPi * polePairs), converted), 0, true};
+}
+
 }  // namespace
 
 std::uint64_t ToGray(std::uint64_t binary) { return binary ^ (binary >> 1); }
@@ -68,6 +77,7 @@ SensorReading ReadSensor(const FeedbackSensor& sensor, const DecodeSettings& set
     case SensorType::none: return {0, 0, false};
     case SensorType::ssi:
     case SensorType::biss: return AbsoluteReading(sensor.model, settings, position);
+    case SensorType::resolver: return ResolverReading(sensor, settings, position);
     default: return {FloorCount(CountsPerUnit(sensor, settings), position), 0, true};
   }
 }

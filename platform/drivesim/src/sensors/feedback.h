@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "drivesim/motor_model.h"
+#include "drivesim/scenario.h"
 #include "sensors/encoder.h"
 
 namespace drivesim::sensors {
@@ -20,6 +21,7 @@ struct DecodeSettings {
   bool ssiGray = false;      // SSITYPE ≠ 0
   int ssiSense = 1;          // SSISENSE: −1 reverses
   int countingDirection = 0; // COUNTINGDIR of the input (encoder-type sensors)
+  double demodulationPhase_rad = 0.0;  // the R/D converter's, 0 until a resolver setup tunes it
 };
 
 // The sensor on one side of the transmission.
@@ -27,6 +29,8 @@ struct FeedbackSensor {
   SensorModel model;
   MotorKind kind = MotorKind::rotary;
   double electricalPerUnit = 0.0;  // rad electrical per rad (p) or per m (2π/pole pitch); motor side only
+  ResolverSignals resolver;        // a resolver's signals, and their amplitude relative to nominal
+  double signalAmplitude = 1.0;
 };
 
 // What the sensor delivers at a true position (rad or m of its side), as the drive decodes it:
