@@ -76,7 +76,8 @@ struct Drive::Impl final : programs::ProgramHost {
   bool SensorSignalsLost() const;
   void CheckStateProtections();                // over-temperature and sensor error
   void CheckSupervision();                     // at every slow tick
-  void SuperviseIdle(std::int64_t from, std::int64_t to);  // over the ticks [from, to) an idle jump or a coasting step skips
+  // Over the ticks [from, to) that an idle jump or a coasting step skips.
+  void SuperviseIdle(std::int64_t from, std::int64_t to);
   std::int64_t linearHallRun = 0;              // slow samples with a linear Hall channel out of range
   void CheckLinearHalls(std::int64_t samples);
 

@@ -19,11 +19,17 @@ Status Drive::CheckScopeSettings(const ScopeSettings& s) const {
     return {"the scope channels need " + std::to_string(words) + " words per sample, more than a frame holds (" +
             std::to_string(drive::kMaxPayloadWords - 1) + ")"};
   }
-  if (s.type != 1 && s.type != 2) return {"scope sampling type " + std::to_string(s.type) + " is neither 1 (slow) nor 2 (fast)"};
+  if (s.type != 1 && s.type != 2) {
+    return {"scope sampling type " + std::to_string(s.type) + " is neither 1 (slow) nor 2 (fast)"};
+  }
   if (s.divider < 1) return {"scope divider " + std::to_string(s.divider) + " must be at least 1"};
-  if (s.window < 1 || s.window > 65535) return {"scope window of " + std::to_string(s.window) + " samples is outside 1 … 65535"};
+  if (s.window < 1 || s.window > 65535) {
+    return {"scope window of " + std::to_string(s.window) + " samples is outside 1 … 65535"};
+  }
   if (!s.trigger) return {};
-  if (driveVariableWords(s.trigger->variable) == 0) return {"the drive has no variable " + s.trigger->variable + " to trigger the scope"};
+  if (driveVariableWords(s.trigger->variable) == 0) {
+    return {"the drive has no variable " + s.trigger->variable + " to trigger the scope"};
+  }
   if (s.trigger->pretrigger < 0 || s.trigger->pretrigger >= s.window) {
     return {"scope pre-trigger of " + std::to_string(s.trigger->pretrigger) + " samples is outside 0 … " +
             std::to_string(s.window - 1)};

@@ -80,8 +80,8 @@ bool Drive::Impl::SensorSignalsLost() const {
       // What the converter demodulates at the present angle.
       const sensors::FeedbackSensor& resolver = *inputSensor[input];
       const double position = plant.position / (inputOnLoad[input] ? motor.TransmissionRatio() : 1.0);
-      amplitude = sensors::Demodulate(resolver.resolver, resolver.signalAmplitude, decode[input].demodulationPhase_rad,
-                                      (resolver.model.reversed ? -1 : 1) * resolver.model.resolver_pole_pairs * position)
+      const double phi = (resolver.model.reversed ? -1 : 1) * resolver.model.resolver_pole_pairs * position;
+      amplitude = sensors::Demodulate(resolver.resolver, resolver.signalAmplitude, decode[input].demodulationPhase_rad, phi)
                       .Amplitude();
     }
     if (scenario.faults.encoder_dead && !inputOnLoad[input]) amplitude = 0.0;

@@ -11,6 +11,12 @@ namespace drivesim {
 
 namespace {
 
+std::string Text(double value) {
+  std::ostringstream out;
+  out << value;
+  return out.str();
+}
+
 class EntryError {
  public:
   explicit EntryError(std::string text) : problem(std::move(text)) {}
@@ -38,9 +44,11 @@ class Arguments {
   double Number(std::size_t k, double lo, double hi, const char* what) const {
     std::istringstream in(words_[k]);
     double value = 0.0;
-    if (!(in >> value) || !in.eof() || !std::isfinite(value)) throw EntryError(std::string(what) + " \"" + words_[k] + "\" is not a number");
+    if (!(in >> value) || !in.eof() || !std::isfinite(value)) {
+      throw EntryError(std::string(what) + " \"" + words_[k] + "\" is not a number");
+    }
     if (value < lo || value > hi) {
-      throw EntryError(std::string(what) + " " + words_[k] + " is outside " + std::to_string(lo) + " … " + std::to_string(hi));
+      throw EntryError(std::string(what) + " " + words_[k] + " is outside " + Text(lo) + " … " + Text(hi));
     }
     return value;
   }

@@ -59,7 +59,8 @@ SensorReading AbsoluteReading(const SensorModel& m, const DecodeSettings& settin
 SensorReading ResolverReading(const FeedbackSensor& sensor, const DecodeSettings& settings, double position) {
   const int polePairs = sensor.model.resolver_pole_pairs;
   const double phi = Direction(sensor.model) * polePairs * position;
-  const double converted = ConvertedAngle(Demodulate(sensor.resolver, sensor.signalAmplitude, settings.demodulationPhase_rad, phi), phi);
+  const Demodulated signals = Demodulate(sensor.resolver, sensor.signalAmplitude, settings.demodulationPhase_rad, phi);
+  const double converted = ConvertedAngle(signals, phi);
   return {FloorCount(settings.mecresl / (kTwoPi * polePairs), converted), 0, true};
 }
 
