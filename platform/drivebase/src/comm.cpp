@@ -102,6 +102,21 @@ bool CMC_Comm::UploadLog(std::vector<drivebase::LoggedPoint>& points) {
   return Attempt([&](drivebase::DriveLink& link) { return link.UploadLog(points); });
 }
 
+bool CMC_Comm::ArmScope(const drivebase::ScopeSettings& settings) {
+  return Attempt([&](drivebase::DriveLink& link) { return link.ArmScope(settings); });
+}
+
+bool CMC_Comm::DisarmScope() {
+  return Attempt([](drivebase::DriveLink& link) { return link.DisarmScope(); });
+}
+
+bool CMC_Comm::GetScopeRunning(int& running) {
+  bool isRunning = false;
+  if (!Attempt([&](drivebase::DriveLink& link) { return link.GetScopeRunning(isRunning); })) return false;
+  running = isRunning ? 1 : 0;
+  return true;
+}
+
 bool CMC_Comm::ResetActiveBoard() {
   return Attempt([](drivebase::DriveLink& link) { return link.Reset(); });
 }

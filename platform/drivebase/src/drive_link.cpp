@@ -40,4 +40,10 @@ bool DriveLink::UploadLog(std::vector<LoggedPoint>&) { return Refuse("upload the
 
 bool DriveLink::ReceiveUnsolicited(std::vector<UnsolicitedMessage>&) { return Refuse("receive unsolicited messages"); }
 
+bool DriveLink::ArmScope(const ScopeSettings&) { return Refuse("arm the scope"); }
+
+bool DriveLink::DisarmScope() { return Refuse("stop the scope"); }
+
+bool DriveLink::GetScopeRunning(bool&) { return Refuse("read the scope state"); }
+
 }  // namespace drivebase

@@ -32,6 +32,24 @@ struct LoggedPoint {
   std::vector<double> values;
 };
 
+// The drive's scope: drive variables sampled on the slow or fast grid and sent as unsolicited
+// frames (code 0xE900; docs/program-images.md gives their layout).
+struct ScopeTrigger {
+  std::string variable;   // a window starts where this variable crosses the level
+  double level = 0.0;     // internal units
+  bool rising = true;
+  int pretrigger = 0;     // samples before the trigger that open the window
+};
+
+struct ScopeSettings {
+  std::vector<std::string> channels;  // drive variables, in frame order
+  int type = 2;           // 1: every `divider` slow-loop periods; 2: every `divider` fast-loop periods
+  int divider = 1;
+  int window = 1000;      // samples of one capture (sample index 0 … window − 1)
+  bool single = true;     // one window, then stopped; otherwise windows follow one another
+  std::optional<ScopeTrigger> trigger;
+};
+
 // A program launch: the registers go to the drive first, then the image's user variables to
 // program memory, then the program starts with the logger attached when there is one.
 struct ProgramLaunch {
@@ -79,6 +97,11 @@ class DriveLink {
   // The unsolicited messages the drive has sent up to now.
   virtual bool ReceiveUnsolicited(std::vector<UnsolicitedMessage>& messages);
 
+  // The scope: arming restarts the capture; running is false once a single window is full.
+  virtual bool ArmScope(const ScopeSettings& settings);
+  virtual bool DisarmScope();
+  virtual bool GetScopeRunning(bool& running);
+
   virtual std::string LastError() const { return lastError_; }
 
  protected:
@@ -115,6 +138,10 @@ class CMC_Comm {
   static bool ExecuteString(std::string_view command);
   static bool FitLoggerPoints(drivebase::LoggerSettings& settings);
   static bool UploadLog(std::vector<drivebase::LoggedPoint>& points);
+
+  static bool ArmScope(const drivebase::ScopeSettings& settings);
+  static bool DisarmScope();
+  static bool GetScopeRunning(int& running);
 
   // Stops the program, switches the axis off and clears the latched drive errors.
   static bool ResetActiveBoard();

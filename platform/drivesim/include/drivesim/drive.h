@@ -17,6 +17,7 @@
 #include "drivesim/motor_model.h"
 #include "drivesim/scenario.h"
 #include "drivesim/setup_options.h"
+#include "drivesim/status.h"
 
 namespace drivesim {
 
@@ -36,6 +37,9 @@ inline constexpr std::uint16_t kHallMissing = 0x0020;
 inline constexpr std::uint16_t kPositiveLimit = 0x0040;
 inline constexpr std::uint16_t kNegativeLimit = 0x0080;
 inline constexpr std::uint16_t kOverCurrent = 0x0100;
+inline constexpr std::uint16_t kMotorI2t = 0x0200;
+inline constexpr std::uint16_t kDriveI2t = 0x0400;
+inline constexpr std::uint16_t kOverTemperature = 0x0800;
 inline constexpr std::uint16_t kOverVoltage = 0x1000;
 inline constexpr std::uint16_t kUnderVoltage = 0x2000;
 inline constexpr std::uint16_t kEnableInactive = 0x8000;
@@ -55,16 +59,29 @@ struct LogPoint {
   std::vector<std::int32_t> values;
 };
 
+// The scope's trigger: a capture starts at the sample where the variable crosses the level in
+// the given direction; the `pretrigger` samples taken just before it open the window.
+struct ScopeTrigger {
+  std::string variable;                 // drive variable, internal units
+  std::int32_t level = 0;
+  bool rising = true;                   // previous < level ≤ present (falling: previous > level ≥ present)
+  int pretrigger = 0;                   // samples before the trigger, 0 … window − 1
+};
+
+// The scope: drive variables sampled in the ISRs and sent as unsolicited frames (code 0xE900).
+struct ScopeSettings {
+  std::vector<std::string> channels;    // drive variables, sampled in this order
+  int type = 2;                         // 1: every `divider` slow periods, 2: every `divider` fast periods
+  int divider = 1;
+  int window = 1000;                    // samples of one capture, 1 … 65535 (sample index 0 … window − 1)
+  bool single = true;                   // stop after one window; otherwise windows follow, each re-triggered
+  std::optional<ScopeTrigger> trigger;  // none: a window starts at once
+};
+
 // One unsolicited message (a scope frame): 16-bit words as the link delivers them.
 struct UnsolicitedMessage {
   double time_s = 0.0;                  // simulated time at which the drive sent it
   std::vector<std::uint16_t> words;
-};
-
-// Result of an operation that can fail: empty error = success.
-struct Status {
-  std::string error;                    // why it failed, in words for the user
-  bool ok() const { return error.empty(); }
 };
 
 class Drive {
@@ -128,6 +145,13 @@ class Drive {
 
   std::vector<UnsolicitedMessage> TakeUnsolicitedMessages();  // messages produced up to now, then cleared
 
+  // The scope (scope.cpp). Arming checks the settings (every channel a drive variable, the
+  // periods, the window and the trigger) and fails, changing nothing, naming what is wrong.
+  Status CheckScopeSettings(const ScopeSettings& settings) const;
+  Status ArmScope(const ScopeSettings& settings);          // restarts the capture from sample 0
+  void DisarmScope();                                      // stops; samples not yet sent are dropped
+  bool ScopeRunning() const;                               // armed and not stopped by a full single window
+
   // The scripted user, acting at the present simulated time.
   void SetEnableInput(bool active);                        // ENABLE at (true) or away from its active level
   void SetLimitInputs(bool positive, bool negative);       // LSP, LSN at their active level
@@ -154,9 +178,20 @@ class Drive {
   Status SetLoadTorque(double torque);                     // constant load torque (N·m) or force (N), load side
   Status SetLoadGravity(double torque);                    // T_g of the load's gravity term, load side
   Status SetFriction(double coulomb, std::optional<double> breakaway);  // T_c; T_s (default T_c) ≥ T_c
-  Status SetMotorTemperature_C(double celsius);
-  double MotorTemperature_C() const;                       // 25 °C until set
+  Status SetMotorTemperature_C(double celsius);           // the winding, as its sensor reads it
+  Status SetDriveTemperature_C(double celsius);           // the heatsink
+  double MotorTemperature_C() const;                       // the scenario's, 25 °C until set
   void SetShortCircuit(std::optional<ShortCircuitFault> fault);  // injects (or clears) a short from now on
+  // Injected faults (faults.cpp): an entry as ApplyFaultEntry reads it, acting from now on.
+  // Program faults act at the next launch.
+  Status InjectFault(std::string_view entry);
+  const Faults& InjectedFaults() const;
+  // The program as this drive holds it (InstalledProgram under the injected faults).
+  std::optional<ProgramDescriptor> Program(std::string_view name) const;
+  // Whether an output of the loaded program has no value: a fault keeps the program from writing it.
+  bool ProgramValueMissing(std::string_view name) const;
+  // What the sin/cos or resolver signals read from now on, relative to their nominal amplitude.
+  void SetSensorSignalAmplitude(double relative);
   double ShaftPosition() const;                            // true motor angle (rad) or position (m)
   double ShaftSpeed() const;                               // true motor speed (rad/s or m/s)
   std::array<double, 3> PhaseCurrents_A() const;           // true motor phase currents a, b, c

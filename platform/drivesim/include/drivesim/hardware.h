@@ -25,6 +25,10 @@ struct DriveHardware {
   double switch_delay_s = 0.0;             // switching asymmetry added to the dead time
   int log_buffer_words = 16384;            // logger memory in 16-bit words
   double link_latency_s = kDefaultLinkLatency_s;  // answer delay of every link transaction
+  double serial_clock_Hz = 60e6;           // clock of the serial-encoder interface (bit rate = clock/(SSIBR + 1))
+  double temperature_sensor_V_at_0C = 0.5;  // heatsink and motor temperature sensors: V = V_0 + gain·T
+  double temperature_sensor_V_per_C = 0.01;
+  double temperature_adc_range_V = 3.3;    // input range of the ADC that reads them
 
   // ADC full-scale count: (2^bits − 1)·2^(16 − bits), 65472 for 10 bits.
   std::uint32_t AdcMax() const;

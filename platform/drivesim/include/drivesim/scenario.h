@@ -4,6 +4,10 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
+
+#include "drivesim/faults.h"
+#include "drivesim/status.h"
 
 namespace drivesim {
 
@@ -12,6 +16,17 @@ struct ShortCircuitFault {
   char from = 'A';
   char to = 'B';                 // 'A' … 'C', or '+' / '-' for the bus rails
   double resistance_ohm = 0.05;
+};
+
+// The resolver's signals as the R/D converter receives them: the envelopes sin and cos of the
+// resolver angle on the excitation carrier, with gain mismatch and offsets (relative to the
+// nominal amplitude) and the phase shift of the returned carrier.
+struct ResolverSignals {
+  double sin_gain = 1.0;
+  double cos_gain = 1.0;
+  double sin_offset = 0.0;
+  double cos_offset = 0.0;
+  double carrier_phase_deg = 0.0;
 };
 
 // Initial conditions of a run; actions during the run go through Drive's scripted-user members.
@@ -25,6 +40,13 @@ struct Scenario {
   bool current_noise = true;              // false: current ADCs without noise
   bool ideal_converters = false;          // exact duties and current samples (whole counts), no noise
   bool rotor_locked = false;              // the shaft cannot move (locked-rotor measurements)
+  // Temperatures that the drive's sensors read, and the amplitude of the sin/cos or resolver
+  // signals relative to their nominal level.
+  double drive_temperature_C = 25.0;
+  double motor_temperature_C = 25.0;
+  double sensor_signal_amplitude = 1.0;
+  ResolverSignals resolver_signals;
+  Faults faults;                          // every fault but the short circuit
 };
 
 // Limits of the scripted user's environment: what is wrong with a value, or empty when it is
@@ -35,5 +57,10 @@ std::string FrictionProblem(double coulomb, std::optional<double> breakaway);
 std::string HandCouplingProblem(double stiffness, double damping);
 std::string TemperatureProblem(double celsius);
 std::string AnalogInputProblem(double volts, double duration_s);
+
+// Applies one fault entry, "NAME ARGS" (see Faults; "short A B 0.05" sets the short circuit,
+// "short A -" a short to the negative rail with 0.05 Ω). Fails, changing nothing, naming the
+// entry and what is wrong.
+Status ApplyFaultEntry(std::string_view entry, Scenario& scenario);
 
 }  // namespace drivesim

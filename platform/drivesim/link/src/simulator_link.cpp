@@ -3,6 +3,8 @@
 #include <cmath>
 #include <limits>
 
+#include "drivebase/program_image.h"
+
 namespace drivesim::link {
 namespace {
 
@@ -41,6 +43,15 @@ SetupOptions ConfigurationOf(const std::vector<drivebase::DriveValue>& values) {
     if (value.name == "AnalogueInputsRange") options.analogue_inputs_range_V = value.internal;
   }
   return options;
+}
+
+ScopeSettings ScopeOf(const drivebase::ScopeSettings& host) {
+  ScopeSettings scope{host.channels, host.type, host.divider, host.window, host.single, std::nullopt};
+  if (host.trigger) {
+    scope.trigger = ScopeTrigger{host.trigger->variable, Word(host.trigger->level), host.trigger->rising,
+                                 host.trigger->pretrigger};
+  }
+  return scope;
 }
 
 }  // namespace
@@ -85,8 +96,8 @@ bool SimulatorLink::ReadValue(std::string_view name, int, double& internal) {
 }
 
 bool SimulatorLink::Launch(const drivebase::ProgramLaunch& launch) {
-  const ProgramDescriptor* program = FindProgram(launch.program);
-  if (program == nullptr) return Fail("The drive has no program " + Quoted(launch.program));
+  const std::optional<ProgramDescriptor> program = drive_.Program(launch.program);
+  if (!program) return Fail("The drive has no program " + Quoted(launch.program));
   if (launch.imageVersion && *launch.imageVersion != program->version) {
     return Fail("The program image of " + Quoted(launch.program) + " has version " +
                 std::to_string(*launch.imageVersion) + " but the drive runs version " +
@@ -122,8 +133,8 @@ bool SimulatorLink::Launch(const drivebase::ProgramLaunch& launch) {
 
 bool SimulatorLink::WriteProgramVariable(std::string_view name, double internal) {
   return Transact([&] {
-    const ProgramDescriptor* program = FindProgram(drive_.LoadedProgram());
-    if (program == nullptr || CatalogueVariable(*program, name) == nullptr) {
+    const std::optional<ProgramDescriptor> program = drive_.Program(drive_.LoadedProgram());
+    if (!program || CatalogueVariable(*program, name) == nullptr) {
       return Fail("The program on the drive has no variable " + Quoted(name) + " to write");
     }
     return drive_.WriteVariable(name, internal) || Fail("The drive refused to write " + Quoted(name));
@@ -132,12 +143,12 @@ bool SimulatorLink::WriteProgramVariable(std::string_view name, double internal)
 
 bool SimulatorLink::ReadProgramVariable(std::string_view name, double& internal) {
   return Transact([&] {
-    const ProgramDescriptor* program = FindProgram(drive_.LoadedProgram());
+    const std::optional<ProgramDescriptor> program = drive_.Program(drive_.LoadedProgram());
     const std::optional<std::int32_t> value = drive_.ReadVariable(name);
-    if (program == nullptr || CatalogueVariable(*program, name) == nullptr || !value) {
+    if (!program || CatalogueVariable(*program, name) == nullptr || !value) {
       return Fail("The program on the drive has no variable " + Quoted(name) + " to read");
     }
-    internal = *value;
+    internal = drive_.ProgramValueMissing(name) ? drivebase::kNoValue : *value;
     return true;
   });
 }
@@ -200,6 +211,27 @@ bool SimulatorLink::ReceiveUnsolicited(std::vector<drivebase::UnsolicitedMessage
   return Transact([&] {
     messages.clear();
     for (UnsolicitedMessage& message : drive_.TakeUnsolicitedMessages()) messages.push_back(std::move(message.words));
+    return true;
+  });
+}
+
+bool SimulatorLink::ArmScope(const drivebase::ScopeSettings& settings) {
+  return Transact([&] {
+    const Status armed = drive_.ArmScope(ScopeOf(settings));
+    return armed.ok() || Fail("The drive refused to arm the scope: " + armed.error);
+  });
+}
+
+bool SimulatorLink::DisarmScope() {
+  return Transact([&] {
+    drive_.DisarmScope();
+    return true;
+  });
+}
+
+bool SimulatorLink::GetScopeRunning(bool& running) {
+  return Transact([&] {
+    running = drive_.ScopeRunning();
     return true;
   });
 }

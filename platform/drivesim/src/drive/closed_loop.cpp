@@ -70,7 +70,7 @@ void Drive::Impl::Commutate() {
       break;
   }
   const std::int32_t counter = MotorCounter();
-  const std::optional<int> sector = control::HallSector(hallCode, angleRegisters.hallCase);
+  const std::optional<int> sector = control::HallSector(HallInputs(), angleRegisters.hallCase);
   commutation.sector = sector.value_or(-1);
   const std::int32_t angle = commutation.kind == AngleSourceKind::hallStart && sector
                                  ? control::HallSectorCentre16(*sector, angleRegisters.hall30)
@@ -84,7 +84,7 @@ void Drive::Impl::UpdateCommutationAngle() {
   Commutation& c = commutation;
   const std::int32_t counter = MotorCounter();
   const bool hallSource = c.kind == AngleSourceKind::hallStart || c.kind == AngleSourceKind::hallBlocks;
-  const std::optional<int> sector = hallSource ? control::HallSector(hallCode, r.hallCase) : std::nullopt;
+  const std::optional<int> sector = hallSource ? control::HallSector(HallInputs(), r.hallCase) : std::nullopt;
   switch (c.kind) {
     case AngleSourceKind::incremental: c.angle16 = control::IncrementalAngle16(c.offset32, counter, r); return;
     case AngleSourceKind::hallStart:

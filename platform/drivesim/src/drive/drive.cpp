@@ -76,6 +76,7 @@ Drive::Impl::Impl(DriveHardware hw, MotorModel m, Scenario s)
   potentiometer = {scenario.analog_input_V, scenario.analog_input_V, 0.0, 0.0};
   driveVariables[drive::DriveVar::THTST] = programs::kRestAngle;
   if (motor.halls) hallCode = sensors::UpdateHalls(*motor.halls, hallState, 0.0);
+  ApplyPlantFaults();
   ConfigureReferenceInput();
   RefreshServoRegisters();
   SampleSlowChannels();
@@ -92,8 +93,9 @@ void Drive::Impl::SampleSlowChannels() {
 
 void Drive::Impl::SampleLinearHalls() {
   if (motor.motor_sensor.type != SensorType::linear_hall) return;
-  const std::array<double, 3> hall_V =
+  std::array<double, 3> hall_V =
       sensors::LinearHallVoltages(plant.ElectricalAngle(plantParams), motor.motor_sensor.reversed);
+  ApplyLinearHallFaults(hall_V);
   for (std::size_t x = 0; x < 3; ++x) linearHallCounts[x] = linearHallAdc.Sample(hall_V[x], noise);
   UpdateLinearHallCounter();
 }
@@ -231,11 +233,11 @@ bool Drive::WriteVariable(std::string_view name, double internal) { return impl_
 
 Status Drive::Launch(std::string_view programName, const std::map<std::string, double, std::less<>>& inputs,
                      const std::optional<LoggerSettings>& logger) {
-  const ProgramDescriptor* descriptor = FindProgram(programName);
-  if (descriptor == nullptr) return {"the drive has no program " + std::string(programName)};
-  std::unique_ptr<programs::Program> program = programs::CreateProgram(*descriptor);
-  if (!program) return {"program " + descriptor->name + " cannot run on this drive"};
-  return LaunchProgram(*descriptor, std::move(program), inputs, logger);
+  const std::optional<ProgramDescriptor> installed = Program(programName);
+  if (!installed) return {"the drive has no program " + std::string(programName)};
+  std::unique_ptr<programs::Program> program = programs::CreateProgram(*installed);
+  if (!program) return {"program " + installed->name + " cannot run on this drive"};
+  return LaunchProgram(*installed, std::move(program), inputs, logger);
 }
 
 Status Drive::LaunchProgram(const ProgramDescriptor& programDescriptor, std::unique_ptr<programs::Program> program,
@@ -263,7 +265,8 @@ Status Drive::LaunchProgram(const ProgramDescriptor& programDescriptor, std::uni
   d.program.reset();
   d.SwitchAxisOff();
   d.ClearLatched();
-  d.descriptor = descriptor;
+  d.loadedDescriptor = programDescriptor;
+  d.descriptor = &d.loadedDescriptor;
   d.loadedName = descriptor->name;
   d.programMemory.clear();
   for (const ProgramVariable& v : descriptor->variables) d.programMemory[v.name] = v.initial;

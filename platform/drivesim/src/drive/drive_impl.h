@@ -8,7 +8,9 @@
 
 #include "control/angle_source.h"
 #include "drive/drive_variables.h"
+#include "drive/i2t.h"
 #include "drive/logger.h"
+#include "drive/scope.h"
 #include "drive/timing.h"
 #include "drivesim/drive.h"
 #include "model/hand.h"
@@ -58,6 +60,34 @@ struct Drive::Impl final : programs::ProgramHost {
   void CheckSlowProtections();   // over-current, over- and under-voltage, at every slow tick
   void CheckHallMissing();       // at every fast tick
   void Trip(std::uint16_t bit);  // latches the bit and switches the axis off
+
+  // --- I²t, temperatures and sensor signals (supervision.cpp) ---
+  struct SupervisionSettings {   // cached from the registers
+    drive::I2tSettings motorI2t, driveI2t;
+    std::int32_t motorTemperatureLimit = 65535;   // T1MAXPROT, ADC counts
+    std::int32_t driveTemperatureLimit = 65535;   // T2MAXPROT
+    bool serialReadFits = true;
+  };
+  SupervisionSettings supervision;
+  drive::I2tIntegrator motorI2t, driveI2t;
+  void RefreshSupervisionSettings();
+  bool SerialReadFits() const;
+  std::int32_t TemperatureCounts(double celsius) const;
+  bool SensorSignalsLost() const;
+  void CheckStateProtections();                // over-temperature and sensor error
+  void CheckSupervision();                     // at every slow tick
+  // Over the ticks [from, to) that an idle jump or a coasting step skips.
+  void SuperviseIdle(std::int64_t from, std::int64_t to);
+  std::int64_t linearHallRun = 0;              // slow samples with a linear Hall channel out of range
+  void CheckLinearHalls(std::int64_t samples);
+
+  // --- injected faults (faults.cpp) ---
+  void ApplyPlantFaults();                               // phase resistances, open wire, phase order
+  bool ProgramSkips(std::string_view name) const;        // the loaded program never writes it
+  int HallInputs() const;                                // HALL, unconnected inputs reading 1
+  void ApplyLinearHallFaults(std::array<double, 3>& volts) const;
+  void KeepFaultyMotorSensor(const sensors::EncoderState& before, sensors::EncoderState& now) const;
+  ProgramDescriptor loadedDescriptor;                    // the loaded program as the drive holds it
 
   // --- variables (variables.cpp) ---
   std::optional<std::int32_t> Read(std::string_view name) const;
@@ -195,7 +225,6 @@ struct Drive::Impl final : programs::ProgramHost {
   sensors::Potentiometer potentiometer;               // the analogue reference input
   double slowSampled_s = 0.0;                         // time of the last slow-channel samples
   double shaftMark = 0.0;                             // the scripted user's mark on the shaft
-  double motorTemperature_C = 25.0;                   // the scenario's motor temperature
   std::uint16_t latchedErrors = 0;
 
   const ProgramDescriptor* descriptor = nullptr;
@@ -205,6 +234,8 @@ struct Drive::Impl final : programs::ProgramHost {
   drive::DriveVariables driveVariables;
   drive::Logger logger;
   std::deque<UnsolicitedMessage> unsolicited;
+  drive::Scope scope;
+  void SampleScope(bool slow);   // the scope's sample of this tick, its frames to `unsolicited`
 
   std::int64_t tick = 0;   // index of the next PWM period since the timing base
 };

@@ -38,6 +38,8 @@ void Drive::Impl::WireSensors() {
     sensors::FeedbackSensor sensor;
     sensor.model = model;
     sensor.kind = motor.kind;
+    sensor.resolver = scenario.resolver_signals;
+    sensor.signalAmplitude = scenario.sensor_signal_amplitude;
     if (!onLoad) {
       sensor.electricalPerUnit = motor.kind == MotorKind::rotary ? motor.pole_pairs : kTwoPi / motor.pole_pitch_m;
     }
@@ -75,8 +77,10 @@ void Drive::Impl::UpdateFeedbackInputs(double previousPosition) {
     // The motor's linear Halls count from their ADC channels (UpdateLinearHallCounter).
     if (!inputOnLoad[input] && inputSensor[input]->model.type == SensorType::linear_hall) continue;
     const double scale = inputOnLoad[input] ? 1.0 / ratio : 1.0;
+    const sensors::EncoderState before = feedback[input].encoder;
     sensors::UpdateFeedbackInput(*inputSensor[input], decode[input], feedback[input], previousPosition * scale,
                                  plant.position * scale);
+    if (!inputOnLoad[input]) KeepFaultyMotorSensor(before, feedback[input].encoder);
   }
 }
 

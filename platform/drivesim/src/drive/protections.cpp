@@ -24,6 +24,7 @@ void Drive::Impl::RefreshProtectionSettings() {
   protection.overCurrentSamples = std::max(1, Register("TIMAXPROT", 1));
   protection.overVoltageCounts = Register("UMAXPROT", 65535);
   protection.underVoltageCounts = Register("UMINPROT", 0);
+  RefreshSupervisionSettings();
 }
 
 void Drive::Impl::Trip(std::uint16_t bit) {
@@ -49,11 +50,12 @@ void Drive::Impl::CheckSlowProtections() {
   if (stage.driven && (protection.pcr & kPcrUnderVoltage) != 0 && busCounts < protection.underVoltageCounts) {
     Trip(mer::kUnderVoltage);
   }
+  CheckSupervision();
 }
 
 void Drive::Impl::CheckHallMissing() {
   if ((protection.pcr & kPcrHallMonitoring) == 0 && !HallCommutation()) return;
-  const int code = motor.halls ? hallCode : 7;
+  const int code = HallInputs();
   invalidHallRun = (code == 0 || code == 7) ? invalidHallRun + 1 : 0;
   if (invalidHallRun < kInvalidHallSamples) return;
   if (program && program->DrivesTestFrame()) {

@@ -1,8 +1,9 @@
 // The drive's tick on the PWM grid. At tick n, in this order: the slow ISR when n mod SLPER = 0
 // (the program's slow step), then the fast ISR when n mod CLPER = 0 (compare registers reloaded
 // with the duties computed one control period earlier, ADC samples, the program's fast step,
-// protections, logger); then the power stage and the motor advance over the PWM periods up to
-// the next ISR tick in one step (nothing the drive commands changes in between).
+// protections, logger), the scope on its grid; then the power stage and the motor advance over
+// the PWM periods up to the next ISR tick in one step (nothing the drive commands changes in
+// between).
 #include <algorithm>
 #include <cmath>
 
@@ -10,11 +11,12 @@
 
 namespace drivesim {
 
-// Nothing moves: no switching, no program, no current, no hand, a rotor that its load leaves at
-// rest and a potentiometer whose last position has been sampled.
+// Nothing moves: no switching, no program, no scope, no current, no hand, a rotor that its load
+// leaves at rest and a potentiometer whose last position has been sampled.
 bool Drive::Impl::Idle() const {
-  return !stage.driven && !program && !hand.engaged && plant.current_A == std::array<double, 3>{0.0, 0.0, 0.0} &&
-         model::RestHolds(plantParams, plant) && potentiometer.SettledBy(slowSampled_s);
+  return !stage.driven && !program && !scope.Running() && !hand.engaged &&
+         plant.current_A == std::array<double, 3>{0.0, 0.0, 0.0} && model::RestHolds(plantParams, plant) &&
+         potentiometer.SettledBy(slowSampled_s);
 }
 
 void Drive::Impl::RunUntil(double t_s) {
@@ -26,6 +28,7 @@ void Drive::Impl::RunUntil(double t_s) {
     const auto last = std::max(tick, lastStart);
     if (Idle()) {
       // Nothing moves until the next external action: jump past the last tick.
+      SuperviseIdle(tick, last + 1);
       tick = last + 1;
       return;
     }
@@ -36,15 +39,19 @@ void Drive::Impl::RunUntil(double t_s) {
     const std::int64_t nextIsr = tick + std::min(timing.speedLoopTicks - slowPhase, timing.currentLoopTicks - fastPhase);
     const std::int64_t end = std::min(NextStepEnd(nextIsr), last + 1);
     StepPowerStageAndMotor(static_cast<int>(end - tick));
+    // A coasting step passes ISR ticks by: the protections still watch over them.
+    if (end - tick > std::min(timing.currentLoopTicks, timing.speedLoopTicks)) SuperviseIdle(tick + 1, end);
     tick = end;
   }
 }
 
-// With the axis off, no program, the hand off the shaft and the potentiometer settled the ISRs
-// have nothing to do: a coasting rotor advances in steps of 1 ms. Otherwise the plant steps to the
-// next ISR tick.
+// With the axis off, no program, no scope, the hand off the shaft and the potentiometer settled
+// the ISRs have nothing to do: a coasting rotor advances in steps of 1 ms. Otherwise the plant
+// steps to the next ISR tick.
 std::int64_t Drive::Impl::NextStepEnd(std::int64_t nextIsr) const {
-  if (stage.driven || program || hand.engaged || !potentiometer.SettledBy(slowSampled_s)) return nextIsr;
+  if (stage.driven || program || hand.engaged || scope.Running() || !potentiometer.SettledBy(slowSampled_s)) {
+    return nextIsr;
+  }
   const auto coastTicks = static_cast<std::int64_t>(std::max(1.0, std::floor(1e-3 / timing.pwm_s())));
   return std::max(nextIsr, tick + coastTicks);
 }
@@ -62,6 +69,7 @@ void Drive::Impl::RunIsrs(bool slow, bool fast) {
       logger.Sample(true, tick, timing.pwm_s(), [this](std::string_view n) { return Read(n).value_or(0); });
     }
   }
+  if (slow) SampleScope(true);
   if (fast) FastIsr();
   if (program && program->Ended()) program.reset();
 }
@@ -86,6 +94,12 @@ void Drive::Impl::FastIsr() {
   if (logger.Sampling()) {
     logger.Sample(false, tick, timing.pwm_s(), [this](std::string_view n) { return Read(n).value_or(0); });
   }
+  SampleScope(false);
+}
+
+void Drive::Impl::SampleScope(bool slow) {
+  if (!scope.Running()) return;
+  scope.Sample(slow, timing.TimeOf(tick), [this](std::string_view n) { return Read(n).value_or(0); }, unsolicited);
 }
 
 // The current ADCs are read while the power stage switches; with the axis off the drive does not

@@ -78,10 +78,16 @@ Status Drive::SetFriction(double coulomb, std::optional<double> breakaway) {
 
 Status Drive::SetMotorTemperature_C(double celsius) {
   if (std::string problem = TemperatureProblem(celsius); !problem.empty()) return {problem};
-  impl_->motorTemperature_C = celsius;
+  impl_->scenario.motor_temperature_C = celsius;
   return {};
 }
 
-double Drive::MotorTemperature_C() const { return impl_->motorTemperature_C; }
+Status Drive::SetDriveTemperature_C(double celsius) {
+  if (std::string problem = TemperatureProblem(celsius); !problem.empty()) return {problem};
+  impl_->scenario.drive_temperature_C = celsius;
+  return {};
+}
+
+double Drive::MotorTemperature_C() const { return impl_->scenario.motor_temperature_C; }
 
 }  // namespace drivesim

@@ -49,7 +49,7 @@ std::optional<std::int32_t> Drive::Impl::LiveValue(std::string_view name) const 
   if (name == "AD6") return linearHallCounts[0];
   if (name == "AD3") return linearHallCounts[1];
   if (name == "AD8" || name == "AD9") return linearHallCounts[2];
-  if (name == "HALL") return motor.halls ? hallCode : 7;
+  if (name == "HALL") return HallInputs();
   return std::nullopt;
 }
 
@@ -109,6 +109,7 @@ std::int32_t Drive::Impl::ProgramValue(std::string_view name) const {
 }
 
 void Drive::Impl::SetProgramValue(std::string_view name, std::int32_t value) {
+  if (ProgramSkips(name)) return;
   const auto it = programMemory.find(name);
   if (it != programMemory.end()) it->second = Store(value, ProgramVariableOf(name)->type);
 }

@@ -64,6 +64,10 @@ DriveHardware ParseDriveFile(std::string_view text, const std::string& source) {
   hw.log_buffer_words =
       static_cast<int>(reader.Integer("log_buffer_words", hw.log_buffer_words, 16, 1 << 24));
   hw.link_latency_s = reader.Positive("link_latency_s", hw.link_latency_s);
+  hw.serial_clock_Hz = reader.Positive("serial_clock_Hz", hw.serial_clock_Hz);
+  hw.temperature_sensor_V_at_0C = reader.NonNegative("temperature_sensor_V_at_0C", hw.temperature_sensor_V_at_0C);
+  hw.temperature_sensor_V_per_C = reader.Positive("temperature_sensor_V_per_C", hw.temperature_sensor_V_per_C);
+  hw.temperature_adc_range_V = reader.Positive("temperature_adc_range_V", hw.temperature_adc_range_V);
   reader.RejectUnknownKeys();
   return hw;
 }

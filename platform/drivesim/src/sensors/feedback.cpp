@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "sensors/resolver.h"
+
 namespace drivesim::sensors {
 
 namespace {
@@ -31,7 +33,6 @@ double IncrementalCountsPerUnit(const FeedbackSensor& sensor, const DecodeSettin
       const double perPeriod = static_cast<double>(std::int64_t{1} << (16 - settings.dbtth));
       return Direction(m) * perPeriod * sensor.electricalPerUnit / kTwoPi;
     }
-    case SensorType::resolver: return Direction(m) * settings.mecresl / kTwoPi;
     default: return 0.0;
   }
 }
@@ -57,6 +58,15 @@ SensorReading AbsoluteReading(const SensorModel& m, const DecodeSettings& settin
   return {value, modulus, true};
 }
 
+// The R/D converter's emulated encoder: MECRESL counts per revolution of the converted angle.
+SensorReading ResolverReading(const FeedbackSensor& sensor, const DecodeSettings& settings, double position) {
+  const int polePairs = sensor.model.resolver_pole_pairs;
+  const double phi = Direction(sensor.model) * polePairs * position;
+  const Demodulated signals = Demodulate(sensor.resolver, sensor.signalAmplitude, settings.demodulationPhase_rad, phi);
+  const double converted = ConvertedAngle(signals, phi);
+  return {FloorCount(settings.mecresl / (kTwoPi * polePairs), converted), 0, true};
+}
+
 }  // namespace
 
 std::uint64_t ToGray(std::uint64_t binary) { return binary ^ (binary >> 1); }
@@ -71,6 +81,7 @@ SensorReading ReadSensor(const FeedbackSensor& sensor, const DecodeSettings& set
     case SensorType::none: return {0, 0, false};
     case SensorType::ssi:
     case SensorType::biss: return AbsoluteReading(sensor.model, settings, position);
+    case SensorType::resolver: return ResolverReading(sensor, settings, position);
     default: {
       const double countsPerUnit = settings.countsPerUnit ? *settings.countsPerUnit : IncrementalCountsPerUnit(sensor, settings);
       return {FloorCount(countsPerUnit, position), 0, true};

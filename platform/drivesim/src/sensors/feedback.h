@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "drivesim/motor_model.h"
+#include "drivesim/scenario.h"
 #include "sensors/encoder.h"
 
 namespace drivesim::sensors {
@@ -24,6 +25,7 @@ struct DecodeSettings {
   // Counts per rad (or m) of an incremental-type reading of the input's sensor, kept by the drive
   // with the settings it derives from (worked out at each reading when absent).
   std::optional<double> countsPerUnit;
+  double demodulationPhase_rad = 0.0;  // the R/D converter's, 0 until a resolver setup tunes it
 };
 
 // The sensor on one side of the transmission.
@@ -31,6 +33,8 @@ struct FeedbackSensor {
   SensorModel model;
   MotorKind kind = MotorKind::rotary;
   double electricalPerUnit = 0.0;  // rad electrical per rad (p) or per m (2π/pole pitch); motor side only
+  ResolverSignals resolver;        // a resolver's signals, and their amplitude relative to nominal
+  double signalAmplitude = 1.0;
 };
 
 // What the sensor delivers at a true position (rad or m of its side), as the drive decodes it:

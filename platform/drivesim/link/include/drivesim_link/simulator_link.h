@@ -37,6 +37,9 @@ class SimulatorLink final : public drivebase::DriveLink {
   bool FitLoggerPoints(drivebase::LoggerSettings& settings) override;
   bool UploadLog(std::vector<drivebase::LoggedPoint>& points) override;
   bool ReceiveUnsolicited(std::vector<drivebase::UnsolicitedMessage>& messages) override;
+  bool ArmScope(const drivebase::ScopeSettings& settings) override;
+  bool DisarmScope() override;
+  bool GetScopeRunning(bool& running) override;
 
  private:
   // A transaction is sent at the host's present time (not before the previous answer): the drive

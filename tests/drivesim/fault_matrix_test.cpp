@@ -1,0 +1,132 @@
+// Injected faults against what the drive shows: the preliminary's REFTST_V and MER, the encoder
+// counter and index capture, the Hall and linear Hall inputs; malformed fault entries.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "reference_drive.h"
+
+namespace drivesim::testing {
+namespace {
+
+Drive FaultyDrive(SensorType sensor, std::int32_t pcr, const char* fault) {
+  MotorModel motor = ReferenceMotor();
+  motor.halls = HallModel{};
+  motor.motor_sensor.type = sensor;
+  Drive drive(ReferenceHardware(), motor);
+  RegisterValues registers = ReferenceRegisters();
+  registers["PCR"] = pcr;
+  EXPECT_TRUE(drive.LoadRegisters(registers).ok());
+  EXPECT_TRUE(*fault == '\0' || drive.InjectFault(fault).ok()) << fault;
+  return drive;
+}
+
+std::int32_t Preliminary(Drive& drive) {
+  EXPECT_TRUE(drive.Launch("IE_Initial_Positioning_Test", {{"In1", 4910}}).ok());
+  RunProgram(drive, 8.0);
+  return drive.ReadVariable("REFTST_V").value_or(0);
+}
+
+// fault, PCR, REFTST_V against the sound motor's (or REFTST_V itself when not negative), MER
+using PreliminaryCase = std::tuple<const char*, std::int32_t, double, std::int32_t, std::uint16_t>;
+class PreliminaryUnderFault : public ::testing::TestWithParam<PreliminaryCase> {};
+
+// Along phase A (no dead time) the modulator gives u_b = u_c = −u/2: 1.5·u drives A against B and
+// C. Sound: 1.5u = (R + R/2)·I. R_A × 1.5: (1.5R + R/2) → 4/3; R_B × 1.5: B ∥ C = 0.6R, 1.6R → 16/15;
+// C open: all of I returns through B, 2R → 4/3; A open: no current along A, the trim runs into
+// U_lim = 32767 − 2621 and ends after 5 s. A short trips at once; a missing Hall watched by PCR
+// bit 6 is only recorded while the preliminary drives its frame.
+TEST_P(PreliminaryUnderFault, ShowsInReftstAndMer) {
+  const auto [fault, pcr, ratio, exact, mer] = GetParam();
+  Drive sound = FaultyDrive(SensorType::incremental, 0, "");
+  const double reference = Preliminary(sound);
+  ASSERT_NEAR(reference, 0.9 * 1.49988 * kVoltageScale, 20.0);
+  Drive drive = FaultyDrive(SensorType::incremental, pcr, fault);
+  const std::int32_t faulty = Preliminary(drive);
+  EXPECT_EQ(drive.Mer(), mer);
+  if (exact >= 0) {
+    EXPECT_EQ(faulty, exact);
+  } else {
+    EXPECT_NEAR(faulty / reference, ratio, 0.015 * ratio);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, PreliminaryUnderFault,
+                         ::testing::Values(PreliminaryCase{"phase_resistance A 1.5", 0, 4.0 / 3.0, -1, 0},
+                                           PreliminaryCase{"phase_resistance B 1.5", 0, 16.0 / 15.0, -1, 0},
+                                           PreliminaryCase{"open_phase C", 0, 4.0 / 3.0, -1, 0},
+                                           PreliminaryCase{"open_phase A", 0, 0.0, 30146, 0},
+                                           PreliminaryCase{"hall_missing 2", 0x40, 1.0, -1, mer::kHallMissing},
+                                           PreliminaryCase{"short A B 0.05", 0, 0.0, 0, mer::kShortCircuit}));
+
+class EncoderUnderFault : public ::testing::TestWithParam<std::tuple<const char*, std::int32_t, std::int32_t>> {};
+
+// One revolution by hand with the capture armed: 8000 counts, the index at 123.4° stores 2742.
+TEST_P(EncoderUnderFault, ShowsInTheCounterAndTheCapture) {
+  const auto [fault, counter, capture] = GetParam();
+  Drive drive = FaultyDrive(SensorType::incremental, 0, fault);
+  ASSERT_TRUE(drive.ExecuteCommand("!CAP;ENCAPI1;").ok());
+  drive.HandTurn(2.0 * M_PI, 1.0);
+  drive.RunUntil(1.5);
+  EXPECT_NEAR(drive.ReadVariable("APOS_MT").value_or(-1), counter, 2);
+  EXPECT_NEAR(drive.ReadVariable("CAPPOS").value_or(-1), capture, 1);
+  EXPECT_EQ(drive.Mer(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, EncoderUnderFault,
+                         ::testing::Values(std::tuple{"", 8000, 2742}, std::tuple{"encoder_dead", 0, 0},
+                                           std::tuple{"no_index", 8000, 0}));
+
+// sensor, fault, PCR, variable, expected counts, MER
+using InputCase = std::tuple<SensorType, const char*, std::int32_t, const char*, double, std::uint16_t>;
+class InputUnderFault : public ::testing::TestWithParam<InputCase> {};
+
+// At rest (θ_e = 0) the Halls read 5 (H1 H2 H3 = 1 0 1): H2 unconnected reads 1 → 7, H1 changes
+// nothing. Linear Hall C at 2.5 + 1.5·sin(−240°) = 3.799 V reads 49746 (13094.4 counts/V); missing
+// it reads 0, A stuck at 4.9 V 64163. Out of 0.2 … 4.8 V for 10 ms, or an invalid Hall code with
+// PCR bit 6, sets 0x0020, on an idle drive too.
+TEST_P(InputUnderFault, ShowsInTheInputVariableAndMer) {
+  const auto [sensor, fault, pcr, variable, counts, mer] = GetParam();
+  Drive drive = FaultyDrive(sensor, pcr, fault);
+  drive.RunUntil(0.02);
+  EXPECT_NEAR(drive.ReadVariable(variable).value_or(-1), counts, 200);
+  EXPECT_EQ(drive.Mer(), mer);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, InputUnderFault,
+    ::testing::Values(InputCase{SensorType::incremental, "hall_missing 2", 0x40, "HALL", 7, mer::kHallMissing},
+                      InputCase{SensorType::incremental, "hall_missing 1", 0x40, "HALL", 5, 0},
+                      InputCase{SensorType::linear_hall, "", 0, "AD9", 49746, 0},
+                      InputCase{SensorType::linear_hall, "lh_missing C", 0, "AD9", 0, mer::kHallMissing},
+                      InputCase{SensorType::linear_hall, "lh_stuck A 4.9", 0, "AD6", 64163, mer::kHallMissing}));
+
+class BadFaultEntry : public ::testing::TestWithParam<std::pair<const char*, const char*>> {};
+
+TEST_P(BadFaultEntry, IsRefusedNamingTheEntryAndChangesNothing) {
+  Scenario scenario;
+  const Status status = ApplyFaultEntry(GetParam().first, scenario);
+  EXPECT_NE(status.error.find(std::string("\"") + GetParam().first + "\": " + GetParam().second), std::string::npos)
+      << status.error;
+  EXPECT_FALSE(scenario.short_circuit);
+}
+
+TEST(PhaseFault, NeedsAStarConnectedMotor) {
+  MotorModel motor = ReferenceMotor();
+  motor.connection = PhaseConnection::delta;
+  Drive drive(ReferenceHardware(), motor);
+  EXPECT_NE(drive.InjectFault("open_phase B").error.find("star-connected"), std::string::npos);
+  EXPECT_FALSE(drive.InjectedFaults().open_phase);
+  EXPECT_TRUE(drive.InjectFault("encoder_dead").ok());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Entries, BadFaultEntry,
+    ::testing::Values(std::pair{"melted_winding", "unknown fault"}, std::pair{"phase_resistance D 1.5", "\"D\" is not one of ABC"},
+                      std::pair{"phase_resistance B", "expected phase_resistance PHASE FACTOR"},
+                      std::pair{"short A A", "a phase cannot be shorted to itself"},
+                      std::pair{"program_lacks IE_Initial_Positioning_Test theta_1",
+                                "program IE_Initial_Positioning_Test has no variable theta_1"}));
+
+}  // namespace
+}  // namespace drivesim::testing
