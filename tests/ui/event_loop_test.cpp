@@ -98,16 +98,6 @@ TEST_F(DialogTest, APumpWithNothingToDoForeverIsAnError) {
                         "\"Framework Test\" was open"));
 }
 
-TEST_F(DialogTest, ADialogThatATimerOpensDuringAWaitTakesTheNextSteps) {
-  user.Click(kOpenLater)
-      .WaitUntil(ui::DialogOpen("Framework Test 2"), 500ms)
-      .Do("100 ms have passed", [&](ui::DialogDriver&) { EXPECT_EQ(session.Clock().Now(), 100ms); })
-      .Close(IDCANCEL)
-      .ExpectText(kStatus, "Child 2 returned 2")
-      .Close(IDOK);
-  EXPECT_EQ(Run(), IDOK);
-}
-
 TEST_F(DialogTest, AWaitThatIsNotMetFailsNamingItsCondition) {
   user.Click(kStartTimers).WaitUntil(ui::ControlShows(kStatus, "Timer 3 at 50"), 100ms);
   EXPECT_THAT(ErrorOf([&] { Run(); }),
