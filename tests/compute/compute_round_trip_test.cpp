@@ -157,6 +157,47 @@ TEST_P(RoundTrip, HeldValuesComeBackWithinOneCount) {
 INSTANTIATE_TEST_SUITE_P(Setups, RoundTrip, ::testing::ValuesIn(kSetups),
                          [](const auto& test) { return test.param; });
 
+// Every flag that a register bit, or one value of a register, holds: flipped, computed into its
+// register and derived back with its value and limits disturbed, it comes back as a flag. Some
+// need a setting under which their register holds them.
+struct FlagCase {
+  const char* setupFile;
+  const char* flag;
+  std::vector<std::pair<const char*, double>> first;
+};
+
+const FlagCase kFlags[] = {
+    {"default", "isMotorTemperatureSensor", {}}, {"default", "isDriveTemperatureSensor", {}},
+    {"default", "CommutationMethod", {}}, {"default", "isOverCurrent", {}}, {"default", "isMotori2t", {}},
+    {"default", "isMotorOverTemp", {}}, {"default", "isDriveOverTemp", {}}, {"default", "isOverVoltage", {}},
+    {"default", "isUnderVoltage", {}}, {"default", "isDriveI2t", {}}, {"default", "IsAutoActivatedAfterPowerOn", {}},
+    {"default", "DigitalReferenceType", {{"ExternalReference", 1}, {"isAnalogueReference", 0}}},
+    {"default", "PosSpd_in_FastLoop", {}}, {"default", "isLimitMaximum", {}}, {"default", "isBrakeResistor", {}},
+    {"default", "isSWLS", {}}, {"default", "InputsPolarityType", {}}, {"default", "EnablePolarity", {}},
+    {"default", "LSPPolarity", {}}, {"default", "LSNPolarity", {}}, {"default", "save_CAN_baudrate", {}},
+    {"default", "save_axis_id", {}}, {"default", "isMotorBrake", {}}, {"default", "ExternalReference", {}},
+    {"default", "isUseFilterOnCrtCtrlOutput", {}}, {"default", "UseFilter", {}},
+    {"default", "isCompensateGravitationalLoads", {{"OffsetCurrent", 0.5}}}, {"default", "isPositionControlError", {}},
+    {"default", "isSpeedControlError", {}}, {"ssi", "SSI_isMultiTurn", {}}, {"ssi", "SSI_isGray", {}}};
+
+TEST(FlagRoundTrip, EveryFlagComesBackFromItsRegister) {
+  for (const FlagCase& c : kFlags) {
+    CMC_Setup setup = ScaledSetupFile(c.setupFile);
+    for (const auto& [name, value] : c.first) ASSERT_TRUE(setup.SetParameterValueInBaseUnit(name, value)) << name;
+    CMC_Parameter* p = setup.FindParameter(c.flag);
+    ASSERT_NE(p, nullptr) << c.flag;
+    const double was = p->GetValueInBaseUnit();
+    ASSERT_TRUE(p->SetValueInBaseUnit(1.0 - was)) << c.flag;
+    ComputeAllRegisters(&setup);
+    p->SetValueInBaseUnit(was);
+    p->SetMaxInBaseUnit(5.0);
+    DeriveParametersFromRegisters(&setup);
+    EXPECT_EQ(p->GetValueInBaseUnit(), 1.0 - was) << c.flag;
+    EXPECT_EQ(p->GetMinInBaseUnit(), 0.0) << c.flag;
+    EXPECT_EQ(p->GetMaxInBaseUnit(), 1.0) << c.flag;
+  }
+}
+
 // A serial encoder on the load gets its registers from the load's parameters, read in the speed
 // loop; without a serial encoder on either side they are left alone.
 TEST(SerialEncoderRegisters, ComputedForASerialLoadSensor) {

@@ -54,7 +54,9 @@ INSTANTIATE_TEST_SUITE_P(
         PairCase{5.118564409314249, 3, 20965},           // the default Kp_C_scl
         PairCase{1024.0, 10, 32767}, PairCase{1024 * kJustAbove, 11, 16384},
         PairCase{1414.105655079806, 11, 22625},          // the default Kp_S_scl
-        PairCase{8192 * kJustBelow, 13, 32767}, PairCase{16384.0, 14, 32767}));
+        PairCase{8192 * kJustBelow, 13, 32767}, PairCase{16384.0, 14, 32767},
+        // ln(2^29) / ln 2 rounds to 29.000000000000004: the shift takes the exact exponent
+        PairCase{536870912.0, 29, 32767}));
 
 TEST_F(ScaledDefaultSetup, EitherRegisterMayBeWrittenFirst) {
   Set("Ki_C_scl", 3.0);
