@@ -11,7 +11,11 @@
 #include <gtest/gtest.h>
 
 #include "compute/derivation.h"
+#include "compute/options.h"
+#include "compute/parameter_limits.h"
 #include "compute/registers.h"
+#include "compute/setup_access.h"
+#include "reported_errors.h"
 #include "scaled_setup.h"
 
 namespace kestrel {
@@ -45,7 +49,7 @@ using Registers = std::map<std::string, std::uint64_t>;
 Registers Read(const CMC_Setup& setup) {
   Registers values;
   for (const std::string& name : RegisterNames()) {
-    if (const CMC_Parameter* p = setup.FindParameter(name)) {
+    if (const CMC_Parameter* p = FindOptionalParameter(&setup, name)) {
       values[name] = std::bit_cast<std::uint64_t>(p->GetValueInInternalUnit());
     }
   }
@@ -70,7 +74,9 @@ const std::vector<std::string> kSetups = {"default", "linear", "sincos", "linear
 
 class RoundTrip : public ::testing::TestWithParam<std::string> {};
 
+// Every name that the computations look up is in the setup: none is reported missing.
 TEST_P(RoundTrip, EverySetupIsAFixedPoint) {
+  const test_support::ReportedErrors reported;
   CMC_Setup setup = ScaledSetupFile(GetParam());
   const Registers stored = Read(setup);
   ComputeAllRegisters(&setup);
@@ -78,6 +84,9 @@ TEST_P(RoundTrip, EverySetupIsAFixedPoint) {
   DeriveParametersFromRegisters(&setup);
   ComputeAllRegisters(&setup);
   EXPECT_EQ(Changed(stored, Read(setup)), "");
+  ComputeParameterLimits(&setup);
+  ComputeOptions(&setup);
+  EXPECT_EQ(reported, std::vector<std::string>());
 }
 
 // A user-level value and the register that holds it.
