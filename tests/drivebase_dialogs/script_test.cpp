@@ -39,7 +39,9 @@ TEST_P(ScriptTest, RunsToItsEnd) {
   probe.InitializeMotorEditor();
   ui::ScriptAgent script(ui::Script::Load(TestData() / "scripts" / GetParam().script));
   EXPECT_EQ(ui::RunWithAgent(probe, script), GetParam().endCode);
-  for (const auto& [name, value] : GetParam().kept) EXPECT_DOUBLE_EQ(scripted.GetParameterValueInBaseUnit(name), value) << name;
+  for (const auto& [name, value] : GetParam().kept) {
+    EXPECT_DOUBLE_EQ(scripted.GetParameterValueInBaseUnit(name), value) << name;
+  }
   if (GetParam().check) GetParam().check(scripted, BoxTexts());
 }
 
@@ -96,8 +98,10 @@ INSTANTIATE_TEST_SUITE_P(
         ScriptCase{"MotorDatabase", "motor_database.script", kestrel::LoadDefaultSetup, IDOK,
                    {{"In", 1.6}, {"No_encoder_lines", 1000}}, nullptr,
                    [](const CMC_Setup&, const std::vector<std::string>& boxes) {
-                     EXPECT_TRUE(drivebase::MotorDatabase::Load(drivebase::UserMotorDatabasePath(), false).Motors().empty());
-                     EXPECT_THAT(boxes, Contains("The user database has a motor named \"Bench motor\" already. Replace it?"));
+                     const auto user = drivebase::MotorDatabase::Load(drivebase::UserMotorDatabasePath(), false);
+                     EXPECT_TRUE(user.Motors().empty());
+                     EXPECT_THAT(boxes,
+                                 Contains("The user database has a motor named \"Bench motor\" already. Replace it?"));
                      EXPECT_THAT(boxes, Contains("Delete the motor \"Bench motor\" from the user database?"));
                    }}),
     ByName());
