@@ -28,6 +28,8 @@ struct ScriptCase {
   std::function<void(const CMC_Setup& setup, const std::vector<std::string>& boxes)> check = nullptr;
 };
 
+void PrintTo(const ScriptCase& c, std::ostream* out) { *out << c.script; }
+
 class ScriptTest : public ProbeTest, public ::testing::WithParamInterface<ScriptCase> {};
 
 TEST_P(ScriptTest, RunsToItsEnd) {
