@@ -14,32 +14,8 @@ namespace {
 using test_support::DemoDrive;
 using test_support::Put;
 
-class SinusoidalModeOn {
- public:
-  SinusoidalModeOn() : saved_(g_bKufSinusoidalMode) { g_bKufSinusoidalMode = 1; }
-  ~SinusoidalModeOn() { g_bKufSinusoidalMode = saved_; }
-
- private:
-  int saved_;
-};
-
-TEST(VoltageScale, TrapezoidalSinusoidalAndTheTuningFlag) {
-  CMC_Setup setup = DemoDrive();
-  EXPECT_DOUBLE_EQ(GetVoltageScale(&setup), 1241.1742424242423);  // 65534 / (1.1 * 48)
-  Put(setup, "CommutationMethod", 0);
-  EXPECT_DOUBLE_EQ(GetVoltageScale(&setup), 682.6458333333334);  // 32767 / 48
-  const SinusoidalModeOn tuning;
-  EXPECT_DOUBLE_EQ(GetVoltageScale(&setup), 1241.1742424242423);
-}
-
-// The current, bus-voltage, speed and acceleration scales enter the hand-worked register cases
-// (cases/*.json); the jerk scale enters no register.
-TEST(DriveScales, JerkFollowsThePositionScale) {
-  const CMC_Setup setup = DemoDrive();
-  // 4 * 2000 lines / 2pi = 1273.2395447351628 counts per rad, times (Ts_S = 1 ms)^3.
-  EXPECT_DOUBLE_EQ(GetJerkScale(&setup), 1.2732395447351628e-06);
-}
-
+// The voltage, current, speed, acceleration and jerk scales enter the unit scale factors
+// (cases/unit_scale_factors.json, unit_scale_test.cpp) and the hand-worked registers.
 TEST(MotorEncoderLines, QuarterOfTheCountsTruncated) {
   CMC_Setup setup = DemoDrive();
   Put(setup, "MECRESL", 8003.9);
