@@ -193,20 +193,6 @@ TEST_F(CommandLine, OptionsRunsThePlugInAndListsTheOptions) {
   EXPECT_EQ(Run("options").status, 2) << "nowhere to write the default setup";
 }
 
-class EverySetup : public CommandLine, public ::testing::WithParamInterface<std::string> {};
-
-TEST_P(EverySetup, OptionsSucceeds) {
-  const std::string source = std::string(KESTREL_SETUPS_DIR) + "/" + GetParam() + ".json";
-  const Outcome result = Run("options --setup " + source + " --out " + Path("out.json").string());
-  EXPECT_EQ(result.status, 0) << result.err;
-  EXPECT_EQ(result.err, "");
-  EXPECT_THAT(result.out, HasSubstr("\nIsClosedCurrent "));
-}
-
-INSTANTIATE_TEST_SUITE_P(Setups, EverySetup,
-                         ::testing::Values("default", "linear", "sincos", "linear_hall", "ssi",
-                                           "biss", "resolver", "dual_loop", "minimal"));
-
 TEST_F(CommandLine, PlugInOptionChoosesTheLibrary) {
   Outcome result = Run("--plugin /nonexistent/libkestrel.so show Vdc");
   EXPECT_EQ(result.status, 1);
