@@ -105,11 +105,6 @@ TEST_F(DialogTest, AWaitThatIsNotMetFailsNamingItsCondition) {
   EXPECT_EQ(session.Clock().Now(), 100ms);
 }
 
-TEST_F(DialogTest, RunUntilFailsNamingTheTestsCondition) {
-  user.RunUntil("the moon rises", [](ui::DialogDriver&) { return false; }, 2s);
-  EXPECT_THAT(ErrorOf([&] { Run(); }), HasSubstr("wait until the moon rises (at most 2000 ms): after 2000 ms it does not hold"));
-}
-
 TEST_F(DialogTest, AnAgentWithNoMoreActionsForAnOpenDialogNamesIt) {
   user.Click(kOpenChild);
   EXPECT_THAT(ErrorOf([&] { Run(); }),
@@ -120,11 +115,6 @@ TEST_F(DialogTest, AnAgentWithNoMoreActionsForAnOpenDialogNamesIt) {
 TEST_F(DialogTest, ADialogWithoutAUserAgentCannotRun) {
   EXPECT_THAT(ErrorOf<ui::NoMoreActions>([&] { dialog.DoModal(); }),
               HasSubstr("no user agent drives the open dialog \"Framework Test\""));
-}
-
-TEST_F(DialogTest, StepsLeftWhenTheDialogsCloseAreReported) {
-  user.Close(IDOK).Click(kAsk);
-  EXPECT_THAT(ErrorOf([&] { Run(); }), HasSubstr(": click 1052: never ran: the dialogs had closed"));
 }
 
 }  // namespace
