@@ -128,7 +128,9 @@ INSTANTIATE_TEST_SUITE_P(
                        },
                        "cannot close \"Framework Test\" with OK: button 1 \"OK\" is disabled"},
         ImpossibleStep{"RunUntilNever",
-                       [](ui::TestAgent& u) { u.RunUntil("the moon rises", [](ui::DialogDriver&) { return false; }, 2s); },
+                       [](ui::TestAgent& u) {
+                         u.RunUntil("the moon rises", [](ui::DialogDriver&) { return false; }, 2s);
+                       },
                        "wait until the moon rises (at most 2000 ms): after 2000 ms it does not hold"},
         ImpossibleStep{"StepsLeftAfterClosing", [](ui::TestAgent& u) { u.Close(IDOK).Click(kAsk); },
                        ": click 1052: never ran: the dialogs had closed"}),
