@@ -15,7 +15,8 @@ using test_support::DemoDrive;
 using test_support::Put;
 
 // The voltage, current, speed, acceleration and jerk scales enter the unit scale factors
-// (cases/unit_scale_factors.json, unit_scale_test.cpp) and the hand-worked registers.
+// (cases/unit_scale_factors.json, unit_scale_test.cpp) and the hand-worked registers; the serial
+// encoder's bit rate, SSIBR (compute_sensor_registers_test.cpp).
 TEST(MotorEncoderLines, QuarterOfTheCountsTruncated) {
   CMC_Setup setup = DemoDrive();
   Put(setup, "MECRESL", 8003.9);
@@ -35,14 +36,6 @@ TEST(DeadTime, WithoutRegisterZeroRegisterAndTheLongerEdge) {
   EXPECT_DOUBLE_EQ(GetDeadTime(&setup), 5e-7);  // 80 * 0.25 / 40e6
   Put(setup, "DBT", 0xC803);  // 200 ticks on the high byte
   EXPECT_DOUBLE_EQ(GetDeadTime(&setup), 1.25e-6);  // 200 * 0.25 / 40e6
-}
-
-TEST(AbsEncoderBitRate, ReadMustFitInOneCurrentLoopPeriod) {
-  CMC_Setup setup = DemoDrive();
-  Put(setup, "AEI_ReadTime1Mhz", 40e-6);  // a 40-bit frame at 1 MHz
-  Put(setup, {{"AEI_TransferTime", 2e-6}, {"AEI_GuardTime", 2e-6}, {"AEI_ComputeTime", 5e-6}});
-  // 40 / (100 us - 25 ns - 2 us - 2 us - 5 us) = 40 / 90.975 us
-  EXPECT_DOUBLE_EQ(GetAbsEncoderBitRate(&setup), 439681.231107447);
 }
 
 TEST(ControlFrequency, SecondClockThenTimerClockThenDefault) {
