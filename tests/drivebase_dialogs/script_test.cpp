@@ -60,6 +60,12 @@ void TouchOtherControls(ProbeDlg& probe, const std::string& name) {
   probe.SendMessage(WM_COMMAND, MAKEWPARAM(kTorqueRadio, BN_CLICKED), 0);
 }
 
+CMC_Setup BaudRateOnly() {
+  CMC_Setup setup = CanSetup(true, false);
+  setup.SetParameterValueInBaseUnit("CAN_baudrate", 300000);
+  return setup;
+}
+
 CMC_Setup WithoutEntries() {
   CMC_Setup setup = ProbeSetup();
   setup.FindParameter("HALLCASE")->SetMinInBaseUnit(0);
@@ -89,6 +95,8 @@ INSTANTIATE_TEST_SUITE_P(
                      EXPECT_EQ(drivebase::SerializeSetup(setup), drivebase::SerializeSetup(ProbeSetup()));
                    }},
         ScriptCase{"Guideline", "guideline.script", ProbeSetup, IDOK, {}},
+        ScriptCase{"BaudRateOnly", "can_baud_rate_only.script", BaudRateOnly, IDOK, {{"CAN_baudrate", 300000}}},
+        ScriptCase{"CanopenOnly", "canopen_only.script", [] { return CanSetup(false, true); }, IDOK, {}},
         ScriptCase{"Can", "can.script", [] { return CanSetup(true, true); }, IDOK,
                    {{"CAN_baudrate", 1e6}, {"CANopen_heartbeat_time", 0.25}, {"CANopen_life_time_factor", 5}}, nullptr,
                    [](const CMC_Setup& setup, const std::vector<std::string>&) {
