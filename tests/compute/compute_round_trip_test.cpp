@@ -207,19 +207,5 @@ TEST(FlagRoundTrip, EveryFlagComesBackFromItsRegister) {
   }
 }
 
-// A serial encoder on the load gets its registers from the load's parameters, read in the speed
-// loop; without a serial encoder on either side they are left alone.
-TEST(SerialEncoderRegisters, ComputedForASerialLoadSensor) {
-  CMC_Setup setup = ScaledSetupFile("dual_loop");
-  ComputeAllRegisters(&setup);
-  EXPECT_EQ(Value(setup, "SSIREV"), 0.0);
-  setup.SetParameterValueInBaseUnit("LoadSensorType", 6);
-  setup.SetParameterValueInBaseUnit("SSI_No_Bits_Revolution_LD", 19);
-  ComputeAllRegisters(&setup);
-  EXPECT_EQ(Value(setup, "SSIREV"), 19.0);
-  EXPECT_EQ(Value(setup, "SSIFDBKTYPE"), 2.0);
-  EXPECT_EQ(Value(setup, "AEI_PER"), 39999.0);  // 2 * PWMPER 1000 * SLPER 20 - 1
-}
-
 }  // namespace
 }  // namespace kestrel
