@@ -29,9 +29,10 @@ class DriveCommand : public ::testing::Test {
     return std::stod(match[2]);
   }
 
-  // The preliminary stage with the default setup's test current (1.6 A: 5237 counts).
+  // The preliminary stage with the default setup's test current (1.6 A: 5237 counts), which must
+  // succeed.
   Outcome Preliminary(const std::string& extra = "") const {
-    return scratch_.Run("drive run IE_Initial_Positioning_Test --set In1=5237 --read In1 --read REFTST_V "
+    return scratch_.Succeeds("drive run IE_Initial_Positioning_Test --set In1=5237 --read In1 --read REFTST_V "
                         "--read RINCTST_V " + extra);
   }
 
@@ -39,8 +40,7 @@ class DriveCommand : public ::testing::Test {
 };
 
 TEST_F(DriveCommand, ProgramsListsTheCatalogueWithItsVariables) {
-  const Outcome result = scratch_.Run("drive programs");
-  ASSERT_EQ(result.status, 0) << result.err;
+  const Outcome result = scratch_.Succeeds("drive programs");
   EXPECT_THAT(result.out, MatchesRegex("PROGRAM +INPUTS +OUTPUTS +BOTH\n(.|\n)*"));
   EXPECT_THAT(result.out, MatchesRegex(
       "(.|\n)*\nIE_Current_Controller_Tuning_Test_LIN +RefTest RIncTest In1 Imax_Prot_Test +STARTED test_flag +-\n(.|\n)*"));
@@ -51,7 +51,6 @@ TEST_F(DriveCommand, ProgramsListsTheCatalogueWithItsVariables) {
 // 0.9 Ω · 1.6 A plus the dead-time loss, in the sinusoidal scale 65534/(1.1 · 48 V).
 TEST_F(DriveCommand, RunLaunchesAProgramAndPrintsItsVariablesAndMer) {
   const Outcome result = Preliminary();
-  ASSERT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(result.err, kSimulator);
   EXPECT_THAT(result.out, MatchesRegex("In1 = 5237\nREFTST_V = [0-9]+\nRINCTST_V = [0-9]+\nMER = 0\n"));
   const double volts = Value(result, "REFTST_V") * 1.1 * 48.0 / 65534.0;
@@ -64,14 +63,12 @@ TEST_F(DriveCommand, RunLaunchesAProgramAndPrintsItsVariablesAndMer) {
 // protection current, which then ends the step with test_flag -1.
 TEST_F(DriveCommand, RunsTheCurrentTuningProgramWithItsLogger) {
   const Outcome preliminary = Preliminary();
-  ASSERT_EQ(preliminary.status, 0) << preliminary.err;
   const std::string common = "drive run IE_Current_Controller_Tuning_Test --set In1=4910 --set RefTest=" +
                              std::to_string(static_cast<int>(Value(preliminary, "REFTST_V"))) +
                              " --set RIncTest=" + std::to_string(static_cast<int>(Value(preliminary, "RINCTST_V"))) +
                              " --read test_flag --log Current_Reference,Motor_Current,Voltage_Reference ";
   const std::string csv = scratch_.Path("step.csv").string();
-  const Outcome result = scratch_.Run(common + "--set Imax_Prot_Test=32767 --csv " + csv);
-  ASSERT_EQ(result.status, 0) << result.err;
+  const Outcome result = scratch_.Succeeds(common + "--set Imax_Prot_Test=32767 --csv " + csv);
   EXPECT_EQ(result.out, "test_flag = 1\nMER = 0\n");
   std::istringstream lines(test_support::ReadText(csv));
   std::string line;
@@ -84,8 +81,7 @@ TEST_F(DriveCommand, RunsTheCurrentTuningProgramWithItsLogger) {
   EXPECT_THAT(rows[9], MatchesRegex("0.0009[0-9]*,0,.*"));
   EXPECT_THAT(rows[10], MatchesRegex("0.001,4910,.*")) << "the step after 10 of the 100 points";
 
-  const Outcome protectedRun = scratch_.Run(common + "--set Imax_Prot_Test=5237 --csv " + csv);
-  ASSERT_EQ(protectedRun.status, 0) << protectedRun.err;
+  const Outcome protectedRun = scratch_.Succeeds(common + "--set Imax_Prot_Test=5237 --csv " + csv);
   EXPECT_EQ(protectedRun.out, "test_flag = -1\nMER = 0\n");
 }
 
@@ -98,20 +94,18 @@ TEST_F(DriveCommand, MotorAndDriveFilesChangeTheSimulatedDrive) {
       "torque_constant_Nm_per_A": 0.12, "inertia_kgm2": 1e-4 },
     "motor_sensor": { "type": "incremental", "lines": 2000 } })");
   const Outcome resistive = Preliminary("--motor " + motor);
-  ASSERT_EQ(resistive.status, 0) << resistive.err;
   EXPECT_EQ(resistive.err, "drive: simulator (motor: " + motor + ")\n");
   EXPECT_NEAR((Value(resistive, "REFTST_V") - reference) * 1.1 * 48.0 / 65534.0, 0.9 * 1.6, 0.15);
 
   const std::string drive = scratch_.Write("drive.json", R"({ "kestrel_drive": 1, "imax_ps_A": 8 })");
   const Outcome smaller = Preliminary("--drive-file " + drive);
-  ASSERT_EQ(smaller.status, 0) << smaller.err;
   EXPECT_EQ(smaller.err, "drive: simulator (motor: built-in default motor, drive: " + drive + ")\n");
   EXPECT_NEAR((reference - Value(smaller, "REFTST_V")) * 1.1 * 48.0 / 65534.0, 0.9 * 1.6 * 0.2, 0.1);
 }
 
 TEST_F(DriveCommand, ForEndsTheRunAfterTheSimulatedTime) {
-  const Outcome result = scratch_.Run("drive run IE_Initial_Positioning_Test --set In1=5237 --for 0.05 --read STARTED");
-  ASSERT_EQ(result.status, 0) << result.err;
+  const Outcome result =
+      scratch_.Succeeds("drive run IE_Initial_Positioning_Test --set In1=5237 --for 0.05 --read STARTED");
   EXPECT_EQ(result.out, "STARTED = 1\nMER = 0\n") << "still running after 50 ms";
 }
 

@@ -10,6 +10,8 @@
 #include <sstream>
 #include <string>
 
+#include <gtest/gtest.h>
+
 namespace kestrel::test_support {
 
 struct Outcome {
@@ -51,6 +53,13 @@ class ScratchDirectory {
     for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
     const int status = ::pclose(pipe);
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out, ReadText(err)};
+  }
+
+  // Runs kestrel, which must succeed.
+  Outcome Succeeds(const std::string& arguments) const {
+    Outcome outcome = Run(arguments);
+    EXPECT_EQ(outcome.status, 0) << "kestrel " << arguments << ": " << outcome.err;
+    return outcome;
   }
 
  private:

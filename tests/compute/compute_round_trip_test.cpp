@@ -11,7 +11,11 @@
 #include <gtest/gtest.h>
 
 #include "compute/derivation.h"
+#include "compute/options.h"
+#include "compute/parameter_limits.h"
 #include "compute/registers.h"
+#include "compute/setup_access.h"
+#include "reported_errors.h"
 #include "scaled_setup.h"
 
 namespace kestrel {
@@ -45,7 +49,7 @@ using Registers = std::map<std::string, std::uint64_t>;
 Registers Read(const CMC_Setup& setup) {
   Registers values;
   for (const std::string& name : RegisterNames()) {
-    if (const CMC_Parameter* p = setup.FindParameter(name)) {
+    if (const CMC_Parameter* p = FindOptionalParameter(&setup, name)) {
       values[name] = std::bit_cast<std::uint64_t>(p->GetValueInInternalUnit());
     }
   }
@@ -70,7 +74,9 @@ const std::vector<std::string> kSetups = {"default", "linear", "sincos", "linear
 
 class RoundTrip : public ::testing::TestWithParam<std::string> {};
 
+// Every name that the computations look up is in the setup: none is reported missing.
 TEST_P(RoundTrip, EverySetupIsAFixedPoint) {
+  const test_support::ReportedErrors reported;
   CMC_Setup setup = ScaledSetupFile(GetParam());
   const Registers stored = Read(setup);
   ComputeAllRegisters(&setup);
@@ -78,6 +84,9 @@ TEST_P(RoundTrip, EverySetupIsAFixedPoint) {
   DeriveParametersFromRegisters(&setup);
   ComputeAllRegisters(&setup);
   EXPECT_EQ(Changed(stored, Read(setup)), "");
+  ComputeParameterLimits(&setup);
+  ComputeOptions(&setup);
+  EXPECT_EQ(reported, std::vector<std::string>());
 }
 
 // A user-level value and the register that holds it.
@@ -157,18 +166,45 @@ TEST_P(RoundTrip, HeldValuesComeBackWithinOneCount) {
 INSTANTIATE_TEST_SUITE_P(Setups, RoundTrip, ::testing::ValuesIn(kSetups),
                          [](const auto& test) { return test.param; });
 
-// A serial encoder on the load gets its registers from the load's parameters, read in the speed
-// loop; without a serial encoder on either side they are left alone.
-TEST(SerialEncoderRegisters, ComputedForASerialLoadSensor) {
-  CMC_Setup setup = ScaledSetupFile("dual_loop");
-  ComputeAllRegisters(&setup);
-  EXPECT_EQ(Value(setup, "SSIREV"), 0.0);
-  setup.SetParameterValueInBaseUnit("LoadSensorType", 6);
-  setup.SetParameterValueInBaseUnit("SSI_No_Bits_Revolution_LD", 19);
-  ComputeAllRegisters(&setup);
-  EXPECT_EQ(Value(setup, "SSIREV"), 19.0);
-  EXPECT_EQ(Value(setup, "SSIFDBKTYPE"), 2.0);
-  EXPECT_EQ(Value(setup, "AEI_PER"), 39999.0);  // 2 * PWMPER 1000 * SLPER 20 - 1
+// Every flag that a register bit, or one value of a register, holds: flipped, computed into its
+// register and derived back with its value and limits disturbed, it comes back as a flag. Some
+// need a setting under which their register holds them.
+struct FlagCase {
+  const char* setupFile;
+  const char* flag;
+  std::vector<std::pair<const char*, double>> first;
+};
+
+const FlagCase kFlags[] = {
+    {"default", "isMotorTemperatureSensor", {}}, {"default", "isDriveTemperatureSensor", {}},
+    {"default", "CommutationMethod", {}}, {"default", "isOverCurrent", {}}, {"default", "isMotori2t", {}},
+    {"default", "isMotorOverTemp", {}}, {"default", "isDriveOverTemp", {}}, {"default", "isOverVoltage", {}},
+    {"default", "isUnderVoltage", {}}, {"default", "isDriveI2t", {}}, {"default", "IsAutoActivatedAfterPowerOn", {}},
+    {"default", "DigitalReferenceType", {{"ExternalReference", 1}, {"isAnalogueReference", 0}}},
+    {"default", "PosSpd_in_FastLoop", {}}, {"default", "isLimitMaximum", {}}, {"default", "isBrakeResistor", {}},
+    {"default", "isSWLS", {}}, {"default", "InputsPolarityType", {}}, {"default", "EnablePolarity", {}},
+    {"default", "LSPPolarity", {}}, {"default", "LSNPolarity", {}}, {"default", "save_CAN_baudrate", {}},
+    {"default", "save_axis_id", {}}, {"default", "isMotorBrake", {}}, {"default", "ExternalReference", {}},
+    {"default", "isUseFilterOnCrtCtrlOutput", {}}, {"default", "UseFilter", {}},
+    {"default", "isCompensateGravitationalLoads", {{"OffsetCurrent", 0.5}}}, {"default", "isPositionControlError", {}},
+    {"default", "isSpeedControlError", {}}, {"ssi", "SSI_isMultiTurn", {}}, {"ssi", "SSI_isGray", {}}};
+
+TEST(FlagRoundTrip, EveryFlagComesBackFromItsRegister) {
+  for (const FlagCase& c : kFlags) {
+    CMC_Setup setup = ScaledSetupFile(c.setupFile);
+    for (const auto& [name, value] : c.first) ASSERT_TRUE(setup.SetParameterValueInBaseUnit(name, value)) << name;
+    CMC_Parameter* p = setup.FindParameter(c.flag);
+    ASSERT_NE(p, nullptr) << c.flag;
+    const double was = p->GetValueInBaseUnit();
+    ASSERT_TRUE(p->SetValueInBaseUnit(1.0 - was)) << c.flag;
+    ComputeAllRegisters(&setup);
+    p->SetValueInBaseUnit(was);
+    p->SetMaxInBaseUnit(5.0);
+    DeriveParametersFromRegisters(&setup);
+    EXPECT_EQ(p->GetValueInBaseUnit(), 1.0 - was) << c.flag;
+    EXPECT_EQ(p->GetMinInBaseUnit(), 0.0) << c.flag;
+    EXPECT_EQ(p->GetMaxInBaseUnit(), 1.0) << c.flag;
+  }
 }
 
 }  // namespace

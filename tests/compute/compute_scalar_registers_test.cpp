@@ -99,15 +99,5 @@ TEST(BrakeConfiguration, PinOfTheBrakePortAndTheEnable) {
   EXPECT_EQ(setup.GetParameterValueInBaseUnit("BRAKECFG"), 25 * 256);
 }
 
-TEST(SatpwmCopies, FollowSatpwmWhenBothExist) {
-  CMC_Setup setup = DemoDrive();
-  EXPECT_FALSE(CopySATPWM(&setup, "SATID"));
-  Put(setup, "SATPWM", 2621.4);
-  EXPECT_FALSE(CopySATPWM(&setup, "SATID"));
-  Put(setup, "SATID", 0);
-  ASSERT_TRUE(CopySATPWM(&setup, "SATID"));
-  EXPECT_EQ(setup.GetParameterValueInBaseUnit("SATID"), 2621.4);
-}
-
 }  // namespace
 }  // namespace kestrel

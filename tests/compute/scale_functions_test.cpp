@@ -12,35 +12,11 @@ namespace kestrel {
 namespace {
 
 using test_support::DemoDrive;
-using test_support::MakeSetup;
 using test_support::Put;
 
-class SinusoidalModeOn {
- public:
-  SinusoidalModeOn() : saved_(g_bKufSinusoidalMode) { g_bKufSinusoidalMode = 1; }
-  ~SinusoidalModeOn() { g_bKufSinusoidalMode = saved_; }
-
- private:
-  int saved_;
-};
-
-TEST(VoltageScale, TrapezoidalSinusoidalAndTheTuningFlag) {
-  CMC_Setup setup = DemoDrive();
-  EXPECT_DOUBLE_EQ(GetVoltageScale(&setup), 1241.1742424242423);  // 65534 / (1.1 * 48)
-  Put(setup, "CommutationMethod", 0);
-  EXPECT_DOUBLE_EQ(GetVoltageScale(&setup), 682.6458333333334);  // 32767 / 48
-  const SinusoidalModeOn tuning;
-  EXPECT_DOUBLE_EQ(GetVoltageScale(&setup), 1241.1742424242423);
-}
-
-// The current, bus-voltage, speed and acceleration scales enter the hand-worked register cases
-// (cases/*.json); the jerk scale enters no register.
-TEST(DriveScales, JerkFollowsThePositionScale) {
-  const CMC_Setup setup = DemoDrive();
-  // 4 * 2000 lines / 2pi = 1273.2395447351628 counts per rad, times (Ts_S = 1 ms)^3.
-  EXPECT_DOUBLE_EQ(GetJerkScale(&setup), 1.2732395447351628e-06);
-}
-
+// The voltage, current, speed, acceleration and jerk scales enter the unit scale factors
+// (cases/unit_scale_factors.json, unit_scale_test.cpp) and the hand-worked registers; the serial
+// encoder's bit rate, SSIBR (compute_sensor_registers_test.cpp).
 TEST(MotorEncoderLines, QuarterOfTheCountsTruncated) {
   CMC_Setup setup = DemoDrive();
   Put(setup, "MECRESL", 8003.9);
@@ -60,14 +36,6 @@ TEST(DeadTime, WithoutRegisterZeroRegisterAndTheLongerEdge) {
   EXPECT_DOUBLE_EQ(GetDeadTime(&setup), 5e-7);  // 80 * 0.25 / 40e6
   Put(setup, "DBT", 0xC803);  // 200 ticks on the high byte
   EXPECT_DOUBLE_EQ(GetDeadTime(&setup), 1.25e-6);  // 200 * 0.25 / 40e6
-}
-
-TEST(AbsEncoderBitRate, ReadMustFitInOneCurrentLoopPeriod) {
-  CMC_Setup setup = DemoDrive();
-  Put(setup, "AEI_ReadTime1Mhz", 40e-6);  // a 40-bit frame at 1 MHz
-  Put(setup, {{"AEI_TransferTime", 2e-6}, {"AEI_GuardTime", 2e-6}, {"AEI_ComputeTime", 5e-6}});
-  // 40 / (100 us - 25 ns - 2 us - 2 us - 5 us) = 40 / 90.975 us
-  EXPECT_DOUBLE_EQ(GetAbsEncoderBitRate(&setup), 439681.231107447);
 }
 
 TEST(ControlFrequency, SecondClockThenTimerClockThenDefault) {
@@ -92,34 +60,13 @@ TEST(AnalogueReferenceScale, SpanOfTheModesRangePerCountSignedLikeThePosition) {
   EXPECT_EQ(GetAnalogueReferenceScale(&setup), -16384.0);
 }
 
-struct ShiftCase {
-  double gain;
-  int shift;
-};
-
-void PrintTo(const ShiftCase& c, std::ostream* out) { *out << c.gain << " -> " << c.shift; }
-
-class GainShiftTest : public ::testing::TestWithParam<ShiftCase> {};
-
-TEST_P(GainShiftTest, CeilingOfTheBinaryLogarithmAboveOne) {
-  EXPECT_EQ(GainShift(GetParam().gain), GetParam().shift);
-  CMC_Setup setup = DemoDrive();
-  Put(setup, "KFFA_scl", GetParam().gain);
-  EXPECT_EQ(GetAccFeedForwardShift(&setup), GetParam().shift);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Gains, GainShiftTest,
-    ::testing::Values(ShiftCase{-3.0, 0}, ShiftCase{0.0, 0}, ShiftCase{0.5, 0}, ShiftCase{1.0, 0},
-                      ShiftCase{1.0000001, 1}, ShiftCase{1.5, 1}, ShiftCase{2.0, 1},
-                      ShiftCase{8.0, 3}, ShiftCase{8.000001, 4}, ShiftCase{100.0, 7},
-                      ShiftCase{3000.0, 12}, ShiftCase{5000.0, 13}, ShiftCase{16384.0, 14},
-                      // ln(2^29) / ln 2 rounds to 29.000000000000004: the exponent is exact
-                      ShiftCase{536870912.0, 29}, ShiftCase{4194304.0, 22}));
-
-TEST(GainShift, InfinityAndNaN) {
+// The shifts of finite gains: gain_pairs_test.cpp.
+TEST(GainShift, InfinityNaNAndTheFeedForwardScale) {
   EXPECT_EQ(GainShift(std::numeric_limits<double>::infinity()), std::numeric_limits<int>::max());
   EXPECT_EQ(GainShift(std::numeric_limits<double>::quiet_NaN()), 0);
+  CMC_Setup setup = DemoDrive();
+  Put(setup, "KFFA_scl", 3000.0);
+  EXPECT_EQ(GetAccFeedForwardShift(&setup), 12);
 }
 
 }  // namespace

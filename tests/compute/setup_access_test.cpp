@@ -45,14 +45,6 @@ TEST(UMAXPROT, EveryCountSurvivesTheRoundTripThroughVolts) {
   }
 }
 
-TEST(Bit, OfTheTruncatedValue) {
-  // ACR 0x8700: position control (bits 8, 10), speed loop (bit 9), Hall start (bit 15).
-  for (const int bit : {8, 9, 10, 15}) EXPECT_EQ(Bit(34560.0, bit), 1) << bit;
-  for (const int bit : {0, 1, 2, 6, 7, 14, 31}) EXPECT_EQ(Bit(34560.0, bit), 0) << bit;
-  EXPECT_EQ(Bit(-1.0, 31), 1);
-  EXPECT_EQ(Bit(4294967295.0, 31), 1);
-}
-
 TEST(OptionalLookups, ProbeWithoutReporting) {
   test_support::ReportedErrors reported;
   const CMC_Setup setup = test_support::MakeSetup({{"KPTHT", 100}});

@@ -26,12 +26,6 @@ class Tuning : public ScaledDefaultSetup {
   }
 };
 
-TEST_F(Tuning, CurrentLoopByPolePlacement) {
-  ASSERT_TRUE(TuneCurrentController(&setup));
-  EXPECT_DOUBLE_EQ(Value("Kp_C_scl"), 5.118478822314049);   // (2 * 6000 * 1.333e-3 - 1) * G = 15 G
-  EXPECT_DOUBLE_EQ(Value("Ki_C_scl"), 1.6379132231404958);  // 6000^2 * 1.333e-3 * 100e-6 * G = 4.8 G
-}
-
 TEST_F(Tuning, CurrentLoopOfAShortTimeConstant) {
   Set("L", 2e-4);  // tau = 222 us, below 4 Tc
   ASSERT_TRUE(TuneCurrentController(&setup));

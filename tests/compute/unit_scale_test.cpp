@@ -43,16 +43,7 @@ TEST_P(UnitScaleOfDefaultSetup, Factor) {
 
 INSTANTIATE_TEST_SUITE_P(Rows, UnitScaleOfDefaultSetup, ::testing::ValuesIn(FactorCases()));
 
-TEST(UnitScaleOffset, OnlyDriveTemperaturesHaveOne) {
-  const CMC_Setup setup = LoadDefaultSetup();
-  EXPECT_DOUBLE_EQ(UnitScaleOffset(&setup, "°C"), -9920.0);  // -65472 * 0.5 / 3.3
-  for (const char* unit : {"V", "V ", "A", "s", "rad", "", "furlong"}) {
-    EXPECT_EQ(UnitScaleOffset(&setup, unit), 0.0) << unit;
-  }
-  // (27776 - 9920) * 0.005040322580645161 = 90 °C
-  EXPECT_DOUBLE_EQ((27776 + UnitScaleOffset(&setup, "°C")) * UnitScaleFactor(&setup, "°C", "Temp_2"), 90.0);
-}
-
+// (The offsets, only drive temperatures have one: kestrel scale, tests/app/cli_test.cpp.)
 TEST(UnitScale, NegativeRatioKeepsLimitsAndErrorsPositive) {
   CMC_Setup setup = LoadDefaultSetup();
   setup.SetParameterValueInBaseUnit("Motor_transmission", -2 * 3.141592653589793);

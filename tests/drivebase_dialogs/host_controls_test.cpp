@@ -1,42 +1,11 @@
-// The host's shared controls that scripts do not reach: which CAN controls are enabled, help
-// without a page, bitmaps. (Guideline, CAN and CANopen dialog: scripts/.)
+// The host's shared controls that scripts do not reach: help without a page, bitmaps.
+// (Guideline, CAN and CANopen dialog: scripts/.)
 #include "probe_fixture.h"
 
 namespace editbase_test {
 namespace {
 
 using ::testing::HasSubstr;
-
-struct CanCase {
-  const char* name;
-  bool baudRate;
-  bool canopen;
-};
-
-class CanEnableTest : public ProbeTest, public ::testing::WithParamInterface<CanCase> {};
-
-TEST_P(CanEnableTest, EachControlIsEnabledOnlyWhenTheSetupHoldsItsParameters) {
-  CMC_Setup can = CanSetup(GetParam().baudRate, GetParam().canopen);
-  ProbeDlg probe(&can);
-  user.Expect(ui::ControlEnabled(10021, GetParam().baudRate))
-      .Expect(ui::ControlEnabled(10022, GetParam().canopen))
-      .Close(IDCANCEL);
-  ui::RunWithAgent(probe, user);
-}
-
-INSTANTIATE_TEST_SUITE_P(Setups, CanEnableTest,
-                         ::testing::Values(CanCase{"None", false, false}, CanCase{"BaudRateOnly", true, false},
-                                           CanCase{"CanopenOnly", false, true}, CanCase{"Both", true, true}),
-                         ByName());
-
-TEST_F(ProbeTest, ABitRateWithoutAnEntryShowsNone) {
-  CMC_Setup can = CanSetup(true, false);
-  can.SetParameterValueInBaseUnit("CAN_baudrate", 300000);
-  ProbeDlg probe(&can);
-  user.Do("no selection", [](ui::DialogDriver& top) { EXPECT_EQ(top.Control(10021).selection, -1); }).Close(IDOK);
-  ui::RunWithAgent(probe, user);
-  EXPECT_EQ(can.GetParameterValueInBaseUnit("CAN_baudrate"), 300000.0);
-}
 
 TEST_F(ProbeTest, HelpForAContextWithoutAPageSaysSo) {
   drivebase::ClearHelpRequests();

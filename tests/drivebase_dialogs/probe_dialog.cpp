@@ -77,8 +77,22 @@ bool ProbeDlg::OnInitDialog() {
   return true;
 }
 
+bool ProbeDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
+  if (LOWORD(wParam) != kClearLog || HIWORD(wParam) != BN_CLICKED) return CMC_EditSetupDlg::OnCommand(wParam, lParam);
+  log.clear();
+  SetDlgItemText(kLogText, "");
+  return true;
+}
+
+void ProbeDlg::Note(std::string entry) {
+  log.push_back(std::move(entry));
+  std::string shown;
+  for (const std::string& e : log) shown += (shown.empty() ? "" : "; ") + e;
+  if (GetSafeHwnd() != nullptr) SetDlgItemText(kLogText, shown);
+}
+
 void ProbeDlg::OnChangedParameterValue(const std::string& name) {
-  log.push_back("changed " + name);
+  Note("changed " + name);
   if (name == "ControlMode") {
     const bool position = GetSetup()->GetParameterValueInBaseUnit("ControlMode") == 0;
     SetGuidelineTable(position ? drivebase::GuidelineTable(kSteps) : drivebase::GuidelineTable(kOtherSteps));
@@ -87,9 +101,9 @@ void ProbeDlg::OnChangedParameterValue(const std::string& name) {
 }
 
 void ProbeDlg::OnRefreshParameterValue(const std::string& name) {
-  log.push_back("refresh " + name + " (edit 2003 shows " + GetDlgItemText(kTimeEdit) + ")");
+  Note("refresh " + name + " (edit 2003 shows " + GetDlgItemText(kTimeEdit) + ")");
 }
 
-void ProbeDlg::OnChangedParameterUnit(const std::string& name) { log.push_back("unit " + name); }
+void ProbeDlg::OnChangedParameterUnit(const std::string& name) { Note("unit " + name); }
 
 }  // namespace editbase_test

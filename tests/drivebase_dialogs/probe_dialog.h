@@ -18,6 +18,7 @@ enum : int { kPositionRadio = 2011, kSpeedRadio, kTorqueRadio };
 enum : int { kDeadBandSlider = 2021, kDeadBandEdit, kDeadBandLabel, kDeadBandFineSpin, kDeadBandCoarseSpin };
 enum : int { kEquivalentEdit = 2031, kEquivalentUnit };
 enum : int { kMotorTypeCombo = 2041, kMotorConnectorCombo, kLoadTypeCombo, kLoadConnectorCombo, kBrakeCombo, kPicture };
+enum : int { kLogText = 2050, kClearLog };
 
 inline constexpr unsigned kProbeTemplate = 9100;
 inline constexpr const char* kProbeCaption = "Setup Base Test";
@@ -40,7 +41,8 @@ class ProbeDlg : public CMC_EditSetupDlg {
  public:
   explicit ProbeDlg(CMC_Setup* setup);
 
-  // "changed NAME", "refresh NAME (edit 2003 shows TEXT)", "unit NAME".
+  // "changed NAME", "refresh NAME (edit 2003 shows TEXT)", "unit NAME"; shown in the static
+  // 2050 joined by "; " (so that scripts see it), cleared by the button 2051.
   std::vector<std::string> log;
   // Run after logging OnChangedParameterValue.
   std::function<void(ProbeDlg& dialog, const std::string& name)> reaction;
@@ -52,6 +54,10 @@ class ProbeDlg : public CMC_EditSetupDlg {
 
  protected:
   bool OnInitDialog() override;
+  bool OnCommand(WPARAM wParam, LPARAM lParam) override;
+
+ private:
+  void Note(std::string entry);
 };
 
 }  // namespace editbase_test

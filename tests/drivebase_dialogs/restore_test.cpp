@@ -44,20 +44,6 @@ INSTANTIATE_TEST_SUITE_P(Ways, CancelTest,
                                            CloseWay{"CloseBox", [](ui::TestAgent& u) { u.Close(IDCANCEL); }}),
                          ByName());
 
-TEST_F(ProbeTest, OkKeepsEveryEdit) {
-  EditEverything(dialog, user);
-  user.Close(IDOK);
-  EXPECT_EQ(Run(), IDOK);
-  EXPECT_DOUBLE_EQ(Value("IlimPS"), 4.4);
-  EXPECT_EQ(setup.FindParameter("time_AB")->GetUnitName(), "ms");
-  EXPECT_EQ(Value("pp"), 7.0);
-  EXPECT_EQ(Value("ControlMode"), 1.0);
-  EXPECT_EQ(Value("HALLCASE"), 11.0);
-  EXPECT_EQ(setup.GetOptionNoError("MaxFilters"), "2");
-  EXPECT_EQ(setup.FindParameter("IlimPS")->GetMaxInBaseUnit(), 8.0);
-  EXPECT_EQ(setup.GetDescription(), "edited");
-}
-
 TEST_F(ProbeTest, CancelAlsoUndoesWhatTheDialogsConstructorComputed) {
   const std::string before = drivebase::SerializeSetup(setup);
   ProbeDlg computing(&setup);

@@ -67,16 +67,7 @@ TEST_F(LoadedPlugin, FlagIsZeroWhenTheLibraryLoads) {
   EXPECT_EQ(*static_cast<int*>(::dlsym(handle_, "g_bKufSinusoidalMode")), 0);
 }
 
-TEST_F(LoadedPlugin, ScaleFunctionsConvertTheHostsValues) {
-  CMC_Setup setup = LoadDefaultSetup();
-  setup.SetScaleFunctions({scaleFactor, scaleOffset});
-  // 2 A peak-to-peak over the ADC: 65472 / (2 * 10 A) = 3273.6 counts per ampere.
-  EXPECT_DOUBLE_EQ(scaleFactor(&setup, "A", "TestCurrent"), 1.0 / 3273.6);
-  EXPECT_DOUBLE_EQ(setup.GetParameterValueInBaseUnit("TestCurrent"), 1.6);
-  EXPECT_DOUBLE_EQ(scaleOffset(&setup, "°C", nullptr), -9920.0);
-  EXPECT_DOUBLE_EQ(setup.GetParameterValueInBaseUnit("Temp_2"), 90.0);
-}
-
+// (The exported scale functions as kestrel scale shows them: tests/app/cli_test.cpp.)
 TEST_F(LoadedPlugin, FlagSwitchesTheVoltageScale) {
   CMC_Setup setup = LoadDefaultSetup();
   setup.SetParameterValueInBaseUnit("CommutationMethod", 0);

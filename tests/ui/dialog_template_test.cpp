@@ -9,7 +9,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "test_dialog.h"
 #include "ui/template_library.h"
 
 namespace ui {
@@ -21,27 +20,6 @@ using ::testing::StartsWith;
 // A template of one group whose single row holds the controls given as JSON.
 std::string OneRow(const std::string& controls) {
   return R"({"id": 500, "caption": "Small", "groups": [{"caption": "Only", "rows": [[)" + controls + "]]}]}";
-}
-
-TEST(DialogTemplates, ReadTheTestDialog) {
-  const DialogTemplate dialog = LoadDialogTemplate(ui_test::TestData() / "dialogs" / "9000.json");
-  EXPECT_EQ(dialog.id, 9000u);
-  EXPECT_EQ(dialog.caption, "Framework Test");
-  ASSERT_EQ(dialog.groups.size(), 4u);
-  const GroupTemplate& mode = dialog.groups[1];
-  EXPECT_EQ(mode.id, 1019);
-  EXPECT_EQ(mode.caption, "Mode");
-  const ControlTemplate& position = mode.rows[0][0];
-  EXPECT_EQ(position.kind, ControlKind::Radio);
-  EXPECT_TRUE(position.firstOfGroup);
-  EXPECT_FALSE(mode.rows[0][1].firstOfGroup);
-  const ControlTemplate& label = dialog.groups[0].rows[1][0];
-  EXPECT_EQ(label.id, IDC_STATIC);
-  EXPECT_EQ(label.text, "Speed");
-  EXPECT_EQ(dialog.groups[0].rows[1][1].unitCombo, 1005);
-  EXPECT_TRUE(dialog.groups[0].rows[2][1].disabled);
-  EXPECT_EQ(dialog.groups[2].rows[2][1].bitmap, "DIAGRAM_IDLE");
-  EXPECT_EQ(dialog.groups[3].caption, "");
 }
 
 struct FaultyTemplate {

@@ -98,26 +98,11 @@ TEST_F(DialogTest, APumpWithNothingToDoForeverIsAnError) {
                         "\"Framework Test\" was open"));
 }
 
-TEST_F(DialogTest, ADialogThatATimerOpensDuringAWaitTakesTheNextSteps) {
-  user.Click(kOpenLater)
-      .WaitUntil(ui::DialogOpen("Framework Test 2"), 500ms)
-      .Do("100 ms have passed", [&](ui::DialogDriver&) { EXPECT_EQ(session.Clock().Now(), 100ms); })
-      .Close(IDCANCEL)
-      .ExpectText(kStatus, "Child 2 returned 2")
-      .Close(IDOK);
-  EXPECT_EQ(Run(), IDOK);
-}
-
 TEST_F(DialogTest, AWaitThatIsNotMetFailsNamingItsCondition) {
   user.Click(kStartTimers).WaitUntil(ui::ControlShows(kStatus, "Timer 3 at 50"), 100ms);
   EXPECT_THAT(ErrorOf([&] { Run(); }),
               HasSubstr("wait until 1001 shows \"Timer 3 at 50\" (at most 100 ms): after 100 ms it shows \"Timer 1 at 90\""));
   EXPECT_EQ(session.Clock().Now(), 100ms);
-}
-
-TEST_F(DialogTest, RunUntilFailsNamingTheTestsCondition) {
-  user.RunUntil("the moon rises", [](ui::DialogDriver&) { return false; }, 2s);
-  EXPECT_THAT(ErrorOf([&] { Run(); }), HasSubstr("wait until the moon rises (at most 2000 ms): after 2000 ms it does not hold"));
 }
 
 TEST_F(DialogTest, AnAgentWithNoMoreActionsForAnOpenDialogNamesIt) {
@@ -130,11 +115,6 @@ TEST_F(DialogTest, AnAgentWithNoMoreActionsForAnOpenDialogNamesIt) {
 TEST_F(DialogTest, ADialogWithoutAUserAgentCannotRun) {
   EXPECT_THAT(ErrorOf<ui::NoMoreActions>([&] { dialog.DoModal(); }),
               HasSubstr("no user agent drives the open dialog \"Framework Test\""));
-}
-
-TEST_F(DialogTest, StepsLeftWhenTheDialogsCloseAreReported) {
-  user.Close(IDOK).Click(kAsk);
-  EXPECT_THAT(ErrorOf([&] { Run(); }), HasSubstr(": click 1052: never ran: the dialogs had closed"));
 }
 
 }  // namespace

@@ -19,6 +19,7 @@ TEST_F(ScriptTest, AScriptDrivesTheTestDialogThroughEveryStepKind) {
   EXPECT_EQ(dialog.name, "Axis 1");
   EXPECT_EQ(dialog.speed, 12.5);
   EXPECT_EQ(dialog.unit, "m");
+  EXPECT_EQ(dialog.limitCount, BST_CHECKED);
   EXPECT_EQ(dialog.count, 1234);
   EXPECT_EQ(dialog.mode, 2);
   EXPECT_EQ(dialog.level, 2);

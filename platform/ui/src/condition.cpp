@@ -60,6 +60,13 @@ Condition ControlChecked(int id, bool checked) {
   });
 }
 
+Condition ControlAt(int id, int position) {
+  return OnControl(id, "is at " + std::to_string(position), [position](const Window& control) -> Found {
+    if (control.position == position) return std::nullopt;
+    return "it is at " + std::to_string(control.position);
+  });
+}
+
 Condition DialogOpen(std::string caption) {
   return {"a dialog " + Quote(caption) + " is open", [caption](EventLoop& loop) -> Found {
             const std::vector<std::string> open = OpenCaptions(loop);

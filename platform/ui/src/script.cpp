@@ -132,12 +132,13 @@ class StepReader : StepWords {
     }
     const int id = Id();
     if (NextIsText()) return ControlShows(id, Text(""));
+    if (Keyword("at")) return ControlAt(id, Number("a position"));
     const std::string state = Word("a text or a state");
     if (state == "enabled" || state == "disabled") return ControlEnabled(id, state == "enabled");
     if (state == "visible" || state == "hidden") return ControlVisible(id, state == "visible");
     if (state == "checked" || state == "unchecked") return ControlChecked(id, state == "checked");
     throw std::invalid_argument("unknown state " + Quote(state) +
-                                " (expected enabled, disabled, visible, hidden, checked or unchecked)");
+                                " (expected enabled, disabled, visible, hidden, checked, unchecked or at N)");
   }
 
   Condition ControlShowsCondition() {

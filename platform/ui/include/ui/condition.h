@@ -22,6 +22,8 @@ Condition ControlShows(int id, std::string text);
 Condition ControlEnabled(int id, bool enabled);
 Condition ControlVisible(int id, bool visible);
 Condition ControlChecked(int id, bool checked);
+// A slider, scroll bar or spin button stands at the position.
+Condition ControlAt(int id, int position);
 // Some open dialog has the caption.
 Condition DialogOpen(std::string caption);
 // The top-most dialog has the caption.
