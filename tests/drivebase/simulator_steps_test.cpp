@@ -83,7 +83,10 @@ INSTANTIATE_TEST_SUITE_P(
                  0.0005},
         StepCase{"released_shaft_runs_off", "hand hold\nload torque 0.1\nhand release", 0.1, Position,
                  -0.5 * (0.098 / 6.6e-5) * 0.01, 0.05 * 0.5 * (0.098 / 6.6e-5) * 0.01},
+        // At rest below T_s; beyond it −½·(T − T_c)/J·t² (1 ms coasting steps: within 1 % after 100).
         StepCase{"breakaway_holds", "friction 0.01 breakaway 0.02\nload torque 0.015", 0.2, Position, 0.0, 0.0},
+        StepCase{"beyond_breakaway", "friction 0.005 breakaway 0.02\nload torque 0.03", 0.1, Position,
+                 -0.5 * (0.025 / 6.6e-5) * 0.01, 0.03 * 0.5 * (0.025 / 6.6e-5) * 0.01},
         StepCase{"enable_off", "input ENABLE off", 0.0, EnableInactive, 1.0, 0.0},
         // AD5 = round((V + 10)·3273.6): halfway along 0 → 5 V at 1 s of 2, 2.5 V → 40920; 5 V → 49104.
         StepCase{"potentiometer_ramp", "analog 0 V to 5 V in 2 s", 1.0, Ad5, 40920, 20},
