@@ -132,7 +132,7 @@ class StepReader : StepWords {
     }
     const int id = Id();
     if (NextIsText()) return ControlShows(id, Text(""));
-    if (Keyword("at")) return ControlAt(id, Number("a position"));
+    if (Keyword("at")) return ControlAt(id, Integer("a position"));
     const std::string state = Word("a text or a state");
     if (state == "enabled" || state == "disabled") return ControlEnabled(id, state == "enabled");
     if (state == "visible" || state == "hidden") return ControlVisible(id, state == "visible");
