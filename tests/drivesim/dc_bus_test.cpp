@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "model/dc_bus.h"
-#include "reference_drive.h"
+#include "servo_program.h"
 
 namespace drivesim::testing {
 namespace {
@@ -92,6 +92,32 @@ INSTANTIATE_TEST_SUITE_P(
         DriveBusCase{"DiodeKeepsTheCharge", 0.1, true, 0, 30.0, 0, 48.0},
         DriveBusCase{"OpenSupplyDischargesTheBus", 0.1, false, 0, 30.0, 0, 30.0}),
     [](const auto& param) { return std::string(param.param.name); });
+
+// A braking motor: −3 A of torque current while the hand spins the shaft up to about 190 rad/s
+// and back. The shaft power it returns at speed exceeds the copper loss; behind the diode it
+// charges the 1 mF capacitor by several volts, an open supply takes it back through 0.1 Ω.
+TEST(Regeneration, ChargesTheBusOnlyBehindTheDiode) {
+  for (const auto& [diode, low_V, high_V] : {std::tuple{true, 54.0, 65.0}, {false, 47.0, 49.0}}) {
+    DriveHardware hw = ReferenceHardware();
+    hw.bus_capacitor_F = 1e-3;
+    hw.supply_diode = diode;
+    Drive drive = ServoDrive(ReferenceMotor(), {}, {}, hw);
+    ASSERT_TRUE(LaunchServo(drive, ServoConfigOf(control::ServoMode::torque),
+                            [](const programs::ProgramHost&, control::Servo& servo, int k) {
+                              if (k == 0) servo.SetCurrentReference(-9821);  // −3 A at 3273.6 counts/A
+                            }).ok());
+    drive.RunUntil(0.01);
+    drive.HandTurn(30.0, 0.3);
+    double highest_V = 0.0;
+    for (int k = 1; k <= 60; ++k) {
+      drive.RunUntil(0.01 + 0.005 * k);
+      highest_V = std::max(highest_V, drive.ReadVariable("var_u2").value_or(0) / kCountsPerVolt);
+    }
+    EXPECT_GT(highest_V, low_V) << "diode " << diode;
+    EXPECT_LT(highest_V, high_V) << "diode " << diode;
+    EXPECT_EQ(drive.Mer(), 0);
+  }
+}
 
 struct FileCase {
   const char* keys;
