@@ -22,6 +22,9 @@ struct DriveHardware {
   double short_circuit_A = 11.0;           // trip level of the hardware short-circuit comparator
   double vdc_max_measurable_V = 87.0;      // full scale of the bus voltage channel
   double supply_resistance_ohm = 0.1;      // internal resistance of the DC supply
+  std::optional<double> bus_capacitor_F;   // none: a stiff bus behind R_s
+  bool supply_diode = false;               // rectifier: the supply cannot take regenerated current
+  std::optional<double> brake_resistor_ohm;  // brake chopper load (switched by BRAKELIM, OSR bit 9)
   double switch_delay_s = 0.0;             // switching asymmetry added to the dead time
   int log_buffer_words = 16384;            // logger memory in 16-bit words
   double link_latency_s = kDefaultLinkLatency_s;  // answer delay of every link transaction

@@ -65,6 +65,7 @@ Drive::Impl::Impl(DriveHardware hw, MotorModel m, Scenario s)
   stageParams.pwmPeriodTicks = timing.pwmPeriodTicks;
   stageParams.pwmPeriod_s = timing.pwm_s();
   stage.bus_V = motor.supply_voltage_V;
+  busParams = {hardware.bus_capacitor_F, hardware.supply_diode, hardware.brake_resistor_ohm};
   for (auto& adc : currentAdc) adc = CurrentChannel(hardware, motor, scenario);
   busAdc = BusChannel(hardware, scenario);
   WireSensors();
@@ -89,6 +90,7 @@ void Drive::Impl::SampleSlowChannels() {
   referenceCounts = referenceAdc.Sample(potentiometer.At(slowSampled_s) - bottom_V, noise);
   SampleLinearHalls();
   busCounts = busAdc.Sample(stage.bus_V, noise);
+  driveVariables[drive::DriveVar::var_u2] = busCounts;
 }
 
 void Drive::Impl::SampleLinearHalls() {

@@ -13,6 +13,7 @@
 #include "drive/scope.h"
 #include "drive/timing.h"
 #include "drivesim/drive.h"
+#include "model/dc_bus.h"
 #include "model/hand.h"
 #include "model/plant.h"
 #include "model/power_stage.h"
@@ -52,6 +53,8 @@ struct Drive::Impl final : programs::ProgramHost {
     std::int32_t overCurrentSamples = 1;       // TIMAXPROT, slow samples
     std::int32_t overVoltageCounts = 65535;    // UMAXPROT, bus ADC counts
     std::int32_t underVoltageCounts = 0;       // UMINPROT
+    bool brakeEnabled = false;                 // OSR bit 9: the brake chopper in use
+    std::int32_t brakeLimitCounts = 65535;     // BRAKELIM, bus ADC counts
   };
   ProtectionSettings protection;
   int overCurrentRun = 0;        // consecutive slow samples above IMAXPROT
@@ -60,6 +63,12 @@ struct Drive::Impl final : programs::ProgramHost {
   void CheckSlowProtections();   // over-current, over- and under-voltage, at every slow tick
   void CheckHallMissing();       // at every fast tick
   void Trip(std::uint16_t bit);  // latches the bit and switches the axis off
+
+  // --- the regenerating bus (dc_bus.cpp) ---
+  model::DcBusParams busParams;  // stiff unless the drive has a bus capacitor
+  bool BrakeOn() const;          // the chopper conducts: enabled and the bus above BRAKELIM
+  bool BusSettled() const;       // the bus holds still while the drive idles
+  void ChargeBus(double dcCurrent_A, double h_s);
 
   // --- I²t, temperatures and sensor signals (supervision.cpp) ---
   struct SupervisionSettings {   // cached from the registers

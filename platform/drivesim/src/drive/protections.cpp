@@ -16,6 +16,7 @@ constexpr std::int32_t kPcrOverVoltage = 1 << 4;
 constexpr std::int32_t kPcrUnderVoltage = 1 << 5;
 constexpr std::int32_t kPcrHallMonitoring = 1 << 6;
 constexpr int kInvalidHallSamples = 3;
+constexpr std::int32_t kOsrBrakeChopper = 1 << 9;
 }  // namespace
 
 void Drive::Impl::RefreshProtectionSettings() {
@@ -24,6 +25,8 @@ void Drive::Impl::RefreshProtectionSettings() {
   protection.overCurrentSamples = std::max(1, Register("TIMAXPROT", 1));
   protection.overVoltageCounts = Register("UMAXPROT", 65535);
   protection.underVoltageCounts = Register("UMINPROT", 0);
+  protection.brakeEnabled = (Register("OSR", 0) & kOsrBrakeChopper) != 0;
+  protection.brakeLimitCounts = Register("BRAKELIM", 65535);
   RefreshSupervisionSettings();
 }
 

@@ -16,7 +16,7 @@ namespace drivesim {
 bool Drive::Impl::Idle() const {
   return !stage.driven && !program && !scope.Running() && !hand.engaged &&
          plant.current_A == std::array<double, 3>{0.0, 0.0, 0.0} && model::RestHolds(plantParams, plant) &&
-         potentiometer.SettledBy(slowSampled_s);
+         potentiometer.SettledBy(slowSampled_s) && BusSettled();
 }
 
 void Drive::Impl::RunUntil(double t_s) {
@@ -49,7 +49,8 @@ void Drive::Impl::RunUntil(double t_s) {
 // the ISRs have nothing to do: a coasting rotor advances in steps of 1 ms. Otherwise the plant
 // steps to the next ISR tick.
 std::int64_t Drive::Impl::NextStepEnd(std::int64_t nextIsr) const {
-  if (stage.driven || program || hand.engaged || scope.Running() || !potentiometer.SettledBy(slowSampled_s)) {
+  if (stage.driven || program || hand.engaged || scope.Running() || !potentiometer.SettledBy(slowSampled_s) ||
+      !BusSettled()) {
     return nextIsr;
   }
   const auto coastTicks = static_cast<std::int64_t>(std::max(1.0, std::floor(1e-3 / timing.pwm_s())));
@@ -123,7 +124,8 @@ void Drive::Impl::EndProgramOnFault() {
 void Drive::Impl::StepPowerStageAndMotor(int periods) {
   std::array<double, 3> legCurrent_A{};
   for (int x = 0; x < 3; ++x) legCurrent_A[static_cast<std::size_t>(x)] = model::LegCurrent(plantParams, plant, x);
-  model::UpdateBus(stageParams, stage, legCurrent_A);
+  const bool stiffBus = busParams.Stiff();
+  if (stiffBus) model::UpdateBus(stageParams, stage, legCurrent_A);
   model::PlantInputs inputs;
   inputs.bus_V = stage.bus_V;
   inputs.locked = scenario.rotor_locked;
@@ -133,7 +135,10 @@ void Drive::Impl::StepPowerStageAndMotor(int periods) {
   }
   const double previous = plant.position;
   const model::ExternalTorque handTorque = hand.engaged ? hand.At(timing.TimeOf(tick)) : model::ExternalTorque{};
+  // The inverter's DC current at the start of the step charges the capacitor over it.
+  const double dcCurrent_A = stiffBus ? 0.0 : model::InverterDcCurrent(stage.duty, inputs.legDriven, legCurrent_A);
   model::StepPlant(plantParams, plant, inputs, handTorque, periods * stageParams.pwmPeriod_s);
+  if (!stiffBus) ChargeBus(dcCurrent_A, periods * stageParams.pwmPeriod_s);
   if (plant.position != previous) {
     UpdateFeedbackInputs(previous);
     if (motor.halls) hallCode = sensors::UpdateHalls(*motor.halls, hallState, plant.ElectricalAngle(plantParams));

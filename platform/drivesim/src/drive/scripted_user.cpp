@@ -42,7 +42,8 @@ Status Drive::SetHandCoupling(double stiffness, double damping) {
 void Drive::MarkShaft() { impl_->shaftMark = impl_->plant.position; }
 double Drive::ShaftTurnedSinceMark() const { return impl_->plant.position - impl_->shaftMark; }
 
-// The bus follows the new supply at once (with the present DC current through R_s).
+// A stiff bus follows the new supply at once (with the present DC current through R_s); a bus
+// capacitor charges towards it over the following steps.
 Status Drive::SetSupply_V(double volts) {
   if (std::string problem = SupplyProblem(volts); !problem.empty()) return {problem};
   Impl& d = *impl_;
@@ -50,7 +51,7 @@ Status Drive::SetSupply_V(double volts) {
   d.stageParams.supply_V = volts;
   std::array<double, 3> legCurrent_A{};
   for (int x = 0; x < 3; ++x) legCurrent_A[static_cast<std::size_t>(x)] = model::LegCurrent(d.plantParams, d.plant, x);
-  model::UpdateBus(d.stageParams, d.stage, legCurrent_A);
+  if (d.busParams.Stiff()) model::UpdateBus(d.stageParams, d.stage, legCurrent_A);
   d.SampleSlowChannels();
   return {};
 }

@@ -21,6 +21,20 @@ std::optional<int> AdcBitsFromFullScale(std::uint32_t adcMax) {
 
 namespace {
 constexpr const char* kSetupSource = "setup";
+
+// The regenerating bus: a capacitor, and behind it optionally the supply diode and the brake
+// chopper, which mean nothing on a stiff bus.
+void ReadBus(files::ObjectReader& reader, DriveHardware& hw) {
+  if (reader.Has("bus_capacitor_F")) hw.bus_capacitor_F = reader.Positive("bus_capacitor_F", std::nullopt);
+  hw.supply_diode = reader.Boolean("supply_diode", false);
+  if (reader.Has("brake_resistor_ohm")) hw.brake_resistor_ohm = reader.Positive("brake_resistor_ohm", std::nullopt);
+  if (hw.bus_capacitor_F) {
+    if (!(hw.supply_resistance_ohm > 0.0)) reader.Fail("supply_resistance_ohm", "must be positive with bus_capacitor_F");
+    return;
+  }
+  if (hw.supply_diode) reader.Fail("supply_diode", "needs bus_capacitor_F");
+  if (hw.brake_resistor_ohm) reader.Fail("brake_resistor_ohm", "needs bus_capacitor_F");
+}
 }  // namespace
 
 DriveHardware HardwareFromSetup(double dspFreq_Hz, std::uint32_t adcMax, double imaxPs_A,
@@ -60,6 +74,7 @@ DriveHardware ParseDriveFile(std::string_view text, const std::string& source) {
   hw.short_circuit_A = reader.Positive("short_circuit_A", 1.1 * hw.imax_ps_A);
   hw.vdc_max_measurable_V = reader.Positive("vdc_max_measurable_V", hw.vdc_max_measurable_V);
   hw.supply_resistance_ohm = reader.NonNegative("supply_resistance_ohm", hw.supply_resistance_ohm);
+  ReadBus(reader, hw);
   hw.switch_delay_s = reader.NonNegative("switch_delay_s", hw.switch_delay_s);
   hw.log_buffer_words =
       static_cast<int>(reader.Integer("log_buffer_words", hw.log_buffer_words, 16, 1 << 24));
