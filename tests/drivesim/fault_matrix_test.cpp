@@ -1,5 +1,7 @@
 // Injected faults against what the drive shows: the preliminary's REFTST_V and MER, the encoder
-// counter and index capture, the Hall and linear Hall inputs; malformed fault entries.
+// counter and index capture, the Hall and linear Hall inputs, the resolver through the R/D
+// converter (mismatched signals, a carrier phase the demodulation does not follow); malformed
+// fault entries.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,22 +11,13 @@
 namespace drivesim::testing {
 namespace {
 
-Drive FaultyDrive(SensorType sensor, std::int32_t pcr, const char* fault) {
+Drive FaultyDrive(SensorType sensor, std::int32_t pcr, const char* fault, const Scenario& scenario = {}) {
   MotorModel motor = ReferenceMotor();
   motor.halls = HallModel{};
   motor.motor_sensor.type = sensor;
-  Drive drive(ReferenceHardware(), motor);
-  RegisterValues registers = ReferenceRegisters();
-  registers["PCR"] = pcr;
-  EXPECT_TRUE(drive.LoadRegisters(registers).ok());
+  Drive drive = LoadedDrive(motor, scenario, {{"PCR", pcr}, {"MECRESL", 8000}});
   EXPECT_TRUE(*fault == '\0' || drive.InjectFault(fault).ok()) << fault;
   return drive;
-}
-
-std::int32_t Preliminary(Drive& drive) {
-  EXPECT_TRUE(drive.Launch("IE_Initial_Positioning_Test", {{"In1", 4910}}).ok());
-  RunProgram(drive, 8.0);
-  return drive.ReadVariable("REFTST_V").value_or(0);
 }
 
 // fault, PCR, REFTST_V against the sound motor's (or REFTST_V itself when not negative), MER
@@ -32,74 +25,81 @@ using PreliminaryCase = std::tuple<const char*, std::int32_t, double, std::int32
 class PreliminaryUnderFault : public ::testing::TestWithParam<PreliminaryCase> {};
 
 // Along phase A (no dead time) the modulator gives u_b = u_c = −u/2: 1.5·u drives A against B and
-// C. Sound: 1.5u = (R + R/2)·I. R_A × 1.5: (1.5R + R/2) → 4/3; R_B × 1.5: B ∥ C = 0.6R, 1.6R → 16/15;
-// C open: all of I returns through B, 2R → 4/3; A open: no current along A, the trim runs into
-// U_lim = 32767 − 2621 and ends after 5 s. A short trips at once; a missing Hall watched by PCR
-// bit 6 is only recorded while the preliminary drives its frame.
+// C. Sound: 1.5u = (R + R/2)·I, REFTST_V = 0.9·1.49988 V. R_A × 1.5: (1.5R + R/2) → 4/3; R_B × 1.5:
+// B ∥ C = 0.6R, 1.6R → 16/15; C open: all of I returns through B, 2R → 4/3; A open: no current
+// along A, the trim runs into U_lim = 32767 − 2621 and ends after 5 s. A short trips at once; a
+// missing Hall watched by PCR bit 6 is only recorded while the preliminary drives its frame.
 TEST_P(PreliminaryUnderFault, ShowsInReftstAndMer) {
   const auto [fault, pcr, ratio, exact, mer] = GetParam();
-  Drive sound = FaultyDrive(SensorType::incremental, 0, "");
-  const double reference = Preliminary(sound);
-  ASSERT_NEAR(reference, 0.9 * 1.49988 * kVoltageScale, 20.0);
   Drive drive = FaultyDrive(SensorType::incremental, pcr, fault);
-  const std::int32_t faulty = Preliminary(drive);
+  LaunchPreliminary(drive);
+  RunProgram(drive, 8.0);
+  const std::int32_t reftst = drive.ReadVariable("REFTST_V").value_or(0);
   EXPECT_EQ(drive.Mer(), mer);
   if (exact >= 0) {
-    EXPECT_EQ(faulty, exact);
+    EXPECT_EQ(reftst, exact);
   } else {
-    EXPECT_NEAR(faulty / reference, ratio, 0.015 * ratio);
+    EXPECT_NEAR(reftst / (0.9 * 1.49988 * kVoltageScale), ratio, 0.015 * ratio);
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, PreliminaryUnderFault,
-                         ::testing::Values(PreliminaryCase{"phase_resistance A 1.5", 0, 4.0 / 3.0, -1, 0},
+                         ::testing::Values(PreliminaryCase{"", 0, 1.0, -1, 0},
+                                           PreliminaryCase{"phase_resistance A 1.5", 0, 4.0 / 3.0, -1, 0},
                                            PreliminaryCase{"phase_resistance B 1.5", 0, 16.0 / 15.0, -1, 0},
                                            PreliminaryCase{"open_phase C", 0, 4.0 / 3.0, -1, 0},
                                            PreliminaryCase{"open_phase A", 0, 0.0, 30146, 0},
                                            PreliminaryCase{"hall_missing 2", 0x40, 1.0, -1, mer::kHallMissing},
                                            PreliminaryCase{"short A B 0.05", 0, 0.0, 0, mer::kShortCircuit}));
 
-class EncoderUnderFault : public ::testing::TestWithParam<std::tuple<const char*, std::int32_t, std::int32_t>> {};
-
-// One revolution by hand with the capture armed: 8000 counts, the index at 123.4° stores 2742.
-TEST_P(EncoderUnderFault, ShowsInTheCounterAndTheCapture) {
-  const auto [fault, counter, capture] = GetParam();
-  Drive drive = FaultyDrive(SensorType::incremental, 0, fault);
-  ASSERT_TRUE(drive.ExecuteCommand("!CAP;ENCAPI1;").ok());
-  drive.HandTurn(2.0 * M_PI, 1.0);
-  drive.RunUntil(1.5);
-  EXPECT_NEAR(drive.ReadVariable("APOS_MT").value_or(-1), counter, 2);
-  EXPECT_NEAR(drive.ReadVariable("CAPPOS").value_or(-1), capture, 1);
-  EXPECT_EQ(drive.Mer(), 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(Faults, EncoderUnderFault,
-                         ::testing::Values(std::tuple{"", 8000, 2742}, std::tuple{"encoder_dead", 0, 0},
-                                           std::tuple{"no_index", 8000, 0}));
-
-// sensor, fault, PCR, variable, expected counts, MER
-using InputCase = std::tuple<SensorType, const char*, std::int32_t, const char*, double, std::uint16_t>;
+struct InputCase {
+  SensorType sensor;
+  const char* fault;
+  std::int32_t pcr;
+  ResolverSignals resolver;
+  double turn_deg;   // by hand, from rest; 0: at rest for 20 ms
+  const char* variable;
+  double counts, tolerance;
+  std::uint16_t mer;
+};
 class InputUnderFault : public ::testing::TestWithParam<InputCase> {};
 
 // At rest (θ_e = 0) the Halls read 5 (H1 H2 H3 = 1 0 1): H2 unconnected reads 1 → 7, H1 changes
 // nothing. Linear Hall C at 2.5 + 1.5·sin(−240°) = 3.799 V reads 49746 (13094.4 counts/V); missing
 // it reads 0, A stuck at 4.9 V 64163. Out of 0.2 … 4.8 V for 10 ms, or an invalid Hall code with
-// PCR bit 6, sets 0x0020, on an idle drive too.
+// PCR bit 6, sets 0x0020, on an idle drive too. One revolution of the encoder by hand with the
+// capture armed: 8000 counts, the index at 123.4° stores 2742. The resolver (MECRESL 8000): sin
+// gain 1.02 at 45° reads atan(1.02) = 45.567° → 1012.6; a cos offset of 0.05 at 90° reads
+// atan2(1, 0.05) = 87.138° → 1936.4. A carrier shifted by 70° leaves cos 70° = 0.34 of the
+// envelope: signal loss, 0x0004; 40° leaves 0.77 and the exact angle.
 TEST_P(InputUnderFault, ShowsInTheInputVariableAndMer) {
-  const auto [sensor, fault, pcr, variable, counts, mer] = GetParam();
-  Drive drive = FaultyDrive(sensor, pcr, fault);
-  drive.RunUntil(0.02);
-  EXPECT_NEAR(drive.ReadVariable(variable).value_or(-1), counts, 200);
-  EXPECT_EQ(drive.Mer(), mer);
+  const InputCase& c = GetParam();
+  Scenario scenario;
+  scenario.resolver_signals = c.resolver;
+  Drive drive = FaultyDrive(c.sensor, c.pcr, c.fault, scenario);
+  ASSERT_TRUE(drive.ExecuteCommand("!CAP;ENCAPI1;").ok());
+  if (c.turn_deg != 0.0) drive.HandTurn(c.turn_deg * M_PI / 180.0, 1.0);
+  drive.RunUntil(c.turn_deg != 0.0 ? 1.5 : 0.02);
+  EXPECT_NEAR(drive.ReadVariable(c.variable).value_or(-1), c.counts, c.tolerance);
+  EXPECT_EQ(drive.Mer(), c.mer);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, InputUnderFault,
-    ::testing::Values(InputCase{SensorType::incremental, "hall_missing 2", 0x40, "HALL", 7, mer::kHallMissing},
-                      InputCase{SensorType::incremental, "hall_missing 1", 0x40, "HALL", 5, 0},
-                      InputCase{SensorType::linear_hall, "", 0, "AD9", 49746, 0},
-                      InputCase{SensorType::linear_hall, "lh_missing C", 0, "AD9", 0, mer::kHallMissing},
-                      InputCase{SensorType::linear_hall, "lh_stuck A 4.9", 0, "AD6", 64163, mer::kHallMissing}));
+    ::testing::Values(InputCase{SensorType::incremental, "hall_missing 2", 0x40, {}, 0.0, "HALL", 7, 0, mer::kHallMissing},
+                      InputCase{SensorType::incremental, "hall_missing 1", 0x40, {}, 0.0, "HALL", 5, 0, 0},
+                      InputCase{SensorType::linear_hall, "", 0, {}, 0.0, "AD9", 49746, 200, 0},
+                      InputCase{SensorType::linear_hall, "lh_missing C", 0, {}, 0.0, "AD9", 0, 200, mer::kHallMissing},
+                      InputCase{SensorType::linear_hall, "lh_stuck A 4.9", 0, {}, 0.0, "AD6", 64163, 200, mer::kHallMissing},
+                      InputCase{SensorType::incremental, "", 0, {}, 360.0, "APOS_MT", 8000, 2, 0},
+                      InputCase{SensorType::incremental, "", 0, {}, 360.0, "CAPPOS", 2742, 1, 0},
+                      InputCase{SensorType::incremental, "encoder_dead", 0, {}, 360.0, "APOS_MT", 0, 2, 0},
+                      InputCase{SensorType::incremental, "no_index", 0, {}, 360.0, "CAPPOS", 0, 1, 0},
+                      InputCase{SensorType::resolver, "", 0, {1.02, 1.0, 0.0, 0.0, 0.0}, 45.0, "APOS_MT", 1012, 2, 0},
+                      InputCase{SensorType::resolver, "", 0, {1.0, 1.0, 0.0, 0.05, 0.0}, 90.0, "APOS_MT", 1936, 2, 0},
+                      InputCase{SensorType::resolver, "", 0, {1.0, 1.0, 0.0, 0.0, 40.0}, 90.0, "APOS_MT", 2000, 2, 0},
+                      InputCase{SensorType::resolver, "", 0, {1.0, 1.0, 0.0, 0.0, 70.0}, 90.0, "APOS_MT", 2000, 2,
+                                mer::kSensorError}));
 
 class BadFaultEntry : public ::testing::TestWithParam<std::pair<const char*, const char*>> {};
 
@@ -114,7 +114,7 @@ TEST_P(BadFaultEntry, IsRefusedNamingTheEntryAndChangesNothing) {
 TEST(PhaseFault, NeedsAStarConnectedMotor) {
   MotorModel motor = ReferenceMotor();
   motor.connection = PhaseConnection::delta;
-  Drive drive(ReferenceHardware(), motor);
+  Drive drive = LoadedDrive(motor);
   EXPECT_NE(drive.InjectFault("open_phase B").error.find("star-connected"), std::string::npos);
   EXPECT_FALSE(drive.InjectedFaults().open_phase);
   EXPECT_TRUE(drive.InjectFault("encoder_dead").ok());

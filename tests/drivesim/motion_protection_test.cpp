@@ -10,16 +10,6 @@
 namespace drivesim::testing {
 namespace {
 
-// Registers loaded at time 0, the servo engaged at the first fast tick: sample k falls at k ms.
-Drive Launch(const RegisterValues& registers, control::ServoMode mode, std::int32_t reference, const Scenario& scenario) {
-  Drive drive = ServoDrive(ReferenceMotor(), registers, scenario);
-  EXPECT_TRUE(LaunchServo(drive, ServoConfigOf(mode), [=](const programs::ProgramHost&, control::Servo& s, int k) {
-                if (k == 0) s.SetSpeedReference16(static_cast<std::int64_t>(reference) << 16);
-                if (k == 0 && mode == control::ServoMode::position) s.SetTargetPosition(reference);
-              }).ok());
-  return drive;
-}
-
 // Rotor locked, no gains but KPP where named: the errors stay at the references (speed 100
 // counts/sample, target 5000). Trip at the named sample (0: none within 100), not one earlier.
 TEST(ControlError, TripsAfterExactlyTheSampleCount) {
@@ -41,9 +31,8 @@ TEST(ControlError, TripsAfterExactlyTheSampleCount) {
   for (std::size_t n = 0; n < cases.size(); ++n) {
     SCOPED_TRACE("case " + std::to_string(n));
     const Case& c = cases[n];
-    Scenario scenario;
-    scenario.rotor_locked = true;
-    Drive drive = Launch(c.registers, c.mode, c.mode == ServoMode::position ? 5000 : 100, scenario);
+    Drive drive = LoadedDrive(ReferenceMotor(), LockedRotor(), c.registers);
+    LaunchServoStep(drive, ServoConfigOf(c.mode), c.mode == ServoMode::position ? 5000 : 100);
     const int samples = c.tripSample > 0 ? c.tripSample : 100;
     drive.RunUntil((samples - 0.5) * 1e-3);
     EXPECT_EQ(drive.Mer(), 0);
@@ -74,7 +63,8 @@ TEST(LimitSwitch, QuickStopsMotionTowardsIt) {
   for (std::size_t n = 0; n < cases.size(); ++n) {
     SCOPED_TRACE("case " + std::to_string(n));
     const Case& c = cases[n];
-    Drive drive = Launch({{"DIGIN_ACTIVE_LEVEL", c.levels}}, control::ServoMode::speed, c.reference, {});
+    Drive drive = LoadedDrive(ReferenceMotor(), {}, {{"DIGIN_ACTIVE_LEVEL", c.levels}});
+    LaunchServoStep(drive, ServoConfigOf(control::ServoMode::speed), c.reference);
     const bool enableHigh = (c.levels & 0x8000) != 0;
     drive.SetDigitalInputLevels(enableHigh, c.lspHigh, c.lsnHigh);
     if (c.hand_rad != 0.0) drive.HandTurn(c.hand_rad, 0.1);
@@ -98,7 +88,8 @@ TEST(LimitSwitch, QuickStopsMotionTowardsIt) {
 // A servo commutating with Halls that the motor lacks (code 7) trips 0x0020 at the third fast
 // sample after engagement (ticks 0, 2, 4: 0.2 ms), PCR bit 6 or not.
 TEST(HallMissing, TripsAHallCommutatedServo) {
-  Drive drive = Launch({{"OSR", 8}, {"HALLCASE", 2}}, control::ServoMode::torque, 0, {});
+  Drive drive = LoadedDrive(ReferenceMotor(), {}, {{"OSR", 8}, {"HALLCASE", 2}});
+  LaunchServoStep(drive, ServoConfigOf(control::ServoMode::torque), 0);
   drive.RunUntil(0.15e-3);
   EXPECT_EQ(drive.Mer(), 0);
   drive.RunUntil(0.25e-3);

@@ -84,16 +84,16 @@ TEST_P(ServoCascade, FollowsTheLinearDiscreteModel) {
   scenario.current_noise = false;
   const auto& g = model.gains;
   ASSERT_EQ(g[2].k, 17551);  // 34.28 = 17551·2^6/32767
-  Drive drive = ServoDrive(motor,
-                           {{"ENC2THL", 85899}, {"KPS", g[2].k}, {"SFTKPS", g[2].s}, {"KIS", g[3].k}, {"SFTKIS", g[3].s},
-                            {"KPP", g[4].k}, {"SFTKPP", g[4].s}, {"KIP", g[5].k}, {"SFTKIP", g[5].s}, {"ACR", 0x200}},
-                           scenario, hardware);
+  Drive drive = LoadedDrive(motor, scenario,
+                            {{"ENC2THL", 85899}, {"KPS", g[2].k}, {"SFTKPS", g[2].s}, {"KIS", g[3].k}, {"SFTKIS", g[3].s},
+                             {"KPP", g[4].k}, {"SFTKPP", g[4].s}, {"KIP", g[5].k}, {"SFTKIP", g[5].s}, {"ACR", 0x200}},
+                            hardware);
   std::vector<double> measured;
-  ASSERT_TRUE(LaunchServo(drive, ServoConfigOf(c.mode), [&](const programs::ProgramHost&, control::Servo& s, int k) {
-                if (k > 0) return measured.push_back(position ? s.Position() : s.Speed());
-                s.SetSpeedReference16(position ? 0 : static_cast<std::int64_t>(c.step) << 16);
-                s.SetTargetPosition(position ? static_cast<std::int32_t>(c.step) : 0);
-              }).ok());
+  LaunchServo(drive, ServoConfigOf(c.mode), [&](const programs::ProgramHost&, control::Servo& s, int k) {
+    if (k > 0) return measured.push_back(position ? s.Position() : s.Speed());
+    s.SetSpeedReference16(position ? 0 : static_cast<std::int64_t>(c.step) << 16);
+    s.SetTargetPosition(position ? static_cast<std::int32_t>(c.step) : 0);
+  });
   drive.RunUntil(c.samples * kTs + 1e-5);
   ASSERT_EQ(measured.size(), static_cast<std::size_t>(c.samples));
   double peak = 0.0;
@@ -116,30 +116,26 @@ INSTANTIATE_TEST_SUITE_P(Loops, ServoCascade,
 //   bit 9 clear): 500 (limit 300); cascade: 500 held to the program's speed 40 → P 20 + I 5·20 = 120.
 TEST(ServoRouting, CurrentReferenceAtTheFifthSample) {
   struct Case {
-    control::ServoConfig config;
-    std::int32_t upgrade, reference, expected;
+    control::ServoConfig servo;
+    std::int32_t upgrade, reference, fifth;
   };
-  const std::vector<Case> cases = {{ServoConfigOf(ServoMode::speed), 0, 100, 300},
-                                   {ServoConfigOf(ServoMode::speed), 0x40, 100, 2500},
-                                   {ServoConfigOf(ServoMode::speed, true, 200), 0, 100, 200},
-                                   {ServoConfigOf(ServoMode::position, false), 0, 1000, 500},
-                                   {ServoConfigOf(ServoMode::position), 0, 1000, 500},
-                                   {ServoConfigOf(ServoMode::position, false, 300, 40), 0, 1000, 300},
-                                   {ServoConfigOf(ServoMode::position, true, {}, 40), 0, 1000, 120}};
-  for (std::size_t n = 0; n < cases.size(); ++n) {
+  const Case cases[] = {{ServoConfigOf(ServoMode::speed), 0, 100, 300},
+                        {ServoConfigOf(ServoMode::speed), 0x40, 100, 2500},
+                        {ServoConfigOf(ServoMode::speed, true, 200), 0, 100, 200},
+                        {ServoConfigOf(ServoMode::position, false), 0, 1000, 500},
+                        {ServoConfigOf(ServoMode::position), 0, 1000, 500},
+                        {ServoConfigOf(ServoMode::position, false, 300, 40), 0, 1000, 300},
+                        {ServoConfigOf(ServoMode::position, true, {}, 40), 0, 1000, 120}};
+  for (std::size_t n = 0; n < std::size(cases); ++n) {
     const Case& c = cases[n];
-    Scenario scenario;
-    scenario.rotor_locked = true;
-    Drive drive = ServoDrive(ReferenceMotor(), {{"KPS", 16384}, {"KIS", 16384}, {"KPP", 16384}, {"UPGRADE", c.upgrade}},
-                             scenario);
+    Drive drive = LoadedDrive(ReferenceMotor(), LockedRotor(),
+                              {{"KPS", 16384}, {"KIS", 16384}, {"KPP", 16384}, {"UPGRADE", c.upgrade}});
     std::int32_t fifth = 0;
-    ASSERT_TRUE(LaunchServo(drive, c.config, [&](const programs::ProgramHost&, control::Servo& servo, int k) {
-                  if (k == 0) servo.SetSpeedReference16(static_cast<std::int64_t>(c.reference) << 16);
-                  if (k == 0) servo.SetTargetPosition(c.reference);
-                  if (k == 5) fifth = servo.CurrentReference();
-                }).ok());
+    LaunchServoStep(drive, c.servo, c.reference, [&](control::Servo& servo, int k) {
+      if (k == 5) fifth = servo.CurrentReference();
+    });
     drive.RunUntil(6e-3);
-    EXPECT_EQ(fifth, c.expected) << "case " << n;
+    EXPECT_EQ(fifth, c.fifth) << "case " << n;
   }
 }
 

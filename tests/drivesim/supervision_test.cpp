@@ -12,21 +12,18 @@ namespace {
 // Ts_S = 1 ms: SFI2T_M = 0.001·2^26/10 = 6711, I2TINTLIM_M = (6² − 3.2²)·3273.6²/16 = 17253496.
 constexpr drive::I2tSettings kMotorI2t{10476, 6711, 17253496};
 
-class I2tTrip : public ::testing::TestWithParam<std::pair<std::int32_t, int>> {};
-
 // N = floor(17253496·16·2^26 / ((i² − 10476²)·6711)) + 1: 6 A (19642 counts) 9999.63 → 10000
 // samples = t_I2t_M; 9.6 A (31427) 10 s·(6² − 3.2²)/(9.6² − 3.2²) = 3.1444 s → 3145; In: never (0).
-TEST_P(I2tTrip, TripsAfterTheSamplesWorkedByHand) {
-  drive::I2tIntegrator integrator;
-  int tripped = 0;
-  for (int k = 1; k <= 20000 && tripped == 0; ++k) {
-    if (integrator.Step(kMotorI2t, std::int64_t{GetParam().first} * GetParam().first)) tripped = k;
+TEST(I2tTrip, TripsAfterTheSamplesWorkedByHand) {
+  for (const auto& [current, samples] : {std::pair{19642, 10000}, std::pair{31427, 3145}, std::pair{10476, 0}}) {
+    drive::I2tIntegrator integrator;
+    int tripped = 0;
+    for (int k = 1; k <= 20000 && tripped == 0; ++k) {
+      if (integrator.Step(kMotorI2t, std::int64_t{current} * current)) tripped = k;
+    }
+    EXPECT_EQ(tripped, samples) << current;
   }
-  EXPECT_EQ(tripped, GetParam().second);
 }
-
-INSTANTIATE_TEST_SUITE_P(Currents, I2tTrip, ::testing::Values(std::pair{19642, 10000}, std::pair{31427, 3145},
-                                                              std::pair{10476, 0}));
 
 // Cooling at once over n samples is what n samples without current give, floored at 0.
 TEST(I2tCooling, AnIdleStretchCoolsLikeSamplesWithoutCurrent) {
@@ -45,12 +42,10 @@ TEST(I2tCooling, AnIdleStretchCoolsLikeSamplesWithoutCurrent) {
 TEST(I2tOnTheDrive, TripsOnlyWhereItsBitIsEnabled) {
   for (const auto& [pcr, suffix, bit] : {std::tuple{0x02, "_M", mer::kMotorI2t}, std::tuple{0x80, "_D", mer::kDriveI2t},
                                          std::tuple{0x80, "_M", std::uint16_t{0}}}) {
-    Drive drive(ReferenceHardware(), ReferenceMotor());
-    RegisterValues registers = ReferenceRegisters();
-    registers.insert({{"PCR", pcr}, {std::string("II2TPROT") + suffix, 3274}, {std::string("SFI2T") + suffix, 32768},
-                      {std::string("I2TINTLIM") + suffix, 40000}});
-    ASSERT_TRUE(drive.LoadRegisters(registers).ok());
-    ASSERT_TRUE(drive.Launch("IE_Initial_Positioning_Test", {{"In1", 4910}}).ok());
+    Drive drive = LoadedDrive(ReferenceMotor(), {},
+                              {{"PCR", pcr}, {std::string("II2TPROT") + suffix, 3274},
+                               {std::string("SFI2T") + suffix, 32768}, {std::string("I2TINTLIM") + suffix, 40000}});
+    LaunchPreliminary(drive);
     RunProgram(drive, 6.0);
     EXPECT_EQ(drive.Mer(), bit) << pcr << suffix;
     EXPECT_EQ(drive.ReadVariable("REFTST_V").value_or(0) != 0, bit == 0) << pcr << suffix;
@@ -64,15 +59,12 @@ class OverTemperature : public ::testing::TestWithParam<std::tuple<std::int32_t,
 // 117 °C 33088. The bit latches on an idle drive; a launch then ends at once.
 TEST_P(OverTemperature, LatchesAboveTheLimitWhereEnabled) {
   const auto [pcr, drive_C, motor_C, trips] = GetParam();
-  Drive drive(ReferenceHardware(), ReferenceMotor());
-  RegisterValues registers = ReferenceRegisters();
-  registers.insert({{"PCR", pcr}, {"T1MAXPROT", 32767}, {"T2MAXPROT", 27776}});
-  ASSERT_TRUE(drive.LoadRegisters(registers).ok());
+  Drive drive = LoadedDrive(ReferenceMotor(), {}, {{"PCR", pcr}, {"T1MAXPROT", 32767}, {"T2MAXPROT", 27776}});
   drive.SetDriveTemperature_C(drive_C);
   drive.SetMotorTemperature_C(motor_C);
   drive.RunUntil(0.5);
   EXPECT_EQ(drive.Mer(), trips ? mer::kOverTemperature : 0);
-  ASSERT_TRUE(drive.Launch("IE_Initial_Positioning_Test", {{"In1", 4910}}).ok());
+  LaunchPreliminary(drive);
   drive.RunUntil(0.6);
   EXPECT_EQ(drive.ProgramRunning(), !trips);
 }
@@ -90,13 +82,11 @@ TEST_P(SensorError, LatchesWhenTheSignalsCannotBeRead) {
   const auto [type, amplitude, fault, bitRateDivider, trips] = GetParam();
   MotorModel motor = ReferenceMotor();
   motor.motor_sensor.type = type;
-  Drive drive(ReferenceHardware(), motor);
-  RegisterValues registers = ReferenceRegisters();
-  registers.insert({{"SSIREV", 17}, {"SSITURNS", 12}, {"SSIBR", bitRateDivider}, {"AEI_CMPTIME", 2840}, {"MECRESL", 8000}});
-  ASSERT_TRUE(drive.LoadRegisters(registers).ok());
+  Drive drive = LoadedDrive(
+      motor, {}, {{"SSIREV", 17}, {"SSITURNS", 12}, {"SSIBR", bitRateDivider}, {"AEI_CMPTIME", 2840}, {"MECRESL", 8000}});
   drive.SetSensorSignalAmplitude(amplitude);
   ASSERT_TRUE(*fault == '\0' || drive.InjectFault(fault).ok());
-  ASSERT_TRUE(drive.Launch("IE_Initial_Positioning_Test", {{"In1", 4910}}).ok());
+  LaunchPreliminary(drive);
   drive.RunUntil(0.1);
   EXPECT_EQ(drive.Mer(), trips ? mer::kSensorError : 0);
   EXPECT_EQ(drive.AxisOn(), !trips);
