@@ -62,6 +62,7 @@ struct InputCase {
   double counts, tolerance;
   std::uint16_t mer;
 };
+void PrintTo(const InputCase& c, std::ostream* os) { *os << c.variable << " under \"" << c.fault << '"'; }
 class InputUnderFault : public ::testing::TestWithParam<InputCase> {};
 
 // At rest (θ_e = 0) the Halls read 5 (H1 H2 H3 = 1 0 1): H2 unconnected reads 1 → 7, H1 changes

@@ -24,7 +24,6 @@ TEST(ControlError, TripsAfterExactlyTheSampleCount) {
       {ServoMode::speed, {{"SERRMAX", 100}, {"TSERRMAX", 5}}, 0},   // at the limit is no error
       {ServoMode::speed, {{"SERRMAX", 50}, {"TSERRMAX", 65535}}, 0},
       {ServoMode::position, {{"ERRMAX", 1000}, {"TERRMAX", 7}}, 7},
-      {ServoMode::position, {{"ERRMAX", 1000}, {"TERRMAX", 65535}}, 0},
       {ServoMode::position, {{"ERRMAX", 1000}, {"ERRMAXL", 5000}, {"TERRMAX", 3}}, 0},   // ERRMAXL replaces ERRMAX
       // The cascade (ACR bit 9) closes the speed loop too: its reference 0.5·5000 = 2500 > 2000.
       {ServoMode::position, {{"ACR", 0x200}, {"KPP", 16384}, {"SERRMAX", 2000}, {"TSERRMAX", 4}}, 4}};
