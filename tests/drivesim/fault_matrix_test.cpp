@@ -11,17 +11,18 @@
 namespace drivesim::testing {
 namespace {
 
-Drive FaultyDrive(SensorType sensor, std::int32_t pcr, const char* fault, const Scenario& scenario = {}) {
+Drive FaultyDrive(SensorType sensor, RegisterValues registers, const char* fault, const Scenario& scenario = {}) {
   MotorModel motor = ReferenceMotor();
   motor.halls = HallModel{};
   motor.motor_sensor.type = sensor;
-  Drive drive = LoadedDrive(motor, scenario, {{"PCR", pcr}, {"MECRESL", 8000}});
+  registers["MECRESL"] = 8000;
+  Drive drive = LoadedDrive(motor, scenario, registers);
   EXPECT_TRUE(*fault == '\0' || drive.InjectFault(fault).ok()) << fault;
   return drive;
 }
 
-// fault, PCR, REFTST_V against the sound motor's (or REFTST_V itself when not negative), MER
-using PreliminaryCase = std::tuple<const char*, std::int32_t, double, std::int32_t, std::uint16_t>;
+// fault, registers, REFTST_V against the sound motor's (or REFTST_V itself when not negative), MER
+using PreliminaryCase = std::tuple<const char*, RegisterValues, double, std::int32_t, std::uint16_t>;
 class PreliminaryUnderFault : public ::testing::TestWithParam<PreliminaryCase> {};
 
 // Along phase A (no dead time) the modulator gives u_b = u_c = −u/2: 1.5·u drives A against B and
@@ -29,9 +30,11 @@ class PreliminaryUnderFault : public ::testing::TestWithParam<PreliminaryCase> {
 // B ∥ C = 0.6R, 1.6R → 16/15; C open: all of I returns through B, 2R → 4/3; A open: no current
 // along A, the trim runs into U_lim = 32767 − 2621 and ends after 5 s. A short trips at once; a
 // missing Hall watched by PCR bit 6 is only recorded while the preliminary drives its frame.
+// Against a nominal 1 A (3274) with SFI2T 32768 and I2TINTLIM 40000, the I²t protection that PCR
+// enables trips about 100 ms after reaching 1.5 A, before the result.
 TEST_P(PreliminaryUnderFault, ShowsInReftstAndMer) {
-  const auto [fault, pcr, ratio, exact, mer] = GetParam();
-  Drive drive = FaultyDrive(SensorType::incremental, pcr, fault);
+  const auto [fault, registers, ratio, exact, mer] = GetParam();
+  Drive drive = FaultyDrive(SensorType::incremental, registers, fault);
   LaunchPreliminary(drive);
   RunProgram(drive, 8.0);
   const std::int32_t reftst = drive.ReadVariable("REFTST_V").value_or(0);
@@ -43,14 +46,21 @@ TEST_P(PreliminaryUnderFault, ShowsInReftstAndMer) {
   }
 }
 
+RegisterValues I2tRegisters(std::int32_t pcr, const std::string& suffix) {
+  return {{"PCR", pcr}, {"II2TPROT" + suffix, 3274}, {"SFI2T" + suffix, 32768}, {"I2TINTLIM" + suffix, 40000}};
+}
+
 INSTANTIATE_TEST_SUITE_P(Faults, PreliminaryUnderFault,
-                         ::testing::Values(PreliminaryCase{"", 0, 1.0, -1, 0},
-                                           PreliminaryCase{"phase_resistance A 1.5", 0, 4.0 / 3.0, -1, 0},
-                                           PreliminaryCase{"phase_resistance B 1.5", 0, 16.0 / 15.0, -1, 0},
-                                           PreliminaryCase{"open_phase C", 0, 4.0 / 3.0, -1, 0},
-                                           PreliminaryCase{"open_phase A", 0, 0.0, 30146, 0},
-                                           PreliminaryCase{"hall_missing 2", 0x40, 1.0, -1, mer::kHallMissing},
-                                           PreliminaryCase{"short A B 0.05", 0, 0.0, 0, mer::kShortCircuit}));
+                         ::testing::Values(PreliminaryCase{"", {}, 1.0, -1, 0},
+                                           PreliminaryCase{"phase_resistance A 1.5", {}, 4.0 / 3.0, -1, 0},
+                                           PreliminaryCase{"phase_resistance B 1.5", {}, 16.0 / 15.0, -1, 0},
+                                           PreliminaryCase{"open_phase C", {}, 4.0 / 3.0, -1, 0},
+                                           PreliminaryCase{"open_phase A", {}, 0.0, 30146, 0},
+                                           PreliminaryCase{"hall_missing 2", {{"PCR", 0x40}}, 1.0, -1, mer::kHallMissing},
+                                           PreliminaryCase{"short A B 0.05", {}, 0.0, 0, mer::kShortCircuit},
+                                           PreliminaryCase{"", I2tRegisters(0x02, "_M"), 0.0, 0, mer::kMotorI2t},
+                                           PreliminaryCase{"", I2tRegisters(0x80, "_D"), 0.0, 0, mer::kDriveI2t},
+                                           PreliminaryCase{"", I2tRegisters(0x80, "_M"), 1.0, -1, 0}));
 
 struct InputCase {
   SensorType sensor;
@@ -77,7 +87,7 @@ TEST_P(InputUnderFault, ShowsInTheInputVariableAndMer) {
   const InputCase& c = GetParam();
   Scenario scenario;
   scenario.resolver_signals = c.resolver;
-  Drive drive = FaultyDrive(c.sensor, c.pcr, c.fault, scenario);
+  Drive drive = FaultyDrive(c.sensor, {{"PCR", c.pcr}}, c.fault, scenario);
   ASSERT_TRUE(drive.ExecuteCommand("!CAP;ENCAPI1;").ok());
   if (c.turn_deg != 0.0) drive.HandTurn(c.turn_deg * M_PI / 180.0, 1.0);
   drive.RunUntil(c.turn_deg != 0.0 ? 1.5 : 0.02);

@@ -37,21 +37,6 @@ TEST(I2tCooling, AnIdleStretchCoolsLikeSamplesWithoutCurrent) {
   }
 }
 
-// The preliminary holds 1.5 A (4910 counts) against a nominal 1 A (3274): with SFI2T 32768 and
-// I2TINTLIM 40000 it trips about 100 ms after reaching 1.5 A, before its result, where PCR enables it.
-TEST(I2tOnTheDrive, TripsOnlyWhereItsBitIsEnabled) {
-  for (const auto& [pcr, suffix, bit] : {std::tuple{0x02, "_M", mer::kMotorI2t}, std::tuple{0x80, "_D", mer::kDriveI2t},
-                                         std::tuple{0x80, "_M", std::uint16_t{0}}}) {
-    Drive drive = LoadedDrive(ReferenceMotor(), {},
-                              {{"PCR", pcr}, {std::string("II2TPROT") + suffix, 3274},
-                               {std::string("SFI2T") + suffix, 32768}, {std::string("I2TINTLIM") + suffix, 40000}});
-    LaunchPreliminary(drive);
-    RunProgram(drive, 6.0);
-    EXPECT_EQ(drive.Mer(), bit) << pcr << suffix;
-    EXPECT_EQ(drive.ReadVariable("REFTST_V").value_or(0) != 0, bit == 0) << pcr << suffix;
-  }
-}
-
 class OverTemperature : public ::testing::TestWithParam<std::tuple<std::int32_t, double, double, bool>> {};
 
 // Sensors at 0.5 V + 10 mV/°C on a 3.3 V, 10-bit ADC (floor to 64 counts). T2MAXPROT 27776 is
