@@ -1,11 +1,13 @@
-// Injected faults against what the drive shows: the preliminary's REFTST_V and MER, the encoder
-// counter and index capture, the Hall and linear Hall inputs, the resolver through the R/D
-// converter (mismatched signals, a carrier phase the demodulation does not follow); malformed
-// fault entries.
+// Injected faults and the drive's supervision against what the drive shows: the preliminary's
+// REFTST_V and MER, the encoder counter and index capture, the Hall and linear Hall inputs, the
+// resolver through the R/D converter (mismatched signals, a carrier phase the demodulation does
+// not follow); malformed fault entries; I²t, over-temperature and sensor-error protections with
+// trip times worked by hand, thresholds on both sides, the PCR bits that enable them.
 #include <gtest/gtest.h>
 
 #include <cmath>
 
+#include "drive/i2t.h"
 #include "reference_drive.h"
 
 namespace drivesim::testing {
@@ -138,6 +140,85 @@ INSTANTIATE_TEST_SUITE_P(
                       std::pair{"short A A", "a phase cannot be shorted to itself"},
                       std::pair{"program_lacks IE_Initial_Positioning_Test theta_1",
                                 "program IE_Initial_Positioning_Test has no variable theta_1"}));
+
+// The default setup's motor I²t: In = 3.2 A (II2TPROT_M 10476), I_I2t_M = 6 A for 10 s at
+// Ts_S = 1 ms: SFI2T_M = 0.001·2^26/10 = 6711, I2TINTLIM_M = (6² − 3.2²)·3273.6²/16 = 17253496.
+constexpr drive::I2tSettings kMotorI2t{10476, 6711, 17253496};
+
+// N = floor(17253496·16·2^26 / ((i² − 10476²)·6711)) + 1: 6 A (19642 counts) 9999.63 → 10000
+// samples = t_I2t_M; 9.6 A (31427) 10 s·(6² − 3.2²)/(9.6² − 3.2²) = 3.1444 s → 3145; In: never (0).
+TEST(I2tTrip, TripsAfterTheSamplesWorkedByHand) {
+  for (const auto& [current, samples] : {std::pair{19642, 10000}, std::pair{31427, 3145}, std::pair{10476, 0}}) {
+    drive::I2tIntegrator integrator;
+    int tripped = 0;
+    for (int k = 1; k <= 20000 && tripped == 0; ++k) {
+      if (integrator.Step(kMotorI2t, std::int64_t{current} * current)) tripped = k;
+    }
+    EXPECT_EQ(tripped, samples) << current;
+  }
+}
+
+// Cooling at once over n samples is what n samples without current give, floored at 0.
+TEST(I2tCooling, AnIdleStretchCoolsLikeSamplesWithoutCurrent) {
+  for (std::int64_t idle : {37, 5000, 1000000}) {
+    drive::I2tIntegrator stepped, jumped;
+    for (int k = 0; k < 4000; ++k) stepped.Step(kMotorI2t, std::int64_t{19642} * 19642);
+    jumped = stepped;
+    for (std::int64_t k = 0; k < std::min<std::int64_t>(idle, 20000); ++k) stepped.Step(kMotorI2t, 0);
+    jumped.Cool(kMotorI2t, idle);
+    EXPECT_EQ(jumped.Heat(), stepped.Heat()) << idle;
+  }
+}
+
+struct WatchCase {
+  SensorType sensor;
+  std::int32_t pcr, bitRateDivider;
+  double drive_C, motor_C, amplitude;
+  const char* fault;
+  std::uint16_t mer;
+};
+class Supervision : public ::testing::TestWithParam<WatchCase> {};
+
+// Temperature sensors at 0.5 V + 10 mV/°C on a 3.3 V, 10-bit ADC (floor to 64 counts). T2MAXPROT
+// 27776 is 90 °C: 89 °C reads 27520, 91 °C 27968. T1MAXPROT 32767 is 115.2 °C: 115 °C reads
+// 32704, 117 °C 33088; PCR bit 3 watches the drive, bit 2 the motor. SSI 17 + 12 bits: 40 bits at
+// 60 MHz/(SSIBR + 1) against AEI_CMPTIME 2840/40 MHz = 71 µs: SSIBR 29 takes 20 µs, 119 takes
+// 80 µs. Resolver and sin/cos: amplitude within 50 … 150 %. The bit latches on an idle drive; a
+// launch then ends at once.
+TEST_P(Supervision, LatchesOnAnIdleDriveAndStopsALaunch) {
+  const WatchCase& c = GetParam();
+  MotorModel motor = ReferenceMotor();
+  motor.motor_sensor.type = c.sensor;
+  Drive drive = LoadedDrive(motor, {},
+                            {{"PCR", c.pcr}, {"T1MAXPROT", 32767}, {"T2MAXPROT", 27776}, {"SSIREV", 17}, {"SSITURNS", 12},
+                             {"SSIBR", c.bitRateDivider}, {"AEI_CMPTIME", 2840}, {"MECRESL", 8000}});
+  drive.SetDriveTemperature_C(c.drive_C);
+  drive.SetMotorTemperature_C(c.motor_C);
+  drive.SetSensorSignalAmplitude(c.amplitude);
+  ASSERT_TRUE(*c.fault == '\0' || drive.InjectFault(c.fault).ok());
+  drive.RunUntil(0.5);
+  EXPECT_EQ(drive.Mer(), c.mer);
+  LaunchPreliminary(drive);
+  drive.RunUntil(0.6);
+  EXPECT_EQ(drive.Mer(), c.mer);
+  EXPECT_EQ(drive.ProgramRunning() && drive.AxisOn(), c.mer == 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Watches, Supervision,
+    ::testing::Values(WatchCase{SensorType::incremental, 0x08, 29, 91.0, 25.0, 1.0, "", mer::kOverTemperature},
+                      WatchCase{SensorType::incremental, 0x08, 29, 89.0, 25.0, 1.0, "", 0},
+                      WatchCase{SensorType::incremental, 0x04, 29, 120.0, 25.0, 1.0, "", 0},
+                      WatchCase{SensorType::incremental, 0x04, 29, 25.0, 117.0, 1.0, "", mer::kOverTemperature},
+                      WatchCase{SensorType::incremental, 0x04, 29, 25.0, 115.0, 1.0, "", 0},
+                      WatchCase{SensorType::incremental, 0x08, 29, 25.0, 130.0, 1.0, "", 0},
+                      WatchCase{SensorType::ssi, 0, 29, 25.0, 25.0, 1.0, "", 0},
+                      WatchCase{SensorType::biss, 0, 119, 25.0, 25.0, 1.0, "", mer::kSensorError},
+                      WatchCase{SensorType::resolver, 0, 29, 25.0, 25.0, 0.4, "", mer::kSensorError},
+                      WatchCase{SensorType::resolver, 0, 29, 25.0, 25.0, 1.0, "encoder_dead", mer::kSensorError},
+                      WatchCase{SensorType::sincos, 0, 29, 25.0, 25.0, 0.55, "", 0},
+                      WatchCase{SensorType::sincos, 0, 29, 25.0, 25.0, 1.6, "", mer::kSensorError},
+                      WatchCase{SensorType::incremental, 0, 29, 25.0, 25.0, 1.0, "encoder_dead", 0}));
 
 }  // namespace
 }  // namespace drivesim::testing
