@@ -52,17 +52,19 @@ RegisterValues I2tRegisters(std::int32_t pcr, const std::string& suffix) {
   return {{"PCR", pcr}, {"II2TPROT" + suffix, 3274}, {"SFI2T" + suffix, 32768}, {"I2TINTLIM" + suffix, 40000}};
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, PreliminaryUnderFault,
-                         ::testing::Values(PreliminaryCase{"", {}, 1.0, -1, 0},
-                                           PreliminaryCase{"phase_resistance A 1.5", {}, 4.0 / 3.0, -1, 0},
-                                           PreliminaryCase{"phase_resistance B 1.5", {}, 16.0 / 15.0, -1, 0},
-                                           PreliminaryCase{"open_phase C", {}, 4.0 / 3.0, -1, 0},
-                                           PreliminaryCase{"open_phase A", {}, 0.0, 30146, 0},
-                                           PreliminaryCase{"hall_missing 2", {{"PCR", 0x40}}, 1.0, -1, mer::kHallMissing},
-                                           PreliminaryCase{"short A B 0.05", {}, 0.0, 0, mer::kShortCircuit},
-                                           PreliminaryCase{"", I2tRegisters(0x02, "_M"), 0.0, 0, mer::kMotorI2t},
-                                           PreliminaryCase{"", I2tRegisters(0x80, "_D"), 0.0, 0, mer::kDriveI2t},
-                                           PreliminaryCase{"", I2tRegisters(0x80, "_M"), 1.0, -1, 0}));
+INSTANTIATE_TEST_SUITE_P(
+    Faults, PreliminaryUnderFault,
+    ::testing::Values(
+        PreliminaryCase{"", {}, 1.0, -1, 0},
+        PreliminaryCase{"phase_resistance A 1.5", {}, 4.0 / 3.0, -1, 0},
+        PreliminaryCase{"phase_resistance B 1.5", {}, 16.0 / 15.0, -1, 0},
+        PreliminaryCase{"open_phase C", {}, 4.0 / 3.0, -1, 0},
+        PreliminaryCase{"open_phase A", {}, 0.0, 30146, 0},
+        PreliminaryCase{"hall_missing 2", {{"PCR", 0x40}}, 1.0, -1, mer::kHallMissing},
+        PreliminaryCase{"short A B 0.05", {}, 0.0, 0, mer::kShortCircuit},
+        PreliminaryCase{"", I2tRegisters(0x02, "_M"), 0.0, 0, mer::kMotorI2t},
+        PreliminaryCase{"", I2tRegisters(0x80, "_D"), 0.0, 0, mer::kDriveI2t},
+        PreliminaryCase{"", I2tRegisters(0x80, "_M"), 1.0, -1, 0}));
 
 struct InputCase {
   SensorType sensor;
@@ -99,20 +101,21 @@ TEST_P(InputUnderFault, ShowsInTheInputVariableAndMer) {
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, InputUnderFault,
-    ::testing::Values(InputCase{SensorType::incremental, "hall_missing 2", 0x40, {}, 0.0, "HALL", 7, 0, mer::kHallMissing},
-                      InputCase{SensorType::incremental, "hall_missing 1", 0x40, {}, 0.0, "HALL", 5, 0, 0},
-                      InputCase{SensorType::linear_hall, "", 0, {}, 0.0, "AD9", 49746, 200, 0},
-                      InputCase{SensorType::linear_hall, "lh_missing C", 0, {}, 0.0, "AD9", 0, 200, mer::kHallMissing},
-                      InputCase{SensorType::linear_hall, "lh_stuck A 4.9", 0, {}, 0.0, "AD6", 64163, 200, mer::kHallMissing},
-                      InputCase{SensorType::incremental, "", 0, {}, 360.0, "APOS_MT", 8000, 2, 0},
-                      InputCase{SensorType::incremental, "", 0, {}, 360.0, "CAPPOS", 2742, 1, 0},
-                      InputCase{SensorType::incremental, "encoder_dead", 0, {}, 360.0, "APOS_MT", 0, 2, 0},
-                      InputCase{SensorType::incremental, "no_index", 0, {}, 360.0, "CAPPOS", 0, 1, 0},
-                      InputCase{SensorType::resolver, "", 0, {1.02, 1.0, 0.0, 0.0, 0.0}, 45.0, "APOS_MT", 1012, 2, 0},
-                      InputCase{SensorType::resolver, "", 0, {1.0, 1.0, 0.0, 0.05, 0.0}, 90.0, "APOS_MT", 1936, 2, 0},
-                      InputCase{SensorType::resolver, "", 0, {1.0, 1.0, 0.0, 0.0, 40.0}, 90.0, "APOS_MT", 2000, 2, 0},
-                      InputCase{SensorType::resolver, "", 0, {1.0, 1.0, 0.0, 0.0, 70.0}, 90.0, "APOS_MT", 2000, 2,
-                                mer::kSensorError}));
+    ::testing::Values(
+        InputCase{SensorType::incremental, "hall_missing 2", 0x40, {}, 0.0, "HALL", 7, 0, mer::kHallMissing},
+        InputCase{SensorType::incremental, "hall_missing 1", 0x40, {}, 0.0, "HALL", 5, 0, 0},
+        InputCase{SensorType::linear_hall, "", 0, {}, 0.0, "AD9", 49746, 200, 0},
+        InputCase{SensorType::linear_hall, "lh_missing C", 0, {}, 0.0, "AD9", 0, 200, mer::kHallMissing},
+        InputCase{SensorType::linear_hall, "lh_stuck A 4.9", 0, {}, 0.0, "AD6", 64163, 200, mer::kHallMissing},
+        InputCase{SensorType::incremental, "", 0, {}, 360.0, "APOS_MT", 8000, 2, 0},
+        InputCase{SensorType::incremental, "", 0, {}, 360.0, "CAPPOS", 2742, 1, 0},
+        InputCase{SensorType::incremental, "encoder_dead", 0, {}, 360.0, "APOS_MT", 0, 2, 0},
+        InputCase{SensorType::incremental, "no_index", 0, {}, 360.0, "CAPPOS", 0, 1, 0},
+        InputCase{SensorType::resolver, "", 0, {1.02, 1.0, 0.0, 0.0, 0.0}, 45.0, "APOS_MT", 1012, 2, 0},
+        InputCase{SensorType::resolver, "", 0, {1.0, 1.0, 0.0, 0.05, 0.0}, 90.0, "APOS_MT", 1936, 2, 0},
+        InputCase{SensorType::resolver, "", 0, {1.0, 1.0, 0.0, 0.0, 40.0}, 90.0, "APOS_MT", 2000, 2, 0},
+        InputCase{SensorType::resolver, "", 0, {1.0, 1.0, 0.0, 0.0, 70.0}, 90.0, "APOS_MT", 2000, 2,
+                  mer::kSensorError}));
 
 class BadFaultEntry : public ::testing::TestWithParam<std::pair<const char*, const char*>> {};
 
@@ -190,8 +193,8 @@ TEST_P(Supervision, LatchesOnAnIdleDriveAndStopsALaunch) {
   MotorModel motor = ReferenceMotor();
   motor.motor_sensor.type = c.sensor;
   Drive drive = LoadedDrive(motor, {},
-                            {{"PCR", c.pcr}, {"T1MAXPROT", 32767}, {"T2MAXPROT", 27776}, {"SSIREV", 17}, {"SSITURNS", 12},
-                             {"SSIBR", c.bitRateDivider}, {"AEI_CMPTIME", 2840}, {"MECRESL", 8000}});
+                            {{"PCR", c.pcr}, {"T1MAXPROT", 32767}, {"T2MAXPROT", 27776}, {"SSIREV", 17},
+                             {"SSITURNS", 12}, {"SSIBR", c.bitRateDivider}, {"AEI_CMPTIME", 2840}, {"MECRESL", 8000}});
   drive.SetDriveTemperature_C(c.drive_C);
   drive.SetMotorTemperature_C(c.motor_C);
   drive.SetSensorSignalAmplitude(c.amplitude);

@@ -87,8 +87,9 @@ TEST_P(ServoCascade, FollowsTheLinearDiscreteModel) {
   const auto& g = model.gains;
   ASSERT_EQ(g[2].k, 17551);  // 34.28 = 17551·2^6/32767
   Drive drive = LoadedDrive(motor, scenario,
-                            {{"ENC2THL", 85899}, {"KPS", g[2].k}, {"SFTKPS", g[2].s}, {"KIS", g[3].k}, {"SFTKIS", g[3].s},
-                             {"KPP", g[4].k}, {"SFTKPP", g[4].s}, {"KIP", g[5].k}, {"SFTKIP", g[5].s}, {"ACR", 0x200}},
+                            {{"ENC2THL", 85899}, {"KPS", g[2].k}, {"SFTKPS", g[2].s}, {"KIS", g[3].k},
+                             {"SFTKIS", g[3].s}, {"KPP", g[4].k}, {"SFTKPP", g[4].s}, {"KIP", g[5].k},
+                             {"SFTKIP", g[5].s}, {"ACR", 0x200}},
                             hardware);
   std::vector<double> measured;
   LaunchServo(drive, ServoConfigOf(c.mode), [&](const programs::ProgramHost&, control::Servo& s, int k) {

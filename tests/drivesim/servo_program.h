@@ -58,7 +58,8 @@ inline Scenario LockedRotor() {
 inline void LaunchServo(Drive& drive, const control::ServoConfig& config, ServoSampler sampler) {
   static const ProgramDescriptor descriptor{"Servo_Test", "Servo_Test", "IE", false, 1,
                                             {{"STARTED", VariableType::int16, VariableDirection::output, 1, 0}}};
-  const Status launched = drive.LaunchProgram(descriptor, std::make_unique<ServoTestProgram>(config, std::move(sampler)), {});
+  auto program = std::make_unique<ServoTestProgram>(config, std::move(sampler));
+  const Status launched = drive.LaunchProgram(descriptor, std::move(program), {});
   EXPECT_TRUE(launched.ok()) << launched.error;
 }
 
