@@ -59,7 +59,7 @@ TEST_P(CommutationSource, TurnsTheRotorWithTheTrueAngle) {
   motor.motor_sensor.lines = c.type == SensorType::sincos ? 512 : 2000;
   motor.motor_sensor.offset_deg = 37.0;   // SSI: reads 37° at θ_m = 0
   if (c.halls) motor.halls = HallModel{};
-  Drive drive = ServoDrive(motor, c.registers);
+  Drive drive = LoadedDrive(motor, {}, c.registers);
   SetupOptions options;
   options.sincos_fract = 6;
   ASSERT_TRUE(drive.SetSetupOptions(options).ok());
@@ -68,18 +68,17 @@ TEST_P(CommutationSource, TurnsTheRotorWithTheTrueAngle) {
   drive.HandRelease();
   drive.RunUntil(0.25);
   double error16 = 0.0;
-  ASSERT_TRUE(LaunchServo(drive, ServoConfigOf(control::ServoMode::torque),
-                          [&](const programs::ProgramHost& host, control::Servo& servo, int sample) {
-                            if (sample == 0) servo.SetCurrentReference(1000);
-                            // The angle of the last fast sample, one current period ago.
-                            const double electrical = 4.0 * (drive.ShaftPosition() - drive.ShaftSpeed() * 1e-4);
-                            error16 = std::remainder(host.CommutationAngle() - electrical * 32768.0 / M_PI, 65536.0);
-                          }).ok());
+  const auto torque = ServoConfigOf(control::ServoMode::torque);
+  LaunchServo(drive, torque, [&](const programs::ProgramHost& host, control::Servo& servo, int k) {
+    if (k == 0) servo.SetCurrentReference(1000);
+    // The angle of the last fast sample, one current period ago.
+    const double electrical = 4.0 * (drive.ShaftPosition() - drive.ShaftSpeed() * 1e-4);
+    error16 = std::remainder(host.CommutationAngle() - electrical * 32768.0 / M_PI, 65536.0);
+  });
   drive.RunUntil(0.31);
   EXPECT_LE(std::abs(error16), c.tolerance16);
   const double ideal = (0.12 * 1000 / kCurrentScale - 0.002) / 1e-4 * 0.06;
-  EXPECT_GT(drive.ShaftSpeed(), 0.9 * ideal);
-  EXPECT_LT(drive.ShaftSpeed(), 1.2 * ideal);
+  EXPECT_NEAR(drive.ShaftSpeed(), 1.05 * ideal, 0.15 * ideal);
 }
 
 // Encoder: ENC2THL 4·2^30/2000. Sin/cos, 512 periods at 2^6 steps a quarter period commutated at
@@ -108,7 +107,7 @@ TEST(LinearHallCounter, FollowsTheCalibratedChannels) {
   for (const std::int32_t offset : {32736, 32736 + 5000}) {
     MotorModel motor = ReferenceMotor();
     motor.motor_sensor.type = SensorType::linear_hall;
-    Drive drive = ServoDrive(motor, {{"DBTTH", 4}, {"HALLAOFF", offset}});
+    Drive drive = LoadedDrive(motor, {}, {{"DBTTH", 4}, {"HALLAOFF", offset}});
     const std::int32_t before = drive.ReadVariable("APOS_MT").value_or(0);
     drive.HandTurn(45.0 / 4.0 * M_PI / 180.0, 0.1);
     drive.RunUntil(0.3);

@@ -9,7 +9,7 @@ namespace {
 // An idle drive whose Speed_Reference (int32) and THTST (int16) only change when a test sets them.
 class Scope : public ::testing::Test {
  protected:
-  Scope() : drive_(ReferenceHardware(), ReferenceMotor()) { EXPECT_TRUE(drive_.LoadRegisters(ReferenceRegisters()).ok()); }
+  Scope() : drive_(LoadedDrive()) {}
   void Set(std::int32_t speedReference, std::int32_t angle = -5) {
     drive_.WriteVariable("Speed_Reference", speedReference);
     drive_.WriteVariable("THTST", angle);
@@ -37,21 +37,18 @@ TEST_F(Scope, FramesCarryLengthAxisCodeIndexAndTheChannelWords) {
   EXPECT_FALSE(drive_.ScopeRunning());
 }
 
-class ScopeGrid : public Scope, public ::testing::WithParamInterface<std::tuple<int, int, double>> {};
-
-// Three samples in one frame, sent at the third: two sampling periods after the first at t = 0.
-TEST_P(ScopeGrid, SamplesEveryDividerPeriodsOfItsLoop) {
-  const auto [type, divider, period_s] = GetParam();
-  ASSERT_TRUE(drive_.ArmScope({{"THTST"}, type, divider, 3, true, std::nullopt}).ok());
-  drive_.RunUntil(0.1);
-  const auto frames = drive_.TakeUnsolicitedMessages();
-  ASSERT_EQ(frames.size(), 1u);
-  EXPECT_NEAR(frames[0].time_s, 2.0 * period_s, 1e-12);
+// Three samples in one frame, sent at the third: two sampling periods after the first, at
+// 0.6 ms for every third current period and at 8 ms for every fourth speed period.
+TEST(ScopeGrid, SamplesEveryDividerPeriodsOfItsLoop) {
+  for (const auto& [type, divider, sent_s] : {std::tuple{2, 3, 600e-6}, std::tuple{1, 4, 8e-3}}) {
+    Drive drive = LoadedDrive();
+    ASSERT_TRUE(drive.ArmScope({{"THTST"}, type, divider, 3, true, std::nullopt}).ok());
+    drive.RunUntil(0.1);
+    const auto frames = drive.TakeUnsolicitedMessages();
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_NEAR(frames[0].time_s, sent_s, 1e-12);
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(Grids, ScopeGrid,
-                         ::testing::Values(std::tuple{2, 1, 100e-6}, std::tuple{2, 3, 300e-6}, std::tuple{1, 1, 1e-3},
-                                           std::tuple{1, 4, 4e-3}));
 
 // Slow samples of 10 until 10 ms, then 60: the rising crossing at 11 ms opens a window of 5 with
 // the 2 samples before it. Repeating, the next window waits for the next rising crossing (the

@@ -8,8 +8,6 @@
 #include <optional>
 #include <utility>
 
-#include <gtest/gtest.h>
-
 #include "programs/program.h"
 #include "reference_drive.h"
 
@@ -46,29 +44,34 @@ class ServoTestProgram : public programs::Program {
 inline control::ServoConfig ServoConfigOf(control::ServoMode mode, std::optional<bool> cascade = {},
                                          std::optional<std::int32_t> currentLimit = {},
                                          std::optional<std::int32_t> speedLimit = {}) {
-  control::ServoConfig config;
-  config.mode = mode;
-  config.cascade = cascade;
-  config.currentLimit = currentLimit;
-  config.speedLimit = speedLimit;
-  return config;
+  return {mode, cascade, currentLimit, speedLimit};
 }
 
-// A drive with the reference registers and `extra` loaded at time 0.
-inline Drive ServoDrive(const MotorModel& motor, const RegisterValues& extra, const Scenario& scenario = {},
-                        const DriveHardware& hardware = ReferenceHardware()) {
-  Drive drive(hardware, motor, scenario);
-  RegisterValues registers = ReferenceRegisters();
-  for (const auto& [name, value] : extra) registers[name] = value;
-  EXPECT_TRUE(drive.LoadRegisters(registers).ok());
-  return drive;
+inline Scenario LockedRotor() {
+  Scenario scenario;
+  scenario.rotor_locked = true;
+  return scenario;
 }
 
-// Launches the program; the servo engages at the next fast tick.
-inline Status LaunchServo(Drive& drive, const control::ServoConfig& config, ServoSampler sampler) {
+// Launches the program; the servo engages at the next fast tick, so that sample k falls at k ms
+// on a drive loaded at time 0.
+inline void LaunchServo(Drive& drive, const control::ServoConfig& config, ServoSampler sampler) {
   static const ProgramDescriptor descriptor{"Servo_Test", "Servo_Test", "IE", false, 1,
                                             {{"STARTED", VariableType::int16, VariableDirection::output, 1, 0}}};
-  return drive.LaunchProgram(descriptor, std::make_unique<ServoTestProgram>(config, std::move(sampler)), {});
+  auto program = std::make_unique<ServoTestProgram>(config, std::move(sampler));
+  const Status launched = drive.LaunchProgram(descriptor, std::move(program), {});
+  EXPECT_TRUE(launched.ok()) << launched.error;
+}
+
+// Launches the program with `reference` as speed reference (counts a sample) and target position
+// at engagement; `watch` sees the servo at every sample.
+inline void LaunchServoStep(Drive& drive, const control::ServoConfig& config, std::int32_t reference,
+                            std::function<void(control::Servo&, int)> watch = {}) {
+  LaunchServo(drive, config, [=](const programs::ProgramHost&, control::Servo& servo, int sample) {
+    if (sample == 0) servo.SetSpeedReference16(std::int64_t{reference} << 16);
+    if (sample == 0) servo.SetTargetPosition(reference);
+    if (watch) watch(servo, sample);
+  });
 }
 
 }  // namespace drivesim::testing
