@@ -80,8 +80,9 @@ INSTANTIATE_TEST_SUITE_P(
         // the loop runs at Tc: a tenth of the integral gain
         TuneCase{"speed loop at Tc", nullptr, {{"PosSpd_in_FastLoop", 1}}, TuneSpeedController,
                  {{"Ki_S_scl", 35.35234213084594}}},
-        TuneCase{"speed loop, no fast-loop flag", nullptr, {{"PosSpd_in_FastLoop", 1}, {"PosSpd_in_FastLoop", kRemoved}},
-                 TuneSpeedController, {{"Ki_S_scl", 353.52342130845943}}},
+        TuneCase{"speed loop, no fast-loop flag", nullptr,
+                 {{"PosSpd_in_FastLoop", 1}, {"PosSpd_in_FastLoop", kRemoved}}, TuneSpeedController,
+                 {{"Ki_S_scl", 353.52342130845943}}},
         // X = 32 mm * 1.2 kg / 30 N/A = 1.28e-3; S = 1 / 1 um * 1 ms = 1000
         TuneCase{"linear motor", "linear", {}, TuneSpeedController,
                  {{"Ki_S_scl", 1.0475519999999998}, {"Kp_S_scl", 4.190207999999999}}},
