@@ -1,6 +1,8 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <tuple>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -12,11 +14,7 @@ constexpr double kTwoTo31 = 2147483648.0;
 
 CBiquadDesigner WithCoefficients(double b0, double b1, double b2, double a1, double a2) {
   CBiquadDesigner d;
-  d.b0 = b0;
-  d.b1 = b1;
-  d.b2 = b2;
-  d.a1 = a1;
-  d.a2 = a2;
+  std::tie(d.b0, d.b1, d.b2, d.a1, d.a2) = std::tie(b0, b1, b2, a1, a2);
   return d;
 }
 
@@ -61,11 +59,7 @@ TEST(Quantization, EachCoefficientRoundsHalfUp) {
                                        -7.75 / kTwoTo31, 0.49 / kTwoTo31);
   d.QuantizeCoefficients();
   EXPECT_EQ(d.SF, 1.0);
-  EXPECT_EQ(d.b0, 4.0);
-  EXPECT_EQ(d.b1, -2.0);
-  EXPECT_EQ(d.b2, 7.0);
-  EXPECT_EQ(d.a1, -8.0);
-  EXPECT_EQ(d.a2, 0.0);
+  EXPECT_EQ(std::vector({d.b0, d.b1, d.b2, d.a1, d.a2}), std::vector({4.0, -2.0, 7.0, -8.0, 0.0}));
 }
 
 TEST(Quantization, ADesignThatIsNotANumberPassesEverything) {

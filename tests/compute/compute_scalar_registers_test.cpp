@@ -39,36 +39,21 @@ TEST(SoftwareLimits, NegativePositionScaleSwapsTheRegisters) {
   EXPECT_DOUBLE_EQ(setup.GetParameterValueInBaseUnit("SWPOSLS"), 12732.395447351628);
 }
 
-class AnalogueGain : public ::testing::Test {
- protected:
-  // A 16-bit ADC: the span per count is half the span of the current range.
-  CMC_Setup setup = [] {
-    CMC_Setup s = DemoDrive();
-    drivebase::DriveFamilyData family;
-    family.adcFullScale = 65536;
-    s.SetDriveFamily(family);
-    Put(s, {{"ControlMode", 2}, {"CADIN", 0}, {"SFTADIN", 9}});
-    return s;
-  }();
-
-  void Range(double span) {
-    Put(setup, {{"CRT_max", span / 2}, {"CRT_min", -span / 2}});
-  }
-  double Gain() const { return setup.GetParameterValueInBaseUnit("CADIN"); }
-  double Shift() const { return setup.GetParameterValueInBaseUnit("SFTADIN"); }
-};
-
-TEST_F(AnalogueGain, ShiftedOnlyAboveTheFullScale) {
+TEST(AnalogueGain, ShiftedOnlyAboveTheFullScale) {
+  CMC_Setup setup = DemoDrive();
+  drivebase::DriveFamilyData family;
+  family.adcFullScale = 65536;  // a 16-bit ADC: the span per count is half the span of the current range
+  setup.SetDriveFamily(family);
+  Put(setup, {{"ControlMode", 2}, {"CADIN", 0}, {"SFTADIN", 9}});
   // 32767 per count fits; 50000 is one shift of 25000; 500000 = 2^4 * 31250; a negative span is
   // handed over unshifted.
   for (const auto& [span, transmission, gain, shift] :
        {std::tuple{65534.0, 1.0, 32767.0, 0.0}, {100000.0, 1.0, 25000.0, 1.0}, {1000000.0, 1.0, 31250.0, 4.0},
         {100000.0, -1.0, -50000.0, 0.0}}) {
-    Range(span);
-    Put(setup, "Motor_transmission", transmission);
+    Put(setup, {{"CRT_max", span / 2}, {"CRT_min", -span / 2}, {"Motor_transmission", transmission}});
     ASSERT_TRUE(ComputeCADIN(&setup));
-    EXPECT_EQ(Gain(), gain) << span;
-    EXPECT_EQ(Shift(), shift) << span;
+    EXPECT_EQ(setup.GetParameterValueInBaseUnit("CADIN"), gain) << span;
+    EXPECT_EQ(setup.GetParameterValueInBaseUnit("SFTADIN"), shift) << span;
   }
 }
 

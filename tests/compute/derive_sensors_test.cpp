@@ -49,13 +49,18 @@ class DigitalReferenceInputs : public ScaledDefaultSetup {
     family.connectors = std::move(connectors);
     setup.SetDriveFamily(family);
   }
+
+  // Fills the list (if any) and returns whether no input is free.
+  int NoneFree(ConnectorList* list = nullptr) {
+    int noneFree = -1;
+    EXPECT_EQ(FillDigitalReferenceConnectors(&setup, list, noneFree), 1);
+    return noneFree;
+  }
 };
 
 TEST_F(DigitalReferenceInputs, AFreeEncoderInputIsOfferedAndKept) {
   Recorder list;
-  int noneFree = -1;
-  ASSERT_EQ(FillDigitalReferenceConnectors(&setup, &list, noneFree), 1);
-  EXPECT_EQ(noneFree, 0);
+  EXPECT_EQ(NoneFree(&list), 0);
   // Input 0 carries the motor encoder; input 1 accepts incremental encoders.
   EXPECT_EQ(list.added, (std::vector<std::pair<std::string, int>>{{"Feedback #2", 1}}));
   EXPECT_EQ(list.selected, 1);
@@ -65,9 +70,7 @@ TEST_F(DigitalReferenceInputs, AFreeEncoderInputIsOfferedAndKept) {
 TEST_F(DigitalReferenceInputs, WithoutAListTheLastFreeInputIsTaken) {
   UseConnectors({{"Main", {1, 3}}, {"Aux A", {9}}, {"Aux B", {1, 5}}, {"Hall", {2}}});
   Set("DigitalReferenceConnector", 0);  // taken by the motor encoder
-  int noneFree = -1;
-  ASSERT_EQ(FillDigitalReferenceConnectors(&setup, nullptr, noneFree), 1);
-  EXPECT_EQ(noneFree, 0);
+  EXPECT_EQ(NoneFree(), 0);
   EXPECT_EQ(Value("DigitalReferenceConnector"), 2.0) << "input 2, the last of 1 and 2";
 }
 
@@ -75,9 +78,7 @@ TEST_F(DigitalReferenceInputs, NoFreeInputForcesTheAnalogueReference) {
   UseConnectors({{"Main", {1, 3}}, {"Resolver", {4}}});
   Set({{"isAnalogueReference", 0}, {"DigitalReferenceConnector", 1}});
   Recorder list;
-  int noneFree = -1;
-  ASSERT_EQ(FillDigitalReferenceConnectors(&setup, &list, noneFree), 1);
-  EXPECT_EQ(noneFree, 1);
+  EXPECT_EQ(NoneFree(&list), 1);
   EXPECT_TRUE(list.added.empty());
   EXPECT_EQ(Value("isAnalogueReference"), 1.0);
   EXPECT_EQ(Value("DigitalReferenceConnector"), 1.0) << "left as it was";
@@ -85,12 +86,9 @@ TEST_F(DigitalReferenceInputs, NoFreeInputForcesTheAnalogueReference) {
 
 TEST_F(DigitalReferenceInputs, ALoadSensorTakesItsInputToo) {
   Set({{"LoadSensorType", 1}, {"LoadSensorConnector", 1}});
-  int noneFree = -1;
-  FillDigitalReferenceConnectors(&setup, nullptr, noneFree);
-  EXPECT_EQ(noneFree, 1);
+  EXPECT_EQ(NoneFree(), 1);
   Set("MotorSensorType", 0);  // input 0 is free again
-  FillDigitalReferenceConnectors(&setup, nullptr, noneFree);
-  EXPECT_EQ(noneFree, 0);
+  EXPECT_EQ(NoneFree(), 0);
   EXPECT_EQ(Value("DigitalReferenceConnector"), 0.0);
 }
 

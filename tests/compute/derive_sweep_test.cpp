@@ -54,9 +54,7 @@ const std::set<std::string> kSteering = {"MotorSensorType", "LoadSensorType", "M
                                          "DigitalReferenceConnector", "isAnalogueReference", "StartMode"};
 
 struct Snapshot {
-  std::uint64_t value;
-  std::uint64_t min;
-  std::uint64_t max;
+  std::uint64_t value, min, max;
 };
 
 Snapshot Take(const CMC_Parameter& p) {
@@ -79,24 +77,17 @@ CMC_Setup Disturbed() {
   return setup;
 }
 
-bool NeedsThroughScales(const Target& target, unsigned unitScales, const std::string& removed) {
-  return ScalesRead(target.scales | unitScales, removed);
-}
-
 std::vector<std::string> RemovedRegisters() {
   std::set<std::string> names;
   std::set<std::string> targets;
   for (const Target& target : Targets()) targets.insert(target.name);
-  for (const Target& target : Targets()) {
-    for (const std::string& need : target.needs) {
-      if (targets.count(need) == 0) names.insert(need);
-    }
-  }
-  for (const auto& [scale, inputs] : kScaleInputs) {
+  auto addRegisters = [&](const std::vector<std::string>& inputs) {
     for (const std::string& input : inputs) {
       if (targets.count(input) == 0) names.insert(input);
     }
-  }
+  };
+  for (const Target& target : Targets()) addRegisters(target.needs);
+  for (const auto& [scale, inputs] : kScaleInputs) addRegisters(inputs);
   return {names.begin(), names.end()};
 }
 
@@ -114,7 +105,7 @@ TEST_P(MissingRegister, LeavesOnlyItsOwnTargetsStale) {
   }
   for (const Target& target : Targets()) {
     const CMC_Parameter& parameter = *setup.FindParameter(target.name);
-    if (NeedsThroughScales(target, ScalesOfUnit(parameter), removed)) continue;  // a scale lacks its input
+    if (ScalesRead(target.scales | ScalesOfUnit(parameter), removed)) continue;  // a scale lacks its input
     const Snapshot after = Take(parameter);
     const Snapshot& old = before[target.name];
     const bool needs = std::count(target.needs.begin(), target.needs.end(), removed) != 0;

@@ -55,20 +55,15 @@ TEST(OptionalParameters, AbsentOnesReadAsTheirDefaultWithoutAReport) {
   EXPECT_FALSE(HasAnalogueInput(&setup));
   EXPECT_TRUE(reported.empty());
 
-  test_support::Put(setup, "ABSTART_MINMOVE_PERCENT", 45);
-  test_support::Put(setup, "Ts_C_min", 5e-5);
-  test_support::Put(setup, "Ts_S_min", 2.5e-4);
-  test_support::Put(setup, "SSI_Resolution", 1e-6);
-  test_support::Put(setup, "II2TWARLIM_D", 0);
-  test_support::Put(setup, "CADIN", 0);
+  test_support::Put(setup, {{"ABSTART_MINMOVE_PERCENT", 45}, {"Ts_C_min", 5e-5}, {"Ts_S_min", 2.5e-4},
+                            {"SSI_Resolution", 1e-6}, {"II2TWARLIM_D", 0}, {"CADIN", 0}});
   EXPECT_EQ(GetAbsoluteStartMinMovePercent(&setup), 45.0);
   EXPECT_EQ(GetFastLoopMinPeriod(&setup), 5e-5);
   EXPECT_EQ(GetSlowLoopMinPeriod(&setup), 2.5e-4);
   EXPECT_FALSE(HasLinearAbsoluteEncoders(&setup)) << "both of the pair are needed";
   EXPECT_FALSE(HasI2tWarning(&setup));
   EXPECT_FALSE(HasAnalogueInput(&setup)) << "the drive variable CADIN is missing";
-  test_support::Put(setup, "SSI_Resolution_LD", 1e-6);
-  test_support::Put(setup, "I2TWARLIM_M", 0);
+  test_support::Put(setup, {{"SSI_Resolution_LD", 1e-6}, {"I2TWARLIM_M", 0}});
   setup.AddVariable({"CADIN", drivebase::kSigned16, "", false, 0});
   EXPECT_TRUE(HasLinearAbsoluteEncoders(&setup));
   EXPECT_TRUE(HasI2tWarning(&setup));

@@ -109,30 +109,27 @@ TEST(MotorType, RotaryOrLinearByTheMotorSide) {
 }
 
 TEST(ComputeOptions, PositionFeedbackAndSensorPlaces) {
-  CMC_Setup setup = Sensors(0, 1, 0);
-  EXPECT_EQ(ComputeOptions(&setup), 1);
-  EXPECT_EQ(setup.GetOptionNoError("isPositionFeedbackOnLoad"), "1");
-  EXPECT_EQ(setup.GetOptionNoError("isPositionFeedbackOnMotor"), "0");
-  EXPECT_EQ(setup.GetOptionNoError("MotorPosition"), "");
-  EXPECT_EQ(setup.GetOptionNoError("LoadPosition"), "Incremental encoder on Feedback #2");
-
-  setup = Sensors(3, 5, 0);  // dual loop: the SSI load sensor leaves the reference name
-  setup.SetOption("MotorType", "before");
-  EXPECT_EQ(ComputeOptions(&setup), 1) << "the motor sensor decides the reference";
-  EXPECT_EQ(setup.GetOptionNoError("isPositionFeedbackOnMotor"), "1");
-  EXPECT_EQ(setup.GetOptionNoError("isPositionFeedbackOnLoad"), "0");
-  EXPECT_EQ(setup.GetOptionNoError("LoadPosition"), "SSI encoder on Feedback #2");
-
-  setup = Sensors(4, 0, 0);  // a resolver decides: no reference name, no motor type
-  setup.SetOption("MotorType", "before");
-  EXPECT_EQ(ComputeOptions(&setup), 0);
-  EXPECT_EQ(setup.GetOptionNoError("MotorType"), "before");
-  EXPECT_EQ(setup.GetOptionNoError("MotorPosition"), "Resolver on Feedback #1");
-
-  setup = Sensors(0, 0, 0);
-  EXPECT_EQ(ComputeOptions(&setup), 0);
-  EXPECT_EQ(setup.GetOptionNoError("isPositionFeedbackOnMotor"), "0");
-  EXPECT_EQ(setup.GetOptionNoError("isPositionFeedbackOnLoad"), "0");
+  struct Row {
+    int motor, load, result;
+    const char *onMotor, *onLoad, *motorPosition, *loadPosition, *motorType;
+  };
+  for (const Row& r : {
+           Row{0, 1, 1, "0", "1", "", "Incremental encoder on Feedback #2", "Brushless, Rotary"},
+           // dual loop: the SSI load sensor leaves the reference name, the motor sensor decides it
+           Row{3, 5, 1, "1", "0", "Sine/cosine encoder on Feedback #1", "SSI encoder on Feedback #2",
+               "Brushless, Rotary"},
+           // a resolver decides: no reference name, no motor type
+           Row{4, 0, 0, "1", "0", "Resolver on Feedback #1", "", "before"},
+           Row{0, 0, 0, "0", "0", "", "", "before"}}) {
+    CMC_Setup setup = Sensors(r.motor, r.load, 0);
+    setup.SetOption("MotorType", "before");
+    EXPECT_EQ(ComputeOptions(&setup), r.result) << r.motor << " " << r.load;
+    EXPECT_EQ(setup.GetOptionNoError("isPositionFeedbackOnMotor"), r.onMotor) << r.motor << " " << r.load;
+    EXPECT_EQ(setup.GetOptionNoError("isPositionFeedbackOnLoad"), r.onLoad) << r.motor << " " << r.load;
+    EXPECT_EQ(setup.GetOptionNoError("MotorPosition"), r.motorPosition) << r.motor << " " << r.load;
+    EXPECT_EQ(setup.GetOptionNoError("LoadPosition"), r.loadPosition) << r.motor << " " << r.load;
+    EXPECT_EQ(setup.GetOptionNoError("MotorType"), r.motorType) << r.motor << " " << r.load;
+  }
 }
 
 TEST(ForceSpeedFeedForward, OutsidePositionOverSpeedControl) {

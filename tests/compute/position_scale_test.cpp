@@ -16,17 +16,9 @@ namespace {
 using test_support::MakeSetup;
 using test_support::Put;
 
-struct PositionCase {
-  nlohmann::json data;
-};
-
-void PrintTo(const PositionCase& c, std::ostream* out) { *out << c.data.dump(); }
-
-std::vector<PositionCase> PositionCases() {
+std::vector<nlohmann::json> PositionCases() {
   const nlohmann::json file = test_support::ReadCaseFile("position_scales.json");
-  std::vector<PositionCase> cases;
-  for (const nlohmann::json& c : file.at("cases")) cases.push_back({c});
-  return cases;
+  return {file.at("cases").begin(), file.at("cases").end()};
 }
 
 // The sensors of cases/position_scales.json.
@@ -42,10 +34,10 @@ CMC_Setup SensorSetup(const nlohmann::json& c) {
   return setup;
 }
 
-class PositionScaleTest : public ::testing::TestWithParam<PositionCase> {};
+class PositionScaleTest : public ::testing::TestWithParam<nlohmann::json> {};
 
 TEST_P(PositionScaleTest, MotorAndLoadScales) {
-  const nlohmann::json& c = GetParam().data;
+  const nlohmann::json& c = GetParam();
   const CMC_Setup setup = SensorSetup(c);
   EXPECT_DOUBLE_EQ(GetMotorPositionScale(&setup), c.at("motorScale").get<double>()) << c.at("why");
   EXPECT_DOUBLE_EQ(GetLoadPositionScale(&setup), c.at("loadScale").get<double>()) << c.at("why");

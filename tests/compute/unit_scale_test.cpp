@@ -17,24 +17,16 @@ namespace {
 
 using test_support::Put;
 
-struct FactorCase {
-  nlohmann::json data;
-};
-
-void PrintTo(const FactorCase& c, std::ostream* out) { *out << c.data.dump(); }
-
-std::vector<FactorCase> FactorCases() {
+std::vector<nlohmann::json> FactorCases() {
   const nlohmann::json file = test_support::ReadCaseFile("unit_scale_factors.json");
-  std::vector<FactorCase> cases;
-  for (const nlohmann::json& c : file.at("cases")) cases.push_back({c});
-  return cases;
+  return {file.at("cases").begin(), file.at("cases").end()};
 }
 
-class UnitScaleOfDefaultSetup : public ::testing::TestWithParam<FactorCase> {};
+class UnitScaleOfDefaultSetup : public ::testing::TestWithParam<nlohmann::json> {};
 
 // The factors worked by hand for the default setup (cases/unit_scale_factors.json).
 TEST_P(UnitScaleOfDefaultSetup, Factor) {
-  const nlohmann::json& c = GetParam().data;
+  const nlohmann::json& c = GetParam();
   const CMC_Setup setup = LoadDefaultSetup();
   const std::string unit = c.at("unit");
   const std::string name = c.at("name");
