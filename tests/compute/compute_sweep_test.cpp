@@ -60,10 +60,8 @@ bool Contains(const Names& names, const std::string& name) {
 }
 
 const Register* Find(const std::string& name) {
-  for (const Register& r : Table()) {
-    if (r.name == name) return &r;
-  }
-  return nullptr;
+  const auto found = std::find_if(Table().begin(), Table().end(), [&](const Register& r) { return r.name == name; });
+  return found != Table().end() ? &*found : nullptr;
 }
 
 // Whether the register computes from the removed parameter through a scale or through another
