@@ -29,30 +29,28 @@ struct StartCase {
   int code;  // bits 2-4
 };
 
-class OsrStart : public ::testing::TestWithParam<StartCase> {};
-
-TEST_P(OsrStart, StartMethodBrakeResistorAndDualLoop) {
-  const StartCase& c = GetParam();
-  // Owned bits 2-4, 9 and 12 all set beforehand; bits 0, 1, 11 and 15 belong to others.
-  CMC_Setup setup = MakeSetup({{"OSR", 0x9A1F}, {"isBrakeResistor", 0}, {"StartMode", c.startMode},
-                               {"MotorSensorType", c.motorSensor}, {"LoadSensorType", c.loadSensor},
-                               {"isHallsensors", c.halls}});
-  if (c.angleController != 0) Put(setup, "KPTHT", 0);
-  if (c.startWithHalls != 0) setup.SetOption("PMSMStartwithHalls", "1");
-  const int expected = 0x8803 | c.code | (c.loadSensor != 0 ? 0x1000 : 0);  // bit 12: dual loop
-  EXPECT_EQ(After(ComputeOSR, "OSR", setup), expected);
-  EXPECT_EQ(After(ComputeOSR, "OSR", setup, {{"isBrakeResistor", 1}}), expected | 0x200);
-}
-
 // {1, 0, 1, ...}: the load sensor decides without a motor one.
-INSTANTIATE_TEST_SUITE_P(StartModes, OsrStart,
-                         ::testing::ValuesIn(std::vector<StartCase>{
-                             {1, 1, 0, 1, 0, 0, 8}, {1, 9, 0, 1, 0, 0, 8}, {1, 1, 0, 0, 0, 0, 4}, {1, 3, 0, 1, 0, 0, 4},
-                             {1, 0, 1, 1, 0, 0, 8}, {1, 4, 1, 1, 0, 0, 4}, {2, 1, 0, 0, 1, 0, 20}, {2, 3, 0, 0, 1, 0, 20},
-                             {2, 9, 2, 0, 1, 0, 20}, {2, 1, 0, 0, 0, 0, 4}, {2, 2, 0, 0, 1, 0, 4}, {3, 1, 0, 1, 0, 1, 8},
-                             {3, 1, 0, 1, 0, 0, 4}, {3, 1, 0, 0, 0, 1, 4}, {3, 4, 0, 1, 1, 1, 4}, {4, 2, 0, 0, 1, 0, 28},
-                             {4, 4, 0, 0, 1, 0, 28}, {4, 5, 0, 0, 1, 0, 28}, {4, 6, 1, 0, 1, 0, 28}, {4, 1, 0, 0, 1, 0, 4},
-                             {4, 4, 0, 0, 0, 0, 4}, {0, 1, 0, 1, 1, 1, 4}, {5, 2, 0, 1, 1, 1, 4}}));
+const StartCase kStartCases[] = {
+    {1, 1, 0, 1, 0, 0, 8}, {1, 9, 0, 1, 0, 0, 8}, {1, 1, 0, 0, 0, 0, 4}, {1, 3, 0, 1, 0, 0, 4}, {1, 0, 1, 1, 0, 0, 8},
+    {1, 4, 1, 1, 0, 0, 4}, {2, 1, 0, 0, 1, 0, 20}, {2, 3, 0, 0, 1, 0, 20}, {2, 9, 2, 0, 1, 0, 20}, {2, 1, 0, 0, 0, 0, 4},
+    {2, 2, 0, 0, 1, 0, 4}, {3, 1, 0, 1, 0, 1, 8}, {3, 1, 0, 1, 0, 0, 4}, {3, 1, 0, 0, 0, 1, 4}, {3, 4, 0, 1, 1, 1, 4},
+    {4, 2, 0, 0, 1, 0, 28}, {4, 4, 0, 0, 1, 0, 28}, {4, 5, 0, 0, 1, 0, 28}, {4, 6, 1, 0, 1, 0, 28}, {4, 1, 0, 0, 1, 0, 4},
+    {4, 4, 0, 0, 0, 0, 4}, {0, 1, 0, 1, 1, 1, 4}, {5, 2, 0, 1, 1, 1, 4}};
+
+TEST(Osr, StartMethodBrakeResistorAndDualLoop) {
+  for (const StartCase& c : kStartCases) {
+    SCOPED_TRACE(&c - kStartCases);
+    // Owned bits 2-4, 9 and 12 all set beforehand; bits 0, 1, 11 and 15 belong to others.
+    CMC_Setup setup = MakeSetup({{"OSR", 0x9A1F}, {"isBrakeResistor", 0}, {"StartMode", c.startMode},
+                                 {"MotorSensorType", c.motorSensor}, {"LoadSensorType", c.loadSensor},
+                                 {"isHallsensors", c.halls}});
+    if (c.angleController != 0) Put(setup, "KPTHT", 0);
+    if (c.startWithHalls != 0) setup.SetOption("PMSMStartwithHalls", "1");
+    const int expected = 0x8803 | c.code | (c.loadSensor != 0 ? 0x1000 : 0);  // bit 12: dual loop
+    EXPECT_EQ(After(ComputeOSR, "OSR", setup), expected);
+    EXPECT_EQ(After(ComputeOSR, "OSR", setup, {{"isBrakeResistor", 1}}), expected | 0x200);
+  }
+}
 
 TEST(Osr, HallSensorFlagNeededOnlyForAnEncoder) {
   CMC_Setup setup = MakeSetup({{"OSR", 0}, {"isBrakeResistor", 0}, {"StartMode", 1}, {"MotorSensorType", 4},
@@ -109,27 +107,22 @@ struct ReferenceCase {
   Values inputs;
   int old, expected;  // expected: bits 2, 6, 7
 };
-void PrintTo(const ReferenceCase& c, std::ostream* out) { *out << c.name; }
 
-class AcrReference : public ::testing::TestWithParam<ReferenceCase> {};
-
-TEST_P(AcrReference, SourceBits) {
-  CMC_Setup setup = MakeSetup({{"isAutoActivatedAfterPowerOn", 0}, {"ExternalReference", 1}, {"ControlMode", 0},
-                               {"PositionControlType", 0}, {"isAnalogueReference", 0}, {"LoadSensorType", 0},
-                               {"DigitalReferenceType", 1}, {"ACR", GetParam().old}});
-  EXPECT_EQ(After(ComputeACR, "ACR", setup, GetParam().inputs) & 0xC4, GetParam().expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Modes, AcrReference,
-    ::testing::ValuesIn(std::vector<ReferenceCase>{
+TEST(Acr, ReferenceSourceBits) {
+  for (const ReferenceCase& c : std::vector<ReferenceCase>{
         {"no external reference keeps bit 2", {{"ExternalReference", 0}}, 0xC4, 0x04},
         {"no external reference, bit 2 clear", {{"ExternalReference", 0}}, 0xC0, 0},
         {"analogue", {{"isAnalogueReference", 1}}, 0x84, 0x44},
         {"load encoder as reference", {{"LoadSensorType", 1}}, 0x80, 0x40},
         {"digital in speed mode", {{"ControlMode", 1}}, 0x04, 0x44},
         {"pulse and direction", {}, 0x44, 0x80},
-        {"reference type 0", {{"DigitalReferenceType", 0}}, 0x40, 0x84}}));
+        {"reference type 0", {{"DigitalReferenceType", 0}}, 0x40, 0x84}}) {
+    CMC_Setup setup = MakeSetup({{"isAutoActivatedAfterPowerOn", 0}, {"ExternalReference", 1}, {"ControlMode", 0},
+                                 {"PositionControlType", 0}, {"isAnalogueReference", 0}, {"LoadSensorType", 0},
+                                 {"DigitalReferenceType", 1}, {"ACR", c.old}});
+    EXPECT_EQ(After(ComputeACR, "ACR", setup, c.inputs) & 0xC4, c.expected) << c.name;
+  }
+}
 
 CMC_Setup AcrSetup(int old, int controlMode) {
   return MakeSetup({{"ACR", old}, {"isAutoActivatedAfterPowerOn", 1}, {"ExternalReference", 0},
@@ -166,26 +159,22 @@ CMC_Setup ScrSetup(int motorSensor, int loadSensor) {
                     {"MotorSensorConnector", 0}, {"LoadSensorConnector", 0}});
 }
 
-class ScrSingleSensor : public ::testing::TestWithParam<std::pair<int, int>> {};
-
-TEST_P(ScrSingleSensor, CodeOnEitherSideAndInput) {
-  const auto [type, code] = GetParam();
-  CMC_Setup onMotor = ScrSetup(type, 0);
-  EXPECT_EQ(After(ComputeSCR, "SCR", onMotor), code);
-  // Without any sensor the load's input is the one that counts.
-  EXPECT_EQ(After(ComputeSCR, "SCR", onMotor, {{"MotorSensorConnector", 1}}), type == 0 ? code : code | 0x400);
-  if (type == 0) return;
-  CMC_Setup onLoad = ScrSetup(0, type);
-  // The missing motor sensor's input does not count.
-  EXPECT_EQ(After(ComputeSCR, "SCR", onLoad, {{"MotorSensorConnector", 1}}), code);
-  EXPECT_EQ(After(ComputeSCR, "SCR", onLoad, {{"LoadSensorConnector", 1}}), code | 0x400);
+TEST(Scr, SingleSensorCodeOnEitherSideAndInput) {
+  // Sensor type and its code.
+  for (const auto& [type, code] : std::vector<std::pair<int, int>>{
+           {0, 7}, {1, 0}, {2, 4}, {3, 2}, {4, 1}, {5, 3}, {6, 5}, {7, 0x202}, {8, 0x206}, {9, 0x17}, {10, 0}}) {
+    SCOPED_TRACE(type);
+    CMC_Setup onMotor = ScrSetup(type, 0);
+    EXPECT_EQ(After(ComputeSCR, "SCR", onMotor), code);
+    // Without any sensor the load's input is the one that counts.
+    EXPECT_EQ(After(ComputeSCR, "SCR", onMotor, {{"MotorSensorConnector", 1}}), type == 0 ? code : code | 0x400);
+    if (type == 0) continue;
+    CMC_Setup onLoad = ScrSetup(0, type);
+    // The missing motor sensor's input does not count.
+    EXPECT_EQ(After(ComputeSCR, "SCR", onLoad, {{"MotorSensorConnector", 1}}), code);
+    EXPECT_EQ(After(ComputeSCR, "SCR", onLoad, {{"LoadSensorConnector", 1}}), code | 0x400);
+  }
 }
-
-// Sensor type and its code.
-INSTANTIATE_TEST_SUITE_P(SensorTypes, ScrSingleSensor,
-                         ::testing::ValuesIn(std::vector<std::pair<int, int>>{
-                             {0, 7}, {1, 0}, {2, 4}, {3, 2}, {4, 1}, {5, 3}, {6, 5}, {7, 0x202}, {8, 0x206},
-                             {9, 0x17}, {10, 0}}));
 
 TEST(Scr, DualLoopEveryPairOfTypes) {
   const int motorCodes[] = {0, 0x40, 0x60, 0x50, 0x48, 0x58, 0x68, 0x70, 0x78, 0x10, 0};

@@ -36,28 +36,24 @@ struct CountingCase {
   int motorType, motorConnector, motorReverse, loadType, loadConnector, loadReverse;
   int input0, input1;  // COUNTINGDIR_MT, COUNTINGDIR_LD
 };
-class CountingDirectionRegisters : public ::testing::TestWithParam<CountingCase> {};
 
-TEST_P(CountingDirectionRegisters, EachInputFollowsItsOneEncoder) {
-  const CountingCase& c = GetParam();
-  CMC_Setup setup = Motor({{"MotorSensorType", c.motorType}, {"MotorSensorConnector", c.motorConnector},
-                           {"ReverseCounting_MT", c.motorReverse}, {"LoadSensorType", c.loadType},
-                           {"LoadSensorConnector", c.loadConnector}, {"ReverseCounting_LD", c.loadReverse},
-                           {"COUNTINGDIR_MT", 7}, {"COUNTINGDIR_LD", 7}});
-  ASSERT_TRUE(ComputeCountingDirection(&setup, 0));
-  ASSERT_TRUE(ComputeCountingDirection(&setup, 1));
-  ExpectRegisters(setup, {{"COUNTINGDIR_MT", c.input0}, {"COUNTINGDIR_LD", c.input1}});
+TEST(CountingDirectionRegisters, EachInputFollowsItsOneEncoder) {
+  for (const CountingCase& c : std::vector<CountingCase>{
+           {"motor encoder reversed", 1, 0, 1, 0, 1, 1, 1, 0}, {"motor encoder forward", 1, 0, 0, 0, 1, 1, 0, 0},
+           {"flag other than 1", 1, 0, 2, 0, 1, 1, 0, 0}, {"motor encoder on the second input", 9, 1, 1, 0, 0, 0, 0, 1},
+           {"separate inputs", 1, 0, 1, 3, 1, 1, 1, 1}, {"separate inputs, load forward", 3, 0, 0, 1, 1, 0, 0, 0},
+           {"shared input", 1, 0, 1, 1, 0, 1, 0, 0}, {"shared second input", 1, 1, 1, 9, 1, 1, 0, 0},
+           {"resolver beside a load encoder", 4, 0, 1, 1, 0, 1, 1, 0},
+           {"Hall motor, reversed load on 2", 2, 0, 1, 1, 1, 1, 0, 1}, {"no encoder", 5, 0, 1, 6, 1, 1, 0, 0}}) {
+    SCOPED_TRACE(c.name);
+    CMC_Setup setup = Motor({{"MotorSensorType", c.motorType}, {"MotorSensorConnector", c.motorConnector},
+                             {"ReverseCounting_MT", c.motorReverse}, {"LoadSensorType", c.loadType},
+                             {"LoadSensorConnector", c.loadConnector}, {"ReverseCounting_LD", c.loadReverse},
+                             {"COUNTINGDIR_MT", 7}, {"COUNTINGDIR_LD", 7}});
+    ASSERT_TRUE(ComputeCountingDirection(&setup, 0) && ComputeCountingDirection(&setup, 1));
+    ExpectRegisters(setup, {{"COUNTINGDIR_MT", c.input0}, {"COUNTINGDIR_LD", c.input1}});
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Inputs, CountingDirectionRegisters,
-    ::testing::ValuesIn(std::vector<CountingCase>{
-        {"motor encoder reversed", 1, 0, 1, 0, 1, 1, 1, 0}, {"motor encoder forward", 1, 0, 0, 0, 1, 1, 0, 0},
-        {"flag other than 1", 1, 0, 2, 0, 1, 1, 0, 0}, {"motor encoder on the second input", 9, 1, 1, 0, 0, 0, 0, 1},
-        {"separate inputs", 1, 0, 1, 3, 1, 1, 1, 1}, {"separate inputs, load forward", 3, 0, 0, 1, 1, 0, 0, 0},
-        {"shared input", 1, 0, 1, 1, 0, 1, 0, 0}, {"shared second input", 1, 1, 1, 9, 1, 1, 0, 0},
-        {"resolver beside a load encoder", 4, 0, 1, 1, 0, 1, 1, 0}, {"Hall motor, reversed load on 2", 2, 0, 1, 1, 1, 1, 0, 1},
-        {"no encoder", 5, 0, 1, 6, 1, 1, 0, 0}}));
 
 struct FilterFields {
   int periodCode, samples;
