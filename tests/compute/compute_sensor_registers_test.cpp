@@ -90,7 +90,8 @@ TEST_F(EncoderFilter, EveryIndexOnEitherInput) {
 }
 
 TEST_F(EncoderFilter, IndexBeyondTheTableOrFilterOffClearsTheFields) {
-  for (const Values& inputs : {Values{{"FilterEncValue_MT", 13}}, Values{{"FilterEncValue_MT", 12}, {"isFilterEnc_MT", 0}}}) {
+  for (const Values& inputs :
+       {Values{{"FilterEncValue_MT", 13}}, Values{{"FilterEncValue_MT", 12}, {"isFilterEnc_MT", 0}}}) {
     for (const auto& [name, value] : inputs) Put(setup, name, value);
     ASSERT_TRUE(ComputeEncoderFilters(&setup));
     ExpectRegisters(setup, {{"QUAL_ACT", 0x1000FFFF}, {"QUAL_AQ2", 0x30FF}});

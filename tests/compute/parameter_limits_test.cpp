@@ -79,32 +79,28 @@ struct DeadBandCase {
   double point, pointMin, pointMax, rangeMax;
 };
 
-class DeadBand : public Limits, public ::testing::WithParamInterface<DeadBandCase> {};
-
-TEST_P(DeadBand, PointByTheInputRangeAndRangeWithinItsRoom) {
-  const DeadBandCase& c = GetParam();
-  Set("AnalogueInputsRange", c.range);
-  setup.SetOption("NewDeadBand", c.newDeadBand == 1 ? "1" : "0");
-  Set("DeadBand_Point", c.point);
-  ASSERT_EQ(LimitDeadBandPoint(&setup), 1);
-  ExpectLimits("DeadBand_Point", c.pointMin, c.pointMax);
-  ASSERT_EQ(LimitDeadBandRange(&setup), 1);
-  EXPECT_EQ(Min("DeadBand_Range"), 0.0);
-  // The point is held in counts of the input (20 V / 65472 each), so it reads back to within
-  // a rounding of the volts set.
-  EXPECT_NEAR(Max("DeadBand_Range"), c.rangeMax, 1e-12);
+TEST_F(Limits, DeadBandPointByTheInputRangeAndRangeWithinItsRoom) {
+  // Input range in V, NewDeadBand, point, its limits, the range's maximum.
+  for (const DeadBandCase& c : std::vector<DeadBandCase>{{20, 1, 2, -10, 10, 20},  // the whole span
+                                                         {20, 0, 2, -10, 10, 8},   // min(2 + 10, 10 - 2)
+                                                         {20, 0, -7, -10, 10, 3},  // min(-7 + 10, 10 + 7)
+                                                         {5, 1, 1, 0, 5, 5},
+                                                         {5, 0, 1, 0, 5, 1},       // min(1 - 0, 5 - 1)
+                                                         {10, 0, 3, 0, 3.3, 0.3},  // 3.3 - 3
+                                                         {10, 1, 3, 0, 3.3, 3.3}}) {
+    SCOPED_TRACE(testing::Message() << c.range << " V, NewDeadBand " << c.newDeadBand << ", point " << c.point);
+    Set("AnalogueInputsRange", c.range);
+    setup.SetOption("NewDeadBand", c.newDeadBand == 1 ? "1" : "0");
+    Set("DeadBand_Point", c.point);
+    ASSERT_EQ(LimitDeadBandPoint(&setup), 1);
+    ExpectLimits("DeadBand_Point", c.pointMin, c.pointMax);
+    ASSERT_EQ(LimitDeadBandRange(&setup), 1);
+    EXPECT_EQ(Min("DeadBand_Range"), 0.0);
+    // The point is held in counts of the input (20 V / 65472 each), so it reads back to within
+    // a rounding of the volts set.
+    EXPECT_NEAR(Max("DeadBand_Range"), c.rangeMax, 1e-12);
+  }
 }
-
-// Input range in V, NewDeadBand, point, its limits, the range's maximum.
-INSTANTIATE_TEST_SUITE_P(Ranges, DeadBand,
-                         ::testing::ValuesIn(std::vector<DeadBandCase>{
-                             {20, 1, 2, -10, 10, 20},  // the whole span
-                             {20, 0, 2, -10, 10, 8},   // min(2 + 10, 10 - 2)
-                             {20, 0, -7, -10, 10, 3},  // min(-7 + 10, 10 + 7)
-                             {5, 1, 1, 0, 5, 5},
-                             {5, 0, 1, 0, 5, 1},       // min(1 - 0, 5 - 1)
-                             {10, 0, 3, 0, 3.3, 0.3},  // 3.3 - 3
-                             {10, 1, 3, 0, 3.3, 3.3}}));
 
 TEST_F(Limits, ReferenceRangesAreTiedToEachOther) {
   Set({{"POS_min", -3.0}, {"POS_max", 5.0}, {"SPD_min", -100}, {"SPD_max", 200}, {"CRT_min", -1}, {"CRT_max", 2}});
