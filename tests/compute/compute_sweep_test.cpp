@@ -21,7 +21,6 @@ namespace kestrel {
 namespace {
 
 using Names = std::vector<std::string>;
-
 using namespace test_support;  // the scales
 
 struct Register {
@@ -41,13 +40,11 @@ const std::vector<Register>& Table() {
     std::vector<Register> registers;
     const nlohmann::json file = ReadCaseFile("compute_sweep.json");
     for (const nlohmann::json& r : file.at("registers")) {
-      registers.push_back({r.at("register"), r.at("needs"), r.value("optional", Names{}),
-                           ScalesNamed(r.value("scales", Names{})),
-                           std::stoll(r.value("owned", std::string("0")), nullptr, 16)});
-    }
-    for (Register& r : registers) {
-      for (const std::string& need : r.needs) {
-        if (const CMC_Parameter* p = setup.FindParameter(need)) r.scales |= ScalesOfUnit(*p);
+      Register& added = registers.emplace_back(Register{r.at("register"), r.at("needs"), r.value("optional", Names{}),
+                                                        ScalesNamed(r.value("scales", Names{})),
+                                                        std::stoll(r.value("owned", std::string("0")), nullptr, 16)});
+      for (const std::string& need : added.needs) {
+        if (const CMC_Parameter* p = setup.FindParameter(need)) added.scales |= ScalesOfUnit(*p);
       }
     }
     return registers;
