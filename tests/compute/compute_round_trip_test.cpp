@@ -131,10 +131,8 @@ TEST_P(RoundTrip, HeldValuesComeBackWithinOneCount) {
   for (const Held& held : kHeld) {
     CMC_Setup setup = stored;
     CMC_Parameter* user = setup.FindParameter(held.user);
-    if (checked.count(held.user) != 0 || user == nullptr || setup.FindParameter(held.reg) == nullptr ||
-        !Perturb(*user)) {
-      continue;
-    }
+    if (checked.count(held.user) != 0 || user == nullptr || setup.FindParameter(held.reg) == nullptr) continue;
+    if (!Perturb(*user)) continue;
     const double wanted = user->GetValueInBaseUnit();
     ComputeAllRegisters(&setup);
     const Registers computed = Read(setup);
