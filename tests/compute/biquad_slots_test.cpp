@@ -23,19 +23,13 @@ class RecordingReporter : public ComputeReporter {
 // The default drive has 4 filter slots (MaxFilters 4) and runs them every 1 ms.
 class FilterSlots : public test_support::ScaledDefaultSetup {
  protected:
-  void SetUp() override {
-    for (int i = 1; i <= 9; ++i) Enable(i, false, 0);
-  }
-
+  void SetUp() override { for (int i = 1; i <= 9; ++i) Enable(i, false, 0); }
   void Enable(int filter, bool on, int place, int type = 0, double f1 = 100.0, double q = 0.707) {
-    const std::string n = std::to_string(filter);
-    Set("BQFilter" + n, on ? 1 : 0);
-    Set("BQFilterLocation" + n, place);
-    Set("BQFilterType" + n, type);
-    Set("BQFilterF1" + n, f1);
-    Set("BQFilterQ" + n, q);
+    for (const auto& [field, value] : {std::pair{"BQFilter", on ? 1.0 : 0.0}, {"BQFilterLocation", 1.0 * place},
+                                       {"BQFilterType", 1.0 * type}, {"BQFilterF1", f1}, {"BQFilterQ", q}}) {
+      Set(field + std::to_string(filter), value);
+    }
   }
-
   void AddSlots(int last) {
     for (int slot = 5; slot <= last; ++slot) {
       for (const char* field : {"B0", "B1", "B2", "A1", "A2", "SF"}) {
@@ -47,12 +41,19 @@ class FilterSlots : public test_support::ScaledDefaultSetup {
       }
     }
   }
-
   double Slot(int slot, const char* field) { return Value("BQ" + std::to_string(slot) + field); }
-  double Counts(int place) { return Value(kFilterPlaceCounts[static_cast<std::size_t>(place)]); }
-
+  // The number of filters at each place.
+  std::vector<double> Counts() {
+    return {Value(kFilterPlaceCounts[0]), Value(kFilterPlaceCounts[1]), Value(kFilterPlaceCounts[2])};
+  }
+  static CBiquadDesigner Designed(int type, double f1Normalised, double q, bool dcGainCorrected = true) {
+    CBiquadDesigner designed;
+    designed.DesignFilter(type, f1Normalised, q, 0.0);
+    designed.QuantizeCoefficients();
+    if (dcGainCorrected) designed.CorrectDcGain();
+    return designed;
+  }
   int WriteAll() { return designer.WriteAllFilters(&setup, reporter); }
-
   CBiquadDesigner designer;
   RecordingReporter reporter;
 };
@@ -63,41 +64,29 @@ TEST_F(FilterSlots, PackedByPlaceThenByNumber) {
   Enable(3, true, 0, 1, 150.0);  // position controller output
   Set("BQ4B0", 123);
   ASSERT_EQ(WriteAll(), 1);
-  EXPECT_EQ(Counts(0), 1.0);
-  EXPECT_EQ(Counts(1), 0.0);
-  EXPECT_EQ(Counts(2), 2.0);
+  EXPECT_EQ(Counts(), (std::vector<double>{1, 0, 2}));
   // Slot 1 holds filter 3, slots 2 and 3 filters 1 and 2; slot 4 runs nothing.
-  CBiquadDesigner expected;
-  expected.DesignFilter(1, 150.0 * 1e-3, 0.707, 0.0);
-  expected.QuantizeCoefficients();
-  expected.CorrectDcGain();
-  EXPECT_EQ(Slot(1, "B0"), expected.b0);
-  EXPECT_EQ(Slot(1, "A2"), expected.a2);
-  EXPECT_EQ(Slot(1, "SF"), expected.SF);
-  expected.DesignFilter(2, 300.0 * 1e-3, 2.0, 0.0);
-  expected.QuantizeCoefficients();
-  expected.CorrectDcGain();
-  EXPECT_EQ(Slot(3, "B1"), expected.b1);
+  const CBiquadDesigner first = Designed(1, 150.0 * 1e-3, 0.707);
+  EXPECT_EQ(Slot(1, "B0"), first.b0);
+  EXPECT_EQ(Slot(1, "A2"), first.a2);
+  EXPECT_EQ(Slot(1, "SF"), first.SF);
+  EXPECT_EQ(Slot(3, "B1"), Designed(2, 300.0 * 1e-3, 2.0).b1);
   for (const char* field : {"B0", "B1", "B2", "A1", "A2", "SF"}) EXPECT_EQ(Slot(4, field), 0.0) << field;
   EXPECT_TRUE(reporter.errors.empty());
 }
 
-TEST_F(FilterSlots, FiltersSwitchedOffTakeNoSlot) {
+TEST_F(FilterSlots, FiltersSwitchedOffTakeNoSlotAndTooManyDisableThemAll) {
   Set("BQ1B0", 5);
   ASSERT_EQ(WriteAll(), 1);
-  for (int place = 0; place < 3; ++place) EXPECT_EQ(Counts(place), 0.0);
+  EXPECT_EQ(Counts(), (std::vector<double>{0, 0, 0}));
   for (int slot = 1; slot <= 4; ++slot) EXPECT_EQ(Slot(slot, "B0"), 0.0);
-}
-
-TEST_F(FilterSlots, MoreFiltersThanSlotsDisablesThemAll) {
   Set("IQREF_BQ_INI", 3);
   for (int i = 1; i <= 5; ++i) Enable(i, true, 1);
   EXPECT_EQ(WriteAll(), 0);
   EXPECT_EQ(reporter.errors,
             std::vector<std::string>{"Error: Filters disabled! Current firmware does not support this many "
                                      "filters. Please disable some filters."});
-  for (int place = 0; place < 3; ++place) EXPECT_EQ(Counts(place), 0.0);
-
+  EXPECT_EQ(Counts(), (std::vector<double>{0, 0, 0}));
   // Without a reporter of its own the caller's host error reporting says it, and so does the
   // whole computation.
   test_support::ReportedErrors reported;
@@ -113,8 +102,7 @@ TEST_F(FilterSlots, FiltersNumberedAboveTheSlotsCountToo) {
   Enable(5, true, 0);
   Enable(6, true, 2);
   ASSERT_EQ(WriteAll(), 1);
-  EXPECT_EQ(Counts(0), 1.0);
-  EXPECT_EQ(Counts(2), 1.0);
+  EXPECT_EQ(Counts(), (std::vector<double>{1, 0, 1}));
   Enable(9, true, 1);
   EXPECT_EQ(WriteAll(), 0);
   EXPECT_EQ(reporter.errors.size(), 1u);
@@ -125,7 +113,7 @@ TEST_F(FilterSlots, TwelveSlotsHoldAllNineFilters) {
   AddSlots(12);
   for (int i = 1; i <= 9; ++i) Enable(i, true, i % 3);
   ASSERT_EQ(WriteAll(), 1);
-  EXPECT_EQ(Counts(0) + Counts(1) + Counts(2), 9.0);
+  EXPECT_EQ(Counts(), (std::vector<double>{3, 3, 3}));
   for (int slot = 10; slot <= 12; ++slot) EXPECT_EQ(Slot(slot, "SF"), 0.0) << slot;
   EXPECT_NE(Slot(9, "SF"), 0.0);
 }
@@ -136,14 +124,11 @@ TEST_F(FilterSlots, AbsurdSlotCountStopsAtTheSlotsTheDriveHas) {
   ASSERT_EQ(WriteAll(), 1);  // at once, not after two billion slots
   EXPECT_EQ(Slot(4, "B0"), 0.0);
   EXPECT_EQ(Slot(4, "SF"), 0.0);
-}
-
-TEST_F(FilterSlots, NoSlotsAtAll) {
-  setup.SetOption("MaxFilters", "0");
+  setup.SetOption("MaxFilters", "0");  // no slots at all
   ASSERT_EQ(WriteAll(), 1);
   Enable(1, true, 0);
   EXPECT_EQ(WriteAll(), 0);
-  EXPECT_EQ(Counts(0), 0.0);
+  EXPECT_EQ(Counts()[0], 0.0);
 }
 
 TEST_F(FilterSlots, HighAndBandPassKeepTheirQuantisedCoefficients) {
@@ -151,9 +136,7 @@ TEST_F(FilterSlots, HighAndBandPassKeepTheirQuantisedCoefficients) {
   Enable(2, true, 2, 4, 50.0, 2.0);
   ASSERT_EQ(WriteAll(), 1);
   for (const auto& [slot, type, q] : {std::tuple{1, 3, 0.707}, {2, 4, 2.0}}) {
-    CBiquadDesigner plain;
-    plain.DesignFilter(type, 0.05, q, 0.0);
-    plain.QuantizeCoefficients();
+    const CBiquadDesigner plain = Designed(type, 0.05, q, false);
     EXPECT_EQ(Slot(slot, "B0"), plain.b0) << "type " << type << " is not corrected";
     EXPECT_EQ(Slot(slot, "B2"), plain.b2);
   }
@@ -163,10 +146,7 @@ TEST_F(FilterSlots, LeadLagTakesItsLagFrequency) {
   Enable(1, true, 1, 8, 20.0);
   Set("BQFilterF21", 80.0);
   ASSERT_EQ(designer.WriteFilterSlot(&setup, 1, 2), 1);
-  CBiquadDesigner expected;
-  expected.DesignFilter(8, 0.02, 0.08, 0.0);
-  expected.QuantizeCoefficients();
-  expected.CorrectDcGain();
+  const CBiquadDesigner expected = Designed(8, 0.02, 0.08);
   EXPECT_EQ(Slot(2, "B0"), expected.b0);
   EXPECT_EQ(Slot(2, "A1"), expected.a1);
 }

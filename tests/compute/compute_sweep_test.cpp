@@ -21,7 +21,6 @@ namespace kestrel {
 namespace {
 
 using Names = std::vector<std::string>;
-
 using namespace test_support;  // the scales
 
 struct Register {
@@ -41,13 +40,11 @@ const std::vector<Register>& Table() {
     std::vector<Register> registers;
     const nlohmann::json file = ReadCaseFile("compute_sweep.json");
     for (const nlohmann::json& r : file.at("registers")) {
-      registers.push_back({r.at("register"), r.at("needs"), r.value("optional", Names{}),
-                           ScalesNamed(r.value("scales", Names{})),
-                           std::stoll(r.value("owned", std::string("0")), nullptr, 16)});
-    }
-    for (Register& r : registers) {
-      for (const std::string& need : r.needs) {
-        if (const CMC_Parameter* p = setup.FindParameter(need)) r.scales |= ScalesOfUnit(*p);
+      Register& added = registers.emplace_back(Register{r.at("register"), r.at("needs"), r.value("optional", Names{}),
+                                                        ScalesNamed(r.value("scales", Names{})),
+                                                        std::stoll(r.value("owned", std::string("0")), nullptr, 16)});
+      for (const std::string& need : added.needs) {
+        if (const CMC_Parameter* p = setup.FindParameter(need)) added.scales |= ScalesOfUnit(*p);
       }
     }
     return registers;
@@ -60,10 +57,8 @@ bool Contains(const Names& names, const std::string& name) {
 }
 
 const Register* Find(const std::string& name) {
-  for (const Register& r : Table()) {
-    if (r.name == name) return &r;
-  }
-  return nullptr;
+  const auto found = std::find_if(Table().begin(), Table().end(), [&](const Register& r) { return r.name == name; });
+  return found != Table().end() ? &*found : nullptr;
 }
 
 // Whether the register computes from the removed parameter through a scale or through another

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <initializer_list>
+#include <set>
 #include <string>
 #include <utility>
 
@@ -12,11 +13,9 @@
 namespace kestrel::test_support {
 
 inline bool IsCode(const std::string& name) {
-  for (const char* code : {"MotorSensorType", "LoadSensorType", "TransmissionType", "ControlMode",
-                           "CommutationMethod", "MotorSensorConnector", "LoadSensorConnector"}) {
-    if (name == code) return true;
-  }
-  return false;
+  static const std::set<std::string> kCodes = {"MotorSensorType", "LoadSensorType", "TransmissionType", "ControlMode",
+                                               "CommutationMethod", "MotorSensorConnector", "LoadSensorConnector"};
+  return kCodes.count(name) != 0;
 }
 
 // A parameter of the setup, added or replaced.

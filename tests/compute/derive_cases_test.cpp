@@ -52,59 +52,37 @@ const std::map<std::string, Routine>& Routines() {
       {"StartCurrent", [](CMC_Setup* s, A a) { return DeriveStartCurrent(s, a[0].c_str()); }},
       {"LoadRatio", [](CMC_Setup* s, A a) { return DeriveLoadRatio(s, a[0].c_str(), a[1].c_str(), a[2].c_str()); }},
       {"BrakeDelay", [](CMC_Setup* s, A a) { return DeriveBrakeDelay(s, a[0].c_str(), a[1].c_str()); }},
-      {"ExternalReference", Plain<DeriveExternalReference>},
-      {"SpeedEstimator", Plain<DeriveSpeedEstimator>},
+      {"ExternalReference", Plain<DeriveExternalReference>}, {"SpeedEstimator", Plain<DeriveSpeedEstimator>},
       {"MotorOverTemperature", Plain<DeriveMotorOverTemperature>},
-      {"AnalogueReferenceChoice", Plain<DeriveAnalogueReferenceChoice>},
-      {"FreezeControl", Plain<DeriveFreezeControl>},
-      {"ControlMode", Plain<DeriveControlMode>},
-      {"StartMode", Plain<DeriveStartMode>},
-      {"PwmFrequency", Plain<DerivePwmFrequency>},
-      {"PwmPeriod", Plain<DerivePwmPeriod>},
-      {"PolePairs", Plain<DerivePolePairs>},
-      {"EncoderLines", Plain<DeriveEncoderLines>},
-      {"AxisId", Plain<DeriveAxisId>},
-      {"BrakeVoltage", Plain<DeriveBrakeVoltage>},
-      {"DriveTemperatureLimit", Plain<DeriveDriveTemperatureLimit>},
-      {"AlignmentTime", Plain<DeriveAlignmentTime>},
-      {"RiseTime", Plain<DeriveRiseTime>},
-      {"MotorBrake", Plain<DeriveMotorBrake>},
-      {"MotorBrakeOutput", Plain<DeriveMotorBrakeOutput>},
-      {"FastLoopControl", Plain<DeriveFastLoopControl>},
-      {"MultiTurn", OfSide<DeriveMultiTurn>},
-      {"RevolutionBits", OfSide<DeriveRevolutionBits>},
-      {"TurnBits", OfSide<DeriveTurnBits>},
-      {"GrayCode", OfSide<DeriveGrayCode>},
-      {"ReverseSerial", OfSide<DeriveReverseSerial>},
-      {"SerialClock", OfSide<DeriveSerialClock>},
-      {"MotorSensorType", Plain<DeriveMotorSensorType>},
-      {"LoadSensorType", Plain<DeriveLoadSensorType>},
+      {"AnalogueReferenceChoice", Plain<DeriveAnalogueReferenceChoice>}, {"FreezeControl", Plain<DeriveFreezeControl>},
+      {"ControlMode", Plain<DeriveControlMode>}, {"StartMode", Plain<DeriveStartMode>},
+      {"PwmFrequency", Plain<DerivePwmFrequency>}, {"PwmPeriod", Plain<DerivePwmPeriod>},
+      {"PolePairs", Plain<DerivePolePairs>}, {"EncoderLines", Plain<DeriveEncoderLines>},
+      {"AxisId", Plain<DeriveAxisId>}, {"BrakeVoltage", Plain<DeriveBrakeVoltage>},
+      {"DriveTemperatureLimit", Plain<DeriveDriveTemperatureLimit>}, {"AlignmentTime", Plain<DeriveAlignmentTime>},
+      {"RiseTime", Plain<DeriveRiseTime>}, {"MotorBrake", Plain<DeriveMotorBrake>},
+      {"MotorBrakeOutput", Plain<DeriveMotorBrakeOutput>}, {"FastLoopControl", Plain<DeriveFastLoopControl>},
+      {"MultiTurn", OfSide<DeriveMultiTurn>}, {"RevolutionBits", OfSide<DeriveRevolutionBits>},
+      {"TurnBits", OfSide<DeriveTurnBits>}, {"GrayCode", OfSide<DeriveGrayCode>},
+      {"ReverseSerial", OfSide<DeriveReverseSerial>}, {"SerialClock", OfSide<DeriveSerialClock>},
+      {"MotorSensorType", Plain<DeriveMotorSensorType>}, {"LoadSensorType", Plain<DeriveLoadSensorType>},
       {"MotorSensorConnector", Plain<DeriveMotorSensorConnector>},
       {"LoadSensorConnector", Plain<DeriveLoadSensorConnector>},
       {"ReverseCountingMotor", Plain<DeriveReverseCountingMotor>},
       {"ReverseCountingLoad", Plain<DeriveReverseCountingLoad>},
-      {"EncoderFilterMotor", Plain<DeriveEncoderFilterMotor>},
-      {"EncoderFilterLoad", Plain<DeriveEncoderFilterLoad>},
+      {"EncoderFilterMotor", Plain<DeriveEncoderFilterMotor>}, {"EncoderFilterLoad", Plain<DeriveEncoderFilterLoad>},
       {"LinearHallResolution", Plain<DeriveLinearHallResolution>},
       {"LinearHallResolutionLoad", Plain<DeriveLinearHallResolutionLoad>},
       {"SerialEncoderOffset", Plain<DeriveSerialEncoderOffset>},
       {"AccelerationFeedForward", Plain<DeriveAccelerationFeedForward>},
-      {"DerivativeFilter", Plain<DeriveDerivativeFilter>},
-      {"CurrentLimit", Plain<DeriveCurrentLimit>},
-      {"TestLimitCurrent", Plain<DeriveTestLimitCurrent>},
-      {"TestCurrent", Plain<DeriveTestCurrent>},
-      {"OffsetCurrent", Plain<DeriveOffsetCurrent>},
-      {"CurrentFilter", Plain<DeriveCurrentFilter>},
-      {"SpeedLimit", Plain<DeriveSpeedLimit>},
-      {"TestMaxSpeed", Plain<DeriveTestMaxSpeed>},
-      {"PositionError", Plain<DerivePositionError>},
-      {"SpeedError", Plain<DeriveSpeedError>},
-      {"ReferenceSpeed", Plain<DeriveReferenceSpeed>},
-      {"ReferenceAcceleration", Plain<DeriveReferenceAcceleration>},
-      {"FreezeControlBand", Plain<DeriveFreezeControlBand>},
-      {"FreezeControlTime", Plain<DeriveFreezeControlTime>},
-      {"DeadBandPoint", Plain<DeriveDeadBandPoint>},
-      {"DeadBandRange", Plain<DeriveDeadBandRange>},
+      {"DerivativeFilter", Plain<DeriveDerivativeFilter>}, {"CurrentLimit", Plain<DeriveCurrentLimit>},
+      {"TestLimitCurrent", Plain<DeriveTestLimitCurrent>}, {"TestCurrent", Plain<DeriveTestCurrent>},
+      {"OffsetCurrent", Plain<DeriveOffsetCurrent>}, {"CurrentFilter", Plain<DeriveCurrentFilter>},
+      {"SpeedLimit", Plain<DeriveSpeedLimit>}, {"TestMaxSpeed", Plain<DeriveTestMaxSpeed>},
+      {"PositionError", Plain<DerivePositionError>}, {"SpeedError", Plain<DeriveSpeedError>},
+      {"ReferenceSpeed", Plain<DeriveReferenceSpeed>}, {"ReferenceAcceleration", Plain<DeriveReferenceAcceleration>},
+      {"FreezeControlBand", Plain<DeriveFreezeControlBand>}, {"FreezeControlTime", Plain<DeriveFreezeControlTime>},
+      {"DeadBandPoint", Plain<DeriveDeadBandPoint>}, {"DeadBandRange", Plain<DeriveDeadBandRange>},
       {"ReferenceFilter", Plain<DeriveReferenceFilter>},
       {"CurrentReferenceBottom", Plain<DeriveCurrentReferenceBottom>},
   };
@@ -129,19 +107,14 @@ class DerivedFromRegisters : public test_support::ScaledDefaultSetup,
  protected:
   // Compares one expected quantity: exactly as worked, or within "tol" where the working says so.
   void Compare(const std::string& what, double actual, double expected, double tol) {
-    if (tol > 0) {
-      EXPECT_NEAR(actual, expected, tol) << what;
-    } else {
-      EXPECT_DOUBLE_EQ(actual, expected) << what;
-    }
+    if (tol > 0) EXPECT_NEAR(actual, expected, tol) << what;
+    else EXPECT_DOUBLE_EQ(actual, expected) << what;
   }
-
   // A field of a step, empty when the step has none.
   static const json& Field(const json& step, const char* key) {
     static const json kNone = json::object();
     return step.contains(key) ? step.at(key) : kNone;
   }
-
   void RunStep(const json& step) {
     for (const auto& [name, value] : Field(step, "set").items()) Set(name, value.get<double>());
     for (const auto& name : Field(step, "remove")) setup.RemoveParameter(name.get<std::string>());

@@ -1,6 +1,8 @@
 #include "compute/parameter_limits.h"
 
 #include <limits>
+#include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -12,6 +14,7 @@ namespace {
 constexpr double kInf = std::numeric_limits<double>::infinity();
 // The default Limit_Speed: 382 counts per sample at 8000 counts per revolution and Ts_S 1 ms.
 constexpr double kLimitSpeed = 300.02209841782525;
+constexpr double kMaxPosition = 25.735141620044185;  // 32767 / 1273.2395
 
 // The default setup converting through the plug-in's scales, as the host holds it: Ts_S 1 ms,
 // k = 8000 / 2pi = 1273.2395 counts per rad, ks = 1.2732395 per rad/s, Ki = 3273.6 per A. Set
@@ -19,23 +22,18 @@ constexpr double kLimitSpeed = 300.02209841782525;
 using Limits = test_support::ScaledDefaultSetup;
 
 TEST_F(Limits, ScaledMaximaOfTheControlErrors) {
-  ASSERT_EQ(LimitResolutionToPolePitch(&setup), 1);
-  EXPECT_EQ(Max("Resolution"), 0.032);
-  ASSERT_EQ(LimitSpeedError(&setup), 1);
-  EXPECT_DOUBLE_EQ(Max("ERR_speed"), 25735.141620044185);  // 32767 / 1.2732395
-  EXPECT_EQ(Min("ERR_speed"), 0.001) << "unchanged";
-  ASSERT_EQ(LimitPositionError(&setup), 1);
-  EXPECT_DOUBLE_EQ(Max("ERR_position"), 25.735141620044185);  // 32767 / 1273.2395
-  ASSERT_EQ(LimitControlErrorTimes(&setup), 1);
-  EXPECT_DOUBLE_EQ(Max("time_ERR_spd"), 32.767);  // 32767 * 1 ms
-  EXPECT_DOUBLE_EQ(Max("time_ERR_pos"), 32.767);
+  for (auto* limit : {&LimitResolutionToPolePitch, &LimitSpeedError, &LimitPositionError, &LimitControlErrorTimes}) {
+    ASSERT_EQ(limit(&setup), 1);
+  }
+  ExpectLimits("ERR_speed", 0.001, 25735.141620044185);  // the minimum unchanged; 32767 / 1.2732395
+  // The times: 32767 * 1 ms.
+  ExpectMaxima({{"Resolution", 0.032}, {"ERR_position", kMaxPosition}, {"time_ERR_spd", 32.767}, {"time_ERR_pos", 32.767}});
 }
 
 TEST_F(Limits, BandwidthsBetweenTheirBounds) {
   Set({{"PB_S_minim", 20}, {"PB_S_maxim", 800}});
   ASSERT_EQ(LimitBandwidths(&setup), 1);
-  EXPECT_EQ(Min("PB_S"), 20.0);
-  EXPECT_EQ(Max("PB_S"), 800.0);
+  ExpectLimits("PB_S", 20.0, 800.0);
   EXPECT_EQ(Min("PB_C"), 100.0);
   EXPECT_EQ(Max("PB_P"), 1000.0);
 }
@@ -43,20 +41,15 @@ TEST_F(Limits, BandwidthsBetweenTheirBounds) {
 TEST_F(Limits, ProfileTimesInSpeedLoopSamples) {
   ASSERT_EQ(LimitPositionProfileTimes(&setup), 1);
   ASSERT_EQ(LimitSpeedProfileTimes(&setup), 1);
-  for (const char* name : {"TPP", "TNP", "TPS", "TNS", "TaPS", "TaNS"}) {
-    EXPECT_DOUBLE_EQ(Min(name), 0.001) << name;
-    EXPECT_DOUBLE_EQ(Max(name), 65.535) << name;
-  }
-  EXPECT_DOUBLE_EQ(Min("TaPP"), 0.002);
-  EXPECT_DOUBLE_EQ(Min("TaNP"), 0.002);
+  for (const char* name : {"TPP", "TNP", "TPS", "TNS", "TaPS", "TaNS"}) ExpectLimits(name, 0.001, 65.535);
+  for (const char* name : {"TaPP", "TaNP"}) EXPECT_DOUBLE_EQ(Min(name), 0.002) << name;
 }
 
 TEST_F(Limits, TestPositionFromTheShorterRamp) {
   Set({{"TaPP", 0.3}, {"TaNP", 0.2}});
   ASSERT_EQ(LimitTestPosition(&setup), 1);
   // 32767 counts per sample reached in 200 samples: 32767 * 0.2 / (0.001 * 1273.2395) rad
-  EXPECT_DOUBLE_EQ(Max("TestPosition"), 5147.028324008837);
-  EXPECT_DOUBLE_EQ(Min("TestPosition"), -5147.028324008837);
+  ExpectLimits("TestPosition", -5147.028324008837, 5147.028324008837);
   setup.RemoveParameter("TaNP");
   Set("TaPP", 0.1);
   EXPECT_EQ(LimitTestPosition(&setup), 0);
@@ -65,8 +58,7 @@ TEST_F(Limits, TestPositionFromTheShorterRamp) {
 
 TEST_F(Limits, TestSpeedWithinTheSpeedLimitAndTheRegister) {
   ASSERT_EQ(LimitTestSpeed(&setup), 1);
-  EXPECT_DOUBLE_EQ(Max("TestSpeed"), kLimitSpeed);  // Limit_Speed below 32767 / ks
-  EXPECT_DOUBLE_EQ(Min("TestSpeed"), -kLimitSpeed);
+  ExpectLimits("TestSpeed", -kLimitSpeed, kLimitSpeed);  // Limit_Speed below 32767 / ks
   Set("Limit_Speed", 30000);
   ASSERT_EQ(LimitTestSpeed(&setup), 1);
   EXPECT_DOUBLE_EQ(Max("TestSpeed"), 25735.141620044185);
@@ -74,8 +66,7 @@ TEST_F(Limits, TestSpeedWithinTheSpeedLimitAndTheRegister) {
 
 TEST_F(Limits, AngleTestCurrentOnlyWithTheAngleController) {
   ASSERT_EQ(LimitAngleTestCurrent(&setup), 1);
-  EXPECT_EQ(Min("MAX_CURRENT"), 0.0);
-  EXPECT_EQ(Max("MAX_CURRENT"), 3.2);  // min(In 3.2 A, InPS 4 A)
+  ExpectLimits("MAX_CURRENT", 0.0, 3.2);  // min(In 3.2 A, InPS 4 A)
   setup.FindParameter("MAX_CURRENT")->SetMaxInBaseUnit(1.0);
   setup.RemoveParameter("KPTHT");
   EXPECT_EQ(LimitAngleTestCurrent(&setup), 0);
@@ -88,59 +79,41 @@ struct DeadBandCase {
   double point, pointMin, pointMax, rangeMax;
 };
 
-void PrintTo(const DeadBandCase& c, std::ostream* out) {
-  *out << c.range << " V inputs, NewDeadBand " << c.newDeadBand << ", point " << c.point;
+TEST_F(Limits, DeadBandPointByTheInputRangeAndRangeWithinItsRoom) {
+  // Input range in V, NewDeadBand, point, its limits, the range's maximum.
+  for (const DeadBandCase& c : std::vector<DeadBandCase>{{20, 1, 2, -10, 10, 20},  // the whole span
+                                                         {20, 0, 2, -10, 10, 8},   // min(2 + 10, 10 - 2)
+                                                         {20, 0, -7, -10, 10, 3},  // min(-7 + 10, 10 + 7)
+                                                         {5, 1, 1, 0, 5, 5},
+                                                         {5, 0, 1, 0, 5, 1},       // min(1 - 0, 5 - 1)
+                                                         {10, 0, 3, 0, 3.3, 0.3},  // 3.3 - 3
+                                                         {10, 1, 3, 0, 3.3, 3.3}}) {
+    SCOPED_TRACE(testing::Message() << c.range << " V, NewDeadBand " << c.newDeadBand << ", point " << c.point);
+    Set("AnalogueInputsRange", c.range);
+    setup.SetOption("NewDeadBand", c.newDeadBand == 1 ? "1" : "0");
+    Set("DeadBand_Point", c.point);
+    ASSERT_EQ(LimitDeadBandPoint(&setup), 1);
+    ExpectLimits("DeadBand_Point", c.pointMin, c.pointMax);
+    ASSERT_EQ(LimitDeadBandRange(&setup), 1);
+    EXPECT_EQ(Min("DeadBand_Range"), 0.0);
+    // The point is held in counts of the input (20 V / 65472 each), so it reads back to within
+    // a rounding of the volts set.
+    EXPECT_NEAR(Max("DeadBand_Range"), c.rangeMax, 1e-12);
+  }
 }
-
-class DeadBand : public Limits, public ::testing::WithParamInterface<DeadBandCase> {};
-
-TEST_P(DeadBand, PointByTheInputRangeAndRangeWithinItsRoom) {
-  const DeadBandCase& c = GetParam();
-  Set("AnalogueInputsRange", c.range);
-  setup.SetOption("NewDeadBand", c.newDeadBand == 1 ? "1" : "0");
-  Set("DeadBand_Point", c.point);
-  ASSERT_EQ(LimitDeadBandPoint(&setup), 1);
-  EXPECT_EQ(Min("DeadBand_Point"), c.pointMin);
-  EXPECT_EQ(Max("DeadBand_Point"), c.pointMax);
-  ASSERT_EQ(LimitDeadBandRange(&setup), 1);
-  EXPECT_EQ(Min("DeadBand_Range"), 0.0);
-  // The point is held in counts of the input (20 V / 65472 each), so it reads back to within
-  // a rounding of the volts set.
-  EXPECT_NEAR(Max("DeadBand_Range"), c.rangeMax, 1e-12);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Ranges, DeadBand,
-    ::testing::Values(DeadBandCase{20, 1, 2, -10, 10, 20},  // the whole span
-                      DeadBandCase{20, 0, 2, -10, 10, 8},   // min(2 + 10, 10 - 2)
-                      DeadBandCase{20, 0, -7, -10, 10, 3},  // min(-7 + 10, 10 + 7)
-                      DeadBandCase{5, 1, 1, 0, 5, 5},
-                      DeadBandCase{5, 0, 1, 0, 5, 1},       // min(1 - 0, 5 - 1)
-                      DeadBandCase{10, 0, 3, 0, 3.3, 0.3},  // 3.3 - 3
-                      DeadBandCase{10, 1, 3, 0, 3.3, 3.3}));
 
 TEST_F(Limits, ReferenceRangesAreTiedToEachOther) {
-  Set({{"POS_min", -3.0}, {"POS_max", 5.0}});
-  ASSERT_EQ(LimitPositionReferenceRange(&setup), 1);
-  EXPECT_EQ(Min("POS_max"), -3.0);
-  EXPECT_DOUBLE_EQ(Max("POS_max"), 25.735141620044185);
-  EXPECT_DOUBLE_EQ(Min("POS_min"), -25.735141620044185);
-  EXPECT_EQ(Max("POS_min"), 5.0);
-
-  Set({{"SPD_min", -100}, {"SPD_max", 200}});
-  ASSERT_EQ(LimitSpeedReferenceRange(&setup), 1);
-  EXPECT_EQ(Min("SPD_max"), -100.0);
-  EXPECT_DOUBLE_EQ(Max("SPD_max"), kLimitSpeed);  // Limit_Speed below 32767 / ks
-  EXPECT_DOUBLE_EQ(Min("SPD_min"), -kLimitSpeed);
-  EXPECT_EQ(Max("SPD_min"), 200.0);
-
-  Set({{"CRT_min", -1}, {"CRT_max", 2}});
-  ASSERT_EQ(LimitCurrentReferenceRange(&setup), 1);
-  EXPECT_EQ(Min("CRT_max"), -1.0);
-  EXPECT_EQ(Max("CRT_max"), 9.6);  // min(32767 / 3273.6 = 10.0095, ImaxM 9.6, ImaxPS 10)
-  EXPECT_EQ(Min("CRT_min"), -9.6);
-  EXPECT_EQ(Max("CRT_min"), 2.0);
-  EXPECT_DOUBLE_EQ(LimitReferenceFilter(&setup), 1);
+  Set({{"POS_min", -3.0}, {"POS_max", 5.0}, {"SPD_min", -100}, {"SPD_max", 200}, {"CRT_min", -1}, {"CRT_max", 2}});
+  for (auto* limit : {&LimitPositionReferenceRange, &LimitSpeedReferenceRange, &LimitCurrentReferenceRange,
+                      &LimitReferenceFilter}) {
+    ASSERT_EQ(limit(&setup), 1);
+  }
+  ExpectLimits("POS_max", -3.0, kMaxPosition);
+  ExpectLimits("POS_min", -kMaxPosition, 5.0);
+  ExpectLimits("SPD_max", -100.0, kLimitSpeed);  // Limit_Speed below 32767 / ks
+  ExpectLimits("SPD_min", -kLimitSpeed, 200.0);
+  ExpectLimits("CRT_max", -1.0, 9.6);  // min(32767 / 3273.6 = 10.0095, ImaxM 9.6, ImaxPS 10)
+  ExpectLimits("CRT_min", -9.6, 2.0);
   EXPECT_DOUBLE_EQ(Max("filter"), 500.0);  // 1 / (2 * 1 ms)
 }
 
@@ -170,10 +143,7 @@ TEST_F(Limits, ComputeParameterLimitsRunsEveryRuleOfTheDefaultSetup) {
   for (const char* name : {"TestSpeed", "BQFilterF11", "CRT_max", "ERR_position"}) Set(name, Value(name));  // open
   ComputeParameterLimits(&setup);
   EXPECT_EQ(Max("SSI_Offset"), kInf) << "only with a serial absolute motor encoder";
-  EXPECT_DOUBLE_EQ(Max("TestSpeed"), kLimitSpeed);
-  EXPECT_EQ(Max("BQFilterF11"), 500.0);
-  EXPECT_EQ(Max("CRT_max"), 9.6);
-  EXPECT_DOUBLE_EQ(Max("ERR_position"), 25.735141620044185);
+  ExpectMaxima({{"TestSpeed", kLimitSpeed}, {"BQFilterF11", 500.0}, {"CRT_max", 9.6}, {"ERR_position", kMaxPosition}});
   setup.SetParameterValueInBaseUnit("MotorSensorType", 5);
   ComputeParameterLimits(&setup);
   EXPECT_EQ(Max("SSI_Offset"), 32768.0);

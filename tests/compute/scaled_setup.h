@@ -45,6 +45,13 @@ class ScaledDefaultSetup : public ::testing::Test {
   double Internal(const std::string& name) { return P(name)->GetValueInInternalUnit(); }
   double Min(const std::string& name) { return P(name)->GetMinInBaseUnit(); }
   double Max(const std::string& name) { return P(name)->GetMaxInBaseUnit(); }
+  void ExpectLimits(const std::string& name, double min, double max) {
+    EXPECT_DOUBLE_EQ(Min(name), min) << name;
+    EXPECT_DOUBLE_EQ(Max(name), max) << name;
+  }
+  void ExpectMaxima(std::initializer_list<std::pair<const char*, double>> maxima) {
+    for (const auto& [name, max] : maxima) EXPECT_DOUBLE_EQ(Max(name), max) << name;
+  }
 
   // Sets a value whatever its limits (which stay open).
   void Set(const std::string& name, double value) {
