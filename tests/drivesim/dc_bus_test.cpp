@@ -32,14 +32,14 @@ TEST_P(DcBus, BusAtTime) {
   hw.bus_capacitor_F = 1e-3;
   hw.supply_diode = c.diode;
   hw.brake_resistor_ohm = 2.0;
-  Drive drive = ServoDrive(ReferenceMotor(),
-                           {{"PCR", 16}, {"UMAXPROT", 48916}, {"BRAKELIM", c.brakeLimit}, {"OSR", c.osr}}, {}, hw);
+  Drive drive = LoadedDrive(ReferenceMotor(), {},
+                            {{"PCR", 16}, {"UMAXPROT", 48916}, {"BRAKELIM", c.brakeLimit}, {"OSR", c.osr}}, hw);
   ASSERT_TRUE(drive.SetSupply_V(c.supply_V).ok());
   if (c.torqueCurrent != 0) {
-    ASSERT_TRUE(LaunchServo(drive, ServoConfigOf(control::ServoMode::torque),
-                            [&c](const programs::ProgramHost&, control::Servo& servo, int k) {
-                              if (k == 0) servo.SetCurrentReference(c.torqueCurrent);
-                            }).ok());
+    LaunchServo(drive, ServoConfigOf(control::ServoMode::torque),
+                [&c](const programs::ProgramHost&, control::Servo& servo, int k) {
+                  if (k == 0) servo.SetCurrentReference(c.torqueCurrent);
+                });
     drive.RunUntil(0.01);
     drive.HandTurn(30.0, 0.3);
   }
