@@ -6,16 +6,11 @@
 
 #include "drivesim/catalogue.h"
 #include "drivesim/scenario.h"
+#include "scenario/number_text.h"
 
 namespace drivesim {
 
 namespace {
-
-std::string Text(double value) {
-  std::ostringstream out;
-  out << value;
-  return out.str();
-}
 
 class EntryError {
  public:
@@ -48,7 +43,7 @@ class Arguments {
       throw EntryError(std::string(what) + " \"" + words_[k] + "\" is not a number");
     }
     if (value < lo || value > hi) {
-      throw EntryError(std::string(what) + " " + words_[k] + " is outside " + Text(lo) + " … " + Text(hi));
+      throw EntryError(std::string(what) + " " + words_[k] + " is outside " + NumberText(lo) + " … " + NumberText(hi));
     }
     return value;
   }
