@@ -47,8 +47,19 @@ struct Drive::Impl final : programs::ProgramHost {
   std::int32_t Counter(int input) const { return static_cast<std::int32_t>(feedback[static_cast<std::size_t>(input)].encoder.counter); }
 
   // --- protections (protections.cpp) ---
+  // The protections the PCR register switches on, one bit each.
+  struct Pcr {
+    static constexpr std::int32_t kOverCurrent = 1 << 0;
+    static constexpr std::int32_t kMotorI2t = 1 << 1;
+    static constexpr std::int32_t kMotorTemperature = 1 << 2;
+    static constexpr std::int32_t kDriveTemperature = 1 << 3;
+    static constexpr std::int32_t kOverVoltage = 1 << 4;
+    static constexpr std::int32_t kUnderVoltage = 1 << 5;
+    static constexpr std::int32_t kHallMonitoring = 1 << 6;
+    static constexpr std::int32_t kDriveI2t = 1 << 7;
+  };
   struct ProtectionSettings {   // cached from the registers
-    std::int32_t pcr = 0;                      // PCR: bit 0 over-current, 4 over-, 5 under-voltage, 6 Hall monitoring
+    std::int32_t pcr = 0;                      // PCR, the bits of Pcr
     std::int32_t overCurrentCounts = 32767;    // IMAXPROT
     std::int32_t overCurrentSamples = 1;       // TIMAXPROT, slow samples
     std::int32_t overVoltageCounts = 65535;    // UMAXPROT, bus ADC counts

@@ -11,10 +11,6 @@
 namespace drivesim {
 
 namespace {
-constexpr std::int32_t kPcrOverCurrent = 1 << 0;
-constexpr std::int32_t kPcrOverVoltage = 1 << 4;
-constexpr std::int32_t kPcrUnderVoltage = 1 << 5;
-constexpr std::int32_t kPcrHallMonitoring = 1 << 6;
 constexpr int kInvalidHallSamples = 3;
 constexpr std::int32_t kOsrBrakeChopper = 1 << 9;
 }  // namespace
@@ -38,7 +34,7 @@ void Drive::Impl::Trip(std::uint16_t bit) {
 
 void Drive::Impl::CheckSlowProtections() {
   const bool on = stage.driven;
-  if (on && (protection.pcr & kPcrOverCurrent) != 0) {
+  if (on && (protection.pcr & Pcr::kOverCurrent) != 0) {
     const control::TwoAxis ab = control::Clarke(phaseCurrentCounts[0], phaseCurrentCounts[1]);
     const double magnitude = std::hypot(static_cast<double>(ab.x), static_cast<double>(ab.y));
     overCurrentRun = magnitude > protection.overCurrentCounts ? overCurrentRun + 1 : 0;
@@ -49,15 +45,15 @@ void Drive::Impl::CheckSlowProtections() {
   } else {
     overCurrentRun = 0;
   }
-  if ((protection.pcr & kPcrOverVoltage) != 0 && busCounts > protection.overVoltageCounts) Trip(mer::kOverVoltage);
-  if (stage.driven && (protection.pcr & kPcrUnderVoltage) != 0 && busCounts < protection.underVoltageCounts) {
+  if ((protection.pcr & Pcr::kOverVoltage) != 0 && busCounts > protection.overVoltageCounts) Trip(mer::kOverVoltage);
+  if (stage.driven && (protection.pcr & Pcr::kUnderVoltage) != 0 && busCounts < protection.underVoltageCounts) {
     Trip(mer::kUnderVoltage);
   }
   CheckSupervision();
 }
 
 void Drive::Impl::CheckHallMissing() {
-  if ((protection.pcr & kPcrHallMonitoring) == 0 && !HallCommutation()) return;
+  if ((protection.pcr & Pcr::kHallMonitoring) == 0 && !HallCommutation()) return;
   const int code = HallInputs();
   invalidHallRun = (code == 0 || code == 7) ? invalidHallRun + 1 : 0;
   if (invalidHallRun < kInvalidHallSamples) return;

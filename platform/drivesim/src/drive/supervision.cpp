@@ -18,10 +18,6 @@
 namespace drivesim {
 
 namespace {
-constexpr std::int32_t kPcrMotorI2t = 1 << 1;
-constexpr std::int32_t kPcrMotorTemperature = 1 << 2;
-constexpr std::int32_t kPcrDriveTemperature = 1 << 3;
-constexpr std::int32_t kPcrDriveI2t = 1 << 7;
 constexpr int kSerialFrameOverheadBits = 11;
 constexpr double kMinSignalAmplitude = 0.5;
 constexpr double kMaxSignalAmplitude = 1.5;
@@ -94,9 +90,9 @@ bool Drive::Impl::SensorSignalsLost() const {
 // The conditions that do not depend on the current: temperatures and sensor signals.
 void Drive::Impl::CheckStateProtections() {
   const std::int32_t pcr = protection.pcr;
-  const bool motorHot = (pcr & kPcrMotorTemperature) != 0 &&
+  const bool motorHot = (pcr & Pcr::kMotorTemperature) != 0 &&
                         TemperatureCounts(scenario.motor_temperature_C) > supervision.motorTemperatureLimit;
-  const bool driveHot = (pcr & kPcrDriveTemperature) != 0 &&
+  const bool driveHot = (pcr & Pcr::kDriveTemperature) != 0 &&
                         TemperatureCounts(scenario.drive_temperature_C) > supervision.driveTemperatureLimit;
   if (motorHot || driveHot) Trip(mer::kOverTemperature);
   if (SensorSignalsLost()) Trip(mer::kSensorError);
@@ -122,8 +118,8 @@ void Drive::Impl::CheckSupervision() {
   const std::int64_t currentSquared = std::int64_t{ab.x} * ab.x + std::int64_t{ab.y} * ab.y;
   const bool motorTrip = motorI2t.Step(supervision.motorI2t, currentSquared);
   const bool driveTrip = driveI2t.Step(supervision.driveI2t, currentSquared);
-  if (motorTrip && (protection.pcr & kPcrMotorI2t) != 0) Trip(mer::kMotorI2t);
-  if (driveTrip && (protection.pcr & kPcrDriveI2t) != 0) Trip(mer::kDriveI2t);
+  if (motorTrip && (protection.pcr & Pcr::kMotorI2t) != 0) Trip(mer::kMotorI2t);
+  if (driveTrip && (protection.pcr & Pcr::kDriveI2t) != 0) Trip(mer::kDriveI2t);
   CheckStateProtections();
   CheckLinearHalls(1);
 }
