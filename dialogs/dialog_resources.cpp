@@ -9,6 +9,7 @@ namespace kestrel {
 namespace resources {
 std::string_view DialogTemplate106();
 std::string_view DialogTemplate108();
+std::string_view DialogTemplate110();
 }  // namespace resources
 
 void RegisterDialogTemplates() {
@@ -16,6 +17,7 @@ void RegisterDialogTemplates() {
     ui::TemplateLibrary& library = ui::DialogTemplates();
     library.Add(ui::ParseDialogTemplate(resources::DialogTemplate106(), "resources/dialogs/106.json"));
     library.Add(ui::ParseDialogTemplate(resources::DialogTemplate108(), "resources/dialogs/108.json"));
+    library.Add(ui::ParseDialogTemplate(resources::DialogTemplate110(), "resources/dialogs/110.json"));
     return true;
   }();
   (void)registered;

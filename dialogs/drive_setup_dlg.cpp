@@ -10,7 +10,9 @@
 #include "compute/parameter_limits.h"
 #include "compute/registers.h"
 #include "compute/setup_access.h"
+#include "dialogs/advanced_dialog.h"
 #include "dialogs/binding_tables.h"
+#include "dialogs/dialog_opener.h"
 #include "dialogs/guideline_texts.h"
 #include "dialogs/motor_setup_dialog.h"
 #include "dialogs/message_box_reporter.h"
@@ -194,6 +196,11 @@ void CDriveSetupDlg::RunMotorSetup() {
   ComputeOptions(GetSetup());
 }
 
+void CDriveSetupDlg::OnAdvanced() {
+  CAdvancedDialog advanced(GetSetup(), this);
+  RunChild(advanced, false, [setup = GetSetup()] { kestrel::ClearUnusableFeedForward(setup); });
+}
+
 void CDriveSetupDlg::OnOK() {
   CommitPendingEdits();
   CMC_Setup* setup = GetSetup();
@@ -216,6 +223,8 @@ const ui::MessageMap* CDriveSetupDlg::GetMessageMap() const {
   static const ui::MessageMap map = [base] {
     ui::MessageMapBuilder<CDriveSetupDlg> builder(base);
     builder.Command(10019, &CDriveSetupDlg::OnMotorSetup)
+        .Command(3158, &CDriveSetupDlg::OnAdvanced)
+
         .ControlNotification(kAxisIdCombo, CBN_SELCHANGE, &CDriveSetupDlg::OnSelchangeAxisId)
         .ShowWindow(&CDriveSetupDlg::OnShowWindow)
         .Timer(&CDriveSetupDlg::OnTimer);

@@ -46,6 +46,7 @@ class CDriveSetupDlg : public CMySetupDlg {
   void OnShowWindow(bool shown, unsigned status);
   void OnTimer(std::uintptr_t id);
   void OnMotorSetup();
+  void OnAdvanced();
   void RunMotorSetup();
   void WarnAboutStartCurrent();
   void InvertInputPolarities();

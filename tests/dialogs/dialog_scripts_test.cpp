@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "compute/registers.h"
+#include "dialogs/dialog_opener.h"
 #include "dialogs/dialog_resources.h"
 #include "dialogs/drive_setup_dlg.h"
 #include "dialogs/motor_setup_dialog.h"
@@ -16,6 +17,7 @@
 #include "drivebase/setup_file.h"
 #include "script_case.h"
 #include "ui/script.h"
+#include "ui/event_loop.h"
 #include "ui/session.h"
 
 namespace kestrel::dialogs_test {
@@ -44,8 +46,16 @@ int RunScript(const ScriptCase& scriptCase, CMC_Setup& setup) {
     CMotorSetupDialog dialog(&setup, nullptr);
     return ui::RunWithAgent(dialog, agent);
   }
-  CDriveSetupDlg dialog(&setup, nullptr);
-  return ui::RunWithAgent(dialog, agent);
+  if (scriptCase.dialog == "drive") {
+    CDriveSetupDlg dialog(&setup, nullptr);
+    return ui::RunWithAgent(dialog, agent);
+  }
+  // A dialog that Drive Setup opens, alone with its opener's computations.
+  ui::EventLoop& loop = ui::CurrentEventLoop();
+  loop.SetUserAgent(&agent);
+  const int endCode = RunSetupDialogAlone(&setup, scriptCase.dialog);
+  agent.CheckFinished(loop);
+  return endCode;
 }
 
 class DialogScripts : public ::testing::TestWithParam<ScriptCase> {

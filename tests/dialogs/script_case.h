@@ -1,7 +1,8 @@
 // A dialog script with what it expects of the setup, written in its leading comments:
 //
 //   # setup: resolver                  the shipped setup it runs on (default: default)
-//   # dialog: motor                    Motor Setup alone, as Drive Setup opens it (default: drive)
+//   # dialog: motor                    Motor Setup alone, as Drive Setup opens it (default: drive);
+//                                      advanced: alone with the computations of its opener
 //   # ends: cancel                     the end code of the dialog (default: ok)
 //   # after: Axis_ID_list = 300        a value (base unit) after the run, to 1e-9 relative
 //   # after: Kp_C_scl unchanged        a value as it was before the run

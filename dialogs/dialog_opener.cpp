@@ -1,0 +1,59 @@
+#include "dialogs/dialog_opener.h"
+
+#include <functional>
+
+#include "compute/derivation.h"
+#include "compute/options.h"
+#include "compute/registers.h"
+#include "dialogs/advanced_dialog.h"
+#include "dialogs/dialog_resources.h"
+#include "dialogs/message_box_reporter.h"
+#include "dialogs/motor_setup_dialog.h"
+#include "dialogs/setup_values.h"
+
+namespace kestrel {
+namespace {
+
+using dialogs::Code;
+using dialogs::SameName;
+
+void BringLayersToAgree(CMC_Setup* setup) {
+  ComputeAllRegisters(setup, MessageBoxReporter());
+  DeriveParametersFromRegisters(setup);
+}
+
+int RunAround(CMC_Setup* setup, CDialog& dialog, const std::function<void()>& accepted = {}) {
+  const int endCode = dialog.DoModal();
+  if (endCode == IDOK) {
+    if (accepted) accepted();
+    BringLayersToAgree(setup);
+  }
+  return endCode;
+}
+
+}  // namespace
+
+bool IsSetupDialogName(std::string_view name) {
+  return SameName(name, "motor") || SameName(name, "advanced");
+}
+
+int RunSetupDialogAlone(CMC_Setup* setup, std::string_view name) {
+  RegisterDialogTemplates();
+  BringLayersToAgree(setup);
+  if (SameName(name, "motor")) {
+    CMotorSetupDialog dialog(setup, nullptr);
+    const int endCode = RunAround(setup, dialog);
+    ComputeOptions(setup);
+    return endCode;
+  }
+  CAdvancedDialog dialog(setup, nullptr);
+  return RunAround(setup, dialog, [setup] { ClearUnusableFeedForward(setup); });
+}
+
+void ClearUnusableFeedForward(CMC_Setup* setup) {
+  if (Code(setup, "ControlMode") != 0 || Code(setup, "PositionControlType") != 0) return;
+  dialogs::SetValue(setup, "KFFS_scl", 0);
+  if (Code(setup, "PosSpd_in_FastLoop") == 1) dialogs::SetValue(setup, "KFFA_scl", 0);
+}
+
+}  // namespace kestrel
