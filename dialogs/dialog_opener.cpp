@@ -7,6 +7,7 @@
 #include "compute/registers.h"
 #include "dialogs/advanced_dialog.h"
 #include "dialogs/dialog_resources.h"
+#include "dialogs/drive_info.h"
 #include "dialogs/message_box_reporter.h"
 #include "dialogs/motor_setup_dialog.h"
 #include "dialogs/setup_values.h"
@@ -34,7 +35,7 @@ int RunAround(CMC_Setup* setup, CDialog& dialog, const std::function<void()>& ac
 }  // namespace
 
 bool IsSetupDialogName(std::string_view name) {
-  return SameName(name, "motor") || SameName(name, "advanced");
+  return SameName(name, "motor") || SameName(name, "advanced") || SameName(name, "info");
 }
 
 int RunSetupDialogAlone(CMC_Setup* setup, std::string_view name) {
@@ -45,6 +46,10 @@ int RunSetupDialogAlone(CMC_Setup* setup, std::string_view name) {
     const int endCode = RunAround(setup, dialog);
     ComputeOptions(setup);
     return endCode;
+  }
+  if (SameName(name, "info")) {
+    CDriveInfo dialog(setup, nullptr);
+    return RunAround(setup, dialog);
   }
   CAdvancedDialog dialog(setup, nullptr);
   return RunAround(setup, dialog, [setup] { ClearUnusableFeedForward(setup); });

@@ -9,7 +9,7 @@
 
 namespace kestrel {
 
-// "motor", "advanced"; false for any other name.
+// "motor", "advanced", "info"; false for any other name.
 bool IsSetupDialogName(std::string_view name);
 
 // Runs the named dialog modally and returns its end code (IDOK, IDCANCEL, ...).

@@ -13,6 +13,7 @@
 #include "dialogs/advanced_dialog.h"
 #include "dialogs/binding_tables.h"
 #include "dialogs/dialog_opener.h"
+#include "dialogs/drive_info.h"
 #include "dialogs/guideline_texts.h"
 #include "dialogs/motor_setup_dialog.h"
 #include "dialogs/message_box_reporter.h"
@@ -201,6 +202,12 @@ void CDriveSetupDlg::OnAdvanced() {
   RunChild(advanced, false, [setup = GetSetup()] { kestrel::ClearUnusableFeedForward(setup); });
 }
 
+void CDriveSetupDlg::OnDriveInfo() {
+  // Its edits change the current, bus and temperature scales: both layers are computed again.
+  CDriveInfo info(GetSetup(), this);
+  RunChild(info);
+}
+
 void CDriveSetupDlg::OnOK() {
   CommitPendingEdits();
   CMC_Setup* setup = GetSetup();
@@ -224,6 +231,7 @@ const ui::MessageMap* CDriveSetupDlg::GetMessageMap() const {
     ui::MessageMapBuilder<CDriveSetupDlg> builder(base);
     builder.Command(10019, &CDriveSetupDlg::OnMotorSetup)
         .Command(3158, &CDriveSetupDlg::OnAdvanced)
+        .Command(3159, &CDriveSetupDlg::OnDriveInfo)
 
         .ControlNotification(kAxisIdCombo, CBN_SELCHANGE, &CDriveSetupDlg::OnSelchangeAxisId)
         .ShowWindow(&CDriveSetupDlg::OnShowWindow)

@@ -47,6 +47,7 @@ class CDriveSetupDlg : public CMySetupDlg {
   void OnTimer(std::uintptr_t id);
   void OnMotorSetup();
   void OnAdvanced();
+  void OnDriveInfo();
   void RunMotorSetup();
   void WarnAboutStartCurrent();
   void InvertInputPolarities();

@@ -13,8 +13,8 @@ using kestrel::dialogs::ShowAll;
 namespace {
 
 // Buttons that open dialogs and tests not available yet: Detect, the four Tune && Test,
-// External Reference Setup and Drive Info.
-constexpr std::initializer_list<int> kButtonsOfLaterDialogs{3171, 3137, 3178, 3198, 3264, 3208, 3159};
+// External Reference Setup.
+constexpr std::initializer_list<int> kButtonsOfLaterDialogs{3171, 3137, 3178, 3198, 3264, 3208};
 
 struct Modes {
   int control;        // M: 0 position, 1 speed, 2 torque
@@ -45,7 +45,7 @@ void CDriveSetupDlg::ApplyControlRules() {
   ApplyStartModeRules();
   ApplyInputAndCanRules();
   EnableAll(*this, kButtonsOfLaterDialogs, false);
-  EnableChild(3158, true);
+  EnableAll(*this, {3158, 3159}, true);
 }
 
 void CDriveSetupDlg::ApplyFeedForwardRules() {

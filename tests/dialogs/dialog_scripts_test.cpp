@@ -75,6 +75,7 @@ TEST_P(DialogScripts, RunAsWritten) {
   CMC_Setup setup = ShippedSetup(scriptCase.setup);
   for (const ValueCheck& value : scriptCase.before) ASSERT_TRUE(Write(setup, value.name, value.value)) << value.name;
   for (const auto& [name, text] : scriptCase.options) setup.SetOption(name, text);
+  for (const auto& [field, text] : scriptCase.identityBefore) SetIdentityField(setup, field, text);
   if (!scriptCase.before.empty()) ComputeAllRegisters(&setup);
   const CMC_Setup before = setup;
   const std::string beforeText = drivebase::SerializeSetup(setup);
@@ -89,6 +90,7 @@ TEST_P(DialogScripts, RunAsWritten) {
     EXPECT_NEAR(Read(setup, check.name), expected, 1e-9 * std::max(1.0, std::abs(expected)))
         << check.name;
   }
+  for (const auto& [field, text] : scriptCase.identityAfter) EXPECT_EQ(IdentityField(setup, field), text) << field;
   if (scriptCase.boxes >= 0) {
     EXPECT_EQ(session.MessageBoxes().Shown().size(), static_cast<std::size_t>(scriptCase.boxes));
   }

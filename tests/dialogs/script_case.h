@@ -12,6 +12,9 @@
 //                                      then computed from the values, as a host's setup holds them)
 //   # option: ResolverFixedCounts = 4096   an option set before the dialog opens
 //   # boxes: 1                         how many message boxes the run shows
+//   # before identity: e2romSize = 16000   a field of the drive's identity set before the dialog opens
+//   # after identity: product = KD9    the field's text after the run (firmware, product,
+//                                      application, description, e2romSize)
 #pragma once
 
 #include <filesystem>
@@ -40,7 +43,13 @@ struct ScriptCase {
   bool setupUnchanged = false;
   std::vector<std::pair<std::string, std::string>> options;
   int boxes = -1;  // -1: not checked
+  std::vector<std::pair<std::string, std::string>> identityBefore;
+  std::vector<std::pair<std::string, std::string>> identityAfter;
 };
+
+// A field of the drive's identity as text; throws std::invalid_argument for an unknown field.
+std::string IdentityField(const CMC_Setup& setup, const std::string& field);
+void SetIdentityField(CMC_Setup& setup, const std::string& field, const std::string& text);
 
 // Names the case by its script in test output.
 inline void PrintTo(const ScriptCase& scriptCase, std::ostream* out) { *out << scriptCase.file.filename(); }
