@@ -4,8 +4,10 @@
 
 #include "compute/derivation.h"
 #include "compute/options.h"
+#include "compute/parameter_limits.h"
 #include "compute/registers.h"
 #include "dialogs/advanced_dialog.h"
+#include "dialogs/analog_reference_dlg.h"
 #include "dialogs/dialog_resources.h"
 #include "dialogs/drive_info.h"
 #include "dialogs/message_box_reporter.h"
@@ -35,7 +37,8 @@ int RunAround(CMC_Setup* setup, CDialog& dialog, const std::function<void()>& ac
 }  // namespace
 
 bool IsSetupDialogName(std::string_view name) {
-  return SameName(name, "motor") || SameName(name, "advanced") || SameName(name, "info");
+  return SameName(name, "motor") || SameName(name, "advanced") || SameName(name, "info") ||
+         SameName(name, "reference");
 }
 
 int RunSetupDialogAlone(CMC_Setup* setup, std::string_view name) {
@@ -46,6 +49,11 @@ int RunSetupDialogAlone(CMC_Setup* setup, std::string_view name) {
     const int endCode = RunAround(setup, dialog);
     ComputeOptions(setup);
     return endCode;
+  }
+  if (SameName(name, "reference")) {
+    ComputeParameterLimits(setup);
+    CAnalogReferenceDlg dialog(setup, nullptr);
+    return RunAround(setup, dialog);
   }
   if (SameName(name, "info")) {
     CDriveInfo dialog(setup, nullptr);

@@ -1,6 +1,6 @@
 // A setup dialog opened on its own, with the computations that its opener runs around it: both
-// parameter layers brought to agree before it opens and again after OK (Motor Setup also
-// recomputes the options, whatever its end). For `kestrel edit --dialog` and the tests.
+// parameter layers brought to agree before it opens and again after OK (External Reference Setup
+// also gets the limits first; Motor Setup recomputes the options, whatever its end). For `kestrel edit --dialog` and the tests.
 #pragma once
 
 #include <string_view>
@@ -9,7 +9,7 @@
 
 namespace kestrel {
 
-// "motor", "advanced", "info"; false for any other name.
+// "motor", "advanced", "reference", "info"; false for any other name.
 bool IsSetupDialogName(std::string_view name);
 
 // Runs the named dialog modally and returns its end code (IDOK, IDCANCEL, ...).

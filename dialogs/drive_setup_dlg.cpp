@@ -11,6 +11,7 @@
 #include "compute/registers.h"
 #include "compute/setup_access.h"
 #include "dialogs/advanced_dialog.h"
+#include "dialogs/analog_reference_dlg.h"
 #include "dialogs/binding_tables.h"
 #include "dialogs/dialog_opener.h"
 #include "dialogs/drive_info.h"
@@ -202,6 +203,12 @@ void CDriveSetupDlg::OnAdvanced() {
   RunChild(advanced, false, [setup = GetSetup()] { kestrel::ClearUnusableFeedForward(setup); });
 }
 
+void CDriveSetupDlg::OnExternalReference() {
+  ComputeParameterLimits(GetSetup());
+  CAnalogReferenceDlg reference(GetSetup(), this);
+  RunChild(reference);
+}
+
 void CDriveSetupDlg::OnDriveInfo() {
   // Its edits change the current, bus and temperature scales: both layers are computed again.
   CDriveInfo info(GetSetup(), this);
@@ -232,6 +239,7 @@ const ui::MessageMap* CDriveSetupDlg::GetMessageMap() const {
     builder.Command(10019, &CDriveSetupDlg::OnMotorSetup)
         .Command(3158, &CDriveSetupDlg::OnAdvanced)
         .Command(3159, &CDriveSetupDlg::OnDriveInfo)
+        .Command(3208, &CDriveSetupDlg::OnExternalReference)
 
         .ControlNotification(kAxisIdCombo, CBN_SELCHANGE, &CDriveSetupDlg::OnSelchangeAxisId)
         .ShowWindow(&CDriveSetupDlg::OnShowWindow)

@@ -48,6 +48,7 @@ class CDriveSetupDlg : public CMySetupDlg {
   void OnMotorSetup();
   void OnAdvanced();
   void OnDriveInfo();
+  void OnExternalReference();
   void RunMotorSetup();
   void WarnAboutStartCurrent();
   void InvertInputPolarities();
