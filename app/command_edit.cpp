@@ -82,7 +82,7 @@ void AddEditCommand(CLI::App& app, Host& host, int& status) {
   command->add_option("--out", options->out, "File to write after OK (default: the --setup file)");
   command->add_option("--script", options->script, "Dialog script that plays the user (docs/dialog-scripts.md)");
   command->add_option("--dialog", options->dialog,
-                      "The dialog to open: drive (default), or one that Drive Setup opens, alone: motor, advanced, reference, info")
+                      "The dialog to open: drive (default), or one that Drive Setup opens, alone: motor, advanced, reference, info, filters")
       ->check(CLI::Validator(
           [](const std::string& name) {
             return name == "drive" || IsSetupDialogName(name) ? std::string() : "no dialog named '" + name + "'";

@@ -10,6 +10,7 @@
 #include "dialogs/analog_reference_dlg.h"
 #include "dialogs/dialog_resources.h"
 #include "dialogs/drive_info.h"
+#include "dialogs/filters_dialog.h"
 #include "dialogs/message_box_reporter.h"
 #include "dialogs/motor_setup_dialog.h"
 #include "dialogs/setup_values.h"
@@ -38,7 +39,7 @@ int RunAround(CMC_Setup* setup, CDialog& dialog, const std::function<void()>& ac
 
 bool IsSetupDialogName(std::string_view name) {
   return SameName(name, "motor") || SameName(name, "advanced") || SameName(name, "info") ||
-         SameName(name, "reference");
+         SameName(name, "reference") || SameName(name, "filters");
 }
 
 int RunSetupDialogAlone(CMC_Setup* setup, std::string_view name) {
@@ -53,6 +54,11 @@ int RunSetupDialogAlone(CMC_Setup* setup, std::string_view name) {
   if (SameName(name, "reference")) {
     ComputeParameterLimits(setup);
     CAnalogReferenceDlg dialog(setup, nullptr);
+    return RunAround(setup, dialog);
+  }
+  if (SameName(name, "filters")) {
+    ComputeParameterLimits(setup);  // as the speed tuning test runs before it
+    CFiltersDialog dialog(setup, false, nullptr);
     return RunAround(setup, dialog);
   }
   if (SameName(name, "info")) {

@@ -9,7 +9,8 @@
 
 namespace kestrel {
 
-// "motor", "advanced", "reference", "info"; false for any other name.
+// "motor", "advanced", "reference", "info", "filters" (as the tuning tests open it with the
+// drive offline); false for any other name.
 bool IsSetupDialogName(std::string_view name);
 
 // Runs the named dialog modally and returns its end code (IDOK, IDCANCEL, ...).

@@ -12,6 +12,7 @@
 #include "dialogs/dialog_opener.h"
 #include "dialogs/dialog_resources.h"
 #include "dialogs/drive_setup_dlg.h"
+#include "dialogs/filters_dialog.h"
 #include "dialogs/motor_setup_dialog.h"
 #include "drivebase/error_report.h"
 #include "drivebase/setup_file.h"
@@ -44,6 +45,10 @@ int RunScript(const ScriptCase& scriptCase, CMC_Setup& setup) {
   ui::ScriptAgent agent(ui::Script::Load(scriptCase.file));
   if (scriptCase.dialog == "motor") {
     CMotorSetupDialog dialog(&setup, nullptr);
+    return ui::RunWithAgent(dialog, agent);
+  }
+  if (scriptCase.dialog == "filters online") {
+    CFiltersDialog dialog(&setup, true, nullptr);
     return ui::RunWithAgent(dialog, agent);
   }
   if (scriptCase.dialog == "drive") {

@@ -2,7 +2,9 @@
 //
 //   # setup: resolver                  the shipped setup it runs on (default: default)
 //   # dialog: motor                    Motor Setup alone, as Drive Setup opens it (default: drive);
-//                                      advanced: alone with the computations of its opener
+//                                      advanced, reference, info, filters: alone with the
+//                                      computations of its opener; filters online: the Filters
+//                                      dialog as a tuning test opens it with the drive online
 //   # ends: cancel                     the end code of the dialog (default: ok)
 //   # after: Axis_ID_list = 300        a value (base unit) after the run, to 1e-9 relative
 //   # after: Kp_C_scl unchanged        a value as it was before the run
