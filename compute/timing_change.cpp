@@ -200,9 +200,6 @@ TimingChange ChangeTiming(CMC_Setup* setup, std::string_view changed, LoopTiming
   DerivePeriods(setup);
   ForceSpeedFeedForward(setup);
 
-  if (pwm || fast) CheckSerialClock(setup, kMotorSide, change.serialClocks);
-  CheckSerialClock(setup, kLoadSide, change.serialClocks);
-
   const double t0 = timing.lastSlowPeriod_s;
   const double t1 = Value(setup, "Ts_S");
   if (t0 > 0 && t0 != t1 && t1 > 0) {
@@ -214,6 +211,10 @@ TimingChange ChangeTiming(CMC_Setup* setup, std::string_view changed, LoopTiming
     KeepI2t(setup, "t_I2t_D", "I_I2t_D", driveI2t);
     KeepI2t(setup, "t_I2t_M", "I_I2t_M", motorI2t);
   }
+  // After the rescaling: the encoder's read, transfer and compute times are held in slow-loop
+  // samples too, and mean their seconds only once rescaled.
+  if (pwm || fast) CheckSerialClock(setup, kMotorSide, change.serialClocks);
+  CheckSerialClock(setup, kLoadSide, change.serialClocks);
   ComputeAllRegisters(setup, reporter);
   DeriveParametersFromRegisters(setup);
 
