@@ -87,7 +87,8 @@ void RescaleTimeDependentValues(CMC_Setup* setup, double r, const ComputeReporte
     const double before = parameter->GetValueInInternalUnit();
     const double wanted = before * std::pow(r, -power);
     parameter->SetValueInInternalUnit(wanted);
-    if (parameter->GetValueInInternalUnit() != wanted) {
+    // Rounding by the type is expected; a value the range cut is not.
+    if (parameter->GetValueInInternalUnit() != drivebase::StoreAs(parameter->GetType(), wanted)) {
       ComputeAllRegisters(setup, reporter);
       DeriveParametersFromRegisters(setup);
       parameter->SetValueInInternalUnit(wanted);
