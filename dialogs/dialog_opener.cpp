@@ -1,6 +1,8 @@
 #include "dialogs/dialog_opener.h"
 
 #include <functional>
+#include <stdexcept>
+#include <string>
 
 #include "compute/derivation.h"
 #include "compute/options.h"
@@ -43,6 +45,7 @@ bool IsSetupDialogName(std::string_view name) {
 }
 
 int RunSetupDialogAlone(CMC_Setup* setup, std::string_view name) {
+  if (!IsSetupDialogName(name)) throw std::invalid_argument("no setup dialog named '" + std::string(name) + "'");
   RegisterDialogTemplates();
   BringLayersToAgree(setup);
   if (SameName(name, "motor")) {
@@ -65,7 +68,7 @@ int RunSetupDialogAlone(CMC_Setup* setup, std::string_view name) {
     CDriveInfo dialog(setup, nullptr);
     return RunAround(setup, dialog);
   }
-  CAdvancedDialog dialog(setup, nullptr);
+  CAdvancedDialog dialog(setup, nullptr);  // "advanced"
   return RunAround(setup, dialog, [setup] { ClearUnusableFeedForward(setup); });
 }
 

@@ -13,7 +13,8 @@ namespace kestrel {
 // drive offline); false for any other name.
 bool IsSetupDialogName(std::string_view name);
 
-// Runs the named dialog modally and returns its end code (IDOK, IDCANCEL, ...).
+// Runs the named dialog modally and returns its end code (IDOK, IDCANCEL, ...); throws
+// std::invalid_argument for a name that IsSetupDialogName refuses.
 int RunSetupDialogAlone(CMC_Setup* setup, std::string_view name);
 
 // After an accepted Advanced dialog: position control straight on the current loop has no speed
