@@ -194,7 +194,9 @@ TimingChange ChangeTiming(CMC_Setup* setup, std::string_view changed, LoopTiming
   if (pwm) KeepLoopPeriods(setup, timing);
   const double slowDivider = Value(setup, "SLPER");
   if (Value(setup, "CLPER") > slowDivider) SetValue(setup, "SLPER", Value(setup, "CLPER"));
-  const bool slowMoved = EqualsIgnoringCase(changed, "SLPER") || Value(setup, "SLPER") != slowDivider;
+  // A divider the user set (or that the fast one pushed up) gives the slow-loop period to keep; a
+  // new PWM frequency keeps the one it had.
+  const bool slowMoved = !pwm && (EqualsIgnoringCase(changed, "SLPER") || Value(setup, "SLPER") != slowDivider);
 
   ComputePWMPER(setup);
   ComputeSATPWM(setup);
