@@ -279,6 +279,7 @@ Status Drive::LaunchProgram(const ProgramDescriptor& programDescriptor, std::uni
     std::vector<int> words;
     for (const std::string& name : logger->variables) words.push_back(std::max(1, WordsOf(name)));
     d.logger.Attach(*logger, FittingPoints(*logger, d.hardware.log_buffer_words, words));
+    d.ResolveLoggedValues();
   }
   d.program = std::move(program);
   if (logger && !d.program->TriggersLog()) d.logger.Trigger(d.tick);

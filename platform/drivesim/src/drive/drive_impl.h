@@ -253,6 +253,11 @@ struct Drive::Impl final : programs::ProgramHost {
   std::map<std::string, std::int32_t, std::less<>> programMemory;
   drive::DriveVariables driveVariables;
   drive::Logger logger;
+  // Where each logged variable lives, resolved at the launch (program memory and drive variables
+  // stay put for the run); null: read by name at each point (live values and registers).
+  std::vector<const std::int32_t*> loggedValues;
+  void ResolveLoggedValues();
+  void SampleLogger(bool slow);  // the logger's point of this tick, if it takes one
   std::deque<UnsolicitedMessage> unsolicited;
   drive::Scope scope;
   void SampleScope(bool slow);   // the scope's sample of this tick, its frames to `unsolicited`

@@ -66,9 +66,7 @@ void Drive::Impl::RunIsrs(bool slow, bool fast) {
   }
   if (slow && program) {
     program->SlowStep(*this);
-    if (logger.Sampling()) {
-      logger.Sample(true, tick, timing.pwm_s(), [this](std::string_view n) { return Read(n).value_or(0); });
-    }
+    SampleLogger(true);
   }
   if (slow) SampleScope(true);
   if (fast) FastIsr();
@@ -92,9 +90,7 @@ void Drive::Impl::FastIsr() {
   driveVariables[drive::DriveVar::ID] = frame.x;
   driveVariables[drive::DriveVar::IQ] = frame.y;
   driveVariables[drive::DriveVar::Motor_Current] = frame.y;
-  if (logger.Sampling()) {
-    logger.Sample(false, tick, timing.pwm_s(), [this](std::string_view n) { return Read(n).value_or(0); });
-  }
+  SampleLogger(false);
   SampleScope(false);
 }
 
