@@ -66,6 +66,18 @@ INSTANTIATE_TEST_SUITE_P(
         PreliminaryCase{"", I2tRegisters(0x80, "_D"), 0.0, 0, mer::kDriveI2t},
         PreliminaryCase{"", I2tRegisters(0x80, "_M"), 1.0, -1, 0}));
 
+// Cleared faults give the motor its own phases back: the sound motor's REFTST_V.
+TEST(ClearedFaults, GiveTheMotorItsPhasesBack) {
+  Drive drive = FaultyDrive(SensorType::incremental, {}, "open_phase C");
+  ASSERT_TRUE(drive.InjectFault("phase_resistance A 1.5").ok());
+  ASSERT_TRUE(drive.ClearFault("open_phase").ok());
+  ASSERT_TRUE(drive.ClearFault("phase_resistance").ok());
+  EXPECT_FALSE(drive.ClearFault("open_phases").ok());
+  LaunchPreliminary(drive);
+  RunProgram(drive, 8.0);
+  EXPECT_NEAR(drive.ReadVariable("REFTST_V").value_or(0) / (0.9 * 1.49988 * kVoltageScale), 1.0, 0.015);
+}
+
 struct InputCase {
   SensorType sensor;
   const char* fault;

@@ -185,6 +185,7 @@ class Drive {
   // Injected faults (faults.cpp): an entry as ApplyFaultEntry reads it, acting from now on.
   // Program faults act at the next launch.
   Status InjectFault(std::string_view entry);
+  Status ClearFault(std::string_view name);              // every fault of that name ("clear short")
   const Faults& InjectedFaults() const;
   // The program as this drive holds it (InstalledProgram under the injected faults).
   std::optional<ProgramDescriptor> Program(std::string_view name) const;

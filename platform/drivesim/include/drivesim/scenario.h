@@ -63,4 +63,8 @@ std::string AnalogInputProblem(double volts, double duration_s);
 // entry and what is wrong.
 Status ApplyFaultEntry(std::string_view entry, Scenario& scenario);
 
+// Removes every fault of one name ("short", "open_phase", "program_lacks", …): the installation
+// is again as its files describe it. Fails, changing nothing, for a name that is not a fault.
+Status ClearFaultEntry(std::string_view name, Scenario& scenario);
+
 }  // namespace drivesim

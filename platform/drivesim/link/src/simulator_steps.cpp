@@ -225,6 +225,30 @@ ui::StepParser Plain(std::string phrase, DriveSource source, void (Drive::*actio
   };
 }
 
+// The rest of the line, word by word, as one text ("open_phase C").
+std::string RestOfLine(ui::StepWords& words, std::string_view what) {
+  std::string text = words.Word(what);
+  while (!words.AtEnd()) text += " " + words.Word("a word");
+  return text;
+}
+
+// "fault NAME ARGS": injects the fault from now on. The entry is checked before the script runs.
+ui::Step Fault(ui::StepWords& words, const DriveSource& source) {
+  const std::string entry = RestOfLine(words, "a fault (NAME ARGS)");
+  Scenario scratch;
+  Check(ApplyFaultEntry(entry, scratch).error);
+  return Act("fault " + entry, source, [entry](Drive& drive) { return drive.InjectFault(entry); });
+}
+
+// "clear NAME": removes every fault of that name.
+ui::Step ClearFault(ui::StepWords& words, const DriveSource& source) {
+  const std::string name = words.Word("a fault name");
+  words.End();
+  Scenario scratch;
+  Check(ClearFaultEntry(name, scratch).error);
+  return Act("clear " + name, source, [name](Drive& drive) { return drive.ClearFault(name); });
+}
+
 }  // namespace
 
 ui::Condition ShaftTurned(DriveSource drive, double angle, double tolerance, std::string shown) {
@@ -255,6 +279,8 @@ void AddSimulatorSteps(ui::StepVocabulary& vocabulary, DriveSource drive) {
   vocabulary.Add("friction", with(Friction));
   vocabulary.Add("temperature", OneValue("temperature", "a temperature", {"°C", "C"}, TemperatureProblem,
                                          &Drive::SetMotorTemperature_C, drive));
+  vocabulary.Add("fault", with(Fault));
+  vocabulary.Add("clear", with(ClearFault));
 }
 
 }  // namespace drivesim::link
