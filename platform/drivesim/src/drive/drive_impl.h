@@ -72,6 +72,7 @@ struct Drive::Impl final : programs::ProgramHost {
   int invalidHallRun = 0;        // consecutive fast samples of Hall code 0 or 7
   void RefreshProtectionSettings();
   void CheckSlowProtections();   // over-current, over- and under-voltage, at every slow tick
+  void CheckBusVoltage();        // over- and under-voltage of the last bus sample (also while idle)
   void CheckHallMissing();       // at every fast tick
   void Trip(std::uint16_t bit);  // latches the bit and switches the axis off
 

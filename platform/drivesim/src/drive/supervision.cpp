@@ -125,7 +125,7 @@ void Drive::Impl::CheckSupervision() {
 }
 
 // An idle drive samples nothing, but what its protections watch still holds over the skipped
-// ticks: the I²t integrators cool, and the temperature, sensor and Hall conditions latch.
+// ticks: the I²t integrators cool, and the bus voltage, temperature, sensor and Hall conditions latch.
 void Drive::Impl::SuperviseIdle(std::int64_t from, std::int64_t to) {
   const auto ticksOf = [&](std::int64_t period) {
     return (NextMultiple(to, period) - NextMultiple(from, period)) / period;
@@ -135,6 +135,7 @@ void Drive::Impl::SuperviseIdle(std::int64_t from, std::int64_t to) {
   if (slowTicks <= 0) return;
   motorI2t.Cool(supervision.motorI2t, slowTicks);
   driveI2t.Cool(supervision.driveI2t, slowTicks);
+  CheckBusVoltage();
   CheckStateProtections();
   CheckLinearHalls(slowTicks);
 }
