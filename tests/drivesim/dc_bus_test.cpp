@@ -68,6 +68,24 @@ INSTANTIATE_TEST_SUITE_P(
         BusCase{"RegenerationFlowsIntoAnOpenSupply", 0.1, false, 0, 0, 48.0, -9821, 0.2, 48.0, 0.5, 0}),
     [](const auto& param) { return std::string(param.param.name); });
 
+// The axis off, a 24 V supply behind the diode: the hand spins the shaft 10 rev in 0.5 s (peak
+// 1.875·20π/0.5 = 236 rad/s, a line-to-line back-EMF peak of √3·0.08·236 = 32.7 V). The bridge's
+// diodes rectify it into the capacitor, which the supply diode keeps charged after the turn.
+TEST(Generator, AHandDrivenMotorChargesTheBusWithTheAxisOff) {
+  DriveHardware hw = ReferenceHardware();
+  hw.bus_capacitor_F = 1e-3;
+  hw.supply_diode = true;
+  MotorModel motor = ReferenceMotor();
+  motor.supply_voltage_V = 24.0;
+  Drive drive = LoadedDrive(motor, {}, {}, hw);
+  drive.HandTurn(20.0 * M_PI, 0.5);
+  drive.RunUntil(0.7);
+  const double bus_V = drive.ReadVariable("var_u2").value_or(0) / kCountsPerVolt;
+  EXPECT_GT(bus_V, 30.0);
+  EXPECT_LT(bus_V, 32.7);
+  EXPECT_FALSE(drive.AxisOn());
+}
+
 // Bus keys of a drive file and the key its error names ("" accepted).
 TEST(DriveFile, BusKeysAreValidated) {
   for (const auto& [keys, key] : std::initializer_list<std::pair<const char*, const char*>>{

@@ -46,11 +46,11 @@ void Drive::Impl::RunUntil(double t_s) {
 }
 
 // With the axis off, no program, no scope, the hand off the shaft and the potentiometer settled
-// the ISRs have nothing to do: a coasting rotor advances in steps of 1 ms. Otherwise the plant
-// steps to the next ISR tick.
+// the ISRs have nothing to do: a coasting rotor advances in steps of 1 ms, as long as it is too
+// slow to charge the bus through the diodes. Otherwise the plant steps to the next ISR tick.
 std::int64_t Drive::Impl::NextStepEnd(std::int64_t nextIsr) const {
   if (stage.driven || program || hand.engaged || scope.Running() || !potentiometer.SettledBy(slowSampled_s) ||
-      !BusSettled()) {
+      !BusSettled() || model::DiodesMayConduct(plantParams, plant, stage.bus_V)) {
     return nextIsr;
   }
   const auto coastTicks = static_cast<std::int64_t>(std::max(1.0, std::floor(1e-3 / timing.pwm_s())));
