@@ -137,6 +137,8 @@ INSTANTIATE_TEST_SUITE_P(
                       MalformedCase{"wait until shaft-turned 360 deg ±x", "expected a tolerance, found \"x\""},
                       MalformedCase{"fault open_phase D", "fault entry \"open_phase D\": \"D\" is not one of ABC"},
                       MalformedCase{"clear phasing", "clear \"phasing\": unknown fault"},
+                      MalformedCase{"limit ENABLE at 1 rev", "expected LSP or LSN, found \"ENABLE\""},
+                      MalformedCase{"limit LSP 1 rev", "expected \"at <position>\" or \"none\" after LSP"},
                       MalformedCase{"mark", "unknown step \"mark\""}));
 
 // A mark, a turn of 1 rev in 1 s, and the user's wait for the full turn: not at 0.5 s, at 1.2 s.

@@ -35,6 +35,10 @@ struct Scenario {
   bool enable_input_active = true;        // ENABLE input at its active level
   bool positive_limit_active = false;     // LSP input at its active level
   bool negative_limit_active = false;     // LSN input at its active level
+  // Limit switches on the load: LSP is also active at load positions (rad or m) at or beyond
+  // positive_limit_at, LSN at or below negative_limit_at.
+  std::optional<double> positive_limit_at;
+  std::optional<double> negative_limit_at;
   double analog_input_V = 0.0;            // potentiometer on the analogue reference input
   std::optional<ShortCircuitFault> short_circuit;  // fault "short"
   bool current_noise = true;              // false: current ADCs without noise

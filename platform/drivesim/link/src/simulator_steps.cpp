@@ -162,6 +162,26 @@ ui::Step Input(ui::StepWords& words, const DriveSource& source) {
   });
 }
 
+// "limit LSP|LSN at N rev|deg|mm": a limit switch that the load reaches at that load position;
+// "limit LSP|LSN none" removes it.
+ui::Step Limit(ui::StepWords& words, const DriveSource& source) {
+  const std::string name = words.Word("a limit switch (LSP or LSN)");
+  if (name != "LSP" && name != "LSN") throw std::invalid_argument("expected LSP or LSN, found \"" + name + "\"");
+  const Drive::DigitalInput input = InputNamed(name);
+  if (words.Keyword("none")) {
+    words.End();
+    return Act("limit " + name + " none", source,
+               [input](Drive& drive) { return drive.SetLimitSwitchPosition(input, std::nullopt); });
+  }
+  if (!words.Keyword("at")) throw std::invalid_argument("expected \"at <position>\" or \"none\" after " + name);
+  const Travel at = ReadTravel(words, "the load position of the switch");
+  words.End();
+  return Act("limit " + name + " at " + at.written, source, [input, at](Drive& drive) {
+    if (std::string problem = KindProblem(drive, at); !problem.empty()) return Status{problem};
+    return drive.SetLimitSwitchPosition(input, at.value);
+  });
+}
+
 ui::Step Analog(ui::StepWords& words, const DriveSource& source) {
   const double from_V = Quantity(words, "a voltage", {"V"});
   double to_V = from_V;
@@ -270,6 +290,7 @@ void AddSimulatorSteps(ui::StepVocabulary& vocabulary, DriveSource drive) {
   vocabulary.Add("mark shaft", Plain("mark shaft", drive, &Drive::MarkShaft));
   vocabulary.Add("wait until shaft-turned", with(WaitUntilShaftTurned));
   vocabulary.Add("input", with(Input));
+  vocabulary.Add("limit", with(Limit));
   vocabulary.Add("analog", with(Analog));
   vocabulary.Add("supply", OneValue("supply", "a voltage", {"V"}, SupplyProblem, &Drive::SetSupply_V, drive));
   vocabulary.Add("load torque",

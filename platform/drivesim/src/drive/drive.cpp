@@ -353,6 +353,12 @@ void Drive::SetLimitInputs(bool positive, bool negative) {
   impl_->inputLevel[1].reset();
   impl_->inputLevel[2].reset();
 }
+Status Drive::SetLimitSwitchPosition(DigitalInput input, std::optional<double> loadPosition) {
+  if (input == DigitalInput::enable) return {"ENABLE is not a limit switch"};
+  (input == DigitalInput::positive_limit ? impl_->scenario.positive_limit_at : impl_->scenario.negative_limit_at) =
+      loadPosition;
+  return {};
+}
 void Drive::SetDigitalInputLevels(bool enableHigh, bool positiveHigh, bool negativeHigh) {
   impl_->inputLevel = {enableHigh, positiveHigh, negativeHigh};
   impl_->ApplyInputLevels();

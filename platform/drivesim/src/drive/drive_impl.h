@@ -181,6 +181,9 @@ struct Drive::Impl final : programs::ProgramHost {
   void CheckMotionProtections();       // every slow tick while a servo is engaged
   bool QuickStopStep();                // every fast tick; true while a quick stop holds i_ref at 0
   std::uint16_t HeldLimitBits() const; // limit bits that a clear keeps while their input is active
+  // LSP (LSN) active: by its input level, or by the load at or beyond its switch.
+  bool PositiveLimitActive() const;
+  bool NegativeLimitActive() const;
   void ClearLatched() { latchedErrors = HeldLimitBits(); }
 
   DriveHardware hardware;
