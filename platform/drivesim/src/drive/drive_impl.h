@@ -43,7 +43,9 @@ struct Drive::Impl final : programs::ProgramHost {
   // --- feedback inputs (feedback_inputs.cpp) ---
   void WireSensors();                                  // sensors onto the inputs the options name
   void RefreshDecodeSettings();                        // after a register or option change
-  void UpdateFeedbackInputs(double previousPosition);  // the counters at the present shaft position
+  // The counters at the present shaft position, h_s after the last update.
+  void UpdateFeedbackInputs(double previousPosition, double h_s = 0.0);
+  bool ConvertersTracking() const;                     // a resolver's converter has not settled yet
   std::int32_t Counter(int input) const { return static_cast<std::int32_t>(feedback[static_cast<std::size_t>(input)].encoder.counter); }
 
   // --- protections (protections.cpp) ---

@@ -12,11 +12,12 @@
 namespace drivesim {
 
 // Nothing moves: no switching, no program, no scope, no current, no hand, a rotor that its load
-// leaves at rest and a potentiometer whose last position has been sampled.
+// leaves at rest, a potentiometer whose last position has been sampled and settled resolver
+// converters.
 bool Drive::Impl::Idle() const {
   return !stage.driven && !program && !scope.Running() && !hand.engaged &&
          plant.current_A == std::array<double, 3>{0.0, 0.0, 0.0} && model::RestHolds(plantParams, plant) &&
-         potentiometer.SettledBy(slowSampled_s) && BusSettled();
+         potentiometer.SettledBy(slowSampled_s) && BusSettled() && !ConvertersTracking();
 }
 
 void Drive::Impl::RunUntil(double t_s) {
@@ -135,8 +136,9 @@ void Drive::Impl::StepPowerStageAndMotor(int periods) {
   const double dcCurrent_A = stiffBus ? 0.0 : model::InverterDcCurrent(stage.duty, inputs.legDriven, legCurrent_A);
   model::StepPlant(plantParams, plant, inputs, handTorque, periods * stageParams.pwmPeriod_s);
   if (!stiffBus) ChargeBus(dcCurrent_A, periods * stageParams.pwmPeriod_s);
-  if (plant.position != previous) {
-    UpdateFeedbackInputs(previous);
+  // A resolver's converter goes on tracking after the shaft has stopped, until it has settled.
+  if (plant.position != previous || ConvertersTracking()) {
+    UpdateFeedbackInputs(previous, periods * stageParams.pwmPeriod_s);
     if (motor.halls) hallCode = sensors::UpdateHalls(*motor.halls, hallState, plant.ElectricalAngle(plantParams));
   }
   if (stage.driven) CheckShortCircuit(inputs.legVoltage_V);
