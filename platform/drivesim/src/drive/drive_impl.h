@@ -155,6 +155,7 @@ struct Drive::Impl final : programs::ProgramHost {
   void ServoCurrentStep();             // commutation angle and current loop, every Ts_C
   void UpdateCommutationAngle();
   void ApplyBlockVoltage(int sector, std::int32_t voltage);  // trapezoidal: two legs, the third open
+  std::optional<int> BlockSector() const;  // the sector of block commutation; none: sinusoidal
   control::ServoFeedback ServoCounters() const;
   bool HallCommutation() const;        // an engaged servo commutates with the digital Halls
   struct Commutation {
@@ -163,6 +164,7 @@ struct Drive::Impl final : programs::ProgramHost {
     int sector = -1;                   // last valid Hall sector (Hall start and block commutation)
     bool edgeSeen = false;             // Hall start: corrected at the first edge
     std::int32_t angle16 = 0;          // θ_e16 of the present fast sample
+    bool trapezoidal = false;          // SCR bit 13 clear: block commutation on the angle's sector
   };
   control::AngleRegisters angleRegisters;   // cached from the registers
   Commutation commutation;
