@@ -187,6 +187,7 @@ void Drive::Impl::ServoCurrentStep() {
 void Drive::Impl::ApplyBlockVoltage(int sector, std::int32_t voltage) {
   const auto s = static_cast<std::size_t>(sector);
   const double half = voltage / 65534.0;
+  appliedVoltage = {};
   pendingDuty = {0.5, 0.5, 0.5};
   pendingDuty[kPositiveLeg[s]] = 0.5 + half;
   pendingDuty[kNegativeLeg[s]] = 0.5 - half;

@@ -219,6 +219,12 @@ struct Drive::Impl final : programs::ProgramHost {
   };
   mutable MeasuredCache measuredCache;
   std::array<double, 3> pendingDuty{0.5, 0.5, 0.5};   // loaded into the compare registers at the next fast tick
+  struct AppliedVoltage {                              // the sinusoidal command behind pendingDuty
+    bool valid = false;
+    std::int32_t angle16 = 0, d = 0, q = 0;
+    bool operator==(const AppliedVoltage&) const = default;
+  };
+  AppliedVoltage appliedVoltage;                       // reset by every other writer of pendingDuty
   model::Hand hand;
 
   SetupOptions options;
