@@ -95,7 +95,6 @@ INSTANTIATE_TEST_SUITE_P(
         StepCase{"ramp_end_sampled_while_idle", "analog 0 V to 5 V in 2 s", 2.5, Ad5, 49104, 0},
         StepCase{"supply", "supply 36 V", 0.0, Supply, 36.0, 0.0},
         StepCase{"temperature", "temperature 80 °C", 0.0, Temperature, 80.0, 0.0},
-        StepCase{"fault", "fault open_phase C", 0.0, OpenPhase, 'C', 0.0},
         StepCase{"clear_only_that_fault", "fault hall_missing 2\nfault open_phase C\nclear open_phase", 0.0, OpenPhase,
                  '-', 0.0},
         StepCase{"other_fault_stays", "fault hall_missing 2\nfault open_phase C\nclear open_phase", 0.0, MissingHall,

@@ -101,10 +101,9 @@ INSTANTIATE_TEST_SUITE_P(
         SourceCase{"LinearHalls", SensorType::linear_hall, false, {{"DBTTH", 4}}, 50.0, 300.0}),
     [](const auto& param) { return std::string(param.param.name); });
 
-// SCR bit 13 clear: block commutation on the encoder's angle. With 1 A of torque current and the
-// shaft held 5° (20° electrical) past the commutated zero, sinusoidal commutation drives the
-// current at about 110° (phase A cos 110° = −0.34 of it); the blocks drive sector 0, B+ C−, with
-// phase A open and 1 A through B.
+// SCR bit 13 clear: blocks on the encoder's angle. 1 A of torque current, the shaft held 20°
+// electrical past the commutated zero: sinusoidal, the current at 110° (A: cos 110° = −0.34 A);
+// blocks, sector 0 (B+ C−) with phase A open and 1 A through B.
 TEST(TrapezoidalCommutation, DrivesThePairOfTheEncoderSector) {
   for (const auto& [scr, phaseA, phaseB] : {std::tuple{0x2000, -0.34, 0.94}, {0, 0.0, 1.0}}) {
     Drive drive = LoadedDrive(ReferenceMotor(), {}, {{"ENC2THL", 2147483}, {"SCR", scr}});

@@ -216,9 +216,8 @@ TEST(LimitSwitch, QuickStopsMotionTowardsIt) {
   }
 }
 
-// Switches on the load of a 3:1 transmission at ±0.25 load rev: moving at 20 counts a sample
-// (2.5 motor rev/s) the motor turns 0.75 rev before the load reaches LSP; moving backwards, LSN
-// stops it 0.75 rev the other way.
+// Switches at ±0.25 rev of the load behind a 3:1 transmission: moving at ±20 counts a sample the
+// motor turns 0.75 rev before the load reaches LSP (LSN backwards).
 TEST(LimitSwitch, FollowsTheLoadThroughTheTransmission) {
   MotorModel motor = ReferenceMotor();
   motor.motor_displacement = 3.0 * 2.0 * M_PI;
