@@ -1,5 +1,7 @@
 #include "drive/logger.h"
 
+#include <algorithm>
+
 namespace drivesim::drive {
 
 void Logger::Attach(const LoggerSettings& settings, int points) {
@@ -8,6 +10,7 @@ void Logger::Attach(const LoggerSettings& settings, int points) {
   attached_ = true;
   triggerTick_.reset();
   points_.clear();
+  points_.reserve(static_cast<std::size_t>(std::max(0, points)));
 }
 
 void Logger::Detach() {
