@@ -16,6 +16,7 @@ struct DriveRunOptions {
   SetupSource source;
   DriveOptions drive;
   std::vector<std::string> sets;   // NAME=VALUE, program variables in internal units
+  std::vector<std::string> faults; // "NAME ARGS": faults injected into the simulated drive before the launch
   double forSeconds = 0.0;        // 0: until the program ends
   std::vector<std::string> reads;
   std::string log;                 // NAME,... of the logged variables

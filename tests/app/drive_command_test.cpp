@@ -103,6 +103,13 @@ TEST_F(DriveCommand, MotorAndDriveFilesChangeTheSimulatedDrive) {
   EXPECT_NEAR((reference - Value(smaller, "REFTST_V")) * 1.1 * 48.0 / 65534.0, 0.9 * 1.6 * 0.2, 0.1);
 }
 
+// With the wire of phase C open the preliminary drives A → B: 2R instead of 1.5R along phase A,
+// so more voltage for the same current.
+TEST_F(DriveCommand, FaultsActFromTheStartOfTheRun) {
+  const double reference = Value(Preliminary(), "REFTST_V");
+  EXPECT_GT(Value(Preliminary("--fault 'open_phase C'"), "REFTST_V"), 1.1 * reference);
+}
+
 TEST_F(DriveCommand, ForEndsTheRunAfterTheSimulatedTime) {
   const Outcome result =
       scratch_.Succeeds("drive run IE_Initial_Positioning_Test --set In1=5237 --for 0.05 --read STARTED");
@@ -154,6 +161,8 @@ INSTANTIATE_TEST_SUITE_P(
         Failure{"FastLink", "drive run IE_Initial_Positioning_Test --drive-file FAST_LINK", 1,
                 "The drive refused to launch 'IE_Initial_Positioning_Test': link latency .* is shorter than two "
                 "current-loop periods .*"},
+        Failure{"BadFault", "drive run IE_Initial_Positioning_Test --fault 'open_phase D'", 2,
+                "--fault open_phase D: fault entry \"open_phase D\": \"D\" is not one of ABC"},
         Failure{"NoSubcommand", "drive", 2, ".*"}),
     [](const ::testing::TestParamInfo<Failure>& param) { return std::string(param.param.label); });
 

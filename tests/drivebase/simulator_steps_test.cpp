@@ -70,6 +70,8 @@ double EnableInactive(Drive& d) { return d.Mer() & mer::kEnableInactive ? 1.0 : 
 double Ad5(Drive& d) { return d.ReadVariable("AD5").value_or(-1); }
 double Supply(Drive& d) { return d.Motor().supply_voltage_V; }
 double Temperature(Drive& d) { return d.MotorTemperature_C(); }
+double OpenPhase(Drive& d) { return d.InjectedFaults().open_phase.value_or('-'); }
+double MissingHall(Drive& d) { return d.InjectedFaults().hall_missing.value_or(0); }
 
 INSTANTIATE_TEST_SUITE_P(
     Steps, ScriptedUser,
@@ -92,7 +94,11 @@ INSTANTIATE_TEST_SUITE_P(
         StepCase{"potentiometer_ramp", "analog 0 V to 5 V in 2 s", 1.0, Ad5, 40920, 20},
         StepCase{"ramp_end_sampled_while_idle", "analog 0 V to 5 V in 2 s", 2.5, Ad5, 49104, 0},
         StepCase{"supply", "supply 36 V", 0.0, Supply, 36.0, 0.0},
-        StepCase{"temperature", "temperature 80 °C", 0.0, Temperature, 80.0, 0.0}),
+        StepCase{"temperature", "temperature 80 °C", 0.0, Temperature, 80.0, 0.0},
+        StepCase{"clear_only_that_fault", "fault hall_missing 2\nfault open_phase C\nclear open_phase", 0.0, OpenPhase,
+                 '-', 0.0},
+        StepCase{"other_fault_stays", "fault hall_missing 2\nfault open_phase C\nclear open_phase", 0.0, MissingHall,
+                 2.0, 0.0}),
     [](const auto& param) { return std::string(param.param.name); });
 
 struct MalformedCase {
@@ -128,6 +134,10 @@ INSTANTIATE_TEST_SUITE_P(
                                     "the breakaway friction must not be below the Coulomb friction (found 0.01 below 0.02)"},
                       MalformedCase{"temperature -300", "the temperature must not be below absolute zero (found -300 °C)"},
                       MalformedCase{"wait until shaft-turned 360 deg ±x", "expected a tolerance, found \"x\""},
+                      MalformedCase{"fault open_phase D", "fault entry \"open_phase D\": \"D\" is not one of ABC"},
+                      MalformedCase{"clear phasing", "clear \"phasing\": unknown fault"},
+                      MalformedCase{"limit ENABLE at 1 rev", "expected LSP or LSN, found \"ENABLE\""},
+                      MalformedCase{"limit LSP 1 rev", "expected \"at <position>\" or \"none\" after LSP"},
                       MalformedCase{"mark", "unknown step \"mark\""}));
 
 // A mark, a turn of 1 rev in 1 s, and the user's wait for the full turn: not at 0.5 s, at 1.2 s.

@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "control/angle_source.h"
@@ -99,6 +100,25 @@ INSTANTIATE_TEST_SUITE_P(
         SourceCase{"Resolver", SensorType::resolver, false, {{"ENC2THL", 4194304}, {"MECRESL", 4096}}, 50.0, 80.0},
         SourceCase{"LinearHalls", SensorType::linear_hall, false, {{"DBTTH", 4}}, 50.0, 300.0}),
     [](const auto& param) { return std::string(param.param.name); });
+
+// SCR bit 13 clear: blocks on the encoder's angle. 1 A of torque current, the shaft held 20°
+// electrical past the commutated zero: sinusoidal, the current at 110° (A: cos 110° = −0.34 A);
+// blocks, sector 0 (B+ C−) with phase A open and 1 A through B.
+TEST(TrapezoidalCommutation, DrivesThePairOfTheEncoderSector) {
+  for (const auto& [scr, phaseA, phaseB] : {std::tuple{0x2000, -0.34, 0.94}, {0, 0.0, 1.0}}) {
+    Drive drive = LoadedDrive(ReferenceMotor(), {}, {{"ENC2THL", 2147483}, {"SCR", scr}});
+    drive.HandHold();
+    LaunchServo(drive, ServoConfigOf(control::ServoMode::torque),
+                [](const programs::ProgramHost&, control::Servo& servo, int k) {
+                  if (k == 0) servo.SetCurrentReference(3274);
+                });
+    drive.RunUntil(0.002);
+    drive.HandTurn(5.0 * M_PI / 180.0, 0.02);
+    drive.RunUntil(0.1);
+    EXPECT_NEAR(drive.PhaseCurrents_A()[0], phaseA, 0.05) << scr;
+    EXPECT_NEAR(drive.PhaseCurrents_A()[1], phaseB, 0.05) << scr;
+  }
+}
 
 // APOS_MT of linear Halls unwraps the calibrated ADC angle: an eighth of an electrical turn by
 // hand is 512 counts at DBTTH 4. HALLAOFF 5000 counts high (a quarter of the amplitude taken off

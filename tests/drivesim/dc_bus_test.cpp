@@ -68,6 +68,22 @@ INSTANTIATE_TEST_SUITE_P(
         BusCase{"RegenerationFlowsIntoAnOpenSupply", 0.1, false, 0, 0, 48.0, -9821, 0.2, 48.0, 0.5, 0}),
     [](const auto& param) { return std::string(param.param.name); });
 
+// Axis off, 24 V behind the diode; the hand turns 10 rev in 0.5 s (peak 1.875·20π/0.5 = 236 rad/s:
+// √3·0.08·236 = 32.7 V line to line): the bridge's diodes charge the capacitor, the diode keeps it.
+TEST(Generator, AHandDrivenMotorChargesTheBusWithTheAxisOff) {
+  DriveHardware hw = ReferenceHardware();
+  hw.bus_capacitor_F = 1e-3;
+  hw.supply_diode = true;
+  MotorModel motor = ReferenceMotor();
+  motor.supply_voltage_V = 24.0;
+  Drive drive = LoadedDrive(motor, {}, {}, hw);
+  drive.HandTurn(20.0 * M_PI, 0.5);
+  drive.RunUntil(0.7);
+  const double bus_V = drive.ReadVariable("var_u2").value_or(0) / kCountsPerVolt;
+  EXPECT_GT(bus_V, 30.0);
+  EXPECT_LT(bus_V, 32.7);
+}
+
 // Bus keys of a drive file and the key its error names ("" accepted).
 TEST(DriveFile, BusKeysAreValidated) {
   for (const auto& [keys, key] : std::initializer_list<std::pair<const char*, const char*>>{

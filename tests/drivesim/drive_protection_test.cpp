@@ -8,6 +8,7 @@
 #include <cmath>
 #include <optional>
 #include <string>
+#include <tuple>
 
 #include "reference_drive.h"
 
@@ -89,6 +90,18 @@ INSTANTIATE_TEST_SUITE_P(
         PreliminaryCase{"HallsPresent", {{"PCR", 64}}, 0},
         PreliminaryCase{"HallMonitoringOff", {{"PCR", 0}}, 0, true, 48.0, false}),
     [](const auto& param) { return std::string(param.param.name); });
+
+// The bus is watched while the drive idles too: 65 V latches the over-voltage of 60 V; 36 V
+// against an under-voltage of 40 V waits for a running power stage.
+TEST(IdleBus, OverVoltageLatchesUnderVoltageWaitsForTheAxis) {
+  for (const auto& [pcr, supply_V, mer] : {std::tuple{16, 65.0, 0x1000}, {16, 58.0, 0}, {32, 36.0, 0}}) {
+    Drive drive = LoadedDrive(ReferenceMotor(), {}, {{"PCR", pcr}, {"UMAXPROT", kOverVoltage}, {"UMINPROT", kUnderVoltage}});
+    drive.RunUntil(0.1);
+    ASSERT_TRUE(drive.SetSupply_V(supply_V).ok());
+    drive.RunUntil(0.2);
+    EXPECT_EQ(drive.Mer(), mer) << supply_V;
+  }
+}
 
 // The time at which the over-current protection switches the axis off, with TIMAXPROT samples.
 double OverCurrentTripTime_s(std::int32_t samples) {

@@ -66,6 +66,27 @@ INSTANTIATE_TEST_SUITE_P(
         PreliminaryCase{"", I2tRegisters(0x80, "_D"), 0.0, 0, mer::kDriveI2t},
         PreliminaryCase{"", I2tRegisters(0x80, "_M"), 1.0, -1, 0}));
 
+// Cleared faults give the motor its own phases back: the sound motor's REFTST_V.
+TEST(ClearedFaults, GiveTheMotorItsPhasesBack) {
+  Drive drive = FaultyDrive(SensorType::incremental, {}, "open_phase C");
+  ASSERT_TRUE(drive.InjectFault("phase_resistance A 1.5").ok());
+  ASSERT_TRUE(drive.ClearFault("open_phase").ok());
+  ASSERT_TRUE(drive.ClearFault("phase_resistance").ok());
+  LaunchPreliminary(drive);
+  RunProgram(drive, 8.0);
+  EXPECT_NEAR(drive.ReadVariable("REFTST_V").value_or(0) / (0.9 * 1.49988 * kVoltageScale), 1.0, 0.015);
+}
+
+// The calibrated linear Hall vector is 1.5 V (19641.6 counts) with gains 32767: gains of 8000
+// scale it to 24.4 % of that, a missing sensor after 10 ms; 8400 to 25.6 %, none.
+TEST(LinearHalls, ACalibratedVectorBelowAQuarterOfNominalIsAMissingSensor) {
+  for (const auto& [gain, bit] : {std::pair{8000, mer::kHallMissing}, {8400, std::uint16_t{0}}}) {
+    Drive drive = FaultyDrive(SensorType::linear_hall, {{"HALLAGAIN", gain}, {"HALLBGAIN", gain}, {"HALLCGAIN", gain}}, "");
+    drive.RunUntil(0.02);
+    EXPECT_EQ(drive.Mer(), bit) << gain;
+  }
+}
+
 struct InputCase {
   SensorType sensor;
   const char* fault;

@@ -216,6 +216,23 @@ TEST(LimitSwitch, QuickStopsMotionTowardsIt) {
   }
 }
 
+// Switches at ±0.25 rev of the load behind a 3:1 transmission: moving at ±20 counts a sample the
+// motor turns 0.75 rev before the load reaches LSP (LSN backwards).
+TEST(LimitSwitch, FollowsTheLoadThroughTheTransmission) {
+  MotorModel motor = ReferenceMotor();
+  motor.motor_displacement = 3.0 * 2.0 * M_PI;
+  for (const auto& [reference, bit] : {std::pair{20, mer::kPositiveLimit}, {-20, mer::kNegativeLimit}}) {
+    Drive drive = LoadedDrive(motor, {}, {{"ENC2THL", 2147484}, {"KPS", 27424}, {"SFTKPS", 10}, {"KIS", 21939},
+                                          {"SFTKIS", 7}});
+    ASSERT_TRUE(drive.SetLimitSwitchPosition(Drive::DigitalInput::positive_limit, 0.5 * M_PI).ok());
+    ASSERT_TRUE(drive.SetLimitSwitchPosition(Drive::DigitalInput::negative_limit, -0.5 * M_PI).ok());
+    LaunchServoStep(drive, ServoConfigOf(control::ServoMode::speed), reference);
+    while (drive.Mer() == 0 && drive.Now_s() < 1.0) drive.RunUntil(drive.Now_s() + 1e-3);
+    EXPECT_EQ(drive.Mer(), bit);
+    EXPECT_NEAR(std::abs(drive.ShaftPosition()) / (2.0 * M_PI), 0.75, 0.01) << reference;
+  }
+}
+
 // A servo commutating with Halls that the motor lacks (code 7) trips 0x0020 at the third fast
 // sample after engagement (ticks 0, 2, 4: 0.2 ms), PCR bit 6 or not.
 TEST(HallMissing, TripsAHallCommutatedServo) {

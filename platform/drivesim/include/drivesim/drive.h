@@ -168,6 +168,9 @@ class Drive {
   // One input's electrical level (true = high); whether that is active follows DIGIN_ACTIVE_LEVEL,
   // also when the registers are loaded later.
   void SetDigitalInputLevel(DigitalInput input, bool high);
+  // A limit switch that the load reaches: LSP active at or beyond the load position (rad or m),
+  // LSN at or below it; nullopt removes the switch. Fails for ENABLE.
+  Status SetLimitSwitchPosition(DigitalInput input, std::optional<double> loadPosition);
   // The potentiometer at from_V now, then turned evenly to to_V over duration_s.
   Status RampAnalogInput_V(double from_V, double to_V, double duration_s);
   Status SetHandCoupling(double stiffness, double damping);  // k_h, b_h from now on (N·m/rad, N·m·s/rad or N/m, N·s/m)
@@ -185,6 +188,7 @@ class Drive {
   // Injected faults (faults.cpp): an entry as ApplyFaultEntry reads it, acting from now on.
   // Program faults act at the next launch.
   Status InjectFault(std::string_view entry);
+  Status ClearFault(std::string_view name);              // every fault of that name ("clear short")
   const Faults& InjectedFaults() const;
   // The program as this drive holds it (InstalledProgram under the injected faults).
   std::optional<ProgramDescriptor> Program(std::string_view name) const;

@@ -35,6 +35,10 @@ struct Scenario {
   bool enable_input_active = true;        // ENABLE input at its active level
   bool positive_limit_active = false;     // LSP input at its active level
   bool negative_limit_active = false;     // LSN input at its active level
+  // Limit switches on the load: LSP is also active at load positions (rad or m) at or beyond
+  // positive_limit_at, LSN at or below negative_limit_at.
+  std::optional<double> positive_limit_at;
+  std::optional<double> negative_limit_at;
   double analog_input_V = 0.0;            // potentiometer on the analogue reference input
   std::optional<ShortCircuitFault> short_circuit;  // fault "short"
   bool current_noise = true;              // false: current ADCs without noise
@@ -62,5 +66,9 @@ std::string AnalogInputProblem(double volts, double duration_s);
 // "short A -" a short to the negative rail with 0.05 Ω). Fails, changing nothing, naming the
 // entry and what is wrong.
 Status ApplyFaultEntry(std::string_view entry, Scenario& scenario);
+
+// Removes every fault of one name ("short", "open_phase", "program_lacks", …): the installation
+// is again as its files describe it. Fails, changing nothing, for a name that is not a fault.
+Status ClearFaultEntry(std::string_view name, Scenario& scenario);
 
 }  // namespace drivesim

@@ -162,6 +162,26 @@ ui::Step Input(ui::StepWords& words, const DriveSource& source) {
   });
 }
 
+// "limit LSP|LSN at N rev|deg|mm": a limit switch that the load reaches at that load position;
+// "limit LSP|LSN none" removes it.
+ui::Step Limit(ui::StepWords& words, const DriveSource& source) {
+  const std::string name = words.Word("a limit switch (LSP or LSN)");
+  if (name != "LSP" && name != "LSN") throw std::invalid_argument("expected LSP or LSN, found \"" + name + "\"");
+  const Drive::DigitalInput input = InputNamed(name);
+  if (words.Keyword("none")) {
+    words.End();
+    return Act("limit " + name + " none", source,
+               [input](Drive& drive) { return drive.SetLimitSwitchPosition(input, std::nullopt); });
+  }
+  if (!words.Keyword("at")) throw std::invalid_argument("expected \"at <position>\" or \"none\" after " + name);
+  const Travel at = ReadTravel(words, "the load position of the switch");
+  words.End();
+  return Act("limit " + name + " at " + at.written, source, [input, at](Drive& drive) {
+    if (std::string problem = KindProblem(drive, at); !problem.empty()) return Status{problem};
+    return drive.SetLimitSwitchPosition(input, at.value);
+  });
+}
+
 ui::Step Analog(ui::StepWords& words, const DriveSource& source) {
   const double from_V = Quantity(words, "a voltage", {"V"});
   double to_V = from_V;
@@ -225,6 +245,30 @@ ui::StepParser Plain(std::string phrase, DriveSource source, void (Drive::*actio
   };
 }
 
+// The rest of the line, word by word, as one text ("open_phase C").
+std::string RestOfLine(ui::StepWords& words, std::string_view what) {
+  std::string text = words.Word(what);
+  while (!words.AtEnd()) text += " " + words.Word("a word");
+  return text;
+}
+
+// "fault NAME ARGS": injects the fault from now on. The entry is checked before the script runs.
+ui::Step Fault(ui::StepWords& words, const DriveSource& source) {
+  const std::string entry = RestOfLine(words, "a fault (NAME ARGS)");
+  Scenario scratch;
+  Check(ApplyFaultEntry(entry, scratch).error);
+  return Act("fault " + entry, source, [entry](Drive& drive) { return drive.InjectFault(entry); });
+}
+
+// "clear NAME": removes every fault of that name.
+ui::Step ClearFault(ui::StepWords& words, const DriveSource& source) {
+  const std::string name = words.Word("a fault name");
+  words.End();
+  Scenario scratch;
+  Check(ClearFaultEntry(name, scratch).error);
+  return Act("clear " + name, source, [name](Drive& drive) { return drive.ClearFault(name); });
+}
+
 }  // namespace
 
 ui::Condition ShaftTurned(DriveSource drive, double angle, double tolerance, std::string shown) {
@@ -246,6 +290,7 @@ void AddSimulatorSteps(ui::StepVocabulary& vocabulary, DriveSource drive) {
   vocabulary.Add("mark shaft", Plain("mark shaft", drive, &Drive::MarkShaft));
   vocabulary.Add("wait until shaft-turned", with(WaitUntilShaftTurned));
   vocabulary.Add("input", with(Input));
+  vocabulary.Add("limit", with(Limit));
   vocabulary.Add("analog", with(Analog));
   vocabulary.Add("supply", OneValue("supply", "a voltage", {"V"}, SupplyProblem, &Drive::SetSupply_V, drive));
   vocabulary.Add("load torque",
@@ -255,6 +300,8 @@ void AddSimulatorSteps(ui::StepVocabulary& vocabulary, DriveSource drive) {
   vocabulary.Add("friction", with(Friction));
   vocabulary.Add("temperature", OneValue("temperature", "a temperature", {"°C", "C"}, TemperatureProblem,
                                          &Drive::SetMotorTemperature_C, drive));
+  vocabulary.Add("fault", with(Fault));
+  vocabulary.Add("clear", with(ClearFault));
 }
 
 }  // namespace drivesim::link

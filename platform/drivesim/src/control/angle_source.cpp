@@ -76,7 +76,15 @@ std::int32_t HallEdge16(int previous, int sector, std::int32_t hall30) {
   return WrapAngle16(HallSectorCentre16(sector, hall30) + (forward ? -5461 : 5461));
 }
 
-std::int32_t LinearHallAngle16(const std::array<std::int32_t, 3>& counts, const LinearHallCalibration& c) {
+namespace {
+
+// The least-squares fit of the normalised channels: sin θ and cos θ times the determinant of the
+// normal equations (which vanishes only for a spacing of 0 or 180°).
+struct LinearHallFit {
+  double sinTheta = 0.0, cosTheta = 0.0, determinant = 0.0;
+};
+
+LinearHallFit FitLinearHalls(const std::array<std::int32_t, 3>& counts, const LinearHallCalibration& c) {
   const double psi = c.spacing * kTwoPi / 65536.0;
   double aa = 0.0, ab = 0.0, bb = 0.0, av = 0.0, bv = 0.0;
   for (std::size_t x = 0; x < 3; ++x) {
@@ -89,10 +97,19 @@ std::int32_t LinearHallAngle16(const std::array<std::int32_t, 3>& counts, const 
     av += a * v;
     bv += b * v;
   }
-  // The normal equations; their determinant vanishes only for a spacing of 0 or 180°.
-  const double sinTheta = bb * av - ab * bv;
-  const double cosTheta = aa * bv - ab * av;
-  return WrapAngle16(std::llround(std::atan2(sinTheta, cosTheta) * 65536.0 / kTwoPi));
+  return {bb * av - ab * bv, aa * bv - ab * av, aa * bb - ab * ab};
+}
+
+}  // namespace
+
+std::int32_t LinearHallAngle16(const std::array<std::int32_t, 3>& counts, const LinearHallCalibration& c) {
+  const LinearHallFit fit = FitLinearHalls(counts, c);
+  return WrapAngle16(std::llround(std::atan2(fit.sinTheta, fit.cosTheta) * 65536.0 / kTwoPi));
+}
+
+double LinearHallAmplitude(const std::array<std::int32_t, 3>& counts, const LinearHallCalibration& c) {
+  const LinearHallFit fit = FitLinearHalls(counts, c);
+  return std::hypot(fit.sinTheta, fit.cosTheta) / fit.determinant;
 }
 
 }  // namespace drivesim::control

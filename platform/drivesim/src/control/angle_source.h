@@ -70,5 +70,7 @@ std::int32_t HallEdge16(int previous, int sector, std::int32_t hall30);
 // least squares over the three (with ψ = 120° the Clarke transform), θ_e16 = atan2 in 16 bits
 // (before the ZAOFF correction).
 std::int32_t LinearHallAngle16(const std::array<std::int32_t, 3>& counts, const LinearHallCalibration& c);
+// The amplitude of that calibrated vector, in normalised ADC counts (√(sin² + cos²) of the fit).
+double LinearHallAmplitude(const std::array<std::int32_t, 3>& counts, const LinearHallCalibration& c);
 
 }  // namespace drivesim::control

@@ -13,6 +13,7 @@ using control::AngleSourceKind;
 
 constexpr std::int32_t kStartMethodMask = 0x1C;   // OSR bits 2–4
 constexpr std::int32_t kHallStartMethod = 8;
+constexpr std::int32_t kSinusoidalCommutation = 1 << 13;   // SCR bit 13; clear: trapezoidal
 
 // Block commutation, sector σ = 0 … 5: B+C−, B+A−, C+A−, C+B−, A+B−, A+C− (legs 0, 1, 2 = A, B, C).
 constexpr std::array<std::size_t, 6> kPositiveLeg{1, 1, 2, 2, 0, 0};
@@ -58,6 +59,8 @@ void Drive::Impl::Commutate() {
   const bool hallStart = (Register("OSR", 0) & kStartMethodMask) == kHallStartMethod;
   const bool sinusoidalHallStart = (Register("ACR", 0) >> 15 & 1) != 0;
   commutation = {};
+  // A drive without SCR commutates sinusoidally.
+  commutation.trapezoidal = (Register("SCR", kSinusoidalCommutation) & kSinusoidalCommutation) == 0;
   switch (motor.motor_sensor.type) {
     case SensorType::linear_hall: commutation.kind = AngleSourceKind::linearHalls; break;
     case SensorType::ssi:
@@ -140,6 +143,16 @@ void Drive::Impl::ServoOuterStep() {
   driveVariables[drive::DriveVar::Load_Position] = servo->Position();
 }
 
+// The sector of block commutation: the Halls' alone, or with SCR bit 13 clear the sector whose
+// centre 60°·σ lies nearest to the commutation angle (sector σ drives its current at 60°·σ + 90°,
+// the q axis of that angle); none for sinusoidal commutation, −1 before the Halls show a valid code.
+std::optional<int> Drive::Impl::BlockSector() const {
+  if (commutation.kind == AngleSourceKind::hallBlocks) return commutation.sector;
+  if (!commutation.trapezoidal) return std::nullopt;
+  const auto shifted = static_cast<std::uint32_t>(commutation.angle16 + 65536 / 12) & 0xFFFFu;
+  return static_cast<int>(shifted * 6u / 65536u);
+}
+
 // Every Ts_C while a servo is engaged and the axis is on:
 //   θ_e16 from the angle source; [UPGRADE bit 6] the outer loops;
 //   i_ref = the outer loops' reference (0 during a quick stop);
@@ -155,14 +168,14 @@ void Drive::Impl::ServoCurrentStep() {
   const std::int32_t reference = stopping ? 0 : control::SaturateInt16(servo->CurrentReference());
   driveVariables[drive::DriveVar::Current_Reference] = reference;
   const std::int32_t angle = commutation.angle16;
-  if (commutation.kind == AngleSourceKind::hallBlocks) {
-    if (commutation.sector < 0) return;  // no valid Hall code yet: the legs stay at zero voltage
-    const auto s = static_cast<std::size_t>(commutation.sector);
+  if (const std::optional<int> sector = BlockSector()) {
+    if (*sector < 0) return;  // no valid Hall code yet: the legs stay at zero voltage
+    const auto s = static_cast<std::size_t>(*sector);
     const std::array<std::int32_t, 3> leg{phaseCurrentCounts[0], phaseCurrentCounts[1],
                                           -phaseCurrentCounts[0] - phaseCurrentCounts[1]};
     const control::TwoAxis u = control::StepCurrentLoop(gains, servoCurrentLoop, {0, reference}, {0, leg[kPositiveLeg[s]]});
     driveVariables[drive::DriveVar::Voltage_Reference] = u.y;
-    ApplyBlockVoltage(commutation.sector, u.y);
+    ApplyBlockVoltage(*sector, u.y);
     return;
   }
   const control::TwoAxis u = control::StepCurrentLoop(gains, servoCurrentLoop, {0, reference}, MeasuredCurrent(angle));
@@ -174,6 +187,7 @@ void Drive::Impl::ServoCurrentStep() {
 void Drive::Impl::ApplyBlockVoltage(int sector, std::int32_t voltage) {
   const auto s = static_cast<std::size_t>(sector);
   const double half = voltage / 65534.0;
+  appliedVoltage = {};
   pendingDuty = {0.5, 0.5, 0.5};
   pendingDuty[kPositiveLeg[s]] = 0.5 + half;
   pendingDuty[kNegativeLeg[s]] = 0.5 - half;

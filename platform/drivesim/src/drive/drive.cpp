@@ -122,12 +122,14 @@ void Drive::Impl::SwitchAxisOn() {
   stage.carry = {0.0, 0.0, 0.0};
   pendingDuty = stage.duty;
   pendingLegOpen = legOpen = {};
+  appliedVoltage = {};
 }
 
 void Drive::Impl::SwitchAxisOff() {
   stage.driven = false;
   pendingDuty = {0.5, 0.5, 0.5};
   pendingLegOpen = legOpen = {};
+  appliedVoltage = {};
   servo.reset();
   quickStopTicks = -1;
 }
@@ -144,6 +146,10 @@ control::TwoAxis Drive::Impl::MeasuredCurrent(std::int32_t angle16) const {
 // Sinusoidal modulator: dq → αβ at the frame angle → phase references u_x; min-max injection
 // u_cm = (max + min)/2; d_x = 0.5 + 0.55·(u_x − u_cm)/32767.
 void Drive::Impl::ApplyVoltage(std::int32_t angle16, control::TwoAxis dq) {
+  // A program holding its voltage applies the same command at every fast tick: the duties stand.
+  const AppliedVoltage command{true, angle16, dq.x, dq.y};
+  if (command == appliedVoltage) return;
+  appliedVoltage = command;
   const control::TwoAxis ab = control::InversePark(dq, control::SinCosQ15(angle16));
   const double alpha = ab.x;
   const double beta = ab.y;
@@ -171,6 +177,7 @@ void Drive::Impl::ApplyRegulatedVoltage(std::int32_t angle16, control::TwoAxis d
       model::DeadTimeCompensation(programmedDeadTime_s, stageParams.pwmPeriod_s, busCounts / busAdc.countsPerUnit,
                                   plantParams.inductance_H, {a_A, b_A, -a_A - b_A});
   for (std::size_t x = 0; x < 3; ++x) pendingDuty[x] += extra[x];
+  appliedVoltage = {};  // the duties are no longer those of the plain command
 }
 
 Drive::Drive(DriveHardware hardware, MotorModel motor, Scenario scenario)
@@ -279,6 +286,7 @@ Status Drive::LaunchProgram(const ProgramDescriptor& programDescriptor, std::uni
     std::vector<int> words;
     for (const std::string& name : logger->variables) words.push_back(std::max(1, WordsOf(name)));
     d.logger.Attach(*logger, FittingPoints(*logger, d.hardware.log_buffer_words, words));
+    d.ResolveLoggedValues();
   }
   d.program = std::move(program);
   if (logger && !d.program->TriggersLog()) d.logger.Trigger(d.tick);
@@ -351,6 +359,12 @@ void Drive::SetLimitInputs(bool positive, bool negative) {
   impl_->negativeLimit = negative;
   impl_->inputLevel[1].reset();
   impl_->inputLevel[2].reset();
+}
+Status Drive::SetLimitSwitchPosition(DigitalInput input, std::optional<double> loadPosition) {
+  if (input == DigitalInput::enable) return {"ENABLE is not a limit switch"};
+  (input == DigitalInput::positive_limit ? impl_->scenario.positive_limit_at : impl_->scenario.negative_limit_at) =
+      loadPosition;
+  return {};
 }
 void Drive::SetDigitalInputLevels(bool enableHigh, bool positiveHigh, bool negativeHigh) {
   impl_->inputLevel = {enableHigh, positiveHigh, negativeHigh};

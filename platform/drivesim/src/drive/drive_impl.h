@@ -43,7 +43,9 @@ struct Drive::Impl final : programs::ProgramHost {
   // --- feedback inputs (feedback_inputs.cpp) ---
   void WireSensors();                                  // sensors onto the inputs the options name
   void RefreshDecodeSettings();                        // after a register or option change
-  void UpdateFeedbackInputs(double previousPosition);  // the counters at the present shaft position
+  // The counters at the present shaft position, h_s after the last update.
+  void UpdateFeedbackInputs(double previousPosition, double h_s = 0.0);
+  bool ConvertersTracking() const;                     // a resolver's converter has not settled yet
   std::int32_t Counter(int input) const { return static_cast<std::int32_t>(feedback[static_cast<std::size_t>(input)].encoder.counter); }
 
   // --- protections (protections.cpp) ---
@@ -72,6 +74,7 @@ struct Drive::Impl final : programs::ProgramHost {
   int invalidHallRun = 0;        // consecutive fast samples of Hall code 0 or 7
   void RefreshProtectionSettings();
   void CheckSlowProtections();   // over-current, over- and under-voltage, at every slow tick
+  void CheckBusVoltage();        // over- and under-voltage of the last bus sample (also while idle)
   void CheckHallMissing();       // at every fast tick
   void Trip(std::uint16_t bit);  // latches the bit and switches the axis off
 
@@ -152,6 +155,7 @@ struct Drive::Impl final : programs::ProgramHost {
   void ServoCurrentStep();             // commutation angle and current loop, every Ts_C
   void UpdateCommutationAngle();
   void ApplyBlockVoltage(int sector, std::int32_t voltage);  // trapezoidal: two legs, the third open
+  std::optional<int> BlockSector() const;  // the sector of block commutation; none: sinusoidal
   control::ServoFeedback ServoCounters() const;
   bool HallCommutation() const;        // an engaged servo commutates with the digital Halls
   struct Commutation {
@@ -160,6 +164,7 @@ struct Drive::Impl final : programs::ProgramHost {
     int sector = -1;                   // last valid Hall sector (Hall start and block commutation)
     bool edgeSeen = false;             // Hall start: corrected at the first edge
     std::int32_t angle16 = 0;          // θ_e16 of the present fast sample
+    bool trapezoidal = false;          // SCR bit 13 clear: block commutation on the angle's sector
   };
   control::AngleRegisters angleRegisters;   // cached from the registers
   Commutation commutation;
@@ -180,6 +185,9 @@ struct Drive::Impl final : programs::ProgramHost {
   void CheckMotionProtections();       // every slow tick while a servo is engaged
   bool QuickStopStep();                // every fast tick; true while a quick stop holds i_ref at 0
   std::uint16_t HeldLimitBits() const; // limit bits that a clear keeps while their input is active
+  // LSP (LSN) active: by its input level, or by the load at or beyond its switch.
+  bool PositiveLimitActive() const;
+  bool NegativeLimitActive() const;
   void ClearLatched() { latchedErrors = HeldLimitBits(); }
 
   DriveHardware hardware;
@@ -211,6 +219,12 @@ struct Drive::Impl final : programs::ProgramHost {
   };
   mutable MeasuredCache measuredCache;
   std::array<double, 3> pendingDuty{0.5, 0.5, 0.5};   // loaded into the compare registers at the next fast tick
+  struct AppliedVoltage {                              // the sinusoidal command behind pendingDuty
+    bool valid = false;
+    std::int32_t angle16 = 0, d = 0, q = 0;
+    bool operator==(const AppliedVoltage&) const = default;
+  };
+  AppliedVoltage appliedVoltage;                       // reset by every other writer of pendingDuty
   model::Hand hand;
 
   SetupOptions options;
@@ -253,6 +267,11 @@ struct Drive::Impl final : programs::ProgramHost {
   std::map<std::string, std::int32_t, std::less<>> programMemory;
   drive::DriveVariables driveVariables;
   drive::Logger logger;
+  // Where each logged variable lives, resolved at the launch (program memory and drive variables
+  // stay put for the run); null: read by name at each point (live values and registers).
+  std::vector<const std::int32_t*> loggedValues;
+  void ResolveLoggedValues();
+  void SampleLogger(bool slow);  // the logger's point of this tick, if it takes one
   std::deque<UnsolicitedMessage> unsolicited;
   drive::Scope scope;
   void SampleScope(bool slow);   // the scope's sample of this tick, its frames to `unsolicited`

@@ -32,6 +32,13 @@ Status Drive::InjectFault(std::string_view entry) {
   return {};
 }
 
+Status Drive::ClearFault(std::string_view name) {
+  if (Status cleared = ClearFaultEntry(name, impl_->scenario); !cleared.ok()) return cleared;
+  impl_->ApplyPlantFaults();
+  impl_->SampleSlowChannels();
+  return {};
+}
+
 const Faults& Drive::InjectedFaults() const { return impl_->scenario.faults; }
 
 std::optional<ProgramDescriptor> Drive::Program(std::string_view name) const {
@@ -41,15 +48,15 @@ std::optional<ProgramDescriptor> Drive::Program(std::string_view name) const {
 bool Drive::ProgramValueMissing(std::string_view name) const { return impl_->ProgramSkips(name); }
 
 // The motor file's phases with the faults on top: resistance factors per motor phase, an open
-// wire and a phase order given by a fault replace the file's.
+// wire and a phase order given by a fault replace the file's (and a cleared fault gives them back).
 void Drive::Impl::ApplyPlantFaults() {
   const Faults& f = scenario.faults;
   const double R = motor.StarResistance_ohm();
   for (std::size_t m = 0; m < 3; ++m) plantParams.resistance_ohm[m] = R * f.phase_resistance_factor[m];
-  if (f.open_phase) plantParams.openLeg = *f.open_phase - 'A';
-  if (f.phase_order) {
-    for (std::size_t leg = 0; leg < 3; ++leg) plantParams.motorPhaseOfLeg[leg] = (*f.phase_order)[leg] - 'A';
-  }
+  const std::optional<char> openPhase = f.open_phase ? f.open_phase : motor.open_phase;
+  plantParams.openLeg = openPhase ? *openPhase - 'A' : -1;
+  const std::array<char, 3> order = f.phase_order.value_or(motor.phase_order);
+  for (std::size_t leg = 0; leg < 3; ++leg) plantParams.motorPhaseOfLeg[leg] = order[leg] - 'A';
 }
 
 bool Drive::Impl::ProgramSkips(std::string_view name) const {

@@ -70,7 +70,7 @@ void Drive::Impl::RefreshDecodeSettings() {
   UpdateFeedbackInputs(plant.position);
 }
 
-void Drive::Impl::UpdateFeedbackInputs(double previousPosition) {
+void Drive::Impl::UpdateFeedbackInputs(double previousPosition, double h_s) {
   const double ratio = plantParams.ratio;
   for (std::size_t input = 0; input < 2; ++input) {
     if (!inputSensor[input]) continue;
@@ -79,9 +79,17 @@ void Drive::Impl::UpdateFeedbackInputs(double previousPosition) {
     const double scale = inputOnLoad[input] ? 1.0 / ratio : 1.0;
     const sensors::EncoderState before = feedback[input].encoder;
     sensors::UpdateFeedbackInput(*inputSensor[input], decode[input], feedback[input], previousPosition * scale,
-                                 plant.position * scale);
+                                 plant.position * scale, h_s);
     if (!inputOnLoad[input]) KeepFaultyMotorSensor(before, feedback[input].encoder);
   }
+}
+
+bool Drive::Impl::ConvertersTracking() const {
+  for (std::size_t input = 0; input < 2; ++input) {
+    const sensors::ResolverTracker& converter = feedback[input].converter;
+    if (converter.started && !converter.Settled()) return true;
+  }
+  return false;
 }
 
 }  // namespace drivesim

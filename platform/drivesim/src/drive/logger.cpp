@@ -1,5 +1,7 @@
 #include "drive/logger.h"
 
+#include <algorithm>
+
 namespace drivesim::drive {
 
 void Logger::Attach(const LoggerSettings& settings, int points) {
@@ -8,6 +10,7 @@ void Logger::Attach(const LoggerSettings& settings, int points) {
   attached_ = true;
   triggerTick_.reset();
   points_.clear();
+  points_.reserve(static_cast<std::size_t>(std::max(0, points)));
 }
 
 void Logger::Detach() {
@@ -21,21 +24,18 @@ void Logger::Trigger(std::int64_t tick) {
   periodsSinceSample_ = 0;
 }
 
-void Logger::Sample(bool slow, std::int64_t tick, double tickPeriod_s,
-                    const std::function<std::int32_t(std::string_view)>& read) {
-  if (!attached_ || !triggerTick_ || Full()) return;
-  if ((settings_.type == 1) != slow) return;
-  // The first sample is taken at the trigger; then one every `divider` periods of the type.
+bool Logger::TakesPoint(bool slow) {
+  if (!Sampling() || (settings_.type == 1) != slow) return false;
   if (periodsSinceSample_ > 0 && periodsSinceSample_ < settings_.divider) {
     ++periodsSinceSample_;
-    return;
+    return false;
   }
   periodsSinceSample_ = 1;
-  LogPoint point;
-  point.time_s = static_cast<double>(tick - *triggerTick_) * tickPeriod_s;
-  point.values.reserve(settings_.variables.size());
-  for (const std::string& name : settings_.variables) point.values.push_back(read(name));
-  points_.push_back(std::move(point));
+  return true;
+}
+
+void Logger::Record(std::int64_t tick, double tickPeriod_s, std::vector<std::int32_t> values) {
+  points_.push_back({static_cast<double>(tick - *triggerTick_) * tickPeriod_s, std::move(values)});
 }
 
 }  // namespace drivesim::drive

@@ -3,9 +3,7 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <optional>
-#include <string_view>
 #include <vector>
 
 #include "drivesim/drive.h"
@@ -22,9 +20,13 @@ class Logger {
   bool Full() const { return attached_ && static_cast<int>(points_.size()) >= pointCount_; }
   bool Sampling() const { return attached_ && triggerTick_ && !Full(); }  // triggered and not yet full
   int Points() const { return attached_ ? pointCount_ : 0; }
-  // Called at every fast (slow = false) or slow tick after the program step.
-  void Sample(bool slow, std::int64_t tick, double tickPeriod_s,
-              const std::function<std::int32_t(std::string_view)>& read);
+  // Called at every fast (slow = false) or slow tick after the program step while Sampling():
+  // whether this tick takes a point (the first at the trigger, then one every `divider` periods
+  // of the logger's type).
+  bool TakesPoint(bool slow);
+  // The point of a tick for which TakesPoint was true: the settings' variables in their order.
+  void Record(std::int64_t tick, double tickPeriod_s, std::vector<std::int32_t> values);
+  const std::vector<std::string>& Variables() const { return settings_.variables; }
   const std::vector<LogPoint>& LoggedPoints() const { return points_; }
 
  private:

@@ -4,7 +4,8 @@
 // check off. It latches 0x0008 and switches the axis off. Limit switches: LSP (LSN) active while
 // the reference or the measured speed is positive (negative) latches 0x0040 (0x0080) and makes a
 // quick stop: current reference 0 for 20 ms, then axis off. The limit bits cannot be cleared
-// while their input stays active.
+// while their input stays active. A switch is active by its input's level, or where the load
+// (the motor's position through the transmission) stands at or beyond it.
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -50,8 +51,8 @@ void Drive::Impl::CheckMotionProtections() {
   const std::int64_t reference = servo->SpeedLoopClosed() ? servo->SpeedReference16() : servo->CurrentReference();
   const std::int32_t speed = servo->Speed();
   std::uint16_t bit = 0;
-  if (positiveLimit && (reference > 0 || speed > 0)) bit = mer::kPositiveLimit;
-  if (negativeLimit && (reference < 0 || speed < 0)) bit |= mer::kNegativeLimit;
+  if (PositiveLimitActive() && (reference > 0 || speed > 0)) bit = mer::kPositiveLimit;
+  if (NegativeLimitActive() && (reference < 0 || speed < 0)) bit |= mer::kNegativeLimit;
   if (bit == 0) return;
   latchedErrors |= bit;
   quickStopTicks = std::max(1, static_cast<int>(std::lround(kQuickStop_s / timing.currentLoop_s())));
@@ -70,9 +71,19 @@ bool Drive::Impl::QuickStopStep() {
 
 std::uint16_t Drive::Impl::HeldLimitBits() const {
   std::uint16_t held = 0;
-  if (positiveLimit) held |= latchedErrors & mer::kPositiveLimit;
-  if (negativeLimit) held |= latchedErrors & mer::kNegativeLimit;
+  if (PositiveLimitActive()) held |= latchedErrors & mer::kPositiveLimit;
+  if (NegativeLimitActive()) held |= latchedErrors & mer::kNegativeLimit;
   return held;
+}
+
+bool Drive::Impl::PositiveLimitActive() const {
+  const auto& at = scenario.positive_limit_at;
+  return positiveLimit || (at && plant.position / plantParams.ratio >= *at);
+}
+
+bool Drive::Impl::NegativeLimitActive() const {
+  const auto& at = scenario.negative_limit_at;
+  return negativeLimit || (at && plant.position / plantParams.ratio <= *at);
 }
 
 }  // namespace drivesim

@@ -1,6 +1,6 @@
 // The drive's own protections, enabled by PCR: over-current (IMAXPROT for TIMAXPROT slow
 // samples), over- and under-voltage of the bus ADC (UMAXPROT, UMINPROT; under-voltage only with
-// the axis on) and the Hall monitoring (code 0 or 7 on 3 consecutive fast samples; also whenever
+// the axis on; over-voltage also while the drive idles) and the Hall monitoring (code 0 or 7 on 3 consecutive fast samples; also whenever
 // the servo commutates with the Halls). Each latches
 // its MER bit and switches the axis off, except a missing Hall while the running program drives
 // the test frame: that program does not need the Halls and still reports its own result.
@@ -45,11 +45,17 @@ void Drive::Impl::CheckSlowProtections() {
   } else {
     overCurrentRun = 0;
   }
+  CheckBusVoltage();
+  CheckSupervision();
+}
+
+// The last bus sample against UMAXPROT, with the axis on or off, and against UMINPROT while the
+// power stage runs (a drive whose supply is off or low is not faulty until it drives the motor).
+void Drive::Impl::CheckBusVoltage() {
   if ((protection.pcr & Pcr::kOverVoltage) != 0 && busCounts > protection.overVoltageCounts) Trip(mer::kOverVoltage);
   if (stage.driven && (protection.pcr & Pcr::kUnderVoltage) != 0 && busCounts < protection.underVoltageCounts) {
     Trip(mer::kUnderVoltage);
   }
-  CheckSupervision();
 }
 
 void Drive::Impl::CheckHallMissing() {

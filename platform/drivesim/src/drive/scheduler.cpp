@@ -12,11 +12,12 @@
 namespace drivesim {
 
 // Nothing moves: no switching, no program, no scope, no current, no hand, a rotor that its load
-// leaves at rest and a potentiometer whose last position has been sampled.
+// leaves at rest, a potentiometer whose last position has been sampled and settled resolver
+// converters.
 bool Drive::Impl::Idle() const {
   return !stage.driven && !program && !scope.Running() && !hand.engaged &&
          plant.current_A == std::array<double, 3>{0.0, 0.0, 0.0} && model::RestHolds(plantParams, plant) &&
-         potentiometer.SettledBy(slowSampled_s) && BusSettled();
+         potentiometer.SettledBy(slowSampled_s) && BusSettled() && !ConvertersTracking();
 }
 
 void Drive::Impl::RunUntil(double t_s) {
@@ -46,11 +47,11 @@ void Drive::Impl::RunUntil(double t_s) {
 }
 
 // With the axis off, no program, no scope, the hand off the shaft and the potentiometer settled
-// the ISRs have nothing to do: a coasting rotor advances in steps of 1 ms. Otherwise the plant
-// steps to the next ISR tick.
+// the ISRs have nothing to do: a coasting rotor advances in steps of 1 ms, as long as it is too
+// slow to charge the bus through the diodes. Otherwise the plant steps to the next ISR tick.
 std::int64_t Drive::Impl::NextStepEnd(std::int64_t nextIsr) const {
   if (stage.driven || program || hand.engaged || scope.Running() || !potentiometer.SettledBy(slowSampled_s) ||
-      !BusSettled()) {
+      !BusSettled() || model::DiodesMayConduct(plantParams, plant, stage.bus_V)) {
     return nextIsr;
   }
   const auto coastTicks = static_cast<std::int64_t>(std::max(1.0, std::floor(1e-3 / timing.pwm_s())));
@@ -66,9 +67,7 @@ void Drive::Impl::RunIsrs(bool slow, bool fast) {
   }
   if (slow && program) {
     program->SlowStep(*this);
-    if (logger.Sampling()) {
-      logger.Sample(true, tick, timing.pwm_s(), [this](std::string_view n) { return Read(n).value_or(0); });
-    }
+    SampleLogger(true);
   }
   if (slow) SampleScope(true);
   if (fast) FastIsr();
@@ -92,9 +91,7 @@ void Drive::Impl::FastIsr() {
   driveVariables[drive::DriveVar::ID] = frame.x;
   driveVariables[drive::DriveVar::IQ] = frame.y;
   driveVariables[drive::DriveVar::Motor_Current] = frame.y;
-  if (logger.Sampling()) {
-    logger.Sample(false, tick, timing.pwm_s(), [this](std::string_view n) { return Read(n).value_or(0); });
-  }
+  SampleLogger(false);
   SampleScope(false);
 }
 
@@ -139,8 +136,9 @@ void Drive::Impl::StepPowerStageAndMotor(int periods) {
   const double dcCurrent_A = stiffBus ? 0.0 : model::InverterDcCurrent(stage.duty, inputs.legDriven, legCurrent_A);
   model::StepPlant(plantParams, plant, inputs, handTorque, periods * stageParams.pwmPeriod_s);
   if (!stiffBus) ChargeBus(dcCurrent_A, periods * stageParams.pwmPeriod_s);
-  if (plant.position != previous) {
-    UpdateFeedbackInputs(previous);
+  // A resolver's converter goes on tracking after the shaft has stopped, until it has settled.
+  if (plant.position != previous || ConvertersTracking()) {
+    UpdateFeedbackInputs(previous, periods * stageParams.pwmPeriod_s);
     if (motor.halls) hallCode = sensors::UpdateHalls(*motor.halls, hallState, plant.ElectricalAngle(plantParams));
   }
   if (stage.driven) CheckShortCircuit(inputs.legVoltage_V);

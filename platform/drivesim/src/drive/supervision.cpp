@@ -8,7 +8,9 @@
 //    current loop computes (AEI_CMPTIME·2^AEI_CLKDIV timer ticks; Ts_C while AEI_CMPTIME is 0); sin/cos
 //    signals, or the resolver's demodulated vector, lost or outside 50 … 150 % of the nominal amplitude;
 //  - linear Halls on the motor: a channel below 0.2 V or above 4.8 V (a wire off, an output at a
-//    rail) for 10 ms → 0x0020, only recorded while the running program drives the test frame.
+//    rail), or the calibrated vector below 25 % of the nominal 1.5 V amplitude (signals too weak or
+//    a calibration that scales them away), for 10 ms → 0x0020, only recorded while the running
+//    program drives the test frame.
 #include <algorithm>
 #include <cmath>
 
@@ -24,6 +26,8 @@ constexpr double kMaxSignalAmplitude = 1.5;
 constexpr double kLinearHallLow_V = 0.2;
 constexpr double kLinearHallHigh_V = 4.8;
 constexpr double kLinearHallMissing_s = 0.010;
+constexpr double kLinearHallNominal_V = 1.5;        // amplitude of each channel
+constexpr double kLinearHallLeastVector = 0.25;     // of the nominal amplitude
 
 // The first multiple of period at or after `from` (from ≥ 0).
 std::int64_t NextMultiple(std::int64_t from, std::int64_t period) { return (from + period - 1) / period * period; }
@@ -104,7 +108,9 @@ void Drive::Impl::CheckLinearHalls(std::int64_t samples) {
   const bool outside = std::any_of(linearHallCounts.begin(), linearHallCounts.end(), [&](std::int32_t counts) {
     return counts < kLinearHallLow_V * perVolt || counts > kLinearHallHigh_V * perVolt;
   });
-  linearHallRun = outside ? linearHallRun + samples : 0;
+  const bool weak = control::LinearHallAmplitude(linearHallCounts, angleRegisters.linearHalls) <
+                    kLinearHallLeastVector * kLinearHallNominal_V * perVolt;
+  linearHallRun = outside || weak ? linearHallRun + samples : 0;
   if (linearHallRun < static_cast<std::int64_t>(std::ceil(kLinearHallMissing_s / timing.speedLoop_s()))) return;
   if (program && program->DrivesTestFrame()) {
     latchedErrors |= mer::kHallMissing;
@@ -125,7 +131,7 @@ void Drive::Impl::CheckSupervision() {
 }
 
 // An idle drive samples nothing, but what its protections watch still holds over the skipped
-// ticks: the I²t integrators cool, and the temperature, sensor and Hall conditions latch.
+// ticks: the I²t integrators cool, and the bus voltage, temperature, sensor and Hall conditions latch.
 void Drive::Impl::SuperviseIdle(std::int64_t from, std::int64_t to) {
   const auto ticksOf = [&](std::int64_t period) {
     return (NextMultiple(to, period) - NextMultiple(from, period)) / period;
@@ -135,6 +141,7 @@ void Drive::Impl::SuperviseIdle(std::int64_t from, std::int64_t to) {
   if (slowTicks <= 0) return;
   motorI2t.Cool(supervision.motorI2t, slowTicks);
   driveI2t.Cool(supervision.driveI2t, slowTicks);
+  CheckBusVoltage();
   CheckStateProtections();
   CheckLinearHalls(slowTicks);
 }

@@ -61,6 +61,29 @@ std::optional<std::int32_t> Drive::Impl::Read(std::string_view name) const {
   return std::nullopt;
 }
 
+void Drive::Impl::ResolveLoggedValues() {
+  loggedValues.clear();
+  for (const std::string& name : logger.Variables()) {
+    const std::int32_t* value = nullptr;
+    if (const auto it = programMemory.find(name); it != programMemory.end()) {
+      value = &it->second;
+    } else if (const auto v = drive::FindDriveVar(name); v && !LiveValue(name)) {
+      value = &driveVariables[*v];
+    }
+    loggedValues.push_back(value);
+  }
+}
+
+void Drive::Impl::SampleLogger(bool slow) {
+  if (!logger.Sampling() || !logger.TakesPoint(slow)) return;
+  std::vector<std::int32_t> values;
+  values.reserve(loggedValues.size());
+  for (std::size_t k = 0; k < loggedValues.size(); ++k) {
+    values.push_back(loggedValues[k] ? *loggedValues[k] : Read(logger.Variables()[k]).value_or(0));
+  }
+  logger.Record(tick, timing.pwm_s(), std::move(values));
+}
+
 bool Drive::Impl::Write(std::string_view name, double internal) {
   if (const auto it = programMemory.find(name); it != programMemory.end()) {
     it->second = Store(internal, ProgramVariableOf(name)->type);

@@ -59,52 +59,103 @@ void StepBalancedExact(const PlantParams& p, PlantState& s, const PlantInputs& i
                  -0.5 * nextAlpha - 0.5 * kSqrt3 * nextBeta};
 }
 
+// Which motor phases conduct over a step, and at what terminal voltage: driven legs at their leg
+// voltage; an open leg through one of its diodes (`diode` +1: the lower one, current into the
+// terminal, 0 V; −1: the upper one, current out of it, V_bus).
+struct Conduction {
+  std::array<bool, 3> conducting{};
+  std::array<bool, 3> idle{};   // open legs without current
+  std::array<int, 3> diode{};
+  std::array<double, 3> v{};
+  int count = 0;
+
+  void StartDiode(std::size_t m, int which, double bus_V) {
+    idle[m] = false;
+    conducting[m] = true;
+    diode[m] = which;
+    v[m] = which > 0 ? 0.0 : bus_V;
+    ++count;
+  }
+};
+
+// An idle open leg starts to conduct when its terminal would leave the rails: above V_bus through
+// its upper diode, below 0 V through its lower one. With no phase conducting the two extreme
+// back-EMFs start together once their difference exceeds the bus (a generator charging it); the
+// others see the neutral point of the conducting phases.
+void StartDiodes(const PlantParams& p, const PlantState& s, double bus_V, const std::array<double, 3>& e,
+                 Conduction& c) {
+  if (c.count == 0) {
+    std::size_t high = 3, low = 3;
+    for (std::size_t m = 0; m < 3; ++m) {
+      if (!c.idle[m]) continue;
+      if (high == 3 || e[m] > e[high]) high = m;
+      if (low == 3 || e[m] < e[low]) low = m;
+    }
+    if (high == 3 || high == low || e[high] - e[low] <= bus_V) return;
+    c.StartDiode(high, -1, bus_V);
+    c.StartDiode(low, +1, bus_V);
+  }
+  double neutral_V = 0.0;
+  for (std::size_t m = 0; m < 3; ++m) {
+    if (c.conducting[m]) neutral_V += (c.v[m] - p.resistance_ohm[m] * s.current_A[m] - e[m]) / c.count;
+  }
+  for (std::size_t m = 0; m < 3; ++m) {
+    if (!c.idle[m]) continue;
+    const double terminal_V = neutral_V + e[m];
+    if (terminal_V > bus_V) c.StartDiode(m, -1, bus_V);
+    if (terminal_V < 0.0) c.StartDiode(m, +1, bus_V);
+  }
+}
+
 // Phase model over the conducting phases, trapezoidal in the resistive term:
 //   L_s·di_x/dt = v_x − v_n − R_x·i_x − e_x,  v_n = Σ (v_x − R_x·i_x − e_x)/n_c.
-// An open leg still carrying current is clamped by a diode (0 V for i > 0, V_bus for i < 0)
-// until its current reaches 0; an open wire never conducts.
+// An open leg carrying current is clamped by a diode (0 V for i > 0, V_bus for i < 0) until its
+// current reaches 0, and starts again when its terminal leaves the rails; an open wire never
+// conducts.
 void StepPhaseModel(const PlantParams& p, PlantState& s, const PlantInputs& in, double h) {
   std::array<int, 3> legOfPhase{};
   for (int leg = 0; leg < 3; ++leg) legOfPhase[static_cast<std::size_t>(p.motorPhaseOfLeg[static_cast<std::size_t>(leg)])] = leg;
   const std::array<double, 3> e = BackEmf(p, s);
-  std::array<bool, 3> conducting{};
-  std::array<double, 3> v{};
-  int count = 0;
+  Conduction c;
   for (std::size_t m = 0; m < 3; ++m) {
     const int leg = legOfPhase[m];
     const auto legIndex = static_cast<std::size_t>(leg);
     if (leg == p.openLeg) continue;
     if (in.legDriven[legIndex]) {
       s.openLegIdle[legIndex] = false;
-      v[m] = in.legVoltage_V[legIndex];
+      c.v[m] = in.legVoltage_V[legIndex];
     } else {
       if (s.openLegIdle[legIndex] || s.current_A[m] == 0.0) {
         s.openLegIdle[legIndex] = true;
+        c.idle[m] = true;
         continue;
       }
-      v[m] = s.current_A[m] > 0.0 ? 0.0 : in.bus_V;
+      c.diode[m] = Sign(s.current_A[m]);
+      c.v[m] = c.diode[m] > 0 ? 0.0 : in.bus_V;
     }
-    conducting[m] = true;
-    ++count;
+    c.conducting[m] = true;
+    ++c.count;
   }
-  if (count < 2) {
+  StartDiodes(p, s, in.bus_V, e, c);
+  if (c.count < 2) {
     s.current_A = {0.0, 0.0, 0.0};
     return;
   }
   double vn = 0.0;
   for (std::size_t m = 0; m < 3; ++m) {
-    if (conducting[m]) vn += (v[m] - p.resistance_ohm[m] * s.current_A[m] - e[m]) / count;
+    if (c.conducting[m]) vn += (c.v[m] - p.resistance_ohm[m] * s.current_A[m] - e[m]) / c.count;
   }
   for (std::size_t m = 0; m < 3; ++m) {
-    if (!conducting[m]) {
+    if (!c.conducting[m]) {
       s.current_A[m] = 0.0;
       continue;
     }
+    s.openLegIdle[static_cast<std::size_t>(legOfPhase[m])] = false;
     const double a = h * p.resistance_ohm[m] / (2.0 * p.inductance_H);
     const double before = s.current_A[m];
-    double next = (before * (1.0 - a) + h * (v[m] - vn - e[m]) / p.inductance_H) / (1.0 + a);
-    const int leg = legOfPhase[m];
-    if (!in.legDriven[static_cast<std::size_t>(leg)] && Sign(next) != Sign(before)) next = 0.0;
+    double next = (before * (1.0 - a) + h * (c.v[m] - vn - e[m]) / p.inductance_H) / (1.0 + a);
+    // A diode carries current one way only.
+    if (c.diode[m] != 0 && Sign(next) != c.diode[m]) next = 0.0;
     s.current_A[m] = next;
   }
 }
@@ -169,8 +220,8 @@ void StepPlant(const PlantParams& p, PlantState& s, const PlantInputs& in, const
                double h_s) {
   const bool allDriven = in.legDriven[0] && in.legDriven[1] && in.legDriven[2];
   const bool noneDriven = !in.legDriven[0] && !in.legDriven[1] && !in.legDriven[2];
-  if (noneDriven && s.current_A == std::array<double, 3>{0.0, 0.0, 0.0} && p.flux_Vs * std::abs(s.speed) * p.electrical_per_unit < in.bus_V) {
-    // Power stage off, no current and the back-EMF below the bus: only the mechanics move.
+  if (noneDriven && s.current_A == std::array<double, 3>{0.0, 0.0, 0.0} && !DiodesMayConduct(p, s, in.bus_V)) {
+    // Power stage off, no current and the line-to-line back-EMF below the bus: only the mechanics move.
     if (!in.locked) StepMechanics(p, s, hand, h_s, 0.0);
     return;
   }

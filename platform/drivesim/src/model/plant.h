@@ -71,6 +71,12 @@ inline bool RestHolds(const PlantParams& p, const PlantState& s) {
   return std::abs(p.gravity == 0.0 ? p.load : LoadTorque(p, s.position)) <= p.breakaway;
 }
 
+// Whether the bridge's diodes may conduct with the power stage off: the line-to-line back-EMF
+// peak √3·ψ·|ω_e| reaches the bus.
+inline bool DiodesMayConduct(const PlantParams& p, const PlantState& s, double bus_V) {
+  return 1.7320508075688772 * p.flux_Vs * std::abs(s.speed) * p.electrical_per_unit >= bus_V;
+}
+
 // Electromagnetic torque 1.5·k_e·ψ·i_q of the present currents.
 double ElectromagneticTorque(const PlantParams& p, const PlantState& s);
 // Advances currents and mechanics by h seconds.

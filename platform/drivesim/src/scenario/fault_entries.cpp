@@ -120,7 +120,44 @@ std::string UsageOf(const std::string& name) {
   return it == kUsage.end() ? std::string() : name + " " + it->second;
 }
 
+void Clear(std::string_view name, Scenario& s) {
+  Faults& f = s.faults;
+  const Faults none;
+  if (name == "phase_resistance") {
+    f.phase_resistance_factor = none.phase_resistance_factor;
+  } else if (name == "open_phase") {
+    f.open_phase.reset();
+  } else if (name == "phase_order") {
+    f.phase_order.reset();
+  } else if (name == "encoder_dead" || name == "no_index") {
+    (name == "encoder_dead" ? f.encoder_dead : f.no_index) = false;
+  } else if (name == "hall_missing") {
+    f.hall_missing.reset();
+  } else if (name == "lh_missing") {
+    f.lh_missing.reset();
+  } else if (name == "lh_stuck") {
+    f.lh_stuck.reset();
+  } else if (name == "short") {
+    s.short_circuit.reset();
+  } else if (name == "program_lacks" || name == "program_skips") {
+    (name == "program_lacks" ? f.program_lacks : f.program_skips).clear();
+  } else if (name == "program_missing") {
+    f.program_missing.clear();
+  } else {
+    throw EntryError("unknown fault");
+  }
+}
+
 }  // namespace
+
+Status ClearFaultEntry(std::string_view name, Scenario& scenario) {
+  try {
+    Clear(name, scenario);
+  } catch (const EntryError& error) {
+    return {"clear \"" + std::string(name) + "\": " + error.problem};
+  }
+  return {};
+}
 
 Status ApplyFaultEntry(std::string_view entry, Scenario& scenario) {
   std::istringstream in{std::string(entry)};

@@ -58,13 +58,14 @@ SensorReading AbsoluteReading(const SensorModel& m, const DecodeSettings& settin
   return {value, modulus, true};
 }
 
-// The R/D converter's emulated encoder: MECRESL counts per revolution of the converted angle.
-SensorReading ResolverReading(const FeedbackSensor& sensor, const DecodeSettings& settings, double position) {
+// The R/D converter's emulated encoder: MECRESL counts per revolution of the converter's angle.
+SensorReading ResolverReading(const FeedbackSensor& sensor, const DecodeSettings& settings, double position,
+                              ResolverTracker& converter, double h_s) {
   const int polePairs = sensor.model.resolver_pole_pairs;
   const double phi = Direction(sensor.model) * polePairs * position;
   const Demodulated signals = Demodulate(sensor.resolver, sensor.signalAmplitude, settings.demodulationPhase_rad, phi);
-  const double converted = ConvertedAngle(signals, phi);
-  return {FloorCount(settings.mecresl / (kTwoPi * polePairs), converted), 0, true};
+  TrackResolver(converter, ConvertedAngle(signals, phi), h_s);
+  return {FloorCount(settings.mecresl / (kTwoPi * polePairs), converter.angle), 0, true};
 }
 
 }  // namespace
@@ -76,12 +77,13 @@ std::uint64_t FromGray(std::uint64_t gray) {
   return gray;
 }
 
-SensorReading ReadSensor(const FeedbackSensor& sensor, const DecodeSettings& settings, double position) {
+SensorReading ReadSensor(const FeedbackSensor& sensor, const DecodeSettings& settings, double position,
+                         ResolverTracker& converter, double h_s) {
   switch (sensor.model.type) {
     case SensorType::none: return {0, 0, false};
     case SensorType::ssi:
     case SensorType::biss: return AbsoluteReading(sensor.model, settings, position);
-    case SensorType::resolver: return ResolverReading(sensor, settings, position);
+    case SensorType::resolver: return ResolverReading(sensor, settings, position, converter, h_s);
     default: {
       const double countsPerUnit = settings.countsPerUnit ? *settings.countsPerUnit : IncrementalCountsPerUnit(sensor, settings);
       return {FloorCount(countsPerUnit, position), 0, true};
@@ -90,8 +92,8 @@ SensorReading ReadSensor(const FeedbackSensor& sensor, const DecodeSettings& set
 }
 
 void UpdateFeedbackInput(const FeedbackSensor& sensor, const DecodeSettings& settings, FeedbackInputState& state,
-                         double previousPosition, double position) {
-  const SensorReading reading = ReadSensor(sensor, settings, position);
+                         double previousPosition, double position, double h_s) {
+  const SensorReading reading = ReadSensor(sensor, settings, position, state.converter, h_s);
   if (!reading.valid) return;
   EncoderState& e = state.encoder;
   if (!state.started) {

@@ -9,6 +9,7 @@
 #include "drivesim/motor_model.h"
 #include "drivesim/scenario.h"
 #include "sensors/encoder.h"
+#include "sensors/resolver.h"
 
 namespace drivesim::sensors {
 
@@ -44,7 +45,9 @@ struct SensorReading {
   std::int64_t modulus = 0;   // 0: incremental
   bool valid = true;          // false: the drive cannot decode it (no bits configured)
 };
-SensorReading ReadSensor(const FeedbackSensor& sensor, const DecodeSettings& settings, double position);
+// A resolver's reading is that of the converter, which tracks the demodulated angle over h_s.
+SensorReading ReadSensor(const FeedbackSensor& sensor, const DecodeSettings& settings, double position,
+                         ResolverTracker& converter, double h_s);
 // Counts per rad (rotary) or per m (linear) of the incremental-type readings (incremental, sin/cos,
 // linear Halls, resolver); 0 for absolute sensors.
 double IncrementalCountsPerUnit(const FeedbackSensor& sensor, const DecodeSettings& settings);
@@ -56,13 +59,14 @@ std::uint64_t FromGray(std::uint64_t gray);
 struct FeedbackInputState {
   bool started = false;       // the first reading initialises the counter
   EncoderState encoder;       // counter, last reading, index capture
+  ResolverTracker converter;  // a resolver's R/D converter
 };
 
 // Advances the input's counter to the reading at `position`: incremental readings add their
 // increments (negated by the counting direction), absolute readings their shortest wrap-around
 // difference; an absolute sensor's first reading sets the counter. The index (incremental and
-// sin/cos, rotary) stores the counter in the armed capture.
+// sin/cos, rotary) stores the counter in the armed capture. h_s is the time since the last update.
 void UpdateFeedbackInput(const FeedbackSensor& sensor, const DecodeSettings& settings, FeedbackInputState& state,
-                         double previousPosition, double position);
+                         double previousPosition, double position, double h_s = 0.0);
 
 }  // namespace drivesim::sensors

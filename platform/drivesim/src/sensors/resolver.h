@@ -16,7 +16,22 @@ struct Demodulated {
 };
 
 Demodulated Demodulate(const ResolverSignals& signals, double amplitude, double demodulationPhase_rad, double phi);
-// The converter's unwrapped angle for the true resolver angle φ.
+// The angle of the demodulated vector, unwrapped next to the true resolver angle φ.
 double ConvertedAngle(const Demodulated& d, double phi);
+
+// The converter's type-2 tracking loop: its angle θ̂ and speed ω̂ follow the demodulated angle φ_m,
+//   ε = φ_m − θ̂,  dω̂/dt = ω_n²·ε,  dθ̂/dt = ω̂ + 2ζ·ω_n·ε   (ω_n = 2π·1 kHz, ζ = 0.7),
+// without error at a constant speed and lagging under acceleration. Once the error and the speed
+// have died out (below 1 nrad and 1 µrad/s) it holds θ̂ = φ_m exactly.
+struct ResolverTracker {
+  bool started = false;
+  double measured = 0.0;  // φ_m at the end of the last step
+  double angle = 0.0;     // θ̂
+  double speed = 0.0;     // ω̂, rad/s
+  bool Settled() const { return started && angle == measured && speed == 0.0; }
+};
+// Advances the loop by h_s while φ_m moves evenly to `measured` (semi-implicit Euler in sub-steps
+// of at most 10 µs, each seeing φ_m at its start); the first call starts it settled at `measured`.
+void TrackResolver(ResolverTracker& tracker, double measured, double h_s);
 
 }  // namespace drivesim::sensors

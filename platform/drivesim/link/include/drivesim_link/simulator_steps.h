@@ -1,5 +1,6 @@
 // The scripted user's steps on a simulated drive, for dialog scripts (docs/dialog-scripts.md):
-// the hand on the shaft, the mark on it, the digital and analogue inputs and the environment.
+// the hand on the shaft, the mark on it, the digital and analogue inputs, the environment and
+// injected faults.
 // Each step first runs the drive to the dialog clock's present time and acts there, so a turn of
 // two seconds takes two seconds of virtual time and no wall time.
 #pragma once
@@ -16,7 +17,7 @@ namespace drivesim::link {
 // fails, naming itself).
 using DriveSource = std::function<Drive*()>;
 
-// Adds the steps to a vocabulary. Other components (faults, for one) add theirs the same way.
+// Adds the steps to a vocabulary. Other components add theirs the same way.
 void AddSimulatorSteps(ui::StepVocabulary& vocabulary, DriveSource drive);
 
 // The shaft has turned by `angle` (rad or m) since the mark, within `tolerance`.
