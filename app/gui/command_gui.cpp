@@ -82,6 +82,8 @@ int RunGui(Host& host, const GuiOptions& options) {
     agent.Serve(session.Loop(), [&page] { return page.QuitRequested(); });
   } catch (const ui::NoMoreActions&) {
     // Stopped by a signal while a dialog was open: the dialogs have unwound.
+  } catch (const ui::UnansweredMessageBox&) {
+    // Stopped by a signal while a message box waited for its answer.
   }
   session.Loop().SetDialogObserver(nullptr);
   std::cout << "Kestrel has stopped\n";

@@ -41,9 +41,14 @@ void GuiSession::Show(ui::EventLoop& loop, const ui::MessageBoxRecord* box) {
                 {"box", box != nullptr ? MessageBoxState(*box) : json()},
                 {"cursor", loop.CurrentCursor() == ui::Cursor::Wait ? "wait" : "arrow"}};
   if (std::optional<std::string> patch = channel_.Publish(std::move(state)); patch && sender_) sender_(*patch);
+  for (const auto& [sequence, error] : replies_) Reply(sequence, error);
+  replies_.clear();
 }
 
-void GuiSession::Done(const ui::UserAction& action, const std::string& error) { Reply(action.sequence, error); }
+// The outcome goes out after the state that the action brought about.
+void GuiSession::Done(const ui::UserAction& action, const std::string& error) {
+  replies_.emplace_back(action.sequence, error);
+}
 
 void GuiSession::Reply(std::uint64_t sequence, const std::string& error) const {
   if (sender_) sender_(json{{"type", "reply"}, {"seq", sequence}, {"error", error}}.dump());

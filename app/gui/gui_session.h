@@ -1,12 +1,14 @@
 // One session of the graphical front end, on the dialogs' thread: it numbers the dialogs as they
 // open, publishes what the application shows whenever it settles (the open dialogs, a pending
-// message box, the cursor, the host's window), answers each action with its outcome, and turns
-// the page's messages into actions for the real-time agent.
+// message box, the cursor, the host's window), answers each action with its outcome once that
+// state is out, and turns the page's messages into actions for the real-time agent.
 #pragma once
 
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -49,6 +51,7 @@ class GuiSession final : public ui::RealTimeListener, public ui::DialogObserver 
   std::map<const CDialog*, int> serials_;  // dialogs' thread only
   int lastSerial_ = 0;
   nlohmann::json hostState_;
+  std::vector<std::pair<std::uint64_t, std::string>> replies_;  // outcomes not sent yet
   bool quit_ = false;
 };
 
