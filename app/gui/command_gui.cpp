@@ -21,6 +21,7 @@ namespace {
 
 struct GuiOptions {
   SetupSource source;
+  std::string recovery = gui::RecoveryFile::DefaultPath().string();
   DriveOptions drive;
   unsigned short port = 0;
   bool noBrowser = false;
@@ -67,7 +68,8 @@ int RunGui(Host& host, const GuiOptions& options) {
   ui::HeadlessSession session(&clock);
   ui::ActionQueue actions(clock);
   StopOnSignal stop(actions);
-  gui::HostWindow window(host, options.drive, options.source.path);
+  gui::RecoveryFile recovery(options.recovery);
+  gui::HostWindow window(host, options.drive, options.source.path, &recovery);
   gui::GuiSession page(actions, &window);
   gui::GuiServer server({options.port, ""}, [&page] { return page.Greeting(); },
                         [&page](const std::string& message) { page.Receive(message); });
@@ -76,6 +78,8 @@ int RunGui(Host& host, const GuiOptions& options) {
   session.Use(agent);
   session.Loop().SetDialogObserver(&page);
 
+  // The first thing the page sees: the unsaved changes a session that did not end left behind.
+  actions.Post({0, {"offer recovery", [&window](ui::StepContext&) { window.OfferRecovery(); }, std::nullopt}});
   std::cout << "Kestrel is at " << server.Address() << '\n' << std::flush;
   if (!options.noBrowser) OpenBrowser(server.Address());
   try {
@@ -100,6 +104,8 @@ void AddGuiCommand(CLI::App& app, Host& host, int& status) {
   command->add_option("--setup", options->source.path, "Setup file (default: the embedded default setup)");
   command->add_option("--port", options->port, "Port on 127.0.0.1 (default: a free one)");
   command->add_flag("--no-browser", options->noBrowser, "Only print the address; do not open a browser");
+  command->add_option("--recovery", options->recovery,
+                      "Where unsaved changes are kept until they are saved (default: " + options->recovery + ")");
   AddDriveOptions(*command, options->drive);
   command->callback([options, &host, &status] {
     status = RunReportingErrors([&] { return RunGui(host, *options); });

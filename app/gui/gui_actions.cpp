@@ -95,7 +95,7 @@ std::optional<ui::Step> HostCommand(const std::string& op, const json& message, 
   if (op == "compute") return HostStep(op, [](HostWindow& host) { host.ComputeRegisters(); }, targets);
   if (op == "quit") {
     return HostStep(op, [quit = targets.quit](HostWindow& host) {
-      if (host.MayClose()) quit();
+      if (host.Close()) quit();
     }, targets);
   }
   return std::nullopt;

@@ -15,6 +15,11 @@ GuiSession::GuiSession(ui::ActionQueue& actions, HostWindow* host) : actions_(ac
     return found == serials_.end() ? 0 : found->second;
   };
   targets_.quit = [this] { quit_ = true; };
+  // A page that connects before the dialogs' thread has settled sees an empty window.
+  channel_.Publish({{"host", host_ != nullptr ? host_->State() : json()},
+                    {"dialogs", json::array()},
+                    {"box", json()},
+                    {"cursor", "arrow"}});
 }
 
 void GuiSession::Receive(const std::string& text) {
@@ -32,8 +37,14 @@ void GuiSession::Receive(const std::string& text) {
 
 void GuiSession::Show(ui::EventLoop& loop, const ui::MessageBoxRecord* box) {
   const std::vector<CDialog*> dialogs = loop.OpenDialogs();
-  // The host's window is behind the dialogs: it changes only by its own commands, or when they close.
-  if (host_ != nullptr && dialogs.empty() && box == nullptr) hostState_ = host_->State();
+  // The host's window is behind the dialogs: it changes only by its own commands, or when they
+  // close. The setup goes to the recovery file then, and every second while dialogs edit it.
+  const ui::Milliseconds now = loop.Clock().Now();
+  if (host_ != nullptr && box == nullptr && (dialogs.empty() || now - lastCheckpoint_ >= kCheckpointPeriod)) {
+    if (dialogs.empty()) hostState_ = host_->State();
+    host_->Checkpoint();
+    lastCheckpoint_ = now;
+  }
   json shown = json::array();
   for (const CDialog* dialog : dialogs) shown.push_back(DialogState(*dialog, targets_.serialOf(*dialog)));
   json state = {{"host", hostState_},

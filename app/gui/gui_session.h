@@ -50,7 +50,10 @@ class GuiSession final : public ui::RealTimeListener, public ui::DialogObserver 
   StateChannel channel_;
   std::map<const CDialog*, int> serials_;  // dialogs' thread only
   int lastSerial_ = 0;
+  static constexpr ui::Milliseconds kCheckpointPeriod{1000};
+
   nlohmann::json hostState_;
+  ui::Milliseconds lastCheckpoint_{0};
   std::vector<std::pair<std::uint64_t, std::string>> replies_;  // outcomes not sent yet
   bool quit_ = false;
 };

@@ -34,8 +34,8 @@ json ParameterRow(const CMC_Parameter& parameter) {
 
 }  // namespace
 
-HostWindow::HostWindow(cli::Host& host, cli::DriveOptions drive, const std::string& path)
-    : host_(host), driveOptions_(std::move(drive)), path_(path), setup_(host.LoadSetup({path})) {
+HostWindow::HostWindow(cli::Host& host, cli::DriveOptions drive, const std::string& path, RecoveryFile* recovery)
+    : host_(host), driveOptions_(std::move(drive)), path_(path), setup_(host.LoadSetup({path})), recovery_(recovery) {
   savedText_ = drivebase::SerializeSetup(setup_);
   Connect();
 }
@@ -67,11 +67,43 @@ json HostWindow::State() const {
 
 bool HostWindow::HasUnsavedChanges() const { return drivebase::SerializeSetup(setup_) != savedText_; }
 
-void HostWindow::Adopt(CMC_Setup setup, const std::string& path) {
-  setup_ = std::move(setup);
+void HostWindow::Checkpoint() {
+  if (recovery_ == nullptr) return;
+  const std::string text = drivebase::SerializeSetup(setup_);
+  if (text != savedText_) {
+    recovery_->Keep(text, path_);
+    kept_ = true;
+  } else if (kept_) {
+    recovery_->Discard();
+    kept_ = false;
+  }
+}
+
+void HostWindow::OfferRecovery() {
+  if (recovery_ == nullptr) return;
+  std::optional<RecoveryFile::Recovered> recovered;
+  try {
+    recovered = recovery_->Read();
+  } catch (const std::exception& error) {
+    ui::ShowMessageBox("The recovery file cannot be read: " + std::string(error.what()), ui::kApplicationCaption,
+                       MB_OK | MB_ICONERROR);
+    return;
+  }
+  if (!recovered) return;
+  const std::string file = recovered->file.empty() ? "the default setup" : recovered->file;
+  const int answer = ui::ShowMessageBox("Kestrel kept changes to " + file +
+                                            " that were not saved when it last stopped. Recover them?",
+                                        ui::kApplicationCaption, MB_YESNO | MB_ICONQUESTION);
+  if (answer != IDYES) {
+    recovery_->Discard();
+    return;
+  }
+  setup_ = std::move(recovered->setup);
   setup_.SetScaleFunctions({host_.Plugin().getScaleFactor, host_.Plugin().getScaleOffset});
-  path_ = path;
-  savedText_.clear();
+  path_ = recovered->file;
+  kept_ = true;  // the file now holds this session's unsaved changes
+  lastCommand_ = "Recovered the unsaved changes to " + file;
+  lastChanges_.clear();
   Connect();
 }
 
@@ -145,6 +177,13 @@ bool HostWindow::MayClose() {
   const int answer = ui::ShowMessageBox(kUnsavedQuestion, ui::kApplicationCaption, MB_YESNOCANCEL | MB_ICONQUESTION);
   if (answer == IDCANCEL) return false;
   if (answer == IDYES) Save();
+  return true;
+}
+
+bool HostWindow::Close() {
+  if (!MayClose()) return false;
+  if (recovery_ != nullptr) recovery_->Discard();
+  kept_ = false;
   return true;
 }
 

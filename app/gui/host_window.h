@@ -12,13 +12,15 @@
 
 #include "drive_options.h"
 #include "host.h"
+#include "recovery_file.h"
 
 namespace kestrel::gui {
 
 class HostWindow {
  public:
-  // Opens the setup file at `path`, or the embedded default setup when it is empty.
-  HostWindow(cli::Host& host, cli::DriveOptions drive, const std::string& path);
+  // Opens the setup file at `path`, or the embedded default setup when it is empty. Unsaved
+  // changes are kept in `recovery` (not owned; null: nowhere).
+  HostWindow(cli::Host& host, cli::DriveOptions drive, const std::string& path, RecoveryFile* recovery = nullptr);
   ~HostWindow();
   HostWindow(const HostWindow&) = delete;
   HostWindow& operator=(const HostWindow&) = delete;
@@ -27,8 +29,12 @@ class HostWindow {
   nlohmann::json State() const;
   bool HasUnsavedChanges() const;
   CMC_Setup& Setup() { return setup_; }
-  // Takes a setup (a recovered one) as the window's, with unsaved changes against `path`.
-  void Adopt(CMC_Setup setup, const std::string& path);
+  // Keeps the setup in the recovery file while it has unsaved changes; removes the file once
+  // it has none.
+  void Checkpoint();
+  // Offers the setup of the recovery file, if one was left behind (a message box): Yes takes it
+  // as the window's setup, with unsaved changes; No gives it up.
+  void OfferRecovery();
 
   void Open(const std::string& path);
   void Save();
@@ -43,6 +49,8 @@ class HostWindow {
   // With unsaved changes, asks whether to save them (a message box): true when the setup may be
   // put away (saved, or the user chose not to), false when the user cancelled.
   bool MayClose();
+  // MayClose, then the recovery file is given up; true when the window may close.
+  bool Close();
 
  private:
   CMC_Parameter& Parameter(const std::string& name) const;
@@ -58,6 +66,8 @@ class HostWindow {
   std::string driveDescription_;
   std::string lastCommand_;
   std::vector<std::vector<std::string>> lastChanges_;
+  RecoveryFile* recovery_;
+  bool kept_ = false;  // the recovery file holds this session's unsaved changes
 };
 
 }  // namespace kestrel::gui

@@ -57,7 +57,7 @@ class GuiProtocolTest : public ::testing::Test {
   // A page that has answered the question and sees the dialog.
   std::unique_ptr<PageClient> PageAtDialog() {
     auto page = std::make_unique<PageClient>(Port(), Page());
-    page->ReadUntil("state");
+    page->WaitForBox();
     EXPECT_EQ(page->Act({{"op", "answer"}, {"answer", IDYES}}), "");
     return page;
   }
@@ -83,7 +83,7 @@ json ControlOf(const json& dialog, int id) {
 TEST_F(GuiProtocolTest, APageGetsTheWholeStateThenThePatchesOfItsActions) {
   PageClient page(Port(), Page());
   const json& state = page.State();
-  page.ReadUntil("state");
+  page.WaitForBox();
   EXPECT_EQ(state["box"]["text"], "Keep the new gains?");
   EXPECT_EQ(state["box"]["icon"], "question");
   EXPECT_EQ(state["box"]["buttons"], json::parse(R"([{"answer":6,"label":"Yes"},{"answer":7,"label":"No"}])"));

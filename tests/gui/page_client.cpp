@@ -70,6 +70,10 @@ nlohmann::json PageClient::ReadUntil(const std::string& type) {
   }
 }
 
+void PageClient::WaitForBox() {
+  while (!state_.is_object() || !state_.contains("box") || state_["box"].is_null()) Read();
+}
+
 void PageClient::Send(const nlohmann::json& action) { ws_.write(boost::asio::buffer(action.dump())); }
 
 std::string PageClient::Act(nlohmann::json action) {

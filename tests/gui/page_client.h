@@ -29,6 +29,8 @@ class PageClient {
 
   // Reads messages, keeping the state up to date, until one of type `type` comes; returns it.
   nlohmann::json ReadUntil(const std::string& type);
+  // Reads messages until the state has a message box waiting.
+  void WaitForBox();
   void Send(const nlohmann::json& action);
   // Sends the action and reads until its reply; returns the reply's error text.
   std::string Act(nlohmann::json action);
