@@ -4,7 +4,8 @@
 // nominal current and its unit, answers a message box, reloads the page in the middle of the
 // dialogs and carries on, closes both with OK, saves, and finds the value in the saved file; a
 // request without the token is refused. Screenshots of the main window, Drive Setup and Motor
-// Setup are written to the artifacts folder.
+// Setup are written to the artifacts folder. Then a parameter edited in the main window survives
+// a killed kestrel: the next one offers the recovery file.
 import { spawn } from "node:child_process";
 import { mkdirSync, mkdtempSync, readFileSync, rmSync } from "node:fs";
 import { tmpdir } from "node:os";
@@ -37,7 +38,8 @@ function assert(condition, message) {
 
 // Starts kestrel gui and resolves with its address once it has printed it.
 function startKestrel() {
-  const child = spawn(binary, ["gui", "--no-browser"], { stdio: ["ignore", "pipe", "inherit"] });
+  const child = spawn(binary, ["gui", "--no-browser", "--recovery", join(work, "recovery.json")],
+    { stdio: ["ignore", "pipe", "inherit"] });
   return new Promise((resolve, reject) => {
     let output = "";
     child.on("exit", (code) => reject(new Error(`kestrel gui exited with ${code} before it served: ${output}`)));
@@ -52,7 +54,7 @@ function startKestrel() {
 const dialog = (page, caption) => page.locator(`.window[data-caption="${caption}"]`);
 const control = (page, caption, id) => dialog(page, caption).locator(`[data-id="${id}"]`);
 
-const { child, address } = await startKestrel();
+let { child, address } = await startKestrel();
 let browser = null;
 try {
   // Debian's Chromium, never a downloaded one, on a fresh profile.
@@ -121,6 +123,22 @@ try {
     const setup = JSON.parse(readFileSync(saved, "utf8"));
     const nominal = setup.parameters.find((parameter) => parameter.name === "In");
     assert(nominal?.value === 3.5, `the saved nominal current is ${JSON.stringify(nominal)}`);
+  });
+
+  await check("a parameter edited in the main window survives a killed kestrel", async () => {
+    await page.locator('tr[data-name="Vdc"] input.value').fill("36");
+    await page.locator('tr[data-name="Vdc"] input.value').press("Enter");
+    await page.waitForFunction(() => document.title.startsWith("*axis.json"));
+    child.kill("SIGKILL");
+    ({ child, address } = await startKestrel());
+    await page.goto(address);
+    await page.locator(".box").waitFor();
+    const text = await page.locator(".box-text").textContent();
+    assert(text === `Kestrel kept changes to ${saved} that were not saved when it last stopped. Recover them?`, text);
+    await page.locator(".box").getByRole("button", { name: "Yes" }).click();
+    await page.waitForFunction(() => document.title.startsWith("*axis.json"));
+    const value = await page.locator('tr[data-name="Vdc"] input.value').inputValue();
+    assert(value === "36", `Vdc shows ${value} after the recovery`);
   });
 
   await check("a request without the token is refused", async () => {
