@@ -1,6 +1,6 @@
 // The host's main window: the setup file (open, save, save as, quit), the drive in use, the
-// commands "Edit setup" and "Compute registers" with what the computation changed, and the
-// searchable table of parameters, each edited in place through the setup model.
+// commands "Edit setup" and "Compute registers" with what the computation changed, the options,
+// and the searchable table of parameters, each edited in place through the setup model.
 import type { HostState, ParameterRow, Session } from "./protocol";
 
 interface RowView {
@@ -26,6 +26,7 @@ export class MainWindow {
   private readonly drive = document.createElement("div");
   private readonly status = document.createElement("div");
   private readonly changes = document.createElement("table");
+  private readonly options = document.createElement("tbody");
   private readonly table = document.createElement("tbody");
   private readonly search = document.createElement("input");
   private readonly path = document.createElement("input");
@@ -58,7 +59,13 @@ export class MainWindow {
     parameters.createTHead().innerHTML =
       "<tr><th>Name</th><th>Value</th><th>Unit</th><th>Limits</th><th>Type</th></tr>";
     parameters.append(this.table);
-    root.append(this.title, this.drive, toolbar, this.status, this.changes, this.search, parameters);
+    const options = document.createElement("details");
+    options.className = "options";
+    options.innerHTML = "<summary>Options</summary>";
+    const optionTable = document.createElement("table");
+    optionTable.append(this.options);
+    options.append(optionTable);
+    root.append(this.title, this.drive, toolbar, this.status, this.changes, options, this.search, parameters);
   }
 
   render(host: HostState): void {
@@ -68,6 +75,12 @@ export class MainWindow {
     if (!this.path.value && host.file) this.path.value = host.file;
     this.status.textContent = host.lastCommand;
     this.renderChanges(host.changes);
+    this.options.replaceChildren();
+    for (const [name, value] of Object.entries(host.options)) {
+      const row = this.options.insertRow();
+      row.insertCell().textContent = name;
+      row.insertCell().textContent = value;
+    }
     for (const parameter of host.parameters) this.renderRow(parameter);
     this.filter();
   }

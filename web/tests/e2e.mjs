@@ -141,6 +141,14 @@ try {
     assert(value === "36", `Vdc shows ${value} after the recovery`);
   });
 
+  await check("Compute registers lists what changed", async () => {
+    await page.getByRole("button", { name: "Compute registers" }).click();
+    await page.getByText(/^Compute registers: \d+ values? changed$/).waitFor();
+    const count = Number((await page.locator(".status").textContent()).match(/\d+/)[0]);
+    const rows = await page.locator(".changes tbody tr").count();
+    assert(count > 0 && rows === count, `${count} values changed, ${rows} rows listed`);
+  });
+
   await check("a request without the token is refused", async () => {
     const response = await fetch(address.replace(/\?token=.*/, ""));
     assert(response.status === 403, `status ${response.status}`);
