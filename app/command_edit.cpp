@@ -1,17 +1,12 @@
 // kestrel edit: the setup dialogs, driven by a dialog script (kestrel gui is the interactive
-// way). Drive Setup runs through the plug-in's EditSetup; --dialog motor opens Motor Setup
-// alone, with the computations its opener runs before and after it.
+// way). Drive Setup runs through the plug-in's EditSetup; --dialog opens one of the dialogs
+// that Drive Setup opens alone, with the computations its opener runs before and after it.
 #include <iostream>
 #include <memory>
 
 #include "cli_error.h"
 #include "commands.h"
-#include "compute/derivation.h"
-#include "compute/options.h"
-#include "compute/registers.h"
-#include "dialogs/dialog_resources.h"
-#include "dialogs/message_box_reporter.h"
-#include "dialogs/motor_setup_dialog.h"
+#include "dialogs/dialog_opener.h"
 #include "drivebase/setup_file.h"
 #include "drive_options.h"
 #include "drivesim_link/simulator_steps.h"
@@ -32,22 +27,6 @@ struct EditOptions {
   bool trace = false;
   DriveOptions drive;
 };
-
-// Motor Setup as Drive Setup opens it: both parameter layers agree before, and after OK; the
-// options follow whatever the end.
-int RunMotorSetup(CMC_Setup& setup) {
-  RegisterDialogTemplates();
-  ComputeAllRegisters(&setup, MessageBoxReporter());
-  DeriveParametersFromRegisters(&setup);
-  CMotorSetupDialog dialog(&setup, nullptr);
-  const int endCode = dialog.DoModal();
-  if (endCode == IDOK) {
-    ComputeAllRegisters(&setup, MessageBoxReporter());
-    DeriveParametersFromRegisters(&setup);
-  }
-  ComputeOptions(&setup);
-  return endCode == IDOK ? 1 : 0;
-}
 
 int RunEdit(Host& host, const EditOptions& options) {
   if (options.script.empty()) {
@@ -70,7 +49,8 @@ int RunEdit(Host& host, const EditOptions& options) {
   session.Use(agent);
   int confirmed = 0;
   try {
-    confirmed = options.dialog == "motor" ? RunMotorSetup(setup) : host.Plugin().editSetup(&setup);
+    confirmed = options.dialog == "drive" ? host.Plugin().editSetup(&setup)
+                                          : (RunSetupDialogAlone(&setup, options.dialog) == IDOK ? 1 : 0);
   } catch (const ui::NoMoreActions& error) {
     throw Failure(options.script + ": the script ended too soon: " + error.what());
   }
@@ -101,8 +81,13 @@ void AddEditCommand(CLI::App& app, Host& host, int& status) {
   command->add_option("--setup", options->source.path, "Setup file (default: the embedded default setup)");
   command->add_option("--out", options->out, "File to write after OK (default: the --setup file)");
   command->add_option("--script", options->script, "Dialog script that plays the user (docs/dialog-scripts.md)");
-  command->add_option("--dialog", options->dialog, "The dialog to open: drive (default) or motor")
-      ->check(CLI::IsMember({"drive", "motor"}));
+  command->add_option("--dialog", options->dialog,
+                      "The dialog to open: drive (default), or one that Drive Setup opens, alone: motor, advanced, reference, info, filters")
+      ->check(CLI::Validator(
+          [](const std::string& name) {
+            return name == "drive" || IsSetupDialogName(name) ? std::string() : "no dialog named '" + name + "'";
+          },
+          "DIALOG"));
   command->add_flag("--trace", options->trace, "Print each dialog opened and closed and each message box");
   AddDriveOptions(*command, options->drive);
   command->callback([options, &host, &status] {

@@ -1,10 +1,14 @@
-// kestrel set: parameter values in their base units, written to a setup file.
+// kestrel set: parameter values in their base units, written to a setup file. A new PWM frequency
+// or loop divider goes through the computation engine's timing change, as in the Advanced dialog,
+// unless --raw asks for the registers as they are.
 #include <iostream>
 #include <memory>
 #include <vector>
 
 #include "cli_error.h"
 #include "commands.h"
+#include "compute/timing_change.h"
+#include "dialogs/message_box_reporter.h"
 #include "drivebase/error_report.h"
 #include "drivebase/setup_file.h"
 #include "number_text.h"
@@ -17,6 +21,7 @@ struct SetOptions {
   SetupSource source;
   std::string out;
   std::vector<std::string> assignments;
+  bool raw = false;
 };
 
 struct Assignment {
@@ -36,12 +41,49 @@ Assignment ParseAssignment(const std::string& text) {
   return {text.substr(0, equals), *value};
 }
 
+// What the timing change did besides the edit itself: dividers and periods it chose, serial
+// clocks it raised, values it rescaled (internal values: loop samples and counts per sample).
+void PrintTimingChange(const CMC_Setup& before, const CMC_Setup& after, const TimingChange& change) {
+  const drivebase::ErrorReportingOff silent;  // a setup may lack some of them
+  for (const char* name : {"PWM_freq", "CLPER", "SLPER", "Ts_C", "Ts_S"}) {
+    const CMC_Parameter* parameter = after.FindParameter(name);
+    const double old = before.GetParameterValueInBaseUnit(name);
+    if (parameter == nullptr || parameter->GetValueInBaseUnit() == old) continue;
+    std::cout << "  " << name << ": " << NumberText(old) << " -> " << NumberText(parameter->GetValueInBaseUnit())
+              << (parameter->GetBaseUnitName().empty() ? "" : " ") << parameter->GetBaseUnitName() << '\n';
+  }
+  for (const SerialClockChange& clock : change.serialClocks) {
+    if (clock.outcome == SerialClockOutcome::kRaised) {
+      std::cout << "  " << clock.parameter << ": " << NumberText(clock.before_Hz) << " -> "
+                << NumberText(clock.after_Hz) << " Hz (a read no longer fits in the loop at the old clock)\n";
+    } else {
+      std::cout << "  " << clock.parameter << ": the loop is too short to read the serial encoder at any clock\n";
+    }
+  }
+  if (!change.rescaled.empty()) {
+    std::cout << "  rescaled " << change.rescaled.size() << " time-dependent values by the slow-loop ratio "
+              << NumberText(change.ratio) << " (internal values, each keeps its meaning in seconds):\n";
+    for (const RescaledValue& value : change.rescaled) {
+      std::cout << "    " << value.name << ": " << NumberText(value.before) << " -> " << NumberText(value.after) << '\n';
+    }
+  }
+  if (change.fastLoopTooShort) {
+    std::cout << "  warning: the fast loop period is below the drive's minimum (Ts_C_min) or too short for a serial "
+                 "encoder read\n";
+  }
+  if (change.slowLoopTooShort) {
+    std::cout << "  warning: the slow loop period is below the drive's minimum (Ts_S_min) or too short for a serial "
+                 "encoder read\n";
+  }
+}
+
 int RunSet(Host& host, const SetOptions& options) {
   const std::string target = options.source.OutputPath(options.out, "set");
   std::vector<Assignment> assignments;
   for (const std::string& text : options.assignments) assignments.push_back(ParseAssignment(text));
 
   CMC_Setup setup = host.LoadSetup(options.source);
+  LoopTiming timing = ReadLoopTiming(&setup);
   for (const Assignment& assignment : assignments) {
     CMC_Parameter* parameter = nullptr;
     {
@@ -61,6 +103,11 @@ int RunSet(Host& host, const SetOptions& options) {
               << parameter->GetBaseUnitName();
     if (after != assignment.value) std::cout << " (asked for " << NumberText(assignment.value) << ")";
     std::cout << '\n';
+    if (!options.raw && IsTimingParameter(assignment.name) && after != before) {
+      const CMC_Setup untimed = setup;
+      const TimingChange change = ChangeTiming(&setup, assignment.name, timing, MessageBoxReporter());
+      PrintTimingChange(untimed, setup, change);
+    }
   }
   drivebase::SaveSetupFile(setup, target);
   return 0;
@@ -75,6 +122,8 @@ void AddSetCommand(CLI::App& app, Host& host, int& status) {
              "and write the setup");
   set->add_option("--setup", options->source.path, "Setup file to change (default: the embedded default setup)");
   set->add_option("--out", options->out, "File to write (default: the --setup file itself)");
+  set->add_flag("--raw", options->raw,
+                 "Set PWM_freq, CLPER and SLPER as they are: no dividers chosen, no time rescaled");
   set->add_option("assignments", options->assignments, "NAME=VALUE in the base unit")->required();
   set->callback([options, &host, &status] {
     status = RunReportingErrors([&] { return RunSet(host, *options); });

@@ -180,6 +180,7 @@ int LimitBiquadFrequencies(CMC_Setup* setup) {
   const int filters = std::min(GetMaxFilters(setup), 9);
   for (int n = 1; n <= filters; ++n) {
     SetLimits(setup, "BQFilterF1" + std::to_string(n), kUnchanged, nyquist);
+    SetLimits(setup, "BQFilterF2" + std::to_string(n), kUnchanged, nyquist);
   }
   return 1;
 }

@@ -76,11 +76,14 @@ double GetDeadTime(const CMC_Setup* setup) {
   return longer * part / Value(setup, "DSP_freq");
 }
 
+double GetAbsEncoderReadWindow(const CMC_Setup* setup, double loopPeriod_s) {
+  return loopPeriod_s - 1.0 / Value(setup, "DSP_freq") - Value(setup, "AEI_TransferTime") -
+         Value(setup, "AEI_GuardTime") - Value(setup, "AEI_ComputeTime");
+}
+
 double GetAbsEncoderBitRate(const CMC_Setup* setup) {
   return Value(setup, "AEI_ReadTime1Mhz") * 1000000.0 /
-         (GetCurrentLoopPeriod(setup) - 1.0 / Value(setup, "DSP_freq") -
-          Value(setup, "AEI_TransferTime") - Value(setup, "AEI_GuardTime") -
-          Value(setup, "AEI_ComputeTime"));
+         GetAbsEncoderReadWindow(setup, GetCurrentLoopPeriod(setup));
 }
 
 double GetAnalogueReferenceScale(const CMC_Setup* setup) {

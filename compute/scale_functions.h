@@ -41,6 +41,9 @@ double GetDeadTime(const CMC_Setup* setup);
 // AEI_ReadTime1Mhz * 1e6 / (Ts_C - 1 / DSP_freq - AEI_TransferTime - AEI_GuardTime
 // - AEI_ComputeTime).
 double GetAbsEncoderBitRate(const CMC_Setup* setup);
+// The part of a loop period left for clocking an absolute-encoder read: the period minus one
+// clock cycle and the transfer, guard and compute times, in s (zero or less: no clock fits).
+double GetAbsEncoderReadWindow(const CMC_Setup* setup, double loopPeriod_s);
 
 // Reference span per count of the analogue input, signed like the load position scale.
 double GetAnalogueReferenceScale(const CMC_Setup* setup);

@@ -4,7 +4,8 @@
 
 namespace kestrel {
 
-// Adds the Drive Setup (106) and Motor Setup (108) templates to the process's template library;
+// Adds the templates of the plug-in's dialogs (Drive Setup 106, Motor Setup 108, Advanced 110,
+// External Reference Setup 111, Drive info 3018, Filters 3072) to the process's template library;
 // later calls change nothing. A faulty template throws ui::TemplateError.
 void RegisterDialogTemplates();
 

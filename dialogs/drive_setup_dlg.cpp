@@ -10,7 +10,11 @@
 #include "compute/parameter_limits.h"
 #include "compute/registers.h"
 #include "compute/setup_access.h"
+#include "dialogs/advanced_dialog.h"
+#include "dialogs/analog_reference_dlg.h"
 #include "dialogs/binding_tables.h"
+#include "dialogs/dialog_opener.h"
+#include "dialogs/drive_info.h"
 #include "dialogs/guideline_texts.h"
 #include "dialogs/motor_setup_dialog.h"
 #include "dialogs/message_box_reporter.h"
@@ -194,6 +198,23 @@ void CDriveSetupDlg::RunMotorSetup() {
   ComputeOptions(GetSetup());
 }
 
+void CDriveSetupDlg::OnAdvanced() {
+  CAdvancedDialog advanced(GetSetup(), this);
+  RunChild(advanced, false, [setup = GetSetup()] { kestrel::ClearUnusableFeedForward(setup); });
+}
+
+void CDriveSetupDlg::OnExternalReference() {
+  ComputeParameterLimits(GetSetup());
+  CAnalogReferenceDlg reference(GetSetup(), this);
+  RunChild(reference);
+}
+
+void CDriveSetupDlg::OnDriveInfo() {
+  // Its edits change the current, bus and temperature scales: both layers are computed again.
+  CDriveInfo info(GetSetup(), this);
+  RunChild(info);
+}
+
 void CDriveSetupDlg::OnOK() {
   CommitPendingEdits();
   CMC_Setup* setup = GetSetup();
@@ -216,6 +237,10 @@ const ui::MessageMap* CDriveSetupDlg::GetMessageMap() const {
   static const ui::MessageMap map = [base] {
     ui::MessageMapBuilder<CDriveSetupDlg> builder(base);
     builder.Command(10019, &CDriveSetupDlg::OnMotorSetup)
+        .Command(3158, &CDriveSetupDlg::OnAdvanced)
+        .Command(3159, &CDriveSetupDlg::OnDriveInfo)
+        .Command(3208, &CDriveSetupDlg::OnExternalReference)
+
         .ControlNotification(kAxisIdCombo, CBN_SELCHANGE, &CDriveSetupDlg::OnSelchangeAxisId)
         .ShowWindow(&CDriveSetupDlg::OnShowWindow)
         .Timer(&CDriveSetupDlg::OnTimer);

@@ -46,6 +46,9 @@ class CDriveSetupDlg : public CMySetupDlg {
   void OnShowWindow(bool shown, unsigned status);
   void OnTimer(std::uintptr_t id);
   void OnMotorSetup();
+  void OnAdvanced();
+  void OnDriveInfo();
+  void OnExternalReference();
   void RunMotorSetup();
   void WarnAboutStartCurrent();
   void InvertInputPolarities();

@@ -12,9 +12,8 @@ using kestrel::dialogs::ShowAll;
 
 namespace {
 
-// Buttons that open dialogs and tests not available yet: Detect, the four Tune && Test,
-// External Reference Setup, Advanced and Drive Info.
-constexpr std::initializer_list<int> kButtonsOfLaterDialogs{3171, 3137, 3178, 3198, 3264, 3208, 3158, 3159};
+// Buttons that open tests not available yet: Detect and the four Tune && Test.
+constexpr std::initializer_list<int> kButtonsOfLaterDialogs{3171, 3137, 3178, 3198, 3264};
 
 struct Modes {
   int control;        // M: 0 position, 1 speed, 2 torque
@@ -45,6 +44,7 @@ void CDriveSetupDlg::ApplyControlRules() {
   ApplyStartModeRules();
   ApplyInputAndCanRules();
   EnableAll(*this, kButtonsOfLaterDialogs, false);
+  EnableAll(*this, {3158, 3159}, true);
 }
 
 void CDriveSetupDlg::ApplyFeedForwardRules() {

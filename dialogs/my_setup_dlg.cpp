@@ -92,7 +92,7 @@ class SinusoidalModeScope {
 
 }  // namespace
 
-int CMySetupDlg::RunChild(CDialog& child, bool sinusoidalVoltage) {
+int CMySetupDlg::RunChild(CDialog& child, bool sinusoidalVoltage, const std::function<void()>& accepted) {
   CMC_Setup* setup = GetSetup();
   ComputeAllRegisters(setup, kestrel::MessageBoxReporter());
   DeriveParametersFromRegisters(setup);
@@ -102,6 +102,7 @@ int CMySetupDlg::RunChild(CDialog& child, bool sinusoidalVoltage) {
     result = child.DoModal();
   }
   if (result == IDOK) {
+    if (accepted) accepted();
     ComputeAllRegisters(setup, kestrel::MessageBoxReporter());
     DeriveParametersFromRegisters(setup);
     RefreshAllParameters();

@@ -4,6 +4,7 @@
 // holds, and the field then shows what that pair gives.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "drivebase/edit_setup_dlg.h"
@@ -22,6 +23,7 @@ class CMySetupDlg : public CMC_EditSetupDlg {
   // computed and the user level derived back before, so that both layers agree; after OK both
   // again, and every control reloaded. With sinusoidalVoltage, g_bKufSinusoidalMode is 1 from
   // after those computations until the modal loop ends (its old value back before the
-  // computations that follow). Returns the child's end code.
-  int RunChild(CDialog& child, bool sinusoidalVoltage = false);
+  // computations that follow). `accepted` runs after OK, before those computations. Returns the
+  // child's end code.
+  int RunChild(CDialog& child, bool sinusoidalVoltage = false, const std::function<void()>& accepted = {});
 };

@@ -84,6 +84,40 @@ TEST_F(CommandLine, SetWritesTheSetupAndShowsWhatTheModelKept) {
   EXPECT_EQ(Run("show --setup " + file + " vdc").status, 0);
 }
 
+// Halving the slow-loop period (SLPER 20 -> 10 on the default setup, Ts_S 1 ms -> 0.5 ms): every
+// time keeps its value in seconds, every speed in rad/s; --raw leaves the samples as they are, so
+// a time halves, a speed doubles and an acceleration quadruples.
+TEST_F(CommandLine, SetOfTheSlowLoopDividerKeepsTimesUnlessRaw) {
+  const auto values = [this](const std::string& setup) {
+    return nlohmann::json::parse(Succeeds("show --json " + setup).out)["parameters"];
+  };
+  const std::string kept = Path("kept.json").string();
+  const std::string raw = Path("raw.json").string();
+  EXPECT_THAT(Succeeds("set --out " + kept + " SLPER=10").out, HasSubstr("rescaled 32 time-dependent values"));
+  EXPECT_EQ(Succeeds("set --raw --out " + raw + " SLPER=10").out, "SLPER: 20 -> 10\n");
+  const nlohmann::json before = values("");
+  const nlohmann::json after = values("--setup " + kept);
+  const nlohmann::json rawAfter = values("--setup " + raw);
+  const std::pair<const char*, double> rawFactors[] = {
+      {"time_ERR_pos", 0.5}, {"TaPP", 0.5},      {"time_AB", 0.5},         {"Ts_C_min", 0.5},
+      {"TestSpeed", 2.0},    {"Limit_Speed", 2}, {"ErefMaxAcceleration", 4}, {"Ts_S", 0.5}};
+  for (const auto& [name, factor] : rawFactors) {
+    const double old = before[name]["value"];
+    EXPECT_NEAR(after[name]["value"].get<double>(), std::string(name) == "Ts_S" ? 0.0005 : old, 1e-12 * old) << name;
+    EXPECT_NEAR(rawAfter[name]["value"].get<double>(), old * factor, 1e-12 * old) << name;
+  }
+}
+
+// The supply follows the drive: a drive that measures up to 400 V can be set to a 310 V supply.
+TEST_F(CommandLine, SupplyRangeFollowsTheMeasurableVoltage) {
+  EXPECT_EQ(Succeeds("set --out " + Path("hv.json").string() + " VdcMaxMeasurable=400 Vdc=310 VdcMaxMeasurable=200").out,
+            "VdcMaxMeasurable: 87 -> 400 V\nVdc: 48 -> 310 V\nVdcMaxMeasurable: 400 -> 200 V\n");
+  const CMC_Setup saved = drivebase::ReadSetupFile(Path("hv.json"));
+  const CMC_Parameter* supply = saved.FindParameter("Vdc");
+  EXPECT_EQ(supply->GetValueInBaseUnit(), 200.0);
+  EXPECT_EQ(supply->GetMaxInBaseUnit(), 200.0);
+}
+
 TEST_F(CommandLine, SetWithOutLeavesTheSourceAlone) {
   const std::string source = CopyOfDefault("source.json");
   const Outcome result = Succeeds("set --setup " + source + " --out " + Path("out.json").string() + " In=3");

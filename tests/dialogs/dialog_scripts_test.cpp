@@ -9,13 +9,16 @@
 #include <gtest/gtest.h>
 
 #include "compute/registers.h"
+#include "dialogs/dialog_opener.h"
 #include "dialogs/dialog_resources.h"
 #include "dialogs/drive_setup_dlg.h"
+#include "dialogs/filters_dialog.h"
 #include "dialogs/motor_setup_dialog.h"
 #include "drivebase/error_report.h"
 #include "drivebase/setup_file.h"
 #include "script_case.h"
 #include "ui/script.h"
+#include "ui/event_loop.h"
 #include "ui/session.h"
 
 namespace kestrel::dialogs_test {
@@ -44,8 +47,20 @@ int RunScript(const ScriptCase& scriptCase, CMC_Setup& setup) {
     CMotorSetupDialog dialog(&setup, nullptr);
     return ui::RunWithAgent(dialog, agent);
   }
-  CDriveSetupDlg dialog(&setup, nullptr);
-  return ui::RunWithAgent(dialog, agent);
+  if (scriptCase.dialog == "filters online") {
+    CFiltersDialog dialog(&setup, true, nullptr);
+    return ui::RunWithAgent(dialog, agent);
+  }
+  if (scriptCase.dialog == "drive") {
+    CDriveSetupDlg dialog(&setup, nullptr);
+    return ui::RunWithAgent(dialog, agent);
+  }
+  // A dialog that Drive Setup opens, alone with its opener's computations.
+  ui::EventLoop& loop = ui::CurrentEventLoop();
+  loop.SetUserAgent(&agent);
+  const int endCode = RunSetupDialogAlone(&setup, scriptCase.dialog);
+  agent.CheckFinished(loop);
+  return endCode;
 }
 
 class DialogScripts : public ::testing::TestWithParam<ScriptCase> {
@@ -65,6 +80,7 @@ TEST_P(DialogScripts, RunAsWritten) {
   CMC_Setup setup = ShippedSetup(scriptCase.setup);
   for (const ValueCheck& value : scriptCase.before) ASSERT_TRUE(Write(setup, value.name, value.value)) << value.name;
   for (const auto& [name, text] : scriptCase.options) setup.SetOption(name, text);
+  for (const auto& [field, text] : scriptCase.identityBefore) SetIdentityField(setup, field, text);
   if (!scriptCase.before.empty()) ComputeAllRegisters(&setup);
   const CMC_Setup before = setup;
   const std::string beforeText = drivebase::SerializeSetup(setup);
@@ -79,6 +95,7 @@ TEST_P(DialogScripts, RunAsWritten) {
     EXPECT_NEAR(Read(setup, check.name), expected, 1e-9 * std::max(1.0, std::abs(expected)))
         << check.name;
   }
+  for (const auto& [field, text] : scriptCase.identityAfter) EXPECT_EQ(IdentityField(setup, field), text) << field;
   if (scriptCase.boxes >= 0) {
     EXPECT_EQ(session.MessageBoxes().Shown().size(), static_cast<std::size_t>(scriptCase.boxes));
   }

@@ -55,10 +55,11 @@ ScriptCase ReadScriptCase(const std::filesystem::path& file) {
       result.endCode = value == "ok" ? 1 : 2;
     } else if (key == "before") {
       result.before.push_back(ReadValueCheck(value, where));
-    } else if (key == "option") {
+    } else if (key == "option" || key == "before identity" || key == "after identity") {
       const auto equals = value.find('=');
       if (equals == std::string::npos) throw std::runtime_error(where + ": expected NAME = TEXT");
-      result.options.emplace_back(Trim(value.substr(0, equals)), Trim(value.substr(equals + 1)));
+      auto& list = key == "option" ? result.options : key == "before identity" ? result.identityBefore : result.identityAfter;
+      list.emplace_back(Trim(value.substr(0, equals)), Trim(value.substr(equals + 1)));
     } else if (key == "boxes") {
       result.boxes = std::stoi(value);
     } else if (key == "after" && value == "setup unchanged") {
@@ -77,6 +78,21 @@ std::vector<ScriptCase> AllScriptCases() {
   }
   std::ranges::sort(cases, {}, &ScriptCase::file);
   return cases;
+}
+
+std::string IdentityField(const CMC_Setup& setup, const std::string& field) {
+  if (field == "firmware") return setup.GetFirmwareID();
+  if (field == "product") return setup.GetProductID();
+  if (field == "application") return setup.GetUserAppID();
+  if (field == "description") return setup.GetDescription();
+  if (field == "e2romSize") return std::to_string(setup.GetE2ROMSize());
+  throw std::invalid_argument("no identity field '" + field + "'");
+}
+
+void SetIdentityField(CMC_Setup& setup, const std::string& field, const std::string& text) {
+  if (field == "e2romSize") return setup.SetE2ROMSize(std::stoi(text));
+  if (field == "description") return setup.SetDescription(text);
+  throw std::invalid_argument("identity field '" + field + "' cannot be set before a run");
 }
 
 CMC_Setup ShippedSetup(const std::string& name) {

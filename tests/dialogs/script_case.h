@@ -1,7 +1,10 @@
 // A dialog script with what it expects of the setup, written in its leading comments:
 //
 //   # setup: resolver                  the shipped setup it runs on (default: default)
-//   # dialog: motor                    Motor Setup alone, as Drive Setup opens it (default: drive)
+//   # dialog: motor                    Motor Setup alone, as Drive Setup opens it (default: drive);
+//                                      advanced, reference, info, filters: alone with the
+//                                      computations of its opener; filters online: the Filters
+//                                      dialog as a tuning test opens it with the drive online
 //   # ends: cancel                     the end code of the dialog (default: ok)
 //   # after: Axis_ID_list = 300        a value (base unit) after the run, to 1e-9 relative
 //   # after: Kp_C_scl unchanged        a value as it was before the run
@@ -11,6 +14,9 @@
 //                                      then computed from the values, as a host's setup holds them)
 //   # option: ResolverFixedCounts = 4096   an option set before the dialog opens
 //   # boxes: 1                         how many message boxes the run shows
+//   # before identity: e2romSize = 16000   a field of the drive's identity set before the dialog opens
+//   # after identity: product = KD9    the field's text after the run (firmware, product,
+//                                      application, description, e2romSize)
 #pragma once
 
 #include <filesystem>
@@ -39,7 +45,13 @@ struct ScriptCase {
   bool setupUnchanged = false;
   std::vector<std::pair<std::string, std::string>> options;
   int boxes = -1;  // -1: not checked
+  std::vector<std::pair<std::string, std::string>> identityBefore;
+  std::vector<std::pair<std::string, std::string>> identityAfter;
 };
+
+// A field of the drive's identity as text; throws std::invalid_argument for an unknown field.
+std::string IdentityField(const CMC_Setup& setup, const std::string& field);
+void SetIdentityField(CMC_Setup& setup, const std::string& field, const std::string& text);
 
 // Names the case by its script in test output.
 inline void PrintTo(const ScriptCase& scriptCase, std::ostream* out) { *out << scriptCase.file.filename(); }

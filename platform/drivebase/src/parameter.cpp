@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "drivebase/comm.h"
+#include "drivebase/setup.h"
 #include "drivebase/units.h"
 #include "drivebase/value_types.h"
 
@@ -29,7 +30,7 @@ CMC_Parameter CMC_Parameter::CopyAs(std::string name) const {
 bool CMC_Parameter::SetValueInBaseUnit(double value) {
   if (std::isnan(value)) return false;
   if (min_ <= max_) value = std::clamp(value, min_, max_);
-  return StoreInternal(InternalFromBase(value));
+  return Store(InternalFromBase(value));
 }
 
 bool CMC_Parameter::SetValueInInternalUnit(double value) {
@@ -40,7 +41,13 @@ bool CMC_Parameter::SetValueInInternalUnit(double value) {
     if (base < min_) return SetValueInBaseUnit(min_);
     if (base > max_) return SetValueInBaseUnit(max_);
   }
-  return StoreInternal(*stored);
+  return Store(*stored);
+}
+
+bool CMC_Parameter::Store(double internal) {
+  if (!StoreInternal(internal)) return false;
+  if (GetSetup() != nullptr) GetSetup()->FollowChangedValue(*this);
+  return true;
 }
 
 bool CMC_Parameter::SetValueInDisplayUnit(double value) {

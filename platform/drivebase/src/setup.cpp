@@ -73,6 +73,14 @@ CMC_Setup& CMC_Setup::operator=(CMC_Setup&& other) noexcept {
   return *this;
 }
 
+void CMC_Setup::FollowChangedValue(const CMC_Parameter& changed) {
+  if (!drivebase::EqualsIgnoringCase(changed.GetName(), "VdcMaxMeasurable")) return;
+  CMC_Parameter* supply = parameters_.Find("Vdc");
+  if (supply == nullptr) return;
+  supply->SetMaxInBaseUnit(changed.GetValueInBaseUnit());
+  supply->SetValueInBaseUnit(supply->GetValueInBaseUnit());  // within the new range
+}
+
 void CMC_Setup::RebindAll() {
   for (const auto& parameter : parameters_.items()) parameter->Rebind(this);
   for (const auto& variable : variables_.items()) variable->Rebind(this);

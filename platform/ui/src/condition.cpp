@@ -1,6 +1,9 @@
 #include "ui/condition.h"
 
+#include <cstdio>
+
 #include "text.h"
+#include "ui/dc.h"
 #include "ui/dialog.h"
 #include "ui/dialog_driver.h"
 
@@ -57,6 +60,18 @@ Condition ControlChecked(int id, bool checked) {
   return OnControl(id, checked ? "is checked" : "is not checked", [checked](const Window& control) -> Found {
     if ((control.check == BST_CHECKED) == checked) return std::nullopt;
     return checked ? "it is not checked" : "it is checked";
+  });
+}
+
+Condition ControlTextRed(int id, bool red) {
+  return OnControl(id, red ? "is drawn red" : "is drawn black", [red](const Window& control) -> Found {
+    const COLORREF colour = AskControlColours(control).text.value_or(RGB(0, 0, 0));
+    if (colour == (red ? RGB(255, 0, 0) : RGB(0, 0, 0))) return std::nullopt;
+    return "its text colour is 0x" + [colour] {
+      char hex[16];
+      std::snprintf(hex, sizeof hex, "%06x", static_cast<unsigned>(colour));
+      return std::string(hex);
+    }();
   });
 }
 

@@ -137,8 +137,9 @@ class StepReader : StepWords {
     if (state == "enabled" || state == "disabled") return ControlEnabled(id, state == "enabled");
     if (state == "visible" || state == "hidden") return ControlVisible(id, state == "visible");
     if (state == "checked" || state == "unchecked") return ControlChecked(id, state == "checked");
+    if (state == "red" || state == "black") return ControlTextRed(id, state == "red");
     throw std::invalid_argument("unknown state " + Quote(state) +
-                                " (expected enabled, disabled, visible, hidden, checked, unchecked or at N)");
+                                " (expected enabled, disabled, visible, hidden, checked, unchecked, red, black or at N)");
   }
 
   Condition ControlShowsCondition() {

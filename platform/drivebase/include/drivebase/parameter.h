@@ -55,6 +55,8 @@ class CMC_Parameter : public drivebase::Quantity {
  private:
   friend class CMC_Setup;
   using Quantity::Rebind;
+  // Stores the internal value and lets the owning setup keep the limits that follow it.
+  bool Store(double internal);
 
   double min_;
   double max_;

@@ -155,6 +155,10 @@ class CMC_Setup {
   double ScaleOffset(std::string_view baseUnit, const std::string& name) const;
 
  private:
+  friend class CMC_Parameter;
+  // Limits that follow another parameter's value, kept after every change of that value: the
+  // supply voltage Vdc cannot exceed what the drive measures (VdcMaxMeasurable).
+  void FollowChangedValue(const CMC_Parameter& changed);
   void RebindAll();
   bool HasSensorOfType(std::string_view parameter, int sensorType, bool reportIfMissing) const;
 

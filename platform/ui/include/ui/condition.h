@@ -22,6 +22,8 @@ Condition ControlShows(int id, std::string text);
 Condition ControlEnabled(int id, bool enabled);
 Condition ControlVisible(int id, bool visible);
 Condition ControlChecked(int id, bool checked);
+// The dialog draws the control's text in red (RGB 255, 0, 0) or, red false, in its default black.
+Condition ControlTextRed(int id, bool red);
 // A slider, scroll bar or spin button stands at the position.
 Condition ControlAt(int id, int position);
 // Some open dialog has the caption.
