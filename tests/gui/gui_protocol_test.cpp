@@ -145,10 +145,11 @@ TEST_P(GuiRefusalTest, IsRefusedAsAPageAndAsARequest) {
 
 INSTANTIATE_TEST_SUITE_P(
     EveryoneButThePage, GuiRefusalTest,
-    ::testing::Values(Refusal{"no token", true, "/ws", "", ""}, Refusal{"a wrong token", true, "/ws?token=0123", "", ""},
-                      Refusal{"another site", true, std::string("/ws?token=") + kToken, "", "http://evil.example"},
-                      Refusal{"no Origin", false, std::string("/ws?token=") + kToken, "", "-"},
-                      Refusal{"another host name", true, std::string("/ws?token=") + kToken, "rebound.example:80", ""}));
+    ::testing::Values(Refusal{"NoToken", true, "/ws", "", ""}, Refusal{"WrongToken", true, "/ws?token=0123", "", ""},
+                      Refusal{"AnotherSite", true, std::string("/ws?token=") + kToken, "", "http://evil.example"},
+                      Refusal{"NoOrigin", false, std::string("/ws?token=") + kToken, "", "-"},
+                      Refusal{"AnotherHostName", true, std::string("/ws?token=") + kToken, "rebound.example:80", ""}),
+    [](const ::testing::TestParamInfo<Refusal>& refusal) { return std::string(refusal.param.what); });
 
 TEST_F(GuiProtocolTest, ThePageIsServedWithTheTokenOnly) {
   const std::string host = "localhost:" + std::to_string(Port());
