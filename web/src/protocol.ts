@@ -112,6 +112,7 @@ export class Session {
   private version = 0;
   private sequence = 0;
   private takenOver = false;
+  private quitting = 0;  // the sequence number of a "quit" not answered yet
 
   constructor(private readonly events: SessionEvents) {}
 
@@ -122,6 +123,10 @@ export class Session {
     socket.onopen = () => this.events.connection("");
     socket.onmessage = (event) => this.receive(JSON.parse(event.data as string));
     socket.onclose = (event) => {
+      if (this.quitting !== 0) {
+        this.events.connection("Kestrel has stopped.");
+        return;
+      }
       if (event.reason.includes("taken over")) {
         this.takenOver = true;
         this.events.connection("Another page has taken over this session.");
@@ -138,6 +143,8 @@ export class Session {
       return;
     }
     this.socket.send(JSON.stringify({ ...action, seq: ++this.sequence }));
+    // A quit that goes through is never answered: kestrel stops.
+    if (action.op === "quit") this.quitting = this.sequence;
   }
 
   private receive(message: { type: string; [key: string]: unknown }): void {
@@ -154,6 +161,7 @@ export class Session {
       this.state = applyPatch(this.state, message.patch as PatchOperation[]);
       this.version = message.version as number;
     } else if (message.type === "reply") {
+      if (message.seq === this.quitting) this.quitting = 0;
       if (message.error) this.events.refused(message.error as string);
       return;
     }

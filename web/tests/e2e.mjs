@@ -7,7 +7,7 @@
 // Setup are written to the artifacts folder. Then a parameter edited in the main window survives
 // a killed kestrel: the next one offers the recovery file.
 import { spawn } from "node:child_process";
-import { mkdirSync, mkdtempSync, readFileSync, rmSync } from "node:fs";
+import { existsSync, mkdirSync, mkdtempSync, readFileSync, rmSync } from "node:fs";
 import { tmpdir } from "node:os";
 import { join } from "node:path";
 import { chromium } from "playwright-core";
@@ -152,6 +152,16 @@ try {
   await check("a request without the token is refused", async () => {
     const response = await fetch(address.replace(/\?token=.*/, ""));
     assert(response.status === 403, `status ${response.status}`);
+  });
+
+  await check("Quit with unsaved changes asks, and kestrel stops without keeping them", async () => {
+    const exited = new Promise((resolve) => child.on("exit", resolve));
+    await page.getByRole("button", { name: "Quit" }).click();
+    await page.locator(".box").waitFor();
+    await page.locator(".box").getByRole("button", { name: "No" }).click();
+    assert((await exited) === 0, "kestrel gui did not end with status 0");
+    await page.getByText("Kestrel has stopped.").waitFor();
+    assert(!existsSync(join(work, "recovery.json")), "the recovery file is still there");
   });
 } finally {
   await browser?.close();
