@@ -33,7 +33,8 @@ class DialogView {
     body.className = "body";
     this.element.append(bar, body);
     this.element.addEventListener("keydown", (event) => {
-      if (event.key === "Enter" || event.key === "Escape") act("keys", { chord: event.key === "Enter" ? "Enter" : "Esc" });
+      const chord = keyChord(event);
+      if (chord) act("keys", { chord });
     });
 
     const rows = new Map<string, HTMLElement>();
@@ -89,6 +90,18 @@ class DialogView {
     body.append(frame);
     return { frame, legend };
   }
+}
+
+// The chord a dialog is told of: Enter and Escape, and letters, digits and function keys held
+// with Ctrl or Alt (Ctrl+Alt+Shift+E); other keys stay with the page's own controls.
+function keyChord(event: KeyboardEvent): string | null {
+  if (event.key === "Enter") return "Enter";
+  if (event.key === "Escape") return "Esc";
+  if (!event.ctrlKey && !event.altKey) return null;
+  const key = /^Key[A-Z]$|^Digit[0-9]$/.test(event.code) ? event.code.slice(-1) : /^F\d+$/.test(event.key) ? event.key : null;
+  if (key === null) return null;
+  const modifiers = [event.ctrlKey && "Ctrl", event.altKey && "Alt", event.shiftKey && "Shift"].filter(Boolean);
+  return [...modifiers, key].join("+");
 }
 
 // The window follows the pointer while its title bar is held.
