@@ -1,10 +1,7 @@
 // kestrel compute: every register from the user-level parameters, then ComputeAllOptions through
 // the plug-in's export (the user level derived back, limits, options and units), as a dialog
 // does before it hands the setup on.
-#include <bit>
-#include <cstdint>
 #include <iostream>
-#include <map>
 #include <memory>
 #include <vector>
 
@@ -14,6 +11,7 @@
 #include "drivebase/setup_file.h"
 #include "number_text.h"
 #include "dialogs/message_box_reporter.h"
+#include "setup_changes.h"
 #include "table_text.h"
 
 namespace kestrel::cli {
@@ -25,46 +23,9 @@ struct ComputeOptions {
   bool diff = false;
 };
 
-// What the setup holds, by name: parameters as their base-unit value, and options.
-struct SetupValues {
-  std::map<std::string, double> parameters;
-  std::map<std::string, std::string> options;
-};
-
-SetupValues Values(const CMC_Setup& setup) {
-  SetupValues values;
-  for (const auto& p : setup.Parameters()) values.parameters[p->GetName()] = p->GetValueInBaseUnit();
-  for (const auto& o : setup.Options()) values.options[o->name] = o->value;
-  return values;
-}
-
-// The same double bit for bit (NaN equals NaN, 0 is not -0).
-bool Same(double a, double b) { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); }
-
-// One row per parameter or option whose value changed: name, old, new, unit.
-std::vector<std::vector<std::string>> Changes(const CMC_Setup& setup, const SetupValues& before) {
-  std::vector<std::vector<std::string>> rows;
-  for (const auto& p : setup.Parameters()) {
-    const double old = before.parameters.at(p->GetName());
-    const double now = p->GetValueInBaseUnit();
-    if (!Same(old, now)) {
-      rows.push_back({p->GetName(), NumberText(old), NumberText(now), UnitText(p->GetBaseUnitName())});
-    }
-  }
-  for (const auto& o : setup.Options()) {
-    const auto old = before.options.find(o->name);
-    if (old == before.options.end()) {
-      rows.push_back({o->name, "(none)", '"' + o->value + '"', "option"});
-    } else if (old->second != o->value) {
-      rows.push_back({o->name, '"' + old->second + '"', '"' + o->value + '"', "option"});
-    }
-  }
-  return rows;
-}
-
 int RunCompute(Host& host, const ComputeOptions& options) {
   CMC_Setup setup = host.LoadSetup(options.source);
-  const SetupValues before = Values(setup);
+  const SetupValues before = ValuesOf(setup);
   ComputeAllRegisters(&setup, MessageBoxReporter());
   host.Plugin().computeAllOptions(&setup);
   const std::vector<std::vector<std::string>> changes = Changes(setup, before);

@@ -1,5 +1,5 @@
-// kestrel edit: the setup dialogs, driven by a dialog script until the graphical front end
-// arrives. Drive Setup runs through the plug-in's EditSetup; --dialog opens one of the dialogs
+// kestrel edit: the setup dialogs, driven by a dialog script (kestrel gui is the interactive
+// way). Drive Setup runs through the plug-in's EditSetup; --dialog opens one of the dialogs
 // that Drive Setup opens alone, with the computations its opener runs before and after it.
 #include <iostream>
 #include <memory>
@@ -30,7 +30,7 @@ struct EditOptions {
 
 int RunEdit(Host& host, const EditOptions& options) {
   if (options.script.empty()) {
-    throw UsageError("edit needs --script FILE: there is no graphical front end yet to take the user's input");
+    throw UsageError("edit needs --script FILE (kestrel gui edits the setup interactively)");
   }
   CMC_Setup setup = host.LoadSetup(options.source);
   ui::HeadlessSession session;

@@ -25,6 +25,7 @@ int Main(int argc, char** argv) {
   AddTuneCommand(app, host, status);
   AddFiltersCommand(app, host, status);
   AddEditCommand(app, host, status);
+  AddGuiCommand(app, host, status);
   AddDriveCommand(app, host, status);
   try {
     app.parse(argc, argv);

@@ -17,6 +17,7 @@ void AddComputeCommand(CLI::App& app, Host& host, int& status);
 void AddTuneCommand(CLI::App& app, Host& host, int& status);
 void AddFiltersCommand(CLI::App& app, Host& host, int& status);
 void AddEditCommand(CLI::App& app, Host& host, int& status);
+void AddGuiCommand(CLI::App& app, Host& host, int& status);
 void AddDriveCommand(CLI::App& app, Host& host, int& status);
 
 // The whole command line: parses, runs the chosen sub-command, returns the exit status.

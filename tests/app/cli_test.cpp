@@ -356,7 +356,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(CommandLine, EditWithoutAScriptIsAUsageError) {
   const Outcome result = Run("edit");
   EXPECT_EQ(result.status, 2);
-  EXPECT_EQ(result.err, "kestrel: edit needs --script FILE: there is no graphical front end yet to take the user's input\n");
+  EXPECT_EQ(result.err, "kestrel: edit needs --script FILE (kestrel gui edits the setup interactively)\n");
 }
 
 }  // namespace

@@ -26,7 +26,8 @@ void ForEachInTree(const Window& window, Visit visit) {
 
 }  // namespace
 
-EventLoop::EventLoop(HeadlessMessageBoxes& messageBoxes) : messageBoxes_(messageBoxes) {}
+EventLoop::EventLoop(HeadlessMessageBoxes& messageBoxes, ui::Clock* clock)
+    : clock_(clock != nullptr ? *clock : ownClock_), messageBoxes_(messageBoxes) {}
 
 EventLoop::~EventLoop() {
   if (agent_ != nullptr) messageBoxes_.SetAnswerer(nullptr);

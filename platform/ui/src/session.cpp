@@ -2,8 +2,8 @@
 
 namespace ui {
 
-HeadlessSession::HeadlessSession()
-    : loop_(boxes_), previousLoop_(CurrentEventLoop()), previousPresenter_(CurrentMessageBoxPresenter()) {
+HeadlessSession::HeadlessSession(ui::Clock* clock)
+    : loop_(boxes_, clock), previousLoop_(CurrentEventLoop()), previousPresenter_(CurrentMessageBoxPresenter()) {
   SetCurrentEventLoop(&loop_);
   SetMessageBoxPresenter(&boxes_);
 }

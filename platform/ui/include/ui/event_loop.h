@@ -45,13 +45,14 @@ class DialogObserver {
 
 class EventLoop {
  public:
-  explicit EventLoop(HeadlessMessageBoxes& messageBoxes);
+  // Time comes from `clock` (not owned), or from a virtual clock of the loop's own.
+  explicit EventLoop(HeadlessMessageBoxes& messageBoxes, ui::Clock* clock = nullptr);
   ~EventLoop();
   EventLoop(const EventLoop&) = delete;
   EventLoop& operator=(const EventLoop&) = delete;
 
-  VirtualClock& Clock() { return clock_; }
-  const VirtualClock& Clock() const { return clock_; }
+  ui::Clock& Clock() { return clock_; }
+  const ui::Clock& Clock() const { return clock_; }
   HeadlessMessageBoxes& MessageBoxes() { return messageBoxes_; }
   const HeadlessMessageBoxes& MessageBoxes() const { return messageBoxes_; }
 
@@ -112,7 +113,8 @@ class EventLoop {
     LPARAM lParam;
   };
 
-  VirtualClock clock_;
+  VirtualClock ownClock_;
+  ui::Clock& clock_;
   HeadlessMessageBoxes& messageBoxes_;
   UserAgent* agent_ = nullptr;
   DialogObserver* observer_ = nullptr;

@@ -1,6 +1,6 @@
-// A headless session for a test: a fresh event loop (virtual time from 0, no timers, no open
-// dialogs) and a fresh message-box presenter, in use until the session ends; then the previous
-// ones are in use again.
+// A session: a fresh event loop (time from 0 on a virtual clock of its own, or on the clock
+// given, no timers, no open dialogs) and a fresh message-box presenter, in use until the session
+// ends; then the previous ones are in use again.
 #pragma once
 
 #include "ui/event_loop.h"
@@ -11,13 +11,13 @@ namespace ui {
 
 class HeadlessSession {
  public:
-  HeadlessSession();
+  explicit HeadlessSession(ui::Clock* clock = nullptr);
   ~HeadlessSession();
   HeadlessSession(const HeadlessSession&) = delete;
   HeadlessSession& operator=(const HeadlessSession&) = delete;
 
   EventLoop& Loop() { return loop_; }
-  VirtualClock& Clock() { return loop_.Clock(); }
+  ui::Clock& Clock() { return loop_.Clock(); }
   HeadlessMessageBoxes& MessageBoxes() { return boxes_; }
   // The agent (not owned) drives the session's dialogs and answers its message boxes.
   void Use(UserAgent& agent) { loop_.SetUserAgent(&agent); }

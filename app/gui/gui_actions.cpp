@@ -1,0 +1,115 @@
+#include "gui_actions.h"
+
+#include <map>
+#include <stdexcept>
+#include <string>
+
+#include "host_window.h"
+#include "ui/dialog.h"
+#include "ui/dialog_driver.h"
+#include "ui/event_loop.h"
+
+namespace kestrel::gui {
+namespace {
+
+using nlohmann::json;
+
+template <class T>
+T Field(const json& message, const char* name) {
+  const auto found = message.find(name);
+  if (found == message.end()) throw std::invalid_argument(std::string("the action has no \"") + name + "\"");
+  try {
+    return found->get<T>();
+  } catch (const json::exception&) {
+    throw std::invalid_argument(std::string("the action's \"") + name + "\" is of the wrong type");
+  }
+}
+
+// The step runs only when the dialog the page acted on is still the top-most one.
+ui::Step OnDialog(int serial, ui::Step step, const ActionTargets& targets) {
+  step.run = [serial, run = std::move(step.run), serialOf = targets.serialOf](ui::StepContext& context) {
+    const ui::DialogDriver top = context.Top();
+    if (serialOf(top.Dialog()) != serial) {
+      throw ui::ActionError("the dialog acted on is no longer the top-most one; " + top.Dialog().GetWindowText() +
+                            " is");
+    }
+    run(context);
+  };
+  return step;
+}
+
+ui::Step DialogStep(const std::string& op, const json& message) {
+  if (op == "keys") return ui::steps::Keys(ui::ParseKeyChord(Field<std::string>(message, "chord")));
+  if (op == "close") return ui::steps::Close(Field<int>(message, "answer"));
+  if (op == "menu") return ui::steps::MenuCommand(Field<int>(message, "id"));
+  const int id = Field<int>(message, "id");
+  if (op == "click") return ui::steps::Click(id);
+  if (op == "type") return ui::steps::Type(id, Field<std::string>(message, "text"));
+  if (op == "select") {
+    if (message.contains("text")) return ui::steps::Select(id, Field<std::string>(message, "text"));
+    return ui::steps::Select(id, Field<int>(message, "index"));
+  }
+  if (op == "check") return ui::steps::Check(id, Field<bool>(message, "checked"));
+  if (op == "tab") return ui::steps::SelectTab(id, Field<int>(message, "index"));
+  if (op == "slide") return ui::steps::Slide(id, Field<int>(message, "position"));
+  if (op == "spin") return ui::steps::Spin(id, Field<int>(message, "delta"));
+  if (op == "context") return ui::steps::ContextMenu(id);
+  throw std::invalid_argument("unknown action \"" + op + "\"");
+}
+
+// A command of the host's window; the window is behind the open dialogs, out of reach.
+ui::Step HostStep(const std::string& op, std::function<void(HostWindow&)> command, const ActionTargets& targets) {
+  HostWindow* host = targets.host;
+  if (host == nullptr) throw std::invalid_argument("this session has no host window for \"" + op + "\"");
+  return {op, [host, op, command = std::move(command)](ui::StepContext& context) {
+            if (const CDialog* top = context.Loop().TopDialog()) {
+              throw ui::ActionError("cannot " + op + " while the dialog " + top->GetWindowText() + " is open");
+            }
+            command(*host);
+          },
+          std::nullopt};
+}
+
+std::optional<ui::Step> HostCommand(const std::string& op, const json& message, const ActionTargets& targets) {
+  if (op == "open") {
+    return HostStep(op, [path = Field<std::string>(message, "path")](HostWindow& host) { host.Open(path); }, targets);
+  }
+  if (op == "save") return HostStep(op, [](HostWindow& host) { host.Save(); }, targets);
+  if (op == "save-as") {
+    return HostStep(op, [path = Field<std::string>(message, "path")](HostWindow& host) { host.SaveAs(path); },
+                    targets);
+  }
+  if (op == "set") {
+    return HostStep(op,
+                    [name = Field<std::string>(message, "name"), value = Field<std::string>(message, "value")](
+                        HostWindow& host) { host.SetParameter(name, value); },
+                    targets);
+  }
+  if (op == "unit") {
+    return HostStep(op,
+                    [name = Field<std::string>(message, "name"), unit = Field<std::string>(message, "unit")](
+                        HostWindow& host) { host.SetParameterUnit(name, unit); },
+                    targets);
+  }
+  if (op == "edit-setup") return HostStep(op, [](HostWindow& host) { host.EditSetup(); }, targets);
+  if (op == "compute") return HostStep(op, [](HostWindow& host) { host.ComputeRegisters(); }, targets);
+  if (op == "quit") {
+    return HostStep(op, [quit = targets.quit](HostWindow& host) {
+      if (host.Close()) quit();
+    }, targets);
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+ui::UserAction ParseAction(const json& message, const ActionTargets& targets) {
+  if (!message.is_object()) throw std::invalid_argument("an action is a JSON object");
+  const auto sequence = Field<std::uint64_t>(message, "seq");
+  const auto op = Field<std::string>(message, "op");
+  if (op == "answer") return {sequence, ui::steps::Answer(Field<int>(message, "answer"))};
+  if (std::optional<ui::Step> command = HostCommand(op, message, targets)) return {sequence, std::move(*command)};
+  return {sequence, OnDialog(Field<int>(message, "dialog"), DialogStep(op, message), targets)};
+}
+
+}  // namespace kestrel::gui

@@ -1,0 +1,72 @@
+#include "gui_session.h"
+
+#include "host_window.h"
+#include "ui/dialog.h"
+
+namespace kestrel::gui {
+
+using nlohmann::json;
+
+GuiSession::GuiSession(ui::ActionQueue& actions, HostWindow* host) : actions_(actions), host_(host) {
+  // The serials are read on the dialogs' thread only: actions run there.
+  targets_.host = host;
+  targets_.serialOf = [this](const CDialog& dialog) {
+    const auto found = serials_.find(&dialog);
+    return found == serials_.end() ? 0 : found->second;
+  };
+  targets_.quit = [this] { quit_ = true; };
+  // A page that connects before the dialogs' thread has settled sees an empty window.
+  channel_.Publish({{"host", host_ != nullptr ? host_->State() : json()},
+                    {"dialogs", json::array()},
+                    {"box", json()},
+                    {"cursor", "arrow"}});
+}
+
+void GuiSession::Receive(const std::string& text) {
+  std::uint64_t sequence = 0;
+  try {
+    const json message = json::parse(text);
+    if (message.is_object() && message.contains("seq") && message["seq"].is_number_unsigned()) {
+      sequence = message["seq"].get<std::uint64_t>();
+    }
+    actions_.Post(ParseAction(message, targets_));
+  } catch (const std::exception& error) {
+    Reply(sequence, error.what());
+  }
+}
+
+void GuiSession::Show(ui::EventLoop& loop, const ui::MessageBoxRecord* box) {
+  const std::vector<CDialog*> dialogs = loop.OpenDialogs();
+  // The host's window is behind the dialogs: it changes only by its own commands, or when they
+  // close. The setup goes to the recovery file then, and every second while dialogs edit it.
+  const ui::Milliseconds now = loop.Clock().Now();
+  if (host_ != nullptr && box == nullptr && (dialogs.empty() || now - lastCheckpoint_ >= kCheckpointPeriod)) {
+    if (dialogs.empty()) hostState_ = host_->State();
+    host_->Checkpoint();
+    lastCheckpoint_ = now;
+  }
+  json shown = json::array();
+  for (const CDialog* dialog : dialogs) shown.push_back(DialogState(*dialog, targets_.serialOf(*dialog)));
+  json state = {{"host", hostState_},
+                {"dialogs", std::move(shown)},
+                {"box", box != nullptr ? MessageBoxState(*box) : json()},
+                {"cursor", loop.CurrentCursor() == ui::Cursor::Wait ? "wait" : "arrow"}};
+  if (std::optional<std::string> patch = channel_.Publish(std::move(state)); patch && sender_) sender_(*patch);
+  for (const auto& [sequence, error] : replies_) Reply(sequence, error);
+  replies_.clear();
+}
+
+// The outcome goes out after the state that the action brought about.
+void GuiSession::Done(const ui::UserAction& action, const std::string& error) {
+  replies_.emplace_back(action.sequence, error);
+}
+
+void GuiSession::Reply(std::uint64_t sequence, const std::string& error) const {
+  if (sender_) sender_(json{{"type", "reply"}, {"seq", sequence}, {"error", error}}.dump());
+}
+
+void GuiSession::DialogOpened(CDialog& dialog) { serials_[&dialog] = ++lastSerial_; }
+
+void GuiSession::DialogClosed(CDialog& dialog, int) { serials_.erase(&dialog); }
+
+}  // namespace kestrel::gui

@@ -1,0 +1,96 @@
+#include "gui_state.h"
+
+#include "ui/dialog.h"
+
+namespace kestrel::gui {
+namespace {
+
+using nlohmann::json;
+
+bool HasItems(ui::ControlKind kind) { return kind == ui::ControlKind::Combo || kind == ui::ControlKind::Tab; }
+
+bool HasRange(ui::ControlKind kind) {
+  return kind == ui::ControlKind::Slider || kind == ui::ControlKind::Spin || kind == ui::ControlKind::Progress;
+}
+
+bool HasCheck(ui::ControlKind kind) { return kind == ui::ControlKind::Check || kind == ui::ControlKind::Radio; }
+
+std::string IconName(unsigned style) {
+  switch (style & MB_ICONMASK) {
+    case MB_ICONERROR: return "error";
+    case MB_ICONQUESTION: return "question";
+    case MB_ICONWARNING: return "warning";
+    case MB_ICONINFORMATION: return "information";
+    default: return "";
+  }
+}
+
+}  // namespace
+
+json ControlState(const ui::Window& control) {
+  json state = {{"kind", ui::KindName(control.kind)},
+                {"id", control.id},
+                {"place", {control.place.group, control.place.row, control.place.column}},
+                {"text", control.text},
+                {"enabled", control.enabled},
+                {"visible", control.visible}};
+  if (HasCheck(control.kind)) state["checked"] = control.check;
+  if (control.kind == ui::ControlKind::Radio) state["radioGroup"] = control.radioGroup;
+  if (HasItems(control.kind)) {
+    json items = json::array();
+    for (const ui::ListItem& item : control.items) items.push_back(item.text);
+    state["items"] = std::move(items);
+    state["selection"] = control.selection;
+  }
+  if (HasRange(control.kind)) {
+    state["range"] = {control.rangeMin, control.rangeMax};
+    state["position"] = control.position;
+  }
+  if (!control.bitmap.empty()) state["bitmap"] = control.bitmap;
+  if (control.unitCombo != 0) state["unitCombo"] = control.unitCombo;
+  if (control.textLimit > 0) state["textLimit"] = control.textLimit;
+  return state;
+}
+
+json DialogState(const CDialog& dialog, int serial) {
+  const ui::Window* window = dialog.GetSafeHwnd();
+  json controls = json::array();
+  if (window != nullptr) {
+    for (const std::unique_ptr<ui::Window>& child : window->children) controls.push_back(ControlState(*child));
+  }
+  return {{"serial", serial},
+          {"template", dialog.TemplateId()},
+          {"caption", window != nullptr ? window->text : std::string()},
+          {"visible", window != nullptr && window->visible},
+          {"controls", std::move(controls)}};
+}
+
+json MessageBoxState(const ui::MessageBoxRecord& box) {
+  static constexpr int kAnswers[] = {IDOK, IDYES, IDNO, IDABORT, IDRETRY, IDIGNORE, IDCANCEL};
+  json buttons = json::array();
+  for (const int answer : kAnswers) {
+    if (ui::OffersAnswer(box.style, answer)) buttons.push_back({{"answer", answer}, {"label", ui::AnswerName(answer)}});
+  }
+  return {{"text", box.text}, {"caption", box.caption}, {"icon", IconName(box.style)}, {"buttons", std::move(buttons)}};
+}
+
+std::optional<std::string> StateChannel::Publish(json state) {
+  const std::lock_guard lock(mutex_);
+  json patch = json::diff(state_, state);
+  if (patch.empty()) return std::nullopt;
+  state_ = std::move(state);
+  ++version_;
+  return json{{"type", "patch"}, {"base", version_ - 1}, {"version", version_}, {"patch", std::move(patch)}}.dump();
+}
+
+std::string StateChannel::FullState() const {
+  const std::lock_guard lock(mutex_);
+  return json{{"type", "state"}, {"version", version_}, {"state", state_}}.dump();
+}
+
+std::uint64_t StateChannel::Version() const {
+  const std::lock_guard lock(mutex_);
+  return version_;
+}
+
+}  // namespace kestrel::gui

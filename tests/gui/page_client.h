@@ -1,0 +1,53 @@
+// A page for the protocol tests: an HTTP request or a WebSocket to the front end's server, with
+// the state it has been sent (the whole state, then each patch applied to it).
+#pragma once
+
+#include <string>
+#include <utility>  // before Boost.Asio 1.74, which uses std::exchange without it
+
+#include <boost/asio.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+#include <boost/beast/websocket.hpp>
+#include <nlohmann/json.hpp>
+
+namespace gui_test {
+
+struct Request {
+  std::string target;
+  std::string host;
+  std::string origin;  // empty: none
+};
+
+// The status of a GET.
+unsigned HttpStatus(unsigned short port, const Request& request);
+
+class PageClient {
+ public:
+  // Opens the WebSocket; throws boost::system::system_error when the server refuses it.
+  PageClient(unsigned short port, const Request& request);
+
+  // Reads messages, keeping the state up to date, until one of type `type` comes; returns it.
+  nlohmann::json ReadUntil(const std::string& type);
+  // Reads messages until the state has a message box waiting.
+  void WaitForBox();
+  void Send(const nlohmann::json& action);
+  // Sends the action and reads until its reply; returns the reply's error text.
+  std::string Act(nlohmann::json action);
+  // Whether the server has closed the connection (reads the messages before the close).
+  bool Closed();
+
+  const nlohmann::json& State() const { return state_; }
+  std::uint64_t Version() const { return version_; }
+
+ private:
+  nlohmann::json Read();
+
+  boost::asio::io_context ioc_;
+  boost::beast::websocket::stream<boost::asio::ip::tcp::socket> ws_{ioc_};
+  nlohmann::json state_;
+  std::uint64_t version_ = 0;
+  std::uint64_t sequence_ = 0;
+};
+
+}  // namespace gui_test

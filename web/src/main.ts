@@ -1,0 +1,47 @@
+// The page of kestrel gui: the host's main window, the dialogs over it and the message box over
+// all, drawn from the state the server sends; every user action goes to the server.
+import { DialogStack } from "./dialogs";
+import { MainWindow } from "./main_window";
+import { renderBox } from "./message_box";
+import { Session, type State } from "./protocol";
+
+const root = document.getElementById("app") as HTMLElement;
+const main = document.createElement("main");
+const dialogLayer = document.createElement("div");
+dialogLayer.className = "dialogs";
+const boxLayer = document.createElement("div");
+boxLayer.className = "box-layer";
+boxLayer.hidden = true;
+const notices = document.createElement("div");
+notices.className = "notices";
+const connection = document.createElement("div");
+connection.className = "connection";
+connection.hidden = true;
+root.append(main, dialogLayer, boxLayer, notices, connection);
+
+function notify(text: string): void {
+  const notice = document.createElement("div");
+  notice.className = "notice";
+  notice.textContent = text;
+  notices.append(notice);
+  setTimeout(() => notice.remove(), 8000);
+}
+
+let window: MainWindow | null = null;
+let dialogs: DialogStack | null = null;
+const session: Session = new Session({
+  state(state: State) {
+    if (state.host) window?.render(state.host);
+    dialogs?.render(state.dialogs);
+    renderBox(boxLayer, state.box, session);
+    document.body.classList.toggle("wait", state.cursor === "wait");
+  },
+  refused: notify,
+  connection(status: string) {
+    connection.hidden = status === "";
+    connection.textContent = status;
+  },
+});
+window = new MainWindow(main, session);
+dialogs = new DialogStack(dialogLayer, session);
+session.connect();

@@ -1,0 +1,170 @@
+// The page's side of the session: the state the server sends (whole, then JSON patches) and the
+// actions the page sends back. The page holds no state of its own beyond what it is sent.
+
+export interface ControlState {
+  kind: string;
+  id: number;
+  place: [number, number, number];
+  text: string;
+  enabled: boolean;
+  visible: boolean;
+  checked?: number;
+  radioGroup?: number;
+  items?: string[];
+  selection?: number;
+  range?: [number, number];
+  position?: number;
+  bitmap?: string;
+  unitCombo?: number;
+  textLimit?: number;
+}
+
+export interface DialogState {
+  serial: number;
+  template: number;
+  caption: string;
+  visible: boolean;
+  controls: ControlState[];
+}
+
+export interface BoxState {
+  text: string;
+  caption: string;
+  icon: string;
+  buttons: { answer: number; label: string }[];
+}
+
+export interface ParameterRow {
+  name: string;
+  value: string;
+  unit: string;
+  units: string[];
+  min: string;
+  max: string;
+  type: number;
+}
+
+export interface HostState {
+  title: string;
+  file: string;
+  unsaved: boolean;
+  drive: string;
+  parameters: ParameterRow[];
+  options: Record<string, string>;
+  lastCommand: string;
+  changes: string[][];
+}
+
+export interface State {
+  host: HostState | null;
+  dialogs: DialogState[];
+  box: BoxState | null;
+  cursor: "wait" | "arrow";
+}
+
+export type Action = { op: string } & Record<string, unknown>;
+
+interface PatchOperation {
+  op: "add" | "remove" | "replace";
+  path: string;
+  value?: unknown;
+}
+
+type Json = null | boolean | number | string | Json[] | { [key: string]: Json };
+
+// Applies a JSON Patch of add, remove and replace operations (what the server sends) in place;
+// returns the new document (a patch of the root replaces it).
+export function applyPatch(document: Json, patch: PatchOperation[]): Json {
+  for (const operation of patch) {
+    if (operation.path === "") {
+      document = operation.value as Json;
+      continue;
+    }
+    const keys = operation.path.slice(1).split("/").map((key) => key.replace(/~1/g, "/").replace(/~0/g, "~"));
+    const last = keys.pop() as string;
+    let parent = document as Record<string, Json> | Json[];
+    for (const key of keys) parent = (parent as Record<string, Json>)[key] as Record<string, Json> | Json[];
+    if (Array.isArray(parent)) {
+      const index = last === "-" ? parent.length : Number(last);
+      if (operation.op === "remove") parent.splice(index, 1);
+      else if (operation.op === "add") parent.splice(index, 0, operation.value as Json);
+      else parent[index] = operation.value as Json;
+    } else if (operation.op === "remove") {
+      delete parent[last];
+    } else {
+      parent[last] = operation.value as Json;
+    }
+  }
+  return document;
+}
+
+export interface SessionEvents {
+  state(state: State): void;
+  refused(error: string): void;
+  connection(status: string): void;
+}
+
+// The WebSocket to the server: reconnects after a break (the server keeps the state), but not
+// after another page has taken the session over.
+export class Session {
+  private socket: WebSocket | null = null;
+  private state: Json = null;
+  private version = 0;
+  private sequence = 0;
+  private takenOver = false;
+  private quitting = 0;  // the sequence number of a "quit" not answered yet
+
+  constructor(private readonly events: SessionEvents) {}
+
+  connect(): void {
+    const token = new URLSearchParams(location.search).get("token") ?? "";
+    const socket = new WebSocket(`ws://${location.host}/ws?token=${encodeURIComponent(token)}`);
+    this.socket = socket;
+    socket.onopen = () => this.events.connection("");
+    socket.onmessage = (event) => this.receive(JSON.parse(event.data as string));
+    socket.onclose = (event) => {
+      if (this.quitting !== 0) {
+        this.events.connection("Kestrel has stopped.");
+        return;
+      }
+      if (event.reason.includes("taken over")) {
+        this.takenOver = true;
+        this.events.connection("Another page has taken over this session.");
+        return;
+      }
+      this.events.connection("The connection to Kestrel is broken; trying again...");
+      if (!this.takenOver) setTimeout(() => this.connect(), 1000);
+    };
+  }
+
+  send(action: Action): void {
+    if (this.socket?.readyState !== WebSocket.OPEN) {
+      this.events.refused("not connected to Kestrel");
+      return;
+    }
+    this.socket.send(JSON.stringify({ ...action, seq: ++this.sequence }));
+    // A quit that goes through is never answered: kestrel stops.
+    if (action.op === "quit") this.quitting = this.sequence;
+  }
+
+  private receive(message: { type: string; [key: string]: unknown }): void {
+    if (message.type === "state") {
+      this.state = message.state as Json;
+      this.version = message.version as number;
+    } else if (message.type === "patch") {
+      if ((message.version as number) <= this.version) return;
+      if (message.base !== this.version) {
+        // A patch for a state this page has not seen: start again from the whole state.
+        this.socket?.close();
+        return;
+      }
+      this.state = applyPatch(this.state, message.patch as PatchOperation[]);
+      this.version = message.version as number;
+    } else if (message.type === "reply") {
+      if (message.seq === this.quitting) this.quitting = 0;
+      if (message.error) this.events.refused(message.error as string);
+      return;
+    }
+    this.events.state(this.state as unknown as State);
+  }
+}

@@ -1,0 +1,174 @@
+// End to end in a real browser: kestrel gui driven through Debian's Chromium by Playwright.
+// Usage: node e2e.mjs KESTREL_BINARY ARTIFACTS_FOLDER
+// Opens the default setup, opens Drive Setup and sees Motor Setup open by itself, changes the
+// nominal current and its unit, answers a message box, reloads the page in the middle of the
+// dialogs and carries on, closes both with OK, saves, and finds the value in the saved file; a
+// request without the token is refused. Screenshots of the main window, Drive Setup and Motor
+// Setup are written to the artifacts folder. Then a parameter edited in the main window survives
+// a killed kestrel: the next one offers the recovery file.
+import { spawn } from "node:child_process";
+import { existsSync, mkdirSync, mkdtempSync, readFileSync, rmSync } from "node:fs";
+import { tmpdir } from "node:os";
+import { join } from "node:path";
+import { chromium } from "playwright-core";
+
+const [binary, artifacts] = process.argv.slice(2);
+if (!binary || !artifacts) {
+  console.error("usage: node e2e.mjs KESTREL_BINARY ARTIFACTS_FOLDER");
+  process.exit(2);
+}
+mkdirSync(artifacts, { recursive: true });
+const work = mkdtempSync(join(tmpdir(), "kestrel-e2e-"));
+const results = [];
+
+async function check(name, run) {
+  try {
+    await run();
+    results.push([name, ""]);
+    console.log(`ok: ${name}`);
+  } catch (error) {
+    results.push([name, String(error)]);
+    console.log(`FAILED: ${name}: ${error}`);
+  }
+}
+
+function assert(condition, message) {
+  if (!condition) throw new Error(message);
+}
+
+// Starts kestrel gui and resolves with its address once it has printed it.
+function startKestrel() {
+  const child = spawn(binary, ["gui", "--no-browser", "--recovery", join(work, "recovery.json")],
+    { stdio: ["ignore", "pipe", "inherit"] });
+  return new Promise((resolve, reject) => {
+    let output = "";
+    child.on("exit", (code) => reject(new Error(`kestrel gui exited with ${code} before it served: ${output}`)));
+    child.stdout.on("data", (chunk) => {
+      output += chunk;
+      const found = output.match(/http:\/\/127\.0\.0\.1:\d+\/\?token=[0-9a-f]+/);
+      if (found) resolve({ child, address: found[0] });
+    });
+  });
+}
+
+const dialog = (page, caption) => page.locator(`.window[data-caption="${caption}"]`);
+const control = (page, caption, id) => dialog(page, caption).locator(`[data-id="${id}"]`);
+
+let { child, address } = await startKestrel();
+let browser = null;
+try {
+  // Debian's Chromium, never a downloaded one, on a fresh profile.
+  browser = await chromium.launchPersistentContext(join(work, "profile"), {
+    executablePath: "/usr/bin/chromium",
+    headless: true,
+    viewport: { width: 1400, height: 1000 },
+    args: ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+      "--disable-background-networking", "--disable-component-update", "--disable-sync"],
+  });
+  const page = browser.pages()[0] ?? (await browser.newPage());
+  page.setDefaultTimeout(15000);
+
+  await check("the main window shows the default setup's parameters", async () => {
+    await page.goto(address);
+    await page.locator('tr[data-name="Vdc"] input.value').waitFor();
+    assert((await page.title()).includes("the default setup"), `title ${await page.title()}`);
+    await page.locator(".search").fill("Imax");
+    await page.screenshot({ path: join(artifacts, "main-window.png") });
+    await page.locator(".search").fill("");
+  });
+
+  await check("Edit setup opens Drive Setup, which opens Motor Setup by itself", async () => {
+    await page.getByRole("button", { name: "Edit setup" }).click();
+    await dialog(page, "Drive Setup").waitFor();
+    await dialog(page, "Brushless Motor Setup").waitFor();
+  });
+
+  await check("the nominal current is changed with its unit", async () => {
+    await control(page, "Brushless Motor Setup", 1160).selectOption("mA");
+    await page.waitForFunction(() =>
+      document.querySelector('.window[data-caption="Brushless Motor Setup"] [data-id="1160"]')?.value === "mA");
+    await control(page, "Brushless Motor Setup", 1159).fill("3500");
+    await control(page, "Brushless Motor Setup", 1159).press("Tab");
+    await page.waitForFunction(() =>
+      document.querySelector('.window[data-caption="Brushless Motor Setup"] [data-id="1159"]')?.value === "3500");
+    await page.screenshot({ path: join(artifacts, "motor-setup.png") });
+  });
+
+  await check("a reloaded page carries on in the open dialogs", async () => {
+    await page.reload();
+    await control(page, "Brushless Motor Setup", 1159).waitFor();
+    const value = await control(page, "Brushless Motor Setup", 1159).inputValue();
+    assert(value === "3500", `the nominal current shows ${value} after the reload`);
+    await dialog(page, "Brushless Motor Setup").getByRole("button", { name: "OK", exact: true }).click();
+    await dialog(page, "Brushless Motor Setup").waitFor({ state: "detached" });
+  });
+
+  await check("a message box is answered", async () => {
+    await control(page, "Drive Setup", 3136).selectOption("128");
+    await page.locator(".box").waitFor();
+    const text = await page.locator(".box-text").textContent();
+    assert(text.startsWith("If your drive is set in CANopen mode"), `the box says ${text}`);
+    await page.locator(".box").getByRole("button", { name: "OK" }).click();
+    await page.locator(".box").waitFor({ state: "detached" });
+    await page.screenshot({ path: join(artifacts, "drive-setup.png") });
+  });
+
+  const saved = join(work, "axis.json");
+  await check("Drive Setup closes with OK and the setup is saved with the new value", async () => {
+    await dialog(page, "Drive Setup").getByRole("button", { name: "OK", exact: true }).click();
+    await dialog(page, "Drive Setup").waitFor({ state: "detached" });
+    await page.locator(".path").fill(saved);
+    await page.getByRole("button", { name: "Save as" }).click();
+    await page.waitForFunction(() => !document.title.startsWith("*") && document.title.startsWith("axis.json"));
+    const setup = JSON.parse(readFileSync(saved, "utf8"));
+    const nominal = setup.parameters.find((parameter) => parameter.name === "In");
+    assert(nominal?.value === 3.5, `the saved nominal current is ${JSON.stringify(nominal)}`);
+  });
+
+  await check("a parameter edited in the main window survives a killed kestrel", async () => {
+    await page.locator('tr[data-name="Vdc"] input.value').fill("36");
+    await page.locator('tr[data-name="Vdc"] input.value').press("Enter");
+    await page.waitForFunction(() => document.title.startsWith("*axis.json"));
+    child.kill("SIGKILL");
+    ({ child, address } = await startKestrel());
+    await page.goto(address);
+    await page.locator(".box").waitFor();
+    const text = await page.locator(".box-text").textContent();
+    assert(text === `Kestrel kept changes to ${saved} that were not saved when it last stopped. Recover them?`, text);
+    await page.locator(".box").getByRole("button", { name: "Yes" }).click();
+    await page.waitForFunction(() => document.title.startsWith("*axis.json"));
+    const value = await page.locator('tr[data-name="Vdc"] input.value').inputValue();
+    assert(value === "36", `Vdc shows ${value} after the recovery`);
+  });
+
+  await check("Compute registers lists what changed", async () => {
+    await page.getByRole("button", { name: "Compute registers" }).click();
+    await page.getByText(/^Compute registers: \d+ values? changed$/).waitFor();
+    const count = Number((await page.locator(".status").textContent()).match(/\d+/)[0]);
+    const rows = await page.locator(".changes tbody tr").count();
+    assert(count > 0 && rows === count, `${count} values changed, ${rows} rows listed`);
+  });
+
+  await check("a request without the token is refused", async () => {
+    const response = await fetch(address.replace(/\?token=.*/, ""));
+    assert(response.status === 403, `status ${response.status}`);
+  });
+
+  await check("Quit with unsaved changes asks, and kestrel stops without keeping them", async () => {
+    const exited = new Promise((resolve) => child.on("exit", resolve));
+    await page.getByRole("button", { name: "Quit" }).click();
+    await page.locator(".box").waitFor();
+    await page.locator(".box").getByRole("button", { name: "No" }).click();
+    assert((await exited) === 0, "kestrel gui did not end with status 0");
+    await page.getByText("Kestrel has stopped.").waitFor();
+    assert(!existsSync(join(work, "recovery.json")), "the recovery file is still there");
+  });
+} finally {
+  await browser?.close();
+  child.kill("SIGTERM");
+  rmSync(work, { recursive: true, force: true });
+}
+
+const failed = results.filter(([, error]) => error).length;
+console.log(`${results.length - failed} passed, ${failed} failed`);
+process.exit(failed === 0 ? 0 : 1);
