@@ -157,7 +157,6 @@ struct Drive::Impl final : programs::ProgramHost {
   void ApplyBlockVoltage(int sector, std::int32_t voltage);  // trapezoidal: two legs, the third open
   std::optional<int> BlockSector() const;  // the sector of block commutation; none: sinusoidal
   control::ServoFeedback ServoCounters() const;
-  bool HallCommutation() const;        // an engaged servo commutates with the digital Halls
   struct Commutation {
     control::AngleSourceKind kind = control::AngleSourceKind::incremental;
     std::uint32_t offset32 = 0;        // θ_off32 of the incremental sources
@@ -168,6 +167,10 @@ struct Drive::Impl final : programs::ProgramHost {
   };
   control::AngleRegisters angleRegisters;   // cached from the registers
   Commutation commutation;
+  bool HallCommutation() const {       // an engaged servo commutates with the digital Halls (every fast tick)
+    return servo && (commutation.kind == control::AngleSourceKind::hallStart ||
+                     commutation.kind == control::AngleSourceKind::hallBlocks);
+  }
   std::optional<control::Servo> servo;
   control::CurrentLoopState servoCurrentLoop;
   std::array<bool, 3> pendingLegOpen{}, legOpen{};   // legs left open by block commutation
