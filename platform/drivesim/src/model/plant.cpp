@@ -164,7 +164,9 @@ void StepPhaseModel(const PlantParams& p, PlantState& s, const PlantInputs& in, 
 // electromagnetic torque, the position by the mean of the speeds at both ends (exact under a
 // constant torque, so the rotor neither leads nor lags the currents that drive it). At rest the
 // rotor stays while |net| ≤ T_s; moving, T_f = T_c·sign(ω); a speed that would cross zero stops.
-void StepMechanics(const PlantParams& p, PlantState& s, const ExternalTorque& hand, double h, double torque) {
+// Forced inline: it runs at every plant step and a call would spill the step's doubles.
+[[gnu::always_inline]] inline void StepMechanics(const PlantParams& p, PlantState& s, const ExternalTorque& hand, double h,
+                                                 double torque) {
   const double load = p.gravity == 0.0 ? p.load : LoadTorque(p, s.position);
   const double net = torque - load - p.viscous * s.speed + hand.At(s.position, s.speed);
   const double before = s.speed;
