@@ -274,7 +274,12 @@ struct Drive::Impl final : programs::ProgramHost {
   // stay put for the run); null: read by name at each point (live values and registers).
   std::vector<const std::int32_t*> loggedValues;
   void ResolveLoggedValues();
-  void SampleLogger(bool slow);  // the logger's point of this tick, if it takes one
+  // The logger's point of this tick, if it takes one. Asked inline at every ISR tick: the logger
+  // samples only between its trigger and its last point.
+  void SampleLogger(bool slow) {
+    if (logger.Sampling()) TakeLoggerPoint(slow);
+  }
+  void TakeLoggerPoint(bool slow);
   std::deque<UnsolicitedMessage> unsolicited;
   drive::Scope scope;
   void SampleScope(bool slow);   // the scope's sample of this tick, its frames to `unsolicited`
