@@ -45,7 +45,12 @@ struct Drive::Impl final : programs::ProgramHost {
   void RefreshDecodeSettings();                        // after a register or option change
   // The counters at the present shaft position, h_s after the last update.
   void UpdateFeedbackInputs(double previousPosition, double h_s = 0.0);
-  bool ConvertersTracking() const;                     // a resolver's converter has not settled yet
+  bool ConvertersTracking() const {                    // a resolver's converter has not settled yet (every plant step)
+    for (const sensors::FeedbackInputState& input : feedback) {
+      if (input.converter.started && !input.converter.Settled()) return true;
+    }
+    return false;
+  }
   std::int32_t Counter(int input) const { return static_cast<std::int32_t>(feedback[static_cast<std::size_t>(input)].encoder.counter); }
 
   // --- protections (protections.cpp) ---
