@@ -23,7 +23,7 @@ class FrameProgram : public Program {
   // Applies the frame's voltage command (rounded, limited to ±U_lim) at the frame angle.
   void ApplyFrame(ProgramHost& host);
   // Frame current (ID, IQ) of the latest samples.
-  control::TwoAxis FrameCurrent(const ProgramHost& host) const;
+  control::TwoAxis FrameCurrent(const ProgramHost& host) const { return host.MeasuredCurrent(frameAngle_); }
 
   // ALIGN at the rest angle, voltage mode: ramp to `target` by `increment` per Ts_S, then hold
   // until the counter has been still for 20 ms (at least 50 ms, at most 500 ms). Call at every
