@@ -139,7 +139,15 @@ struct Drive::Impl final : programs::ProgramHost {
   bool AxisOn() const override { return stage.driven; }
   void SwitchAxisOn() override;
   void SwitchAxisOff() override;
-  control::TwoAxis MeasuredCurrent(std::int32_t angle16) const override;
+  // The frame currents of the present samples, kept for the angle last asked (every fast tick).
+  control::TwoAxis MeasuredCurrent(std::int32_t angle16) const override {
+    if (measuredCache.valid && measuredCache.angle16 == angle16) return measuredCache.value;
+    measuredCache.value =
+        control::Park(control::Clarke(phaseCurrentCounts[0], phaseCurrentCounts[1]), control::SinCosQ15(angle16));
+    measuredCache.angle16 = angle16;
+    measuredCache.valid = true;
+    return measuredCache.value;
+  }
   void ApplyVoltage(std::int32_t angle16, control::TwoAxis dq) override;
   void ApplyRegulatedVoltage(std::int32_t angle16, control::TwoAxis dq, control::TwoAxis currentReference) override;
   std::int32_t VoltageLimit() const override { return gains.voltageLimit; }
