@@ -80,7 +80,10 @@ struct Drive::Impl final : programs::ProgramHost {
   void RefreshProtectionSettings();
   void CheckSlowProtections();   // over-current, over- and under-voltage, at every slow tick
   void CheckBusVoltage();        // over- and under-voltage of the last bus sample (also while idle)
-  void CheckHallMissing();       // at every fast tick
+  void CheckHallMissing() {      // at every fast tick, with Hall monitoring on or Hall commutation
+    if ((protection.pcr & Pcr::kHallMonitoring) != 0 || HallCommutation()) CountInvalidHallCodes();
+  }
+  void CountInvalidHallCodes();  // HALL 0 or 7 at three fast samples in a row: 0x0020
   void Trip(std::uint16_t bit);  // latches the bit and switches the axis off
 
   // --- the regenerating bus (dc_bus.cpp) ---
