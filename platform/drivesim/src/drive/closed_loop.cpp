@@ -111,10 +111,6 @@ void Drive::Impl::UpdateCommutationAngle() {
   }
 }
 
-bool Drive::Impl::HallCommutation() const {
-  return servo && (commutation.kind == AngleSourceKind::hallStart || commutation.kind == AngleSourceKind::hallBlocks);
-}
-
 // Speed from the motor sensor, position from the load sensor when the axis has one.
 control::ServoFeedback Drive::Impl::ServoCounters() const {
   const std::int32_t motorCounter = MotorCounter();

@@ -134,15 +134,6 @@ void Drive::Impl::SwitchAxisOff() {
   quickStopTicks = -1;
 }
 
-control::TwoAxis Drive::Impl::MeasuredCurrent(std::int32_t angle16) const {
-  if (measuredCache.valid && measuredCache.angle16 == angle16) return measuredCache.value;
-  measuredCache.value =
-      control::Park(control::Clarke(phaseCurrentCounts[0], phaseCurrentCounts[1]), control::SinCosQ15(angle16));
-  measuredCache.angle16 = angle16;
-  measuredCache.valid = true;
-  return measuredCache.value;
-}
-
 // Sinusoidal modulator: dq → αβ at the frame angle → phase references u_x; min-max injection
 // u_cm = (max + min)/2; d_x = 0.5 + 0.55·(u_x − u_cm)/32767.
 void Drive::Impl::ApplyVoltage(std::int32_t angle16, control::TwoAxis dq) {

@@ -45,7 +45,12 @@ struct Drive::Impl final : programs::ProgramHost {
   void RefreshDecodeSettings();                        // after a register or option change
   // The counters at the present shaft position, h_s after the last update.
   void UpdateFeedbackInputs(double previousPosition, double h_s = 0.0);
-  bool ConvertersTracking() const;                     // a resolver's converter has not settled yet
+  bool ConvertersTracking() const {                    // a resolver's converter has not settled yet (every plant step)
+    for (const sensors::FeedbackInputState& input : feedback) {
+      if (input.converter.started && !input.converter.Settled()) return true;
+    }
+    return false;
+  }
   std::int32_t Counter(int input) const { return static_cast<std::int32_t>(feedback[static_cast<std::size_t>(input)].encoder.counter); }
 
   // --- protections (protections.cpp) ---
@@ -75,7 +80,10 @@ struct Drive::Impl final : programs::ProgramHost {
   void RefreshProtectionSettings();
   void CheckSlowProtections();   // over-current, over- and under-voltage, at every slow tick
   void CheckBusVoltage();        // over- and under-voltage of the last bus sample (also while idle)
-  void CheckHallMissing();       // at every fast tick
+  void CheckHallMissing() {      // at every fast tick, with Hall monitoring on or Hall commutation
+    if ((protection.pcr & Pcr::kHallMonitoring) != 0 || HallCommutation()) CountInvalidHallCodes();
+  }
+  void CountInvalidHallCodes();  // HALL 0 or 7 at three fast samples in a row: 0x0020
   void Trip(std::uint16_t bit);  // latches the bit and switches the axis off
 
   // --- the regenerating bus (dc_bus.cpp) ---
@@ -134,7 +142,15 @@ struct Drive::Impl final : programs::ProgramHost {
   bool AxisOn() const override { return stage.driven; }
   void SwitchAxisOn() override;
   void SwitchAxisOff() override;
-  control::TwoAxis MeasuredCurrent(std::int32_t angle16) const override;
+  // The frame currents of the present samples, kept for the angle last asked (every fast tick).
+  control::TwoAxis MeasuredCurrent(std::int32_t angle16) const override {
+    if (measuredCache.valid && measuredCache.angle16 == angle16) return measuredCache.value;
+    measuredCache.value =
+        control::Park(control::Clarke(phaseCurrentCounts[0], phaseCurrentCounts[1]), control::SinCosQ15(angle16));
+    measuredCache.angle16 = angle16;
+    measuredCache.valid = true;
+    return measuredCache.value;
+  }
   void ApplyVoltage(std::int32_t angle16, control::TwoAxis dq) override;
   void ApplyRegulatedVoltage(std::int32_t angle16, control::TwoAxis dq, control::TwoAxis currentReference) override;
   std::int32_t VoltageLimit() const override { return gains.voltageLimit; }
@@ -157,7 +173,6 @@ struct Drive::Impl final : programs::ProgramHost {
   void ApplyBlockVoltage(int sector, std::int32_t voltage);  // trapezoidal: two legs, the third open
   std::optional<int> BlockSector() const;  // the sector of block commutation; none: sinusoidal
   control::ServoFeedback ServoCounters() const;
-  bool HallCommutation() const;        // an engaged servo commutates with the digital Halls
   struct Commutation {
     control::AngleSourceKind kind = control::AngleSourceKind::incremental;
     std::uint32_t offset32 = 0;        // θ_off32 of the incremental sources
@@ -168,6 +183,10 @@ struct Drive::Impl final : programs::ProgramHost {
   };
   control::AngleRegisters angleRegisters;   // cached from the registers
   Commutation commutation;
+  bool HallCommutation() const {       // an engaged servo commutates with the digital Halls (every fast tick)
+    return servo && (commutation.kind == control::AngleSourceKind::hallStart ||
+                     commutation.kind == control::AngleSourceKind::hallBlocks);
+  }
   std::optional<control::Servo> servo;
   control::CurrentLoopState servoCurrentLoop;
   std::array<bool, 3> pendingLegOpen{}, legOpen{};   // legs left open by block commutation
@@ -271,7 +290,12 @@ struct Drive::Impl final : programs::ProgramHost {
   // stay put for the run); null: read by name at each point (live values and registers).
   std::vector<const std::int32_t*> loggedValues;
   void ResolveLoggedValues();
-  void SampleLogger(bool slow);  // the logger's point of this tick, if it takes one
+  // The logger's point of this tick, if it takes one. Asked inline at every ISR tick: the logger
+  // samples only between its trigger and its last point.
+  void SampleLogger(bool slow) {
+    if (logger.Sampling()) TakeLoggerPoint(slow);
+  }
+  void TakeLoggerPoint(bool slow);
   std::deque<UnsolicitedMessage> unsolicited;
   drive::Scope scope;
   void SampleScope(bool slow);   // the scope's sample of this tick, its frames to `unsolicited`

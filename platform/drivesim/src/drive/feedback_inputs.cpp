@@ -84,12 +84,4 @@ void Drive::Impl::UpdateFeedbackInputs(double previousPosition, double h_s) {
   }
 }
 
-bool Drive::Impl::ConvertersTracking() const {
-  for (std::size_t input = 0; input < 2; ++input) {
-    const sensors::ResolverTracker& converter = feedback[input].converter;
-    if (converter.started && !converter.Settled()) return true;
-  }
-  return false;
-}
-
 }  // namespace drivesim

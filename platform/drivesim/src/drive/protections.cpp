@@ -58,8 +58,7 @@ void Drive::Impl::CheckBusVoltage() {
   }
 }
 
-void Drive::Impl::CheckHallMissing() {
-  if ((protection.pcr & Pcr::kHallMonitoring) == 0 && !HallCommutation()) return;
+void Drive::Impl::CountInvalidHallCodes() {
   const int code = HallInputs();
   invalidHallRun = (code == 0 || code == 7) ? invalidHallRun + 1 : 0;
   if (invalidHallRun < kInvalidHallSamples) return;

@@ -11,6 +11,19 @@
 
 namespace drivesim {
 
+namespace {
+
+// A tick's phase in a loop period of `period` ticks, `n` ticks later: without a division in the
+// usual case of a step that reaches at most the next period.
+std::int64_t AdvancePhase(std::int64_t phase, std::int64_t n, std::int64_t period) {
+  phase += n;
+  if (phase < period) return phase;
+  phase -= period;
+  return phase < period ? phase : phase % period;
+}
+
+}  // namespace
+
 // Nothing moves: no switching, no program, no scope, no current, no hand, a rotor that its load
 // leaves at rest, a potentiometer whose last position has been sampled and settled resolver
 // converters.
@@ -25,6 +38,9 @@ void Drive::Impl::RunUntil(double t_s) {
   const auto lastStart = static_cast<std::int64_t>(std::floor((t_s - timing.base_s) / timing.pwm_s()));
   // The ticks up to it (TimeOf(tick) ≤ t_s, with the period worked out once).
   const double pwm_s = timing.pwm_s();
+  // Phases of the tick in the two loop periods; the next ISR tick follows from them.
+  std::int64_t slowPhase = tick % timing.speedLoopTicks;
+  std::int64_t fastPhase = tick % timing.currentLoopTicks;
   while (timing.base_s + static_cast<double>(tick) * pwm_s <= t_s) {
     const auto last = std::max(tick, lastStart);
     if (Idle()) {
@@ -33,15 +49,14 @@ void Drive::Impl::RunUntil(double t_s) {
       tick = last + 1;
       return;
     }
-    // Phases of the tick in the two loop periods; the next ISR tick follows from them.
-    const std::int64_t slowPhase = tick % timing.speedLoopTicks;
-    const std::int64_t fastPhase = tick % timing.currentLoopTicks;
     RunIsrs(slowPhase == 0, fastPhase == 0);
     const std::int64_t nextIsr = tick + std::min(timing.speedLoopTicks - slowPhase, timing.currentLoopTicks - fastPhase);
     const std::int64_t end = std::min(NextStepEnd(nextIsr), last + 1);
     StepPowerStageAndMotor(static_cast<int>(end - tick));
     // A coasting step passes ISR ticks by: the protections still watch over them.
     if (end - tick > std::min(timing.currentLoopTicks, timing.speedLoopTicks)) SuperviseIdle(tick + 1, end);
+    slowPhase = AdvancePhase(slowPhase, end - tick, timing.speedLoopTicks);
+    fastPhase = AdvancePhase(fastPhase, end - tick, timing.currentLoopTicks);
     tick = end;
   }
 }

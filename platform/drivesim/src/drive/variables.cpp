@@ -74,8 +74,8 @@ void Drive::Impl::ResolveLoggedValues() {
   }
 }
 
-void Drive::Impl::SampleLogger(bool slow) {
-  if (!logger.Sampling() || !logger.TakesPoint(slow)) return;
+void Drive::Impl::TakeLoggerPoint(bool slow) {
+  if (!logger.TakesPoint(slow)) return;
   std::vector<std::int32_t> values;
   values.reserve(loggedValues.size());
   for (std::size_t k = 0; k < loggedValues.size(); ++k) {

@@ -36,6 +36,14 @@ std::array<double, 3> MotorVoltages(const PlantParams& p, const PlantInputs& in)
   return v;
 }
 
+// 1.5·k_e·ψ·i_q of the present currents, i_q at the angle of sin θ_e and cos θ_e.
+double TorqueAt(const PlantParams& p, const PlantState& s, double sinTheta, double cosTheta) {
+  const double iAlpha = (2.0 / 3.0) * (s.current_A[0] - 0.5 * (s.current_A[1] + s.current_A[2]));
+  const double iBeta = (s.current_A[1] - s.current_A[2]) / kSqrt3;
+  const double iq = -iAlpha * sinTheta + iBeta * cosTheta;
+  return p.TorqueConstant() * iq;
+}
+
 // Balanced star, all legs driven: per αβ axis, with v and e frozen over h,
 //   i(t+h) = i·e^(−h/τ) + (v − e)/R·(1 − e^(−h/τ)),  τ = L_s/R.
 void StepBalancedExact(const PlantParams& p, PlantState& s, const PlantInputs& in, double h) {
@@ -164,7 +172,9 @@ void StepPhaseModel(const PlantParams& p, PlantState& s, const PlantInputs& in, 
 // electromagnetic torque, the position by the mean of the speeds at both ends (exact under a
 // constant torque, so the rotor neither leads nor lags the currents that drive it). At rest the
 // rotor stays while |net| ≤ T_s; moving, T_f = T_c·sign(ω); a speed that would cross zero stops.
-void StepMechanics(const PlantParams& p, PlantState& s, const ExternalTorque& hand, double h, double torque) {
+// Forced inline: it runs at every plant step and a call would spill the step's doubles.
+[[gnu::always_inline]] inline void StepMechanics(const PlantParams& p, PlantState& s, const ExternalTorque& hand, double h,
+                                                 double torque) {
   const double load = p.gravity == 0.0 ? p.load : LoadTorque(p, s.position);
   const double net = torque - load - p.viscous * s.speed + hand.At(s.position, s.speed);
   const double before = s.speed;
@@ -206,14 +216,9 @@ double LoadTorque(const PlantParams& p, double position) {
 }
 
 double ElectromagneticTorque(const PlantParams& p, const PlantState& s) {
+  if (s.trigPosition == s.position) return TorqueAt(p, s, s.sinTheta, s.cosTheta);
   const double theta_e = s.ElectricalAngle(p);
-  const bool cached = s.trigPosition == s.position;
-  const double sinTheta = cached ? s.sinTheta : std::sin(theta_e);
-  const double cosTheta = cached ? s.cosTheta : std::cos(theta_e);
-  const double iAlpha = (2.0 / 3.0) * (s.current_A[0] - 0.5 * (s.current_A[1] + s.current_A[2]));
-  const double iBeta = (s.current_A[1] - s.current_A[2]) / kSqrt3;
-  const double iq = -iAlpha * sinTheta + iBeta * cosTheta;
-  return p.TorqueConstant() * iq;
+  return TorqueAt(p, s, std::sin(theta_e), std::cos(theta_e));
 }
 
 void StepPlant(const PlantParams& p, PlantState& s, const PlantInputs& in, const ExternalTorque& hand,
@@ -227,9 +232,10 @@ void StepPlant(const PlantParams& p, PlantState& s, const PlantInputs& in, const
   }
   UpdateTrig(p, s);
   if (allDriven && p.Balanced()) {
-    const double torqueBefore = ElectromagneticTorque(p, s);
+    // The rotor does not move within StepBalancedExact: sin and cos of θ_e stay those just updated.
+    const double torqueBefore = TorqueAt(p, s, s.sinTheta, s.cosTheta);
     StepBalancedExact(p, s, in, h_s);
-    if (!in.locked) StepMechanics(p, s, hand, h_s, 0.5 * (torqueBefore + ElectromagneticTorque(p, s)));
+    if (!in.locked) StepMechanics(p, s, hand, h_s, 0.5 * (torqueBefore + TorqueAt(p, s, s.sinTheta, s.cosTheta)));
     return;
   }
   const double R = std::max({p.resistance_ohm[0], p.resistance_ohm[1], p.resistance_ohm[2]});

@@ -32,8 +32,33 @@ struct PowerStageState {
 // rounded; the residual goes to the next step, so the average voltage equals the command. Dead
 // time, per leg:
 //   v_x = d_x·V_bus − V_d·sat(i_x/i_knee),  V_d = T_dead·f_pwm·V_bus,  i_knee = V_bus·T_pwm/(8·L_s).
-std::array<double, 3> LegVoltages(const PowerStageParams& p, PowerStageState& s,
-                                  const std::array<double, 3>& legCurrent_A, double inductance_H, int periods);
+// Inline: the drive steps it at every ISR tick.
+inline std::array<double, 3> LegVoltages(const PowerStageParams& p, PowerStageState& s,
+                                         const std::array<double, 3>& legCurrent_A, double inductance_H, int periods) {
+  std::array<double, 3> duty{};
+  for (std::size_t x = 0; x < 3; ++x) duty[x] = std::clamp(s.duty[x], 0.0, 1.0);
+  if (p.quantiseDuty) {
+    const double ticks = static_cast<double>(p.pwmPeriodTicks) * periods;
+    const double perTick = 1.0 / ticks;
+    for (std::size_t x = 0; x < 3; ++x) {
+      const double wanted = duty[x] * ticks + s.carry[x];
+      // Round half up; negative values clamp to 0 anyway.
+      const double compare = std::clamp(static_cast<double>(static_cast<std::int64_t>(wanted + 0.5)), 0.0, ticks);
+      s.carry[x] = wanted - compare;
+      duty[x] = compare * perTick;
+    }
+  }
+  std::array<double, 3> v{};
+  const double deadLoss_V = p.deadTime_s / p.pwmPeriod_s * s.bus_V;
+  if (deadLoss_V <= 0.0) {
+    for (std::size_t x = 0; x < 3; ++x) v[x] = duty[x] * s.bus_V;
+    return v;
+  }
+  // 1/i_knee; the knee only matters with a dead time.
+  const double perKnee = 8.0 * inductance_H / (s.bus_V * p.pwmPeriod_s);
+  for (std::size_t x = 0; x < 3; ++x) v[x] = duty[x] * s.bus_V - deadLoss_V * std::clamp(legCurrent_A[x] * perKnee, -1.0, 1.0);
+  return v;
+}
 
 // The drive's dead-time compensation in its register current loop: per leg it adds the duty
 // that restores the loss it expects, (T_dead/T_pwm)·sat(i_x/i_knee) (V_d·sat(i_x/i_knee) over the
@@ -44,7 +69,13 @@ std::array<double, 3> DeadTimeCompensation(double deadTime_s, double pwmPeriod_s
                                            double inductance_H, const std::array<double, 3>& legCurrent_A);
 
 // Stiff supply behind R_s: V_bus = V_supply − R_s·i_dc, i_dc = Σ d_x·i_x.
-void UpdateBus(const PowerStageParams& p, PowerStageState& s, const std::array<double, 3>& legCurrent_A);
+inline void UpdateBus(const PowerStageParams& p, PowerStageState& s, const std::array<double, 3>& legCurrent_A) {
+  double dcCurrent_A = 0.0;
+  if (s.driven) {
+    for (std::size_t x = 0; x < 3; ++x) dcCurrent_A += std::clamp(s.duty[x], 0.0, 1.0) * legCurrent_A[x];
+  }
+  s.bus_V = p.supply_V - p.supplyResistance_ohm * dcCurrent_A;
+}
 
 // One ADC channel: counts = clamp(Q(signal·gain + offset + σ·n), lo, hi), Q the rounding to the
 // ADC's codes lo + k·step (a signed current channel is the unsigned code minus half the full

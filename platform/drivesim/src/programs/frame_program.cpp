@@ -13,17 +13,6 @@ bool FrameProgram::StartWhenEnabled(ProgramHost& host) {
   return true;
 }
 
-void FrameProgram::ApplyFrame(ProgramHost& host) {
-  const double limit = host.VoltageLimit();
-  const double uq = std::clamp(std::round(frameVoltage_), -limit, limit);
-  host.SetDriveValue(drive::DriveVar::THTST, frameAngle_);
-  host.ApplyVoltage(frameAngle_, {0, static_cast<std::int32_t>(uq)});
-}
-
-control::TwoAxis FrameProgram::FrameCurrent(const ProgramHost& host) const {
-  return host.MeasuredCurrent(frameAngle_);
-}
-
 void FrameProgram::BeginAlign(double target, double increment) {
   alignTarget_ = target;
   alignIncrement_ = increment > 0.0 ? increment : std::max(1.0, target / 100.0);

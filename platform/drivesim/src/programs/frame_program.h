@@ -3,6 +3,8 @@
 // host's stop. A program derives from FramePrograms and sequences these steps.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 #include "programs/program.h"
@@ -21,9 +23,14 @@ class FrameProgram : public Program {
   // P1: true once ENABLE is active and the axis is on with STARTED = 1 (same fast tick).
   bool StartWhenEnabled(ProgramHost& host);
   // Applies the frame's voltage command (rounded, limited to ±U_lim) at the frame angle.
-  void ApplyFrame(ProgramHost& host);
+  void ApplyFrame(ProgramHost& host) {
+    const double limit = host.VoltageLimit();
+    const double uq = std::clamp(std::round(frameVoltage_), -limit, limit);
+    host.SetDriveValue(drive::DriveVar::THTST, frameAngle_);
+    host.ApplyVoltage(frameAngle_, {0, static_cast<std::int32_t>(uq)});
+  }
   // Frame current (ID, IQ) of the latest samples.
-  control::TwoAxis FrameCurrent(const ProgramHost& host) const;
+  control::TwoAxis FrameCurrent(const ProgramHost& host) const { return host.MeasuredCurrent(frameAngle_); }
 
   // ALIGN at the rest angle, voltage mode: ramp to `target` by `increment` per Ts_S, then hold
   // until the counter has been still for 20 ms (at least 50 ms, at most 500 ms). Call at every
