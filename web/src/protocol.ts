@@ -55,10 +55,17 @@ export interface HostState {
   changes: string[][];
 }
 
+export interface HelpState {
+  context: number;
+  page: string;
+  text: string;
+}
+
 export interface State {
   host: HostState | null;
   dialogs: DialogState[];
   box: BoxState | null;
+  help: HelpState | null;
   cursor: "wait" | "arrow";
 }
 

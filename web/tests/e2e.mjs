@@ -1,7 +1,7 @@
 // End to end in a real browser: kestrel gui driven through Debian's Chromium by Playwright.
 // Usage: node e2e.mjs KESTREL_BINARY ARTIFACTS_FOLDER
 // Opens the default setup, opens Drive Setup and sees Motor Setup open by itself, changes the
-// nominal current and its unit, answers a message box, reloads the page in the middle of the
+// nominal current and its unit, answers a message box, reads Drive Setup's help, reloads the page in the middle of the
 // dialogs and carries on, closes both with OK, saves, and finds the value in the saved file; a
 // request without the token is refused. Screenshots of the main window, Drive Setup and Motor
 // Setup are written to the artifacts folder. Then a parameter edited in the main window survives
@@ -101,6 +101,13 @@ try {
     assert(value === "3500", `the nominal current shows ${value} after the reload`);
     await dialog(page, "Brushless Motor Setup").getByRole("button", { name: "OK", exact: true }).click();
     await dialog(page, "Brushless Motor Setup").waitFor({ state: "detached" });
+  });
+
+  await check("Drive Setup's Help shows its help page, which closes", async () => {
+    await dialog(page, "Drive Setup").getByRole("button", { name: "Help", exact: true }).click();
+    await page.locator(".help h2").filter({ hasText: "Drive Setup" }).waitFor();
+    await page.locator(".help .close").click();
+    await page.locator(".help").waitFor({ state: "hidden" });
   });
 
   await check("a message box is answered", async () => {
