@@ -132,6 +132,13 @@ try {
     assert(nominal?.value === 3.5, `the saved nominal current is ${JSON.stringify(nominal)}`);
   });
 
+  await check("a value the setup model refuses is explained beside its row", async () => {
+    const row = page.locator('tr[data-name="Vdc"]');
+    await row.locator("input.value").fill("36 volts");
+    await row.locator("input.value").press("Enter");
+    await row.locator(".row-error").filter({ hasText: 'Vdc: "36 volts" is not a number' }).waitFor();
+  });
+
   await check("a parameter edited in the main window survives a killed kestrel", async () => {
     await page.locator('tr[data-name="Vdc"] input.value').fill("36");
     await page.locator('tr[data-name="Vdc"] input.value').press("Enter");
