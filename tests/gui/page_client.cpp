@@ -56,6 +56,8 @@ nlohmann::json PageClient::Read() {
     state_ = message["state"];
     version_ = message["version"];
   } else if (message["type"] == "patch") {
+    // A patch sent while the whole state was being taken may be in it already, as on the page.
+    if (message["version"] <= version_) return message;
     if (message["base"] != version_) throw std::runtime_error("a patch for another version: " + message.dump());
     state_ = state_.patch(message["patch"]);
     version_ = message["version"];
