@@ -108,6 +108,9 @@ ui::UserAction ParseAction(const json& message, const ActionTargets& targets) {
   const auto sequence = Field<std::uint64_t>(message, "seq");
   const auto op = Field<std::string>(message, "op");
   if (op == "answer") return {sequence, ui::steps::Answer(Field<int>(message, "answer"))};
+  if (op == "close-help") {
+    return {sequence, {op, [close = targets.closeHelp](ui::StepContext&) { close(); }, std::nullopt}};
+  }
   if (std::optional<ui::Step> command = HostCommand(op, message, targets)) return {sequence, std::move(*command)};
   return {sequence, OnDialog(Field<int>(message, "dialog"), DialogStep(op, message), targets)};
 }

@@ -15,12 +15,17 @@ GuiSession::GuiSession(ui::ActionQueue& actions, HostWindow* host) : actions_(ac
     return found == serials_.end() ? 0 : found->second;
   };
   targets_.quit = [this] { quit_ = true; };
+  targets_.closeHelp = [this] { help_ = nullptr; };
+  drivebase::SetHelpViewer([this](const drivebase::HelpRequest& request) { help_ = HelpPageState(request); });
   // A page that connects before the dialogs' thread has settled sees an empty window.
   channel_.Publish({{"host", host_ != nullptr ? host_->State() : json()},
                     {"dialogs", json::array()},
                     {"box", json()},
+                    {"help", json()},
                     {"cursor", "arrow"}});
 }
+
+GuiSession::~GuiSession() { drivebase::SetHelpViewer(nullptr); }
 
 void GuiSession::Receive(const std::string& text) {
   std::uint64_t sequence = 0;
@@ -50,6 +55,7 @@ void GuiSession::Show(ui::EventLoop& loop, const ui::MessageBoxRecord* box) {
   json state = {{"host", hostState_},
                 {"dialogs", std::move(shown)},
                 {"box", box != nullptr ? MessageBoxState(*box) : json()},
+                {"help", help_},
                 {"cursor", loop.CurrentCursor() == ui::Cursor::Wait ? "wait" : "arrow"}};
   if (std::optional<std::string> patch = channel_.Publish(std::move(state)); patch && sender_) sender_(*patch);
   for (const auto& [sequence, error] : replies_) Reply(sequence, error);

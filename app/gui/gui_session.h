@@ -23,8 +23,12 @@ class GuiSession final : public ui::RealTimeListener, public ui::DialogObserver 
  public:
   using Sender = std::function<void(std::string message)>;
 
-  // `host` may be null: a session of dialogs alone.
+  // `host` may be null: a session of dialogs alone. The session shows the help pages the dialogs
+  // ask for while it lives.
   GuiSession(ui::ActionQueue& actions, HostWindow* host);
+  ~GuiSession() override;
+  GuiSession(const GuiSession&) = delete;
+  GuiSession& operator=(const GuiSession&) = delete;
 
   // Where messages to the page go (the server); until set they are dropped.
   void SetSender(Sender sender) { sender_ = std::move(sender); }
@@ -53,6 +57,7 @@ class GuiSession final : public ui::RealTimeListener, public ui::DialogObserver 
   static constexpr ui::Milliseconds kCheckpointPeriod{1000};
 
   nlohmann::json hostState_;
+  nlohmann::json help_;  // the help page shown, null when none; dialogs' thread only
   ui::Milliseconds lastCheckpoint_{0};
   std::vector<std::pair<std::uint64_t, std::string>> replies_;  // outcomes not sent yet
   bool quit_ = false;

@@ -1,5 +1,9 @@
 #include "gui_state.h"
 
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
 #include "ui/dialog.h"
 
 namespace kestrel::gui {
@@ -72,6 +76,14 @@ json MessageBoxState(const ui::MessageBoxRecord& box) {
     if (ui::OffersAnswer(box.style, answer)) buttons.push_back({{"answer", answer}, {"label", ui::AnswerName(answer)}});
   }
   return {{"text", box.text}, {"caption", box.caption}, {"icon", IconName(box.style)}, {"buttons", std::move(buttons)}};
+}
+
+json HelpPageState(const drivebase::HelpRequest& request) {
+  std::ifstream page(request.page);
+  std::ostringstream text;
+  if (page) text << page.rdbuf();
+  if (!page || page.bad()) throw std::runtime_error(request.page.string() + ": cannot read the help page");
+  return {{"context", request.context}, {"page", request.page.filename().string()}, {"text", text.str()}};
 }
 
 std::optional<std::string> StateChannel::Publish(json state) {

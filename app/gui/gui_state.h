@@ -10,6 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "drivebase/gui_resources.h"
 #include "ui/message_box.h"
 #include "ui/window.h"
 
@@ -23,6 +24,9 @@ nlohmann::json ControlState(const ui::Window& control);
 nlohmann::json DialogState(const CDialog& dialog, int serial);
 // A message box: text, caption, icon and its buttons with their answers.
 nlohmann::json MessageBoxState(const ui::MessageBoxRecord& box);
+// A help page asked for: its context number, file name and markdown text. Throws
+// std::runtime_error naming the page when it cannot be read.
+nlohmann::json HelpPageState(const drivebase::HelpRequest& request);
 
 // The states of a session, numbered from 1. Publishing is done by one thread (the dialogs'),
 // reading the whole state by any.

@@ -105,6 +105,8 @@ TEST_F(GuiProtocolTest, APageGetsTheWholeStateThenThePatchesOfItsActions) {
   EXPECT_THAT(page.Act({{"op", "click"}, {"dialog", serial + 1}, {"id", 1012}}), HasSubstr("no longer the top-most"));
   EXPECT_THAT(page.Act({{"op", "fly"}, {"dialog", serial}, {"id", 1}}), HasSubstr("unknown action \"fly\""));
   EXPECT_THAT(page.Act({{"op", "save"}}), HasSubstr("no host window"));
+  EXPECT_EQ(page.Act({{"op", "context"}, {"dialog", serial}, {"id", 1002}}), "");
+  EXPECT_THAT(page.Act({{"op", "menu"}, {"dialog", serial}}), HasSubstr("has no \"id\""));
 
   EXPECT_EQ(page.Act({{"op", "close"}, {"dialog", serial}, {"answer", IDOK}}), "");
   EXPECT_EQ(endCode_.get_future().get(), IDOK);

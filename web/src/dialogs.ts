@@ -54,6 +54,11 @@ class DialogView {
       }
       const view = makeControl(control, act);
       view.element.dataset.id = String(control.id);
+      // A right-click goes to the dialog as it would in a desktop window (WM_CONTEXTMENU).
+      view.element.addEventListener("contextmenu", (event) => {
+        event.preventDefault();
+        act("context", { id: control.id });
+      });
       line.append(view.element);
       this.views.push(view);
     }

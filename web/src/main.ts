@@ -1,6 +1,7 @@
 // The page of kestrel gui: the host's main window, the dialogs over it and the message box over
 // all, drawn from the state the server sends; every user action goes to the server.
 import { DialogStack } from "./dialogs";
+import { HelpPanel } from "./help";
 import { MainWindow } from "./main_window";
 import { renderBox } from "./message_box";
 import { Session, type State } from "./protocol";
@@ -17,7 +18,8 @@ notices.className = "notices";
 const connection = document.createElement("div");
 connection.className = "connection";
 connection.hidden = true;
-root.append(main, dialogLayer, boxLayer, notices, connection);
+const helpLayer = document.createElement("aside");
+root.append(main, dialogLayer, helpLayer, boxLayer, notices, connection);
 
 function notify(text: string): void {
   const notice = document.createElement("div");
@@ -29,10 +31,12 @@ function notify(text: string): void {
 
 let window: MainWindow | null = null;
 let dialogs: DialogStack | null = null;
+let help: HelpPanel | null = null;
 const session: Session = new Session({
   state(state: State) {
     if (state.host) window?.render(state.host);
     dialogs?.render(state.dialogs);
+    help?.render(state.help ?? null);
     renderBox(boxLayer, state.box, session);
     document.body.classList.toggle("wait", state.cursor === "wait");
   },
@@ -44,4 +48,5 @@ const session: Session = new Session({
 });
 window = new MainWindow(main, session);
 dialogs = new DialogStack(dialogLayer, session);
+help = new HelpPanel(helpLayer, session);
 session.connect();

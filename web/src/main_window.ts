@@ -1,12 +1,14 @@
 // The host's main window: the setup file (open, save, save as, quit), the drive in use, the
 // commands "Edit setup" and "Compute registers" with what the computation changed, the options,
-// and the searchable table of parameters, each edited in place through the setup model.
+// and the searchable table of parameters, each edited in place through the setup model; a value
+// or unit the model refuses gets the reason beside its row.
 import type { HostState, ParameterRow, Session } from "./protocol";
 
 interface RowView {
   row: HTMLTableRowElement;
   value: HTMLInputElement;
   unit: HTMLSelectElement;
+  error: HTMLElement;  // why the value or unit last typed was refused
   limits: HTMLTableCellElement;
   shown: string;
 }
@@ -99,6 +101,11 @@ export class MainWindow {
   private renderRow(parameter: ParameterRow): void {
     let view = this.rows.get(parameter.name);
     if (!view) view = this.addRow(parameter);
+    if (parameter.value !== view.shown) {
+      // A value that changes otherwise (another setup opened, the dialogs) ends a refusal.
+      view.error.hidden = true;
+      view.row.classList.remove("refused");
+    }
     if (document.activeElement !== view.value || parameter.value !== view.shown) view.value.value = parameter.value;
     view.shown = parameter.value;
     const units = parameter.units.length > 0 ? parameter.units : [parameter.unit];
@@ -115,14 +122,24 @@ export class MainWindow {
     const value = document.createElement("input");
     value.className = "value";
     value.setAttribute("aria-label", parameter.name);
-    row.insertCell().append(value);
+    const error = document.createElement("div");
+    error.className = "row-error";
+    error.hidden = true;
+    row.insertCell().append(value, error);
     const unit = document.createElement("select");
     row.insertCell().append(unit);
     const limits = row.insertCell();
     row.insertCell().textContent = typeNames[parameter.type] ?? String(parameter.type);
-    const view: RowView = { row, value, unit, limits, shown: parameter.value };
-    value.addEventListener("change", () => this.session.send({ op: "set", name: parameter.name, value: value.value }));
-    unit.addEventListener("change", () => this.session.send({ op: "unit", name: parameter.name, unit: unit.value }));
+    const view: RowView = { row, value, unit, error, limits, shown: parameter.value };
+    const answered = (refusal: string) => {
+      error.textContent = refusal;
+      error.hidden = refusal === "";
+      row.classList.toggle("refused", refusal !== "");
+    };
+    value.addEventListener("change", () =>
+      this.session.send({ op: "set", name: parameter.name, value: value.value }, answered));
+    unit.addEventListener("change", () =>
+      this.session.send({ op: "unit", name: parameter.name, unit: unit.value }, answered));
     this.rows.set(parameter.name, view);
     return view;
   }

@@ -55,10 +55,17 @@ export interface HostState {
   changes: string[][];
 }
 
+export interface HelpState {
+  context: number;
+  page: string;
+  text: string;
+}
+
 export interface State {
   host: HostState | null;
   dialogs: DialogState[];
   box: BoxState | null;
+  help: HelpState | null;
   cursor: "wait" | "arrow";
 }
 
@@ -113,6 +120,8 @@ export class Session {
   private sequence = 0;
   private takenOver = false;
   private quitting = 0;  // the sequence number of a "quit" not answered yet
+  // Who waits for the outcome of an action, by its sequence number, on this connection.
+  private readonly answers = new Map<number, (error: string) => void>();
 
   constructor(private readonly events: SessionEvents) {}
 
@@ -123,6 +132,7 @@ export class Session {
     socket.onopen = () => this.events.connection("");
     socket.onmessage = (event) => this.receive(JSON.parse(event.data as string));
     socket.onclose = (event) => {
+      this.answers.clear();
       if (this.quitting !== 0) {
         this.events.connection("Kestrel has stopped.");
         return;
@@ -137,12 +147,15 @@ export class Session {
     };
   }
 
-  send(action: Action): void {
+  // Sends the action; its outcome goes to `answered` (an empty error: done) when given, else a
+  // refusal becomes a notice.
+  send(action: Action, answered?: (error: string) => void): void {
     if (this.socket?.readyState !== WebSocket.OPEN) {
       this.events.refused("not connected to Kestrel");
       return;
     }
     this.socket.send(JSON.stringify({ ...action, seq: ++this.sequence }));
+    if (answered) this.answers.set(this.sequence, answered);
     // A quit that goes through is never answered: kestrel stops.
     if (action.op === "quit") this.quitting = this.sequence;
   }
@@ -162,7 +175,10 @@ export class Session {
       this.version = message.version as number;
     } else if (message.type === "reply") {
       if (message.seq === this.quitting) this.quitting = 0;
-      if (message.error) this.events.refused(message.error as string);
+      const answered = this.answers.get(message.seq as number);
+      this.answers.delete(message.seq as number);
+      if (answered) answered(message.error as string);
+      else if (message.error) this.events.refused(message.error as string);
       return;
     }
     this.events.state(this.state as unknown as State);

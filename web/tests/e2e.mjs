@@ -1,7 +1,7 @@
 // End to end in a real browser: kestrel gui driven through Debian's Chromium by Playwright.
 // Usage: node e2e.mjs KESTREL_BINARY ARTIFACTS_FOLDER
 // Opens the default setup, opens Drive Setup and sees Motor Setup open by itself, changes the
-// nominal current and its unit, answers a message box, reloads the page in the middle of the
+// nominal current and its unit, answers a message box, reads Drive Setup's help, reloads the page in the middle of the
 // dialogs and carries on, closes both with OK, saves, and finds the value in the saved file; a
 // request without the token is refused. Screenshots of the main window, Drive Setup and Motor
 // Setup are written to the artifacts folder. Then a parameter edited in the main window survives
@@ -103,6 +103,13 @@ try {
     await dialog(page, "Brushless Motor Setup").waitFor({ state: "detached" });
   });
 
+  await check("Drive Setup's Help shows its help page, which closes", async () => {
+    await dialog(page, "Drive Setup").getByRole("button", { name: "Help", exact: true }).click();
+    await page.locator(".help h2").filter({ hasText: "Drive Setup" }).waitFor();
+    await page.locator(".help .close").click();
+    await page.locator(".help").waitFor({ state: "hidden" });
+  });
+
   await check("a message box is answered", async () => {
     await control(page, "Drive Setup", 3136).selectOption("128");
     await page.locator(".box").waitFor();
@@ -123,6 +130,13 @@ try {
     const setup = JSON.parse(readFileSync(saved, "utf8"));
     const nominal = setup.parameters.find((parameter) => parameter.name === "In");
     assert(nominal?.value === 3.5, `the saved nominal current is ${JSON.stringify(nominal)}`);
+  });
+
+  await check("a value the setup model refuses is explained beside its row", async () => {
+    const row = page.locator('tr[data-name="Vdc"]');
+    await row.locator("input.value").fill("36 volts");
+    await row.locator("input.value").press("Enter");
+    await row.locator(".row-error").filter({ hasText: 'Vdc: "36 volts" is not a number' }).waitFor();
   });
 
   await check("a parameter edited in the main window survives a killed kestrel", async () => {
