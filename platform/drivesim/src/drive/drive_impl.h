@@ -31,6 +31,7 @@ struct Drive::Impl final : programs::ProgramHost {
 
   // --- scheduler (scheduler.cpp) ---
   void RunUntil(double t_s);
+  bool IsrsQuiet() const;                      // no switching, program, scope, hand, unsettled input or bus
   bool Idle() const;
   void RunIsrs(bool slow, bool fast);          // the ISRs due at the present tick
   std::int64_t NextStepEnd(std::int64_t nextIsr) const;  // the tick up to which the plant may step at once

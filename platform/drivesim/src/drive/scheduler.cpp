@@ -24,13 +24,18 @@ std::int64_t AdvancePhase(std::int64_t phase, std::int64_t n, std::int64_t perio
 
 }  // namespace
 
-// Nothing moves: no switching, no program, no scope, no current, no hand, a rotor that its load
-// leaves at rest, a potentiometer whose last position has been sampled and settled resolver
-// converters.
+// The ISRs have nothing to do: no switching, no program, no scope, no hand, a potentiometer whose
+// last position has been sampled and a bus that holds still.
+bool Drive::Impl::IsrsQuiet() const {
+  return !stage.driven && !program && !scope.Running() && !hand.engaged && potentiometer.SettledBy(slowSampled_s) &&
+         BusSettled();
+}
+
+// Nothing moves: quiet ISRs, no current, a rotor that its load leaves at rest and settled
+// resolver converters.
 bool Drive::Impl::Idle() const {
-  return !stage.driven && !program && !scope.Running() && !hand.engaged &&
-         plant.current_A == std::array<double, 3>{0.0, 0.0, 0.0} && model::RestHolds(plantParams, plant) &&
-         potentiometer.SettledBy(slowSampled_s) && BusSettled() && !ConvertersTracking();
+  return IsrsQuiet() && plant.current_A == std::array<double, 3>{0.0, 0.0, 0.0} &&
+         model::RestHolds(plantParams, plant) && !ConvertersTracking();
 }
 
 void Drive::Impl::RunUntil(double t_s) {
@@ -61,14 +66,10 @@ void Drive::Impl::RunUntil(double t_s) {
   }
 }
 
-// With the axis off, no program, no scope, the hand off the shaft and the potentiometer settled
-// the ISRs have nothing to do: a coasting rotor advances in steps of 1 ms, as long as it is too
-// slow to charge the bus through the diodes. Otherwise the plant steps to the next ISR tick.
+// With quiet ISRs a coasting rotor advances in steps of 1 ms, as long as it is too slow to charge
+// the bus through the diodes. Otherwise the plant steps to the next ISR tick.
 std::int64_t Drive::Impl::NextStepEnd(std::int64_t nextIsr) const {
-  if (stage.driven || program || hand.engaged || scope.Running() || !potentiometer.SettledBy(slowSampled_s) ||
-      !BusSettled() || model::DiodesMayConduct(plantParams, plant, stage.bus_V)) {
-    return nextIsr;
-  }
+  if (!IsrsQuiet() || model::DiodesMayConduct(plantParams, plant, stage.bus_V)) return nextIsr;
   const auto coastTicks = static_cast<std::int64_t>(std::max(1.0, std::floor(1e-3 / timing.pwm_s())));
   return std::max(nextIsr, tick + coastTicks);
 }
