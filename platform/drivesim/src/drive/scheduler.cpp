@@ -39,10 +39,10 @@ bool Drive::Impl::Idle() const {
 }
 
 void Drive::Impl::RunUntil(double t_s) {
-  // The last tick whose period starts at or before t_s.
-  const auto lastStart = static_cast<std::int64_t>(std::floor((t_s - timing.base_s) / timing.pwm_s()));
-  // The ticks up to it (TimeOf(tick) ≤ t_s, with the period worked out once).
+  // The period worked out once: the loop below tests TimeOf(tick) ≤ t_s with it.
   const double pwm_s = timing.pwm_s();
+  // The last tick whose period starts at or before t_s.
+  const auto lastStart = static_cast<std::int64_t>(std::floor((t_s - timing.base_s) / pwm_s));
   // Phases of the tick in the two loop periods; the next ISR tick follows from them.
   std::int64_t slowPhase = tick % timing.speedLoopTicks;
   std::int64_t fastPhase = tick % timing.currentLoopTicks;
@@ -150,11 +150,12 @@ void Drive::Impl::StepPowerStageAndMotor(int periods) {
   const model::ExternalTorque handTorque = hand.engaged ? hand.At(timing.TimeOf(tick)) : model::ExternalTorque{};
   // The inverter's DC current at the start of the step charges the capacitor over it.
   const double dcCurrent_A = stiffBus ? 0.0 : model::InverterDcCurrent(stage.duty, inputs.legDriven, legCurrent_A);
-  model::StepPlant(plantParams, plant, inputs, handTorque, periods * stageParams.pwmPeriod_s);
-  if (!stiffBus) ChargeBus(dcCurrent_A, periods * stageParams.pwmPeriod_s);
+  const double h_s = periods * stageParams.pwmPeriod_s;
+  model::StepPlant(plantParams, plant, inputs, handTorque, h_s);
+  if (!stiffBus) ChargeBus(dcCurrent_A, h_s);
   // A resolver's converter goes on tracking after the shaft has stopped, until it has settled.
   if (plant.position != previous || ConvertersTracking()) {
-    UpdateFeedbackInputs(previous, periods * stageParams.pwmPeriod_s);
+    UpdateFeedbackInputs(previous, h_s);
     if (motor.halls) hallCode = sensors::UpdateHalls(*motor.halls, hallState, plant.ElectricalAngle(plantParams));
   }
   if (stage.driven) CheckShortCircuit(inputs.legVoltage_V);
