@@ -86,6 +86,15 @@ struct Conduction {
   }
 };
 
+// The star point of the conducting phases: v_n = Σ (v_x − R_x·i_x − e_x)/n_c.
+double NeutralVoltage(const PlantParams& p, const PlantState& s, const std::array<double, 3>& e, const Conduction& c) {
+  double neutral_V = 0.0;
+  for (std::size_t m = 0; m < 3; ++m) {
+    if (c.conducting[m]) neutral_V += (c.v[m] - p.resistance_ohm[m] * s.current_A[m] - e[m]) / c.count;
+  }
+  return neutral_V;
+}
+
 // An idle open leg starts to conduct when its terminal would leave the rails: above V_bus through
 // its upper diode, below 0 V through its lower one. With no phase conducting the two extreme
 // back-EMFs start together once their difference exceeds the bus (a generator charging it); the
@@ -103,10 +112,7 @@ void StartDiodes(const PlantParams& p, const PlantState& s, double bus_V, const 
     c.StartDiode(high, -1, bus_V);
     c.StartDiode(low, +1, bus_V);
   }
-  double neutral_V = 0.0;
-  for (std::size_t m = 0; m < 3; ++m) {
-    if (c.conducting[m]) neutral_V += (c.v[m] - p.resistance_ohm[m] * s.current_A[m] - e[m]) / c.count;
-  }
+  const double neutral_V = NeutralVoltage(p, s, e, c);
   for (std::size_t m = 0; m < 3; ++m) {
     if (!c.idle[m]) continue;
     const double terminal_V = neutral_V + e[m];
@@ -149,10 +155,7 @@ void StepPhaseModel(const PlantParams& p, PlantState& s, const PlantInputs& in, 
     s.current_A = {0.0, 0.0, 0.0};
     return;
   }
-  double vn = 0.0;
-  for (std::size_t m = 0; m < 3; ++m) {
-    if (c.conducting[m]) vn += (c.v[m] - p.resistance_ohm[m] * s.current_A[m] - e[m]) / c.count;
-  }
+  const double vn = NeutralVoltage(p, s, e, c);
   for (std::size_t m = 0; m < 3; ++m) {
     if (!c.conducting[m]) {
       s.current_A[m] = 0.0;
