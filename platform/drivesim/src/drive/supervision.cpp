@@ -15,7 +15,6 @@
 #include <cmath>
 
 #include "drive/drive_impl.h"
-#include "sensors/resolver.h"
 
 namespace drivesim {
 
@@ -79,11 +78,8 @@ bool Drive::Impl::SensorSignalsLost() const {
     double amplitude = scenario.sensor_signal_amplitude;
     if (type == SensorType::resolver) {
       // What the converter demodulates at the present angle.
-      const sensors::FeedbackSensor& resolver = *inputSensor[input];
       const double position = plant.position / (inputOnLoad[input] ? motor.TransmissionRatio() : 1.0);
-      const double phi = (resolver.model.reversed ? -1 : 1) * resolver.model.resolver_pole_pairs * position;
-      amplitude = sensors::Demodulate(resolver.resolver, resolver.signalAmplitude, decode[input].demodulationPhase_rad, phi)
-                      .Amplitude();
+      amplitude = sensors::SampleResolver(*inputSensor[input], decode[input], position).signals.Amplitude();
     }
     if (scenario.faults.encoder_dead && !inputOnLoad[input]) amplitude = 0.0;
     if (amplitude < kMinSignalAmplitude || amplitude > kMaxSignalAmplitude) return true;

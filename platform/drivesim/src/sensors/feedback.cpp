@@ -61,14 +61,17 @@ SensorReading AbsoluteReading(const SensorModel& m, const DecodeSettings& settin
 // The R/D converter's emulated encoder: MECRESL counts per revolution of the converter's angle.
 SensorReading ResolverReading(const FeedbackSensor& sensor, const DecodeSettings& settings, double position,
                               ResolverTracker& converter, double h_s) {
-  const int polePairs = sensor.model.resolver_pole_pairs;
-  const double phi = Direction(sensor.model) * polePairs * position;
-  const Demodulated signals = Demodulate(sensor.resolver, sensor.signalAmplitude, settings.demodulationPhase_rad, phi);
-  TrackResolver(converter, ConvertedAngle(signals, phi), h_s);
-  return {FloorCount(settings.mecresl / (kTwoPi * polePairs), converter.angle), 0, true};
+  const ResolverSample sample = SampleResolver(sensor, settings, position);
+  TrackResolver(converter, ConvertedAngle(sample.signals, sample.phi), h_s);
+  return {FloorCount(settings.mecresl / (kTwoPi * sensor.model.resolver_pole_pairs), converter.angle), 0, true};
 }
 
 }  // namespace
+
+ResolverSample SampleResolver(const FeedbackSensor& sensor, const DecodeSettings& settings, double position) {
+  const double phi = Direction(sensor.model) * sensor.model.resolver_pole_pairs * position;
+  return {phi, Demodulate(sensor.resolver, sensor.signalAmplitude, settings.demodulationPhase_rad, phi)};
+}
 
 std::uint64_t ToGray(std::uint64_t binary) { return binary ^ (binary >> 1); }
 

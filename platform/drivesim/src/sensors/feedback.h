@@ -52,6 +52,14 @@ SensorReading ReadSensor(const FeedbackSensor& sensor, const DecodeSettings& set
 // linear Halls, resolver); 0 for absolute sensors.
 double IncrementalCountsPerUnit(const FeedbackSensor& sensor, const DecodeSettings& settings);
 
+// A resolver at `position` (θ of its shaft): its angle φ = s·p_r·θ and what the converter
+// demodulates there.
+struct ResolverSample {
+  double phi = 0.0;
+  Demodulated signals;
+};
+ResolverSample SampleResolver(const FeedbackSensor& sensor, const DecodeSettings& settings, double position);
+
 // Gray code of a binary word, and back.
 std::uint64_t ToGray(std::uint64_t binary);
 std::uint64_t FromGray(std::uint64_t gray);
