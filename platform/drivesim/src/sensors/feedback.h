@@ -49,7 +49,7 @@ struct SensorReading {
 SensorReading ReadSensor(const FeedbackSensor& sensor, const DecodeSettings& settings, double position,
                          ResolverTracker& converter, double h_s);
 // Counts per rad (rotary) or per m (linear) of the incremental-type readings (incremental, sin/cos,
-// linear Halls, resolver); 0 for absolute sensors.
+// linear Halls); 0 for the others (absolute sensors, and the resolver, whose converter counts).
 double IncrementalCountsPerUnit(const FeedbackSensor& sensor, const DecodeSettings& settings);
 
 // A resolver at `position` (θ of its shaft): its angle φ = s·p_r·θ and what the converter
