@@ -135,8 +135,7 @@ void Drive::Impl::EndProgramOnFault() {
 }
 
 void Drive::Impl::StepPowerStageAndMotor(int periods) {
-  std::array<double, 3> legCurrent_A{};
-  for (int x = 0; x < 3; ++x) legCurrent_A[static_cast<std::size_t>(x)] = model::LegCurrent(plantParams, plant, x);
+  const std::array<double, 3> legCurrent_A = model::LegCurrents(plantParams, plant);
   const bool stiffBus = busParams.Stiff();
   if (stiffBus) model::UpdateBus(stageParams, stage, legCurrent_A);
   model::PlantInputs inputs;
@@ -166,7 +165,7 @@ void Drive::Impl::StepPowerStageAndMotor(int periods) {
 void Drive::Impl::CheckShortCircuit(const std::array<double, 3>& legVoltage_V) {
   std::array<double, 3> legCurrent_A = plant.current_A;  // leg order does not matter for the comparator
   if (plantParams.openLeg >= 0 || scenario.short_circuit) {
-    for (int x = 0; x < 3; ++x) legCurrent_A[static_cast<std::size_t>(x)] = model::LegCurrent(plantParams, plant, x);
+    legCurrent_A = model::LegCurrents(plantParams, plant);
   }
   if (const auto& fault = scenario.short_circuit) {
     const auto from = static_cast<std::size_t>(fault->from - 'A');

@@ -49,9 +49,7 @@ Status Drive::SetSupply_V(double volts) {
   Impl& d = *impl_;
   d.motor.supply_voltage_V = volts;
   d.stageParams.supply_V = volts;
-  std::array<double, 3> legCurrent_A{};
-  for (int x = 0; x < 3; ++x) legCurrent_A[static_cast<std::size_t>(x)] = model::LegCurrent(d.plantParams, d.plant, x);
-  if (d.busParams.Stiff()) model::UpdateBus(d.stageParams, d.stage, legCurrent_A);
+  if (d.busParams.Stiff()) model::UpdateBus(d.stageParams, d.stage, model::LegCurrents(d.plantParams, d.plant));
   d.SampleSlowChannels();
   return {};
 }

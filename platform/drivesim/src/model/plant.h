@@ -87,5 +87,9 @@ inline double LegCurrent(const PlantParams& p, const PlantState& s, int leg) {
   if (leg == p.openLeg) return 0.0;
   return s.current_A[static_cast<std::size_t>(p.motorPhaseOfLeg[static_cast<std::size_t>(leg)])];
 }
+// The leg currents of all three drive outputs.
+inline std::array<double, 3> LegCurrents(const PlantParams& p, const PlantState& s) {
+  return {LegCurrent(p, s, 0), LegCurrent(p, s, 1), LegCurrent(p, s, 2)};
+}
 
 }  // namespace drivesim::model
