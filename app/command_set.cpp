@@ -67,14 +67,13 @@ void PrintTimingChange(const CMC_Setup& before, const CMC_Setup& after, const Ti
       std::cout << "    " << value.name << ": " << NumberText(value.before) << " -> " << NumberText(value.after) << '\n';
     }
   }
-  if (change.fastLoopTooShort) {
-    std::cout << "  warning: the fast loop period is below the drive's minimum (Ts_C_min) or too short for a serial "
-                 "encoder read\n";
-  }
-  if (change.slowLoopTooShort) {
-    std::cout << "  warning: the slow loop period is below the drive's minimum (Ts_S_min) or too short for a serial "
-                 "encoder read\n";
-  }
+  const auto warnIf = [](bool tooShort, const char* loop, const char* minimum) {
+    if (!tooShort) return;
+    std::cout << "  warning: the " << loop << " loop period is below the drive's minimum (" << minimum
+              << ") or too short for a serial encoder read\n";
+  };
+  warnIf(change.fastLoopTooShort, "fast", "Ts_C_min");
+  warnIf(change.slowLoopTooShort, "slow", "Ts_S_min");
 }
 
 int RunSet(Host& host, const SetOptions& options) {

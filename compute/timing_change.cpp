@@ -97,16 +97,16 @@ void RescaleTimeDependentValues(CMC_Setup* setup, double r, const ComputeReporte
   }
 }
 
-// An I2t time that its range cut keeps the protection's I2t: the current grows as sqrt(t / t').
-void KeepI2t(CMC_Setup* setup, const char* time, const char* current, double wantedTime) {
-  const double kept = FindOptionalParameter(setup, time) != nullptr ? setup->GetParameterValueInInternalUnit(time) : 0;
-  if (kept == 0.0 || kept == wantedTime) return;
-  SetValue(setup, current, Value(setup, current) * std::sqrt(wantedTime / kept));
-}
-
 double InternalOrZero(const CMC_Setup* setup, const char* name) {
   const CMC_Parameter* parameter = FindOptionalParameter(setup, name);
   return parameter != nullptr ? parameter->GetValueInInternalUnit() : 0.0;
+}
+
+// An I2t time that its range cut keeps the protection's I2t: the current grows as sqrt(t / t').
+void KeepI2t(CMC_Setup* setup, const char* time, const char* current, double wantedTime) {
+  const double kept = InternalOrZero(setup, time);
+  if (kept == 0.0 || kept == wantedTime) return;
+  SetValue(setup, current, Value(setup, current) * std::sqrt(wantedTime / kept));
 }
 
 struct SerialSide {

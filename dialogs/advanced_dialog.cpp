@@ -57,11 +57,12 @@ bool CAdvancedDialog::OnInitDialog() {
   CMySetupDlg::OnInitDialog();
   const CMC_Setup* setup = GetSetup();
   const int mode = Code(setup, "ControlMode");
+  const int motorType = Code(setup, "MotorSensorType");
+  const int loadType = Code(setup, "LoadSensorType");
   ShowChild(3344, mode == 0);
   ShowChild(3345, mode == 0);
   if (Has(setup, "PosSpd_in_FastLoop")) {
-    const int loadType = Code(setup, "LoadSensorType");
-    const int sensor = loadType != 0 ? loadType : Code(setup, "MotorSensorType");
+    const int sensor = loadType != 0 ? loadType : motorType;
     EnableAll(*this, {1146, 3347}, mode < 2);
     EnableChild(1147, mode < 2 && sensor == 1);
   } else {
@@ -69,8 +70,6 @@ bool CAdvancedDialog::OnInitDialog() {
     ShowChild(1147, false);
     ShowChild(3347, false);
   }
-  const int motorType = Code(setup, "MotorSensorType");
-  const int loadType = Code(setup, "LoadSensorType");
   const bool oneIncrementalEncoder = (motorType == 1 && loadType == 0) || (motorType == 0 && loadType == 1);
   EnableChild(3355, Has(setup, "isSpeedEstimator"));
   EnableChild(3356, Has(setup, "isSpeedEstimator") && oneIncrementalEncoder);

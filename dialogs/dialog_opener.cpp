@@ -4,16 +4,13 @@
 #include <stdexcept>
 #include <string>
 
-#include "compute/derivation.h"
 #include "compute/options.h"
 #include "compute/parameter_limits.h"
-#include "compute/registers.h"
 #include "dialogs/advanced_dialog.h"
 #include "dialogs/analog_reference_dlg.h"
 #include "dialogs/dialog_resources.h"
 #include "dialogs/drive_info.h"
 #include "dialogs/filters_dialog.h"
-#include "dialogs/message_box_reporter.h"
 #include "dialogs/motor_setup_dialog.h"
 #include "dialogs/setup_values.h"
 
@@ -22,11 +19,6 @@ namespace {
 
 using dialogs::Code;
 using dialogs::SameName;
-
-void BringLayersToAgree(CMC_Setup* setup) {
-  ComputeAllRegisters(setup, MessageBoxReporter());
-  DeriveParametersFromRegisters(setup);
-}
 
 int RunAround(CMC_Setup* setup, CDialog& dialog, const std::function<void()>& accepted = {}) {
   const int endCode = dialog.DoModal();

@@ -240,7 +240,6 @@ const ui::MessageMap* CDriveSetupDlg::GetMessageMap() const {
         .Command(3158, &CDriveSetupDlg::OnAdvanced)
         .Command(3159, &CDriveSetupDlg::OnDriveInfo)
         .Command(3208, &CDriveSetupDlg::OnExternalReference)
-
         .ControlNotification(kAxisIdCombo, CBN_SELCHANGE, &CDriveSetupDlg::OnSelchangeAxisId)
         .ShowWindow(&CDriveSetupDlg::OnShowWindow)
         .Timer(&CDriveSetupDlg::OnTimer);

@@ -44,7 +44,6 @@ void CDriveSetupDlg::ApplyControlRules() {
   ApplyStartModeRules();
   ApplyInputAndCanRules();
   EnableAll(*this, kButtonsOfLaterDialogs, false);
-  EnableAll(*this, {3158, 3159}, true);
 }
 
 void CDriveSetupDlg::ApplyFeedForwardRules() {

@@ -92,10 +92,14 @@ class SinusoidalModeScope {
 
 }  // namespace
 
+void kestrel::BringLayersToAgree(CMC_Setup* setup) {
+  ComputeAllRegisters(setup, MessageBoxReporter());
+  DeriveParametersFromRegisters(setup);
+}
+
 int CMySetupDlg::RunChild(CDialog& child, bool sinusoidalVoltage, const std::function<void()>& accepted) {
   CMC_Setup* setup = GetSetup();
-  ComputeAllRegisters(setup, kestrel::MessageBoxReporter());
-  DeriveParametersFromRegisters(setup);
+  kestrel::BringLayersToAgree(setup);
   int result = 0;
   {
     const SinusoidalModeScope mode(sinusoidalVoltage);
@@ -103,8 +107,7 @@ int CMySetupDlg::RunChild(CDialog& child, bool sinusoidalVoltage, const std::fun
   }
   if (result == IDOK) {
     if (accepted) accepted();
-    ComputeAllRegisters(setup, kestrel::MessageBoxReporter());
-    DeriveParametersFromRegisters(setup);
+    kestrel::BringLayersToAgree(setup);
     RefreshAllParameters();
     UpdateData(false);
   }

@@ -9,6 +9,12 @@
 
 #include "drivebase/edit_setup_dlg.h"
 
+namespace kestrel {
+// The registers computed from the user level, then the user level derived back from them, so
+// that both parameter layers agree (what every opener runs around a dialog).
+void BringLayersToAgree(CMC_Setup* setup);
+}  // namespace kestrel
+
 class CMySetupDlg : public CMC_EditSetupDlg {
  public:
   CMySetupDlg(CMC_Setup* setup, unsigned templateId, int flag, drivebase::GuidelineTable guidelines,
