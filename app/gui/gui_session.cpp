@@ -46,8 +46,11 @@ void GuiSession::Show(ui::EventLoop& loop, const ui::MessageBoxRecord* box) {
   // close. The setup goes to the recovery file then, and every second while dialogs edit it.
   const ui::Milliseconds now = loop.Clock().Now();
   if (host_ != nullptr && box == nullptr && (dialogs.empty() || now - lastCheckpoint_ >= kCheckpointPeriod)) {
-    if (dialogs.empty()) hostState_ = host_->State();
-    host_->Checkpoint();
+    if (dialogs.empty()) {
+      hostState_ = host_->CheckpointedState();
+    } else {
+      host_->Checkpoint();
+    }
     lastCheckpoint_ = now;
   }
   json shown = json::array();

@@ -48,9 +48,10 @@ void HostWindow::Connect() {
   driveDescription_ = drive_->Link().Description();
 }
 
-json HostWindow::State() const {
+json HostWindow::State() const { return StateOf(HasUnsavedChanges()); }
+
+json HostWindow::StateOf(bool unsaved) const {
   const std::string file = path_.empty() ? "the default setup" : std::filesystem::path(path_).filename().string();
-  const bool unsaved = HasUnsavedChanges();
   json parameters = json::array();
   for (const auto& parameter : setup_.Parameters()) parameters.push_back(ParameterRow(*parameter));
   json options = json::object();
@@ -68,8 +69,17 @@ json HostWindow::State() const {
 bool HostWindow::HasUnsavedChanges() const { return drivebase::SerializeSetup(setup_) != savedText_; }
 
 void HostWindow::Checkpoint() {
-  if (recovery_ == nullptr) return;
+  if (recovery_ != nullptr) Keep(drivebase::SerializeSetup(setup_));
+}
+
+json HostWindow::CheckpointedState() {
   const std::string text = drivebase::SerializeSetup(setup_);
+  Keep(text);
+  return StateOf(text != savedText_);
+}
+
+void HostWindow::Keep(const std::string& text) {
+  if (recovery_ == nullptr) return;
   if (text != savedText_) {
     recovery_->Keep(text, path_);
     kept_ = true;

@@ -32,6 +32,8 @@ class HostWindow {
   // Keeps the setup in the recovery file while it has unsaved changes; removes the file once
   // it has none.
   void Checkpoint();
+  // Checkpoint and State at once, the setup written out only once.
+  nlohmann::json CheckpointedState();
   // Offers the setup of the recovery file, if one was left behind (a message box): Yes takes it
   // as the window's setup, with unsaved changes; No gives it up.
   void OfferRecovery();
@@ -56,6 +58,10 @@ class HostWindow {
   CMC_Parameter& Parameter(const std::string& name) const;
   void Connect();
   void Saved(const std::string& path);
+  nlohmann::json StateOf(bool unsaved) const;
+  // Keeps `text`, the setup written out, in the recovery file, or removes the file once the
+  // setup has no unsaved changes.
+  void Keep(const std::string& text);
 
   cli::Host& host_;
   cli::DriveOptions driveOptions_;
