@@ -126,6 +126,7 @@ class Drive {
                        const std::map<std::string, double, std::less<>>& inputs,
                        const std::optional<LoggerSettings>& logger = std::nullopt);
   const std::string& LoadedProgram() const;                // full name of the loaded program, or empty
+  const ProgramDescriptor* LoadedProgramDescriptor() const;  // as it was launched; null before any launch
   bool ProgramRunning() const;                             // loaded and not yet ended
   void StopProgram();                                      // the host's stop: ramp down, then end
 

@@ -133,8 +133,8 @@ bool SimulatorLink::Launch(const drivebase::ProgramLaunch& launch) {
 
 bool SimulatorLink::WriteProgramVariable(std::string_view name, double internal) {
   return Transact([&] {
-    const std::optional<ProgramDescriptor> program = drive_.Program(drive_.LoadedProgram());
-    if (!program || CatalogueVariable(*program, name) == nullptr) {
+    const ProgramDescriptor* program = drive_.LoadedProgramDescriptor();
+    if (program == nullptr || CatalogueVariable(*program, name) == nullptr) {
       return Fail("The program on the drive has no variable " + Quoted(name) + " to write");
     }
     return drive_.WriteVariable(name, internal) || Fail("The drive refused to write " + Quoted(name));
@@ -143,9 +143,9 @@ bool SimulatorLink::WriteProgramVariable(std::string_view name, double internal)
 
 bool SimulatorLink::ReadProgramVariable(std::string_view name, double& internal) {
   return Transact([&] {
-    const std::optional<ProgramDescriptor> program = drive_.Program(drive_.LoadedProgram());
+    const ProgramDescriptor* program = drive_.LoadedProgramDescriptor();
     const std::optional<std::int32_t> value = drive_.ReadVariable(name);
-    if (!program || CatalogueVariable(*program, name) == nullptr || !value) {
+    if (program == nullptr || CatalogueVariable(*program, name) == nullptr || !value) {
       return Fail("The program on the drive has no variable " + Quoted(name) + " to read");
     }
     internal = drive_.ProgramValueMissing(name) ? drivebase::kNoValue : *value;

@@ -285,6 +285,7 @@ Status Drive::LaunchProgram(const ProgramDescriptor& programDescriptor, std::uni
 }
 
 const std::string& Drive::LoadedProgram() const { return impl_->loadedName; }
+const ProgramDescriptor* Drive::LoadedProgramDescriptor() const { return impl_->descriptor; }
 bool Drive::ProgramRunning() const { return impl_->program != nullptr; }
 
 void Drive::StopProgram() {
