@@ -64,95 +64,85 @@ class Arguments {
   std::string usage_;
 };
 
-void Apply(const std::string& name, const Arguments& args, Scenario& s) {
-  Faults& f = s.faults;
-  const auto usage = [&](std::size_t lo, std::size_t hi) { args.Expect(lo, hi); };
-  if (name == "phase_resistance") {
-    usage(2, 2);
-    f.phase_resistance_factor[static_cast<std::size_t>(args.Phase(0) - 'A')] = args.Number(1, 1e-3, 1e3, "factor");
-  } else if (name == "open_phase") {
-    usage(1, 1);
-    f.open_phase = args.Phase(0);
-  } else if (name == "phase_order") {
-    usage(1, 1);
-    std::string order = args.Word(0);
-    std::string sorted = order;
-    std::sort(sorted.begin(), sorted.end());
-    if (sorted != "ABC") throw EntryError("\"" + order + "\" is not an order of A, B and C");
-    f.phase_order = std::array<char, 3>{order[0], order[1], order[2]};
-  } else if (name == "encoder_dead" || name == "no_index") {
-    usage(0, 0);
-    (name == "encoder_dead" ? f.encoder_dead : f.no_index) = true;
-  } else if (name == "hall_missing") {
-    usage(1, 1);
-    f.hall_missing = static_cast<int>(args.Phase(0, "123") - '0');
-  } else if (name == "lh_missing") {
-    usage(1, 1);
-    f.lh_missing = args.Phase(0);
-  } else if (name == "lh_stuck") {
-    usage(2, 2);
-    f.lh_stuck = StuckLinearHall{args.Phase(0), args.Number(1, 0.0, 5.0, "voltage")};
-  } else if (name == "short") {
-    usage(2, 3);
-    const char from = args.Phase(0);
-    const char to = args.Phase(1, "ABC+-");
-    if (to == from) throw EntryError("a phase cannot be shorted to itself");
-    s.short_circuit = ShortCircuitFault{from, to, args.Count() == 3 ? args.Number(2, 1e-6, 1e6, "resistance") : 0.05};
-  } else if (name == "program_lacks" || name == "program_skips") {
-    usage(2, 2);
-    const ProgramDescriptor& program = args.Program(0);
-    (name == "program_lacks" ? f.program_lacks : f.program_skips)[program.name].insert(args.VariableOf(program, 1));
-  } else if (name == "program_missing") {
-    usage(1, 1);
-    f.program_missing.insert(args.Program(0).name);
-  } else {
-    throw EntryError("unknown fault");
-  }
-}
+// One kind of fault: its name, its arguments, how an entry sets it and how it is cleared.
+struct FaultKind {
+  std::string_view name;
+  std::string_view usage;
+  std::size_t minArguments, maxArguments;
+  void (*apply)(const Arguments& args, Scenario& s);
+  void (*clear)(Scenario& s);
+};
 
-std::string UsageOf(const std::string& name) {
-  static const std::map<std::string, std::string, std::less<>> kUsage{
-      {"phase_resistance", "PHASE FACTOR"}, {"open_phase", "PHASE"}, {"phase_order", "ORDER"},
-      {"encoder_dead", "no arguments"},     {"no_index", "no arguments"}, {"hall_missing", "INPUT (1, 2 or 3)"},
-      {"lh_missing", "CHANNEL"},            {"lh_stuck", "CHANNEL VOLTS"}, {"short", "PHASE PHASE|+|- [OHM]"},
-      {"program_lacks", "PROGRAM VARIABLE"}, {"program_skips", "PROGRAM VARIABLE"}, {"program_missing", "PROGRAM"}};
-  const auto it = kUsage.find(name);
-  return it == kUsage.end() ? std::string() : name + " " + it->second;
-}
+const Faults kNoFaults;
 
-void Clear(std::string_view name, Scenario& s) {
-  Faults& f = s.faults;
-  const Faults none;
-  if (name == "phase_resistance") {
-    f.phase_resistance_factor = none.phase_resistance_factor;
-  } else if (name == "open_phase") {
-    f.open_phase.reset();
-  } else if (name == "phase_order") {
-    f.phase_order.reset();
-  } else if (name == "encoder_dead" || name == "no_index") {
-    (name == "encoder_dead" ? f.encoder_dead : f.no_index) = false;
-  } else if (name == "hall_missing") {
-    f.hall_missing.reset();
-  } else if (name == "lh_missing") {
-    f.lh_missing.reset();
-  } else if (name == "lh_stuck") {
-    f.lh_stuck.reset();
-  } else if (name == "short") {
-    s.short_circuit.reset();
-  } else if (name == "program_lacks" || name == "program_skips") {
-    (name == "program_lacks" ? f.program_lacks : f.program_skips).clear();
-  } else if (name == "program_missing") {
-    f.program_missing.clear();
-  } else {
-    throw EntryError("unknown fault");
+constexpr FaultKind kFaultKinds[] = {
+    {"phase_resistance", "PHASE FACTOR", 2, 2,
+     [](const Arguments& a, Scenario& s) {
+       s.faults.phase_resistance_factor[static_cast<std::size_t>(a.Phase(0) - 'A')] = a.Number(1, 1e-3, 1e3, "factor");
+     },
+     [](Scenario& s) { s.faults.phase_resistance_factor = kNoFaults.phase_resistance_factor; }},
+    {"open_phase", "PHASE", 1, 1, [](const Arguments& a, Scenario& s) { s.faults.open_phase = a.Phase(0); },
+     [](Scenario& s) { s.faults.open_phase.reset(); }},
+    {"phase_order", "ORDER", 1, 1,
+     [](const Arguments& a, Scenario& s) {
+       const std::string& order = a.Word(0);
+       std::string sorted = order;
+       std::sort(sorted.begin(), sorted.end());
+       if (sorted != "ABC") throw EntryError("\"" + order + "\" is not an order of A, B and C");
+       s.faults.phase_order = std::array<char, 3>{order[0], order[1], order[2]};
+     },
+     [](Scenario& s) { s.faults.phase_order.reset(); }},
+    {"encoder_dead", "no arguments", 0, 0, [](const Arguments&, Scenario& s) { s.faults.encoder_dead = true; },
+     [](Scenario& s) { s.faults.encoder_dead = false; }},
+    {"no_index", "no arguments", 0, 0, [](const Arguments&, Scenario& s) { s.faults.no_index = true; },
+     [](Scenario& s) { s.faults.no_index = false; }},
+    {"hall_missing", "INPUT (1, 2 or 3)", 1, 1,
+     [](const Arguments& a, Scenario& s) { s.faults.hall_missing = static_cast<int>(a.Phase(0, "123") - '0'); },
+     [](Scenario& s) { s.faults.hall_missing.reset(); }},
+    {"lh_missing", "CHANNEL", 1, 1, [](const Arguments& a, Scenario& s) { s.faults.lh_missing = a.Phase(0); },
+     [](Scenario& s) { s.faults.lh_missing.reset(); }},
+    {"lh_stuck", "CHANNEL VOLTS", 2, 2,
+     [](const Arguments& a, Scenario& s) {
+       s.faults.lh_stuck = StuckLinearHall{a.Phase(0), a.Number(1, 0.0, 5.0, "voltage")};
+     },
+     [](Scenario& s) { s.faults.lh_stuck.reset(); }},
+    {"short", "PHASE PHASE|+|- [OHM]", 2, 3,
+     [](const Arguments& a, Scenario& s) {
+       const char from = a.Phase(0);
+       const char to = a.Phase(1, "ABC+-");
+       if (to == from) throw EntryError("a phase cannot be shorted to itself");
+       s.short_circuit = ShortCircuitFault{from, to, a.Count() == 3 ? a.Number(2, 1e-6, 1e6, "resistance") : 0.05};
+     },
+     [](Scenario& s) { s.short_circuit.reset(); }},
+    {"program_lacks", "PROGRAM VARIABLE", 2, 2,
+     [](const Arguments& a, Scenario& s) {
+       const ProgramDescriptor& program = a.Program(0);
+       s.faults.program_lacks[program.name].insert(a.VariableOf(program, 1));
+     },
+     [](Scenario& s) { s.faults.program_lacks.clear(); }},
+    {"program_skips", "PROGRAM VARIABLE", 2, 2,
+     [](const Arguments& a, Scenario& s) {
+       const ProgramDescriptor& program = a.Program(0);
+       s.faults.program_skips[program.name].insert(a.VariableOf(program, 1));
+     },
+     [](Scenario& s) { s.faults.program_skips.clear(); }},
+    {"program_missing", "PROGRAM", 1, 1,
+     [](const Arguments& a, Scenario& s) { s.faults.program_missing.insert(a.Program(0).name); },
+     [](Scenario& s) { s.faults.program_missing.clear(); }},
+};
+
+const FaultKind& KindNamed(std::string_view name) {
+  for (const FaultKind& kind : kFaultKinds) {
+    if (kind.name == name) return kind;
   }
+  throw EntryError("unknown fault");
 }
 
 }  // namespace
 
 Status ClearFaultEntry(std::string_view name, Scenario& scenario) {
   try {
-    Clear(name, scenario);
+    KindNamed(name).clear(scenario);
   } catch (const EntryError& error) {
     return {"clear \"" + std::string(name) + "\": " + error.problem};
   }
@@ -167,7 +157,10 @@ Status ApplyFaultEntry(std::string_view entry, Scenario& scenario) {
   for (std::string word; in >> word;) words.push_back(word);
   Scenario changed = scenario;
   try {
-    Apply(name, Arguments(std::move(words), UsageOf(name)), changed);
+    const FaultKind& kind = KindNamed(name);
+    const Arguments args(std::move(words), name + " " + std::string(kind.usage));
+    args.Expect(kind.minArguments, kind.maxArguments);
+    kind.apply(args, changed);
   } catch (const EntryError& error) {
     return {"fault entry \"" + std::string(entry) + "\": " + error.problem};
   }
