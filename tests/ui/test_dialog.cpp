@@ -32,7 +32,15 @@ const ui::MessageMap* TestGraph::GetMessageMap() const {
   return &map;
 }
 
-void TestGraph::OnContextMenu(CWnd*, CPoint) { ++contextMenus; }
+// The graph's menu (kGraphMenu, when registered): "Load" is offered only after a save.
+void TestGraph::OnContextMenu(CWnd*, CPoint) {
+  ++contextMenus;
+  CMenu menu;
+  if (!menu.LoadMenu(kGraphMenu)) return;
+  CMenu* popup = menu.GetSubMenu(0);
+  popup->EnableMenuItem(10065, saved ? MF_ENABLED : MF_GRAYED);
+  popup->TrackPopupMenu(TPM_LEFTALIGN | TPM_RIGHTBUTTON, 0, 0, GetParent());
+}
 
 TestDialog::TestDialog(int depth, CWnd* parent) : CDialog(kTemplateId, parent), depth_(depth) {}
 
@@ -202,7 +210,10 @@ void TestDialog::OnContextMenu(CWnd* window, CPoint) {
   events.push_back("context " + std::to_string(window->GetDlgCtrlID()));
 }
 
-void TestDialog::OnSave() { events.push_back("save"); }
+void TestDialog::OnSave() {
+  events.push_back("save");
+  graph.saved = true;
+}
 
 void TestDialog::OnPlotCommand(unsigned id) { events.push_back("plot command " + std::to_string(id)); }
 

@@ -11,6 +11,7 @@
 #include "ui/controls.h"
 #include "ui/data_exchange.h"
 #include "ui/dialog.h"
+#include "ui/menu.h"
 #include "ui/message_map.h"
 
 namespace ui_test {
@@ -45,6 +46,8 @@ enum : int {
 // The scale-change message that the graph sends its dialog.
 inline constexpr unsigned kScaleMessage = 0x467;
 inline constexpr int kSaveCommand = 10067;
+// The graph's context menu: commands 10062 … 10066, Load (10065) offered after a save.
+inline constexpr unsigned kGraphMenu = 9001;
 
 // The folder of the tests' templates and scripts.
 std::filesystem::path TestData();
@@ -54,6 +57,7 @@ class TestGraph : public CWnd {
  public:
   void ChangeScale(unsigned channel, unsigned scale);
   int contextMenus = 0;
+  bool saved = false;
 
  protected:
   const ui::MessageMap* GetMessageMap() const override;

@@ -47,6 +47,13 @@ std::optional<int> StepAgent::AnswerMessageBox(const MessageBoxRecord&) {
   return answer;
 }
 
+std::optional<unsigned> StepAgent::ChooseFromPopupMenu(EventLoop&, const PopupMenu&) {
+  if (wait_ || steps_.empty() || !steps_.front().step.menuCommand) return std::nullopt;
+  const unsigned command = *steps_.front().step.menuCommand;
+  steps_.pop_front();
+  return command;
+}
+
 bool StepAgent::Act(EventLoop& loop, bool busy) {
   if (wait_ && !WaitIsOver(loop)) {
     LetTimePass(loop, busy);

@@ -69,7 +69,9 @@ Step ContextMenu(int id) {
 }
 
 Step MenuCommand(int id) {
-  return OnTop("menu command " + Id(id), [id](DialogDriver& top) { top.MenuCommand(id); });
+  Step step = OnTop("menu command " + Id(id), [id](DialogDriver& top) { top.MenuCommand(id); });
+  step.menuCommand = static_cast<unsigned>(id);
+  return step;
 }
 
 Step Answer(int answer) {

@@ -56,6 +56,8 @@ class StepAgent : public UserAgent {
   bool ActWhenIdle(EventLoop& loop) override { return Act(loop, false); }
   bool ActWhenBusy(EventLoop& loop) override { return Act(loop, true); }
   std::optional<int> AnswerMessageBox(const MessageBoxRecord& box) override;
+  // The next step, when it is a menu step, chooses from the popup; any other dismisses it.
+  std::optional<unsigned> ChooseFromPopupMenu(EventLoop& loop, const PopupMenu& menu) override;
 
  private:
   friend class StepContext;

@@ -19,6 +19,7 @@ struct Step {
   std::string description;  // "click 1050", "expect 1001 shows "Done"" ...
   std::function<void(StepContext& context)> run;
   std::optional<int> answer;  // set for an answer step, which a message box may take directly
+  std::optional<unsigned> menuCommand = std::nullopt;  // set for a menu step, which a popup menu may take directly
 };
 
 namespace steps {
@@ -37,6 +38,8 @@ Step Slide(int id, int position);
 Step Spin(int id, int delta);
 Step Keys(KeyChord chord);
 Step ContextMenu(int id);
+// Chooses the command from the popup menu that the step before opened; with no popup open, sends
+// the command to the top-most dialog.
 Step MenuCommand(int id);
 // Answers the next message box: the box shown while an earlier step runs, or the next one after.
 Step Answer(int answer);

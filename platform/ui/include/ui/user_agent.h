@@ -2,11 +2,14 @@
 // whenever the application waits for input, and answers message boxes.
 #pragma once
 
+#include <optional>
+
 #include "ui/message_box.h"
 
 namespace ui {
 
 class EventLoop;
+struct PopupMenu;
 
 class UserAgent : public MessageBoxAnswerer {
  public:
@@ -16,6 +19,8 @@ class UserAgent : public MessageBoxAnswerer {
   // The application polls for input while busy (it pumps messages inside a handler): perform
   // the next action if it can be done now. Returns whether anything was done.
   virtual bool ActWhenBusy(EventLoop& loop) = 0;
+  // A popup menu is shown: the command chosen from it, or none to dismiss it.
+  virtual std::optional<unsigned> ChooseFromPopupMenu(EventLoop& loop, const PopupMenu& menu) = 0;
 };
 
 }  // namespace ui
