@@ -82,13 +82,13 @@ INSTANTIATE_TEST_SUITE_P(
         FaultyMenu{R"({"id": 5, "popups": []})", "m.json: needs a non-empty list \"popups\""},
         FaultyMenu{R"({"id": 5, "popups": [{"text": "P", "id": 3}]})", "m.json: popup \"P\" has no items"},
         FaultyMenu{R"({"id": 5, "popups": [{"text": "P", "items": [{"text": "A", "id": 70000}]}]})",
-                   "m.json, item 1, item 1: \"id\" must be a whole number from 1 to 65535, not 70000"},
+                   "m.json, popup 1, item 1: \"id\" must be a whole number from 1 to 65535, not 70000"},
         FaultyMenu{R"({"id": 5, "popups": [{"text": "P", "items": [{"text": "A"}]}]})",
-                   "m.json, item 1, item 1: needs either \"id\" (a command) or \"items\" (a popup)"},
+                   "m.json, popup 1, item 1: needs either \"id\" (a command) or \"items\" (a popup)"},
         FaultyMenu{R"({"id": 5, "popups": [{"text": "P", "items": [{"text": "A", "id": 2, "key": 1}]}]})",
-                   "m.json, item 1, item 1: unknown key \"key\""},
+                   "m.json, popup 1, item 1: unknown key \"key\""},
         FaultyMenu{R"({"id": 5, "popups": [{"text": "P", "items": [{"separator": true, "text": "x"}]}]})",
-                   "m.json, item 1, item 1: a separator has no other keys"}));
+                   "m.json, popup 1, item 1: a separator has no other keys"}));
 
 }  // namespace
 }  // namespace ui_test

@@ -17,13 +17,14 @@ using Json = nlohmann::json;
 
 constexpr unsigned kLargestCommandId = 0xFFFF;
 
-// Reads the items of a popup; `place` names it in messages ("popup 1, item 3").
-std::vector<MenuItem> ReadItems(const Json& items, const std::string& place) {
+// Reads the items of a popup (or the popups of a menu, noun "popup"); `place` names it in
+// messages ("m.json, popup 1, item 3").
+std::vector<MenuItem> ReadItems(const Json& items, const std::string& place, const char* noun = "item") {
   if (!items.is_array()) throw MenuError(place + ": \"items\" must be a list");
   std::vector<MenuItem> read;
   for (std::size_t k = 0; k < items.size(); ++k) {
     const Json& entry = items[k];
-    const std::string where = place + ", item " + std::to_string(k + 1);
+    const std::string where = place + ", " + noun + " " + std::to_string(k + 1);
     if (!entry.is_object()) throw MenuError(where + ": must be an object");
     MenuItem item;
     if (entry.value("separator", false)) {
@@ -84,7 +85,7 @@ MenuResource ParseMenuResource(std::string_view json, const std::string& source)
     throw MenuError(source + ": needs a non-empty list \"popups\"");
   }
   MenuResource menu{root["id"].get<unsigned>(), {}, source};
-  for (MenuItem& popup : ReadItems(root["popups"], source)) {
+  for (MenuItem& popup : ReadItems(root["popups"], source, "popup")) {
     if (popup.separator || popup.popup.empty()) throw MenuError(source + ": popup \"" + popup.text + "\" has no items");
     menu.popups.push_back(std::move(popup));
   }
