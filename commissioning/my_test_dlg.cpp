@@ -67,7 +67,8 @@ bool CMyTestDlg::RestartTick(unsigned periodMs) {
 
 bool CMyTestDlg::LaunchProgram(std::span<const char* const> texts, const std::string& program, CMC_CoffFormat& image,
                                CMC_Logger* logger, std::initializer_list<ProgramInput> inputs) {
-  ShowStepText(texts);
+  // At an odd step the launch's announcement has been shown already.
+  if (m_nStep % 2 == 0) ShowStepText(texts);
   for (const ProgramInput& input : inputs) {
     if (SetUserVariableValue(&image, input.name, input.value, m_strErrorText) == 0) {
       TestFailed(1);

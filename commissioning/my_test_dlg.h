@@ -58,8 +58,9 @@ class CMyTestDlg : public CMC_TestDlg {
   // shows later as a failed launch).
   static void PrepareProgram(const std::string& program, CMC_CoffFormat& image);
 
-  // Shows the text of the current step, writes the inputs, launches the program (with the logger
-  // when given), shows the text of the next step and starts the tick. False when the run failed.
+  // Shows the text of the current step (unless the step is odd: announced already), writes the
+  // inputs, launches the program (with the logger when given), shows the text of the next step
+  // and starts the tick. False when the run failed.
   bool LaunchProgram(std::span<const char* const> texts, const std::string& program, CMC_CoffFormat& image,
                      CMC_Logger* logger, std::initializer_list<ProgramInput> inputs);
   // The progress text of the current step (an index beyond the table shows nothing new).

@@ -66,6 +66,9 @@ class CTestCurrent : public CMyTestDlg {
   // The graph as shown (the logged curves and the predicted current) and the logger.
   const CGraphWindow& Graph() const { return graph_; }
   const CMC_SingleAxisLogger* Logger() const { return logger_.get(); }
+  // The figures of the last run's measured step, and the prediction for that run.
+  const std::optional<kestrel::StepMetrics>& MeasuredStep() const { return measured_; }
+  const std::optional<kestrel::PredictedStep>& PredictedStepOfRun() const { return predicted_; }
 
  protected:
   bool OnInitDialog() override;

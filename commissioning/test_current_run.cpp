@@ -33,8 +33,6 @@ void CTestCurrent::BeginTest() {
   testCurrent_ = static_cast<int>(std::clamp(current, double{std::numeric_limits<int>::min()},
                                              double{std::numeric_limits<int>::max()}));
   for (const int id : {kRiseTimeText, kOvershootText, kSettlingText}) SetChildText(id, "");
-  m_bStopRequested = 0;
-  m_bStopDone = 0;
   m_bTestRunning = 1;
   m_nResult = -1;
   m_nStep = 0;
@@ -57,7 +55,11 @@ void CTestCurrent::Tick() {
       return;
     case 3: LaunchStepProgram(); return;
     case 4: FinishStepProgram(); return;
-    case 5: UploadLoop(); return;
+    case 5:
+      // Only an upload that has begun has points to read.
+      if (logger_ == nullptr || !logger_->UploadInProgress()) return Fail(msc_pszErrInternal);
+      UploadLoop();
+      return;
     default: Fail(msc_pszErrInternal); return;
   }
 }
