@@ -69,6 +69,11 @@ bool CMyTestDlg::LaunchProgram(std::span<const char* const> texts, const std::st
                                CMC_Logger* logger, std::initializer_list<ProgramInput> inputs) {
   // At an odd step the launch's announcement has been shown already.
   if (m_nStep % 2 == 0) ShowStepText(texts);
+  // No program for the sensor, or no image of it: the launch cannot succeed.
+  if (program.empty() || !image.IsLoaded()) {
+    Fail(msc_pszErrInternal);
+    return false;
+  }
   for (const ProgramInput& input : inputs) {
     if (SetUserVariableValue(&image, input.name, input.value, m_strErrorText) == 0) {
       TestFailed(1);
