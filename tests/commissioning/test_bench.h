@@ -27,6 +27,13 @@ inline CMC_Setup DefaultSetup() {
   return setup;
 }
 
+// The test open at the top (the agent's current step runs on it).
+inline CTestCurrent& OpenTest() {
+  auto* test = dynamic_cast<CTestCurrent*>(ui::CurrentEventLoop().TopDialog());
+  if (test == nullptr) throw std::runtime_error("no current test open");
+  return *test;
+}
+
 class Bench : public ::testing::Test {
  protected:
   Bench() { session_.Use(user_); }
@@ -38,12 +45,6 @@ class Bench : public ::testing::Test {
   void Connect(drivebase::DriveLink& link) { CMC_Comm::SetActiveLink(&link); }
   ~Bench() override { CMC_Comm::SetActiveLink(nullptr); }
 
-  // The test open at the top (the current step of the agent runs on it).
-  static CTestCurrent& OpenTest() {
-    auto* test = dynamic_cast<CTestCurrent*>(ui::CurrentEventLoop().TopDialog());
-    if (test == nullptr) throw std::runtime_error("no current test open");
-    return *test;
-  }
   double Value(const char* name) const { return setup_.GetParameterValueInBaseUnit(name); }
   double Internal(const char* name) const { return setup_.FindParameter(name)->GetValueInInternalUnit(); }
   std::string LastBox() { return session_.MessageBoxes().Shown().empty() ? "" : session_.MessageBoxes().Shown().back().text; }
