@@ -224,6 +224,14 @@ TEST_F(SimulatedTest, TheLoggerUploadsInTheUnitOfEachFlagAndSavesThePoints) {
     EXPECT_EQ(point[1], row < 10 ? 0 : TestCurrent()) << "the step at point 10";
   }
   ASSERT_EQ(logger.GetPointsNo(), 100u);
+  EXPECT_FALSE(logger.SaveGraph("CurrentTuning")) << "no plot yet";
+  logger.GetGraphDocument().AddFilter().Add(CXYCurve(2, 0, 3, 2, RGB16(8)));
+  drivebase::SetPlotDirectory(std::filesystem::temp_directory_path().string());
+  ASSERT_TRUE(logger.SaveGraph(std::to_string(::getpid()) + "plot")) << logger.LastError();
+  std::string header;
+  std::getline(std::ifstream(TempFile("plot.csv")), header);
+  EXPECT_EQ(header, "time [s],Voltage_Reference [mV]");
+  EXPECT_TRUE(std::filesystem::remove(TempFile("plot.svg")) && std::filesystem::remove(TempFile("plot.csv")));
 
   const std::string file = TempFile("logger.json");
   ASSERT_TRUE(logger.Save(file)) << logger.LastError();
