@@ -39,7 +39,7 @@ namespace drivebase {
 
 std::string ExactNumber(double value) {
   char text[32];
-  const auto result = std::to_chars(text, text + sizeof text, value);
+  const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::general);
   return std::string(text, result.ptr);
 }
 

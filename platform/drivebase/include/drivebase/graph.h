@@ -166,7 +166,8 @@ namespace drivebase {
 std::string RenderGraphSvg(const CGraphFilter& filter, const GraphView& view, int yAxes);
 // The points of a filter's curves as CSV (what ExportToASCII writes).
 std::string RenderGraphCsv(const CGraphFilter& filter);
-// The shortest text of a number that reads back as the same double ("0.1", "1e-07", "nan").
+// The shortest text of a number that reads back as the same double, in the "%g" style ("0.1",
+// "0.0001", "1e-07", "nan").
 std::string ExactNumber(double value);
 // A palette colour as the web writes it: "#rrggbb".
 std::string ColourHex(COLORREF colour);
