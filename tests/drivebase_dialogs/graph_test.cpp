@@ -228,6 +228,10 @@ TEST_F(GraphFiles, TheWindowsViewFollowsAppendedPointsUntilTheUserZooms) {
             ASSERT_TRUE(dialog.graph.CreateWMF("Shown", error)) << error;
             EXPECT_EQ(Read(directory / "Shown.svg"), drivebase::RenderGraphSvg(filter, dialog.graph.View(), 2));
             document.ClearRows();
+            document.AddRow({0.5, -1.0, -1.0, 0.0});
+            dialog.graph.UpdateLastPoint();
+            EXPECT_DOUBLE_EQ(dialog.graph.View().xMin, 0.5) << "the points before the clearing are forgotten";
+            document.ClearRows();
             dialog.graph.RefreshGraph();
             EXPECT_EQ(dialog.graph.ShownPoints(), 0u);
           })

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,6 +40,29 @@ struct GraphView {
 }  // namespace drivebase
 
 class CGraphFilter;
+
+namespace drivebase {
+
+// The extent of a filter's points, taken a few rows at a time (a live plot grows by a row per
+// point); View() is then the zoomed-out view of the rows taken.
+class GraphExtent {
+ public:
+  void Take(const CGraphFilter& filter, std::size_t firstRow, std::size_t endRow);
+  GraphView View() const;
+
+ private:
+  // The lowest and highest finite values taken; low > high while none was.
+  struct Span {
+    double low = std::numeric_limits<double>::infinity();
+    double high = -std::numeric_limits<double>::infinity();
+    void Take(double value);
+    // The span with a margin of 5 % on each side; flat data get a margin of their own.
+    void Widen(double& outLow, double& outHigh) const;
+  };
+  Span x_, y1_, y2_;
+};
+
+}  // namespace drivebase
 
 // The points of one logger.
 class CGraphDocument {
@@ -153,6 +177,11 @@ class CGraphWindow : public CWnd {
   std::size_t shownPoints_ = 0;
   drivebase::GraphView view_;
   bool zoomedOut_ = true;  // the view follows the points until the user chooses a region
+  // The extent of the rows taken so far, of the document's generation and the curves then.
+  drivebase::GraphExtent extent_;
+  std::size_t extentRows_ = 0;
+  std::uint64_t extentGeneration_ = 0;
+  std::size_t extentCurves_ = 0;
 
   std::size_t RowsAvailable() const;
   void Follow();
