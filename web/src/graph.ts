@@ -19,6 +19,12 @@ function unitsLabel(graph: GraphState, onAxis: (axis: number) => boolean): strin
   return units.length ? `[${units.join(", ")}]` : "";
 }
 
+// The curves drawn against the first curve's X column (the time, in every plot of a logger); a
+// curve against another column is left to the SVG download.
+function sharedX(graph: GraphState): GraphState["curves"] {
+  return graph.curves.filter((curve) => curve.x === graph.curves[0].x);
+}
+
 // The right axis is drawn when the graph has two and a curve uses it; otherwise every curve
 // goes on the left one, as in the server's SVG.
 function usesRightAxis(graph: GraphState): boolean {
@@ -76,9 +82,9 @@ export class GraphPlot {
     if (!this.zoomed) this.follow();
   }
 
-  // The shared X column (the first curve's), then each curve's Y column.
+  // The shared X column, then the Y column of each curve drawn.
   private columnsOf(graph: GraphState): number[] {
-    return [graph.curves[0].x, ...graph.curves.map((curve) => curve.y)];
+    return [graph.curves[0].x, ...sharedX(graph).map((curve) => curve.y)];
   }
 
   private build(graph: GraphState, shape: string): void {
@@ -98,7 +104,7 @@ export class GraphPlot {
       height: 280,
       series: [
         { label: label(graph.columns[graph.curves[0].x]) },
-        ...graph.curves.map((curve) => ({
+        ...sharedX(graph).map((curve) => ({
           label: label(graph.columns[curve.y]),
           scale: scaleOf(curve.axis),
           stroke: curve.colour,
@@ -114,7 +120,7 @@ export class GraphPlot {
         }],
       },
     };
-    this.plot = new uPlot(options, [[], ...graph.curves.map(() => [])] as uPlot.AlignedData, this.holder);
+    this.plot = new uPlot(options, [[], ...sharedX(graph).map(() => [])] as uPlot.AlignedData, this.holder);
     this.plot.over.addEventListener("dblclick", () => this.zoomOut());
   }
 

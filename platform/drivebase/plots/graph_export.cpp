@@ -4,8 +4,6 @@
 #include <string>
 
 #include "drivebase/graph.h"
-#include "plot_files.h"
-
 namespace {
 
 // A header field, quoted when it holds a separator, a quote or a line break.

@@ -1,7 +1,5 @@
 // The graph control: which rows of its filter's document it shows, and the region it shows.
 #include "drivebase/graph.h"
-#include "plot_files.h"
-
 CGraphWindow::CGraphWindow(int yAxes, int style) : yAxes_(yAxes), style_(style) {}
 
 CGraphWindow::~CGraphWindow() = default;

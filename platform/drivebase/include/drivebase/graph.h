@@ -13,6 +13,7 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ui/win_types.h"
@@ -204,5 +205,9 @@ std::string ColourHex(COLORREF colour);
 // Where plots and their points are written: the directory set last, or the working directory.
 std::string PlotDirectory();
 void SetPlotDirectory(const std::string& directory);
+// Writes a plot's file atomically to PlotDirectory()/name + extension (".svg", ".csv"). False with
+// the error text (naming the file) in `error` when the name is empty or the file cannot be written.
+bool WritePlotFile(const std::string& name, std::string_view extension, std::string_view contents,
+                   std::string& error);
 
 }  // namespace drivebase
