@@ -45,12 +45,14 @@ TEST_P(StepFigures, RiseOvershootAndSettlingFromTheSamples) {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 // A peak before the step does not count; 10 % is reached at 3 ms, 90 % at 5 ms; 1.2 is the
-// peak; 0.9 at 9 ms is the last sample outside 1 ± 0.05 (0.96 is inside).
+// peak; 0.9 at 10 ms is the last sample outside 1 ± 0.05 (0.96 is inside). One sample of 1.3
+// among ones is noise: its mean with its neighbours makes 10 %.
 INSTANTIATE_TEST_SUITE_P(
     Samples, StepFigures,
     ::testing::Values(
-        MetricsCase{"overshooting", {5, 0, 0, 0.1, 0.5, 0.9, 1.2, 1.0, 0.97, 0.9, 0.96, 1.0}, 2e-3, 1.0, {2e-3, 20.0, 7e-3}},
-        MetricsCase{"downwards", {0, -0.5, -0.95, -1.1, -1.0, -1.0}, 0.0, -1.0, {1e-3, 10.0, 3e-3}},
+        MetricsCase{"overshooting", {5, 0, 0, 0.1, 0.5, 0.9, 1.2, 1.2, 1.2, 0.97, 0.9, 0.96, 1.0}, 2e-3, 1.0, {2e-3, 20.0, 8e-3}},
+        MetricsCase{"one noisy sample", {0, 1, 1, 1.3, 1, 1}, 0.0, 1.0, {0.0, 10.0, 3e-3}},
+        MetricsCase{"downwards", {0, -0.5, -1.1, -1.1, -1.1, -1.0}, 0.0, -1.0, {1e-3, 10.0, 4e-3}},
         MetricsCase{"never at 90 %", {0, 0.3, 0.6, 0.8, 0.85}, 0.0, 1.0, {kNaN, 0.0, kNaN}},
         MetricsCase{"exact from the step on", {0, 1, 1, 1}, 1e-3, 1.0, {0.0, 0.0, 0.0}},
         MetricsCase{"no final value", {0, 1, 1}, 0.0, 0.0, {kNaN, kNaN, kNaN}},
@@ -90,14 +92,15 @@ TEST(CurrentLoopByHand, FirstOrderWithoutDelayNeverOvershoots) {
 
 TEST(CurrentLoopByHand, DelayedSecondOrderOvershootsByAQuarter) {
   // Poles 0.5 ± 0.5j: outputs u = 16000, 24000, 24000, 20000, 16000, 14000 give
-  // y = 0, 0, 0.5, 1, 1.25, 1.25, 1.125, 1 times 16000.
+  // y = 0, 0, 0.5, 1, 1.25, 1.25, 1.125, 1 times 16000; the peak read over three samples is
+  // (1.25 + 1.25 + 1.125) / 3: 20.83 %.
   const SimulatedLoop loop = SimulateCurrentStep(HandModel(0.5, 1), 16000, 0, 200);
   const std::vector<double> head(loop.current_counts.begin(), loop.current_counts.begin() + 8);
   EXPECT_EQ(head, (std::vector<double>{0, 0, 8000, 16000, 20000, 20000, 18000, 16000}));
   std::vector<double> time_s;
   for (std::size_t k = 0; k < loop.current_counts.size(); ++k) time_s.push_back(static_cast<double>(k) * 1e-4);
   const StepMetrics m = MeasureStepResponse(time_s, loop.current_counts, 0.0, 16000.0);
-  EXPECT_NEAR(m.overshoot_pct, 25.0, 1e-9);
+  EXPECT_NEAR(m.overshoot_pct, 100.0 * (3.625 / 3.0 - 1.0), 1e-9);
   EXPECT_NEAR(m.rise_s, 1e-4, 1e-12);  // 0.5 at sample 2, 1 at sample 3
   EXPECT_TRUE(IsCurrentLoopStable(HandModel(0.5, 1)));
 }
@@ -158,7 +161,9 @@ TEST_F(SetupPrediction, TwoThousandRadPerSecondGainsPeakAtTheSixthSample) {
   const auto peak = std::max_element(step.current_A.begin(), step.current_A.end());
   EXPECT_EQ(peak - step.current_A.begin(), 16);
   EXPECT_NEAR(*peak * 3273.6, 5624.0, 0.5);
-  EXPECT_NEAR(step.metrics.overshoot_pct, (5624.0 - 4910.0) / 49.10, 0.02);
+  // Read over three samples, the overshoot lies a little below the single sample's 14.54 %.
+  EXPECT_GT(step.metrics.overshoot_pct, 13.0);
+  EXPECT_LT(step.metrics.overshoot_pct, (5624.0 - 4910.0) / 49.10);
   EXPECT_NEAR(step.current_A.back() * 3273.6, 4910.0, 0.5);
 }
 
