@@ -99,6 +99,9 @@ class CGraphFilter {
   const CGraphDocument& Document() const { return document_; }
   // The view that spans every point of the curves (a small margin around flat data).
   drivebase::GraphView ZoomedOutView() const;
+  // The columns the curves use, each once: the X columns first, then the Y columns, in the
+  // order of the curves (the columns of ExportToASCII).
+  std::vector<int> PlottedColumns() const;
   // Writes the curves' columns (each column once, X first) as CSV to
   // drivebase::PlotDirectory()/name.csv: a header "name [unit],...", then one line per row,
   // numbers written so that they read back exactly. Written atomically; false with the error
@@ -121,11 +124,12 @@ class CGraphWindow : public CWnd {
   bool SubclassDlgItem(int id, CWnd* parent, const CGraphFilter* filter);
   const CGraphFilter* Filter() const { return filter_; }
 
-  // Shows every row of the document again.
+  // Shows every row of the document again, zoomed out.
   void RefreshGraph();
-  // The view spans every point.
+  // The view spans every point, and follows the points appended from now on.
   void DoZoomOut();
-  // The newest row is shown (appended while uploading); row `index` was changed.
+  // The newest row is shown (appended while uploading); row `index` was changed. A zoomed-out
+  // view grows to span them; a view set by SetView stays.
   void UpdateLastPoint();
   void UpdatePoint(std::size_t index);
   // The rows shown so far, and the view.
@@ -133,6 +137,7 @@ class CGraphWindow : public CWnd {
   const drivebase::GraphView& View() const { return view_; }
   void SetView(const drivebase::GraphView& view);
   int YAxes() const { return yAxes_; }
+  int Style() const { return style_; }
 
   // The picture of the plot as it is shown (curves, axes with their units, grid, legend) as SVG
   // in drivebase::PlotDirectory()/name.svg, written atomically; false with the error in `error`.
@@ -147,12 +152,24 @@ class CGraphWindow : public CWnd {
   const CGraphFilter* filter_ = nullptr;
   std::size_t shownPoints_ = 0;
   drivebase::GraphView view_;
+  bool zoomedOut_ = true;  // the view follows the points until the user chooses a region
+
+  std::size_t RowsAvailable() const;
+  void Follow();
+  void Redraw();
 };
 
 namespace drivebase {
 
-// The plot of a filter as an SVG document (what CreateWMF writes), in the given view.
+// The plot of a filter as an SVG document (what CreateWMF writes), in the given view. The right
+// Y axis is drawn when yAxes >= 2 and a curve uses it; otherwise every curve uses the left one.
 std::string RenderGraphSvg(const CGraphFilter& filter, const GraphView& view, int yAxes);
+// The points of a filter's curves as CSV (what ExportToASCII writes).
+std::string RenderGraphCsv(const CGraphFilter& filter);
+// The shortest text of a number that reads back as the same double ("0.1", "1e-07", "nan").
+std::string ExactNumber(double value);
+// A palette colour as the web writes it: "#rrggbb".
+std::string ColourHex(COLORREF colour);
 
 // Where plots and their points are written: the directory set last, or the working directory.
 std::string PlotDirectory();

@@ -1,0 +1,111 @@
+// The graph document's rows and filters, and the curves of a filter.
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <stdexcept>
+#include <string>
+
+#include "drivebase/graph.h"
+
+CGraphDocument::CGraphDocument() = default;
+CGraphDocument::~CGraphDocument() = default;
+
+void CGraphDocument::SetColumns(std::vector<drivebase::GraphColumn> columns) {
+  columns_ = std::move(columns);
+  ClearRows();
+}
+
+void CGraphDocument::AddRow(const std::vector<double>& row) {
+  if (row.size() != columns_.size()) {
+    throw std::invalid_argument("graph row has " + std::to_string(row.size()) + " values, expected " +
+                                std::to_string(columns_.size()));
+  }
+  values_.insert(values_.end(), row.begin(), row.end());
+}
+
+void CGraphDocument::ClearRows() {
+  values_.clear();
+  ++generation_;
+}
+
+std::size_t CGraphDocument::RowCount() const { return columns_.empty() ? 0 : values_.size() / columns_.size(); }
+
+double CGraphDocument::Value(std::size_t row, std::size_t column) const {
+  return values_.at(row * columns_.size() + column);
+}
+
+CGraphFilter& CGraphDocument::AddFilter() {
+  filters_.push_back(std::make_unique<CGraphFilter>(*this));
+  return *filters_.back();
+}
+
+CGraphFilter* CGraphDocument::GetFilter(std::size_t index) {
+  return index < filters_.size() ? filters_[index].get() : nullptr;
+}
+
+const CGraphFilter* CGraphDocument::GetFilter(std::size_t index) const {
+  return index < filters_.size() ? filters_[index].get() : nullptr;
+}
+
+CXYCurve::CXYCurve(int yAxis, int xColumn, int yColumn, int width, COLORREF colour)
+    : yAxis_(yAxis), xColumn_(xColumn), yColumn_(yColumn), width_(width), colour_(colour) {
+  if (yAxis != 1 && yAxis != 2) {
+    throw std::invalid_argument("a curve's Y axis is 1 or 2, not " + std::to_string(yAxis));
+  }
+}
+
+void CGraphFilter::Add(const CXYCurve& curve) {
+  const int columns = static_cast<int>(document_.Columns().size());
+  for (const int column : {curve.XColumn(), curve.YColumn()}) {
+    if (column < 0 || column >= columns) {
+      throw std::invalid_argument("curve column " + std::to_string(column) + " is outside the document's " +
+                                  std::to_string(columns) + " columns");
+    }
+  }
+  curves_.push_back(curve);
+}
+
+namespace {
+
+struct Span {
+  double low = std::numeric_limits<double>::infinity();
+  double high = -std::numeric_limits<double>::infinity();
+  void Take(double value) {
+    if (!std::isfinite(value)) return;
+    low = std::min(low, value);
+    high = std::max(high, value);
+  }
+  // The span with a margin of 5 % on each side; flat or empty data get a unit-wide span.
+  void Widen(double& outLow, double& outHigh) const {
+    if (low > high) {
+      outLow = 0.0;
+      outHigh = 1.0;
+      return;
+    }
+    const double width = high - low;
+    const double margin = width > 0.0 ? 0.05 * width : std::max(0.5, 0.05 * std::abs(low));
+    outLow = low - margin;
+    outHigh = high + margin;
+  }
+};
+
+}  // namespace
+
+drivebase::GraphView CGraphFilter::ZoomedOutView() const {
+  Span x, y1, y2;
+  for (const CXYCurve& curve : curves_) {
+    Span& y = curve.YAxis() == 1 ? y1 : y2;
+    for (std::size_t row = 0; row < document_.RowCount(); ++row) {
+      x.Take(document_.Value(row, static_cast<std::size_t>(curve.XColumn())));
+      y.Take(document_.Value(row, static_cast<std::size_t>(curve.YColumn())));
+    }
+  }
+  drivebase::GraphView view;
+  if (x.low <= x.high) {
+    view.xMin = x.low;
+    view.xMax = x.high > x.low ? x.high : x.low + 1.0;
+  }
+  y1.Widen(view.y1Min, view.y1Max);
+  y2.Widen(view.y2Min, view.y2Max);
+  return view;
+}
