@@ -20,8 +20,6 @@ struct FailureCase {
   const char* text;
 };
 
-void PrintTo(const FailureCase& c, std::ostream* out) { *out << c.name; }
-
 class ProtocolFailure : public Bench, public ::testing::WithParamInterface<FailureCase> {};
 
 TEST_P(ProtocolFailure, EndsTheRunWithItsText) {
@@ -88,8 +86,6 @@ INSTANTIATE_TEST_SUITE_P(
                     "no answer for 'STARTED'"},
         FailureCase{"axis_state_unknown", false, [](Arrangement& a) { a.scripted.axisUnknown = true; },
                     "the axis state did not come"},
-        FailureCase{"protection_flag", false, [](Arrangement& a) { a.scripted.testFlag = 0; },
-                    "Test failed!\nCurrent protection triggered during test!"},
         FailureCase{"upload_refused", false, [](Arrangement& a) { a.scripted.uploadRefused = true; }, kInternal}),
     [](const auto& param) { return std::string(param.param.name); });
 

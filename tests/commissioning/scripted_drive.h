@@ -23,7 +23,7 @@ class ScriptedDrive : public drivebase::test_support::MemoryDrive {
     if (!MemoryDrive::Launch(launch)) return false;
     memory["STARTED"] = started;
     for (const auto& [name, value] : outputs) memory[name] = value;
-    if (launch.program.ends_with("Current_Controller_Tuning_Test")) memory["test_flag"] = testFlag;
+    if (launch.program.ends_with("Current_Controller_Tuning_Test")) memory["test_flag"] = 1;
     return true;
   }
   bool ReadProgramVariable(std::string_view name, double& internal) override {
@@ -45,7 +45,6 @@ class ScriptedDrive : public drivebase::test_support::MemoryDrive {
   }
 
   double started = 1;
-  double testFlag = 1;
   std::map<std::string, double> outputs{{"In1", 5237}};  // of every program
   std::set<std::string, std::less<>> unreadable;
   bool axisUnknown = false;
