@@ -70,6 +70,16 @@ std::size_t FirstAfter(std::span<const double> time_s, double stepTime_s) {
       std::lower_bound(time_s.begin(), time_s.end(), stepTime_s - tolerance) - time_s.begin());
 }
 
+// The mean of the sample and its neighbours (those that exist): the peak of a measured current
+// read through its noise, so that one noisy sample does not make an overshoot.
+double PeakWindow(std::span<const double> value, std::size_t k, std::size_t count) {
+  const std::size_t from = k > 0 ? k - 1 : k;
+  const std::size_t to = std::min(count, k + 2);
+  double sum = 0.0;
+  for (std::size_t j = from; j < to; ++j) sum += value[j];
+  return sum / static_cast<double>(to - from);
+}
+
 }  // namespace
 
 StepMetrics MeasureStepResponse(std::span<const double> time_s, std::span<const double> value, double stepTime_s,
@@ -88,7 +98,7 @@ StepMetrics MeasureStepResponse(std::span<const double> time_s, std::span<const 
     const double y = share(k);
     if (std::isnan(rise10_s) && y >= 0.1) rise10_s = time_s[k];
     if (std::isnan(rise_s) && !std::isnan(rise10_s) && y >= 0.9) rise_s = time_s[k] - rise10_s;
-    peak = std::max(peak, y);
+    peak = std::max(peak, PeakWindow(value, k, count) / final_value);
     if (std::fabs(y - 1.0) > 0.05) lastOutside = k;
   }
   const double overshoot_pct = std::max(0.0, (peak - 1.0) * 100.0);

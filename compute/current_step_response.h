@@ -17,7 +17,10 @@ namespace kestrel {
 //   rise_s:        from the first sample at or above 10 % of the final value to the first at or
 //                  above 90 % (NaN when it never gets there);
 //   overshoot_pct: (peak − final) / final × 100 over the samples after the step, 0 when the
-//                  response stays below the final value;
+//                  response stays below the final value; the peak is the largest mean of a
+//                  sample and its two neighbours, so that the noise of a measured current does
+//                  not read as overshoot (a predicted response is read the same way, so that the
+//                  two compare; a peak sampled only two or three times reads lower);
 //   settling_s:    from the step to the last sample outside final ± 5 %, i.e. the time after
 //                  which the response stays within the band (NaN when the last sample is
 //                  outside it).

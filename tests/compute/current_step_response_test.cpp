@@ -1,10 +1,14 @@
 #include "compute/current_step_response.h"
 
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "compute/gain_pairs.h"
+#include "compute/scale_functions.h"
+#include "compute/tuning.h"
 #include "scaled_setup.h"
 
 namespace kestrel {
@@ -45,12 +49,14 @@ TEST_P(StepFigures, RiseOvershootAndSettlingFromTheSamples) {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 // A peak before the step does not count; 10 % is reached at 3 ms, 90 % at 5 ms; 1.2 is the
-// peak; 0.9 at 9 ms is the last sample outside 1 ± 0.05 (0.96 is inside).
+// peak; 0.9 at 10 ms is the last sample outside 1 ± 0.05 (0.96 is inside). One sample of 1.3
+// among ones is noise: its mean with its neighbours makes 10 %.
 INSTANTIATE_TEST_SUITE_P(
     Samples, StepFigures,
     ::testing::Values(
-        MetricsCase{"overshooting", {5, 0, 0, 0.1, 0.5, 0.9, 1.2, 1.0, 0.97, 0.9, 0.96, 1.0}, 2e-3, 1.0, {2e-3, 20.0, 7e-3}},
-        MetricsCase{"downwards", {0, -0.5, -0.95, -1.1, -1.0, -1.0}, 0.0, -1.0, {1e-3, 10.0, 3e-3}},
+        MetricsCase{"overshooting", {5, 0, 0, 0.1, 0.5, 0.9, 1.2, 1.2, 1.2, 0.97, 0.9, 0.96, 1.0}, 2e-3, 1.0, {2e-3, 20.0, 8e-3}},
+        MetricsCase{"one noisy sample", {0, 1, 1, 1.3, 1, 1}, 0.0, 1.0, {0.0, 10.0, 3e-3}},
+        MetricsCase{"downwards", {0, -0.5, -1.1, -1.1, -1.1, -1.0}, 0.0, -1.0, {1e-3, 10.0, 4e-3}},
         MetricsCase{"never at 90 %", {0, 0.3, 0.6, 0.8, 0.85}, 0.0, 1.0, {kNaN, 0.0, kNaN}},
         MetricsCase{"exact from the step on", {0, 1, 1, 1}, 1e-3, 1.0, {0.0, 0.0, 0.0}},
         MetricsCase{"no final value", {0, 1, 1}, 0.0, 0.0, {kNaN, kNaN, kNaN}},
@@ -90,14 +96,15 @@ TEST(CurrentLoopByHand, FirstOrderWithoutDelayNeverOvershoots) {
 
 TEST(CurrentLoopByHand, DelayedSecondOrderOvershootsByAQuarter) {
   // Poles 0.5 ± 0.5j: outputs u = 16000, 24000, 24000, 20000, 16000, 14000 give
-  // y = 0, 0, 0.5, 1, 1.25, 1.25, 1.125, 1 times 16000.
+  // y = 0, 0, 0.5, 1, 1.25, 1.25, 1.125, 1 times 16000; the peak read over three samples is
+  // (1.25 + 1.25 + 1.125) / 3: 20.83 %.
   const SimulatedLoop loop = SimulateCurrentStep(HandModel(0.5, 1), 16000, 0, 200);
   const std::vector<double> head(loop.current_counts.begin(), loop.current_counts.begin() + 8);
   EXPECT_EQ(head, (std::vector<double>{0, 0, 8000, 16000, 20000, 20000, 18000, 16000}));
   std::vector<double> time_s;
   for (std::size_t k = 0; k < loop.current_counts.size(); ++k) time_s.push_back(static_cast<double>(k) * 1e-4);
   const StepMetrics m = MeasureStepResponse(time_s, loop.current_counts, 0.0, 16000.0);
-  EXPECT_NEAR(m.overshoot_pct, 25.0, 1e-9);
+  EXPECT_NEAR(m.overshoot_pct, 100.0 * (3.625 / 3.0 - 1.0), 1e-9);
   EXPECT_NEAR(m.rise_s, 1e-4, 1e-12);  // 0.5 at sample 2, 1 at sample 3
   EXPECT_TRUE(IsCurrentLoopStable(HandModel(0.5, 1)));
 }
@@ -158,7 +165,9 @@ TEST_F(SetupPrediction, TwoThousandRadPerSecondGainsPeakAtTheSixthSample) {
   const auto peak = std::max_element(step.current_A.begin(), step.current_A.end());
   EXPECT_EQ(peak - step.current_A.begin(), 16);
   EXPECT_NEAR(*peak * 3273.6, 5624.0, 0.5);
-  EXPECT_NEAR(step.metrics.overshoot_pct, (5624.0 - 4910.0) / 49.10, 0.02);
+  // Read over three samples, the overshoot lies a little below the single sample's 14.54 %.
+  EXPECT_GT(step.metrics.overshoot_pct, 13.0);
+  EXPECT_LT(step.metrics.overshoot_pct, (5624.0 - 4910.0) / 49.10);
   EXPECT_NEAR(step.current_A.back() * 3273.6, 4910.0, 0.5);
 }
 
@@ -183,6 +192,36 @@ TEST_F(SetupPrediction, AMissingParameterGivesNoSamples) {
   EXPECT_TRUE(step.time_s.empty());
   EXPECT_FALSE(step.stable);
 }
+
+// ---- The shipped setups' default bandwidth --------------------------------------------------
+
+// "Tune" at the shipped PB_C, in the test's sinusoidal voltage scale, then the register pairs:
+// the predicted 1.6 A step must be stable and overshoot by no more than 15 %. (At 1800 rad/s the
+// 0.9 Ω, 1.2 mH motor overshoots by 9 %, the 2.5 Ω, 3 mH linear motor by 7 %; the 6000 rad/s
+// that the tuning formula was once given grows without bound once the period of delay counts.)
+class ShippedBandwidth : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(ShippedBandwidth, TunesAWellDampedCurrentLoop) {
+  const std::string name = GetParam();
+  CMC_Setup setup = name == "embedded" ? test_support::Scaled(LoadDefaultSetup()) : test_support::ScaledSetupFile(name);
+  const int wasSinusoidal = g_bKufSinusoidalMode;
+  g_bKufSinusoidalMode = 1;
+  ASSERT_TRUE(TuneCurrentController(&setup));
+  g_bKufSinusoidalMode = wasSinusoidal;
+  for (const GainPair& pair : {kCurrentProportional, kCurrentIntegral}) {
+    ASSERT_EQ(ComputeShiftRegister(&setup, pair), 1);
+    ASSERT_EQ(ComputeMantissaRegister(&setup, pair), 1);
+  }
+  const PredictedStep step = PredictCurrentStep(setup, 1.6, 1e-3, 10e-3);
+  EXPECT_TRUE(step.stable);
+  EXPECT_FALSE(step.saturated);
+  EXPECT_LE(step.metrics.overshoot_pct, 15.0);
+  EXPECT_LT(step.metrics.settling_s, 3e-3);
+}
+
+INSTANTIATE_TEST_SUITE_P(Setups, ShippedBandwidth,
+                         ::testing::Values("embedded", "default", "biss", "dual_loop", "linear", "linear_hall", "minimal",
+                                           "resolver", "sincos", "ssi"));
 
 }  // namespace
 }  // namespace kestrel
