@@ -1,5 +1,5 @@
 // The logger's plot as files: the first filter's picture (SVG) and its points (CSV).
-#include "../plots/plot_files.h"
+#include "drivebase/graph.h"
 #include "drivebase/logger.h"
 
 bool CMC_Logger::SaveGraph(const std::string& name) {
