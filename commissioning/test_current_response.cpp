@@ -35,6 +35,16 @@ double StepCurrent_A(const CMC_Setup* setup) {
   return current->BaseFromInternal(CTestCurrent::SaturatedCurrent(current->GetValueInInternalUnit()));
 }
 
+// What the user should know of the gains before Start; nothing to warn about without the motor's
+// data to predict from.
+std::string PredictionWarning(const kestrel::PredictedStep& step) {
+  if (step.current_A.empty()) return "";
+  if (!step.stable) return "Warning: with these gains the current loop is predicted to be unstable.";
+  if (step.metrics.overshoot_pct <= kWarningOvershoot_pct) return "";
+  return "Warning: with these gains the current step is predicted to overshoot by " + FormatG(step.metrics.overshoot_pct) +
+         " %.";
+}
+
 }  // namespace
 
 kestrel::PredictedStep CTestCurrent::Predict(double step_A, double duration_s) const {
@@ -43,15 +53,8 @@ kestrel::PredictedStep CTestCurrent::Predict(double step_A, double duration_s) c
 
 void CTestCurrent::ShowPredictionWarning() {
   const CMC_Setup* setup = GetSetup();
-  const kestrel::PredictedStep step = Predict(StepCurrent_A(setup), kWarningSamples * GetCurrentLoopPeriod(setup));
-  std::string warning;
-  if (!step.stable) {
-    warning = "Warning: with these gains the current loop is predicted to be unstable.";
-  } else if (step.metrics.overshoot_pct > kWarningOvershoot_pct) {
-    warning = "Warning: with these gains the current step is predicted to overshoot by " +
-              FormatG(step.metrics.overshoot_pct) + " %.";
-  }
-  SetChildText(kWarningText, warning);
+  SetChildText(kWarningText,
+               PredictionWarning(Predict(StepCurrent_A(setup), kWarningSamples * GetCurrentLoopPeriod(setup))));
 }
 
 // The columns of the logger and the predicted current; the prediction of the coming upload.
@@ -67,6 +70,7 @@ void CTestCurrent::StartComparisonPlot() {
   if (!logger_->UploadInProgress()) return;
   const CMC_Setup* setup = GetSetup();
   predicted_ = Predict(StepCurrent_A(setup), static_cast<double>(logger_->GetPointsNo()) * GetCurrentLoopPeriod(setup));
+  if (predicted_->current_A.empty()) predicted_.reset();
 }
 
 // The point read last, with the predicted current at its time: nothing before the logged

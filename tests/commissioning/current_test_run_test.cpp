@@ -28,8 +28,11 @@ TEST_F(CurrentTestRun, TuneThenStepWritesTheRegisterPairsLogsTheStepAndMatchesTh
   double finalReference_A = 0.0;
   StepMetrics measured{}, predicted{};
   std::string plotError;
+  const auto warned = [](ui::DialogDriver& top) { return top.Text(CTestCurrent::kWarningText).starts_with("Warning: "); };
   user_.SelectTab(CTestCurrent::kTabs, 1)
+      .Expect(ui::Holds("the shipped gains are warned of", warned))
       .Click(CTestCurrent::kTuneButton)
+      .ExpectText(CTestCurrent::kWarningText, "")
       .Click(drivebase::kStartStopButton)
       .WaitUntil(ui::ControlShows(drivebase::kOutcomeText, "Test passed"), Milliseconds(20000))
       .Do("look at the drive, the logger and the figures",
