@@ -3,6 +3,7 @@
 #include "commissioning/test_catalogue.h"
 #include "compute/scale_functions.h"
 #include "dialogs/dialog_resources.h"
+#include "drivebase/gui_resources.h"
 #include "dialogs/drive_setup_dlg.h"
 #include "test_bench.h"
 
@@ -50,7 +51,7 @@ TEST_F(CurrentTestControls, GainMovedDuringARunGoesToTheDriveAtOnce) {
   EXPECT_EQ(kpiInDrive, kpiInSetup);
 }
 
-TEST_F(CurrentTestControls, TestTabIsRefusedWhileTheTestCurrentExceedsTheProtection) {
+TEST_F(CurrentTestControls, TestTabIsRefusedWhileTheTestCurrentExceedsTheProtectionAndHelpFindsItsPage) {
   user_.Type(1120, "2.5")
       .Type(1303, "2")
       .SelectTab(CTestCurrent::kTabs, 1)
@@ -60,9 +61,11 @@ TEST_F(CurrentTestControls, TestTabIsRefusedWhileTheTestCurrentExceedsTheProtect
       .Type(1303, "2.5")
       .SelectTab(CTestCurrent::kTabs, 1)
       .Expect(ui::ControlVisible(drivebase::kStartStopButton, true))
+      .Click(drivebase::kHelpButton)
       .Close(IDCANCEL);
   RunTestAlone(&setup_, "current");
-  EXPECT_EQ(session_.MessageBoxes().Shown().size(), 1u);
+  EXPECT_EQ(session_.MessageBoxes().Shown().size(), 1u);  // the help page was found
+  EXPECT_EQ(drivebase::HelpRequests().back().page.filename(), "current-tuning.md");
 }
 
 // The speed (102) and position (103) tests clear the absolute start's minimum move; others keep it.
