@@ -153,6 +153,13 @@ INSTANTIATE_TEST_SUITE_P(
         RunCase{"StopWhileWaiting",
                 [](ui::TestAgent& u, ProbeTestDlg& p) { p.tick_ms = 200, u.Wait(ui::Milliseconds(30)).Click(kStart); },
                 "Test failed", kStopped, -1},
+        RunCase{"StopWithTheDriveGone",
+                [](ui::TestAgent& u, ProbeTestDlg& p) {
+                  p.tick_ms = 200, u.Wait(ui::Milliseconds(30));
+                  Report(u, [] { CMC_Comm::SetActiveLink(nullptr); });
+                  u.Click(kStart);
+                },
+                "Test failed", kStopped, -1},
         RunCase{"StopTakenUpByTheTest",
                 [](ui::TestAgent& u, ProbeTestDlg& p) { p.stopEndsTheRun = true, u.Wait(ui::Milliseconds(30)).Click(kStart); },
                 "Test passed", "", 1},
