@@ -110,6 +110,7 @@ struct RunCase {
 };
 
 class RunTest : public SimulatedTest, public ::testing::WithParamInterface<RunCase> {};
+const char* const kStopped = CMC_TestDlg::kStoppedText;
 
 TEST_P(RunTest, EndsAsTheFirstReportSays) {
   PrepareCurrentStep();
@@ -119,8 +120,9 @@ TEST_P(RunTest, EndsAsTheFirstReportSays) {
   if (GetParam().outcome != nullptr) {
     user.Expect(ui::ControlShows(drivebase::kOutcomeText, GetParam().outcome))
         .Expect(ui::ControlShows(kStart, "Start"))
-        .Expect(ui::ControlVisible(drivebase::kDetailsButton, GetParam().result != 1))
-        .Close(IDCANCEL);
+        .Expect(ui::ControlVisible(drivebase::kDetailsButton, GetParam().result != 1));
+    if (*GetParam().errorText != '\0') user.Click(drivebase::kDetailsButton).Expect(ui::LastMessageBoxSays(kStopped));
+    user.Close(IDCANCEL);
   }
   EXPECT_EQ(ui::RunWithAgent(probe, user), IDCANCEL);
   EXPECT_EQ(probe.ErrorText(), GetParam().errorText);
@@ -130,7 +132,6 @@ TEST_P(RunTest, EndsAsTheFirstReportSays) {
 void Report(ui::TestAgent& user, std::function<void()> report) {
   user.Do("report", [report](ui::DialogDriver&) { report(); });
 }
-const char* const kStopped = CMC_TestDlg::kStoppedText;
 
 INSTANTIATE_TEST_SUITE_P(
     Runs, RunTest,
@@ -151,6 +152,13 @@ INSTANTIATE_TEST_SUITE_P(
         // The test ticks every 200 ms: the host's poll finds the axis off first and ends the run.
         RunCase{"StopWhileWaiting",
                 [](ui::TestAgent& u, ProbeTestDlg& p) { p.tick_ms = 200, u.Wait(ui::Milliseconds(30)).Click(kStart); },
+                "Test failed", kStopped, -1},
+        RunCase{"StopWithTheDriveGone",
+                [](ui::TestAgent& u, ProbeTestDlg& p) {
+                  p.tick_ms = 200, u.Wait(ui::Milliseconds(30));
+                  Report(u, [] { CMC_Comm::SetActiveLink(nullptr); });
+                  u.Click(kStart);
+                },
                 "Test failed", kStopped, -1},
         RunCase{"StopTakenUpByTheTest",
                 [](ui::TestAgent& u, ProbeTestDlg& p) { p.stopEndsTheRun = true, u.Wait(ui::Milliseconds(30)).Click(kStart); },
