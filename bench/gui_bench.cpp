@@ -106,7 +106,8 @@ class LivePlotDialog : public CDialog {
         R"({"id": 9363, "caption": "Live Plot", "groups": [{"rows": [[{"id": 1361, "kind": "graph"}],
             [{"id": 2, "kind": "button", "text": "Cancel"}]]}]})",
         "live plot"));
-    document.SetColumns({{"time", "s"}, {"Current_Reference", "A"}, {"Motor_Current", "A"}, {"Voltage_Reference", "V"}});
+    document.SetColumns(
+        {{"time", "s"}, {"Current_Reference", "A"}, {"Motor_Current", "A"}, {"Voltage_Reference", "V"}});
     filter.Add(CXYCurve(1, 0, 1, 2, RGB16(2)));
     filter.Add(CXYCurve(2, 0, 3, 2, RGB16(8)));
     filter.Add(CXYCurve(1, 0, 2, 2, RGB16(5)));
@@ -153,7 +154,8 @@ void LivePlotPointsThroughTheStateChannel(benchmark::State& state) {
       .Close(IDCANCEL);
   ui::RunWithAgent(dialog, user);
   state.SetItemsProcessed(state.iterations() * kRowsPerTick);
-  state.counters["patch_bytes"] = benchmark::Counter(static_cast<double>(bytes) / static_cast<double>(state.iterations()));
+  state.counters["patch_bytes"] =
+      benchmark::Counter(static_cast<double>(bytes) / static_cast<double>(state.iterations()));
 }
 BENCHMARK(LivePlotPointsThroughTheStateChannel)->Unit(benchmark::kMicrosecond);
 

@@ -163,12 +163,13 @@ TEST_F(GuiPlotTest, PointsTravelAsTheNewRowsAClearingResetsThemAndThePlotDownloa
     action.update(fields);
     const std::string error = again.Act(action);
     for (const json& message : again.TakeReceived()) {
-      if (message["type"] == "file") return message["name"].get<std::string>() + "\n" + message["text"].get<std::string>();
+      if (message["type"] != "file") continue;
+      return message["name"].get<std::string>() + "\n" + message["text"].get<std::string>();
     }
     return error;
   };
-  EXPECT_THAT(download({{"format", "csv"}}),
-              ::testing::StartsWith("Live Plot.csv\ntime [s],Current_Reference [A],Motor_Current [A]\n0,2,0\n0.0001,2,"));
+  EXPECT_THAT(download({{"format", "csv"}}), ::testing::StartsWith("Live Plot.csv\ntime [s],Current_Reference [A],"
+                                                                   "Motor_Current [A]\n0,2,0\n0.0001,2,"));
   const json zoomed = {{"x", {0.0, 1e-4}}, {"y1", {0.0, 4.0}}};
   EXPECT_THAT(download({{"format", "svg"}, {"view", zoomed}}), HasSubstr(">0.00010</text>")) << "the page's zoom";
   EXPECT_THAT(download({{"format", "png"}}), HasSubstr("\"svg\" or \"csv\""));

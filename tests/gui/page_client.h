@@ -38,7 +38,7 @@ class PageClient {
   // Whether the server has closed the connection (reads the messages before the close).
   bool Closed();
 
-  // The messages read since the last call, in order.
+  // The messages read since the last call, in order, but for the patches already in the state.
   std::vector<nlohmann::json> TakeReceived() { return std::exchange(received_, {}); }
 
   const nlohmann::json& State() const { return state_; }

@@ -15,7 +15,8 @@ function label(column: { name: string; unit: string }): string {
 
 // "[A, V]": the units of the curves on one axis, each once.
 function unitsLabel(graph: GraphState, onAxis: (axis: number) => boolean): string {
-  const units = [...new Set(graph.curves.filter((curve) => onAxis(curve.axis)).map((curve) => graph.columns[curve.y].unit))];
+  const onThisAxis = graph.curves.filter((curve) => onAxis(curve.axis));
+  const units = [...new Set(onThisAxis.map((curve) => graph.columns[curve.y].unit))];
   return units.length ? `[${units.join(", ")}]` : "";
 }
 
@@ -98,7 +99,9 @@ export class GraphPlot {
       { label: label(graph.columns[graph.curves[0].x]) },
       { scale: "y1", label: unitsLabel(graph, (axis) => scaleOf(axis) === "y1"), grid: { show: true } },
     ];
-    if (this.rightAxis) axes.push({ scale: "y2", side: 1, label: unitsLabel(graph, (axis) => axis === 2), grid: { show: false } });
+    if (this.rightAxis) {
+      axes.push({ scale: "y2", side: 1, label: unitsLabel(graph, (axis) => axis === 2), grid: { show: false } });
+    }
     const options: uPlot.Options = {
       width: 520,
       height: 280,
