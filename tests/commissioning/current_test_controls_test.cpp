@@ -65,6 +65,15 @@ TEST_F(CurrentTestControls, TestTabIsRefusedWhileTheTestCurrentExceedsTheProtect
   EXPECT_EQ(session_.MessageBoxes().Shown().size(), 1u);
 }
 
+// The speed (102) and position (103) tests clear the absolute start's minimum move; others keep it.
+TEST_F(CurrentTestControls, OnlySpeedAndPositionTestsClearTheAbsoluteStartMove) {
+  for (const unsigned templateId : {101u, 102u, 103u}) {
+    setup_.SetParameterValueInInternalUnit("ABSTART_MINMOVE", 100);
+    const CMyTestDlg test(&setup_, templateId, 1, nullptr);
+    EXPECT_EQ(Internal("ABSTART_MINMOVE"), templateId == 101 ? 100 : 0) << templateId;
+  }
+}
+
 // The step program's currents are int16: beyond its range they saturate instead of wrapping.
 TEST(CurrentTestCurrents, SaturateToSixteenBits) {
   const std::pair<double, int> cases[]{{1234.9, 1234}, {-1.5, -1}, {32767.9, 32767}, {40000.0, 32767},

@@ -64,24 +64,17 @@ class GraphFiles : public ::testing::Test {
   CGraphFilter& filter = document.AddFilter();
 };
 
-TEST_F(GraphFiles, CsvHoldsTheCurvesColumnsWithNumbersThatReadBackExactly) {
+TEST_F(GraphFiles, CsvHoldsTheCurvesColumnsExactlyAndAFailedWriteNamesTheFile) {
   std::string error;
   ASSERT_TRUE(filter.ExportToASCII("Step", error)) << error;
   EXPECT_EQ(Read(directory / "Step.csv"),
-            "time [s],Current_Reference [A],U<ref>& [V],Motor_Current [A]\n"
-            "0,0,0,0\n"
-            "0.1,3.4,24,0.1\n"
+            "time [s],Current_Reference [A],U<ref>& [V],Motor_Current [A]\n0,0,0,0\n0.1,3.4,24,0.1\n"
             "0.2,3.4,1e-07,0.3333333333333333\n");
-}
 
-TEST_F(GraphFiles, AnUnwritableDirectoryIsAnErrorNamingTheFile) {
   drivebase::SetPlotDirectory((directory / "missing").string());
-  CGraphWindow window(2, 0);
-  std::string error;
   EXPECT_FALSE(filter.ExportToASCII("Step", error));
   EXPECT_THAT(error, HasSubstr((directory / "missing" / "Step.csv").string()));
-  EXPECT_FALSE(window.CreateWMF("Step", error)) << "a window without a filter has nothing to draw";
-  EXPECT_THAT(error, HasSubstr("Step"));
+  EXPECT_FALSE(CGraphWindow(2, 0).CreateWMF("Step", error)) << "a window without a filter has nothing to draw";
   EXPECT_FALSE(std::filesystem::exists(directory / "missing"));
 }
 
@@ -158,18 +151,13 @@ TEST_F(GraphFiles, SvgDrawsEachCurveInItsColourOnRoundNumberAxes) {
   // for 4.6 A, so 1.2 A (99.13 px) above the axis' bottom at 400 px.
   const auto first = std::find_if(svg.begin(), svg.end(), [](const SvgElement& e) { return e.name == "polyline"; });
   EXPECT_THAT(first->attributes.at("points"), ::testing::StartsWith("80.00,300.87 "));
+
+  const auto oneAxis = ParseSvg(drivebase::RenderGraphSvg(filter, view, 1));
+  EXPECT_TRUE(Texts(oneAxis, "y2-axis").empty());
+  EXPECT_EQ(Texts(oneAxis, "y1-axis").back(), "[A, V]") << "every curve on the left axis";
 }
 
-TEST_F(GraphFiles, OneYAxisPutsEveryCurveOnTheLeft) {
-  const auto svg = ParseSvg(drivebase::RenderGraphSvg(filter, filter.ZoomedOutView(), 1));
-  EXPECT_TRUE(Texts(svg, "y2-axis").empty());
-  EXPECT_EQ(Texts(svg, "y1-axis").back(), "[A, V]");
-}
-
-// A dialog with one graph placeholder and the window on it.
-constexpr int kGraphId = 1361;
-constexpr int kLabelId = 1001;
-
+// A dialog with a label and a graph placeholder, the window on the graph.
 class PlotDialog : public CDialog {
  public:
   explicit PlotDialog(const CGraphFilter& shown) : CDialog(9361), filter(shown) {
@@ -180,57 +168,51 @@ class PlotDialog : public CDialog {
   }
   bool OnInitDialog() override {
     CDialog::OnInitDialog();
-    attached = graph.SubclassDlgItem(kGraphId, this, &filter);
-    return true;
+    return graph.SubclassDlgItem(1361, this, &filter);
   }
   const CGraphFilter& filter;
   CGraphWindow graph{2, 0};
-  bool attached = false;
 };
 
 TEST_F(GraphFiles, TheWindowsViewFollowsAppendedPointsUntilTheUserZooms) {
   ui::HeadlessSession session;
   ui::TestAgent user;
   PlotDialog dialog(filter);
-  user.Do("the window took the placeholder and refreshes",
-          [&](ui::DialogDriver&) {
-            EXPECT_TRUE(dialog.attached);
-            EXPECT_FALSE(CGraphWindow(1, 0).SubclassDlgItem(4242, &dialog, &filter));
-            EXPECT_THROW(CGraphWindow(1, 0).SubclassDlgItem(kLabelId, &dialog, &filter), ui::DialogError);
-            dialog.graph.RefreshGraph();
-            EXPECT_EQ(dialog.graph.ShownPoints(), 3u);
-            EXPECT_DOUBLE_EQ(dialog.graph.View().xMax, 0.2);
-          })
-      .Do("an appended point widens the zoomed-out view",
-          [&](ui::DialogDriver&) {
-            document.AddRow({0.3, 5.0, 4.0, 12.0});
-            dialog.graph.UpdateLastPoint();
-            EXPECT_EQ(dialog.graph.ShownPoints(), 4u);
-            EXPECT_DOUBLE_EQ(dialog.graph.View().xMax, 0.3);
-            EXPECT_DOUBLE_EQ(dialog.graph.View().y1Max, 5.25) << "5 % above the highest current";
-          })
-      .Do("a chosen region stays while points arrive; zooming out spans them",
-          [&](ui::DialogDriver& top) {
-            drivebase::GraphView region;
-            region.xMin = 0.1, region.xMax = 0.15;
-            dialog.graph.SetView(region);
-            document.AddRow({0.4, 5.0, 4.5, 12.0});
-            dialog.graph.UpdateLastPoint();
-            EXPECT_EQ(dialog.graph.ShownPoints(), 5u);
-            EXPECT_DOUBLE_EQ(dialog.graph.View().xMax, 0.15);
-            dialog.graph.DoZoomOut();
-            EXPECT_DOUBLE_EQ(dialog.graph.View().xMax, 0.4);
-            EXPECT_GE(top.Control(kGraphId).invalidations, 3u);
-          })
-      .Do("the window writes the plot it shows",
-          [&](ui::DialogDriver&) {
-            std::string error;
-            ASSERT_TRUE(dialog.graph.CreateWMF("Shown", error)) << error;
-            EXPECT_EQ(Read(directory / "Shown.svg"), drivebase::RenderGraphSvg(filter, dialog.graph.View(), 2));
-            document.ClearRows();
-            dialog.graph.RefreshGraph();
-            EXPECT_EQ(dialog.graph.ShownPoints(), 0u);
-          })
+  CGraphWindow& graph = dialog.graph;
+  user.Do("points arrive, the user zooms, the points are cleared", [&](ui::DialogDriver& top) {
+        EXPECT_EQ(dialog.GetDlgItem(1361), &graph);
+        EXPECT_FALSE(CGraphWindow(1, 0).SubclassDlgItem(4242, &dialog, &filter));
+        EXPECT_THROW(CGraphWindow(1, 0).SubclassDlgItem(1001, &dialog, &filter), ui::DialogError) << "a label";
+        graph.RefreshGraph();
+        EXPECT_EQ(graph.ShownPoints(), 3u);
+        document.AddRow({0.3, 5.0, 4.0, 12.0});
+        graph.UpdateLastPoint();
+        EXPECT_EQ(graph.ShownPoints(), 4u);
+        EXPECT_DOUBLE_EQ(graph.View().xMax, 0.3);
+        EXPECT_DOUBLE_EQ(graph.View().y1Max, 5.25) << "5 % above the highest current";
+
+        drivebase::GraphView region;
+        region.xMin = 0.1, region.xMax = 0.15;
+        graph.SetView(region);
+        document.AddRow({0.4, 5.0, 4.5, 12.0});
+        graph.UpdateLastPoint();
+        EXPECT_EQ(graph.ShownPoints(), 5u);
+        EXPECT_DOUBLE_EQ(graph.View().xMax, 0.15) << "a chosen region stays";
+        graph.DoZoomOut();
+        EXPECT_DOUBLE_EQ(graph.View().xMax, 0.4);
+        EXPECT_GE(top.Control(1361).invalidations, 3u);
+        std::string error;
+        ASSERT_TRUE(graph.CreateWMF("Shown", error)) << error;
+        EXPECT_EQ(Read(directory / "Shown.svg"), drivebase::RenderGraphSvg(filter, graph.View(), 2));
+
+        document.ClearRows();
+        document.AddRow({0.5, -1.0, -1.0, 0.0});
+        graph.UpdateLastPoint();
+        EXPECT_DOUBLE_EQ(graph.View().xMin, 0.5) << "the points before the clearing are forgotten";
+        document.ClearRows();
+        graph.RefreshGraph();
+        EXPECT_EQ(graph.ShownPoints(), 0u);
+      })
       .Close(IDCANCEL);
   EXPECT_EQ(ui::RunWithAgent(dialog, user), IDCANCEL);
 }

@@ -52,6 +52,7 @@ nlohmann::json PageClient::Read() {
   }
   if (error) throw boost::system::system_error(error);
   nlohmann::json message = nlohmann::json::parse(beast::buffers_to_string(buffer.data()));
+  received_.push_back(message);
   if (message["type"] == "state") {
     state_ = message["state"];
     version_ = message["version"];

@@ -4,8 +4,6 @@
 #include <string>
 
 #include "drivebase/graph.h"
-#include "plot_files.h"
-
 namespace {
 
 // A header field, quoted when it holds a separator, a quote or a line break.
@@ -39,7 +37,7 @@ namespace drivebase {
 
 std::string ExactNumber(double value) {
   char text[32];
-  const auto result = std::to_chars(text, text + sizeof text, value);
+  const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::general);
   return std::string(text, result.ptr);
 }
 

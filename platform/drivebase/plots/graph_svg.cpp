@@ -82,12 +82,14 @@ class SvgPlot {
   }
 
  private:
+  bool OnRightAxis(const CXYCurve& curve) const { return curve.YAxis() == 2 && rightAxis_; }
+
+  // The units of the curves on the left (1) or right (2) axis, each once.
   std::vector<std::string> AxisUnits(int axis) const {
     std::vector<std::string> units;
     for (const CXYCurve& curve : filter_.Curves()) {
-      const int column = axis == 0 ? curve.XColumn() : curve.YColumn();
-      if (axis != 0 && (curve.YAxis() == 2 && rightAxis_) != (axis == 2)) continue;
-      const std::string& unit = columns_[static_cast<std::size_t>(column)].unit;
+      if (OnRightAxis(curve) != (axis == 2)) continue;
+      const std::string& unit = columns_[static_cast<std::size_t>(curve.YColumn())].unit;
       if (std::find(units.begin(), units.end(), unit) == units.end()) units.push_back(unit);
     }
     return units;
@@ -152,7 +154,7 @@ class SvgPlot {
     svg_ += "<g class=\"curves\" clip-path=\"url(#plot-area)\" fill=\"none\" stroke-linejoin=\"round\">\n";
     const CGraphDocument& document = filter_.Document();
     for (const CXYCurve& curve : filter_.Curves()) {
-      const Scale& y = curve.YAxis() == 2 && rightAxis_ ? y2_ : y1_;
+      const Scale& y = OnRightAxis(curve) ? y2_ : y1_;
       const std::string open = "<polyline class=\"curve\" stroke=\"" + ColourHex(curve.Colour()) +
                                "\" stroke-width=\"" + std::to_string(std::max(1, curve.Width())) + "\" points=\"";
       std::string points;

@@ -1,7 +1,5 @@
 // The graph control: which rows of its filter's document it shows, and the region it shows.
 #include "drivebase/graph.h"
-#include "plot_files.h"
-
 CGraphWindow::CGraphWindow(int yAxes, int style) : yAxes_(yAxes), style_(style) {}
 
 CGraphWindow::~CGraphWindow() = default;
@@ -10,8 +8,7 @@ bool CGraphWindow::SubclassDlgItem(int id, CWnd* parent, const CGraphFilter* fil
   if (!CWnd::SubclassDlgItem(id, parent)) return false;
   filter_ = filter;
   shownPoints_ = 0;
-  zoomedOut_ = true;
-  view_ = filter_ != nullptr ? filter_->ZoomedOutView() : drivebase::GraphView{};
+  DoZoomOut();
   return true;
 }
 
@@ -21,9 +18,10 @@ void CGraphWindow::RefreshGraph() {
 }
 
 void CGraphWindow::DoZoomOut() {
-  if (filter_ != nullptr) view_ = filter_->ZoomedOutView();
+  extent_ = {};
+  extentRows_ = 0;
   zoomedOut_ = true;
-  Redraw();
+  Follow();
 }
 
 void CGraphWindow::UpdateLastPoint() {
@@ -56,9 +54,22 @@ std::size_t CGraphWindow::RowsAvailable() const {
   return filter_ != nullptr ? filter_->Document().RowCount() : 0;
 }
 
-// A view that spanned every point grows with the points; a region the user chose stays.
+// A view that spanned every point grows with the points, taking only the rows not taken yet; a
+// region the user chose stays.
 void CGraphWindow::Follow() {
-  if (zoomedOut_ && filter_ != nullptr) view_ = filter_->ZoomedOutView();
+  if (zoomedOut_ && filter_ != nullptr) {
+    const CGraphDocument& document = filter_->Document();
+    const std::size_t rows = document.RowCount();
+    if (document.Generation() != extentGeneration_ || filter_->Curves().size() != extentCurves_ || rows < extentRows_) {
+      extent_ = {};
+      extentRows_ = 0;
+      extentGeneration_ = document.Generation();
+      extentCurves_ = filter_->Curves().size();
+    }
+    extent_.Take(*filter_, extentRows_, rows);
+    extentRows_ = rows;
+    view_ = extent_.View();
+  }
   Redraw();
 }
 

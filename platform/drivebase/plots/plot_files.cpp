@@ -1,6 +1,4 @@
 // The plot directory, and the plots' files written into it.
-#include "plot_files.h"
-
 #include <filesystem>
 #include <mutex>
 #include <stdexcept>

@@ -28,6 +28,7 @@ bool CMC_Logger::Fail(std::string text) const {
 }
 
 bool CMC_Logger::AddVariable(const std::string& name, int flag) {
+  if (uploading_) return Fail("Cannot log '" + name + "' while the logged points are being read");
   if (setup_ == nullptr || setup_->FindVariable(name, 0) == nullptr) {
     return Fail("The setup has no drive variable '" + name + "' to log");
   }

@@ -81,11 +81,11 @@ bool CMC_Logger::Save(const std::string& path) const {
 bool CMC_Logger::Load(const std::string& path) {
   const std::string source = "The logger file '" + path + "'";
   std::ifstream in(path, std::ios::binary);
-  if (!in) return Fail(source + " cannot be read");
+  if (!in) return Fail(source + ": it cannot be read");
   std::ostringstream text;
   text << in.rdbuf();
   const json file = json::parse(text.str(), nullptr, false);
-  if (file.is_discarded() || !file.is_object()) return Fail(source + " is not a JSON object");
+  if (file.is_discarded() || !file.is_object()) return Fail(source + ": its text is not a JSON object");
 
   drivebase::LoggerSettings settings;
   std::vector<LoggedVariable> variables;

@@ -10,8 +10,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ui/win_types.h"
@@ -39,6 +41,29 @@ struct GraphView {
 }  // namespace drivebase
 
 class CGraphFilter;
+
+namespace drivebase {
+
+// The extent of a filter's points, taken a few rows at a time (a live plot grows by a row per
+// point); View() is then the zoomed-out view of the rows taken.
+class GraphExtent {
+ public:
+  void Take(const CGraphFilter& filter, std::size_t firstRow, std::size_t endRow);
+  GraphView View() const;
+
+ private:
+  // The lowest and highest finite values taken; low > high while none was.
+  struct Span {
+    double low = std::numeric_limits<double>::infinity();
+    double high = -std::numeric_limits<double>::infinity();
+    void Take(double value);
+    // The span with a margin of 5 % on each side; flat data get a margin of their own.
+    void Widen(double& outLow, double& outHigh) const;
+  };
+  Span x_, y1_, y2_;
+};
+
+}  // namespace drivebase
 
 // The points of one logger.
 class CGraphDocument {
@@ -153,6 +178,11 @@ class CGraphWindow : public CWnd {
   std::size_t shownPoints_ = 0;
   drivebase::GraphView view_;
   bool zoomedOut_ = true;  // the view follows the points until the user chooses a region
+  // The extent of the rows taken so far, of the document's generation and the curves then.
+  drivebase::GraphExtent extent_;
+  std::size_t extentRows_ = 0;
+  std::uint64_t extentGeneration_ = 0;
+  std::size_t extentCurves_ = 0;
 
   std::size_t RowsAvailable() const;
   void Follow();
@@ -166,7 +196,8 @@ namespace drivebase {
 std::string RenderGraphSvg(const CGraphFilter& filter, const GraphView& view, int yAxes);
 // The points of a filter's curves as CSV (what ExportToASCII writes).
 std::string RenderGraphCsv(const CGraphFilter& filter);
-// The shortest text of a number that reads back as the same double ("0.1", "1e-07", "nan").
+// The shortest text of a number that reads back as the same double, in the "%g" style ("0.1",
+// "0.0001", "1e-07", "nan").
 std::string ExactNumber(double value);
 // A palette colour as the web writes it: "#rrggbb".
 std::string ColourHex(COLORREF colour);
@@ -174,5 +205,9 @@ std::string ColourHex(COLORREF colour);
 // Where plots and their points are written: the directory set last, or the working directory.
 std::string PlotDirectory();
 void SetPlotDirectory(const std::string& directory);
+// Writes a plot's file atomically to PlotDirectory()/name + extension (".svg", ".csv"). False with
+// the error text (naming the file) in `error` when the name is empty or the file cannot be written.
+bool WritePlotFile(const std::string& name, std::string_view extension, std::string_view contents,
+                   std::string& error);
 
 }  // namespace drivebase

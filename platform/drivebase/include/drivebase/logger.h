@@ -31,7 +31,8 @@ class CMC_Logger {
 
   // Adds a drive variable to every point, after those added before. flag 1: the graph document
   // holds the variable in its display unit; flag 0: in internal units ("IU"). ReadPoint gives
-  // internal units either way. False, adding nothing, when the setup has no such variable.
+  // internal units either way. False, adding nothing, when the setup has no such variable or
+  // an upload is in progress.
   bool AddVariable(const std::string& name, int flag);
   // Sets the graph document's columns from the variables added: "time" in s, then each
   // variable. Called once the variables are added (a launch does it when it was not done).
