@@ -25,12 +25,14 @@ bool CarefulUser::Reveal(CMyTestDlg& test, int id) {
   return false;
 }
 
-void CarefulUser::Press(CMyTestDlg& test, int id, const char* what) {
-  if (!Reveal(test, id)) {
-    throw std::runtime_error("the test \"" + test.GetWindowText() + "\" shows no \"" + what + "\" button (" +
-                             std::to_string(id) + ") on any of its tabs");
-  }
-  ui::DialogDriver(test).Click(id);
+void CarefulUser::Press(ui::EventLoop& loop, CMyTestDlg& test, int id, const char* what) {
+  const std::size_t boxesBefore = loop.MessageBoxes().Shown().size();
+  if (Reveal(test, id)) return ui::DialogDriver(test).Click(id);
+  std::string error = "the test \"" + test.GetWindowText() + "\" shows no \"" + what + "\" button (" +
+                      std::to_string(id) + ") on any of its tabs";
+  // A tab that refused to open said why in a message box.
+  if (loop.MessageBoxes().Shown().size() > boxesBefore) error += ": " + loop.MessageBoxes().Shown().back().text;
+  throw std::runtime_error(error);
 }
 
 bool CarefulUser::ActWhenIdle(ui::EventLoop& loop) {
@@ -40,12 +42,12 @@ bool CarefulUser::ActWhenIdle(ui::EventLoop& loop) {
     case Stage::tune:
       stage_ = Stage::start;
       if (tune_ && test->TuneButtonId() != 0) {
-        Press(*test, test->TuneButtonId(), "Tune");
+        Press(loop, *test, test->TuneButtonId(), "Tune");
         return true;
       }
       [[fallthrough]];
     case Stage::start:
-      Press(*test, drivebase::kStartStopButton, "Start");
+      Press(loop, *test, drivebase::kStartStopButton, "Start");
       stage_ = Stage::running;
       runDeadline_ = loop.Clock().Now() + kRunLimit;
       return true;

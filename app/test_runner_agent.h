@@ -32,7 +32,8 @@ class CarefulUser : public ui::UserAgent {
   // Makes the control visible as a user would, choosing each tab of the dialog's tab controls in
   // turn until it shows; false when no tab shows it.
   static bool Reveal(CMyTestDlg& test, int id);
-  void Press(CMyTestDlg& test, int id, const char* what);
+  // Reveals and clicks the button; an error naming it (and what a refusing tab said) when it cannot.
+  static void Press(ui::EventLoop& loop, CMyTestDlg& test, int id, const char* what);
 
   bool tune_;
   int saveAnswer_;

@@ -17,17 +17,14 @@ using test_support::ScratchDirectory;
 class TestCommand : public ::testing::Test {
  protected:
   ScratchDirectory scratch_{"kestrel-test-command"};
-
-  static double Figure(const std::string& out, const std::string& label) {
-    std::smatch match;
-    const std::regex line(label + ": (-?[0-9.e+-]+) %");
-    if (!std::regex_search(out, match, line)) {
-      ADD_FAILURE() << "no line \"" << label << "\" in:\n" << out;
-      return 0.0;
-    }
-    return std::stod(match[1]);
-  }
 };
+
+// A figure of a printed line "LABEL: NUMBER %".
+double Figure(const std::string& out, const std::string& label) {
+  std::smatch match;
+  EXPECT_TRUE(std::regex_search(out, match, std::regex(label + ": (-?[0-9.e+-]+) %"))) << label << " in\n" << out;
+  return match.empty() ? 0.0 : std::stod(match[1]);
+}
 
 // Tuned at the default 1800 rad/s: Kp_C_scl = (2·1800·τ − 1)·G = 3.8 × 0.341232 = 1.29668, held
 // as 21244 · 2^1 / 32767; Ki_C_scl = 1800²·τ·Tc·G = 0.147412, held as 4830 · 2^0 / 32767 (τ = 1.333 ms,
@@ -38,11 +35,12 @@ TEST_F(TestCommand, TunesTheDefaultMotorSavesThePlotsAndKeepsTheRegisterPairs) {
   const std::string out = scratch_.Path("tuned.json").string();
   const Outcome result = scratch_.Succeeds("test current --tune --plots " + plots + " --out " + out);
   EXPECT_EQ(result.err, "drive: simulator (motor: built-in default motor)\n");
-  EXPECT_NE(result.out.find("Test passed\n"), std::string::npos) << result.out;
-  EXPECT_NE(result.out.find("Kp_C_scl: 1.29667 (KPI = 21244, SFTKPI = 1)\n"), std::string::npos) << result.out;
-  EXPECT_NE(result.out.find("Ki_C_scl: 0.147404 (KII = 4830, SFTKII = 0)\n"), std::string::npos) << result.out;
+  using namespace std::string_literals;
+  for (const std::string& line : {"Test passed\n"s, "Kp_C_scl: 1.29667 (KPI = 21244, SFTKPI = 1)\n"s,
+                                 "Ki_C_scl: 0.147404 (KII = 4830, SFTKII = 0)\n"s, "Kept: written to " + out + "\n"}) {
+    EXPECT_NE(result.out.find(line), std::string::npos) << line << " in\n" << result.out;
+  }
   EXPECT_NEAR(Figure(result.out, "Overshoot \\(measured\\)"), Figure(result.out, "Overshoot \\(predicted\\)"), 3.0);
-  EXPECT_NE(result.out.find("Kept: written to " + out + "\n"), std::string::npos) << result.out;
   EXPECT_TRUE(std::filesystem::is_regular_file(plots + "/CurrentTuning.svg"));
   EXPECT_TRUE(std::filesystem::is_regular_file(plots + "/CurrentTuning.csv"));
 
