@@ -1,7 +1,6 @@
 #include "commissioning/test_current.h"
 
 #include <algorithm>
-#include <cmath>
 #include <initializer_list>
 
 #include "commissioning/program_names.h"
