@@ -27,6 +27,7 @@ int Main(int argc, char** argv) {
   AddEditCommand(app, host, status);
   AddGuiCommand(app, host, status);
   AddDriveCommand(app, host, status);
+  AddTestCommand(app, host, status);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {

@@ -1,18 +1,25 @@
 // The graphical front end's server: a click's round trip, from the page's message in to the
 // changed control states and the reply out, on Motor Setup opened by Drive Setup on the default
-// setup. The network is left out: the page's WebSocket adds only its own latency.
+// setup; and a live plot's points through the state channel. The network is left out: the page's
+// WebSocket adds only its own latency.
+#include <cmath>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
 #include <benchmark/benchmark.h>
 #include <nlohmann/json.hpp>
 
+#include "drivebase/graph.h"
 #include "gui_session.h"
 #include "host_window.h"
+#include "ui/dialog.h"
 #include "ui/session.h"
+#include "ui/template_library.h"
+#include "ui/test_agent.h"
 
 namespace {
 
@@ -90,5 +97,66 @@ void ClickRoundTripInMotorSetup(benchmark::State& state) {
   }
 }
 BENCHMARK(ClickRoundTripInMotorSetup)->Unit(benchmark::kMillisecond);
+
+// A live current plot: time, reference, measured current and voltage, on two Y axes.
+class LivePlotDialog : public CDialog {
+ public:
+  LivePlotDialog() : CDialog(9363) {
+    ui::DialogTemplates().Add(ui::ParseDialogTemplate(
+        R"({"id": 9363, "caption": "Live Plot", "groups": [{"rows": [[{"id": 1361, "kind": "graph"}],
+            [{"id": 2, "kind": "button", "text": "Cancel"}]]}]})",
+        "live plot"));
+    document.SetColumns(
+        {{"time", "s"}, {"Current_Reference", "A"}, {"Motor_Current", "A"}, {"Voltage_Reference", "V"}});
+    filter.Add(CXYCurve(1, 0, 1, 2, RGB16(2)));
+    filter.Add(CXYCurve(2, 0, 3, 2, RGB16(8)));
+    filter.Add(CXYCurve(1, 0, 2, 2, RGB16(5)));
+  }
+  bool OnInitDialog() override {
+    CDialog::OnInitDialog();
+    graph.SubclassDlgItem(1361, this, &filter);
+    return true;
+  }
+  CGraphDocument document;
+  CGraphFilter& filter = document.AddFilter();
+  CGraphWindow graph{2, 0};
+};
+
+// Each publish carries the rows appended since the one before: 10 rows, as a 10 ms tick delivers
+// them at 1000 points per second, on a plot that grows to 10 000 points (ten seconds) and is then
+// cleared. Items are points: the figure must stay far above 1000 per second.
+void LivePlotPointsThroughTheStateChannel(benchmark::State& state) {
+  constexpr int kRowsPerTick = 10;
+  constexpr std::size_t kLongestPlot = 10'000;
+  ui::HeadlessSession session;
+  ui::TestAgent user;
+  LivePlotDialog dialog;
+  kestrel::gui::StateChannel channel;
+  std::size_t bytes = 0;
+  user.Do("publish the plot as it grows", [&](ui::DialogDriver&) {
+        const auto serialOf = [](const CDialog&) { return 1; };
+        for (auto _ : state) {
+          if (dialog.document.RowCount() >= kLongestPlot) {
+            dialog.document.ClearRows();
+            dialog.graph.RefreshGraph();
+          }
+          for (int i = 0; i < kRowsPerTick; ++i) {
+            const double t = 1e-3 * static_cast<double>(dialog.document.RowCount());
+            dialog.document.AddRow({t, 3.0, 3.0 - 3.0 * std::exp(-t / 0.05), 12.0 + std::sin(t)});
+            dialog.graph.UpdateLastPoint();
+          }
+          const json shown = {{"dialogs", json::array({kestrel::gui::DialogState(dialog, 1)})}};
+          const std::optional<std::string> patch =
+              channel.Publish(shown, kestrel::gui::PlotSeriesOf({&dialog}, serialOf));
+          bytes += patch ? patch->size() : 0;
+        }
+      })
+      .Close(IDCANCEL);
+  ui::RunWithAgent(dialog, user);
+  state.SetItemsProcessed(state.iterations() * kRowsPerTick);
+  state.counters["patch_bytes"] =
+      benchmark::Counter(static_cast<double>(bytes) / static_cast<double>(state.iterations()));
+}
+BENCHMARK(LivePlotPointsThroughTheStateChannel)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

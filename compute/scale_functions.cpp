@@ -28,12 +28,13 @@ double GetCurrentLoopPeriod(const CMC_Setup* setup) { return LoopPeriod(setup, "
 double GetSpeedLoopPeriod(const CMC_Setup* setup) { return LoopPeriod(setup, "SLPER"); }
 
 double GetVoltageScale(const CMC_Setup* setup) {
-  const double vdc = Value(setup, "Vdc");
   if (kestrel::ReadCode(setup, "CommutationMethod") == 0 && g_bKufSinusoidalMode == 0) {
-    return 32767.0 / vdc;
+    return 32767.0 / Value(setup, "Vdc");
   }
-  return 65534.0 / (1.1 * vdc);
+  return GetSinusoidalVoltageScale(setup);
 }
+
+double GetSinusoidalVoltageScale(const CMC_Setup* setup) { return 65534.0 / (1.1 * Value(setup, "Vdc")); }
 
 double GetDcBusVoltageScale(const CMC_Setup* setup) {
   return AdcMax(setup) / Value(setup, "VdcMaxMeasurable");

@@ -20,6 +20,9 @@ double GetSpeedLoopPeriod(const CMC_Setup* setup);
 // PWM units per volt of motor voltage: 32767 / Vdc for trapezoidal commutation, else (or while
 // g_bKufSinusoidalMode is set) 65534 / (1.1 * Vdc).
 double GetVoltageScale(const CMC_Setup* setup);
+// The sinusoidal form alone, 65534 / (1.1 * Vdc): the scale of every test that drives the motor
+// with sinusoidal voltages, whatever the commutation.
+double GetSinusoidalVoltageScale(const CMC_Setup* setup);
 // ADC counts per volt of DC bus: ADCmax / VdcMaxMeasurable.
 double GetDcBusVoltageScale(const CMC_Setup* setup);
 // ADC counts per ampere: ADCmax / (2 * ImaxPS).

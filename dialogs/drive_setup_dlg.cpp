@@ -4,6 +4,7 @@
 #include <charconv>
 #include <string>
 
+#include "commissioning/test_catalogue.h"
 #include "compute/derivation.h"
 #include "compute/option_readers.h"
 #include "compute/options.h"
@@ -215,6 +216,13 @@ void CDriveSetupDlg::OnDriveInfo() {
   RunChild(info);
 }
 
+// The current controller's test runs with the sinusoidal voltage scale, in which its gains are
+// tuned.
+void CDriveSetupDlg::OnTuneCurrent() {
+  RunChild([this]() -> std::unique_ptr<CDialog> { return kestrel::MakeCommissioningTest(GetSetup(), "current", this); },
+           true);
+}
+
 void CDriveSetupDlg::OnOK() {
   CommitPendingEdits();
   CMC_Setup* setup = GetSetup();
@@ -240,6 +248,7 @@ const ui::MessageMap* CDriveSetupDlg::GetMessageMap() const {
         .Command(3158, &CDriveSetupDlg::OnAdvanced)
         .Command(3159, &CDriveSetupDlg::OnDriveInfo)
         .Command(3208, &CDriveSetupDlg::OnExternalReference)
+        .Command(3137, &CDriveSetupDlg::OnTuneCurrent)
         .ControlNotification(kAxisIdCombo, CBN_SELCHANGE, &CDriveSetupDlg::OnSelchangeAxisId)
         .ShowWindow(&CDriveSetupDlg::OnShowWindow)
         .Timer(&CDriveSetupDlg::OnTimer);

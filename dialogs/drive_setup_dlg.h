@@ -48,6 +48,7 @@ class CDriveSetupDlg : public CMySetupDlg {
   void OnMotorSetup();
   void OnAdvanced();
   void OnDriveInfo();
+  void OnTuneCurrent();
   void OnExternalReference();
   void RunMotorSetup();
   void WarnAboutStartCurrent();

@@ -13,7 +13,7 @@ using kestrel::dialogs::ShowAll;
 namespace {
 
 // Buttons that open tests not available yet: Detect and the four Tune && Test.
-constexpr std::initializer_list<int> kButtonsOfLaterDialogs{3171, 3137, 3178, 3198, 3264};
+constexpr std::initializer_list<int> kButtonsOfLaterDialogs{3171, 3178, 3198, 3264};
 
 struct Modes {
   int control;        // M: 0 position, 1 speed, 2 torque

@@ -113,3 +113,28 @@ int CMySetupDlg::RunChild(CDialog& child, bool sinusoidalVoltage, const std::fun
   }
   return result;
 }
+
+int kestrel::RunChildDialog(CMC_Setup* setup, const std::function<std::unique_ptr<CDialog>()>& make,
+                            bool sinusoidalVoltage, const std::function<void()>& accepted) {
+  BringLayersToAgree(setup);
+  int result = 0;
+  {
+    const std::unique_ptr<CDialog> child = make();
+    const SinusoidalModeScope mode(sinusoidalVoltage);
+    result = child->DoModal();
+  }
+  if (result == IDOK) {
+    if (accepted) accepted();
+    BringLayersToAgree(setup);
+  }
+  return result;
+}
+
+int CMySetupDlg::RunChild(const std::function<std::unique_ptr<CDialog>()>& make, bool sinusoidalVoltage) {
+  const int result = kestrel::RunChildDialog(GetSetup(), make, sinusoidalVoltage);
+  if (result == IDOK) {
+    RefreshAllParameters();
+    UpdateData(false);
+  }
+  return result;
+}

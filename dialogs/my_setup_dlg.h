@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "drivebase/edit_setup_dlg.h"
@@ -13,6 +14,13 @@ namespace kestrel {
 // The registers computed from the user level, then the user level derived back from them, so
 // that both parameter layers agree (what every opener runs around a dialog).
 void BringLayersToAgree(CMC_Setup* setup);
+
+// Opens a dialog or test as every opener does: both layers brought to agree, then the dialog
+// built by `make` (so that it starts from agreeing layers), run modally (with
+// g_bKufSinusoidalMode 1 while it runs when sinusoidalVoltage) and destroyed; after IDOK,
+// `accepted` and both layers again. Returns the end code.
+int RunChildDialog(CMC_Setup* setup, const std::function<std::unique_ptr<CDialog>()>& make, bool sinusoidalVoltage,
+                   const std::function<void()>& accepted = {});
 }  // namespace kestrel
 
 class CMySetupDlg : public CMC_EditSetupDlg {
@@ -32,4 +40,7 @@ class CMySetupDlg : public CMC_EditSetupDlg {
   // computations that follow). `accepted` runs after OK, before those computations. Returns the
   // child's end code.
   int RunChild(CDialog& child, bool sinusoidalVoltage = false, const std::function<void()>& accepted = {});
+  // The same for a child built only once the layers agree (a test); every control is reloaded
+  // after OK.
+  int RunChild(const std::function<std::unique_ptr<CDialog>()>& make, bool sinusoidalVoltage);
 };

@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "graph_state.h"
 #include "host_window.h"
 #include "ui/dialog.h"
 #include "ui/dialog_driver.h"
@@ -36,6 +37,29 @@ ui::Step OnDialog(int serial, ui::Step step, const ActionTargets& targets) {
     run(context);
   };
   return step;
+}
+
+// The plot of a graph control of the dialog, sent to the page as {"type": "file", "seq", "name",
+// "mime", "text"} before the action's reply.
+ui::Step PlotStep(std::uint64_t sequence, const json& message, const ActionTargets& targets) {
+  const int id = Field<int>(message, "id");
+  const auto format = Field<std::string>(message, "format");
+  const json view = message.contains("view") ? message["view"] : json();
+  const auto run = [=, deliver = targets.deliver](ui::StepContext& context) {
+    const ui::DialogDriver top = context.Top();
+    const CGraphWindow* graph = GraphOf(top.Control(id));
+    if (graph == nullptr) {
+      throw ui::ActionError("control " + std::to_string(id) + " of " + top.Caption() + " shows no plot");
+    }
+    PlotFile file;
+    try {
+      file = RenderPlotFile(*graph, top.Caption(), format, view);
+    } catch (const std::invalid_argument& error) {
+      throw ui::ActionError(error.what());
+    }
+    deliver({{"type", "file"}, {"seq", sequence}, {"name", file.name}, {"mime", file.mime}, {"text", file.text}});
+  };
+  return {"save the plot of " + std::to_string(id), run, std::nullopt};
 }
 
 ui::Step DialogStep(const std::string& op, const json& message) {
@@ -112,6 +136,9 @@ ui::UserAction ParseAction(const json& message, const ActionTargets& targets) {
     return {sequence, {op, [close = targets.closeHelp](ui::StepContext&) { close(); }, std::nullopt}};
   }
   if (std::optional<ui::Step> command = HostCommand(op, message, targets)) return {sequence, std::move(*command)};
+  if (op == "plot") {
+    return {sequence, OnDialog(Field<int>(message, "dialog"), PlotStep(sequence, message, targets), targets)};
+  }
   return {sequence, OnDialog(Field<int>(message, "dialog"), DialogStep(op, message), targets)};
 }
 

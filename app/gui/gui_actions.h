@@ -1,6 +1,6 @@
 // The actions a page sends, as operations of the dialog framework's user agent: the script steps
 // on a dialog (click, type, select, check, tab, slide, spin, keys, context, menu, close, answer),
-// the closing of the help page
+// the download of a graph's plot, the closing of the help page
 // and the commands of the host's main window. A message is JSON: {"seq": N, "op": "click",
 // "dialog": SERIAL, "id": ID, ...}; docs/gui-protocol.md lists them all.
 #pragma once
@@ -18,13 +18,14 @@ namespace kestrel::gui {
 class HostWindow;
 
 // What the actions act on: the host's window (null: host commands are refused), the session's
-// number of an open dialog, the flag that a "quit" raises once the setup may be closed, and the
-// closing of the help page shown.
+// number of an open dialog, the flag that a "quit" raises once the setup may be closed, the
+// closing of the help page shown, and the page itself (a plot it downloads goes straight to it).
 struct ActionTargets {
   HostWindow* host = nullptr;
   std::function<int(const CDialog& dialog)> serialOf;
   std::function<void()> quit;
   std::function<void()> closeHelp;
+  std::function<void(const nlohmann::json& message)> deliver;
 };
 
 // The action of a message; std::invalid_argument naming what is missing or wrong. A dialog

@@ -16,6 +16,9 @@ GuiSession::GuiSession(ui::ActionQueue& actions, HostWindow* host) : actions_(ac
   };
   targets_.quit = [this] { quit_ = true; };
   targets_.closeHelp = [this] { help_ = nullptr; };
+  targets_.deliver = [this](const json& message) {
+    if (sender_) sender_(message.dump());
+  };
   drivebase::SetHelpViewer([this](const drivebase::HelpRequest& request) { help_ = HelpPageState(request); });
   // A page that connects before the dialogs' thread has settled sees an empty window.
   channel_.Publish({{"host", host_ != nullptr ? host_->State() : json()},
@@ -60,7 +63,10 @@ void GuiSession::Show(ui::EventLoop& loop, const ui::MessageBoxRecord* box) {
                 {"box", box != nullptr ? MessageBoxState(*box) : json()},
                 {"help", help_},
                 {"cursor", loop.CurrentCursor() == ui::Cursor::Wait ? "wait" : "arrow"}};
-  if (std::optional<std::string> patch = channel_.Publish(std::move(state)); patch && sender_) sender_(*patch);
+  const std::vector<PlotSeries> plots = PlotSeriesOf(dialogs, targets_.serialOf);
+  if (std::optional<std::string> patch = channel_.Publish(std::move(state), plots); patch && sender_) {
+    sender_(*patch);
+  }
   for (const auto& [sequence, error] : replies_) Reply(sequence, error);
   replies_.clear();
 }

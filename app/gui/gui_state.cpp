@@ -53,6 +53,7 @@ json ControlState(const ui::Window& control) {
   if (!control.bitmap.empty()) state["bitmap"] = control.bitmap;
   if (control.unitCombo != 0) state["unitCombo"] = control.unitCombo;
   if (control.textLimit > 0) state["textLimit"] = control.textLimit;
+  if (const CGraphWindow* graph = GraphOf(control)) state["graph"] = GraphState(*graph);
   return state;
 }
 
@@ -86,9 +87,10 @@ json HelpPageState(const drivebase::HelpRequest& request) {
   return {{"context", request.context}, {"page", request.page.filename().string()}, {"text", text.str()}};
 }
 
-std::optional<std::string> StateChannel::Publish(json state) {
+std::optional<std::string> StateChannel::Publish(json state, const std::vector<PlotSeries>& plots) {
   const std::lock_guard lock(mutex_);
   json patch = json::diff(state_, state);
+  plots_.Update(plots, patch);
   if (patch.empty()) return std::nullopt;
   state_ = std::move(state);
   ++version_;
@@ -97,7 +99,9 @@ std::optional<std::string> StateChannel::Publish(json state) {
 
 std::string StateChannel::FullState() const {
   const std::lock_guard lock(mutex_);
-  return json{{"type", "state"}, {"version", version_}, {"state", state_}}.dump();
+  json state = state_;
+  plots_.Insert(state);
+  return json{{"type", "state"}, {"version", version_}, {"state", std::move(state)}}.dump();
 }
 
 std::uint64_t StateChannel::Version() const {

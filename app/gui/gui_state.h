@@ -7,10 +7,12 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "drivebase/gui_resources.h"
+#include "graph_state.h"
 #include "ui/message_box.h"
 #include "ui/window.h"
 
@@ -18,7 +20,8 @@ class CDialog;
 
 namespace kestrel::gui {
 
-// A control: its kind, id, place in the template's layout and everything a user sees of it.
+// A control: its kind, id, place in the template's layout and everything a user sees of it; a
+// graph control also its plot (GraphState), without the points.
 nlohmann::json ControlState(const ui::Window& control);
 // A dialog: its number in the session, caption, template and controls in template order.
 nlohmann::json DialogState(const CDialog& dialog, int serial);
@@ -32,16 +35,18 @@ nlohmann::json HelpPageState(const drivebase::HelpRequest& request);
 // reading the whole state by any.
 class StateChannel {
  public:
-  // Takes the new state. Returns the message that brings a page from the state before to this
-  // one, {"type": "patch", "base": N-1, "version": N, "patch": [...]}, or none when nothing changed.
-  std::optional<std::string> Publish(nlohmann::json state);
-  // {"type": "state", "version": N, "state": {...}}.
+  // Takes the new state and the points of its graphs. Returns the message that brings a page from
+  // the state before to this one, {"type": "patch", "base": N-1, "version": N, "patch": [...]},
+  // or none when nothing changed.
+  std::optional<std::string> Publish(nlohmann::json state, const std::vector<PlotSeries>& plots = {});
+  // {"type": "state", "version": N, "state": {...}}, the graphs with their points.
   std::string FullState() const;
   std::uint64_t Version() const;
 
  private:
   mutable std::mutex mutex_;
-  nlohmann::json state_ = nlohmann::json::object();
+  nlohmann::json state_ = nlohmann::json::object();  // without the graphs' points
+  PlotStreams plots_;
   std::uint64_t version_ = 0;
 };
 

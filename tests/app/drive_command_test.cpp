@@ -59,8 +59,8 @@ TEST_F(DriveCommand, RunLaunchesAProgramAndPrintsItsVariablesAndMer) {
 }
 
 // The current tuning program run as the test runs it: the preliminary's voltage handed on, the
-// step logged. The default setup's 6000 rad/s passband makes the loop ring far past the test's
-// protection current, which then ends the step with test_flag -1.
+// step logged. The default setup's gains, tuned once for 6000 rad/s, make the loop ring far past
+// the test's protection current, which then ends the step with test_flag -1.
 TEST_F(DriveCommand, RunsTheCurrentTuningProgramWithItsLogger) {
   const Outcome preliminary = Preliminary();
   const std::string common = "drive run IE_Current_Controller_Tuning_Test --set In1=4910 --set RefTest=" +

@@ -22,6 +22,7 @@ using test_support::ScaledDefaultSetup;
 class Tuning : public ScaledDefaultSetup {
  protected:
   void SetUp() override {
+    Set("PB_C", 6000.0);  // the bandwidth the current cases below are worked out for
     // The tuning writes the formulas' values; the parameters' limits are not its business.
     for (const char* gain : {"Kp_C_scl", "Ki_C_scl", "Kp_S_scl", "Ki_S_scl", "Kp_P_scl", "Ki_P_scl", "Kd_P_scl"}) {
       Set(gain, 0.0);

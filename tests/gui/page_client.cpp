@@ -62,6 +62,7 @@ nlohmann::json PageClient::Read() {
     state_ = state_.patch(message["patch"]);
     version_ = message["version"];
   }
+  received_.push_back(message);
   return message;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 #include <utility>  // before Boost.Asio 1.74, which uses std::exchange without it
 
 #include <boost/asio.hpp>
@@ -37,6 +38,9 @@ class PageClient {
   // Whether the server has closed the connection (reads the messages before the close).
   bool Closed();
 
+  // The messages read since the last call, in order, but for the patches already in the state.
+  std::vector<nlohmann::json> TakeReceived() { return std::exchange(received_, {}); }
+
   const nlohmann::json& State() const { return state_; }
   std::uint64_t Version() const { return version_; }
 
@@ -48,6 +52,7 @@ class PageClient {
   nlohmann::json state_;
   std::uint64_t version_ = 0;
   std::uint64_t sequence_ = 0;
+  std::vector<nlohmann::json> received_;
 };
 
 }  // namespace gui_test

@@ -1,6 +1,6 @@
 // The controls of a dialog as page elements, each updated in place from its state so that a user
 // typing into an edit is not disturbed. A control sends the same operations as a dialog script.
-import uPlot from "uplot";
+import { GraphPlot } from "./graph";
 import type { ControlState } from "./protocol";
 
 export type Act = (op: string, fields?: Record<string, unknown>) => void;
@@ -208,18 +208,16 @@ function progress(): ControlView {
   };
 }
 
-// A graph: a plot with two Y axes, drawn with uPlot; it shows the curves the dialog gives it.
-function graph(): ControlView {
-  const view = element("div", "graph");
-  const options: uPlot.Options = {
-    width: 360,
-    height: 200,
-    series: [{}, { label: "Y1", scale: "y1", stroke: "#1f5fbf" }, { label: "Y2", scale: "y2", stroke: "#c0392b" }],
-    axes: [{}, { scale: "y1" }, { scale: "y2", side: 1 }],
-    scales: { x: { time: false } },
+// A graph: the plot of its curves, or an empty frame until the dialog gives it some.
+function graph(state: ControlState, act: Act): ControlView {
+  const plot = new GraphPlot(state.id, act);
+  return {
+    element: plot.element,
+    update: (next) => {
+      common(plot.element, next);
+      plot.update(next.graph);
+    },
   };
-  new uPlot(options, [[], [], []], view);
-  return { element: view, update: (next) => common(view, next) };
 }
 
 export function makeControl(state: ControlState, act: Act): ControlView {
@@ -234,7 +232,7 @@ export function makeControl(state: ControlState, act: Act): ControlView {
     case "tab": return tabs(state, act);
     case "picture": return picture();
     case "progress": return progress();
-    case "graph": return graph();
+    case "graph": return graph(state, act);
     default: return staticText();
   }
 }

@@ -1,6 +1,7 @@
 // The page of kestrel gui: the host's main window, the dialogs over it and the message box over
 // all, drawn from the state the server sends; every user action goes to the server.
 import { DialogStack } from "./dialogs";
+import { saveFile } from "./graph";
 import { HelpPanel } from "./help";
 import { MainWindow } from "./main_window";
 import { renderBox } from "./message_box";
@@ -41,6 +42,7 @@ const session: Session = new Session({
     document.body.classList.toggle("wait", state.cursor === "wait");
   },
   refused: notify,
+  file: saveFile,
   connection(status: string) {
     connection.hidden = status === "";
     connection.textContent = status;

@@ -17,6 +17,18 @@ export interface ControlState {
   bitmap?: string;
   unitCombo?: number;
   textLimit?: number;
+  graph?: GraphState;
+}
+
+// A graph control's plot: the points are rows of every column; a row is appended at a time, and
+// the whole array is replaced when the document is cleared.
+export interface GraphState {
+  columns: { name: string; unit: string }[];
+  curves: { x: number; y: number; axis: number; colour: string; width: number }[];
+  view: { x: [number, number]; y1: [number, number]; y2: [number, number] };
+  yAxes: number;
+  generation: number;
+  points: (number | null)[][];
 }
 
 export interface DialogState {
@@ -109,6 +121,8 @@ export interface SessionEvents {
   state(state: State): void;
   refused(error: string): void;
   connection(status: string): void;
+  // A file the server made for the page to save (a plot).
+  file(name: string, mime: string, text: string): void;
 }
 
 // The WebSocket to the server: reconnects after a break (the server keeps the state), but not
@@ -173,6 +187,9 @@ export class Session {
       }
       this.state = applyPatch(this.state, message.patch as PatchOperation[]);
       this.version = message.version as number;
+    } else if (message.type === "file") {
+      this.events.file(message.name as string, message.mime as string, message.text as string);
+      return;
     } else if (message.type === "reply") {
       if (message.seq === this.quitting) this.quitting = 0;
       const answered = this.answers.get(message.seq as number);

@@ -65,47 +65,53 @@ void CGraphFilter::Add(const CXYCurve& curve) {
   curves_.push_back(curve);
 }
 
-namespace {
+namespace drivebase {
 
-struct Span {
-  double low = std::numeric_limits<double>::infinity();
-  double high = -std::numeric_limits<double>::infinity();
-  void Take(double value) {
-    if (!std::isfinite(value)) return;
-    low = std::min(low, value);
-    high = std::max(high, value);
+void GraphExtent::Span::Take(double value) {
+  if (!std::isfinite(value)) return;
+  low = std::min(low, value);
+  high = std::max(high, value);
+}
+
+// Flat or empty data get a unit-wide span.
+void GraphExtent::Span::Widen(double& outLow, double& outHigh) const {
+  if (low > high) {
+    outLow = 0.0;
+    outHigh = 1.0;
+    return;
   }
-  // The span with a margin of 5 % on each side; flat or empty data get a unit-wide span.
-  void Widen(double& outLow, double& outHigh) const {
-    if (low > high) {
-      outLow = 0.0;
-      outHigh = 1.0;
-      return;
+  const double width = high - low;
+  const double margin = width > 0.0 ? 0.05 * width : std::max(0.5, 0.05 * std::abs(low));
+  outLow = low - margin;
+  outHigh = high + margin;
+}
+
+void GraphExtent::Take(const CGraphFilter& filter, std::size_t firstRow, std::size_t endRow) {
+  const CGraphDocument& document = filter.Document();
+  for (const CXYCurve& curve : filter.Curves()) {
+    Span& y = curve.YAxis() == 1 ? y1_ : y2_;
+    for (std::size_t row = firstRow; row < endRow; ++row) {
+      x_.Take(document.Value(row, static_cast<std::size_t>(curve.XColumn())));
+      y.Take(document.Value(row, static_cast<std::size_t>(curve.YColumn())));
     }
-    const double width = high - low;
-    const double margin = width > 0.0 ? 0.05 * width : std::max(0.5, 0.05 * std::abs(low));
-    outLow = low - margin;
-    outHigh = high + margin;
   }
-};
+}
 
-}  // namespace
+GraphView GraphExtent::View() const {
+  GraphView view;
+  if (x_.low <= x_.high) {
+    view.xMin = x_.low;
+    view.xMax = x_.high > x_.low ? x_.high : x_.low + 1.0;
+  }
+  y1_.Widen(view.y1Min, view.y1Max);
+  y2_.Widen(view.y2Min, view.y2Max);
+  return view;
+}
+
+}  // namespace drivebase
 
 drivebase::GraphView CGraphFilter::ZoomedOutView() const {
-  Span x, y1, y2;
-  for (const CXYCurve& curve : curves_) {
-    Span& y = curve.YAxis() == 1 ? y1 : y2;
-    for (std::size_t row = 0; row < document_.RowCount(); ++row) {
-      x.Take(document_.Value(row, static_cast<std::size_t>(curve.XColumn())));
-      y.Take(document_.Value(row, static_cast<std::size_t>(curve.YColumn())));
-    }
-  }
-  drivebase::GraphView view;
-  if (x.low <= x.high) {
-    view.xMin = x.low;
-    view.xMax = x.high > x.low ? x.high : x.low + 1.0;
-  }
-  y1.Widen(view.y1Min, view.y1Max);
-  y2.Widen(view.y2Min, view.y2Max);
-  return view;
+  drivebase::GraphExtent extent;
+  extent.Take(*this, 0, document_.RowCount());
+  return extent.View();
 }

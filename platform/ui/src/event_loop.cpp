@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "scope_exit.h"
 #include "text.h"
 #include "ui/dialog.h"
 #include "ui/user_agent.h"
@@ -53,6 +54,10 @@ void EventLoop::Post(Window& target, unsigned message, WPARAM wParam, LPARAM lPa
 }
 
 void EventLoop::RunModal(CDialog& dialog) {
+  // A dialog opened by a handler that pumps has no pump of its own on the stack.
+  const std::size_t outerPumps = pumpDepth_;
+  pumpDepth_ = 0;
+  const ScopeExit restore([&] { pumpDepth_ = outerPumps; });
   while (!dialog.ModalEnded()) {
     if (DispatchPending()) continue;
     if (agent_ == nullptr) throw NoMoreActions("no user agent drives the open dialog " + CaptionOf(dialog));
@@ -109,6 +114,8 @@ bool EventLoop::DispatchPending() {
 }
 
 void EventLoop::Pump() {
+  ++pumpDepth_;
+  const ScopeExit leave([&] { --pumpDepth_; });
   const Milliseconds before = clock_.Now();
   bool happened = DispatchPending();
   CDialog* top = TopDialog();

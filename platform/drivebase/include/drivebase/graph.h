@@ -10,8 +10,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ui/win_types.h"
@@ -39,6 +41,29 @@ struct GraphView {
 }  // namespace drivebase
 
 class CGraphFilter;
+
+namespace drivebase {
+
+// The extent of a filter's points, taken a few rows at a time (a live plot grows by a row per
+// point); View() is then the zoomed-out view of the rows taken.
+class GraphExtent {
+ public:
+  void Take(const CGraphFilter& filter, std::size_t firstRow, std::size_t endRow);
+  GraphView View() const;
+
+ private:
+  // The lowest and highest finite values taken; low > high while none was.
+  struct Span {
+    double low = std::numeric_limits<double>::infinity();
+    double high = -std::numeric_limits<double>::infinity();
+    void Take(double value);
+    // The span with a margin of 5 % on each side; flat data get a margin of their own.
+    void Widen(double& outLow, double& outHigh) const;
+  };
+  Span x_, y1_, y2_;
+};
+
+}  // namespace drivebase
 
 // The points of one logger.
 class CGraphDocument {
@@ -99,6 +124,9 @@ class CGraphFilter {
   const CGraphDocument& Document() const { return document_; }
   // The view that spans every point of the curves (a small margin around flat data).
   drivebase::GraphView ZoomedOutView() const;
+  // The columns the curves use, each once: the X columns first, then the Y columns, in the
+  // order of the curves (the columns of ExportToASCII).
+  std::vector<int> PlottedColumns() const;
   // Writes the curves' columns (each column once, X first) as CSV to
   // drivebase::PlotDirectory()/name.csv: a header "name [unit],...", then one line per row,
   // numbers written so that they read back exactly. Written atomically; false with the error
@@ -121,11 +149,12 @@ class CGraphWindow : public CWnd {
   bool SubclassDlgItem(int id, CWnd* parent, const CGraphFilter* filter);
   const CGraphFilter* Filter() const { return filter_; }
 
-  // Shows every row of the document again.
+  // Shows every row of the document again, zoomed out.
   void RefreshGraph();
-  // The view spans every point.
+  // The view spans every point, and follows the points appended from now on.
   void DoZoomOut();
-  // The newest row is shown (appended while uploading); row `index` was changed.
+  // The newest row is shown (appended while uploading); row `index` was changed. A zoomed-out
+  // view grows to span them; a view set by SetView stays.
   void UpdateLastPoint();
   void UpdatePoint(std::size_t index);
   // The rows shown so far, and the view.
@@ -133,6 +162,7 @@ class CGraphWindow : public CWnd {
   const drivebase::GraphView& View() const { return view_; }
   void SetView(const drivebase::GraphView& view);
   int YAxes() const { return yAxes_; }
+  int Style() const { return style_; }
 
   // The picture of the plot as it is shown (curves, axes with their units, grid, legend) as SVG
   // in drivebase::PlotDirectory()/name.svg, written atomically; false with the error in `error`.
@@ -147,15 +177,37 @@ class CGraphWindow : public CWnd {
   const CGraphFilter* filter_ = nullptr;
   std::size_t shownPoints_ = 0;
   drivebase::GraphView view_;
+  bool zoomedOut_ = true;  // the view follows the points until the user chooses a region
+  // The extent of the rows taken so far, of the document's generation and the curves then.
+  drivebase::GraphExtent extent_;
+  std::size_t extentRows_ = 0;
+  std::uint64_t extentGeneration_ = 0;
+  std::size_t extentCurves_ = 0;
+
+  std::size_t RowsAvailable() const;
+  void Follow();
+  void Redraw();
 };
 
 namespace drivebase {
 
-// The plot of a filter as an SVG document (what CreateWMF writes), in the given view.
+// The plot of a filter as an SVG document (what CreateWMF writes), in the given view. The right
+// Y axis is drawn when yAxes >= 2 and a curve uses it; otherwise every curve uses the left one.
 std::string RenderGraphSvg(const CGraphFilter& filter, const GraphView& view, int yAxes);
+// The points of a filter's curves as CSV (what ExportToASCII writes).
+std::string RenderGraphCsv(const CGraphFilter& filter);
+// The shortest text of a number that reads back as the same double, in the "%g" style ("0.1",
+// "0.0001", "1e-07", "nan").
+std::string ExactNumber(double value);
+// A palette colour as the web writes it: "#rrggbb".
+std::string ColourHex(COLORREF colour);
 
 // Where plots and their points are written: the directory set last, or the working directory.
 std::string PlotDirectory();
 void SetPlotDirectory(const std::string& directory);
+// Writes a plot's file atomically to PlotDirectory()/name + extension (".svg", ".csv"). False with
+// the error text (naming the file) in `error` when the name is empty or the file cannot be written.
+bool WritePlotFile(const std::string& name, std::string_view extension, std::string_view contents,
+                   std::string& error);
 
 }  // namespace drivebase

@@ -31,11 +31,17 @@ class CMC_Logger {
 
   // Adds a drive variable to every point, after those added before. flag 1: the graph document
   // holds the variable in its display unit; flag 0: in internal units ("IU"). ReadPoint gives
-  // internal units either way. False, adding nothing, when the setup has no such variable.
+  // internal units either way. False, adding nothing, when the setup has no such variable or
+  // an upload is in progress.
   bool AddVariable(const std::string& name, int flag);
   // Sets the graph document's columns from the variables added: "time" in s, then each
   // variable. Called once the variables are added (a launch does it when it was not done).
+  // Adding a variable locates the items at once, so that curves can name its column; a launch
+  // locates them again when a variable's display unit has changed since. False when a variable
+  // is no longer in the setup (its column then holds internal units).
   bool LocateItems();
+  // Whether the graph document's columns are those of the variables as they stand now.
+  bool ItemsLocated() const;
   std::size_t GetVariablesNo() const { return variables_.size(); }
 
   // What the drive logs at the launch.
@@ -73,7 +79,10 @@ class CMC_Logger {
   CMC_Setup* Setup() const { return setup_; }
   CMC_CoffFormat* Image() const { return image_; }
   const std::vector<LoggedVariable>& Variables() const { return variables_; }
+  // Removes the variables and the uploaded points; the document keeps only its time column.
   void ClearVariables();
+  // Takes the settings of a loaded file; false, changing nothing, when this logger cannot.
+  virtual bool ApplySettings(const drivebase::LoggerSettings& settings);
 
  private:
   CMC_Setup* setup_;
@@ -84,6 +93,11 @@ class CMC_Logger {
   bool uploading_ = false;
   CGraphDocument document_;
   mutable std::string lastError_;
+
+  std::vector<drivebase::GraphColumn> ExpectedColumns() const;
+  // Appends the point to the graph document, each flag-1 variable in its column's unit.
+  void AddToDocument(const drivebase::LoggedPoint& point);
+  bool Fail(std::string text) const;
 };
 
 // The logger of one axis: a number of points sampled on the slow or the fast loop.
@@ -91,7 +105,7 @@ class CMC_SingleAxisLogger : public CMC_Logger {
  public:
   using CMC_Logger::CMC_Logger;
   // points: how many; type 1 every `divider` slow-loop periods, type 2 every `divider` fast-loop
-  // periods. False (nothing changed) for another type or a divider of 0.
+  // periods. False (nothing changed) for no points, another type or a divider of 0.
   bool ChangeSettings(std::uint16_t points, int type, std::uint16_t divider);
   // Lowers the points so that they fit the drive's logger memory (CMC_Comm::FitLoggerPoints);
   // false, leaving them, when the drive cannot say.
@@ -99,6 +113,9 @@ class CMC_SingleAxisLogger : public CMC_Logger {
   // Removes the variables and the uploaded points; the settings stay.
   void Reset();
   drivebase::LoggerSettings LaunchSettings() const override;
+
+ protected:
+  bool ApplySettings(const drivebase::LoggerSettings& settings) override;
 
  private:
   std::uint16_t points_ = 100;

@@ -36,6 +36,17 @@ inline constexpr int kPurposeFrame = 10014;
 inline constexpr int kPurposeText = 10015;
 // The timer of a test's ticks.
 inline constexpr std::uintptr_t kTestTimer = 1;
+// The host's own timer that polls the axis after Stop, and its period.
+inline constexpr std::uintptr_t kHostStopTimer = 0x5354;
+inline constexpr unsigned kHostStopPoll_ms = 20;
+// The Start/Stop button's texts and the outcome texts (10002).
+inline constexpr const char* kStartText = "Start";
+inline constexpr const char* kStopText = "Stop";
+inline constexpr const char* kTestPassedText = "Test passed";
+inline constexpr const char* kTestFailedText = "Test failed";
+// The status icon's bitmaps (resources/bitmaps); without them the icon shows the outcome text.
+inline constexpr const char* kTestPassedBitmap = "test_passed";
+inline constexpr const char* kTestFailedBitmap = "test_failed";
 }  // namespace drivebase
 
 class CMC_TestDlg : public CMC_EditSetupDlg {
@@ -66,8 +77,9 @@ class CMC_TestDlg : public CMC_EditSetupDlg {
   // on: non-zero while the axis is powered. 0 when the drive cannot be asked.
   int GetAxisOn(int& on);
 
-  // end 1: the run ends with that outcome (a failure shows m_strErrorText); end 0: shows the
-  // stored outcome again (after a tab change, say).
+  // end 1: the run ends with that outcome (a failure shows m_strErrorText); only while the
+  // running flag is set (BeginTest sets it before it can report), so the first report of a run
+  // wins. end 0: shows that outcome again (after a tab change, say) and changes nothing.
   void TestFailed(int end);
   void TestSucceeded(int end);
   // Shows the text as the current progress step and advances the step index by one.
@@ -78,10 +90,15 @@ class CMC_TestDlg : public CMC_EditSetupDlg {
   bool IsRunning() const { return m_bTestRunning != 0; }
   int Result() const { return m_nResult; }
   const std::string& ErrorText() const { return m_strErrorText; }
+  // The user closed the test while it ran: it ends with IDCANCEL once the run has ended, and
+  // nothing the test computes from then on may stay in the setup.
+  bool CloseRequested() const { return closeRequested_; }
 
  protected:
+  // The base's, then the Start button and the stored outcome shown.
   bool OnInitDialog() override;
-  // Close (2) and Esc: a running test stops first and closes when its run has ended.
+  // Close (2) and Esc: a running test stops first and closes when its run has ended. A test
+  // that overrides it (the save question) calls this one while the test runs.
   void OnCancel() override;
   // The host's timers (the stop's poll); a test passes the ticks it does not handle here.
   void OnTimer(std::uintptr_t id);
@@ -104,7 +121,14 @@ class CMC_TestDlg : public CMC_EditSetupDlg {
   int m_bStopDone = 0;       // second phase: the program has stopped
 
  private:
-  void EndRun(int result);
+  enum class Outcome { none, passed, failed };
+  // Ends the run with a success or a failure; the first report of a run only.
+  void EndRun(bool succeeded);
+  // Shows an outcome: 10002 and the icon 10004; a failure also shows the error text in 10001
+  // and "&Details"; none clears them (Details hidden).
+  void Display(Outcome outcome);
+  // The host's poll of the axis after Stop (timer kHostStopTimer).
+  void PollStoppedProgram();
+  Outcome outcome_ = Outcome::none;
   bool closeRequested_ = false;
-  int handlersOnStack_ = 0;
 };

@@ -89,6 +89,9 @@ class EventLoop {
   // agent act if it can. Throws NoMoreActions when pumps keep finding nothing to do (the limit).
   void Pump();
   void SetIdlePumpLimit(std::size_t pumps) { idlePumpLimit_ = pumps; }
+  // How many pumps are running, one inside another, within the innermost modal loop: non-zero
+  // while a handler that pumps (an upload loop) is on the stack of what is dispatched now.
+  std::size_t PumpDepth() const { return pumpDepth_; }
 
   // Moves time forward to `time`, firing the timers due on the way in order of due time.
   void AdvanceTo(Milliseconds time);
@@ -126,6 +129,7 @@ class EventLoop {
   int waitCursors_ = 0;
   std::size_t idlePumps_ = 0;
   std::size_t idlePumpLimit_ = 1'000'000;
+  std::size_t pumpDepth_ = 0;
 };
 
 // The event loop in use: the process's own, unless another is set (null restores it).

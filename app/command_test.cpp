@@ -1,0 +1,201 @@
+// kestrel test: one commissioning test opened the way its button in a setup dialog opens it,
+// run without a screen by a dialog script or by a careful user (test_runner_agent.h), its
+// outcome and results printed, its plots saved, and the setup written when the values are kept.
+#include <filesystem>
+#include <iomanip>
+#include <iostream>
+#include <memory>
+
+#include "cli_error.h"
+#include "commands.h"
+#include "commissioning/test_catalogue.h"
+#include "drivebase/graph.h"
+#include "drivebase/setup_file.h"
+#include "drive_options.h"
+#include "drivesim_link/simulator_steps.h"
+#include "edit_trace.h"
+#include "test_runner_agent.h"
+#include "ui/dialog.h"
+#include "ui/script.h"
+#include "ui/session.h"
+#include "ui/window.h"
+
+namespace kestrel::cli {
+namespace {
+
+inline constexpr int kExitNotKept = 3;
+
+struct TestOptions {
+  std::string name;
+  SetupSource source;
+  std::string out;
+  std::string script;
+  bool tune = false;
+  std::string answer = "yes";
+  std::string plots;
+  bool trace = false;
+  bool list = false;
+  DriveOptions drive;
+};
+
+// What the test showed when it closed: its outcome and results printed, its plots saved after
+// a success, whether the question to keep the values was answered No; every dialog goes on to
+// the trace when there is one.
+class TestReport : public ui::DialogObserver {
+ public:
+  TestReport(std::ostream& out, const ui::HeadlessMessageBoxes& boxes, bool savePlots, ui::DialogObserver* trace)
+      : out_(out), boxes_(boxes), savePlots_(savePlots), trace_(trace) {}
+
+  void DialogOpened(CDialog& dialog) override {
+    if (trace_ != nullptr) trace_->DialogOpened(dialog);
+  }
+
+  void DialogClosed(CDialog& dialog, int endCode) override {
+    if (auto* test = dynamic_cast<CMyTestDlg*>(&dialog)) Report(*test);
+    if (trace_ != nullptr) trace_->DialogClosed(dialog, endCode);
+  }
+
+  bool Failed() const { return failed_; }
+  bool Succeeded() const { return succeeded_; }
+  bool Declined() const { return declined_; }
+  const std::string& ErrorText() const { return errorText_; }
+  const std::string& PlotError() const { return plotError_; }
+
+ private:
+  void Report(CMyTestDlg& test) {
+    succeeded_ = test.Result() == 1;
+    failed_ = !succeeded_ && !test.ErrorText().empty();
+    errorText_ = test.ErrorText();
+    // The last box before the close is the question, when the test asked it.
+    const auto& boxes = boxes_.Shown();
+    declined_ = succeeded_ && !boxes.empty() && (boxes.back().style & MB_TYPEMASK) == MB_YESNOCANCEL &&
+                boxes.back().answer == IDNO;
+    const ui::Window* outcome = test.GetSafeHwnd() ? test.GetSafeHwnd()->FindChild(drivebase::kOutcomeText) : nullptr;
+    if (outcome != nullptr && !outcome->text.empty()) out_ << outcome->text << '\n';
+    if (test.Result() != 1) return;
+    for (const CMyTestDlg::TestResultLine& line : test.ResultLines()) out_ << line.label << ": " << line.value << '\n';
+    if (savePlots_ && !test.SaveAllPlots(plotError_) && plotError_.empty()) plotError_ = "a plot could not be saved";
+  }
+
+  std::ostream& out_;
+  const ui::HeadlessMessageBoxes& boxes_;
+  bool savePlots_;
+  ui::DialogObserver* trace_;
+  bool failed_ = false;
+  bool succeeded_ = false;
+  bool declined_ = false;
+  std::string errorText_;
+  std::string plotError_;
+};
+
+void ListTests() {
+  for (const CommissioningTest& test : CommissioningTests()) {
+    std::cout << std::left << std::setw(12) << test.name << test.title << '\n';
+  }
+}
+
+void CheckOptions(const TestOptions& options) {
+  if (options.name.empty()) throw UsageError("test needs the NAME of a test ('kestrel test --list' lists them)");
+  if (!IsCommissioningTestName(options.name)) {
+    throw UsageError("no test named '" + options.name + "' ('kestrel test --list' lists them)");
+  }
+  if (!options.script.empty() && (options.tune || options.answer != "yes")) {
+    throw UsageError("--tune and --answer stand for the user without a script; with --script the script presses "
+                     "the buttons and answers the questions");
+  }
+}
+
+void UsePlotDirectory(const std::string& directory) {
+  std::error_code error;
+  std::filesystem::create_directories(directory, error);
+  if (error || !std::filesystem::is_directory(directory)) {
+    throw Failure("--plots " + directory + ": not a directory that plots can be saved in" +
+                  (error ? " (" + error.message() + ")" : std::string()));
+  }
+  drivebase::SetPlotDirectory(directory);
+}
+
+// Runs the test with the user given; returns its end code.
+int RunWithUser(CMC_Setup& setup, const TestOptions& options, ui::HeadlessSession& session,
+                DriveConnection& connection) {
+  if (options.script.empty()) {
+    CarefulUser user(options.tune, options.answer == "no" ? IDNO : IDYES);
+    session.Use(user);
+    return RunTestAlone(&setup, options.name);
+  }
+  ui::StepVocabulary vocabulary;
+  drivesim::link::AddSimulatorSteps(vocabulary, [&connection] { return connection.SimulatedDrive(); });
+  ui::ScriptAgent agent(ui::Script::Load(options.script, vocabulary));
+  session.Use(agent);
+  try {
+    const int endCode = RunTestAlone(&setup, options.name);
+    agent.CheckFinished(session.Loop());
+    return endCode;
+  } catch (const ui::NoMoreActions& error) {
+    throw Failure(options.script + ": the script ended too soon: " + error.what());
+  }
+}
+
+int RunTest(Host& host, const TestOptions& options) {
+  if (options.list) {
+    ListTests();
+    return 0;
+  }
+  CheckOptions(options);
+  CMC_Setup setup = host.LoadSetup(options.source);
+  if (!options.plots.empty()) UsePlotDirectory(options.plots);
+  ui::HeadlessSession session;
+  DriveConnection connection(options.drive, setup);
+
+  EditTrace trace(std::cout, session.MessageBoxes());
+  TestReport report(std::cout, session.MessageBoxes(), !options.plots.empty(), options.trace ? &trace : nullptr);
+  session.Loop().SetDialogObserver(&report);
+  if (options.trace) ui::SetMessageBoxPresenter(&trace);
+  const int endCode = RunWithUser(setup, options, session, connection);
+  session.Loop().SetDialogObserver(nullptr);
+
+  if (report.Failed()) throw Failure(report.ErrorText());
+  if (!report.PlotError().empty()) throw Failure("--plots " + options.plots + ": " + report.PlotError());
+  if (endCode != IDOK && report.Succeeded() && !report.Declined()) {
+    std::cout << "Nothing to keep: the test changed no value, nothing written\n";
+    return 0;
+  }
+  if (endCode != IDOK) {
+    std::cout << "Not kept: nothing written\n";
+    return kExitNotKept;
+  }
+  const std::string target = options.out.empty() ? options.source.path : options.out;
+  if (target.empty()) {
+    std::cout << "Kept: nothing written, the embedded default setup stays as it is (--out FILE keeps the result)\n";
+    return 0;
+  }
+  drivebase::SaveSetupFile(setup, target);
+  std::cout << "Kept: written to " << target << '\n';
+  return 0;
+}
+
+}  // namespace
+
+void AddTestCommand(CLI::App& app, Host& host, int& status) {
+  auto options = std::make_shared<TestOptions>();
+  CLI::App* command = app.add_subcommand(
+      "test", "Run a commissioning test as its setup dialog's button opens it; exits 0 when it succeeded and its "
+              "values were kept (the setup written), 1 when it failed (nothing written), 3 when they were not kept");
+  command->add_option("NAME", options->name, "The test ('kestrel test --list' lists them)");
+  command->add_option("--setup", options->source.path, "Setup file (default: the embedded default setup)");
+  command->add_option("--out", options->out, "File to write when the values are kept (default: the --setup file)");
+  command->add_option("--script", options->script,
+                      "Dialog script that plays the user (docs/dialog-scripts.md); without it a careful user runs the test");
+  command->add_flag("--tune", options->tune, "Press the test's \"Tune\" button before Start");
+  command->add_option("--answer", options->answer, "Answer to the question whether to keep the values: yes (default) or no")
+      ->check(CLI::IsMember({"yes", "no"}));
+  command->add_option("--plots", options->plots, "Directory to save every plot of the test in, as SVG and CSV");
+  command->add_flag("--trace", options->trace, "Print each dialog opened and closed and each message box");
+  command->add_flag("--list", options->list, "List the tests and their titles");
+  AddDriveOptions(*command, options->drive);
+  command->callback([options, &host, &status] {
+    status = RunReportingErrors([&] { return RunTest(host, *options); });
+  });
+}
+
+}  // namespace kestrel::cli

@@ -1,0 +1,80 @@
+#include "test_runner_agent.h"
+
+#include <stdexcept>
+#include <string>
+
+#include "commissioning/my_test_dlg.h"
+#include "ui/dialog_driver.h"
+#include "ui/event_loop.h"
+#include "ui/window.h"
+
+namespace kestrel::cli {
+
+bool CarefulUser::Reveal(CMyTestDlg& test, int id) {
+  ui::DialogDriver driver(test);
+  if (driver.IsVisible(id)) return true;
+  const ui::Window* dialog = test.GetSafeHwnd();
+  if (dialog == nullptr) return false;
+  for (const auto& control : dialog->children) {
+    if (control->kind != ui::ControlKind::Tab || !control->visible || !control->enabled) continue;
+    for (std::size_t tab = 0; tab < control->items.size(); ++tab) {
+      driver.SelectTab(control->id, static_cast<int>(tab));
+      if (driver.IsVisible(id)) return true;
+    }
+  }
+  return false;
+}
+
+void CarefulUser::Press(ui::EventLoop& loop, CMyTestDlg& test, int id, const char* what) {
+  const std::size_t boxesBefore = loop.MessageBoxes().Shown().size();
+  if (Reveal(test, id)) return ui::DialogDriver(test).Click(id);
+  std::string error = "the test \"" + test.GetWindowText() + "\" shows no \"" + what + "\" button (" +
+                      std::to_string(id) + ") on any of its tabs";
+  // A tab that refused to open said why in a message box.
+  if (loop.MessageBoxes().Shown().size() > boxesBefore) error += ": " + loop.MessageBoxes().Shown().back().text;
+  throw std::runtime_error(error);
+}
+
+bool CarefulUser::ActWhenIdle(ui::EventLoop& loop) {
+  auto* test = dynamic_cast<CMyTestDlg*>(loop.TopDialog());
+  if (test == nullptr) return false;
+  switch (stage_) {
+    case Stage::tune:
+      stage_ = Stage::start;
+      if (tune_ && test->TuneButtonId() != 0) {
+        Press(loop, *test, test->TuneButtonId(), "Tune");
+        return true;
+      }
+      [[fallthrough]];
+    case Stage::start:
+      Press(loop, *test, drivebase::kStartStopButton, "Start");
+      stage_ = Stage::running;
+      runDeadline_ = loop.Clock().Now() + kRunLimit;
+      return true;
+    case Stage::running:
+      if (test->IsRunning()) {
+        const std::optional<ui::Milliseconds> due = loop.NextTimerDue();
+        if (!due) return false;
+        if (*due > runDeadline_) {
+          throw std::runtime_error("the test \"" + test->GetWindowText() + "\" still ran after " +
+                                   std::to_string(kRunLimit.count() / 1000) + " s");
+        }
+        loop.AdvanceTo(*due);
+        return true;
+      }
+      stage_ = Stage::closed;
+      ui::DialogDriver(*test).Click(IDCANCEL);
+      return true;
+    case Stage::closed: break;
+  }
+  return false;
+}
+
+std::optional<int> CarefulUser::AnswerMessageBox(const ui::MessageBoxRecord& box) {
+  const unsigned buttons = box.style & MB_TYPEMASK;
+  const bool question = buttons == MB_YESNOCANCEL || buttons == MB_YESNO;
+  if (stage_ != Stage::closed || !question) return std::nullopt;
+  return saveAnswer_;
+}
+
+}  // namespace kestrel::cli

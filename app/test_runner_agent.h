@@ -1,0 +1,44 @@
+// The user of `kestrel test` without a script: a careful engineer at the test dialog. They look
+// through its tabs for the button they need, press "Tune" first when asked to, press Start, let
+// the test run (time passes to the dialog's next timer while it runs), then close the test and
+// answer its question whether to keep the values with the answer given on the command line.
+#pragma once
+
+#include <optional>
+
+#include "ui/clock.h"
+#include "ui/user_agent.h"
+
+class CMyTestDlg;
+
+namespace kestrel::cli {
+
+class CarefulUser : public ui::UserAgent {
+ public:
+  // `saveAnswer`: IDYES or IDNO, the answer to the question whether to keep the values.
+  CarefulUser(bool tune, int saveAnswer) : tune_(tune), saveAnswer_(saveAnswer) {}
+
+  bool ActWhenIdle(ui::EventLoop& loop) override;
+  // Nothing to do while a handler pumps: the upload runs on by itself.
+  bool ActWhenBusy(ui::EventLoop&) override { return false; }
+  std::optional<int> AnswerMessageBox(const ui::MessageBoxRecord& box) override;
+
+  // The longest a run may take in virtual time before the user gives up on it.
+  static constexpr ui::Milliseconds kRunLimit{600'000};
+
+ private:
+  enum class Stage { tune, start, running, closed };
+
+  // Makes the control visible as a user would, choosing each tab of the dialog's tab controls in
+  // turn until it shows; false when no tab shows it.
+  static bool Reveal(CMyTestDlg& test, int id);
+  // Reveals and clicks the button; an error naming it (and what a refusing tab said) when it cannot.
+  static void Press(ui::EventLoop& loop, CMyTestDlg& test, int id, const char* what);
+
+  bool tune_;
+  int saveAnswer_;
+  Stage stage_ = Stage::tune;
+  ui::Milliseconds runDeadline_{0};
+};
+
+}  // namespace kestrel::cli

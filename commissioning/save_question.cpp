@@ -1,0 +1,37 @@
+#include "commissioning/save_question.h"
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+
+namespace kestrel {
+namespace {
+
+std::string FormatValue(double value, bool integer) {
+  if (!integer || !std::isfinite(value)) return FormatG(value);
+  std::array<char, 32> text{};
+  std::snprintf(text.data(), text.size(), "%.0f", std::trunc(value));
+  return text.data();
+}
+
+}  // namespace
+
+std::string FormatG(double value) {
+  std::array<char, 32> text{};
+  std::snprintf(text.data(), text.size(), "%g", value);
+  return text.data();
+}
+
+std::string SaveQuestionText(std::span<const ComparedValue> values) {
+  std::string lines;
+  for (const ComparedValue& value : values) {
+    if (value.new_value == value.old_value) continue;
+    lines += value.label + ":\tOld = " + FormatValue(value.old_value, value.integer) +
+             "\tNew = " + FormatValue(value.new_value, value.integer) + "\r\n";
+  }
+  if (lines.empty()) return "";
+  return "A different value than specified has been detected for the following parameter(s):\r\n\r\n" + lines +
+         "\r\nDo you want to save the new value(s)? (Recommended)";
+}
+
+}  // namespace kestrel

@@ -1,0 +1,106 @@
+// The run of the current test: the preliminary program, the step program with the logger, and
+// the upload drawn as it comes.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include "commissioning/test_current.h"
+#include "dialogs/setup_values.h"
+#include "ui/event_loop.h"
+
+namespace {
+
+double Internal(const CMC_Setup* setup, const char* name) {
+  const CMC_Parameter* parameter = setup->FindParameter(name);
+  return parameter != nullptr ? parameter->GetValueInInternalUnit() : 0.0;
+}
+
+}  // namespace
+
+int CTestCurrent::SaturatedCurrent(double internal) {
+  constexpr double kMin = std::numeric_limits<std::int16_t>::min();
+  constexpr double kMax = std::numeric_limits<std::int16_t>::max();
+  if (std::isnan(internal)) return 0;
+  return static_cast<int>(std::clamp(std::trunc(internal), kMin, kMax));
+}
+
+void CTestCurrent::BeginTest() {
+  CommitPendingEdits();
+  RefreshAllParameters();
+  RecomputeFilterAndOffset();
+  const double current = std::trunc(Internal(GetSetup(), "TestCurrent"));
+  testCurrent_ = static_cast<int>(std::clamp(current, double{std::numeric_limits<int>::min()},
+                                             double{std::numeric_limits<int>::max()}));
+  for (const int id : {kRiseTimeText, kOvershootText, kSettlingText}) SetChildText(id, "");
+  m_bTestRunning = 1;
+  m_nResult = -1;
+  m_nStep = 0;
+  LaunchProgram(kTexts, preliminaryProgram_, preliminaryImage_, nullptr, {{"In1", double(testCurrent_)}});
+  ShowRunState();
+}
+
+void CTestCurrent::OnTimer(std::uintptr_t id) {
+  if (TakeTick(id)) Tick();
+  ShowRunState();
+}
+
+void CTestCurrent::Tick() {
+  switch (m_nStep) {
+    case 2:
+      if (FinishPreliminaryStage(preliminaryImage_, references_) == ProgramState::Ended) {
+        ShowStepText(kTexts);
+        LaunchStepProgram();
+      }
+      return;
+    case 3: LaunchStepProgram(); return;
+    case 4: FinishStepProgram(); return;
+    case 5:
+      // Only an upload that has begun has points to read.
+      if (logger_ == nullptr || !logger_->UploadInProgress()) return Fail(msc_pszErrInternal);
+      UploadLoop();
+      return;
+    default: Fail(msc_pszErrInternal); return;
+  }
+}
+
+bool CTestCurrent::LaunchStepProgram() {
+  const CMC_Setup* setup = GetSetup();
+  return LaunchProgram(kTexts, mainProgram_, mainImage_, logger_.get(),
+                       {{"RefTest", references_.refTest},
+                        {"RIncTest", references_.rIncTest},
+                        {"In1", double(SaturatedCurrent(Internal(setup, "TestCurrent")))},
+                        {"Imax_Prot_Test", double(SaturatedCurrent(Internal(setup, "TestProtectionCurrent")))}});
+}
+
+void CTestCurrent::FinishStepProgram() {
+  if (WaitForProgram(mainImage_) != ProgramState::Ended) return;
+  double testFlag = 0.0;
+  if (!ReadProgramValue(mainImage_, "test_flag", testFlag)) return;
+  if (testFlag <= 0.0) return Fail(kTexts[6]);
+  if (logger_ == nullptr || !logger_->BeginUploadData()) return Fail(msc_pszErrInternal);
+  graph_.Invalidate();
+  ShowStepText(kTexts);
+  UploadLoop();
+}
+
+// Each point is drawn as it comes, and the messages pending meanwhile are dispatched, so that
+// Stop and the dialog stay usable.
+void CTestCurrent::UploadLoop() {
+  StartComparisonPlot();
+  graph_.DoZoomOut();
+  while (logger_ != nullptr && logger_->ReadPoint() != 0) {
+    AddComparisonRow();
+    graph_.UpdateLastPoint();
+    ui::CurrentEventLoop().Pump();
+    if (m_bStopRequested != 0 && m_bStopDone != 0) break;
+    if (!IsRunning() && m_bStopRequested == 0) {
+      graph_.DoZoomOut();
+      return;
+    }
+  }
+  graph_.DoZoomOut();
+  if (!IsRunning()) return;
+  FinishStepFigures();
+  TestSucceeded(1);
+}

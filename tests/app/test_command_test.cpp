@@ -1,0 +1,102 @@
+// kestrel test: a commissioning test run without a screen, as a user runs the command.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+#include <string>
+
+#include "drivebase/setup_file.h"
+#include "run_kestrel.h"
+
+namespace kestrel {
+namespace {
+
+using test_support::Outcome;
+using test_support::ScratchDirectory;
+
+class TestCommand : public ::testing::Test {
+ protected:
+  ScratchDirectory scratch_{"kestrel-test-command"};
+};
+
+// A figure of a printed line "LABEL: NUMBER %".
+double Figure(const std::string& out, const std::string& label) {
+  std::smatch match;
+  EXPECT_TRUE(std::regex_search(out, match, std::regex(label + ": (-?[0-9.e+-]+) %"))) << label << " in\n" << out;
+  return match.empty() ? 0.0 : std::stod(match[1]);
+}
+
+// Tuned at the default 1800 rad/s: Kp_C_scl = (2·1800·τ − 1)·G = 3.8 × 0.341232 = 1.29668, held
+// as 21244 · 2^1 / 32767; Ki_C_scl = 1800²·τ·Tc·G = 0.147412, held as 4830 · 2^0 / 32767 (τ = 1.333 ms,
+// Tc = 100 µs, G = 0.9 Ω · 1241.17 / 3273.6). The step on the simulated drive overshoots as the
+// prediction says, within three points.
+TEST_F(TestCommand, TunesTheDefaultMotorSavesThePlotsAndKeepsTheRegisterPairs) {
+  const std::string plots = scratch_.Path("plots").string();
+  const std::string out = scratch_.Path("tuned.json").string();
+  const Outcome result = scratch_.Succeeds("test current --tune --plots " + plots + " --out " + out);
+  EXPECT_EQ(result.err, "drive: simulator (motor: built-in default motor)\n");
+  using namespace std::string_literals;
+  for (const std::string& line : {"Test passed\n"s, "Kp_C_scl: 1.29667 (KPI = 21244, SFTKPI = 1)\n"s,
+                                 "Ki_C_scl: 0.147404 (KII = 4830, SFTKII = 0)\n"s, "Kept: written to " + out + "\n"}) {
+    EXPECT_NE(result.out.find(line), std::string::npos) << line << " in\n" << result.out;
+  }
+  EXPECT_NEAR(Figure(result.out, "Overshoot \\(measured\\)"), Figure(result.out, "Overshoot \\(predicted\\)"), 3.0);
+  EXPECT_TRUE(std::filesystem::is_regular_file(plots + "/CurrentTuning.svg"));
+  EXPECT_TRUE(std::filesystem::is_regular_file(plots + "/CurrentTuning.csv"));
+
+  const CMC_Setup tuned = drivebase::ReadSetupFile(out);
+  for (const auto& [name, value] : {std::pair{"KPI", 21244.0}, {"SFTKPI", 1.0}, {"KII", 4830.0}, {"SFTKII", 0.0}}) {
+    EXPECT_EQ(tuned.FindParameter(name)->GetValueInInternalUnit(), value) << name;
+  }
+}
+
+// Each way the values are not kept: the answer No (3), or a failed run (1, its text on standard
+// error); nothing is written either way, and a failed run saves no plot.
+struct NotKeptCase {
+  const char* what;
+  std::string arguments;
+  const char* script;  // null: no script
+  int status;
+  std::string error;   // the last line on standard error
+};
+
+void PrintTo(const NotKeptCase& c, std::ostream* out) { *out << c.what; }
+
+class TestNotKept : public TestCommand, public ::testing::WithParamInterface<NotKeptCase> {};
+
+TEST_P(TestNotKept, WritesNothing) {
+  const NotKeptCase& c = GetParam();
+  const std::string out = scratch_.Path("kept.json").string();
+  std::string arguments = "test current --out " + out + " --plots " + scratch_.Path("plots").string() + " " + c.arguments;
+  if (c.script != nullptr) arguments += " --script " + scratch_.Write("user.script", c.script);
+  const Outcome result = scratch_.Run(arguments);
+  EXPECT_EQ(result.status, c.status) << result.err;
+  EXPECT_TRUE(result.err.ends_with(c.error + "\n")) << result.err;
+  EXPECT_FALSE(std::filesystem::exists(out));
+  EXPECT_EQ(std::filesystem::exists(scratch_.Path("plots/CurrentTuning.csv")), c.status == 3);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, TestNotKept,
+    ::testing::Values(NotKeptCase{"AnsweredNo", "--tune --answer no", nullptr, 3, "drive: simulator (motor: built-in default motor)"},
+                      NotKeptCase{"OfflineDrive", "--tune --drive offline", nullptr, 1,
+                                  "kestrel: Internal error: the drive did not answer as the test expects."},
+                      NotKeptCase{"ShortedOutputs", "",
+                                  "fault short A B\ntab 1300 1\nclick 10000\nwait-until 10002 \"Test failed\"\n"
+                                  "close cancel\n",
+                                  1, "kestrel: Drive / Motor shortcircuit protection triggered."}),
+    [](const auto& param) { return std::string(param.param.what); });
+
+TEST_F(TestCommand, ListsTheTestsAndRefusesWhatIsNoTestRun) {
+  const Outcome list = scratch_.Succeeds("test --list");
+  EXPECT_EQ(list.out, "current     Current Controller Tuning Test\n");
+  for (const std::string& usage : {std::string("test"), std::string("test speed"), std::string("test current --answer maybe"),
+                                  "test current --tune --script " + scratch_.Write("empty.script", "")}) {
+    const Outcome refused = scratch_.Run(usage);
+    EXPECT_EQ(refused.status, 2) << usage;
+    EXPECT_EQ(refused.out, "") << usage;
+  }
+}
+
+}  // namespace
+}  // namespace kestrel
