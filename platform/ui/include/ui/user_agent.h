@@ -19,8 +19,9 @@ class UserAgent : public MessageBoxAnswerer {
   // The application polls for input while busy (it pumps messages inside a handler): perform
   // the next action if it can be done now. Returns whether anything was done.
   virtual bool ActWhenBusy(EventLoop& loop) = 0;
-  // A popup menu is shown: the command chosen from it, or none to dismiss it.
-  virtual std::optional<unsigned> ChooseFromPopupMenu(EventLoop& loop, const PopupMenu& menu) = 0;
+  // A popup menu is shown: the command chosen from it, or none to dismiss it (an agent that
+  // knows no menus dismisses every popup).
+  virtual std::optional<unsigned> ChooseFromPopupMenu(EventLoop&, const PopupMenu&) { return std::nullopt; }
 };
 
 }  // namespace ui
