@@ -3,8 +3,8 @@
 // Opens the default setup, opens Drive Setup and sees Motor Setup open by itself, changes the
 // nominal current and its unit, answers a message box, reads Drive Setup's help, reloads the page in the middle of the
 // dialogs and carries on, closes both with OK, saves, and finds the value in the saved file; a
-// request without the token is refused. Screenshots of the main window, Drive Setup and Motor
-// Setup are written to the artifacts folder. Then a parameter edited in the main window survives
+// request without the token is refused; runs the current test from Drive Setup and sees its
+// step plotted. Screenshots of the main window, Drive Setup, Motor Setup and the current test are written to the artifacts folder. Then a parameter edited in the main window survives
 // a killed kestrel: the next one offers the recovery file.
 import { spawn } from "node:child_process";
 import { existsSync, mkdirSync, mkdtempSync, readFileSync, rmSync } from "node:fs";
@@ -118,6 +118,22 @@ try {
     await page.locator(".box").getByRole("button", { name: "OK" }).click();
     await page.locator(".box").waitFor({ state: "detached" });
     await page.screenshot({ path: join(artifacts, "drive-setup.png") });
+  });
+
+  await check("the current test tunes, runs its step live and is closed without keeping the gains", async () => {
+    const caption = "Current Controller Tuning Test";
+    await control(page, "Drive Setup", 3137).click();
+    await control(page, caption, 1300).getByRole("button", { name: "Test", exact: true }).click();
+    await control(page, caption, 3149).click();
+    await control(page, caption, 10000).click();
+    await page.waitForFunction(() =>
+      document.querySelector('.window[data-caption="Current Controller Tuning Test"] [data-id="10002"]')
+        ?.textContent === "Test passed", null, { timeout: 30000 });
+    await control(page, caption, 1361).locator("canvas").first().waitFor();
+    await page.screenshot({ path: join(artifacts, "current-test.png") });
+    await dialog(page, caption).getByRole("button", { name: "Close", exact: true }).click();
+    await page.locator(".box").getByRole("button", { name: "No" }).click();
+    await dialog(page, caption).waitFor({ state: "detached" });
   });
 
   const saved = join(work, "axis.json");
