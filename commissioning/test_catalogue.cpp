@@ -8,6 +8,7 @@
 #include "dialogs/dialog_resources.h"
 #include "dialogs/my_setup_dlg.h"
 #include "dialogs/setup_values.h"
+#include "dialogs/test_maker.h"
 #include "ui/template_library.h"
 
 namespace kestrel {
@@ -38,6 +39,13 @@ void RegisterTestTemplates() {
     return true;
   }();
   (void)registered;
+}
+
+void RegisterCommissioningTests() {
+  RegisterTestTemplates();
+  SetTestMaker([](CMC_Setup* setup, std::string_view name, CWnd* parent) -> std::unique_ptr<CDialog> {
+    return MakeCommissioningTest(setup, name, parent);
+  });
 }
 
 std::unique_ptr<CMyTestDlg> MakeCommissioningTest(CMC_Setup* setup, std::string_view name, CWnd* parent) {
