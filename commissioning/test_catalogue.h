@@ -12,6 +12,8 @@ namespace kestrel {
 
 struct CommissioningTest {
   std::string_view name, title;
+  bool sinusoidalVoltage = false;  // the voltage scale takes its sinusoidal form while it is open
+  std::unique_ptr<CMyTestDlg> (*make)(CMC_Setup* setup, CWnd* parent) = nullptr;
 };
 
 // The tests, in the order kestrel test --list shows them.
