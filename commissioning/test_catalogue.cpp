@@ -1,5 +1,6 @@
 #include "commissioning/test_catalogue.h"
 
+#include <algorithm>
 #include <array>
 #include <stdexcept>
 #include <string>
@@ -8,6 +9,7 @@
 #include "dialogs/dialog_resources.h"
 #include "dialogs/my_setup_dlg.h"
 #include "dialogs/setup_values.h"
+#include "dialogs/test_maker.h"
 #include "ui/template_library.h"
 
 namespace kestrel {
@@ -17,20 +19,32 @@ std::string_view DialogTemplate101();
 
 namespace {
 
+template <class Test>
+std::unique_ptr<CMyTestDlg> Make(CMC_Setup* setup, CWnd* parent) {
+  return std::make_unique<Test>(setup, parent);
+}
+
 constexpr std::array kTests{
-    CommissioningTest{"current", "Current Controller Tuning Test"},
+    CommissioningTest{"current", "Current Controller Tuning Test", true, &Make<CTestCurrent>},
 };
+
+const CommissioningTest* FindTest(std::string_view name) {
+  const auto it =
+      std::ranges::find_if(kTests, [name](const CommissioningTest& test) { return dialogs::SameName(test.name, name); });
+  return it != kTests.end() ? &*it : nullptr;
+}
+
+const CommissioningTest& TestNamed(std::string_view name) {
+  const CommissioningTest* test = FindTest(name);
+  if (test == nullptr) throw std::invalid_argument("no commissioning test named '" + std::string(name) + "'");
+  return *test;
+}
 
 }  // namespace
 
 std::span<const CommissioningTest> CommissioningTests() { return kTests; }
 
-bool IsCommissioningTestName(std::string_view name) {
-  for (const CommissioningTest& test : kTests) {
-    if (dialogs::SameName(test.name, name)) return true;
-  }
-  return false;
-}
+bool IsCommissioningTestName(std::string_view name) { return FindTest(name) != nullptr; }
 
 void RegisterTestTemplates() {
   static const bool registered = [] {
@@ -40,19 +54,29 @@ void RegisterTestTemplates() {
   (void)registered;
 }
 
-std::unique_ptr<CMyTestDlg> MakeCommissioningTest(CMC_Setup* setup, std::string_view name, CWnd* parent) {
+void RegisterCommissioningTests() {
   RegisterTestTemplates();
-  if (dialogs::SameName(name, "current")) return std::make_unique<CTestCurrent>(setup, parent);
-  throw std::invalid_argument("no commissioning test named '" + std::string(name) + "'");
+  SetTestMaker([](CMC_Setup* setup, std::string_view name, CWnd* parent) -> std::unique_ptr<CDialog> {
+    return MakeCommissioningTest(setup, name, parent);
+  });
 }
 
-bool UsesSinusoidalVoltage(std::string_view name) { return dialogs::SameName(name, "current"); }
+std::unique_ptr<CMyTestDlg> MakeCommissioningTest(CMC_Setup* setup, std::string_view name, CWnd* parent) {
+  const CommissioningTest& test = TestNamed(name);
+  RegisterTestTemplates();
+  return test.make(setup, parent);
+}
+
+bool UsesSinusoidalVoltage(std::string_view name) {
+  const CommissioningTest* test = FindTest(name);
+  return test != nullptr && test->sinusoidalVoltage;
+}
 
 int RunTestAlone(CMC_Setup* setup, std::string_view name) {
-  if (!IsCommissioningTestName(name)) throw std::invalid_argument("no commissioning test named '" + std::string(name) + "'");
+  const CommissioningTest& test = TestNamed(name);
   RegisterDialogTemplates();
-  return RunChildDialog(
-      setup, [&] { return MakeCommissioningTest(setup, name, nullptr); }, UsesSinusoidalVoltage(name));
+  RegisterTestTemplates();
+  return RunChildDialog(setup, [&] { return test.make(setup, nullptr); }, test.sinusoidalVoltage);
 }
 
 }  // namespace kestrel

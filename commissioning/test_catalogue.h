@@ -12,6 +12,8 @@ namespace kestrel {
 
 struct CommissioningTest {
   std::string_view name, title;
+  bool sinusoidalVoltage = false;  // the voltage scale takes its sinusoidal form while it is open
+  std::unique_ptr<CMyTestDlg> (*make)(CMC_Setup* setup, CWnd* parent) = nullptr;
 };
 
 // The tests, in the order kestrel test --list shows them.
@@ -20,6 +22,9 @@ bool IsCommissioningTestName(std::string_view name);
 
 // Adds the templates of the tests to the process's template library; later calls change nothing.
 void RegisterTestTemplates();
+// The templates, and the catalogue handed to the dialogs, so that Drive Setup's buttons open the
+// tests (what the plug-in does before it shows Drive Setup).
+void RegisterCommissioningTests();
 
 // The named test on the setup (its template registered); std::invalid_argument for a name the catalogue lacks.
 std::unique_ptr<CMyTestDlg> MakeCommissioningTest(CMC_Setup* setup, std::string_view name, CWnd* parent);

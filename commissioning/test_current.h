@@ -101,7 +101,7 @@ class CTestCurrent : public CMyTestDlg {
   bool WriteGainToDrive(const char* shift, const char* mantissa);
 
   // The step response: prediction, figures, plot and warning.
-  kestrel::PredictedStep Predict(double step_A, double duration_s) const;
+  kestrel::PredictedStep Predict(double duration_s) const;
   void ShowPredictionWarning();
   void StartComparisonPlot();
   void AddComparisonRow();

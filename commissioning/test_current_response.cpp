@@ -28,11 +28,15 @@ std::string RiseTime(const StepMetrics& m) { return Duration(m.rise_s, "not reac
 std::string Overshoot(const StepMetrics& m) { return FormatG(m.overshoot_pct) + " %"; }
 std::string SettlingTime(const StepMetrics& m) { return Duration(m.settling_s, "not settled"); }
 
-// The current handed to the step program, in amperes.
+// The current handed to the step program, in the drive's counts and in amperes.
+int StepCurrent_counts(const CMC_Setup* setup) {
+  const CMC_Parameter* current = setup->FindParameter("TestCurrent");
+  return current != nullptr ? CTestCurrent::SaturatedCurrent(current->GetValueInInternalUnit()) : 0;
+}
+
 double StepCurrent_A(const CMC_Setup* setup) {
   const CMC_Parameter* current = setup->FindParameter("TestCurrent");
-  if (current == nullptr) return 0.0;
-  return current->BaseFromInternal(CTestCurrent::SaturatedCurrent(current->GetValueInInternalUnit()));
+  return current != nullptr ? current->BaseFromInternal(StepCurrent_counts(setup)) : 0.0;
 }
 
 // What the user should know of the gains before Start; nothing to warn about without the motor's
@@ -47,14 +51,14 @@ std::string PredictionWarning(const kestrel::PredictedStep& step) {
 
 }  // namespace
 
-kestrel::PredictedStep CTestCurrent::Predict(double step_A, double duration_s) const {
-  return kestrel::PredictCurrentStep(*GetSetup(), step_A, 0.0, duration_s);
+// The step of the test current, from the counts the drive gets.
+kestrel::PredictedStep CTestCurrent::Predict(double duration_s) const {
+  return kestrel::PredictCurrentStepOfCounts(*GetSetup(), StepCurrent_counts(GetSetup()), 0.0, duration_s);
 }
 
 void CTestCurrent::ShowPredictionWarning() {
   const CMC_Setup* setup = GetSetup();
-  SetChildText(kWarningText,
-               PredictionWarning(Predict(StepCurrent_A(setup), kWarningSamples * GetCurrentLoopPeriod(setup))));
+  SetChildText(kWarningText, PredictionWarning(Predict(kWarningSamples * GetCurrentLoopPeriod(setup))));
 }
 
 // The columns of the logger and the predicted current; the prediction of the coming upload.
@@ -69,7 +73,7 @@ void CTestCurrent::StartComparisonPlot() {
   predicted_.reset();
   if (!logger_->UploadInProgress()) return;
   const CMC_Setup* setup = GetSetup();
-  predicted_ = Predict(StepCurrent_A(setup), static_cast<double>(logger_->GetPointsNo()) * GetCurrentLoopPeriod(setup));
+  predicted_ = Predict(static_cast<double>(logger_->GetPointsNo()) * GetCurrentLoopPeriod(setup));
   if (predicted_->current_A.empty()) predicted_.reset();
 }
 

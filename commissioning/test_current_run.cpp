@@ -16,22 +16,23 @@ double Internal(const CMC_Setup* setup, const char* name) {
   return parameter != nullptr ? parameter->GetValueInInternalUnit() : 0.0;
 }
 
+// An internal value truncated to an integer and held within the range of T (no value gives 0).
+template <class T>
+int TruncatedWithin(double internal) {
+  if (std::isnan(internal)) return 0;
+  return static_cast<int>(
+      std::clamp(std::trunc(internal), double{std::numeric_limits<T>::min()}, double{std::numeric_limits<T>::max()}));
+}
+
 }  // namespace
 
-int CTestCurrent::SaturatedCurrent(double internal) {
-  constexpr double kMin = std::numeric_limits<std::int16_t>::min();
-  constexpr double kMax = std::numeric_limits<std::int16_t>::max();
-  if (std::isnan(internal)) return 0;
-  return static_cast<int>(std::clamp(std::trunc(internal), kMin, kMax));
-}
+int CTestCurrent::SaturatedCurrent(double internal) { return TruncatedWithin<std::int16_t>(internal); }
 
 void CTestCurrent::BeginTest() {
   CommitPendingEdits();
   RefreshAllParameters();
   RecomputeFilterAndOffset();
-  const double current = std::trunc(Internal(GetSetup(), "TestCurrent"));
-  testCurrent_ = static_cast<int>(std::clamp(current, double{std::numeric_limits<int>::min()},
-                                             double{std::numeric_limits<int>::max()}));
+  testCurrent_ = TruncatedWithin<int>(Internal(GetSetup(), "TestCurrent"));
   for (const int id : {kRiseTimeText, kOvershootText, kSettlingText}) SetChildText(id, "");
   m_bTestRunning = 1;
   m_nResult = -1;

@@ -191,6 +191,14 @@ bool IsCurrentLoopStable(const CurrentLoopModel& model) {
 }
 
 PredictedStep PredictCurrentStep(CMC_Setup& setup, double step_A, double stepTime_s, double duration_s) {
+  const double counts = std::trunc(step_A * GetCurrentScale(&setup));
+  const std::int32_t step_counts =
+      std::isnan(counts) ? 0 : static_cast<std::int32_t>(std::clamp(counts, -32768.0, 32767.0));
+  return PredictCurrentStepOfCounts(setup, step_counts, stepTime_s, duration_s);
+}
+
+PredictedStep PredictCurrentStepOfCounts(CMC_Setup& setup, std::int32_t step_counts, double stepTime_s,
+                                         double duration_s) {
   PredictedStep prediction;
   const std::optional<CurrentLoopModel> model = CurrentLoopModelOf(setup);
   if (!model || !(model->period_s > 0.0)) {
@@ -199,7 +207,7 @@ PredictedStep PredictCurrentStep(CMC_Setup& setup, double step_A, double stepTim
     return prediction;
   }
   const double iscale = GetCurrentScale(&setup);
-  const std::int32_t step_counts = SaturateInt16(static_cast<std::int64_t>(std::trunc(step_A * iscale)));
+  step_counts = SaturateInt16(step_counts);
   const auto stepSample = static_cast<std::size_t>(std::max(0.0, std::ceil(stepTime_s / model->period_s - 1e-9)));
   const auto samples = static_cast<std::size_t>(std::max(0.0, std::floor(duration_s / model->period_s + 1e-9))) + 1;
   const SimulatedLoop loop = SimulateCurrentStep(*model, step_counts, stepSample, samples);

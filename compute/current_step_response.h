@@ -84,5 +84,9 @@ struct PredictedStep {
   StepMetrics metrics{};
 };
 PredictedStep PredictCurrentStep(CMC_Setup& setup, double step_A, double stepTime_s, double duration_s);
+// The same for a step given in the counts handed to the drive (saturated to 16 bits), so that a
+// caller that holds them exactly does not lose one to a round trip through amperes.
+PredictedStep PredictCurrentStepOfCounts(CMC_Setup& setup, std::int32_t step_counts, double stepTime_s,
+                                         double duration_s);
 
 }  // namespace kestrel

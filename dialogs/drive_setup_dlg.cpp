@@ -4,7 +4,6 @@
 #include <charconv>
 #include <string>
 
-#include "commissioning/test_catalogue.h"
 #include "compute/derivation.h"
 #include "compute/option_readers.h"
 #include "compute/options.h"
@@ -20,6 +19,7 @@
 #include "dialogs/motor_setup_dialog.h"
 #include "dialogs/message_box_reporter.h"
 #include "dialogs/setup_values.h"
+#include "dialogs/test_maker.h"
 #include "ui/data_exchange.h"
 #include "ui/event_loop.h"
 
@@ -219,7 +219,7 @@ void CDriveSetupDlg::OnDriveInfo() {
 // The current controller's test runs with the sinusoidal voltage scale, in which its gains are
 // tuned.
 void CDriveSetupDlg::OnTuneCurrent() {
-  RunChild([this]() -> std::unique_ptr<CDialog> { return kestrel::MakeCommissioningTest(GetSetup(), "current", this); },
+  RunChild([this]() -> std::unique_ptr<CDialog> { return kestrel::MakeTest(GetSetup(), "current", this); },
            true);
 }
 

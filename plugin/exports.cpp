@@ -1,5 +1,6 @@
 #include "plugin/exports.h"
 
+#include "commissioning/test_catalogue.h"
 #include "compute/derivation.h"
 #include "compute/options.h"
 #include "compute/parameter_limits.h"
@@ -11,6 +12,7 @@
 int EditSetup(CMC_Setup* setup) {
   if (setup == nullptr) return 0;
   kestrel::RegisterDialogTemplates();
+  kestrel::RegisterCommissioningTests();
   CDriveSetupDlg dialog(setup, nullptr);
   return dialog.DoModal() == IDOK ? 1 : 0;
 }

@@ -86,6 +86,7 @@ TEST(CurrentTestCurrents, SaturateToSixteenBits) {
 
 TEST_F(CurrentTestControls, DriveSetupOpensTheTestWithTheSinusoidalVoltageScale) {
   RegisterDialogTemplates();
+  RegisterCommissioningTests();
   int flagWhileOpen = -1;
   user_.WaitUntil(ui::TopDialogIs("Brushless Motor Setup"))
       .Close(IDCANCEL)
