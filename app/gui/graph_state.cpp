@@ -55,7 +55,7 @@ json GraphState(const CGraphWindow& graph) {
     columns.push_back({{"name", column.name}, {"unit", column.unit}});
   }
   json curves = json::array();
-  for (const CXYCurve& curve : graph.Filter()->Curves()) {
+  for (const CXYCurve& curve : graph.Filter()->ShownCurves()) {
     curves.push_back({{"x", curve.XColumn()},
                       {"y", curve.YColumn()},
                       {"axis", curve.YAxis()},

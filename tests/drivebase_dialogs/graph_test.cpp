@@ -157,6 +157,25 @@ TEST_F(GraphFiles, SvgDrawsEachCurveInItsColourOnRoundNumberAxes) {
   EXPECT_EQ(Texts(oneAxis, "y1-axis").back(), "[A, V]") << "every curve on the left axis";
 }
 
+// New columns (a logger reset, then fewer variables) keep the filter's curves: a curve whose
+// column is gone must not read the next row's values, and no file or view may show it.
+TEST_F(GraphFiles, CurvesWhoseColumnIsGoneAreLeftOutOfEveryRendering) {
+  document.SetColumns({{"time", "s"}, {"Current_Reference", "A"}, {"Motor_Current", "A"}});
+  document.AddRow({0.0, 0.0, 0.0});
+  document.AddRow({0.1, 3.4, 2.5});
+  EXPECT_THROW(document.Value(0, 3), std::out_of_range) << "column 3 of row 0 is not row 1's time";
+  ASSERT_EQ(filter.ShownCurves().size(), 2u);
+  EXPECT_EQ(drivebase::RenderGraphCsv(filter), "time [s],Current_Reference [A],Motor_Current [A]\n0,0,0\n0.1,3.4,2.5\n");
+  const drivebase::GraphView view = filter.ZoomedOutView();
+  EXPECT_DOUBLE_EQ(view.y1Max, 3.4 + 0.05 * 3.4);
+  const auto svg = ParseSvg(drivebase::RenderGraphSvg(filter, view, 2));
+  EXPECT_THAT(Texts(svg, "legend"), ElementsAre("Current_Reference [A]", "Motor_Current [A]"));
+  EXPECT_TRUE(Texts(svg, "y2-axis").empty()) << "the right axis' only curve is gone";
+  document.SetColumns({{"time", "s"}});
+  document.AddRow({0.0});
+  EXPECT_EQ(drivebase::RenderGraphCsv(filter), "");
+}
+
 // A dialog with a label and a graph placeholder, the window on the graph.
 class PlotDialog : public CDialog {
  public:

@@ -24,8 +24,9 @@ std::vector<int> CGraphFilter::PlottedColumns() const {
   const auto take = [&columns](int column) {
     if (std::find(columns.begin(), columns.end(), column) == columns.end()) columns.push_back(column);
   };
-  for (const CXYCurve& curve : curves_) take(curve.XColumn());
-  for (const CXYCurve& curve : curves_) take(curve.YColumn());
+  const std::vector<CXYCurve> shown = ShownCurves();
+  for (const CXYCurve& curve : shown) take(curve.XColumn());
+  for (const CXYCurve& curve : shown) take(curve.YColumn());
   return columns;
 }
 
