@@ -76,6 +76,13 @@ TEST_F(GraphFiles, CsvHoldsTheCurvesColumnsExactlyAndAFailedWriteNamesTheFile) {
   EXPECT_THAT(error, HasSubstr((directory / "missing" / "Step.csv").string()));
   EXPECT_FALSE(CGraphWindow(2, 0).CreateWMF("Step", error)) << "a window without a filter has nothing to draw";
   EXPECT_FALSE(std::filesystem::exists(directory / "missing"));
+  drivebase::SetPlotDirectory((directory / "inner").string());
+  std::filesystem::create_directories(directory / "inner");
+  for (const char* name : {"../Escaped", "/Escaped", "..\\Escaped"}) {
+    EXPECT_FALSE(filter.ExportToASCII(name, error)) << name;
+    EXPECT_THAT(error, HasSubstr("must not name a folder")) << name;
+  }
+  EXPECT_FALSE(std::filesystem::exists(directory / "Escaped.csv")) << "nothing written beside the plot directory";
 }
 
 // The SVG read back with an XML parser: the elements with their attributes and texts.

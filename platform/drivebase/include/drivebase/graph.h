@@ -211,7 +211,8 @@ std::string ColourHex(COLORREF colour);
 std::string PlotDirectory();
 void SetPlotDirectory(const std::string& directory);
 // Writes a plot's file atomically to PlotDirectory()/name + extension (".svg", ".csv"). False with
-// the error text (naming the file) in `error` when the name is empty or the file cannot be written.
+// the error text (naming the file) in `error` when the name is empty, holds a folder, or the file
+// cannot be written.
 bool WritePlotFile(const std::string& name, std::string_view extension, std::string_view contents,
                    std::string& error);
 
