@@ -27,8 +27,9 @@ bool Covers(const std::string& at, const std::string& path) {
 // Whether one of the first `operations` operations of the patch covers `path`.
 bool PatchCovers(const json& patch, std::size_t operations, const std::string& path) {
   const auto first = patch.begin();
-  return std::any_of(first, first + static_cast<std::ptrdiff_t>(operations),
-                     [&path](const json& operation) { return Covers(operation.at("path").get_ref<const std::string&>(), path); });
+  return std::any_of(first, first + static_cast<std::ptrdiff_t>(operations), [&path](const json& operation) {
+    return Covers(operation.at("path").get_ref<const std::string&>(), path);
+  });
 }
 
 json Range(double low, double high) { return json::array({low, high}); }

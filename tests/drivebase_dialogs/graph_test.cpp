@@ -172,7 +172,8 @@ TEST_F(GraphFiles, CurvesWhoseColumnIsGoneAreLeftOutOfEveryRendering) {
   document.AddRow({0.1, 3.4, 2.5});
   EXPECT_THROW(document.Value(0, 3), std::out_of_range) << "column 3 of row 0 is not row 1's time";
   ASSERT_EQ(filter.ShownCurves().size(), 2u);
-  EXPECT_EQ(drivebase::RenderGraphCsv(filter), "time [s],Current_Reference [A],Motor_Current [A]\n0,0,0\n0.1,3.4,2.5\n");
+  EXPECT_EQ(drivebase::RenderGraphCsv(filter),
+            "time [s],Current_Reference [A],Motor_Current [A]\n0,0,0\n0.1,3.4,2.5\n");
   const drivebase::GraphView view = filter.ZoomedOutView();
   EXPECT_DOUBLE_EQ(view.y1Max, 3.4 + 0.05 * 3.4);
   const auto svg = ParseSvg(drivebase::RenderGraphSvg(filter, view, 2));
