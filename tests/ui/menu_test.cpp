@@ -88,7 +88,9 @@ INSTANTIATE_TEST_SUITE_P(
         FaultyMenu{R"({"id": 5, "popups": [{"text": "P", "items": [{"text": "A", "id": 2, "key": 1}]}]})",
                    "m.json, popup 1, item 1: unknown key \"key\""},
         FaultyMenu{R"({"id": 5, "popups": [{"text": "P", "items": [{"separator": true, "text": "x"}]}]})",
-                   "m.json, popup 1, item 1: a separator has no other keys"}));
+                   "m.json, popup 1, item 1: a separator has no other keys"},
+        FaultyMenu{R"({"id": 5, "popups": [{"text": "P", "items": [{"text": "A", "id": 2, "checked": 1}]}]})",
+                   "m.json, popup 1, item 1: \"checked\" must be true or false"}));
 
 }  // namespace
 }  // namespace ui_test
