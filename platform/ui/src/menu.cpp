@@ -89,6 +89,9 @@ MenuResource ParseMenuResource(std::string_view json, const std::string& source)
   if (!root.is_object() || !root.contains("id") || !root["id"].is_number_integer() || root["id"] < 1) {
     throw MenuError(source + ": needs a whole-number \"id\" of 1 or more");
   }
+  if (root["id"] > kLargestCommandId) {
+    throw MenuError(source + ": \"id\" must be a whole number from 1 to 65535, not " + root["id"].dump());
+  }
   if (!root.contains("popups") || !root["popups"].is_array() || root["popups"].empty()) {
     throw MenuError(source + ": needs a non-empty list \"popups\"");
   }
