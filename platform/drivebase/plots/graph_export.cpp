@@ -49,7 +49,7 @@ std::string RenderGraphCsv(const CGraphFilter& filter) {
   std::string csv;
   for (std::size_t i = 0; i < columns.size(); ++i) {
     const GraphColumn& column = document.Columns()[static_cast<std::size_t>(columns[i])];
-    csv += (i == 0 ? "" : ",") + CsvField(column.name + " [" + column.unit + "]");
+    csv += (i == 0 ? "" : ",") + CsvField(column.Label());
   }
   csv += '\n';
   for (std::size_t row = 0; row < document.RowCount(); ++row) {

@@ -141,8 +141,7 @@ class SvgPlot {
   std::string XLabel() const {
     std::vector<std::string> names;
     for (const CXYCurve& curve : curves_) {
-      const GraphColumn& column = columns_[static_cast<std::size_t>(curve.XColumn())];
-      const std::string name = column.name + " [" + column.unit + "]";
+      const std::string name = columns_[static_cast<std::size_t>(curve.XColumn())].Label();
       if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
     }
     std::string label;
@@ -180,8 +179,7 @@ class SvgPlot {
     std::string legend = "<g class=\"legend\">\n";
     double x = kLeft, y = kLegendTop;
     for (const CXYCurve& curve : curves_) {
-      const GraphColumn& column = columns_[static_cast<std::size_t>(curve.YColumn())];
-      const std::string text = column.name + " [" + column.unit + "]";
+      const std::string text = columns_[static_cast<std::size_t>(curve.YColumn())].Label();
       const double width = 30 + kCharWidth * static_cast<double>(text.size()) + 16;
       if (x > kLeft && x + width > right_) {
         x = kLeft;

@@ -29,6 +29,8 @@ namespace drivebase {
 struct GraphColumn {
   std::string name;  // "time", or the logged variable's name
   std::string unit;  // "s", the variable's unit, "IU" for internal units
+  // "time [s]": how axes, legends and CSV headers name the column.
+  std::string Label() const { return name + " [" + unit + "]"; }
 };
 
 // The region of the data a graph window shows; the zoomed-out view spans every point.
