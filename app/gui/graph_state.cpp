@@ -24,9 +24,12 @@ bool Covers(const std::string& at, const std::string& path) {
   return path == at || (path.size() > at.size() && path.compare(0, at.size(), at) == 0 && path[at.size()] == '/');
 }
 
-bool PatchCovers(const json& patch, const std::string& path) {
-  return std::any_of(patch.begin(), patch.end(),
-                     [&path](const json& operation) { return Covers(operation["path"].get<std::string>(), path); });
+// Whether one of the first `operations` operations of the patch covers `path`.
+bool PatchCovers(const json& patch, std::size_t operations, const std::string& path) {
+  const auto first = patch.begin();
+  return std::any_of(first, first + static_cast<std::ptrdiff_t>(operations), [&path](const json& operation) {
+    return Covers(operation.at("path").get_ref<const std::string&>(), path);
+  });
 }
 
 json Range(double low, double high) { return json::array({low, high}); }
@@ -55,7 +58,7 @@ json GraphState(const CGraphWindow& graph) {
     columns.push_back({{"name", column.name}, {"unit", column.unit}});
   }
   json curves = json::array();
-  for (const CXYCurve& curve : graph.Filter()->Curves()) {
+  for (const CXYCurve& curve : graph.Filter()->ShownCurves()) {
     curves.push_back({{"x", curve.XColumn()},
                       {"y", curve.YColumn()},
                       {"axis", curve.YAxis()},
@@ -90,13 +93,13 @@ std::vector<PlotSeries> PlotSeriesOf(const std::vector<CDialog*>& dialogs,
 }
 
 void PlotStreams::Update(const std::vector<PlotSeries>& plots, json& patch) {
-  const json changes = patch;  // the operations on the states themselves
+  const std::size_t stateOperations = patch.size();  // those on the states themselves come first
   std::map<std::string, Stream> next;
   for (const PlotSeries& plot : plots) {
     Stream stream;
     if (const auto found = streams_.find(plot.path); found != streams_.end()) stream = std::move(found->second);
     const bool continues = stream.identity == plot.identity && stream.generation == plot.document->Generation() &&
-                           stream.rows.size() <= plot.rows && !PatchCovers(changes, plot.path);
+                           stream.rows.size() <= plot.rows && !PatchCovers(patch, stateOperations, plot.path);
     if (!continues) {
       stream = {plot.identity, plot.document->Generation(), json::array()};
       for (std::size_t row = 0; row < plot.rows; ++row) stream.rows.push_back(Row(*plot.document, row));

@@ -76,6 +76,13 @@ TEST_F(GraphFiles, CsvHoldsTheCurvesColumnsExactlyAndAFailedWriteNamesTheFile) {
   EXPECT_THAT(error, HasSubstr((directory / "missing" / "Step.csv").string()));
   EXPECT_FALSE(CGraphWindow(2, 0).CreateWMF("Step", error)) << "a window without a filter has nothing to draw";
   EXPECT_FALSE(std::filesystem::exists(directory / "missing"));
+  drivebase::SetPlotDirectory((directory / "inner").string());
+  std::filesystem::create_directories(directory / "inner");
+  for (const char* name : {"../Escaped", "/Escaped", "..\\Escaped"}) {
+    EXPECT_FALSE(filter.ExportToASCII(name, error)) << name;
+    EXPECT_THAT(error, HasSubstr("must not name a folder")) << name;
+  }
+  EXPECT_FALSE(std::filesystem::exists(directory / "Escaped.csv")) << "nothing written beside the plot directory";
 }
 
 // The SVG read back with an XML parser: the elements with their attributes and texts.
@@ -155,6 +162,26 @@ TEST_F(GraphFiles, SvgDrawsEachCurveInItsColourOnRoundNumberAxes) {
   const auto oneAxis = ParseSvg(drivebase::RenderGraphSvg(filter, view, 1));
   EXPECT_TRUE(Texts(oneAxis, "y2-axis").empty());
   EXPECT_EQ(Texts(oneAxis, "y1-axis").back(), "[A, V]") << "every curve on the left axis";
+}
+
+// New columns (a logger reset, then fewer variables) keep the filter's curves: a curve whose
+// column is gone must not read the next row's values, and no file or view may show it.
+TEST_F(GraphFiles, CurvesWhoseColumnIsGoneAreLeftOutOfEveryRendering) {
+  document.SetColumns({{"time", "s"}, {"Current_Reference", "A"}, {"Motor_Current", "A"}});
+  document.AddRow({0.0, 0.0, 0.0});
+  document.AddRow({0.1, 3.4, 2.5});
+  EXPECT_THROW(document.Value(0, 3), std::out_of_range) << "column 3 of row 0 is not row 1's time";
+  ASSERT_EQ(filter.ShownCurves().size(), 2u);
+  EXPECT_EQ(drivebase::RenderGraphCsv(filter),
+            "time [s],Current_Reference [A],Motor_Current [A]\n0,0,0\n0.1,3.4,2.5\n");
+  const drivebase::GraphView view = filter.ZoomedOutView();
+  EXPECT_DOUBLE_EQ(view.y1Max, 3.4 + 0.05 * 3.4);
+  const auto svg = ParseSvg(drivebase::RenderGraphSvg(filter, view, 2));
+  EXPECT_THAT(Texts(svg, "legend"), ElementsAre("Current_Reference [A]", "Motor_Current [A]"));
+  EXPECT_TRUE(Texts(svg, "y2-axis").empty()) << "the right axis' only curve is gone";
+  document.SetColumns({{"time", "s"}});
+  document.AddRow({0.0});
+  EXPECT_EQ(drivebase::RenderGraphCsv(filter), "");
 }
 
 // A dialog with a label and a graph placeholder, the window on the graph.

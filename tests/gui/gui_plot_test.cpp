@@ -25,16 +25,17 @@ using nlohmann::json;
 using ::testing::HasSubstr;
 
 constexpr const char* kToken = "00112233445566778899aabbccddeeff";
-enum : int { kGraph = 1361, kAppend = 1050, kClear = 1051 };
+enum : int { kGraph = 1361, kAppend = 1050, kClear = 1051, kFewer = 1052 };
 
 // A live plot: each "Append" adds three rows of a current step (time, reference, current), as an
-// upload draws them; "Clear" starts again.
+// upload draws them; "Clear" starts again; "Fewer" leaves the motor current's column out.
 class LivePlotDialog : public CDialog {
  public:
   LivePlotDialog() : CDialog(9362) {
     ui::DialogTemplates().Add(ui::ParseDialogTemplate(
         R"({"id": 9362, "caption": "Live Plot", "groups": [{"rows": [[{"id": 1361, "kind": "graph"}],
             [{"id": 1050, "kind": "button", "text": "Append"}, {"id": 1051, "kind": "button", "text": "Clear"},
+             {"id": 1052, "kind": "button", "text": "Fewer"},
              {"id": 2, "kind": "button", "text": "Cancel"}]]}]})",
         "live plot"));
     document.SetColumns({{"time", "s"}, {"Current_Reference", "A"}, {"Motor_Current", "A"}});
@@ -51,6 +52,7 @@ class LivePlotDialog : public CDialog {
     static const ui::MessageMap map = ui::MessageMapBuilder<LivePlotDialog>(CDialog::GetMessageMap())
                                           .Command(kAppend, &LivePlotDialog::OnAppend)
                                           .Command(kClear, &LivePlotDialog::OnClear)
+                                          .Command(kFewer, &LivePlotDialog::OnFewer)
                                           .Build();
     return &map;
   }
@@ -69,6 +71,10 @@ class LivePlotDialog : public CDialog {
   }
   void OnClear() {
     document.ClearRows();
+    graph.RefreshGraph();
+  }
+  void OnFewer() {
+    document.SetColumns({{"time", "s"}, {"Current_Reference", "A"}});
     graph.RefreshGraph();
   }
 };
@@ -174,6 +180,10 @@ TEST_F(GuiPlotTest, PointsTravelAsTheNewRowsAClearingResetsThemAndThePlotDownloa
   EXPECT_THAT(download({{"format", "svg"}, {"view", zoomed}}), HasSubstr(">0.00010</text>")) << "the page's zoom";
   EXPECT_THAT(download({{"format", "png"}}), HasSubstr("\"svg\" or \"csv\""));
   EXPECT_THAT(download({{"format", "svg"}, {"id", kAppend}}), HasSubstr("shows no plot"));
+
+  ASSERT_EQ(again.Act({{"op", "click"}, {"dialog", serial}, {"id", kFewer}}), "");
+  EXPECT_EQ(Graph(again)["curves"].size(), 1u) << "the motor current's curve has no column left";
+  EXPECT_EQ(download({{"format", "csv"}}), "Live Plot.csv\ntime [s],Current_Reference [A]\n");
 }
 
 }  // namespace

@@ -80,6 +80,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FaultyMenu{R"({"popups": []})", "m.json: needs a whole-number \"id\" of 1 or more"},
         FaultyMenu{R"({"id": 5, "popups": []})", "m.json: needs a non-empty list \"popups\""},
+        FaultyMenu{R"({"id": 4294967301, "popups": []})",
+                   "m.json: \"id\" must be a whole number from 1 to 65535, not 4294967301"},
         FaultyMenu{R"({"id": 5, "popups": [{"text": "P", "id": 3}]})", "m.json: popup \"P\" has no items"},
         FaultyMenu{R"({"id": 5, "popups": [{"text": "P", "items": [{"text": "A", "id": 70000}]}]})",
                    "m.json, popup 1, item 1: \"id\" must be a whole number from 1 to 65535, not 70000"},
@@ -88,7 +90,9 @@ INSTANTIATE_TEST_SUITE_P(
         FaultyMenu{R"({"id": 5, "popups": [{"text": "P", "items": [{"text": "A", "id": 2, "key": 1}]}]})",
                    "m.json, popup 1, item 1: unknown key \"key\""},
         FaultyMenu{R"({"id": 5, "popups": [{"text": "P", "items": [{"separator": true, "text": "x"}]}]})",
-                   "m.json, popup 1, item 1: a separator has no other keys"}));
+                   "m.json, popup 1, item 1: a separator has no other keys"},
+        FaultyMenu{R"({"id": 5, "popups": [{"text": "P", "items": [{"text": "A", "id": 2, "checked": 1}]}]})",
+                   "m.json, popup 1, item 1: \"checked\" must be true or false"}));
 
 }  // namespace
 }  // namespace ui_test

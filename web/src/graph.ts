@@ -65,7 +65,10 @@ export class GraphPlot {
   }
 
   update(graph: GraphState | undefined): void {
-    if (!graph || graph.curves.length === 0) return;
+    if (!graph || graph.curves.length === 0) {
+      this.clear();  // no curve left to draw (a logger reset): no stale plot either
+      return;
+    }
     const shape = JSON.stringify([graph.columns, graph.curves, graph.yAxes]);
     if (shape !== this.shape) this.build(graph, shape);
     if (graph.points !== this.points) {
@@ -125,6 +128,14 @@ export class GraphPlot {
     };
     this.plot = new uPlot(options, [[], ...sharedX(graph).map(() => [])] as uPlot.AlignedData, this.holder);
     this.plot.over.addEventListener("dblclick", () => this.zoomOut());
+  }
+
+  private clear(): void {
+    this.plot?.destroy();
+    this.plot = null;
+    this.shape = "";
+    this.points = null;
+    this.view = null;
   }
 
   private zoomOut(): void {

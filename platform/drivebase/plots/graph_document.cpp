@@ -31,6 +31,10 @@ void CGraphDocument::ClearRows() {
 std::size_t CGraphDocument::RowCount() const { return columns_.empty() ? 0 : values_.size() / columns_.size(); }
 
 double CGraphDocument::Value(std::size_t row, std::size_t column) const {
+  if (column >= columns_.size()) {
+    throw std::out_of_range("graph column " + std::to_string(column) + " is outside the document's " +
+                            std::to_string(columns_.size()) + " columns");
+  }
   return values_.at(row * columns_.size() + column);
 }
 
@@ -55,14 +59,21 @@ CXYCurve::CXYCurve(int yAxis, int xColumn, int yColumn, int width, COLORREF colo
 }
 
 void CGraphFilter::Add(const CXYCurve& curve) {
-  const int columns = static_cast<int>(document_.Columns().size());
   for (const int column : {curve.XColumn(), curve.YColumn()}) {
-    if (column < 0 || column >= columns) {
+    if (!document_.HasColumn(column)) {
       throw std::invalid_argument("curve column " + std::to_string(column) + " is outside the document's " +
-                                  std::to_string(columns) + " columns");
+                                  std::to_string(document_.Columns().size()) + " columns");
     }
   }
   curves_.push_back(curve);
+}
+
+std::vector<CXYCurve> CGraphFilter::ShownCurves() const {
+  std::vector<CXYCurve> shown;
+  for (const CXYCurve& curve : curves_) {
+    if (document_.HasColumn(curve.XColumn()) && document_.HasColumn(curve.YColumn())) shown.push_back(curve);
+  }
+  return shown;
 }
 
 namespace drivebase {
@@ -88,7 +99,7 @@ void GraphExtent::Span::Widen(double& outLow, double& outHigh) const {
 
 void GraphExtent::Take(const CGraphFilter& filter, std::size_t firstRow, std::size_t endRow) {
   const CGraphDocument& document = filter.Document();
-  for (const CXYCurve& curve : filter.Curves()) {
+  for (const CXYCurve& curve : filter.ShownCurves()) {
     Span& y = curve.YAxis() == 1 ? y1_ : y2_;
     for (std::size_t row = firstRow; row < endRow; ++row) {
       x_.Take(document.Value(row, static_cast<std::size_t>(curve.XColumn())));

@@ -24,8 +24,9 @@ std::vector<int> CGraphFilter::PlottedColumns() const {
   const auto take = [&columns](int column) {
     if (std::find(columns.begin(), columns.end(), column) == columns.end()) columns.push_back(column);
   };
-  for (const CXYCurve& curve : curves_) take(curve.XColumn());
-  for (const CXYCurve& curve : curves_) take(curve.YColumn());
+  const std::vector<CXYCurve> shown = ShownCurves();
+  for (const CXYCurve& curve : shown) take(curve.XColumn());
+  for (const CXYCurve& curve : shown) take(curve.YColumn());
   return columns;
 }
 
@@ -48,7 +49,7 @@ std::string RenderGraphCsv(const CGraphFilter& filter) {
   std::string csv;
   for (std::size_t i = 0; i < columns.size(); ++i) {
     const GraphColumn& column = document.Columns()[static_cast<std::size_t>(columns[i])];
-    csv += (i == 0 ? "" : ",") + CsvField(column.name + " [" + column.unit + "]");
+    csv += (i == 0 ? "" : ",") + CsvField(column.Label());
   }
   csv += '\n';
   for (std::size_t row = 0; row < document.RowCount(); ++row) {

@@ -58,8 +58,8 @@ std::string UnitsLabel(const std::vector<std::string>& units) {
 class SvgPlot {
  public:
   SvgPlot(const CGraphFilter& filter, const GraphView& view, int yAxes)
-      : filter_(filter), columns_(filter.Document().Columns()) {
-    for (const CXYCurve& curve : filter.Curves()) rightAxis_ = rightAxis_ || (curve.YAxis() == 2 && yAxes >= 2);
+      : document_(filter.Document()), columns_(document_.Columns()), curves_(filter.ShownCurves()) {
+    for (const CXYCurve& curve : curves_) rightAxis_ = rightAxis_ || (curve.YAxis() == 2 && yAxes >= 2);
     right_ = kWidth - (rightAxis_ ? kRightWithAxis : kRightWithout);
     x_ = {view.xMin, view.xMax, kLeft, right_};
     y1_ = {view.y1Min, view.y1Max, kPlotBottom, kPlotTop};
@@ -87,7 +87,7 @@ class SvgPlot {
   // The units of the curves on the left (1) or right (2) axis, each once.
   std::vector<std::string> AxisUnits(int axis) const {
     std::vector<std::string> units;
-    for (const CXYCurve& curve : filter_.Curves()) {
+    for (const CXYCurve& curve : curves_) {
       if (OnRightAxis(curve) != (axis == 2)) continue;
       const std::string& unit = columns_[static_cast<std::size_t>(curve.YColumn())].unit;
       if (std::find(units.begin(), units.end(), unit) == units.end()) units.push_back(unit);
@@ -140,9 +140,8 @@ class SvgPlot {
   // "time [s]": the X columns' names and units.
   std::string XLabel() const {
     std::vector<std::string> names;
-    for (const CXYCurve& curve : filter_.Curves()) {
-      const GraphColumn& column = columns_[static_cast<std::size_t>(curve.XColumn())];
-      const std::string name = column.name + " [" + column.unit + "]";
+    for (const CXYCurve& curve : curves_) {
+      const std::string name = columns_[static_cast<std::size_t>(curve.XColumn())].Label();
       if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
     }
     std::string label;
@@ -152,8 +151,7 @@ class SvgPlot {
 
   void Curves() {
     svg_ += "<g class=\"curves\" clip-path=\"url(#plot-area)\" fill=\"none\" stroke-linejoin=\"round\">\n";
-    const CGraphDocument& document = filter_.Document();
-    for (const CXYCurve& curve : filter_.Curves()) {
+    for (const CXYCurve& curve : curves_) {
       const Scale& y = OnRightAxis(curve) ? y2_ : y1_;
       const std::string open = "<polyline class=\"curve\" stroke=\"" + ColourHex(curve.Colour()) +
                                "\" stroke-width=\"" + std::to_string(std::max(1, curve.Width())) + "\" points=\"";
@@ -162,9 +160,9 @@ class SvgPlot {
         if (!points.empty()) svg_ += open + points + "\"/>\n";
         points.clear();
       };
-      for (std::size_t row = 0; row < document.RowCount(); ++row) {
-        const double xv = document.Value(row, static_cast<std::size_t>(curve.XColumn()));
-        const double yv = document.Value(row, static_cast<std::size_t>(curve.YColumn()));
+      for (std::size_t row = 0; row < document_.RowCount(); ++row) {
+        const double xv = document_.Value(row, static_cast<std::size_t>(curve.XColumn()));
+        const double yv = document_.Value(row, static_cast<std::size_t>(curve.YColumn()));
         if (!std::isfinite(xv) || !std::isfinite(yv)) {
           flush();  // a gap in the data breaks the line
           continue;
@@ -180,9 +178,8 @@ class SvgPlot {
   std::string Legend() {
     std::string legend = "<g class=\"legend\">\n";
     double x = kLeft, y = kLegendTop;
-    for (const CXYCurve& curve : filter_.Curves()) {
-      const GraphColumn& column = columns_[static_cast<std::size_t>(curve.YColumn())];
-      const std::string text = column.name + " [" + column.unit + "]";
+    for (const CXYCurve& curve : curves_) {
+      const std::string text = columns_[static_cast<std::size_t>(curve.YColumn())].Label();
       const double width = 30 + kCharWidth * static_cast<double>(text.size()) + 16;
       if (x > kLeft && x + width > right_) {
         x = kLeft;
@@ -198,8 +195,9 @@ class SvgPlot {
     return legend + "</g>\n";
   }
 
-  const CGraphFilter& filter_;
+  const CGraphDocument& document_;
   const std::vector<GraphColumn>& columns_;
+  const std::vector<CXYCurve> curves_;  // those whose columns the document has
   bool rightAxis_ = false;
   double right_ = kWidth;
   double legendBottom_ = kLegendTop;

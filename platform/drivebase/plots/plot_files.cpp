@@ -33,13 +33,18 @@ void SetPlotDirectory(const std::string& directory) {
 
 bool WritePlotFile(const std::string& name, std::string_view extension, std::string_view contents,
                    std::string& error) {
-  const std::filesystem::path file = std::filesystem::path(PlotDirectory()) / (name + std::string(extension));
   if (name.empty()) {
     error = "cannot save a plot without a name (in '" + PlotDirectory() + "')";
     return false;
   }
+  // The name is a file's name: a folder in it (or an absolute path) would write outside the
+  // plot directory.
+  if (name.find_first_of("/\\") != std::string::npos) {
+    error = "cannot save the plot '" + name + "': its name must not name a folder";
+    return false;
+  }
   try {
-    WriteFileAtomically(file, contents);
+    WriteFileAtomically(std::filesystem::path(PlotDirectory()) / (name + std::string(extension)), contents);
   } catch (const std::exception& failure) {
     error = failure.what();
     return false;

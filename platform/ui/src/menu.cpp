@@ -17,6 +17,14 @@ using Json = nlohmann::json;
 
 constexpr unsigned kLargestCommandId = 0xFFFF;
 
+// An item's optional true/false key; false when absent.
+bool Flag(const Json& entry, const char* key, const std::string& where) {
+  const auto found = entry.find(key);
+  if (found == entry.end()) return false;
+  if (!found->is_boolean()) throw MenuError(where + ": \"" + key + "\" must be true or false");
+  return found->get<bool>();
+}
+
 // Reads the items of a popup (or the popups of a menu, noun "popup"); `place` names it in
 // messages ("m.json, popup 1, item 3").
 std::vector<MenuItem> ReadItems(const Json& items, const std::string& place, const char* noun = "item") {
@@ -27,7 +35,7 @@ std::vector<MenuItem> ReadItems(const Json& items, const std::string& place, con
     const std::string where = place + ", " + noun + " " + std::to_string(k + 1);
     if (!entry.is_object()) throw MenuError(where + ": must be an object");
     MenuItem item;
-    if (entry.value("separator", false)) {
+    if (Flag(entry, "separator", where)) {
       if (entry.size() != 1) throw MenuError(where + ": a separator has no other keys");
       item.separator = true;
       read.push_back(std::move(item));
@@ -51,8 +59,8 @@ std::vector<MenuItem> ReadItems(const Json& items, const std::string& place, con
         throw MenuError(where + ": unknown key \"" + key + "\"");
       }
     }
-    item.enabled = !entry.value("disabled", false);
-    item.checked = entry.value("checked", false);
+    item.enabled = !Flag(entry, "disabled", where);
+    item.checked = Flag(entry, "checked", where);
     read.push_back(std::move(item));
   }
   return read;
@@ -80,6 +88,9 @@ MenuResource ParseMenuResource(std::string_view json, const std::string& source)
   }
   if (!root.is_object() || !root.contains("id") || !root["id"].is_number_integer() || root["id"] < 1) {
     throw MenuError(source + ": needs a whole-number \"id\" of 1 or more");
+  }
+  if (root["id"] > kLargestCommandId) {
+    throw MenuError(source + ": \"id\" must be a whole number from 1 to 65535, not " + root["id"].dump());
   }
   if (!root.contains("popups") || !root["popups"].is_array() || root["popups"].empty()) {
     throw MenuError(source + ": needs a non-empty list \"popups\"");

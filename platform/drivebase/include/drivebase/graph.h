@@ -29,6 +29,8 @@ namespace drivebase {
 struct GraphColumn {
   std::string name;  // "time", or the logged variable's name
   std::string unit;  // "s", the variable's unit, "IU" for internal units
+  // "time [s]": how axes, legends and CSV headers name the column.
+  std::string Label() const { return name + " [" + unit + "]"; }
 };
 
 // The region of the data a graph window shows; the zoomed-out view spans every point.
@@ -83,7 +85,9 @@ class CGraphDocument {
   // has shown n rows knows whether they are still the first n.
   void ClearRows();
   std::size_t RowCount() const;
+  // The value of a column in a row; std::out_of_range for a row or column the document lacks.
   double Value(std::size_t row, std::size_t column) const;
+  bool HasColumn(int column) const { return column >= 0 && static_cast<std::size_t>(column) < columns_.size(); }
   std::uint64_t Generation() const { return generation_; }
 
   // The filters, in the order added; the first is the one a logger's graph shows.
@@ -121,10 +125,13 @@ class CGraphFilter {
   // Adds a curve; std::invalid_argument when a column is outside the document's columns.
   void Add(const CXYCurve& curve);
   const std::vector<CXYCurve>& Curves() const { return curves_; }
+  // The curves whose columns the document still has: new columns (a logger's Reset leaves only
+  // the time) keep the curves, and the plots, the CSV and the page skip those left without data.
+  std::vector<CXYCurve> ShownCurves() const;
   const CGraphDocument& Document() const { return document_; }
   // The view that spans every point of the curves (a small margin around flat data).
   drivebase::GraphView ZoomedOutView() const;
-  // The columns the curves use, each once: the X columns first, then the Y columns, in the
+  // The columns the shown curves use, each once: the X columns first, then the Y columns, in the
   // order of the curves (the columns of ExportToASCII).
   std::vector<int> PlottedColumns() const;
   // Writes the curves' columns (each column once, X first) as CSV to
@@ -206,7 +213,8 @@ std::string ColourHex(COLORREF colour);
 std::string PlotDirectory();
 void SetPlotDirectory(const std::string& directory);
 // Writes a plot's file atomically to PlotDirectory()/name + extension (".svg", ".csv"). False with
-// the error text (naming the file) in `error` when the name is empty or the file cannot be written.
+// the error text (naming the file) in `error` when the name is empty, holds a folder, or the file
+// cannot be written.
 bool WritePlotFile(const std::string& name, std::string_view extension, std::string_view contents,
                    std::string& error);
 
