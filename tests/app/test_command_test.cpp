@@ -41,8 +41,7 @@ TEST_F(TestCommand, TunesTheDefaultMotorSavesThePlotsAndKeepsTheRegisterPairs) {
     EXPECT_NE(result.out.find(line), std::string::npos) << line << " in\n" << result.out;
   }
   EXPECT_NEAR(Figure(result.out, "Overshoot \\(measured\\)"), Figure(result.out, "Overshoot \\(predicted\\)"), 3.0);
-  EXPECT_TRUE(std::filesystem::is_regular_file(plots + "/CurrentTuning.svg"));
-  EXPECT_TRUE(std::filesystem::is_regular_file(plots + "/CurrentTuning.csv"));
+  EXPECT_TRUE(std::filesystem::is_regular_file(plots + "/CurrentTuning.svg") && std::filesystem::is_regular_file(plots + "/CurrentTuning.csv"));
 
   const CMC_Setup tuned = drivebase::ReadSetupFile(out);
   for (const auto& [name, value] : {std::pair{"KPI", 21244.0}, {"SFTKPI", 1.0}, {"KII", 4830.0}, {"SFTKII", 0.0}}) {
