@@ -1,7 +1,6 @@
 // Every way a run of the protocol fails, with the text the user reads: on the simulated drive
 // where the drive can be brought to fail, on a scripted drive where a fault must be forced.
 #include "commissioning/test_catalogue.h"
-#include "scripted_drive.h"
 #include "test_bench.h"
 
 namespace kestrel::commissioning_test {
@@ -25,11 +24,7 @@ class ProtocolFailure : public Bench, public ::testing::WithParamInterface<Failu
 TEST_P(ProtocolFailure, EndsTheRunWithItsText) {
   const FailureCase& c = GetParam();
   ScriptedDrive scripted;
-  if (c.simulated) {
-    ConnectSimulator();
-  } else {
-    Connect(scripted);
-  }
+  c.simulated ? ConnectSimulator() : CMC_Comm::SetActiveLink(&scripted);
   Arrangement arrangement{setup_, c.simulated ? &simulator_->SimulatedDrive() : nullptr, scripted};
   c.arrange(arrangement);
   std::string error;
@@ -37,10 +32,7 @@ TEST_P(ProtocolFailure, EndsTheRunWithItsText) {
   user_.SelectTab(CTestCurrent::kTabs, 1)
       .Click(drivebase::kStartStopButton)
       .WaitUntil(ui::ControlShows(drivebase::kOutcomeText, "Test failed"), ui::Milliseconds(20000))
-      .Do("note the error", [&](ui::DialogDriver&) {
-        error = OpenTest().ErrorText();
-        result = OpenTest().Result();
-      })
+      .Do("note the error", [&](ui::DialogDriver&) { error = OpenTest().ErrorText(), result = OpenTest().Result(); })
       .Close(IDCANCEL);
   EXPECT_EQ(RunTestAlone(&setup_, "current"), IDCANCEL);
   EXPECT_EQ(error, c.text);

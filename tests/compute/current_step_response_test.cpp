@@ -6,12 +6,8 @@
 #include <cmath>
 #include <string>
 #include <tuple>
-#include <utility>
 #include <vector>
 
-#include "compute/gain_pairs.h"
-#include "compute/scale_functions.h"
-#include "compute/tuning.h"
 #include "scaled_setup.h"
 
 namespace kestrel {
@@ -125,12 +121,7 @@ class ShippedBandwidth : public ::testing::TestWithParam<const char*> {};
 TEST_P(ShippedBandwidth, TunesAWellDampedCurrentLoop) {
   const std::string name = GetParam();
   CMC_Setup setup = name == "embedded" ? test_support::Scaled(LoadDefaultSetup()) : test_support::ScaledSetupFile(name);
-  const int wasSinusoidal = std::exchange(g_bKufSinusoidalMode, 1);
-  ASSERT_TRUE(TuneCurrentController(&setup));
-  g_bKufSinusoidalMode = wasSinusoidal;
-  for (const GainPair& pair : {kCurrentProportional, kCurrentIntegral}) {
-    ASSERT_EQ(ComputeShiftRegister(&setup, pair) + ComputeMantissaRegister(&setup, pair), 2);
-  }
+  ASSERT_NO_FATAL_FAILURE(test_support::TuneCurrentLoop(setup));
   const PredictedStep step = PredictCurrentStep(setup, setup.GetParameterValueInBaseUnit("TestCurrent"), 1e-3, 10e-3);
   EXPECT_TRUE(step.stable && !step.saturated);
   EXPECT_LE(step.metrics.overshoot_pct, 15.0);

@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include "compute/gain_pairs.h"
+#include "compute/scale_functions.h"
+#include "compute/tuning.h"
 #include "compute/unit_scale.h"
 #include "drivebase/setup_file.h"
 #include "kestrel/default_setup.h"
@@ -30,6 +33,17 @@ inline CMC_Setup Scaled(CMC_Setup setup) {
 
 inline CMC_Setup ScaledSetupFile(const std::string& name) {
   return Scaled(drivebase::ReadSetupFile(std::string(KESTREL_SETUPS_DIR) + "/" + name + ".json"));
+}
+
+// "Tune" as the current test does it, with the sinusoidal voltage scale, then the register pairs.
+inline void TuneCurrentLoop(CMC_Setup& setup) {
+  const int wasSinusoidal = std::exchange(g_bKufSinusoidalMode, 1);
+  const bool tuned = TuneCurrentController(&setup);
+  g_bKufSinusoidalMode = wasSinusoidal;
+  ASSERT_TRUE(tuned);
+  for (const GainPair& pair : {kCurrentProportional, kCurrentIntegral}) {
+    ASSERT_EQ(ComputeShiftRegister(&setup, pair) + ComputeMantissaRegister(&setup, pair), 2) << pair.mantissa;
+  }
 }
 
 class ScaledDefaultSetup : public ::testing::Test {

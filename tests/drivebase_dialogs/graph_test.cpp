@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <sstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -53,9 +53,8 @@ class GraphFiles : public ::testing::Test {
     std::filesystem::remove_all(directory);
   }
   static std::string Read(const std::filesystem::path& file) {
-    std::stringstream text;
-    text << std::ifstream(file).rdbuf();
-    return text.str();
+    std::ifstream in(file);
+    return {std::istreambuf_iterator<char>(in), {}};
   }
 
   const std::filesystem::path directory =
@@ -85,46 +84,47 @@ TEST_F(GraphFiles, CsvHoldsTheCurvesColumnsExactlyAndAFailedWriteNamesTheFile) {
   EXPECT_FALSE(std::filesystem::exists(directory / "Escaped.csv")) << "nothing written beside the plot directory";
 }
 
-// The SVG read back with an XML parser: the elements with their attributes and texts.
+// The SVG read back with an XML parser (it must be well-formed): each element with its
+// attributes, its text and the class of the enclosing <g>.
 struct SvgElement {
-  std::string name;
+  std::string name, text, group;
   std::map<std::string, std::string> attributes;
-  std::string text;
-  std::string group;  // the class of the enclosing <g>
+};
+
+struct SvgReader {
+  std::vector<SvgElement> elements;
+  std::vector<std::string> groups;
+  std::vector<std::size_t> open;
+
+  static void Start(void* data, const XML_Char* name, const XML_Char** attributes) {
+    auto& s = *static_cast<SvgReader*>(data);
+    SvgElement& element = s.elements.emplace_back(SvgElement{name, "", s.groups.empty() ? "" : s.groups.back(), {}});
+    for (int i = 0; attributes[i] != nullptr; i += 2) element.attributes[attributes[i]] = attributes[i + 1];
+    if (element.name == "g") s.groups.push_back(element.attributes["class"]);
+    s.open.push_back(s.elements.size() - 1);
+  }
+  static void End(void* data, const XML_Char* name) {
+    auto& s = *static_cast<SvgReader*>(data);
+    if (std::string(name) == "g") s.groups.pop_back();
+    s.open.pop_back();
+  }
+  static void Text(void* data, const XML_Char* text, int length) {
+    auto& s = *static_cast<SvgReader*>(data);
+    if (!s.open.empty()) s.elements[s.open.back()].text.append(text, static_cast<std::size_t>(length));
+  }
 };
 
 std::vector<SvgElement> ParseSvg(const std::string& svg) {
-  struct State {
-    std::vector<SvgElement> elements;
-    std::vector<std::string> groups;
-    std::vector<std::size_t> open;
-  } state;
+  SvgReader reader;
   XML_Parser parser = XML_ParserCreate("UTF-8");
-  XML_SetUserData(parser, &state);
-  XML_SetElementHandler(
-      parser,
-      [](void* data, const XML_Char* name, const XML_Char** attributes) {
-        auto& s = *static_cast<State*>(data);
-        SvgElement element{name, {}, {}, s.groups.empty() ? "" : s.groups.back()};
-        for (int i = 0; attributes[i] != nullptr; i += 2) element.attributes[attributes[i]] = attributes[i + 1];
-        if (element.name == "g") s.groups.push_back(element.attributes["class"]);
-        s.open.push_back(s.elements.size());
-        s.elements.push_back(std::move(element));
-      },
-      [](void* data, const XML_Char* name) {
-        auto& s = *static_cast<State*>(data);
-        if (std::string(name) == "g") s.groups.pop_back();
-        s.open.pop_back();
-      });
-  XML_SetCharacterDataHandler(parser, [](void* data, const XML_Char* text, int length) {
-    auto& s = *static_cast<State*>(data);
-    if (!s.open.empty()) s.elements[s.open.back()].text.append(text, static_cast<std::size_t>(length));
-  });
+  XML_SetUserData(parser, &reader);
+  XML_SetElementHandler(parser, &SvgReader::Start, &SvgReader::End);
+  XML_SetCharacterDataHandler(parser, &SvgReader::Text);
   const bool wellFormed = XML_Parse(parser, svg.data(), static_cast<int>(svg.size()), 1) == XML_STATUS_OK;
   const std::string why = wellFormed ? "" : XML_ErrorString(XML_GetErrorCode(parser));
   XML_ParserFree(parser);
   if (!wellFormed) throw std::runtime_error("SVG is not well-formed: " + why);
-  return state.elements;
+  return reader.elements;
 }
 
 std::vector<std::string> Texts(const std::vector<SvgElement>& elements, const std::string& group) {
@@ -136,10 +136,7 @@ std::vector<std::string> Texts(const std::vector<SvgElement>& elements, const st
 }
 
 TEST_F(GraphFiles, SvgDrawsEachCurveInItsColourOnRoundNumberAxes) {
-  drivebase::GraphView view;
-  view.xMin = 0.0, view.xMax = 0.01;
-  view.y1Min = -1.2, view.y1Max = 3.4;
-  view.y2Min = 0.0, view.y2Max = 24.0;
+  const drivebase::GraphView view{.xMin = 0.0, .xMax = 0.01, .y1Min = -1.2, .y1Max = 3.4, .y2Min = 0.0, .y2Max = 24.0};
   const auto svg = ParseSvg(drivebase::RenderGraphSvg(filter, view, 2));
 
   EXPECT_THAT(Texts(svg, "x-axis"), ElementsAre("0.000", "0.002", "0.004", "0.006", "0.008", "0.010", "time [s]"));
@@ -218,9 +215,7 @@ TEST_F(GraphFiles, TheWindowsViewFollowsAppendedPointsUntilTheUserZooms) {
         EXPECT_DOUBLE_EQ(graph.View().xMax, 0.3);
         EXPECT_DOUBLE_EQ(graph.View().y1Max, 5.25) << "5 % above the highest current";
 
-        drivebase::GraphView region;
-        region.xMin = 0.1, region.xMax = 0.15;
-        graph.SetView(region);
+        graph.SetView({.xMin = 0.1, .xMax = 0.15});
         document.AddRow({0.4, 5.0, 4.5, 12.0});
         graph.UpdateLastPoint();
         EXPECT_EQ(graph.ShownPoints(), 5u);

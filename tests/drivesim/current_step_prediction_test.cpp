@@ -3,14 +3,10 @@
 // noise seeds: a 1.5 A step (4910 counts) after 10 of 100 points.
 #include <gtest/gtest.h>
 
-#include <utility>
 #include <vector>
 
 #include "../compute/scaled_setup.h"
 #include "compute/current_step_response.h"
-#include "compute/gain_pairs.h"
-#include "compute/scale_functions.h"
-#include "compute/tuning.h"
 #include "reference_drive.h"
 
 namespace drivesim::testing {
@@ -20,17 +16,10 @@ class PredictedAgainstSimulated : public kestrel::test_support::ScaledDefaultSet
                                   public ::testing::WithParamInterface<double> {};
 
 TEST_P(PredictedAgainstSimulated, OvershootAgreesWithinThreePoints) {
-  // "Tune" as the test does it, with the sinusoidal voltage scale.
   Set("PB_C", GetParam());
-  const int wasSinusoidal = std::exchange(g_bKufSinusoidalMode, 1);
-  ASSERT_TRUE(TuneCurrentController(&setup));
-  g_bKufSinusoidalMode = wasSinusoidal;
+  ASSERT_NO_FATAL_FAILURE(kestrel::test_support::TuneCurrentLoop(setup));
   RegisterValues gains;
-  for (const kestrel::GainPair& pair : {kestrel::kCurrentProportional, kestrel::kCurrentIntegral}) {
-    kestrel::ComputeShiftRegister(&setup, pair);
-    kestrel::ComputeMantissaRegister(&setup, pair);
-    for (const char* name : {pair.mantissa, pair.shift}) gains[name] = static_cast<std::int32_t>(std::lround(Internal(name)));
-  }
+  for (const char* name : {"KPI", "SFTKPI", "KII", "SFTKII"}) gains[name] = static_cast<std::int32_t>(std::lround(Internal(name)));
   const kestrel::PredictedStep predicted = kestrel::PredictCurrentStep(setup, 1.5, 1e-3, 9.9e-3);
   ASSERT_TRUE(predicted.stable);
 
