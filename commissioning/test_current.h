@@ -121,6 +121,7 @@ class CTestCurrent : public CMyTestDlg {
   CGraphWindow graph_{2, 0};
   CTabCtrl tabs_;
   double stepTime_s_ = -1.0;  // when the logged reference stepped; negative before
+  double predictedPerAmpere_ = 1.0;  // the plotted current's unit per ampere
   std::optional<kestrel::StepMetrics> measured_;
   std::optional<kestrel::PredictedStep> predicted_;
 };

@@ -8,6 +8,7 @@
 #include "commissioning/test_current.h"
 #include "compute/scale_functions.h"
 #include "dialogs/setup_values.h"
+#include "drivebase/units.h"
 
 namespace {
 
@@ -65,6 +66,10 @@ void CTestCurrent::ShowPredictionWarning() {
 void CTestCurrent::StartComparisonPlot() {
   std::vector<drivebase::GraphColumn> columns = logger_->GetGraphDocument().Columns();
   const std::string unit = columns.size() > kMeasuredColumn ? columns[kMeasuredColumn].unit : "A";
+  // The prediction is in amperes; it is drawn in the unit of the measured current beside it.
+  const drivebase::UnitFamily* family = drivebase::FindFamilyOfUnit(unit);
+  const double amperesPerUnit = family != nullptr ? drivebase::BaseUnitsPerUnit(*family, unit) : 0.0;
+  predictedPerAmpere_ = amperesPerUnit > 0.0 ? 1.0 / amperesPerUnit : 1.0;
   columns.resize(kLoggedColumns);
   columns.push_back({"Predicted_Current", unit});
   comparison_.SetColumns(std::move(columns));
@@ -94,7 +99,7 @@ void CTestCurrent::AddComparisonRow() {
     const auto index = static_cast<std::size_t>(std::max(0.0, std::round((time_s - stepTime_s_) / period_s)));
     predicted_A = predicted_->current_A[std::min(index, predicted_->current_A.size() - 1)];
   }
-  row.push_back(predicted_A);
+  row.push_back(predicted_A * predictedPerAmpere_);
   comparison_.AddRow(row);
 }
 

@@ -16,15 +16,17 @@ namespace {
 class CurrentTestControls : public Bench {};
 
 // The default motor with a passband of 2000 rad/s: a well damped loop, whose measured overshoot the
-// prediction of the quantised gains matches within 3 percentage points.
+// prediction of the quantised gains matches within 3 percentage points. The currents are shown in
+// mA, and the predicted current is drawn in the same unit.
 TEST_F(CurrentTestControls, TuneThenStepWritesTheRegisterPairsLogsTheStepAndMatchesThePrediction) {
   setup_.SetParameterValueInBaseUnit("PB_C", 2000);
   ConnectSimulator();
+  for (const char* current : {"Current_Reference", "Motor_Current"}) setup_.FindVariable(current, 1)->ChangeUnitType("mA");
   const double openingKp = Value("Kp_C_scl"), openingKi = Value("Ki_C_scl");
   const std::filesystem::path plots = std::filesystem::path(::testing::TempDir()) / "current_plots";
   std::filesystem::create_directories(plots);
   drivebase::SetPlotDirectory(plots.string());
-  double kpiInDrive = 0.0, sftkiiInDrive = 0.0, finalReference_A = 0.0;
+  double kpiInDrive = 0.0, sftkiiInDrive = 0.0, finalReference_mA = 0.0, finalMeasured_mA = 0.0, finalPredicted_mA = 0.0;
   std::size_t points = 0;
   StepMetrics measured{}, predicted{};
   std::string plotError;
@@ -42,7 +44,10 @@ TEST_F(CurrentTestControls, TuneThenStepWritesTheRegisterPairsLogsTheStepAndMatc
             CMC_Comm::ReadValue("SFTKII", 1, sftkiiInDrive);
             const CGraphDocument& logged = test.Logger()->GetGraphDocument();
             points = logged.RowCount();
-            finalReference_A = points > 0 ? logged.Value(points - 1, 1) : 0.0;
+            finalReference_mA = points > 0 ? logged.Value(points - 1, 1) : 0.0;
+            const CGraphDocument& shown = test.Graph().Filter()->Document();
+            finalMeasured_mA = shown.Value(shown.RowCount() - 1, 2);
+            finalPredicted_mA = shown.Value(shown.RowCount() - 1, 4);
             measured = test.MeasuredStep().value_or(measured);
             if (test.PredictedStepOfRun()) predicted = test.PredictedStepOfRun()->metrics;
             if (!test.SaveAllPlots(plotError)) ADD_FAILURE() << plotError;
@@ -57,7 +62,9 @@ TEST_F(CurrentTestControls, TuneThenStepWritesTheRegisterPairsLogsTheStepAndMatc
   EXPECT_EQ(kpiInDrive, Internal("KPI"));
   EXPECT_EQ(sftkiiInDrive, Internal("SFTKII"));
   EXPECT_EQ(points, 100u);
-  EXPECT_NEAR(finalReference_A, Value("TestCurrent"), 1e-3);
+  EXPECT_NEAR(finalReference_mA, 1000 * Value("TestCurrent"), 1);
+  EXPECT_NEAR(finalPredicted_mA, finalReference_mA, 1);
+  EXPECT_NEAR(finalMeasured_mA, finalReference_mA, 0.05 * finalReference_mA);
   EXPECT_GT(measured.overshoot_pct, 5.0);
   EXPECT_NEAR(measured.overshoot_pct, predicted.overshoot_pct, 3.0);
   EXPECT_EQ(Value("Imax_Prot"), Value("TestProtectionCurrent"));
@@ -82,6 +89,7 @@ TEST_F(CurrentTestControls, SliderSpansHalfToOneAndAHalfOfTheOpeningValue) {
 // While the preliminary program runs, a moved Kp slider reaches the drive before any new launch.
 TEST_F(CurrentTestControls, GainMovedDuringARunGoesToTheDriveAtOnce) {
   ConnectSimulator();
+  for (const char* current : {"Current_Reference", "Motor_Current"}) setup_.FindVariable(current, 1)->ChangeUnitType("mA");
   const double openingKpi = Internal("KPI");
   double kpiInDrive = 0.0, kpiInSetup = 0.0;
   user_.SelectTab(CTestCurrent::kTabs, 1)
