@@ -129,6 +129,11 @@ std::optional<CurrentLoopModel> CurrentLoopModelOf(CMC_Setup& setup) {
   in.Need("PWMPER");
   in.Need("DSP_freq");
   if (!in.Complete()) return std::nullopt;
+  // Shifts beyond what the loop's 64-bit arithmetic holds come only from a damaged setup: no model.
+  constexpr std::int32_t kLowestShift = -16, kHighestShift = 30;
+  for (const std::int32_t shift : {model.sftkpi, model.sftkii}) {
+    if (shift < kLowestShift || shift > kHighestShift) return std::nullopt;
+  }
 
   // A delta winding acts as its star equivalent R/3, L/3: the same time constant, a third of
   // the resistance.
@@ -201,7 +206,10 @@ PredictedStep PredictCurrentStepOfCounts(CMC_Setup& setup, std::int32_t step_cou
                                          double duration_s) {
   PredictedStep prediction;
   const std::optional<CurrentLoopModel> model = CurrentLoopModelOf(setup);
-  if (!model || !(model->period_s > 0.0)) {
+  // More samples than a plot can use (or a duration that is no number) are refused like a
+  // setup without a loop.
+  constexpr double kMostSamples = 1e6;
+  if (!model || !(model->period_s > 0.0) || !(duration_s >= 0.0 && duration_s / model->period_s <= kMostSamples)) {
     prediction.stable = false;
     prediction.metrics = {kNaN, kNaN, kNaN};
     return prediction;

@@ -109,6 +109,11 @@ TEST_F(SetupPrediction, PeaksWhereTheDrivesModelPeaks) {
   const PredictedStep delta = PredictCurrentStep(setup, 1.5, 1e-3, 10e-3);
   for (std::size_t k = 0; k < step.current_A.size(); ++k) EXPECT_NEAR(delta.current_A[k], step.current_A[k], 1e-9);
 
+  // No model from a damaged setup or for a duration that is no number.
+  EXPECT_TRUE(PredictCurrentStep(setup, 1.5, 1e-3, std::nan("")).time_s.empty());
+  Set({{"SFTKPI", 40}});
+  EXPECT_TRUE(PredictCurrentStep(setup, 1.5, 1e-3, 5e-3).time_s.empty());
+  Set({{"SFTKPI", 1}});
   setup.RemoveParameter("FILTERQ");
   EXPECT_TRUE(PredictCurrentStep(setup, 1.5, 1e-3, 5e-3).time_s.empty());
 }
