@@ -62,7 +62,23 @@ ui::Step PlotStep(std::uint64_t sequence, const json& message, const ActionTarge
   return {"save the plot of " + std::to_string(id), run, std::nullopt};
 }
 
-ui::Step DialogStep(const std::string& op, const json& message) {
+// The right-click tells the session which control a popup menu opened by it belongs to.
+ui::Step RightClickStep(int id, const ActionTargets& targets) {
+  ui::Step step = ui::steps::ContextMenu(id);
+  step.run = [id, run = std::move(step.run), rightClicked = targets.rightClicked](ui::StepContext& context) {
+    rightClicked(id);
+    try {
+      run(context);
+    } catch (...) {
+      rightClicked(0);
+      throw;
+    }
+    rightClicked(0);
+  };
+  return step;
+}
+
+ui::Step DialogStep(const std::string& op, const json& message, const ActionTargets& targets) {
   if (op == "keys") return ui::steps::Keys(ui::ParseKeyChord(Field<std::string>(message, "chord")));
   if (op == "close") return ui::steps::Close(Field<int>(message, "answer"));
   if (op == "menu") return ui::steps::MenuCommand(Field<int>(message, "id"));
@@ -77,7 +93,7 @@ ui::Step DialogStep(const std::string& op, const json& message) {
   if (op == "tab") return ui::steps::SelectTab(id, Field<int>(message, "index"));
   if (op == "slide") return ui::steps::Slide(id, Field<int>(message, "position"));
   if (op == "spin") return ui::steps::Spin(id, Field<int>(message, "delta"));
-  if (op == "context") return ui::steps::ContextMenu(id);
+  if (op == "context") return RightClickStep(id, targets);
   throw std::invalid_argument("unknown action \"" + op + "\"");
 }
 
@@ -132,6 +148,8 @@ ui::UserAction ParseAction(const json& message, const ActionTargets& targets) {
   const auto sequence = Field<std::uint64_t>(message, "seq");
   const auto op = Field<std::string>(message, "op");
   if (op == "answer") return {sequence, ui::steps::Answer(Field<int>(message, "answer"))};
+  // Dismisses the popup menu shown, as any action does; with none shown it does nothing.
+  if (op == "dismiss") return {sequence, {op, [](ui::StepContext&) {}, std::nullopt}};
   if (op == "close-help") {
     return {sequence, {op, [close = targets.closeHelp](ui::StepContext&) { close(); }, std::nullopt}};
   }
@@ -139,7 +157,7 @@ ui::UserAction ParseAction(const json& message, const ActionTargets& targets) {
   if (op == "plot") {
     return {sequence, OnDialog(Field<int>(message, "dialog"), PlotStep(sequence, message, targets), targets)};
   }
-  return {sequence, OnDialog(Field<int>(message, "dialog"), DialogStep(op, message), targets)};
+  return {sequence, OnDialog(Field<int>(message, "dialog"), DialogStep(op, message, targets), targets)};
 }
 
 }  // namespace kestrel::gui

@@ -19,13 +19,15 @@ class HostWindow;
 
 // What the actions act on: the host's window (null: host commands are refused), the session's
 // number of an open dialog, the flag that a "quit" raises once the setup may be closed, the
-// closing of the help page shown, and the page itself (a plot it downloads goes straight to it).
+// closing of the help page shown, the page itself (a plot it downloads goes straight to it), and
+// the control being right-clicked (its id while its context menu is handled, then 0).
 struct ActionTargets {
   HostWindow* host = nullptr;
   std::function<int(const CDialog& dialog)> serialOf;
   std::function<void()> quit;
   std::function<void()> closeHelp;
   std::function<void(const nlohmann::json& message)> deliver;
+  std::function<void(int control)> rightClicked;
 };
 
 // The action of a message; std::invalid_argument naming what is missing or wrong. A dialog

@@ -15,6 +15,7 @@ GuiSession::GuiSession(ui::ActionQueue& actions, HostWindow* host) : actions_(ac
     return found == serials_.end() ? 0 : found->second;
   };
   targets_.quit = [this] { quit_ = true; };
+  targets_.rightClicked = [this](int control) { rightClicked_ = control; };
   targets_.closeHelp = [this] { help_ = nullptr; };
   targets_.deliver = [this](const json& message) {
     if (sender_) sender_(message.dump());
@@ -24,6 +25,7 @@ GuiSession::GuiSession(ui::ActionQueue& actions, HostWindow* host) : actions_(ac
   channel_.Publish({{"host", host_ != nullptr ? host_->State() : json()},
                     {"dialogs", json::array()},
                     {"box", json()},
+                    {"popup", json()},
                     {"help", json()},
                     {"cursor", "arrow"}});
 }
@@ -61,6 +63,7 @@ void GuiSession::Show(ui::EventLoop& loop, const ui::MessageBoxRecord* box) {
   json state = {{"host", hostState_},
                 {"dialogs", std::move(shown)},
                 {"box", box != nullptr ? MessageBoxState(*box) : json()},
+                {"popup", popup_},
                 {"help", help_},
                 {"cursor", loop.CurrentCursor() == ui::Cursor::Wait ? "wait" : "arrow"}};
   const std::vector<PlotSeries> plots = PlotSeriesOf(dialogs, targets_.serialOf);
@@ -74,6 +77,18 @@ void GuiSession::Show(ui::EventLoop& loop, const ui::MessageBoxRecord* box) {
 // The outcome goes out after the state that the action brought about.
 void GuiSession::Done(const ui::UserAction& action, const std::string& error) {
   replies_.emplace_back(action.sequence, error);
+}
+
+// The popup belongs to the dialog of the window that owns it.
+void GuiSession::PopupShown(const ui::PopupMenu* popup) {
+  if (popup == nullptr) {
+    popup_ = nullptr;
+    return;
+  }
+  const CWnd* owner = popup->owner;
+  while (owner != nullptr && dynamic_cast<const CDialog*>(owner) == nullptr) owner = owner->GetParent();
+  const auto* dialog = dynamic_cast<const CDialog*>(owner);
+  popup_ = PopupState(*popup, dialog != nullptr ? targets_.serialOf(*dialog) : 0, rightClicked_);
 }
 
 void GuiSession::Reply(std::uint64_t sequence, const std::string& error) const {

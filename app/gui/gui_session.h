@@ -41,6 +41,7 @@ class GuiSession final : public ui::RealTimeListener, public ui::DialogObserver 
 
   void Show(ui::EventLoop& loop, const ui::MessageBoxRecord* box) override;
   void Done(const ui::UserAction& action, const std::string& error) override;
+  void PopupShown(const ui::PopupMenu* popup) override;
   void DialogOpened(CDialog& dialog) override;
   void DialogClosed(CDialog& dialog, int endCode) override;
 
@@ -57,6 +58,8 @@ class GuiSession final : public ui::RealTimeListener, public ui::DialogObserver 
   static constexpr ui::Milliseconds kCheckpointPeriod{1000};
 
   nlohmann::json hostState_;
+  nlohmann::json popup_;  // the popup menu shown, null when none; dialogs' thread only
+  int rightClicked_ = 0;  // the control whose context menu is being handled; dialogs' thread only
   nlohmann::json help_;  // the help page shown, null when none; dialogs' thread only
   ui::Milliseconds lastCheckpoint_{0};
   std::vector<std::pair<std::uint64_t, std::string>> replies_;  // outcomes not sent yet

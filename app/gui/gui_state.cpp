@@ -29,6 +29,20 @@ std::string IconName(unsigned style) {
   }
 }
 
+json MenuItemsState(const std::vector<ui::MenuItem>& items) {
+  json states = json::array();
+  for (const ui::MenuItem& item : items) {
+    if (item.separator) {
+      states.push_back({{"separator", true}});
+    } else if (!item.popup.empty()) {
+      states.push_back({{"text", item.text}, {"items", MenuItemsState(item.popup)}});
+    } else {
+      states.push_back({{"id", item.id}, {"text", item.text}, {"enabled", item.enabled}, {"checked", item.checked}});
+    }
+  }
+  return states;
+}
+
 }  // namespace
 
 json ControlState(const ui::Window& control) {
@@ -77,6 +91,10 @@ json MessageBoxState(const ui::MessageBoxRecord& box) {
     if (ui::OffersAnswer(box.style, answer)) buttons.push_back({{"answer", answer}, {"label", ui::AnswerName(answer)}});
   }
   return {{"text", box.text}, {"caption", box.caption}, {"icon", IconName(box.style)}, {"buttons", std::move(buttons)}};
+}
+
+json PopupState(const ui::PopupMenu& popup, int dialogSerial, int control) {
+  return {{"dialog", dialogSerial}, {"control", control}, {"items", MenuItemsState(popup.items)}};
 }
 
 json HelpPageState(const drivebase::HelpRequest& request) {

@@ -13,6 +13,7 @@
 
 #include "drivebase/gui_resources.h"
 #include "graph_state.h"
+#include "ui/menu.h"
 #include "ui/message_box.h"
 #include "ui/window.h"
 
@@ -27,6 +28,9 @@ nlohmann::json ControlState(const ui::Window& control);
 nlohmann::json DialogState(const CDialog& dialog, int serial);
 // A message box: text, caption, icon and its buttons with their answers.
 nlohmann::json MessageBoxState(const ui::MessageBoxRecord& box);
+// A popup menu shown: the dialog it belongs to, the control right-clicked to open it (0: none) and
+// its items (text, id, enabled, checked; separators; nested popups with their items).
+nlohmann::json PopupState(const ui::PopupMenu& popup, int dialogSerial, int control);
 // A help page asked for: its context number, file name and markdown text. Throws
 // std::runtime_error naming the page when it cannot be read.
 nlohmann::json HelpPageState(const drivebase::HelpRequest& request);

@@ -1,6 +1,7 @@
 // The front end's protocol over a real server: the whole state for a page that connects, actions
 // and the patches they bring, reconnection, message boxes, and refusal of whoever is not the
 // session's own page.
+#include <algorithm>
 #include <future>
 #include <thread>
 
@@ -13,6 +14,7 @@
 #include "ui/dialog.h"
 #include "ui/session.h"
 #include "ui/template_library.h"
+#include "test_dialog.h"
 
 namespace gui_test {
 namespace {
@@ -23,11 +25,13 @@ using ::testing::HasSubstr;
 constexpr const char* kToken = "0123456789abcdef0123456789abcdef";
 
 // A session whose dialogs' thread first asks a question, then runs the framework's test dialog
-// (template 9000) until the page closes it, then serves the page until the test ends.
+// (template 9000, its graph's context menu registered) until the page closes it, then serves the
+// page until the test ends.
 class GuiProtocolTest : public ::testing::Test {
  protected:
   GuiProtocolTest() {
     ui::DialogTemplates().AddDirectory(std::filesystem::path(KESTREL_UI_TEST_DATA) / "dialogs");
+    ui::MenuResources().Add(ui::ParseMenuResource(ui_test::kGraphMenuJson, "graph menu"));
     page_.SetSender([this](std::string message) { server_.Send(std::move(message)); });
     dialogs_ = std::thread([this] {
       ui::HeadlessSession session(&clock_);
@@ -36,8 +40,9 @@ class GuiProtocolTest : public ::testing::Test {
       session.Loop().SetDialogObserver(&page_);
       try {
         answer_.set_value(ui::ShowMessageBox("Keep the new gains?", "Kestrel", MB_YESNO | MB_ICONQUESTION));
-        CDialog dialog(9000);
+        ui_test::TestDialog dialog;
         endCode_.set_value(dialog.DoModal());
+        events_.set_value(dialog.events);
         agent.Serve(session.Loop(), [] { return false; });
       } catch (const std::runtime_error&) {
         // The test ended with the box or the dialog open: closing the actions unwinds them.
@@ -70,6 +75,7 @@ class GuiProtocolTest : public ::testing::Test {
                                   [this](const std::string& message) { page_.Receive(message); }};
   std::promise<int> answer_;
   std::promise<int> endCode_;
+  std::promise<std::vector<std::string>> events_;
   std::thread dialogs_;
 };
 
@@ -124,6 +130,40 @@ TEST_F(GuiProtocolTest, AReconnectingPageGetsTheStateItLeftAndTakesOverFromTheOl
   EXPECT_TRUE(first->Closed());
   EXPECT_EQ(second.Act({{"op", "close"}, {"dialog", serial}, {"answer", IDCANCEL}}), "");
   EXPECT_EQ(endCode_.get_future().get(), IDCANCEL);
+}
+
+// The popup is drawn at the control right-clicked; the right-click's own reply comes once the
+// popup has been chosen from or dismissed.
+TEST_F(GuiProtocolTest, APopupMenuWaitsForTheNextActionWhichChoosesOrDismissesIt) {
+  std::unique_ptr<PageClient> page = PageAtDialog();
+  const json& state = page->State();
+  const int serial = state["dialogs"][0]["serial"];
+  const auto rightClickGraph = [&](int sequence) {
+    page->Send({{"seq", sequence}, {"op", "context"}, {"dialog", serial}, {"id", ui_test::kGraph}});
+    page->WaitForShown("popup");
+  };
+  rightClickGraph(101);
+  EXPECT_EQ(state["popup"], json::parse(R"({"dialog":)" + std::to_string(serial) + R"(,"control":1044,"items":[
+      {"id":10062,"text":"&Edit settings...","enabled":true,"checked":false},
+      {"id":10064,"text":"&Autoscale","enabled":true,"checked":true}, {"separator":true},
+      {"text":"&File","items":[{"id":10065,"text":"&Load...","enabled":false,"checked":false},
+                               {"id":10066,"text":"&Save...","enabled":true,"checked":false}]}]})"));
+  EXPECT_THAT(page->Act({{"op", "menu"}, {"dialog", serial}, {"id", 10065}}), HasSubstr("not an enabled item"));
+  EXPECT_THAT(page->Act({{"op", "menu"}, {"dialog", serial}, {"id", 4711}}), HasSubstr("not an enabled item"));
+  EXPECT_FALSE(state["popup"].is_null());
+  EXPECT_EQ(page->Act({{"op", "menu"}, {"dialog", serial}, {"id", 10066}}), "");
+  page->WaitForShown("popup", false);
+
+  rightClickGraph(102);
+  EXPECT_EQ(page->Act({{"op", "type"}, {"dialog", serial}, {"id", ui_test::kName}, {"text", "Axis 3"}}), "");
+  EXPECT_TRUE(state["popup"].is_null());
+  EXPECT_EQ(ControlOf(state["dialogs"][0], ui_test::kName)["text"], "Axis 3");
+
+  EXPECT_EQ(page->Act({{"op", "close"}, {"dialog", serial}, {"answer", IDOK}}), "");
+  EXPECT_EQ(endCode_.get_future().get(), IDOK);
+  const std::vector<std::string> events = events_.get_future().get();
+  EXPECT_EQ(std::count(events.begin(), events.end(), "plot command 10066"), 1);
+  EXPECT_EQ(std::count_if(events.begin(), events.end(), [](const std::string& e) { return e.starts_with("plot"); }), 1);
 }
 
 struct Refusal {

@@ -73,8 +73,10 @@ nlohmann::json PageClient::ReadUntil(const std::string& type) {
   }
 }
 
-void PageClient::WaitForBox() {
-  while (!state_.is_object() || !state_.contains("box") || state_["box"].is_null()) Read();
+void PageClient::WaitForBox() { WaitForShown("box"); }
+
+void PageClient::WaitForShown(const std::string& name, bool shown) {
+  while (!state_.is_object() || !state_.contains(name) || state_[name].is_null() == shown) Read();
 }
 
 void PageClient::Send(const nlohmann::json& action) { ws_.write(boost::asio::buffer(action.dump())); }

@@ -32,6 +32,8 @@ class PageClient {
   nlohmann::json ReadUntil(const std::string& type);
   // Reads messages until the state has a message box waiting.
   void WaitForBox();
+  // Reads messages until the state's entry `name` is (not) null.
+  void WaitForShown(const std::string& name, bool shown = true);
   void Send(const nlohmann::json& action);
   // Sends the action and reads until its reply; returns the reply's error text.
   std::string Act(nlohmann::json action);

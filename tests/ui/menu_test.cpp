@@ -11,11 +11,6 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
-constexpr const char* kGraphMenuJson = R"({"id": 9001, "popups": [{"text": "Plot", "items": [
-  {"id": 10062, "text": "&Edit settings..."}, {"id": 10064, "text": "&Autoscale", "checked": true},
-  {"separator": true},
-  {"text": "&File", "items": [{"id": 10065, "text": "&Load..."}, {"id": 10066, "text": "&Save..."}]}]}]})";
-
 class MenuTest : public DialogTest {
  protected:
   MenuTest() { ui::MenuResources().Add(ui::ParseMenuResource(kGraphMenuJson, "graph menu")); }

@@ -48,6 +48,10 @@ inline constexpr unsigned kScaleMessage = 0x467;
 inline constexpr int kSaveCommand = 10067;
 // The graph's context menu: commands 10062 … 10066, Load (10065) offered after a save.
 inline constexpr unsigned kGraphMenu = 9001;
+inline constexpr const char* kGraphMenuJson = R"({"id": 9001, "popups": [{"text": "Plot", "items": [
+  {"id": 10062, "text": "&Edit settings..."}, {"id": 10064, "text": "&Autoscale", "checked": true},
+  {"separator": true},
+  {"text": "&File", "items": [{"id": 10065, "text": "&Load..."}, {"id": 10066, "text": "&Save..."}]}]}]})";
 
 // The folder of the tests' templates and scripts.
 std::filesystem::path TestData();

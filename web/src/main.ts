@@ -5,6 +5,7 @@ import { saveFile } from "./graph";
 import { HelpPanel } from "./help";
 import { MainWindow } from "./main_window";
 import { renderBox } from "./message_box";
+import { PopupLayer } from "./popup";
 import { Session, type State } from "./protocol";
 
 const root = document.getElementById("app") as HTMLElement;
@@ -33,12 +34,14 @@ function notify(text: string): void {
 let window: MainWindow | null = null;
 let dialogs: DialogStack | null = null;
 let help: HelpPanel | null = null;
+let popup: PopupLayer | null = null;
 const session: Session = new Session({
   state(state: State) {
     if (state.host) window?.render(state.host);
     dialogs?.render(state.dialogs);
     help?.render(state.help ?? null);
     renderBox(boxLayer, state.box, session);
+    popup?.render(state.popup ?? null);
     document.body.classList.toggle("wait", state.cursor === "wait");
   },
   refused: notify,
@@ -51,4 +54,5 @@ const session: Session = new Session({
 window = new MainWindow(main, session);
 dialogs = new DialogStack(dialogLayer, session);
 help = new HelpPanel(helpLayer, session);
+popup = new PopupLayer(session);
 session.connect();

@@ -73,10 +73,30 @@ export interface HelpState {
   text: string;
 }
 
+// An item of a popup menu: a command (id, text, enabled, checked), a separator, or a nested
+// popup (text and items).
+export interface MenuItemState {
+  id?: number;
+  text?: string;
+  enabled?: boolean;
+  checked?: boolean;
+  separator?: boolean;
+  items?: MenuItemState[];
+}
+
+// The popup menu that waits for the user: the dialog it belongs to, the control right-clicked to
+// open it (0: none) and its items.
+export interface PopupState {
+  dialog: number;
+  control: number;
+  items: MenuItemState[];
+}
+
 export interface State {
   host: HostState | null;
   dialogs: DialogState[];
   box: BoxState | null;
+  popup?: PopupState | null;
   help: HelpState | null;
   cursor: "wait" | "arrow";
 }

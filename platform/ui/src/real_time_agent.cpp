@@ -1,7 +1,10 @@
 #include "ui/real_time_agent.h"
 
+#include <utility>
+
 #include "text.h"
 #include "ui/event_loop.h"
+#include "ui/menu.h"
 
 namespace ui {
 
@@ -53,7 +56,7 @@ std::optional<UserAction> ActionQueue::TakeLocked() {
 
 bool RealTimeAgent::ActWhenIdle(EventLoop& loop) {
   ShowNow(loop, nullptr);
-  if (std::optional<UserAction> action = source_.Next(loop.NextTimerDue())) {
+  if (std::optional<UserAction> action = Next(loop.NextTimerDue())) {
     Run(loop, *action);
     return true;
   }
@@ -62,7 +65,7 @@ bool RealTimeAgent::ActWhenIdle(EventLoop& loop) {
 
 bool RealTimeAgent::ActWhenBusy(EventLoop& loop) {
   if (loop.Clock().Now() - lastShown_ >= kBusyShowPeriod) ShowNow(loop, nullptr);
-  std::optional<UserAction> action = source_.Poll();
+  std::optional<UserAction> action = Poll();
   if (!action) return false;
   Run(loop, *action);
   return true;
@@ -72,7 +75,7 @@ std::optional<int> RealTimeAgent::AnswerMessageBox(const MessageBoxRecord& box) 
   EventLoop& loop = CurrentEventLoop();
   for (;;) {
     ShowNow(loop, &box);
-    const std::optional<UserAction> action = source_.Next(std::nullopt);
+    const std::optional<UserAction> action = Next(std::nullopt);
     if (!action) return std::nullopt;
     if (!action->step.answer) {
       listener_.Done(*action, "the message box " + Quote(box.text) + " waits for an answer");
@@ -84,6 +87,35 @@ std::optional<int> RealTimeAgent::AnswerMessageBox(const MessageBoxRecord& box) 
       return action->step.answer;
     }
   }
+}
+
+// Like the modal loop of a menu on the screen, the wait dispatches the timers as they fall due.
+std::optional<unsigned> RealTimeAgent::ChooseFromPopupMenu(EventLoop& loop, const PopupMenu& menu) {
+  listener_.PopupShown(&menu);
+  std::optional<unsigned> chosen;
+  for (;;) {
+    ShowNow(loop, nullptr);
+    std::optional<UserAction> action = Next(loop.NextTimerDue());
+    if (!action) {
+      if (source_.Closed()) break;
+      loop.DispatchPending();
+      continue;
+    }
+    const std::optional<unsigned> command = action->step.menuCommand;
+    if (!command) {
+      dismissedBy_ = std::move(action);
+      break;
+    }
+    if (FindEnabledCommand(menu.items, *command) == nullptr) {
+      listener_.Done(*action, "menu command " + std::to_string(*command) + " is not an enabled item of the menu shown");
+      continue;
+    }
+    listener_.Done(*action, "");
+    chosen = command;
+    break;
+  }
+  listener_.PopupShown(nullptr);
+  return chosen;
 }
 
 void RealTimeAgent::Serve(EventLoop& loop, const std::function<bool()>& finished) {
@@ -110,6 +142,16 @@ void RealTimeAgent::Run(EventLoop& loop, const UserAction& action) {
     }
   }
   listener_.Done(action, error);
+}
+
+std::optional<UserAction> RealTimeAgent::Next(std::optional<Milliseconds> deadline) {
+  if (dismissedBy_) return std::exchange(dismissedBy_, std::nullopt);
+  return source_.Next(deadline);
+}
+
+std::optional<UserAction> RealTimeAgent::Poll() {
+  if (dismissedBy_) return std::exchange(dismissedBy_, std::nullopt);
+  return source_.Poll();
 }
 
 void RealTimeAgent::ShowNow(EventLoop& loop, const MessageBoxRecord* box) {

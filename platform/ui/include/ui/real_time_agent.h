@@ -2,7 +2,9 @@
 // application runs on the real clock. A modal loop waits for whichever comes first, the next
 // timer due or the next action; an action is the operation of a script step (click, type, select
 // ...), run on the top-most dialog. An action the user could not do is refused with the reason,
-// and the dialog carries on. A message box waits for an answer action offered by its buttons.
+// and the dialog carries on. A message box waits for an answer action offered by its buttons. A
+// popup menu waits for the next action: a menu action chooses one of its enabled commands, any
+// other dismisses it and is then done as usual; timers due meanwhile still fire.
 #pragma once
 
 #include <condition_variable>
@@ -68,6 +70,9 @@ class RealTimeListener {
   virtual void Show(EventLoop& loop, const MessageBoxRecord* box) = 0;
   // The action was done (`error` empty) or refused (`error` says why).
   virtual void Done(const UserAction& action, const std::string& error) = 0;
+  // A popup menu is shown (until it is chosen from or dismissed: then null), before the state
+  // that shows it; a front end that draws no menus may ignore it.
+  virtual void PopupShown(const PopupMenu* /*popup*/) {}
 };
 
 class RealTimeAgent final : public StepAgent {
@@ -84,6 +89,9 @@ class RealTimeAgent final : public StepAgent {
   bool ActWhenBusy(EventLoop& loop) override;
   // Shows the box and waits for an answer that it offers; none once the source has closed.
   std::optional<int> AnswerMessageBox(const MessageBoxRecord& box) override;
+  // Shows the popup and waits for a menu action that names one of its enabled commands; any other
+  // action dismisses it and is kept to be done next. None once the source has closed.
+  std::optional<unsigned> ChooseFromPopupMenu(EventLoop& loop, const PopupMenu& menu) override;
 
   // Serves timers and actions while no dialog is open (actions then act on the host itself),
   // until `finished` holds or the source closes.
@@ -91,11 +99,15 @@ class RealTimeAgent final : public StepAgent {
 
  private:
   void Run(EventLoop& loop, const UserAction& action);
+  // The action that dismissed a popup, else the next one from the source.
+  std::optional<UserAction> Next(std::optional<Milliseconds> deadline);
+  std::optional<UserAction> Poll();
   void ShowNow(EventLoop& loop, const MessageBoxRecord* box);
 
   ActionSource& source_;
   RealTimeListener& listener_;
   Milliseconds lastShown_{0};
+  std::optional<UserAction> dismissedBy_;
 };
 
 }  // namespace ui
