@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "dialog_fixture.h"
+#include "ui/menu.h"
 #include "ui/real_time_agent.h"
 
 namespace ui_test {
@@ -54,6 +55,8 @@ class RecordingListener : public ui::RealTimeListener {
   void Done(const ui::UserAction& action, const std::string& error) override {
     done.emplace_back(action.sequence, error);
   }
+  void PopupShown(const ui::PopupMenu* popup) override { popups.push_back(popup != nullptr ? popup->items.size() : 0); }
+  std::vector<std::size_t> popups;  // the items of each popup shown, 0 when it went
   std::vector<std::pair<long long, std::string>> shown;
   std::vector<std::pair<std::uint64_t, std::string>> done;
 };
@@ -109,6 +112,22 @@ TEST_F(RealTimeAgentTest, AMessageBoxWaitsForAnAnswerThatItOffers) {
   EXPECT_THAT(listener.shown, ::testing::IsSupersetOf({Pair(2, "Save the changes?"), Pair(3, "Saved.")}));
   ASSERT_EQ(session.MessageBoxes().Shown().size(), 2u);
   EXPECT_EQ(session.MessageBoxes().Shown()[1].answer, IDOK);
+}
+
+// The right-click is answered once its popup is gone; the typing that dismissed it is not lost.
+TEST_F(RealTimeAgentTest, APopupWaitsWhileTimersRunAndTheActionThatDismissesItIsDoneNext) {
+  ui::MenuResources().Add(ui::ParseMenuResource(kGraphMenuJson, "graph menu"));
+  actions.At(0ms, ui::steps::Click(kStartTimers));
+  actions.At(1ms, ui::steps::ContextMenu(kGraph));
+  actions.At(40ms, ui::steps::MenuCommand(10065));
+  actions.At(55ms, ui::steps::Type(kName, "Axis 7"));
+  actions.At(56ms, ui::steps::Expect(ui::ControlShows(kName, "Axis 7")));
+  actions.At(57ms, ui::steps::Close(IDCANCEL));
+  RunLive();
+  EXPECT_THAT(listener.popups, ElementsAre(4, 0));
+  EXPECT_THAT(dialog.timerLog, ElementsAre(Pair(20, 4), Pair(30, 1), Pair(50, 2)));
+  EXPECT_THAT(listener.done, ElementsAre(Pair(1, ""), Pair(3, HasSubstr("not an enabled item")), Pair(2, ""),
+                                         Pair(4, ""), Pair(5, ""), Pair(6, "")));
 }
 
 TEST_F(RealTimeAgentTest, AClosedSourceEndsTheModalLoop) {
