@@ -41,6 +41,7 @@ export class GraphPlot {
   private data: (number | null)[][] = [];
   private taken = 0;
   private zoomed = false;
+  private redrawPending = false;
   private view: GraphState["view"] | null = null;
   private rightAxis = false;
 
@@ -82,8 +83,19 @@ export class GraphPlot {
       columns.forEach((column, index) => this.data[index].push(row[column]));
     }
     this.view = graph.view;
-    this.plot?.setData(this.data as uPlot.AlignedData, false);
-    if (!this.zoomed) this.follow();
+    this.redrawOnNextFrame();
+  }
+
+  // Patches may arrive far more often than the screen shows frames: the plot is drawn at most
+  // once per frame, with every point that has arrived by then.
+  private redrawOnNextFrame(): void {
+    if (this.redrawPending) return;
+    this.redrawPending = true;
+    requestAnimationFrame(() => {
+      this.redrawPending = false;
+      this.plot?.setData(this.data as uPlot.AlignedData, false);
+      if (!this.zoomed) this.follow();
+    });
   }
 
   // The shared X column, then the Y column of each curve drawn.
