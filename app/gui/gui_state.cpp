@@ -67,6 +67,7 @@ json ControlState(const ui::Window& control) {
   if (!control.bitmap.empty()) state["bitmap"] = control.bitmap;
   if (control.unitCombo != 0) state["unitCombo"] = control.unitCombo;
   if (control.textLimit > 0) state["textLimit"] = control.textLimit;
+  if (control.multiline) state["multiline"] = true;
   if (const CGraphWindow* graph = GraphOf(control)) state["graph"] = GraphState(*graph);
   return state;
 }

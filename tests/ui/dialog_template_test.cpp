@@ -65,6 +65,8 @@ INSTANTIATE_TEST_SUITE_P(
                        "control 5: \"unit\" does not apply to a button"},
         FaultyTemplate{"RadioNotMarked", OneRow(R"({"id": 5, "kind": "radio"}, {"id": 6, "kind": "radio"})"),
                        "control 5: begins a radio group but is not marked \"first\": true"},
+        FaultyTemplate{"MultilineOnAStatic", OneRow(R"({"id": 5, "kind": "static", "multiline": true})"),
+                       "control 5: \"multiline\" does not apply to a static"},
         FaultyTemplate{"FirstOnACheck", OneRow(R"({"id": 5, "kind": "check", "first": true})"),
                        "control 5: \"first\" does not apply to a check"},
         FaultyTemplate{"RowNotAnArray", R"({"id": 1, "caption": "C", "groups": [{"rows": [{"id": 5}]}]})",

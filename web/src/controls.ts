@@ -36,14 +36,16 @@ function staticText(): ControlView {
 }
 
 function edit(state: ControlState, act: Act): ControlView {
-  const input = element("input", "edit");
-  input.type = "text";
+  // A multi-line edit (a guideline's text) wraps its lines; a one-line edit is a text field.
+  const input: HTMLInputElement | HTMLTextAreaElement =
+    state.multiline ? element("textarea", "edit multiline") : element("input", "edit");
+  if (input instanceof HTMLInputElement) input.type = "text";
   let shown = state.text;
   const commit = () => {
     if (input.value !== shown) act("type", { id: state.id, text: input.value });
   };
   input.addEventListener("change", commit);
-  input.addEventListener("keydown", (event) => {
+  (input as HTMLElement).addEventListener("keydown", (event: KeyboardEvent) => {
     if (event.key !== "Enter" && event.key !== "Escape") return;
     event.stopPropagation();
     if (event.key === "Enter") commit();

@@ -17,6 +17,7 @@ export interface ControlState {
   bitmap?: string;
   unitCombo?: number;
   textLimit?: number;
+  multiline?: boolean;
   graph?: GraphState;
 }
 

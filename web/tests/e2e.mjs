@@ -81,6 +81,9 @@ try {
     await page.getByRole("button", { name: "Edit setup" }).click();
     await dialog(page, "Drive Setup").waitFor();
     await dialog(page, "Brushless Motor Setup").waitFor();
+    const guideline = control(page, "Drive Setup", 10007);
+    assert(await guideline.evaluate((e) => e.tagName) === "TEXTAREA", "the guideline is not a multi-line edit");
+    assert((await guideline.inputValue()).startsWith("Step 1."), `the guideline shows ${await guideline.inputValue()}`);
   });
 
   await check("the nominal current is changed with its unit", async () => {

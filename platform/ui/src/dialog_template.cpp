@@ -147,7 +147,7 @@ ControlTemplate ReadControl(const Json& entry, const std::string& groupPlace, st
     return control;
   }
   const Reader reader(entry, place, faults);
-  reader.OnlyKeys({"id", "kind", "text", "first", "unit", "hidden", "disabled", "bitmap"});
+  reader.OnlyKeys({"id", "kind", "text", "first", "unit", "hidden", "disabled", "bitmap", "multiline"});
   const std::string kindName = reader.Text("kind", true);
   const std::optional<ControlKind> kind = ControlKindNamed(kindName);
   if (!kind) {
@@ -163,6 +163,8 @@ ControlTemplate ReadControl(const Json& entry, const std::string& groupPlace, st
   control.firstOfGroup = reader.Flag("first");
   OnlyFor(reader, "unit", *kind, {ControlKind::Edit});
   control.unitCombo = reader.Number("unit");
+  OnlyFor(reader, "multiline", *kind, {ControlKind::Edit});
+  control.multiline = reader.Flag("multiline");
   OnlyFor(reader, "bitmap", *kind, {ControlKind::Picture, ControlKind::Button});
   control.bitmap = reader.Text("bitmap", false);
   return control;

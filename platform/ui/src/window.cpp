@@ -70,6 +70,7 @@ std::unique_ptr<Window> BuildDialogWindows(const DialogTemplate& source) {
         window.enabled = !control.disabled;
         window.bitmap = control.bitmap;
         window.unitCombo = control.unitCombo;
+        window.multiline = control.multiline;
         window.place = {static_cast<int>(g), static_cast<int>(r), static_cast<int>(c)};
         if (control.kind == ControlKind::Radio) {
           if (control.firstOfGroup) ++radioGroups;

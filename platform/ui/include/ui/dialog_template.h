@@ -19,6 +19,7 @@ struct ControlTemplate {
   std::string text;
   bool firstOfGroup = false;  // a radio button that begins a radio group
   int unitCombo = 0;          // an edit's unit combo (0: none)
+  bool multiline = false;     // an edit that holds several lines of text
   bool hidden = false;
   bool disabled = false;
   std::string bitmap;  // the bitmap resource of a picture or a button

@@ -63,6 +63,7 @@ struct Window {
   int check = BST_UNCHECKED;
   std::string bitmap;  // resource name shown by a picture or a bitmap button
   int textLimit = 0;   // characters a user may type into an edit (0: no limit)
+  bool multiline = false;  // an edit of several lines
 
   std::vector<ListItem> items;  // combo entries, tab labels
   int selection = -1;
