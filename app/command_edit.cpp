@@ -7,7 +7,6 @@
 #include "cli_error.h"
 #include "commands.h"
 #include "dialogs/dialog_opener.h"
-#include "drivebase/setup_file.h"
 #include "drive_options.h"
 #include "drivesim_link/simulator_steps.h"
 #include "edit_trace.h"
@@ -61,13 +60,7 @@ int RunEdit(Host& host, const EditOptions& options) {
     std::cout << "Cancelled: nothing written\n";
     return kExitCancelled;
   }
-  const std::string target = options.out.empty() ? options.source.path : options.out;
-  if (target.empty()) {
-    std::cout << "OK: nothing written, the embedded default setup stays as it is (--out FILE keeps the result)\n";
-    return 0;
-  }
-  drivebase::SaveSetupFile(setup, target);
-  std::cout << "OK: written to " << target << '\n';
+  options.source.WriteAccepted(setup, options.out, "OK");
   return 0;
 }
 

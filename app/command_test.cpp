@@ -10,7 +10,6 @@
 #include "commands.h"
 #include "commissioning/test_catalogue.h"
 #include "drivebase/graph.h"
-#include "drivebase/setup_file.h"
 #include "drive_options.h"
 #include "drivesim_link/simulator_steps.h"
 #include "edit_trace.h"
@@ -164,13 +163,7 @@ int RunTest(Host& host, const TestOptions& options) {
     std::cout << "Not kept: nothing written\n";
     return kExitNotKept;
   }
-  const std::string target = options.out.empty() ? options.source.path : options.out;
-  if (target.empty()) {
-    std::cout << "Kept: nothing written, the embedded default setup stays as it is (--out FILE keeps the result)\n";
-    return 0;
-  }
-  drivebase::SaveSetupFile(setup, target);
-  std::cout << "Kept: written to " << target << '\n';
+  options.source.WriteAccepted(setup, options.out, "Kept");
   return 0;
 }
 

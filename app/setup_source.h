@@ -16,6 +16,11 @@ struct SetupSource {
   // Where a changed setup goes: the --out file, else the source file itself; a usage error
   // for the default setup without --out.
   std::string OutputPath(const std::string& out, const std::string& command) const;
+
+  // Writes a setup the user accepted to the --out file, else back to the source file; the
+  // embedded default stays as it is without --out. Prints "<outcome>: written to FILE" or why
+  // nothing was written.
+  void WriteAccepted(const CMC_Setup& setup, const std::string& out, const std::string& outcome) const;
 };
 
 }  // namespace kestrel::cli
