@@ -1,0 +1,118 @@
+// The live plots of the tuning tests.
+//
+// CMC_ScopeLogger: the drive's oscilloscope. Launched with a program (ExecuteCode arms the scope
+// with its channels, window and trigger), the drive sends each captured window as unsolicited
+// frames (code 0xE900) while the program runs; the test's message handler hands each frame's
+// payload to OnFrameReceive, which writes the samples into the rows of the graph document at
+// their index in the window (the rows are the window: GetPointsNo() of them once armed). Every
+// channel is drawn on its own scale: a value v shows at (v − offset) / scale divisions, in the
+// unit named for it.
+//
+//   scope.ChangeSettings(0.5, 4, 1, "Speed_Reference", 950.0, 20);  // 0.5 s, single, rising
+//   scope.AddVariable("Speed_Reference", 1); ... scope.LocateItems();
+//   test.ExecuteCode(program, &image, &scope, nullptr, nullptr);   // arms the scope
+//   ... frames arrive: scope.OnFrameReceive(payload, bytes) → points to draw ...
+//   while (!scope.DoGracefulStop()) ...;  scope.EndUploadData();
+//
+// CMC_Oscilloscope: the live plot of drives without the oscilloscope function: the test reads
+// the values itself and appends them as the newest point of a rolling window.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "drivebase/graph.h"
+#include "drivebase/logger.h"
+
+namespace drivebase {
+
+// Trigger modes of CMC_ScopeLogger::ChangeSettings.
+inline constexpr int kScopeFreeRunning = 0;  // windows follow one another, untriggered
+inline constexpr int kScopeNormal = 2;       // a window at every trigger, until stopped
+inline constexpr int kScopeSingle = 4;       // one window at the first trigger, then stopped
+// Trigger slopes.
+inline constexpr int kScopeFalling = 0;
+inline constexpr int kScopeRising = 1;
+
+// How one channel is drawn: (value − offset) / scale divisions, with the value in `unit`.
+struct ScopeChannelScale {
+  std::string unit;
+  double scale = 1.0;   // display units per division, > 0
+  double offset = 0.0;  // display units at the centre line
+};
+
+}  // namespace drivebase
+
+class CMC_ScopeLogger : public CMC_Logger {
+ public:
+  CMC_ScopeLogger(CMC_Setup* setup, CMC_CoffFormat* image);
+  ~CMC_ScopeLogger() override;
+
+  // window_s: length of a captured window in seconds (the sampling period follows from it and
+  // the drive's scope memory); triggerMode: drivebase::kScopeFreeRunning, kScopeNormal or
+  // kScopeSingle; triggerSlope: kScopeRising or kScopeFalling; triggerVariable: a variable added
+  // (empty: untriggered); level: in that variable's display unit (flag 1) or internal units
+  // (flag 0); pretrigger_percent: the share of the window before the trigger (0 … 100). False,
+  // changing nothing, for a window that is not positive, an unknown mode, or a share above 100.
+  bool ChangeSettings(double window_s, int triggerMode, int triggerSlope, const std::string& triggerVariable,
+                      double level, std::uint16_t pretrigger_percent);
+
+  // The settings and channel scales as text in a setup option, and back. Load is false, changing
+  // nothing, when the option is unset, empty or not a valid settings text.
+  bool LoadSettingsFromSetupOption(const std::string& option);
+  void SaveSettingsToSetupOption(const std::string& option) const;
+
+  // Sets how a channel is drawn; false for a variable not added or a scale that is not positive.
+  bool RescaleVariable(const std::string& variable, const std::string& unit, double scale, double offset);
+  // Channel `channel` (0-based, in the order added) gets `scale` display units per division.
+  bool ChangeChannelScale(int channel, double scale);
+  const drivebase::ScopeChannelScale& ChannelScale(int channel) const;
+  // Fits each channel's scale and offset to the points of the window (round steps 1, 2, 5).
+  void Autoscale();
+  // The settings dialog: window, trigger and each channel's scale; IDOK when the user changed
+  // them, else IDCANCEL.
+  int Edit(CWnd* parent);
+
+  // True once the drive's scope has stopped (a single window is full) or, when asked while the
+  // scope still runs in normal or free-running mode, once it has been told to stop and did.
+  bool DoGracefulStop();
+  // Takes one frame's payload (the bytes after the message header: the window index of its first
+  // sample, then the samples' channels). Returns how many points it wrote (0 for a frame that is
+  // shorter than its samples need or that belongs to no window); those are then the points
+  // GetPointsToBeDrawn names.
+  int OnFrameReceive(const std::uint8_t* payload, int bytes);
+  // The window rows that the last frame wrote: the first one's index and how many.
+  std::size_t FirstPointToBeDrawn() const { return firstToDraw_; }
+  int GetPointsToBeDrawn() const { return pointsToDraw_; }
+
+  drivebase::LoggerSettings LaunchSettings() const override;
+
+ private:
+  std::size_t firstToDraw_ = 0;
+  int pointsToDraw_ = 0;
+};
+
+// Asks for the file of a saved live plot: save 1 to save, 0 to load; `name` the plot's name
+// (the default file is PlotDirectory()/name.scope.json). The chosen path, or "" when cancelled.
+std::string DoPromptScopeLoggerFileName(int save, const std::string& name, CWnd* parent);
+
+class CMC_Oscilloscope {
+ public:
+  CMC_Oscilloscope();
+  // A rolling window of `points` points with `channels` channels; the title names the plot.
+  // Clears the points.
+  void Init(const std::string& title, int channels, int flag, std::size_t points = 500);
+  // The Y range in which a channel is drawn (internal units).
+  void SetChannelRange(int channel, double minimum, double maximum);
+  // Appends the newest point (one value per channel, internal units); the oldest leaves the
+  // window once it is full.
+  void AddLastPoint(std::span<const double> values);
+  const CGraphFilter& Filter() const;
+  const CGraphDocument& Document() const { return document_; }
+
+ private:
+  CGraphDocument document_;
+};
