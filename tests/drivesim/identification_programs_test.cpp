@@ -63,7 +63,7 @@ TEST_P(PhaseConnectionProgram, ReportsTheMeanCurrentsOfPhasesAAndB) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Wiring, PhaseConnectionProgram,
-                         ::testing::Values(PhaseCase{"", 1.0, -0.5}, PhaseCase{"phase_resistance B 1.4", 1.0, -1.0 / 2.4},
+                         ::testing::Values(PhaseCase{"", 1.0, -0.5}, PhaseCase{"phase_resistance B 1.4", 1.0, -1 / 2.4},
                                            PhaseCase{"open_phase B", 1.0, 0.0}, PhaseCase{"open_phase C", 1.0, -1.0},
                                            PhaseCase{"open_phase A", 0.0, 0.0}));
 
@@ -75,7 +75,8 @@ double MeanAfterFirst(const std::vector<LogPoint>& log, std::size_t column) {
 }
 
 // var_i1 and the log of one run, with the logger of the identification test.
-std::pair<double, std::vector<LogPoint>> Run(Drive& drive, const char* program, std::int32_t in1, LoggerSettings logger) {
+std::pair<double, std::vector<LogPoint>> Run(Drive& drive, const char* program, std::int32_t in1,
+                                             LoggerSettings logger) {
   LaunchAfterPreliminary(drive, program, in1, logger);
   RunToEnd(drive);
   std::vector<LogPoint> log = drive.UploadLog();
@@ -137,7 +138,9 @@ TEST_P(RlIdentification, RecoversTheWindingsResistanceAndInductance) {
   EXPECT_NEAR(l, 1.0, 0.01);
 }
 
-MotorCase File(const char* name) { return {name, LoadMotorFile(std::string(KESTREL_MOTORS_DIR) + "/" + name + ".json")}; }
+MotorCase File(const char* name) {
+  return {name, LoadMotorFile(std::string(KESTREL_MOTORS_DIR) + "/" + name + ".json")};
+}
 MotorCase Winding(const char* name, double r_ohm, double l_H, bool ideal = false, std::int32_t increment = 4096) {
   MotorModel motor = ReferenceMotor();
   motor.resistance_ohm = r_ohm;
