@@ -4,9 +4,13 @@
 // Ident_L_or_Tau_el through the identification test's formulas on a matrix of motors; host stop.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <map>
 #include <numbers>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "reference_drive.h"
 
