@@ -142,6 +142,7 @@ struct Drive::Impl final : programs::ProgramHost {
   bool EnableActive() const override { return enableActive; }
   bool AxisOn() const override { return stage.driven; }
   void SwitchAxisOn() override;
+  void CalibrateCurrentOffsets(int samples) override;
   void SwitchAxisOff() override;
   // The frame currents of the present samples, kept for the angle last asked (every fast tick).
   control::TwoAxis MeasuredCurrent(std::int32_t angle16) const override {
@@ -152,6 +153,9 @@ struct Drive::Impl final : programs::ProgramHost {
     measuredCache.valid = true;
     return measuredCache.value;
   }
+  std::array<std::int32_t, 2> PhaseCurrentCounts() const override { return phaseCurrentCounts; }
+  std::int32_t BusCounts() const override { return busCounts; }
+  std::int32_t DriveValue(drive::DriveVar variable) const override { return driveVariables[variable]; }
   void ApplyVoltage(std::int32_t angle16, control::TwoAxis dq) override;
   void ApplyRegulatedVoltage(std::int32_t angle16, control::TwoAxis dq, control::TwoAxis currentReference) override;
   std::int32_t VoltageLimit() const override { return gains.voltageLimit; }
