@@ -152,6 +152,9 @@ struct Drive::Impl final : programs::ProgramHost {
     measuredCache.valid = true;
     return measuredCache.value;
   }
+  std::array<std::int32_t, 2> PhaseCurrentCounts() const override { return phaseCurrentCounts; }
+  std::int32_t BusCounts() const override { return busCounts; }
+  std::int32_t DriveValue(drive::DriveVar variable) const override { return driveVariables[variable]; }
   void ApplyVoltage(std::int32_t angle16, control::TwoAxis dq) override;
   void ApplyRegulatedVoltage(std::int32_t angle16, control::TwoAxis dq, control::TwoAxis currentReference) override;
   std::int32_t VoltageLimit() const override { return gains.voltageLimit; }

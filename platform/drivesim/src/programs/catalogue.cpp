@@ -40,6 +40,7 @@ std::vector<BaseProgram> BasePrograms() {
        {"IE", "SC", "LH", "SSI"},
        {"IE", "SC"},
        {In("RefTest"), In("RIncTest"), In("In1"), In("Imax_Prot_Test"), Out("test_flag")}},
+      {"Motor_Phase_Connection_Test", {"IE", "SSI"}, {"IE"}, {In("RefTest"), In("RIncTest")}},
   };
 }
 

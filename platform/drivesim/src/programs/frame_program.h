@@ -22,12 +22,14 @@ class FrameProgram : public Program {
  protected:
   // P1: true once ENABLE is active and the axis is on with STARTED = 1 (same fast tick).
   bool StartWhenEnabled(ProgramHost& host);
-  // Applies the frame's voltage command (rounded, limited to ±U_lim) at the frame angle.
-  void ApplyFrame(ProgramHost& host) {
+  // Applies the frame's voltage command (rounded, limited to ±U_lim) at the frame angle; returns
+  // the u_q applied.
+  std::int32_t ApplyFrame(ProgramHost& host) {
     const double limit = host.VoltageLimit();
-    const double uq = std::clamp(std::round(frameVoltage_), -limit, limit);
+    const auto uq = static_cast<std::int32_t>(std::clamp(std::round(frameVoltage_), -limit, limit));
     host.SetDriveValue(drive::DriveVar::THTST, frameAngle_);
-    host.ApplyVoltage(frameAngle_, {0, static_cast<std::int32_t>(uq)});
+    host.ApplyVoltage(frameAngle_, {0, uq});
+    return uq;
   }
   // Frame current (ID, IQ) of the latest samples.
   control::TwoAxis FrameCurrent(const ProgramHost& host) const { return host.MeasuredCurrent(frameAngle_); }
@@ -37,6 +39,12 @@ class FrameProgram : public Program {
   // slow tick; true when aligned.
   bool AlignSlow(ProgramHost& host);
   void BeginAlign(double target, double increment);
+  // The ramp step of ALIGN per Ts_S (RIncTest, or RefTest/100 when none is given): RAMPDOWN's too.
+  double AlignIncrement() const { return alignIncrement_; }
+  // Fast ticks in a duration, at least one.
+  static int FastTicks(const ProgramHost& host, double duration_s) {
+    return std::max(1, static_cast<int>(std::lround(duration_s / host.CurrentLoopPeriod_s())));
+  }
   // Voltage to 0 by `rampStep` per Ts_S; true when it is 0.
   bool RampVoltageDownSlow(double rampStep);
   // Counts slow ticks during which the motor counter has not moved; reset when it moves.

@@ -2,6 +2,7 @@
 // every slow tick and FastStep at every fast tick (after the ADC samples) while it runs.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string_view>
@@ -34,6 +35,9 @@ class ProgramHost {
   virtual void SwitchAxisOn() = 0;                                // calibrates the ADC offsets, zero voltage
   virtual void SwitchAxisOff() = 0;
   virtual control::TwoAxis MeasuredCurrent(std::int32_t angle16) const = 0;  // (ID, IQ) in a frame, counts
+  virtual std::array<std::int32_t, 2> PhaseCurrentCounts() const = 0;  // calibrated samples of phases A and B
+  virtual std::int32_t BusCounts() const = 0;                     // the bus ADC sample of the last slow tick
+  virtual std::int32_t DriveValue(drive::DriveVar variable) const = 0;  // a mailbox the host writes (var_i2)
   virtual void ApplyVoltage(std::int32_t angle16, control::TwoAxis dq) = 0;  // acts one control period later
   // The register current loop's output: as ApplyVoltage, plus the drive's dead-time compensation.
   virtual void ApplyRegulatedVoltage(std::int32_t angle16, control::TwoAxis dq, control::TwoAxis currentReference) = 0;

@@ -9,5 +9,6 @@ namespace drivesim::programs {
 
 std::unique_ptr<Program> CreateInitialPositioning();
 std::unique_ptr<Program> CreateCurrentControllerTuning();
+std::unique_ptr<Program> CreatePhaseConnection();
 
 }  // namespace drivesim::programs

@@ -1,0 +1,93 @@
+// Motor_Phase_Connection_Test: the voltage RefTest that drove the test current along phase A in
+// the preliminary is applied again at the aligned rest; the drive reports the mean currents of
+// phases A and B. In a healthy star motor phase A carries the current and B and C each return half
+// of it (var_i1 ≈ In1, var_i2 ≈ −In1/2); an open or unbalanced phase changes that ratio.
+//
+//   P1; ALIGN(RefTest, RIncTest); hold 200 ms (the current settles, ≥ 5τ); var_i1, var_i2 = means
+//   of the calibrated ADC counts of phases A and B over 100 ms (positive into the motor);
+//   RAMPDOWN; axis off. No sensor is used; the rotor stays aligned.
+#include <cmath>
+
+#include "programs/frame_program.h"
+#include "programs/programs.h"
+
+namespace drivesim::programs {
+
+namespace {
+
+constexpr double kSettle_s = 0.200;
+constexpr double kMeasure_s = 0.100;
+
+class PhaseConnection : public FrameProgram {
+ public:
+  bool TriggersLog() const override { return false; }
+
+  void SlowStep(ProgramHost& host) override {
+    if (Stopping() || Ended()) return;
+    switch (phase_) {
+      case Phase::start:
+        refTest_ = host.ProgramValue("RefTest");
+        rampStep_ = host.ProgramValue("RIncTest");
+        phase_ = Phase::waitEnable;
+        break;
+      case Phase::align:
+        if (AlignSlow(host)) Enter(Phase::settle);
+        break;
+      case Phase::rampDown:
+        if (!RampVoltageDownSlow(AlignIncrement())) break;
+        ApplyFrame(host);
+        host.SwitchAxisOff();
+        End();
+        break;
+      default: break;
+    }
+  }
+
+  void FastStep(ProgramHost& host) override {
+    if (Ended()) return;
+    if (Stopping()) return StopRampFast(host);
+    if (phase_ == Phase::waitEnable && StartWhenEnabled(host)) {
+      BeginAlign(refTest_, rampStep_);
+      phase_ = Phase::align;
+    }
+    if (!host.AxisOn()) return;
+    ++phaseTicks_;
+    if (phase_ == Phase::settle && phaseTicks_ >= FastTicks(host, kSettle_s)) Enter(Phase::measure);
+    if (phase_ == Phase::measure) Measure(host);
+    ApplyFrame(host);
+  }
+
+ private:
+  enum class Phase { start, waitEnable, align, settle, measure, rampDown };
+
+  void Enter(Phase phase) {
+    phase_ = phase;
+    phaseTicks_ = 0;
+  }
+
+  void Measure(ProgramHost& host) {
+    const std::array<std::int32_t, 2> counts = host.PhaseCurrentCounts();
+    sumA_ += counts[0];
+    sumB_ += counts[1];
+    if (phaseTicks_ < FastTicks(host, kMeasure_s)) return;
+    const auto mean = [this](std::int64_t sum) {
+      return static_cast<std::int32_t>(std::lround(static_cast<double>(sum) / phaseTicks_));
+    };
+    host.SetDriveValue(drive::DriveVar::var_i1, mean(sumA_));
+    host.SetDriveValue(drive::DriveVar::var_i2, mean(sumB_));
+    Enter(Phase::rampDown);
+  }
+
+  Phase phase_ = Phase::start;
+  double refTest_ = 0.0;
+  double rampStep_ = 0.0;
+  int phaseTicks_ = 0;
+  std::int64_t sumA_ = 0;
+  std::int64_t sumB_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<Program> CreatePhaseConnection() { return std::make_unique<PhaseConnection>(); }
+
+}  // namespace drivesim::programs
