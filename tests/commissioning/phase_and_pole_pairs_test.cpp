@@ -1,0 +1,153 @@
+// The motor wiring tests: the phase connection judged from the phase currents (the rule, and runs
+// on the simulated motor, healthy and with an open phase); the pole pairs counted by moves on a
+// recording drive, how a run ends, and the question whether to keep the count.
+#include "commissioning/detect_pole_pairs.h"
+#include "commissioning/test_catalogue.h"
+#include "commissioning/test_phase_connections.h"
+#include "motor_test_drive.h"
+#include "test_bench.h"
+
+namespace kestrel::commissioning_test {
+namespace {
+
+template <class Test>
+Test& Open() {
+  return dynamic_cast<Test&>(*ui::CurrentEventLoop().TopDialog());
+}
+
+struct CurrentsCase {
+  double ia_A, ib_A, itest_A;
+  bool right;
+};
+
+class PhaseCurrents : public ::testing::TestWithParam<CurrentsCase> {};
+
+TEST_P(PhaseCurrents, AreRightOnlyStrictlyWithinTheWindow) {
+  const CurrentsCase& c = GetParam();
+  EXPECT_EQ(PhaseCurrentsAreRight(c.ia_A, c.ib_A, c.itest_A), c.right) << c.ia_A << " " << c.ib_A;
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, PhaseCurrents,
+                         ::testing::Values(CurrentsCase{2.0, -1.0, 2.0, true}, CurrentsCase{2.0, 1.0, 2.0, false},
+                                           CurrentsCase{2.0, 0.0, 2.0, false},     // no division by 0
+                                           CurrentsCase{1.5, -1.0, 1.5, false},    // ratio exactly 1.5
+                                           CurrentsCase{2.5, -1.0, 2.5, false},    // ratio exactly 2.5
+                                           CurrentsCase{1.2, -0.6, 2.0, false},    // IA exactly 0.6 × Itest
+                                           CurrentsCase{2.8, -1.4, 2.0, false},    // IA exactly 1.4 × Itest
+                                           CurrentsCase{1.5, -0.625, 1.5, true},   // phase B 40 % high: 2.4
+                                           CurrentsCase{-2.0, 1.0, 2.0, false}));  // phase A reversed
+
+struct PhaseRunCase {
+  const char* name;
+  const char* fault;  // injected into the simulated drive; null: none
+  const char* error;
+};
+
+class PhaseRun : public Bench, public ::testing::WithParamInterface<PhaseRunCase> {};
+
+TEST_P(PhaseRun, JudgesTheSimulatedMotor) {
+  const PhaseRunCase& c = GetParam();
+  ConnectSimulator();
+  if (c.fault != nullptr) {
+    ASSERT_TRUE(simulator_->SimulatedDrive().InjectFault(c.fault).ok());
+  }
+  std::string error, ia, ib;
+  CBarGraph barA;
+  user_.Click(drivebase::kStartStopButton)
+      .WaitUntil(ui::ControlShows(drivebase::kOutcomeText, *c.error == 0 ? "Test passed" : "Test failed"))
+      .Do("note the outcome", [&](ui::DialogDriver& dialog) {
+        error = Open<CTestPhaseConnections>().ErrorText();
+        ia = dialog.Text(CTestPhaseConnections::kCurrentAEdit);
+        ib = dialog.Text(CTestPhaseConnections::kCurrentBEdit);
+        const CBarGraph& bar = Open<CTestPhaseConnections>().CurrentABar();
+        barA.SetRange(bar.Lower(), bar.Upper());
+        barA.SetValue(bar.Value());
+        for (unsigned k = 0; k < bar.Repaints(); ++k) barA.Repaint();
+      })
+      .Close(IDCANCEL);
+  EXPECT_EQ(RunTestAlone(&setup_, "phase"), IDCANCEL);  // nothing to keep
+  EXPECT_EQ(error, c.error);
+  const double itest_A = 5237 / 3273.6;
+  EXPECT_NEAR(barA.Lower(), -1.5 * itest_A, 1e-9);
+  EXPECT_NEAR(barA.Upper(), 1.5 * itest_A, 1e-9);
+  EXPECT_EQ(barA.Repaints(), *c.error != 0 ? 1u : 2u);  // cleared at Start, then the result
+  if (*c.error != 0) return;
+  EXPECT_EQ(ia, "1.6");            // the test current along phase A ...
+  EXPECT_EQ(ib, "-0.8");           // ... returning half through phase B
+  EXPECT_EQ(barA.Value(), 1.6);
+}
+
+INSTANTIATE_TEST_SUITE_P(Motor, PhaseRun,
+                         ::testing::Values(PhaseRunCase{"healthy", nullptr, ""},
+                                           PhaseRunCase{"phase_b_open", "open_phase B", CTestPhaseConnections::kFailureText},
+                                           PhaseRunCase{"phase_c_open", "open_phase C", CTestPhaseConnections::kFailureText}),
+                         [](const auto& param) { return std::string(param.param.name); });
+
+// A user's way through the pole pairs test: Start, some moves, then something that ends the run.
+struct PolePairsCase {
+  const char* name;
+  int moves;
+  void (*arrange)(MotorTestDrive& drive);
+  bool stop;         // the user presses Stop after the moves
+  int answer;        // to the question on closing; 0: none asked
+  int endCode;
+  double pp;         // the setup's pp after the dialog
+  const char* error; // of the run; "" when it passed
+};
+
+class PolePairsRun : public Bench, public ::testing::WithParamInterface<PolePairsCase> {};
+
+TEST_P(PolePairsRun, CountsMovesAndKeepsTheCountOnlyOnYes) {
+  const PolePairsCase& c = GetParam();
+  MotorTestDrive drive;
+  if (c.arrange != nullptr) c.arrange(drive);
+  CMC_Comm::SetActiveLink(&drive);
+  std::string error, count;
+  user_.Click(drivebase::kStartStopButton).WaitUntil(ui::ControlVisible(CDetectPolePairs::kMoveButton, true));
+  for (int k = 0; k < c.moves; ++k) {
+    user_.WaitUntil(ui::ControlEnabled(CDetectPolePairs::kMoveButton, true)).Click(CDetectPolePairs::kMoveButton);
+  }
+  if (c.stop) {
+    user_.WaitUntil(ui::ControlEnabled(CDetectPolePairs::kMoveButton, true)).Click(drivebase::kStartStopButton);
+  }
+  user_.RunUntil("the run ends", [](ui::DialogDriver&) { return !Open<CDetectPolePairs>().IsRunning(); })
+      .Do("note the outcome", [&](ui::DialogDriver& dialog) {
+        error = Open<CDetectPolePairs>().ErrorText();
+        count = dialog.Text(CDetectPolePairs::kCountEdit);
+      })
+      .Close(IDCANCEL);
+  if (c.answer != 0) user_.Answer(c.answer);
+  if (c.answer == IDCANCEL) user_.Expect(ui::TopDialogIs("Motor Pole Pairs Detection Test")).Close(IDCANCEL).Answer(IDNO);
+  EXPECT_EQ(RunTestAlone(&setup_, "pole-pairs"), c.endCode);
+  EXPECT_EQ(error, c.error);
+  EXPECT_EQ(count, c.moves > 0 && !drive.stuck ? std::to_string(c.moves) : "");
+  EXPECT_EQ(Value("pp"), c.pp);
+  if (c.answer != 0) {
+    EXPECT_EQ(session_.MessageBoxes().Shown().front().text,
+              "A different value than specified has been detected for the following parameter(s):\r\n\r\n"
+              "Pole Pairs:\tOld = 4\tNew = 3\r\n\r\nDo you want to save the new value(s)? (Recommended)");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Users, PolePairsRun,
+    ::testing::Values(PolePairsCase{"three_moves_yes", 3, nullptr, true, IDYES, IDOK, 3, ""},
+                      PolePairsCase{"three_moves_no", 3, nullptr, true, IDNO, IDCANCEL, 4, ""},
+                      PolePairsCase{"three_moves_cancel_then_no", 3, nullptr, true, IDCANCEL, IDCANCEL, 4, ""},
+                      PolePairsCase{"four_moves_as_before", 4, nullptr, true, 0, IDCANCEL, 4, ""},
+                      PolePairsCase{"stop_before_any_move", 0, nullptr, true, 0, IDCANCEL, 4, CMC_TestDlg::kStoppedText},
+                      PolePairsCase{"count_not_handed_back", 2, [](MotorTestDrive& d) { d.handBackOffset = 1; }, true,
+                                    0, IDCANCEL, 4, CMC_TestDlg::msc_pszErrInternal},
+                      PolePairsCase{"field_never_back", 1, [](MotorTestDrive& d) { d.stuck = true; }, false, 0,
+                                    IDCANCEL, 4, CMC_TestDlg::msc_pszErrInternal}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST_F(Bench, PolePairsOfAFractionalSetupValueAreRoundedForTheQuestion) {
+  setup_.RemoveParameter("pp");
+  setup_.AddParameter({{"pp", 4, "", false, 2.9999996}, 1, 128, 6});
+  user_.Do("look", [](ui::DialogDriver&) { EXPECT_EQ(Open<CDetectPolePairs>().OpeningPolePairs(), 3); }).Close(IDCANCEL);
+  RunTestAlone(&setup_, "pole-pairs");
+}
+
+}  // namespace
+}  // namespace kestrel::commissioning_test
