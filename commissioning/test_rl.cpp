@@ -80,6 +80,10 @@ std::vector<CMyTestDlg::TestResultLine> CTestRL::ResultLines() const {
   return {{"R", FormatG(r_Ohm_) + " Ohm"}, {"L", FormatG(l_H_) + " H"}, {"Vdc", FormatG(measuredVdc_V_) + " V (measured)"}};
 }
 
+std::vector<CMyTestDlg::MeasuredValue> CTestRL::MeasuredValues() const {
+  return {{"R", "Ohm", r_Ohm_}, {"L", "H", l_H_}};
+}
+
 const ui::MessageMap* CTestRL::GetMessageMap() const {
   static const ui::MessageMap map =
       ui::MessageMapBuilder<CTestRL>(CMyTestDlg::GetMessageMap()).Timer(&CTestRL::OnTimer).Build();

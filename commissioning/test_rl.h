@@ -49,6 +49,7 @@ class CTestRL : public CMyTestDlg {
       "then limits how exactly the inductance can be identified.";
 
   std::vector<TestResultLine> ResultLines() const override;
+  std::vector<MeasuredValue> MeasuredValues() const override;
   void BeginTest() override;
 
   // The last run's results (0 before a success), and the bus voltage it measured.
