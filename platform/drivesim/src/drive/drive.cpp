@@ -109,14 +109,18 @@ void Drive::Impl::ConfigureReferenceInput() {
 }
 
 // The ADC offsets are measured with the PWM off (mean of 16 samples) before the legs switch.
-void Drive::Impl::SwitchAxisOn() {
+void Drive::Impl::CalibrateCurrentOffsets(int samples) {
   for (std::size_t x = 0; x < 2; ++x) {
     double sum = 0.0;
-    for (int k = 0; k < kCalibrationSamples; ++k) {
+    for (int k = 0; k < samples; ++k) {
       sum += currentAdc[x].Sample(model::LegCurrent(plantParams, plant, static_cast<int>(x)), noise);
     }
-    adcCalibration[x] = static_cast<std::int32_t>(std::lround(sum / kCalibrationSamples));
+    adcCalibration[x] = static_cast<std::int32_t>(std::lround(sum / samples));
   }
+}
+
+void Drive::Impl::SwitchAxisOn() {
+  CalibrateCurrentOffsets(kCalibrationSamples);
   stage.driven = true;
   stage.duty = {0.5, 0.5, 0.5};
   stage.carry = {0.0, 0.0, 0.0};

@@ -142,6 +142,7 @@ struct Drive::Impl final : programs::ProgramHost {
   bool EnableActive() const override { return enableActive; }
   bool AxisOn() const override { return stage.driven; }
   void SwitchAxisOn() override;
+  void CalibrateCurrentOffsets(int samples) override;
   void SwitchAxisOff() override;
   // The frame currents of the present samples, kept for the angle last asked (every fast tick).
   control::TwoAxis MeasuredCurrent(std::int32_t angle16) const override {

@@ -23,12 +23,16 @@ class FrameProgram : public Program {
   // P1: true once ENABLE is active and the axis is on with STARTED = 1 (same fast tick).
   bool StartWhenEnabled(ProgramHost& host);
   // Applies the frame's voltage command (rounded, limited to ±U_lim) at the frame angle; returns
-  // the u_q applied.
-  std::int32_t ApplyFrame(ProgramHost& host) {
+  // the u_q applied. With a current on q, the drive adds its dead-time compensation for it.
+  std::int32_t ApplyFrame(ProgramHost& host, std::int32_t compensatedCurrent = 0) {
     const double limit = host.VoltageLimit();
     const auto uq = static_cast<std::int32_t>(std::clamp(std::round(frameVoltage_), -limit, limit));
     host.SetDriveValue(drive::DriveVar::THTST, frameAngle_);
-    host.ApplyVoltage(frameAngle_, {0, uq});
+    if (compensatedCurrent == 0) {
+      host.ApplyVoltage(frameAngle_, {0, uq});
+    } else {
+      host.ApplyRegulatedVoltage(frameAngle_, {0, uq}, {0, compensatedCurrent});
+    }
     return uq;
   }
   // Frame current (ID, IQ) of the latest samples.

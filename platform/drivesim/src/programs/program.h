@@ -33,6 +33,7 @@ class ProgramHost {
   virtual bool EnableActive() const = 0;                          // ENABLE at its active level
   virtual bool AxisOn() const = 0;
   virtual void SwitchAxisOn() = 0;                                // calibrates the ADC offsets, zero voltage
+  virtual void CalibrateCurrentOffsets(int samples) = 0;          // again, over more samples, at zero current
   virtual void SwitchAxisOff() = 0;
   virtual control::TwoAxis MeasuredCurrent(std::int32_t angle16) const = 0;  // (ID, IQ) in a frame, counts
   virtual std::array<std::int32_t, 2> PhaseCurrentCounts() const = 0;  // calibrated samples of phases A and B

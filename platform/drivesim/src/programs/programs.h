@@ -10,5 +10,6 @@ namespace drivesim::programs {
 std::unique_ptr<Program> CreateInitialPositioning();
 std::unique_ptr<Program> CreateCurrentControllerTuning();
 std::unique_ptr<Program> CreatePhaseConnection();
+std::unique_ptr<Program> CreateResistanceIdentification();
 
 }  // namespace drivesim::programs
