@@ -43,6 +43,7 @@ std::vector<BaseProgram> BasePrograms() {
       {"Motor_Phase_Connection_Test", {"IE", "SSI"}, {"IE"}, {In("RefTest"), In("RIncTest")}},
       // var_u2 in program memory: the drive's own bus sample would overwrite the program's mean.
       {"Ident_R_or_Rs", {"IE", "SC", "LH", "SSI"}, {"IE"}, {In("RefTest"), In("RIncTest"), In("In1"), Out("var_u2", VariableType::int32)}},
+      {"Ident_L_or_Tau_el", {"IE", "SC", "LH", "SSI"}, {"IE"}, {In("In1")}},
   };
 }
 

@@ -7,6 +7,7 @@ std::unique_ptr<Program> CreateProgram(const ProgramDescriptor& descriptor) {
   if (descriptor.base == "Current_Controller_Tuning_Test") return CreateCurrentControllerTuning();
   if (descriptor.base == "Motor_Phase_Connection_Test") return CreatePhaseConnection();
   if (descriptor.base == "Ident_R_or_Rs") return CreateResistanceIdentification();
+  if (descriptor.base == "Ident_L_or_Tau_el") return CreateInductanceIdentification();
   return nullptr;
 }
 

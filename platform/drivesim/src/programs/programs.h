@@ -11,5 +11,6 @@ std::unique_ptr<Program> CreateInitialPositioning();
 std::unique_ptr<Program> CreateCurrentControllerTuning();
 std::unique_ptr<Program> CreatePhaseConnection();
 std::unique_ptr<Program> CreateResistanceIdentification();
+std::unique_ptr<Program> CreateInductanceIdentification();
 
 }  // namespace drivesim::programs
