@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <regex>
 #include <string>
 
@@ -121,6 +123,20 @@ TEST_F(TestCommand, IdentifiesTheDefaultMotor) {
   EXPECT_NE(pp.out.find("Test passed\npp: 4\nKept: written to " + threePairs), std::string::npos) << pp.out;
   EXPECT_EQ(drivebase::ReadSetupFile(threePairs).GetParameterValueInBaseUnit("pp"), 4);
   EXPECT_EQ(scratch_.Run("test pole-pairs --drive offline").status, 2);
+}
+
+// The user without a script counts the pole pairs of motors of 1 to 20 pairs exactly: Move until
+// the simulated shaft is back at its mark.
+TEST_F(TestCommand, CountsThePolePairsOfEveryMotor) {
+  std::ifstream file(std::string(KESTREL_SETUPS_DIR) + "/../motors/default.json");
+  const std::string motor((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  for (int pairs = 1; pairs <= 20; ++pairs) {
+    std::string changed = motor;
+    changed.replace(changed.find("\"pole_pairs\": 4"), 15, "\"pole_pairs\": " + std::to_string(pairs));
+    const std::string motorFile = scratch_.Write("motor" + std::to_string(pairs) + ".json", changed);
+    const Outcome result = scratch_.Succeeds("test pole-pairs --motor " + motorFile);
+    EXPECT_NE(result.out.find("Test passed\npp: " + std::to_string(pairs) + "\n"), std::string::npos) << result.out;
+  }
 }
 
 }  // namespace

@@ -149,5 +149,53 @@ TEST_F(Bench, PolePairsOfAFractionalSetupValueAreRoundedForTheQuestion) {
   RunTestAlone(&setup_, "pole-pairs");
 }
 
+// How a pole pairs run on the simulated motor ends when the user or the drive interrupts it.
+struct InterruptCase {
+  const char* name;
+  void (*interrupt)(ui::TestAgent& user, drivesim::Drive& drive);
+  const char* error;
+};
+
+class PolePairsInterrupted : public Bench, public ::testing::WithParamInterface<InterruptCase> {};
+
+TEST_P(PolePairsInterrupted, EndsTheRunWithItsText) {
+  ConnectSimulator();
+  std::string error;
+  user_.Click(drivebase::kStartStopButton);
+  GetParam().interrupt(user_, simulator_->SimulatedDrive());
+  user_.RunUntil("the run ends", [](ui::DialogDriver&) { return !Open<CDetectPolePairs>().IsRunning(); })
+      .Do("note the error", [&](ui::DialogDriver&) { error = Open<CDetectPolePairs>().ErrorText(); })
+      .Close(IDCANCEL);
+  EXPECT_EQ(RunTestAlone(&setup_, "pole-pairs"), IDCANCEL);
+  EXPECT_EQ(error, GetParam().error);
+  EXPECT_EQ(Value("pp"), 4);
+}
+
+// Clicks Move, then lets the shaft turn for a moment (the move takes a second).
+void StartAMove(ui::TestAgent& user) {
+  user.WaitUntil(ui::ControlEnabled(CDetectPolePairs::kMoveButton, true))
+      .Click(CDetectPolePairs::kMoveButton)
+      .Wait(ui::Milliseconds(300));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Causes, PolePairsInterrupted,
+    ::testing::Values(
+        InterruptCase{"enable_never_given", [](ui::TestAgent&, drivesim::Drive& drive) { drive.SetEnableInput(false); },
+                      "Drive / Motor ENABLE input is in DISABLED state."},
+        InterruptCase{"stop_during_move",
+                      [](ui::TestAgent& user, drivesim::Drive&) {
+                        StartAMove(user);
+                        user.Click(drivebase::kStartStopButton);
+                      },
+                      CMC_TestDlg::kStoppedText},
+        InterruptCase{"short_circuit_during_move",
+                      [](ui::TestAgent& user, drivesim::Drive& drive) {
+                        StartAMove(user);
+                        user.Do("short A to B", [&drive](ui::DialogDriver&) { (void)drive.InjectFault("short A B"); });
+                      },
+                      "Drive / Motor shortcircuit protection triggered."}),
+    [](const auto& param) { return std::string(param.param.name); });
+
 }  // namespace
 }  // namespace kestrel::commissioning_test
