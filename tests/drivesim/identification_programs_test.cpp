@@ -79,7 +79,11 @@ INSTANTIATE_TEST_SUITE_P(
                       TableCase{"Ident_L_or_Tau_el",
                                 {"IE_Ident_L_or_Tau_el", "IE_Ident_L_or_Tau_el_LIN", "SC_Ident_L_or_Tau_el",
                                  "LH_Ident_L_or_Tau_el", "SSI_Ident_L_or_Tau_el"},
-                                {"In1"}}));
+                                {"In1"}},
+                      TableCase{"Motor_Pole_Pairs_Detection_Test",
+                                {"IE_Motor_Pole_Pairs_Detection_Test", "SC_Motor_Pole_Pairs_Detection_Test",
+                                 "LH_Motor_Pole_Pairs_Detection_Test", "SSI_Motor_Pole_Pairs_Detection_Test"},
+                                {"RefTest", "RIncTest", "poles_pairs"}}));
 
 // fault, IA / In1, IB / In1 (tolerance 2 % of In1). A healthy star motor returns half the current
 // through each of B and C: |IA/IB| = (R_B + R_C)/R_C, 2.4 with phase B 40 % high; open B leaves

@@ -44,6 +44,7 @@ std::vector<BaseProgram> BasePrograms() {
       // var_u2 in program memory: the drive's own bus sample would overwrite the program's mean.
       {"Ident_R_or_Rs", {"IE", "SC", "LH", "SSI"}, {"IE"}, {In("RefTest"), In("RIncTest"), In("In1"), Out("var_u2", VariableType::int32)}},
       {"Ident_L_or_Tau_el", {"IE", "SC", "LH", "SSI"}, {"IE"}, {In("In1")}},
+      {"Motor_Pole_Pairs_Detection_Test", {"IE", "SC", "LH", "SSI"}, {}, {In("RefTest"), In("RIncTest"), Out("poles_pairs")}},
   };
 }
 

@@ -12,5 +12,6 @@ std::unique_ptr<Program> CreateCurrentControllerTuning();
 std::unique_ptr<Program> CreatePhaseConnection();
 std::unique_ptr<Program> CreateResistanceIdentification();
 std::unique_ptr<Program> CreateInductanceIdentification();
+std::unique_ptr<Program> CreatePolePairsDetection();
 
 }  // namespace drivesim::programs
