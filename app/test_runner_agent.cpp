@@ -93,10 +93,16 @@ std::optional<int> CarefulUser::AnswerMessageBox(const ui::MessageBoxRecord& box
   return saveAnswer_;
 }
 
-bool PolePairsUser::ActDuringRun(ui::EventLoop&, CMyTestDlg& test) {
+bool PolePairsUser::ActDuringRun(ui::EventLoop& loop, CMyTestDlg& test) {
   ui::DialogDriver dialog(test);
   constexpr int move = CDetectPolePairs::kMoveButton;
   if (!dialog.IsVisible(move) || !dialog.IsEnabled(move)) return false;
+  // The shaft swings a moment after the field has stopped: the user looks once it rests.
+  if (loop.Clock().Now() < lookAt_) {
+    loop.AdvanceTo(lookAt_);
+    return true;
+  }
+  drive_.RunUntil(static_cast<double>(loop.Clock().Now().count()) / 1000.0);
   if (!marked_) {
     drive_.MarkShaft();
     marked_ = true;
@@ -111,6 +117,7 @@ bool PolePairsUser::ActDuringRun(ui::EventLoop&, CMyTestDlg& test) {
   }
   ++moves_;
   dialog.Click(move);
+  lookAt_ = loop.Clock().Now() + kSettling;
   return true;
 }
 

@@ -63,8 +63,8 @@ class CarefulUser : public ui::UserAgent {
 };
 
 // The user of the pole pairs test on the simulated drive: marks the shaft when Move first shows,
-// presses Move whenever it is enabled until the shaft is back at its mark (a whole number of
-// revolutions turned, within 2°), then Stop.
+// presses Move whenever it is enabled until the shaft, at rest, is back at its mark (a whole
+// number of revolutions turned, within 2°), then Stop.
 class PolePairsUser final : public CarefulUser {
  public:
   PolePairsUser(drivesim::Drive& drive, int saveAnswer) : CarefulUser(false, saveAnswer), drive_(drive) {}
@@ -72,6 +72,8 @@ class PolePairsUser final : public CarefulUser {
   // More moves than any motor has pole pairs: the shaft does not follow the field.
   static constexpr int kMostMoves = 256;
   static constexpr double kMarkTolerance_deg = 2.0;
+  // How long after a move the user waits for the shaft to rest before looking at the mark.
+  static constexpr ui::Milliseconds kSettling{500};
 
  protected:
   bool ActDuringRun(ui::EventLoop& loop, CMyTestDlg& test) override;
@@ -82,6 +84,7 @@ class PolePairsUser final : public CarefulUser {
   drivesim::Drive& drive_;
   bool marked_ = false;
   int moves_ = 0;
+  ui::Milliseconds lookAt_{0};
 };
 
 }  // namespace kestrel::cli

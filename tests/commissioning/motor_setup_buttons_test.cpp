@@ -44,11 +44,8 @@ TEST_F(Bench, AKeptPolePairsCountShowsInMotorSetup) {
   CMC_Comm::SetActiveLink(&drive);
   std::string shown;
   user_.Click(1176).Click(drivebase::kStartStopButton);
-  for (int move = 0; move < 3; ++move) {
-    user_.WaitUntil(ui::ControlEnabled(CDetectPolePairs::kMoveButton, true)).Click(CDetectPolePairs::kMoveButton);
-  }
-  user_.WaitUntil(ui::ControlEnabled(CDetectPolePairs::kMoveButton, true))
-      .Click(drivebase::kStartStopButton)
+  for (int move = 0; move < 3; ++move) PressWhenMoveOffered(user_);
+  PressWhenMoveOffered(user_, drivebase::kStartStopButton)
       .WaitUntil(ui::ControlShows(drivebase::kOutcomeText, "Test passed"))
       .Close(IDCANCEL)
       .Answer(IDYES)

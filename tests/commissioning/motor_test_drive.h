@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "../drivebase/memory_drive.h"
+#include "commissioning/detect_pole_pairs.h"
 #include "ui/event_loop.h"
+#include "ui/test_agent.h"
 
 namespace kestrel::commissioning_test {
 
@@ -84,6 +86,17 @@ inline std::vector<drivebase::LoggedPoint> SteadyPoints(std::vector<double> valu
   std::vector<drivebase::LoggedPoint> points{{0.0, std::vector<double>(values.size(), 0.0)}};
   for (int k = 1; k <= count; ++k) points.push_back({1e-4 * k, values});
   return points;
+}
+
+// The user of the pole pairs test waits until Move is offered (shown and enabled), then presses
+// the button: Move, or Stop to end the count.
+inline ui::TestAgent& PressWhenMoveOffered(ui::TestAgent& user, int button = CDetectPolePairs::kMoveButton) {
+  return user
+      .RunUntil("Move is offered",
+                [](ui::DialogDriver& dialog) {
+                  return dialog.IsVisible(CDetectPolePairs::kMoveButton) && dialog.IsEnabled(CDetectPolePairs::kMoveButton);
+                })
+      .Click(button);
 }
 
 }  // namespace kestrel::commissioning_test

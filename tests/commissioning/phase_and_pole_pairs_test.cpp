@@ -103,13 +103,9 @@ TEST_P(PolePairsRun, CountsMovesAndKeepsTheCountOnlyOnYes) {
   if (c.arrange != nullptr) c.arrange(drive);
   CMC_Comm::SetActiveLink(&drive);
   std::string error, count;
-  user_.Click(drivebase::kStartStopButton).WaitUntil(ui::ControlVisible(CDetectPolePairs::kMoveButton, true));
-  for (int k = 0; k < c.moves; ++k) {
-    user_.WaitUntil(ui::ControlEnabled(CDetectPolePairs::kMoveButton, true)).Click(CDetectPolePairs::kMoveButton);
-  }
-  if (c.stop) {
-    user_.WaitUntil(ui::ControlEnabled(CDetectPolePairs::kMoveButton, true)).Click(drivebase::kStartStopButton);
-  }
+  user_.Click(drivebase::kStartStopButton);
+  for (int k = 0; k < c.moves; ++k) PressWhenMoveOffered(user_);
+  if (c.stop) PressWhenMoveOffered(user_, drivebase::kStartStopButton);
   user_.RunUntil("the run ends", [](ui::DialogDriver&) { return !Open<CDetectPolePairs>().IsRunning(); })
       .Do("note the outcome", [&](ui::DialogDriver& dialog) {
         error = Open<CDetectPolePairs>().ErrorText();
@@ -172,11 +168,7 @@ TEST_P(PolePairsInterrupted, EndsTheRunWithItsText) {
 }
 
 // Clicks Move, then lets the shaft turn for a moment (the move takes a second).
-void StartAMove(ui::TestAgent& user) {
-  user.WaitUntil(ui::ControlEnabled(CDetectPolePairs::kMoveButton, true))
-      .Click(CDetectPolePairs::kMoveButton)
-      .Wait(ui::Milliseconds(300));
-}
+void StartAMove(ui::TestAgent& user) { PressWhenMoveOffered(user).Wait(ui::Milliseconds(300)); }
 
 INSTANTIATE_TEST_SUITE_P(
     Causes, PolePairsInterrupted,
