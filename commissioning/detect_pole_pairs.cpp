@@ -65,7 +65,10 @@ void CDetectPolePairs::BeginTest() {
   CommitPendingEdits();
   SetChildText(kCountEdit, "");
   testCurrent_ = kestrel::TestCurrentCounts(GetSetup());
+  // A run that failed during a move left Move offered.
   moved_ = false;
+  moveVisible_ = false;
+  moveEnabled_ = true;
   m_bTestRunning = 1;
   m_nResult = -1;
   m_nStep = 0;
