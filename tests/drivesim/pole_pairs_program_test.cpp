@@ -5,7 +5,6 @@
 
 #include <cmath>
 #include <numbers>
-#include <string>
 
 #include "reference_drive.h"
 
@@ -71,38 +70,25 @@ TEST_P(PolePairsProgram, CountsTheMovesUntilTheShaftIsBackAtItsMark) {
 
 INSTANTIATE_TEST_SUITE_P(PolePairs, PolePairsProgram, ::testing::Values(1, 2, 4, 7, 12, 20));
 
-// Half way through a Move: the host's stop ramps down within 20 ms, leaving THTST where it stood
-// and var_i2 idle; ENABLE dropped switches the axis off at once (MER 0x8000); a finish written
-// during the sweep is taken when the turn is complete, with the move counted.
-struct InterruptCase {
-  const char* name;
-  void (*action)(Drive&);
-  double end_s;  // the program has ended this long after the action
-  std::int32_t var_i2, poles_pairs;
-  std::uint16_t mer;
-};
-class PolePairsInterrupted : public ::testing::TestWithParam<InterruptCase> {};
-
-TEST_P(PolePairsInterrupted, EndsTheProgram) {
-  const InterruptCase& c = GetParam();
-  Drive drive = WaitingDrive(4);
-  ASSERT_TRUE(drive.WriteVariable("var_i2", 0));
-  drive.RunUntil(drive.Now_s() + 0.5);
-  c.action(drive);
-  drive.RunUntil(drive.Now_s() + c.end_s);
-  EXPECT_TRUE(!drive.ProgramRunning() && !drive.AxisOn());
-  EXPECT_EQ(drive.ReadVariable("var_i2"), c.var_i2);
-  EXPECT_EQ(drive.ReadVariable("poles_pairs"), c.poles_pairs);
-  EXPECT_EQ(drive.ReadVariable("THTST") == kRest, c.poles_pairs == 1);
-  EXPECT_EQ(drive.Mer(), c.mer);
+// Half way through a Move: a finish is taken when the turn is complete, with the move counted; the
+// host's stop ramps down within 20 ms and leaves THTST where it stood and var_i2 idle.
+TEST(PolePairsInterrupted, FinishWaitsForTheTurnAndHostStopEndsAtOnce) {
+  for (const bool finish : {true, false}) {
+    Drive drive = WaitingDrive(4);
+    ASSERT_TRUE(drive.WriteVariable("var_i2", 0));
+    drive.RunUntil(drive.Now_s() + 0.5);
+    if (finish) {
+      ASSERT_TRUE(drive.WriteVariable("var_i2", 1));
+    } else {
+      drive.StopProgram();
+    }
+    drive.RunUntil(drive.Now_s() + (finish ? 1.0 : 0.025));
+    EXPECT_TRUE(!drive.ProgramRunning() && !drive.AxisOn() && drive.Mer() == 0) << finish;
+    EXPECT_EQ(drive.ReadVariable("var_i2"), finish ? 1 : -1);
+    EXPECT_EQ(drive.ReadVariable("poles_pairs"), finish ? 1 : 0);
+    EXPECT_EQ(drive.ReadVariable("THTST") == kRest, finish);
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    DuringAMove, PolePairsInterrupted,
-    ::testing::Values(InterruptCase{"HostStop", [](Drive& d) { d.StopProgram(); }, 0.025, -1, 0, 0},
-                      InterruptCase{"EnableDropped", [](Drive& d) { d.SetEnableInput(false); }, 0.001, -1, 0, mer::kEnableInactive},
-                      InterruptCase{"Finish", [](Drive& d) { EXPECT_TRUE(d.WriteVariable("var_i2", 1)); }, 1.0, 1, 1, 0}),
-    [](const auto& param) { return std::string(param.param.name); });
 
 }  // namespace
 }  // namespace drivesim::testing

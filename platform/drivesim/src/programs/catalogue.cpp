@@ -36,15 +36,21 @@ ProgramVariable InOut(std::string name, VariableType type = VariableType::int16)
 std::vector<BaseProgram> BasePrograms() {
   return {
       {"Initial_Positioning_Test", {"IE", "SC", "LH", "SSI"}, {"IE"}, {InOut("In1")}},
+      {"Motor_Phase_Connection_Test", {"IE", "SSI"}, {"IE"}, {In("RefTest"), In("RIncTest")}},
+      // var_u2 in program memory: the drive's own bus sample would overwrite the program's mean.
+      {"Ident_R_or_Rs",
+       {"IE", "SC", "LH", "SSI"},
+       {"IE"},
+       {In("RefTest"), In("RIncTest"), In("In1"), Out("var_u2", VariableType::int32)}},
+      {"Ident_L_or_Tau_el", {"IE", "SC", "LH", "SSI"}, {"IE"}, {In("In1")}},
+      {"Motor_Pole_Pairs_Detection_Test",
+       {"IE", "SC", "LH", "SSI"},
+       {},
+       {In("RefTest"), In("RIncTest"), Out("poles_pairs")}},
       {"Current_Controller_Tuning_Test",
        {"IE", "SC", "LH", "SSI"},
        {"IE", "SC"},
        {In("RefTest"), In("RIncTest"), In("In1"), In("Imax_Prot_Test"), Out("test_flag")}},
-      {"Motor_Phase_Connection_Test", {"IE", "SSI"}, {"IE"}, {In("RefTest"), In("RIncTest")}},
-      // var_u2 in program memory: the drive's own bus sample would overwrite the program's mean.
-      {"Ident_R_or_Rs", {"IE", "SC", "LH", "SSI"}, {"IE"}, {In("RefTest"), In("RIncTest"), In("In1"), Out("var_u2", VariableType::int32)}},
-      {"Ident_L_or_Tau_el", {"IE", "SC", "LH", "SSI"}, {"IE"}, {In("In1")}},
-      {"Motor_Pole_Pairs_Detection_Test", {"IE", "SC", "LH", "SSI"}, {}, {In("RefTest"), In("RIncTest"), Out("poles_pairs")}},
   };
 }
 

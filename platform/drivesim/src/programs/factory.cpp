@@ -4,11 +4,11 @@ namespace drivesim::programs {
 
 std::unique_ptr<Program> CreateProgram(const ProgramDescriptor& descriptor) {
   if (descriptor.base == "Initial_Positioning_Test") return CreateInitialPositioning();
-  if (descriptor.base == "Current_Controller_Tuning_Test") return CreateCurrentControllerTuning();
   if (descriptor.base == "Motor_Phase_Connection_Test") return CreatePhaseConnection();
   if (descriptor.base == "Ident_R_or_Rs") return CreateResistanceIdentification();
   if (descriptor.base == "Ident_L_or_Tau_el") return CreateInductanceIdentification();
   if (descriptor.base == "Motor_Pole_Pairs_Detection_Test") return CreatePolePairsDetection();
+  if (descriptor.base == "Current_Controller_Tuning_Test") return CreateCurrentControllerTuning();
   return nullptr;
 }
 

@@ -11,7 +11,7 @@
 //   means over the log (400 fast samples without a logger); var_i1; Ua to 0 in 5 ms; axis off.
 //
 // Why the voltage on q: with frame phasors I = j·Ua/Z, ID = Ua·Im Z/|Z|² and |I|² = Ua²/|Z|², so
-// mID·Ua/(ω·mI2) = Im Z/ω; every in-phase loss (R, dead time, iron) enters only Re Z.
+// mID·Ua/(ω·mI2) = Im Z/ω; a loss in phase with the current (R, iron) enters only Re Z.
 // Sampled-data correction: with a held voltage and sampled currents the drive sees exactly
 // Z_d = R'·cos(Δθ/2) + j·R'·coth(x)·sin(Δθ/2), Δθ = 2π/N, x = R'·Ts_C/(2L), so the plain formula
 // returns L·x·coth(x)·sinc(Δθ/2) (−0.6 % at N = 16). The program inverts Z_d from its own means and

@@ -8,10 +8,10 @@
 namespace drivesim::programs {
 
 std::unique_ptr<Program> CreateInitialPositioning();
-std::unique_ptr<Program> CreateCurrentControllerTuning();
 std::unique_ptr<Program> CreatePhaseConnection();
 std::unique_ptr<Program> CreateResistanceIdentification();
 std::unique_ptr<Program> CreateInductanceIdentification();
 std::unique_ptr<Program> CreatePolePairsDetection();
+std::unique_ptr<Program> CreateCurrentControllerTuning();
 
 }  // namespace drivesim::programs

@@ -8,14 +8,15 @@
 // loop does, and var_i1 is the command without that compensation. The currents of the two runs
 // differ by half the test current only: the offsets that the drive calibrates at each axis-on
 // from 16 samples (ADC noise of one step: 16 counts) would scatter R by about 1 % (4 % on a delta
-// winding, in the knee); the program calibrates them again from 256 samples.
+// winding, in the knee); the program calibrates them again from 1024 samples.
 //
-//   P1; current offsets calibrated from 256 samples; ALIGN(RefTest, RIncTest); integral trim of i_q at THTST = −16383, loop gain 0.01 per fast
-//   sample (crossover about 100 rad/s whatever the motor; not the setup's gains, R and L being what
-//   is measured), the dead-time compensation faded in over its first 50 ms; steady when the 20 ms means of u_q and i_q no longer drift (0.05 % beyond their
-//   noise; 100 ms … 2 s); TriggerLog; accumulate u_q, and the bus ADC, until the log is full (400
-//   fast samples without a logger); var_i1 = mean u_q (sinusoidal scale), var_u2 = mean bus ADC;
-//   RAMPDOWN; axis off.
+//   P1; current offsets calibrated again; ALIGN(RefTest, RIncTest); integral trim of i_q at
+//   THTST = −16383, loop gain 0.01 per fast sample (crossover about 100 rad/s whatever the motor;
+//   not the setup's gains, R and L being what is measured), the dead-time compensation faded in
+//   over its first 50 ms; steady when the 20 ms means of u_q and i_q no longer drift (0.05 % beyond
+//   their noise; 100 ms … 2 s); TriggerLog; accumulate u_q, and the bus ADC, until the log is full
+//   (400 fast samples without a logger); var_i1 = mean u_q (sinusoidal scale), var_u2 = mean bus
+//   ADC; RAMPDOWN; axis off.
 #include <algorithm>
 #include <cmath>
 
@@ -34,7 +35,7 @@ constexpr double kSteadyMin_s = 0.100;
 constexpr double kSteadyMax_s = 2.0;
 constexpr double kDrift = 0.0005;
 constexpr int kSamplesWithoutLog = 400;
-constexpr int kOffsetSamples = 256;
+constexpr int kOffsetSamples = 1024;
 
 class ResistanceIdentification : public FrameProgram {
  public:
