@@ -44,6 +44,8 @@ class CDetectPolePairs : public CMyTestDlg {
   // A move has been done in this run.
   bool Moved() const { return moved_; }
   int OpeningPolePairs() const { return openingPolePairs_; }
+  const std::string& PreliminaryProgram() const { return preliminaryProgram_; }
+  const std::string& PolePairsProgram() const { return mainProgram_; }
 
  protected:
   bool OnInitDialog() override;

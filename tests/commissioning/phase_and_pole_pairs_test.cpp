@@ -38,6 +38,45 @@ INSTANTIATE_TEST_SUITE_P(Table, PhaseCurrents,
                                            CurrentsCase{1.5, -0.625, 1.5, true},   // phase B 40 % high: 2.4
                                            CurrentsCase{-2.0, 1.0, 2.0, false}));  // phase A reversed
 
+// The programs of both tests: linear Hall and sin/cos motors run the incremental encoder's linear
+// phase program after their own preliminary; the pole pairs programs are always the rotary ones.
+struct ProgramsCase {
+  int motorSensor, loadSensor, transmission;
+  const char* expected;  // phase: preliminary, program; pole pairs: preliminary, program
+};
+
+class MotorTestPrograms : public Bench, public ::testing::WithParamInterface<ProgramsCase> {};
+
+TEST_P(MotorTestPrograms, FollowTheSensorAndTheMotorKind) {
+  const ProgramsCase& c = GetParam();
+  for (const auto& [name, value] : {std::pair{"MotorSensorType", c.motorSensor}, {"LoadSensorType", c.loadSensor},
+                                    {"TransmissionType", c.transmission}}) {
+    setup_.SetParameterValueInBaseUnit(name, value);
+  }
+  const CTestPhaseConnections phase(&setup_, nullptr);
+  const CDetectPolePairs polePairs(&setup_, nullptr);
+  EXPECT_EQ(phase.PreliminaryProgram() + " " + phase.PhaseProgram() + "; " + polePairs.PreliminaryProgram() + " " +
+                polePairs.PolePairsProgram(),
+            c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, MotorTestPrograms,
+    ::testing::Values(
+        ProgramsCase{1, 0, 2,
+                     "IE_Initial_Positioning_Test_LIN IE_Motor_Phase_Connection_Test_LIN; IE_Initial_Positioning_Test "
+                     "IE_Motor_Pole_Pairs_Detection_Test"},
+        ProgramsCase{2, 0, 0,
+                     "LH_Initial_Positioning_Test IE_Motor_Phase_Connection_Test_LIN; LH_Initial_Positioning_Test "
+                     "LH_Motor_Pole_Pairs_Detection_Test"},
+        ProgramsCase{0, 3, 3,
+                     "SC_Initial_Positioning_Test IE_Motor_Phase_Connection_Test_LIN; SC_Initial_Positioning_Test "
+                     "SC_Motor_Pole_Pairs_Detection_Test"},
+        ProgramsCase{6, 0, 1,
+                     "SSI_Initial_Positioning_Test SSI_Motor_Phase_Connection_Test; SSI_Initial_Positioning_Test "
+                     "SSI_Motor_Pole_Pairs_Detection_Test"},
+        ProgramsCase{0, 5, 0, " ;  "}));  // an absolute encoder on the load alone: no program
+
 struct PhaseRunCase {
   const char* name;
   const char* fault;  // injected into the simulated drive; null: none
