@@ -10,32 +10,22 @@
 namespace kestrel::commissioning_test {
 namespace {
 
-struct ButtonCase {
-  int button;
-  const char* caption;
-  int sinusoidal;  // g_bKufSinusoidalMode while the test is open
-};
-
-class MotorSetupButton : public Bench, public ::testing::WithParamInterface<ButtonCase> {};
-
-TEST_P(MotorSetupButton, OpensItsTest) {
+TEST_F(Bench, MotorSetupsButtonsOpenTheirTests) {
   RegisterDialogTemplates();
   RegisterCommissioningTests();
-  int flagWhileOpen = -1;
-  user_.Click(GetParam().button)
-      .Expect(ui::TopDialogIs(GetParam().caption))
-      .Do("note the flag", [&](ui::DialogDriver&) { flagWhileOpen = g_bKufSinusoidalMode; })
-      .Close(IDCANCEL)
-      .Close(IDCANCEL);
+  std::string flags;  // g_bKufSinusoidalMode while each test is open
+  for (const auto& [button, caption] : {std::pair{1175, "Motor Phase Connection Test"}, {1176, "Motor Pole Pairs Detection Test"},
+                                        {1177, "Total Resistance and Inductance Identification Test"}}) {
+    user_.Click(button).Expect(ui::TopDialogIs(caption)).Do("note the flag", [&](ui::DialogDriver&) {
+      flags += std::to_string(g_bKufSinusoidalMode);
+    });
+    user_.Close(IDCANCEL);
+  }
+  user_.Close(IDCANCEL);
   RunSetupDialogAlone(&setup_, "motor");
-  EXPECT_EQ(flagWhileOpen, GetParam().sinusoidal);
+  EXPECT_EQ(flags, "001");
   EXPECT_EQ(g_bKufSinusoidalMode, 0);
 }
-
-INSTANTIATE_TEST_SUITE_P(Buttons, MotorSetupButton,
-                         ::testing::Values(ButtonCase{1175, "Motor Phase Connection Test", 0},
-                                           ButtonCase{1176, "Motor Pole Pairs Detection Test", 0},
-                                           ButtonCase{1177, "Total Resistance and Inductance Identification Test", 1}));
 
 TEST_F(Bench, AKeptPolePairsCountShowsInMotorSetup) {
   RegisterDialogTemplates();
