@@ -2,7 +2,6 @@
 // the test current and at half of it, then the inductance run; R and L computed and stored.
 #include "commissioning/test_rl.h"
 
-#include <cmath>
 
 #include "commissioning/test_current_counts.h"
 #include "compute/scale_functions.h"
