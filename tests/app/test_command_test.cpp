@@ -123,6 +123,8 @@ TEST_F(TestCommand, IdentifiesTheDefaultMotor) {
   EXPECT_NE(pp.out.find("Test passed\npp: 4\nKept: written to " + threePairs), std::string::npos) << pp.out;
   EXPECT_EQ(drivebase::ReadSetupFile(threePairs).GetParameterValueInBaseUnit("pp"), 4);
   EXPECT_EQ(scratch_.Run("test pole-pairs --drive offline").status, 2);
+  const Outcome scripted = scratch_.Succeeds("test pole-pairs --script " KESTREL_DOCS_DIR "/examples/pole_pairs.script");
+  EXPECT_NE(scripted.out.find("Test passed\npp: 4\n"), std::string::npos) << scripted.out;
 }
 
 // The user without a script counts the pole pairs of motors of 1 to 20 pairs exactly: Move until
