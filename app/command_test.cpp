@@ -121,6 +121,17 @@ void CheckOptions(const TestOptions& options) {
   }
 }
 
+// Motor Setup offers the pole pairs test for rotary motors only: a linear motor is described by
+// its magnetic pole pitch, and no mark on it comes back after a number of moves.
+void CheckMotorKind(const CMC_Setup& setup, const TestOptions& options) {
+  if (!dialogs::SameName(options.name, "pole-pairs")) return;
+  const int transmission = dialogs::Code(&setup, "TransmissionType");
+  if (transmission == 2 || transmission == 3) {
+    throw UsageError("test pole-pairs: the setup's motor is linear (TransmissionType " + std::to_string(transmission) +
+                     "); its magnetic pole pitch describes it, not a number of pole pairs");
+  }
+}
+
 // The user without a script; each run that passed adds its measured values to `runs`.
 std::unique_ptr<CarefulUser> UserWithoutScript(const TestOptions& options, DriveConnection& connection,
                                                RepeatedRuns& runs) {
@@ -169,6 +180,7 @@ int RunTest(Host& host, const TestOptions& options) {
   }
   CheckOptions(options);
   CMC_Setup setup = host.LoadSetup(options.source);
+  CheckMotorKind(setup, options);
   if (!options.plots.empty()) UsePlotDirectory(options.plots);
   ui::HeadlessSession session;
   DriveConnection connection(options.drive, setup);

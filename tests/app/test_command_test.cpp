@@ -122,7 +122,9 @@ TEST_F(TestCommand, IdentifiesTheDefaultMotor) {
   const Outcome pp = scratch_.Succeeds("test pole-pairs --setup " + threePairs);
   EXPECT_NE(pp.out.find("Test passed\npp: 4\nKept: written to " + threePairs), std::string::npos) << pp.out;
   EXPECT_EQ(drivebase::ReadSetupFile(threePairs).GetParameterValueInBaseUnit("pp"), 4);
-  EXPECT_EQ(scratch_.Run("test pole-pairs --drive offline").status, 2);
+  for (const char* refused : {"--drive offline", "--setup " KESTREL_SETUPS_DIR "/linear.json"}) {
+    EXPECT_EQ(scratch_.Run(std::string("test pole-pairs ") + refused).status, 2) << refused;
+  }
   const Outcome scripted = scratch_.Succeeds("test pole-pairs --script " KESTREL_DOCS_DIR "/examples/pole_pairs.script");
   EXPECT_NE(scripted.out.find("Test passed\npp: 4\n"), std::string::npos) << scripted.out;
 }
