@@ -18,8 +18,8 @@ Spread SpreadOf(std::span<const double> values) {
   double squares = 0.0;
   for (const double value : values) squares += (value - spread.mean) * (value - spread.mean);
   spread.deviation = std::sqrt(squares / (n - 1.0));
-  spread.deviation_pct = spread.mean != 0.0 ? spread.deviation / std::fabs(spread.mean) * 100.0
-                                            : std::numeric_limits<double>::quiet_NaN();
+  spread.deviation_pct =
+      spread.mean != 0.0 ? spread.deviation / std::fabs(spread.mean) * 100.0 : std::numeric_limits<double>::quiet_NaN();
   return spread;
 }
 
@@ -28,7 +28,8 @@ void RepeatedRuns::Add(const std::vector<RunValue>& values) {
     const std::vector<RunValue>& first = runs_.front();
     bool same = first.size() == values.size();
     for (std::size_t k = 0; same && k < values.size(); ++k) same = first[k].name == values[k].name;
-    if (!same) throw std::invalid_argument("run " + std::to_string(runs_.size() + 1) + " reports other values than run 1");
+    if (!same)
+      throw std::invalid_argument("run " + std::to_string(runs_.size() + 1) + " reports other values than run 1");
   }
   runs_.push_back(values);
 }

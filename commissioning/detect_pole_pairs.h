@@ -72,9 +72,9 @@ class CDetectPolePairs : public CMyTestDlg {
   std::string preliminaryProgram_, mainProgram_;
   CMC_CoffFormat preliminaryImage_, mainImage_;
   PreliminaryReferences references_;
-  double openingPp_ = 0.0;     // exactly as the setup held it at construction
-  int openingPolePairs_ = 0;   // the same rounded to the nearest integer: the question's old value
-  int testCurrent_ = 0;        // internal units, taken at Start
+  double openingPp_ = 0.0;    // exactly as the setup held it at construction
+  int openingPolePairs_ = 0;  // the same rounded to the nearest integer: the question's old value
+  int testCurrent_ = 0;       // internal units, taken at Start
   bool moved_ = false;
   bool moveUnderway_ = false;
   bool moveVisible_ = false;

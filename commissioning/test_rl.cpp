@@ -77,7 +77,8 @@ void CTestRL::ShowResults() {
 
 std::vector<CMyTestDlg::TestResultLine> CTestRL::ResultLines() const {
   using kestrel::FormatG;
-  return {{"R", FormatG(r_Ohm_) + " Ohm"}, {"L", FormatG(l_H_) + " H"}, {"Vdc", FormatG(measuredVdc_V_) + " V (measured)"}};
+  return {
+      {"R", FormatG(r_Ohm_) + " Ohm"}, {"L", FormatG(l_H_) + " H"}, {"Vdc", FormatG(measuredVdc_V_) + " V (measured)"}};
 }
 
 std::vector<CMyTestDlg::MeasuredValue> CTestRL::MeasuredValues() const {

@@ -1,9 +1,7 @@
 // The run of the resistance and inductance identification: two preliminary and resistance runs at
 // the test current and at half of it, then the inductance run; R and L computed and stored.
-#include "commissioning/test_rl.h"
-
-
 #include "commissioning/test_current_counts.h"
+#include "commissioning/test_rl.h"
 #include "compute/scale_functions.h"
 #include "dialogs/setup_values.h"
 

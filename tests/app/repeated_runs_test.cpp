@@ -1,9 +1,9 @@
 // The statistics of repeated runs (kestrel test --repeat), worked by hand.
+#include "repeated_runs.h"
+
 #include <gtest/gtest.h>
 
 #include <sstream>
-
-#include "repeated_runs.h"
 
 namespace kestrel::cli {
 namespace {

@@ -114,8 +114,8 @@ TEST_F(TestCommand, IdentifiesTheDefaultMotor) {
     EXPECT_NEAR(std::stod(run[2]), 1.2e-3, 0.036e-3) << run[0];
   }
   EXPECT_EQ(runs, 5) << rl.out;
-  EXPECT_TRUE(std::regex_search(rl.out, std::regex("R: mean [0-9.e+-]+ Ohm, spread [0-9.e+-]+ Ohm \\([0-9.e+-]+ %\\)\n")))
-      << rl.out;
+  const std::regex spread("R: mean [0-9.e+-]+ Ohm, spread [0-9.e+-]+ Ohm \\([0-9.e+-]+ %\\)\n");
+  EXPECT_TRUE(std::regex_search(rl.out, spread)) << rl.out;
 
   const std::string threePairs = scratch_.Path("three_pairs.json").string();
   scratch_.Succeeds("set pp=3 --out " + threePairs);
@@ -125,7 +125,8 @@ TEST_F(TestCommand, IdentifiesTheDefaultMotor) {
   for (const char* refused : {"--drive offline", "--setup " KESTREL_SETUPS_DIR "/linear.json"}) {
     EXPECT_EQ(scratch_.Run(std::string("test pole-pairs ") + refused).status, 2) << refused;
   }
-  const Outcome scripted = scratch_.Succeeds("test pole-pairs --script " KESTREL_DOCS_DIR "/examples/pole_pairs.script");
+  const Outcome scripted =
+      scratch_.Succeeds("test pole-pairs --script " KESTREL_DOCS_DIR "/examples/pole_pairs.script");
   EXPECT_NE(scripted.out.find("Test passed\npp: 4\n"), std::string::npos) << scripted.out;
 }
 

@@ -14,7 +14,8 @@ TEST_F(Bench, MotorSetupsButtonsOpenTheirTests) {
   RegisterDialogTemplates();
   RegisterCommissioningTests();
   std::string flags;  // g_bKufSinusoidalMode while each test is open
-  for (const auto& [button, caption] : {std::pair{1175, "Motor Phase Connection Test"}, {1176, "Motor Pole Pairs Detection Test"},
+  for (const auto& [button, caption] : {std::pair{1175, "Motor Phase Connection Test"},
+                                        {1176, "Motor Pole Pairs Detection Test"},
                                         {1177, "Total Resistance and Inductance Identification Test"}}) {
     user_.Click(button).Expect(ui::TopDialogIs(caption)).Do("note the flag", [&](ui::DialogDriver&) {
       flags += std::to_string(g_bKufSinusoidalMode);

@@ -18,7 +18,9 @@ namespace kestrel::commissioning_test {
 
 class MotorTestDrive : public drivebase::test_support::MemoryDrive {
  public:
-  MotorTestDrive() { values.insert({{"MER", {0, 1}}, {"REFTST_V", {3264, 1}}, {"RINCTST_V", {33, 1}}, {"var_i2", {-1, 1}}}); }
+  MotorTestDrive() {
+    values.insert({{"MER", {0, 1}}, {"REFTST_V", {3264, 1}}, {"RINCTST_V", {33, 1}}, {"var_i2", {-1, 1}}});
+  }
 
   // What a program leaves when it ends: drive values and the points it logged.
   struct Outcome {
@@ -71,9 +73,9 @@ class MotorTestDrive : public drivebase::test_support::MemoryDrive {
   }
 
   bool axisOn = false;
-  int sweepLength = 50;      // THTST reads a move takes
-  bool stuck = false;        // THTST never comes back to the rest angle
-  double handBackOffset = 0; // what the program hands back beside its count (a faulty program)
+  int sweepLength = 50;       // THTST reads a move takes
+  bool stuck = false;         // THTST never comes back to the rest angle
+  double handBackOffset = 0;  // what the program hands back beside its count (a faulty program)
 
  private:
   bool polePairs_ = false;
@@ -94,7 +96,8 @@ inline ui::TestAgent& PressWhenMoveOffered(ui::TestAgent& user, int button = CDe
   return user
       .RunUntil("Move is offered",
                 [](ui::DialogDriver& dialog) {
-                  return dialog.IsVisible(CDetectPolePairs::kMoveButton) && dialog.IsEnabled(CDetectPolePairs::kMoveButton);
+                  return dialog.IsVisible(CDetectPolePairs::kMoveButton) &&
+                         dialog.IsEnabled(CDetectPolePairs::kMoveButton);
                 })
       .Click(button);
 }

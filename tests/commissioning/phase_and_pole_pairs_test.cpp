@@ -49,7 +49,8 @@ class MotorTestPrograms : public Bench, public ::testing::WithParamInterface<Pro
 
 TEST_P(MotorTestPrograms, FollowTheSensorAndTheMotorKind) {
   const ProgramsCase& c = GetParam();
-  for (const auto& [name, value] : {std::pair{"MotorSensorType", c.motorSensor}, {"LoadSensorType", c.loadSensor},
+  for (const auto& [name, value] : {std::pair{"MotorSensorType", c.motorSensor},
+                                    {"LoadSensorType", c.loadSensor},
                                     {"TransmissionType", c.transmission}}) {
     setup_.SetParameterValueInBaseUnit(name, value);
   }
@@ -95,13 +96,14 @@ TEST_P(PhaseRun, JudgesTheSimulatedMotor) {
   std::string error, shown;
   user_.Click(drivebase::kStartStopButton)
       .RunUntil("the run ends", [](ui::DialogDriver&) { return !Open<CTestPhaseConnections>().IsRunning(); })
-      .Do("note the outcome", [&](ui::DialogDriver& dialog) {
-        const CBarGraph& bar = Open<CTestPhaseConnections>().CurrentABar();
-        error = Open<CTestPhaseConnections>().ErrorText();
-        shown = dialog.Text(CTestPhaseConnections::kCurrentAEdit) + " " + dialog.Text(CTestPhaseConnections::kCurrentBEdit) +
-                " | " + FormatG(bar.Lower()) + " " + FormatG(bar.Upper()) + " " + FormatG(bar.Value()) + " x" +
-                std::to_string(bar.Repaints());
-      })
+      .Do("note the outcome",
+          [&](ui::DialogDriver& dialog) {
+            const CBarGraph& bar = Open<CTestPhaseConnections>().CurrentABar();
+            error = Open<CTestPhaseConnections>().ErrorText();
+            shown = dialog.Text(CTestPhaseConnections::kCurrentAEdit) + " " +
+                    dialog.Text(CTestPhaseConnections::kCurrentBEdit) + " | " + FormatG(bar.Lower()) + " " +
+                    FormatG(bar.Upper()) + " " + FormatG(bar.Value()) + " x" + std::to_string(bar.Repaints());
+          })
       .Close(IDCANCEL);
   EXPECT_EQ(RunTestAlone(&setup_, "phase"), IDCANCEL);  // nothing to keep
   EXPECT_EQ(error, c.error);
@@ -125,11 +127,11 @@ struct PolePairsCase {
   const char* name;
   int moves;
   void (*arrange)(MotorTestDrive& drive);
-  bool stop;         // the user presses Stop after the moves
-  int answer;        // to the question on closing; 0: none asked
+  bool stop;   // the user presses Stop after the moves
+  int answer;  // to the question on closing; 0: none asked
   int endCode;
-  double pp;         // the setup's pp after the dialog
-  const char* error; // of the run; "" when it passed
+  double pp;          // the setup's pp after the dialog
+  const char* error;  // of the run; "" when it passed
 };
 
 class PolePairsRun : public Bench, public ::testing::WithParamInterface<PolePairsCase> {};
@@ -157,7 +159,8 @@ TEST_P(PolePairsRun, CountsMovesAndKeepsTheCountOnlyOnYes) {
   }
   user_.Close(IDCANCEL);
   if (c.answer != 0) user_.Answer(c.answer);
-  if (c.answer == IDCANCEL) user_.Expect(ui::TopDialogIs("Motor Pole Pairs Detection Test")).Close(IDCANCEL).Answer(IDNO);
+  if (c.answer == IDCANCEL)
+    user_.Expect(ui::TopDialogIs("Motor Pole Pairs Detection Test")).Close(IDCANCEL).Answer(IDNO);
   EXPECT_EQ(RunTestAlone(&setup_, "pole-pairs"), c.endCode);
   EXPECT_EQ(error, c.error);
   EXPECT_EQ(count, c.moves > 0 && !drive.stuck ? std::to_string(c.moves) : "");
@@ -175,7 +178,8 @@ INSTANTIATE_TEST_SUITE_P(
                       PolePairsCase{"three_moves_no", 3, nullptr, true, IDNO, IDCANCEL, 4, ""},
                       PolePairsCase{"three_moves_cancel_then_no", 3, nullptr, true, IDCANCEL, IDCANCEL, 4, ""},
                       PolePairsCase{"four_moves_as_before", 4, nullptr, true, 0, IDCANCEL, 4, ""},
-                      PolePairsCase{"stop_before_any_move", 0, nullptr, true, 0, IDCANCEL, 4, CMC_TestDlg::kStoppedText},
+                      PolePairsCase{"stop_before_any_move", 0, nullptr, true, 0, IDCANCEL, 4,
+                                    CMC_TestDlg::kStoppedText},
                       PolePairsCase{"count_not_handed_back", 2, [](MotorTestDrive& d) { d.handBackOffset = 1; }, true,
                                     0, IDCANCEL, 4, CMC_TestDlg::msc_pszErrInternal},
                       PolePairsCase{"field_never_back", 1, [](MotorTestDrive& d) { d.stuck = true; }, false, 0,
@@ -185,7 +189,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(Bench, PolePairsOfAFractionalSetupValueAreRoundedForTheQuestion) {
   setup_.RemoveParameter("pp");
   setup_.AddParameter({{"pp", 4, "", false, 2.9999996}, 1, 128, 6});
-  user_.Do("look", [](ui::DialogDriver&) { EXPECT_EQ(Open<CDetectPolePairs>().OpeningPolePairs(), 3); }).Close(IDCANCEL);
+  user_.Do("look", [](ui::DialogDriver&) { EXPECT_EQ(Open<CDetectPolePairs>().OpeningPolePairs(), 3); })
+      .Close(IDCANCEL);
   RunTestAlone(&setup_, "pole-pairs");
 }
 
@@ -214,24 +219,27 @@ TEST_P(PolePairsInterrupted, EndsTheRunWithItsText) {
 // Clicks Move, then lets the shaft turn for a moment (the move takes a second).
 void StartAMove(ui::TestAgent& user) { PressWhenMoveOffered(user).Wait(ui::Milliseconds(300)); }
 
-INSTANTIATE_TEST_SUITE_P(
-    Causes, PolePairsInterrupted,
-    ::testing::Values(
-        InterruptCase{"enable_never_given", [](ui::TestAgent&, drivesim::Drive& drive) { drive.SetEnableInput(false); },
-                      "Drive / Motor ENABLE input is in DISABLED state."},
-        InterruptCase{"stop_during_move",
-                      [](ui::TestAgent& user, drivesim::Drive&) {
-                        StartAMove(user);
-                        user.Click(drivebase::kStartStopButton);
-                      },
-                      CMC_TestDlg::kStoppedText},
-        InterruptCase{"short_circuit_during_move",
-                      [](ui::TestAgent& user, drivesim::Drive& drive) {
-                        StartAMove(user);
-                        user.Do("short A to B", [&drive](ui::DialogDriver&) { (void)drive.InjectFault("short A B"); });
-                      },
-                      "Drive / Motor shortcircuit protection triggered."}),
-    [](const auto& param) { return std::string(param.param.name); });
+INSTANTIATE_TEST_SUITE_P(Causes, PolePairsInterrupted,
+                         ::testing::Values(InterruptCase{"enable_never_given",
+                                                         [](ui::TestAgent&, drivesim::Drive& drive) {
+                                                           drive.SetEnableInput(false);
+                                                         },
+                                                         "Drive / Motor ENABLE input is in DISABLED state."},
+                                           InterruptCase{"stop_during_move",
+                                                         [](ui::TestAgent& user, drivesim::Drive&) {
+                                                           StartAMove(user);
+                                                           user.Click(drivebase::kStartStopButton);
+                                                         },
+                                                         CMC_TestDlg::kStoppedText},
+                                           InterruptCase{"short_circuit_during_move",
+                                                         [](ui::TestAgent& user, drivesim::Drive& drive) {
+                                                           StartAMove(user);
+                                                           user.Do("short A to B", [&drive](ui::DialogDriver&) {
+                                                             (void)drive.InjectFault("short A B");
+                                                           });
+                                                         },
+                                                         "Drive / Motor shortcircuit protection triggered."}),
+                         [](const auto& param) { return std::string(param.param.name); });
 
 }  // namespace
 }  // namespace kestrel::commissioning_test

@@ -21,7 +21,8 @@ class RlOnShippedMotors : public Bench, public ::testing::WithParamInterface<Mot
  protected:
   // The motor file, or for a delta winding a copy of it that says so.
   std::filesystem::path MotorFile(const MotorCase& c) {
-    const std::filesystem::path file = std::filesystem::path(KESTREL_SETUPS_DIR) / ".." / "motors" / (std::string(c.name) + ".json");
+    const std::filesystem::path file =
+        std::filesystem::path(KESTREL_SETUPS_DIR) / ".." / "motors" / (std::string(c.name) + ".json");
     if (!c.delta) return file;
     std::stringstream text;
     text << std::ifstream(file).rdbuf();
@@ -43,12 +44,15 @@ TEST_P(RlOnShippedMotors, IdentifiesTheMotorsWinding) {
   double r_Ohm = 0.0, l_H = 0.0;
   std::string error;
   user_.Click(drivebase::kStartStopButton)
-      .RunUntil("the run ends", [](ui::DialogDriver&) { return !dynamic_cast<CTestRL&>(*ui::CurrentEventLoop().TopDialog()).IsRunning(); },
-                ui::Milliseconds(120000))
-      .Do("note the results", [&](ui::DialogDriver&) {
-        const auto& test = dynamic_cast<CTestRL&>(*ui::CurrentEventLoop().TopDialog());
-        r_Ohm = test.Resistance_Ohm(), l_H = test.Inductance_H(), error = test.ErrorText();
-      })
+      .RunUntil(
+          "the run ends",
+          [](ui::DialogDriver&) { return !dynamic_cast<CTestRL&>(*ui::CurrentEventLoop().TopDialog()).IsRunning(); },
+          ui::Milliseconds(120000))
+      .Do("note the results",
+          [&](ui::DialogDriver&) {
+            const auto& test = dynamic_cast<CTestRL&>(*ui::CurrentEventLoop().TopDialog());
+            r_Ohm = test.Resistance_Ohm(), l_H = test.Inductance_H(), error = test.ErrorText();
+          })
       .Close(IDCANCEL)
       .Answer(IDNO);
   RunTestAlone(&setup_, "rl");
@@ -63,7 +67,9 @@ INSTANTIATE_TEST_SUITE_P(Shipped, RlOnShippedMotors,
                                            MotorCase{"linear_hall", false}, MotorCase{"ssi", false},
                                            MotorCase{"biss", false}, MotorCase{"resolver", false},
                                            MotorCase{"dual_loop", false}, MotorCase{"minimal", false}),
-                         [](const auto& param) { return std::string(param.param.name) + (param.param.delta ? "_delta" : ""); });
+                         [](const auto& param) {
+                           return std::string(param.param.name) + (param.param.delta ? "_delta" : "");
+                         });
 
 }  // namespace
 }  // namespace kestrel::commissioning_test

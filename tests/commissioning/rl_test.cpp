@@ -27,6 +27,7 @@ struct RunCase {
   bool noPoints;        // the L run's upload is empty
   double r_Ohm, l_H;    // expected; 0: the run fails
   const char* error;
+  int answer = IDYES;  // to the question whether to keep R and L
 };
 
 class RlRun : public Bench, public ::testing::WithParamInterface<RunCase> {};
@@ -40,8 +41,8 @@ TEST_P(RlRun, IdentifiesOrFailsWithItsText) {
       return {{{"var_i1", first ? kU1 : c.u2}, {"var_u2", kBusReading}}, SteadyPoints({first ? kI1 : c.i2})};
     }
     if (program.ends_with("Ident_L_or_Tau_el")) {
-      return {{{"var_i1", c.ua}, {"TINCTST", c.angle}}, c.noPoints ? std::vector<drivebase::LoggedPoint>{}
-                                                                             : SteadyPoints({kIq, kId})};
+      return {{{"var_i1", c.ua}, {"TINCTST", c.angle}},
+              c.noPoints ? std::vector<drivebase::LoggedPoint>{} : SteadyPoints({kIq, kId})};
     }
     return {};
   };
@@ -49,20 +50,30 @@ TEST_P(RlRun, IdentifiesOrFailsWithItsText) {
   setup_.SetParameterValueInBaseUnit("MotorPhaseConnectionType", c.phaseConnection);
   const double openingR = Value("R"), openingL = Value("L"), openingVdc = Value("Vdc");
   std::string error;
-  double vdcDuringRun = 0.0;
-  user_.Type(1005, "1.5")  // 4910 counts
+  double vdcDuringRun = 0.0, r_Ohm = 0.0, l_H = 0.0;
+  user_
+      .Type(1005, "1.5")  // 4910 counts
       .Click(drivebase::kStartStopButton)
       .WaitUntil(ui::ControlShows(drivebase::kOutcomeText, c.r_Ohm != 0 ? "Test passed" : "Test failed"))
-      .Do("note the outcome", [&](ui::DialogDriver&) {
-        error = dynamic_cast<CMyTestDlg&>(*ui::CurrentEventLoop().TopDialog()).ErrorText();
-        vdcDuringRun = Value("Vdc");
-      })
+      .Do("note the outcome",
+          [&](ui::DialogDriver&) {
+            const auto& test = dynamic_cast<CTestRL&>(*ui::CurrentEventLoop().TopDialog());
+            error = test.ErrorText(), r_Ohm = test.Resistance_Ohm(), l_H = test.Inductance_H();
+            vdcDuringRun = Value("Vdc");
+          })
       .Close(IDCANCEL);
-  if (c.r_Ohm != 0) user_.Answer(IDYES);
-  EXPECT_EQ(RunTestAlone(&setup_, "rl"), c.r_Ohm != 0 ? IDOK : IDCANCEL);
+  if (c.r_Ohm != 0) user_.Answer(c.answer);
+  if (c.answer == IDCANCEL)
+    user_.Expect(ui::TopDialogIs("Total Resistance and Inductance Identification Test")).Close(IDCANCEL).Answer(IDNO);
+  const bool kept = c.r_Ohm != 0 && c.answer == IDYES;
+  EXPECT_EQ(RunTestAlone(&setup_, "rl"), kept ? IDOK : IDCANCEL);
   EXPECT_EQ(error, c.error);
-  EXPECT_NEAR(Value("R"), c.r_Ohm != 0 ? c.r_Ohm : openingR, 1e-4);
-  EXPECT_NEAR(Value("L"), c.l_H != 0 ? c.l_H : openingL, 1e-7);
+  if (c.r_Ohm != 0) {
+    EXPECT_NEAR(r_Ohm, c.r_Ohm, 1e-4);
+    EXPECT_NEAR(l_H, c.l_H, 1e-7);
+  }
+  EXPECT_EQ(Value("R"), kept ? r_Ohm : openingR);
+  EXPECT_EQ(Value("L"), kept ? l_H : openingL);
   EXPECT_EQ(Value("Vdc"), openingVdc);  // the measured bus served the run only
   ASSERT_EQ(drive.launches.size(), c.u2 == kU2 && c.i2 == kI2 ? 5u : 4u);
   const auto& inputs = drive.launches[2].variables;  // of preliminary (2): In1 half the test current, truncated
@@ -77,16 +88,17 @@ const char* const kInternal = CMC_TestDlg::msc_pszErrInternal;
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, RlRun,
-    ::testing::Values(RunCase{"star", 0, kU2, kI2, kUa, kAngleIncrement, false, 0.9003, 1.2000e-3, ""},
-                      RunCase{"delta_triples_both", 1, kU2, kI2, kUa, kAngleIncrement, false, 2.7009, 3.6000e-3, ""},
-                      RunCase{"equal_currents", 0, kU2, kI1, kUa, kAngleIncrement, false, 0, 0, kCurrentTooLowText},
-                      RunCase{"voltage_rising_with_less_current", 0, 3300, kI2, kUa, kAngleIncrement, false, 0, 0,
-                              kCurrentTooLowText},
-                      RunCase{"no_rotation", 0, kU2, kI2, kUa, 0, false, 0, 0, kCurrentTooLowText},
-                      RunCase{"inductance_below_50_uH", 0, kU2, kI2, 300, kAngleIncrement, false, 0, 0,
-                              kInductanceTooLowText},
-                      RunCase{"inductance_above_1_H", 0, kU2, kI2, kUa, 4, false, 0, 0, kInductanceTooHighText},
-                      RunCase{"no_point_uploaded", 0, kU2, kI2, kUa, kAngleIncrement, true, 0, 0, kInternal}),
+    ::testing::Values(
+        RunCase{"star", 0, kU2, kI2, kUa, kAngleIncrement, false, 0.9003, 1.2000e-3, ""},
+        RunCase{"delta_triples_both_not_kept", 1, kU2, kI2, kUa, kAngleIncrement, false, 2.7009, 3.6000e-3, "", IDNO},
+        RunCase{"star_question_cancelled", 0, kU2, kI2, kUa, kAngleIncrement, false, 0.9003, 1.2000e-3, "", IDCANCEL},
+        RunCase{"equal_currents", 0, kU2, kI1, kUa, kAngleIncrement, false, 0, 0, kCurrentTooLowText},
+        RunCase{"voltage_rising_with_less_current", 0, 3300, kI2, kUa, kAngleIncrement, false, 0, 0,
+                kCurrentTooLowText},
+        RunCase{"no_rotation", 0, kU2, kI2, kUa, 0, false, 0, 0, kCurrentTooLowText},
+        RunCase{"inductance_below_50_uH", 0, kU2, kI2, 300, kAngleIncrement, false, 0, 0, kInductanceTooLowText},
+        RunCase{"inductance_above_1_H", 0, kU2, kI2, kUa, 4, false, 0, 0, kInductanceTooHighText},
+        RunCase{"no_point_uploaded", 0, kU2, kI2, kUa, kAngleIncrement, true, 0, 0, kInternal}),
     [](const auto& param) { return std::string(param.param.name); });
 
 // 4 current-loop periods are 400 µs: 0.9 Ω with 0.35 mH is below, with 0.36 mH not.
