@@ -162,7 +162,8 @@ bool CDetectPolePairs::WaitForMoveEnd() {
   return false;
 }
 
-// The program switches the axis off only when it ends: on a drive error, or stopped.
+// The program switches the axis off only when it ends: on a drive error, or stopped (the host then
+// ends the run as stopped).
 bool CDetectPolePairs::ProgramStillRuns() {
   int axisOn = 0;
   if (GetAxisOn(axisOn) == 0) {
@@ -170,6 +171,7 @@ bool CDetectPolePairs::ProgramStillRuns() {
     return false;
   }
   if (axisOn != 0) return true;
+  if (m_bStopRequested != 0) return false;
   if (CheckDriveErrors(1, kEnergisingErrorMask) != 0) Fail(msc_pszErrInternal);
   return false;
 }

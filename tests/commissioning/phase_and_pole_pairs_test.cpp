@@ -194,6 +194,22 @@ TEST_F(Bench, PolePairsOfAFractionalSetupValueAreRoundedForTheQuestion) {
   RunTestAlone(&setup_, "pole-pairs");
 }
 
+// Stop while the shaft turns is the user's stop, also when the drive has switched off before the
+// host's poll comes (a drive that stops at once).
+TEST_F(Bench, PolePairsStoppedDuringAMoveEndAsStopped) {
+  MotorTestDrive drive;
+  CMC_Comm::SetActiveLink(&drive);
+  std::string error;
+  user_.Click(drivebase::kStartStopButton);
+  PressWhenMoveOffered(user_)
+      .Click(drivebase::kStartStopButton)
+      .RunUntil("the run ends", [](ui::DialogDriver&) { return !Open<CDetectPolePairs>().IsRunning(); })
+      .Do("note the error", [&](ui::DialogDriver&) { error = Open<CDetectPolePairs>().ErrorText(); })
+      .Close(IDCANCEL);
+  RunTestAlone(&setup_, "pole-pairs");
+  EXPECT_EQ(error, CMC_TestDlg::kStoppedText);
+}
+
 // How a pole pairs run on the simulated motor ends when the user or the drive interrupts it.
 struct InterruptCase {
   const char* name;
