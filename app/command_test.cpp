@@ -9,10 +9,12 @@
 #include "cli_error.h"
 #include "commands.h"
 #include "commissioning/test_catalogue.h"
+#include "dialogs/setup_values.h"
 #include "drivebase/graph.h"
 #include "drive_options.h"
 #include "drivesim_link/simulator_steps.h"
 #include "edit_trace.h"
+#include "repeated_runs.h"
 #include "test_runner_agent.h"
 #include "ui/dialog.h"
 #include "ui/script.h"
@@ -34,8 +36,15 @@ struct TestOptions {
   std::string plots;
   bool trace = false;
   bool list = false;
+  int repeat = 1;
   DriveOptions drive;
 };
+
+// The pole pairs test needs a user who watches the shaft: a script, or the one who watches the
+// simulated shaft.
+bool NeedsWatchedShaft(const TestOptions& options) {
+  return options.script.empty() && dialogs::SameName(options.name, "pole-pairs");
+}
 
 // What the test showed when it closed: its outcome and results printed, its plots saved after
 // a success, whether the question to keep the values was answered No; every dialog goes on to
@@ -98,10 +107,39 @@ void CheckOptions(const TestOptions& options) {
   if (!IsCommissioningTestName(options.name)) {
     throw UsageError("no test named '" + options.name + "' ('kestrel test --list' lists them)");
   }
-  if (!options.script.empty() && (options.tune || options.answer != "yes")) {
-    throw UsageError("--tune and --answer stand for the user without a script; with --script the script presses "
-                     "the buttons and answers the questions");
+  if (!options.script.empty() && (options.tune || options.answer != "yes" || options.repeat != 1)) {
+    throw UsageError("--tune, --answer and --repeat stand for the user without a script; with --script the script "
+                     "presses the buttons and answers the questions");
   }
+  if (NeedsWatchedShaft(options) && (options.tune || options.repeat != 1)) {
+    throw UsageError("test pole-pairs: the user counts the moves until the shaft is back at its mark; there is "
+                     "nothing to tune or to repeat");
+  }
+  if (NeedsWatchedShaft(options) && options.drive.drive != "simulator") {
+    throw UsageError("test pole-pairs needs a user who watches the motor shaft: run it on the simulated drive, or "
+                     "give the user's steps with --script");
+  }
+}
+
+// Motor Setup offers the pole pairs test for rotary motors only: a linear motor is described by
+// its magnetic pole pitch, and no mark on it comes back after a number of moves.
+void CheckMotorKind(const CMC_Setup& setup, const TestOptions& options) {
+  if (!dialogs::SameName(options.name, "pole-pairs")) return;
+  const int transmission = dialogs::Code(&setup, "TransmissionType");
+  if (transmission == 2 || transmission == 3) {
+    throw UsageError("test pole-pairs: the setup's motor is linear (TransmissionType " + std::to_string(transmission) +
+                     "); its magnetic pole pitch describes it, not a number of pole pairs");
+  }
+}
+
+// The user without a script; each run that passed adds its measured values to `runs`.
+std::unique_ptr<CarefulUser> UserWithoutScript(const TestOptions& options, DriveConnection& connection,
+                                               RepeatedRuns& runs) {
+  const int answer = options.answer == "no" ? IDNO : IDYES;
+  if (NeedsWatchedShaft(options)) return std::make_unique<PolePairsUser>(*connection.SimulatedDrive(), answer);
+  auto user = std::make_unique<CarefulUser>(options.tune, answer, options.repeat);
+  if (options.repeat > 1) user->onRunPassed = [&runs](CMyTestDlg& test) { runs.Add(test.MeasuredValues()); };
+  return user;
 }
 
 void UsePlotDirectory(const std::string& directory) {
@@ -116,10 +154,10 @@ void UsePlotDirectory(const std::string& directory) {
 
 // Runs the test with the user given; returns its end code.
 int RunWithUser(CMC_Setup& setup, const TestOptions& options, ui::HeadlessSession& session,
-                DriveConnection& connection) {
+                DriveConnection& connection, RepeatedRuns& runs) {
   if (options.script.empty()) {
-    CarefulUser user(options.tune, options.answer == "no" ? IDNO : IDYES);
-    session.Use(user);
+    const std::unique_ptr<CarefulUser> user = UserWithoutScript(options, connection, runs);
+    session.Use(*user);
     return RunTestAlone(&setup, options.name);
   }
   ui::StepVocabulary vocabulary;
@@ -142,6 +180,7 @@ int RunTest(Host& host, const TestOptions& options) {
   }
   CheckOptions(options);
   CMC_Setup setup = host.LoadSetup(options.source);
+  CheckMotorKind(setup, options);
   if (!options.plots.empty()) UsePlotDirectory(options.plots);
   ui::HeadlessSession session;
   DriveConnection connection(options.drive, setup);
@@ -150,9 +189,14 @@ int RunTest(Host& host, const TestOptions& options) {
   TestReport report(std::cout, session.MessageBoxes(), !options.plots.empty(), options.trace ? &trace : nullptr);
   session.Loop().SetDialogObserver(&report);
   if (options.trace) ui::SetMessageBoxPresenter(&trace);
-  const int endCode = RunWithUser(setup, options, session, connection);
+  RepeatedRuns runs;
+  const int endCode = RunWithUser(setup, options, session, connection, runs);
   session.Loop().SetDialogObserver(nullptr);
 
+  if (runs.MeasuresNothing()) {
+    throw Failure("--repeat: the test " + options.name + " measures no values that runs could be compared by");
+  }
+  runs.Print(std::cout);
   if (report.Failed()) throw Failure(report.ErrorText());
   if (!report.PlotError().empty()) throw Failure("--plots " + options.plots + ": " + report.PlotError());
   if (endCode != IDOK && report.Succeeded() && !report.Declined()) {
@@ -185,6 +229,9 @@ void AddTestCommand(CLI::App& app, Host& host, int& status) {
   command->add_option("--plots", options->plots, "Directory to save every plot of the test in, as SVG and CSV");
   command->add_flag("--trace", options->trace, "Print each dialog opened and closed and each message box");
   command->add_flag("--list", options->list, "List the tests and their titles");
+  command->add_option("--repeat", options->repeat,
+                      "Run the test N times in a row and print each run's measured values with their mean and spread")
+      ->check(CLI::Range(2, 1000));
   AddDriveOptions(*command, options->drive);
   command->callback([options, &host, &status] {
     status = RunReportingErrors([&] { return RunTest(host, *options); });

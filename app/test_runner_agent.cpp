@@ -1,9 +1,12 @@
 #include "test_runner_agent.h"
 
+#include <cmath>
 #include <stdexcept>
 #include <string>
 
+#include "commissioning/detect_pole_pairs.h"
 #include "commissioning/my_test_dlg.h"
+#include "drivesim/drive.h"
 #include "ui/dialog_driver.h"
 #include "ui/event_loop.h"
 #include "ui/window.h"
@@ -47,12 +50,11 @@ bool CarefulUser::ActWhenIdle(ui::EventLoop& loop) {
       }
       [[fallthrough]];
     case Stage::start:
-      Press(loop, *test, drivebase::kStartStopButton, "Start");
-      stage_ = Stage::running;
-      runDeadline_ = loop.Clock().Now() + kRunLimit;
+      StartRun(loop, *test);
       return true;
     case Stage::running:
       if (test->IsRunning()) {
+        if (ActDuringRun(loop, *test)) return true;
         const std::optional<ui::Milliseconds> due = loop.NextTimerDue();
         if (!due) return false;
         if (*due > runDeadline_) {
@@ -62,6 +64,13 @@ bool CarefulUser::ActWhenIdle(ui::EventLoop& loop) {
         loop.AdvanceTo(*due);
         return true;
       }
+      if (test->Result() == 1) {
+        if (onRunPassed) onRunPassed(*test);
+        if (runsStarted_ < runs_) {
+          StartRun(loop, *test);
+          return true;
+        }
+      }
       stage_ = Stage::closed;
       ui::DialogDriver(*test).Click(IDCANCEL);
       return true;
@@ -70,11 +79,53 @@ bool CarefulUser::ActWhenIdle(ui::EventLoop& loop) {
   return false;
 }
 
+void CarefulUser::StartRun(ui::EventLoop& loop, CMyTestDlg& test) {
+  Press(loop, test, drivebase::kStartStopButton, "Start");
+  ++runsStarted_;
+  stage_ = Stage::running;
+  runDeadline_ = loop.Clock().Now() + kRunLimit;
+}
+
 std::optional<int> CarefulUser::AnswerMessageBox(const ui::MessageBoxRecord& box) {
   const unsigned buttons = box.style & MB_TYPEMASK;
   const bool question = buttons == MB_YESNOCANCEL || buttons == MB_YESNO;
   if (stage_ != Stage::closed || !question) return std::nullopt;
   return saveAnswer_;
+}
+
+bool PolePairsUser::ActDuringRun(ui::EventLoop& loop, CMyTestDlg& test) {
+  ui::DialogDriver dialog(test);
+  constexpr int move = CDetectPolePairs::kMoveButton;
+  if (!dialog.IsVisible(move) || !dialog.IsEnabled(move)) return false;
+  // The shaft swings a moment after the field has stopped: the user looks once it rests.
+  if (loop.Clock().Now() < lookAt_) {
+    loop.AdvanceTo(lookAt_);
+    return true;
+  }
+  drive_.RunUntil(static_cast<double>(loop.Clock().Now().count()) / 1000.0);
+  if (!marked_) {
+    drive_.MarkShaft();
+    marked_ = true;
+  }
+  if (moves_ > 0 && ShaftBackAtMark()) {
+    dialog.Click(drivebase::kStartStopButton);
+    return true;
+  }
+  if (moves_ == kMostMoves) {
+    throw std::runtime_error("the shaft was not back at its mark after " + std::to_string(kMostMoves) +
+                             " moves: it does not follow the field");
+  }
+  ++moves_;
+  dialog.Click(move);
+  lookAt_ = loop.Clock().Now() + kSettling;
+  return true;
+}
+
+bool PolePairsUser::ShaftBackAtMark() const {
+  constexpr double kTurn = 6.283185307179586;
+  const double turned = drive_.ShaftTurnedSinceMark();
+  const double revolutions = std::round(turned / kTurn);
+  return revolutions != 0.0 && std::fabs(turned - revolutions * kTurn) <= kMarkTolerance_deg / 360.0 * kTurn;
 }
 
 }  // namespace kestrel::cli

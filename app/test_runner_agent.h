@@ -2,8 +2,11 @@
 // through its tabs for the button they need, press "Tune" first when asked to, press Start, let
 // the test run (time passes to the dialog's next timer while it runs), then close the test and
 // answer its question whether to keep the values with the answer given on the command line.
+// Asked to repeat, they press Start again after each run that passed, as often as asked.
+// The pole pairs test needs more of them: PolePairsUser watches the simulated shaft.
 #pragma once
 
+#include <functional>
 #include <optional>
 
 #include "ui/clock.h"
@@ -11,12 +14,21 @@
 
 class CMyTestDlg;
 
+namespace drivesim {
+class Drive;
+}
+
 namespace kestrel::cli {
 
 class CarefulUser : public ui::UserAgent {
  public:
   // `saveAnswer`: IDYES or IDNO, the answer to the question whether to keep the values.
-  CarefulUser(bool tune, int saveAnswer) : tune_(tune), saveAnswer_(saveAnswer) {}
+  // `runs`: how many runs to start, each after the one before passed.
+  CarefulUser(bool tune, int saveAnswer, int runs = 1) : tune_(tune), saveAnswer_(saveAnswer), runs_(runs) {}
+  virtual ~CarefulUser() = default;
+
+  // Called after each run that passed, before the next Start or the close.
+  std::function<void(CMyTestDlg&)> onRunPassed;
 
   bool ActWhenIdle(ui::EventLoop& loop) override;
   // Nothing to do while a handler pumps: the upload runs on by itself.
@@ -25,6 +37,10 @@ class CarefulUser : public ui::UserAgent {
 
   // The longest a run may take in virtual time before the user gives up on it.
   static constexpr ui::Milliseconds kRunLimit{600'000};
+
+ protected:
+  // What the user does while a run waits for them, beside letting time pass: true when they acted.
+  virtual bool ActDuringRun(ui::EventLoop&, CMyTestDlg&) { return false; }
 
  private:
   enum class Stage { tune, start, running, closed };
@@ -35,10 +51,40 @@ class CarefulUser : public ui::UserAgent {
   // Reveals and clicks the button; an error naming it (and what a refusing tab said) when it cannot.
   static void Press(ui::EventLoop& loop, CMyTestDlg& test, int id, const char* what);
 
+  // Start pressed, and the time by which the run must have ended.
+  void StartRun(ui::EventLoop& loop, CMyTestDlg& test);
+
   bool tune_;
   int saveAnswer_;
+  int runs_;
+  int runsStarted_ = 0;
   Stage stage_ = Stage::tune;
   ui::Milliseconds runDeadline_{0};
+};
+
+// The user of the pole pairs test on the simulated drive: marks the shaft when Move first shows,
+// presses Move whenever it is enabled until the shaft, at rest, is back at its mark (a whole
+// number of revolutions turned, within 2°), then Stop.
+class PolePairsUser final : public CarefulUser {
+ public:
+  PolePairsUser(drivesim::Drive& drive, int saveAnswer) : CarefulUser(false, saveAnswer), drive_(drive) {}
+
+  // More moves than any motor has pole pairs: the shaft does not follow the field.
+  static constexpr int kMostMoves = 256;
+  static constexpr double kMarkTolerance_deg = 2.0;
+  // How long after a move the user waits for the shaft to rest before looking at the mark.
+  static constexpr ui::Milliseconds kSettling{500};
+
+ protected:
+  bool ActDuringRun(ui::EventLoop& loop, CMyTestDlg& test) override;
+
+ private:
+  bool ShaftBackAtMark() const;
+
+  drivesim::Drive& drive_;
+  bool marked_ = false;
+  int moves_ = 0;
+  ui::Milliseconds lookAt_{0};
 };
 
 }  // namespace kestrel::cli

@@ -163,6 +163,19 @@ bool CMyTestDlg::ReadDriveValue(const char* name, bool internalUnit, double& val
   return true;
 }
 
+bool CMyTestDlg::WriteDriveValue(const char* name, double baseValue) {
+  CMC_Variable* variable = GetSetup()->FindVariable(name, 1);
+  if (variable == nullptr || !variable->SetValueInBaseUnit(baseValue)) {
+    Fail(msc_pszErrInternal);
+    return false;
+  }
+  if (!variable->WriteToChip()) {
+    Fail(CMC_Comm::GetLastErrorText());
+    return false;
+  }
+  return true;
+}
+
 void CMyTestDlg::OnCancel() {
   if (IsRunning() || Result() != 1) return CMC_TestDlg::OnCancel();
   const std::vector<kestrel::ComparedValue> values = ComparedValues();
@@ -173,7 +186,10 @@ void CMyTestDlg::OnCancel() {
       AcceptResults();
       EndDialog(IDOK);
       return;
-    case IDNO: EndDialog(IDCANCEL); return;
+    case IDNO:
+      RejectResults();
+      EndDialog(IDCANCEL);
+      return;
     default: return;
   }
 }

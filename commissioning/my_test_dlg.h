@@ -36,6 +36,13 @@ class CMyTestDlg : public CMC_TestDlg {
   virtual int TuneButtonId() const { return 0; }
   virtual std::vector<TestResultLine> ResultLines() const { return {}; }
   virtual bool SaveAllPlots(std::string& error);
+  // The measured values that runs of the test repeated one after another are compared by (kestrel
+  // test --repeat): name, unit and value of each, the same names in every run; none by default.
+  struct MeasuredValue {
+    std::string name, unit;
+    double value = 0.0;
+  };
+  virtual std::vector<MeasuredValue> MeasuredValues() const { return {}; }
 
   static constexpr std::uint16_t kEnergisingErrorMask = 0x8002;  // short circuit and ENABLE
   static constexpr unsigned kTickPeriodMs = 20;
@@ -82,15 +89,19 @@ class CMyTestDlg : public CMC_TestDlg {
   bool ReadProgramValue(CMC_CoffFormat& image, const char* name, double& value);
   // A drive variable read from the drive, in its internal or base unit; failures fail the run.
   bool ReadDriveValue(const char* name, bool internalUnit, double& value);
+  // A drive variable written to the drive in its base unit; failures fail the run.
+  bool WriteDriveValue(const char* name, double baseValue);
   // Ends the run as failed with the text.
   void Fail(const std::string& text);
 
   // Closing: a running test stops first (the host); after a success the values found that differ
   // from the setup's at opening are listed with the question whether to keep them: Yes accepts
-  // (AcceptResults) and ends with IDOK, No ends with IDCANCEL (the setup as it was), Cancel keeps
-  // the dialog open.
+  // (AcceptResults) and ends with IDOK, No rejects (RejectResults) and ends with IDCANCEL (the
+  // setup as it was), Cancel keeps the dialog open.
   void OnCancel() override;
   virtual std::vector<kestrel::ComparedValue> ComparedValues() const { return {}; }
   // What OK does beyond keeping the setup; Yes to the question does the same.
   virtual void AcceptResults() {}
+  // What No to the question does before the dialog ends (the values at opening written back).
+  virtual void RejectResults() {}
 };

@@ -5,7 +5,10 @@
 #include <stdexcept>
 #include <string>
 
+#include "commissioning/detect_pole_pairs.h"
 #include "commissioning/test_current.h"
+#include "commissioning/test_phase_connections.h"
+#include "commissioning/test_rl.h"
 #include "dialogs/dialog_resources.h"
 #include "dialogs/my_setup_dlg.h"
 #include "dialogs/setup_values.h"
@@ -15,6 +18,9 @@
 namespace kestrel {
 namespace resources {
 std::string_view DialogTemplate101();
+std::string_view DialogTemplate288();
+std::string_view DialogTemplate289();
+std::string_view DialogTemplate290();
 }  // namespace resources
 
 namespace {
@@ -26,6 +32,9 @@ std::unique_ptr<CMyTestDlg> Make(CMC_Setup* setup, CWnd* parent) {
 
 constexpr std::array kTests{
     CommissioningTest{"current", "Current Controller Tuning Test", true, &Make<CTestCurrent>},
+    CommissioningTest{"rl", "Total Resistance and Inductance Identification Test", true, &Make<CTestRL>},
+    CommissioningTest{"phase", "Motor Phase Connection Test", false, &Make<CTestPhaseConnections>},
+    CommissioningTest{"pole-pairs", "Motor Pole Pairs Detection Test", false, &Make<CDetectPolePairs>},
 };
 
 const CommissioningTest* FindTest(std::string_view name) {
@@ -49,6 +58,9 @@ bool IsCommissioningTestName(std::string_view name) { return FindTest(name) != n
 void RegisterTestTemplates() {
   static const bool registered = [] {
     ui::DialogTemplates().Add(ui::ParseDialogTemplate(resources::DialogTemplate101(), "resources/dialogs/101.json"));
+    ui::DialogTemplates().Add(ui::ParseDialogTemplate(resources::DialogTemplate288(), "resources/dialogs/288.json"));
+    ui::DialogTemplates().Add(ui::ParseDialogTemplate(resources::DialogTemplate289(), "resources/dialogs/289.json"));
+    ui::DialogTemplates().Add(ui::ParseDialogTemplate(resources::DialogTemplate290(), "resources/dialogs/290.json"));
     return true;
   }();
   (void)registered;

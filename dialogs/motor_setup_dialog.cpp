@@ -9,6 +9,7 @@
 #include "dialogs/guideline_texts.h"
 #include "dialogs/motor_setup_local_values.h"
 #include "dialogs/setup_values.h"
+#include "dialogs/test_maker.h"
 #include "ui/data_exchange.h"
 
 using kestrel::dialogs::CheckBinding;
@@ -184,9 +185,29 @@ void CMotorSetupDialog::OnOK() {
   CMySetupDlg::OnOK();
 }
 
+// The motor tests, built by name on the layers brought to agree; every control is reloaded after
+// OK. The resistance and inductance run with the sinusoidal voltage scale.
+int CMotorSetupDialog::RunTest(const char* name, bool sinusoidalVoltage) {
+  return RunChild([this, name]() -> std::unique_ptr<CDialog> { return kestrel::MakeTest(GetSetup(), name, this); },
+                  sinusoidalVoltage);
+}
+
+void CMotorSetupDialog::OnTestPhaseConnections() { RunTest("phase", false); }
+
+void CMotorSetupDialog::OnDetectPolePairs() {
+  if (RunTest("pole-pairs", false) != IDOK) return;
+  OnRefreshParameterValue("pp");
+  RefreshParameterControls("pp");
+}
+
+void CMotorSetupDialog::OnIdentifyResistanceAndInductance() { RunTest("rl", true); }
+
 const ui::MessageMap* CMotorSetupDialog::GetMessageMap() const {
   static const ui::MessageMap map = ui::MessageMapBuilder<CMotorSetupDialog>(CMySetupDlg::GetMessageMap())
                                         .Command(3363, &CMotorSetupDialog::ReloadControls)
+                                        .Command(1175, &CMotorSetupDialog::OnTestPhaseConnections)
+                                        .Command(1176, &CMotorSetupDialog::OnDetectPolePairs)
+                                        .Command(1177, &CMotorSetupDialog::OnIdentifyResistanceAndInductance)
                                         .ControlNotification(drivebase::kMotorNameCombo, CBN_SELCHANGE,
                                                              &CMotorSetupDialog::OnSelchangeMotorName)
                                         .Build();

@@ -61,6 +61,12 @@ class CMotorSetupDialog : public CMySetupDlg {
   void ReloadControls();
   void OnSelchangeMotorName();
 
+  // The motor tests: phase connection (1175), pole pairs (1176), resistance and inductance (1177).
+  int RunTest(const char* name, bool sinusoidalVoltage);
+  void OnTestPhaseConnections();
+  void OnDetectPolePairs();
+  void OnIdentifyResistanceAndInductance();
+
   std::unique_ptr<LocalValues> local_;
   bool dualLoop_ = false;
 };

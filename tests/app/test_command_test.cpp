@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <regex>
 #include <string>
 
@@ -89,12 +91,63 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(TestCommand, ListsTheTestsAndRefusesWhatIsNoTestRun) {
   const Outcome list = scratch_.Succeeds("test --list");
-  EXPECT_EQ(list.out, "current     Current Controller Tuning Test\n");
+  EXPECT_EQ(list.out,
+            "current     Current Controller Tuning Test\n"
+            "rl          Total Resistance and Inductance Identification Test\n"
+            "phase       Motor Phase Connection Test\n"
+            "pole-pairs  Motor Pole Pairs Detection Test\n");
   for (const std::string& usage : {std::string("test"), std::string("test speed"), std::string("test current --answer maybe"),
                                   "test current --tune --script " + scratch_.Write("empty.script", "")}) {
     const Outcome refused = scratch_.Run(usage);
     EXPECT_EQ(refused.status, 2) << usage;
     EXPECT_EQ(refused.out, "") << usage;
+  }
+}
+
+// The motor tests on the default motor (0.9 Ω, 1.2 mH, 4 pole pairs, star): the phases pass, R and
+// L come within 2 % and 3 % in each of five runs, and the pole pairs are counted by moves until the
+// shaft is back at its mark.
+TEST_F(TestCommand, IdentifiesTheDefaultMotor) {
+  const Outcome phase = scratch_.Succeeds("test phase");
+  EXPECT_NE(phase.out.find("Test passed\nIA: 1.6 A\nIB: -0.8 A\n"), std::string::npos) << phase.out;
+
+  const Outcome rl = scratch_.Succeeds("test rl --repeat 5 --out " + scratch_.Path("rl.json").string());
+  std::smatch run;
+  std::string rest = rl.out;
+  int runs = 0;
+  const std::regex runLine("Run [1-5]: R = ([0-9.e+-]+) Ohm, L = ([0-9.e+-]+) H\n");
+  for (; std::regex_search(rest, run, runLine); rest = run.suffix(), ++runs) {
+    EXPECT_NEAR(std::stod(run[1]), 0.9, 0.018) << run[0];
+    EXPECT_NEAR(std::stod(run[2]), 1.2e-3, 0.036e-3) << run[0];
+  }
+  EXPECT_EQ(runs, 5) << rl.out;
+  const std::regex spread("R: mean [0-9.e+-]+ Ohm, spread [0-9.e+-]+ Ohm \\([0-9.e+-]+ %\\)\n");
+  EXPECT_TRUE(std::regex_search(rl.out, spread)) << rl.out;
+
+  const std::string threePairs = scratch_.Path("three_pairs.json").string();
+  scratch_.Succeeds("set pp=3 --out " + threePairs);
+  const Outcome pp = scratch_.Succeeds("test pole-pairs --setup " + threePairs);
+  EXPECT_NE(pp.out.find("Test passed\npp: 4\nKept: written to " + threePairs), std::string::npos) << pp.out;
+  EXPECT_EQ(drivebase::ReadSetupFile(threePairs).GetParameterValueInBaseUnit("pp"), 4);
+  for (const char* refused : {"--drive offline", "--setup " KESTREL_SETUPS_DIR "/linear.json"}) {
+    EXPECT_EQ(scratch_.Run(std::string("test pole-pairs ") + refused).status, 2) << refused;
+  }
+  const Outcome scripted =
+      scratch_.Succeeds("test pole-pairs --script " KESTREL_DOCS_DIR "/examples/pole_pairs.script");
+  EXPECT_NE(scripted.out.find("Test passed\npp: 4\n"), std::string::npos) << scripted.out;
+}
+
+// The user without a script counts the pole pairs of motors of 1 to 20 pairs exactly: Move until
+// the simulated shaft is back at its mark.
+TEST_F(TestCommand, CountsThePolePairsOfEveryMotor) {
+  std::ifstream file(std::string(KESTREL_SETUPS_DIR) + "/../motors/default.json");
+  const std::string motor((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  for (int pairs = 1; pairs <= 20; ++pairs) {
+    std::string changed = motor;
+    changed.replace(changed.find("\"pole_pairs\": 4"), 15, "\"pole_pairs\": " + std::to_string(pairs));
+    const std::string motorFile = scratch_.Write("motor" + std::to_string(pairs) + ".json", changed);
+    const Outcome result = scratch_.Succeeds("test pole-pairs --motor " + motorFile);
+    EXPECT_NE(result.out.find("Test passed\npp: " + std::to_string(pairs) + "\n"), std::string::npos) << result.out;
   }
 }
 

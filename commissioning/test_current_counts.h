@@ -1,0 +1,21 @@
+// The test current that a test hands its programs: the setup's TestCurrent in the drive's internal
+// unit, truncated to a 32-bit integer (saturated at its range; no parameter or no value gives 0).
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "drivebase/setup.h"
+
+namespace kestrel {
+
+inline int TestCurrentCounts(const CMC_Setup* setup) {
+  const CMC_Parameter* current = setup->FindParameter("TestCurrent");
+  const double internal = current != nullptr ? current->GetValueInInternalUnit() : 0.0;
+  if (std::isnan(internal)) return 0;
+  return static_cast<int>(std::clamp(std::trunc(internal), double{std::numeric_limits<int>::min()},
+                                     double{std::numeric_limits<int>::max()}));
+}
+
+}  // namespace kestrel

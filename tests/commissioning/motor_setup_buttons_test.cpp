@@ -1,0 +1,52 @@
+// Motor Setup's buttons open the motor tests: each its own test, the resistance and inductance
+// test with the sinusoidal voltage scale; a pole pairs count kept on Yes shows in Motor Setup.
+#include "commissioning/detect_pole_pairs.h"
+#include "commissioning/test_catalogue.h"
+#include "dialogs/dialog_opener.h"
+#include "dialogs/dialog_resources.h"
+#include "motor_test_drive.h"
+#include "test_bench.h"
+
+namespace kestrel::commissioning_test {
+namespace {
+
+TEST_F(Bench, MotorSetupsButtonsOpenTheirTests) {
+  RegisterDialogTemplates();
+  RegisterCommissioningTests();
+  std::string flags;  // g_bKufSinusoidalMode while each test is open
+  for (const auto& [button, caption] : {std::pair{1175, "Motor Phase Connection Test"},
+                                        {1176, "Motor Pole Pairs Detection Test"},
+                                        {1177, "Total Resistance and Inductance Identification Test"}}) {
+    user_.Click(button).Expect(ui::TopDialogIs(caption)).Do("note the flag", [&](ui::DialogDriver&) {
+      flags += std::to_string(g_bKufSinusoidalMode);
+    });
+    user_.Close(IDCANCEL);
+  }
+  user_.Close(IDCANCEL);
+  RunSetupDialogAlone(&setup_, "motor");
+  EXPECT_EQ(flags, "001");
+  EXPECT_EQ(g_bKufSinusoidalMode, 0);
+}
+
+TEST_F(Bench, AKeptPolePairsCountShowsInMotorSetup) {
+  RegisterDialogTemplates();
+  RegisterCommissioningTests();
+  MotorTestDrive drive;
+  CMC_Comm::SetActiveLink(&drive);
+  std::string shown;
+  user_.Click(1176).Click(drivebase::kStartStopButton);
+  for (int move = 0; move < 3; ++move) PressWhenMoveOffered(user_);
+  PressWhenMoveOffered(user_, drivebase::kStartStopButton)
+      .WaitUntil(ui::ControlShows(drivebase::kOutcomeText, "Test passed"))
+      .Close(IDCANCEL)
+      .Answer(IDYES)
+      .Expect(ui::TopDialogIs("Brushless Motor Setup"))
+      .Do("read pp", [&](ui::DialogDriver& dialog) { shown = dialog.Text(1165); })
+      .Close(IDOK);
+  EXPECT_EQ(RunSetupDialogAlone(&setup_, "motor"), IDOK);
+  EXPECT_EQ(shown, "3");
+  EXPECT_EQ(Value("pp"), 3);
+}
+
+}  // namespace
+}  // namespace kestrel::commissioning_test
