@@ -129,8 +129,11 @@ TEST_F(TestCommand, IdentifiesTheDefaultMotor) {
   const Outcome pp = scratch_.Succeeds("test pole-pairs --setup " + threePairs);
   EXPECT_NE(pp.out.find("Test passed\npp: 4\nKept: written to " + threePairs), std::string::npos) << pp.out;
   EXPECT_EQ(drivebase::ReadSetupFile(threePairs).GetParameterValueInBaseUnit("pp"), 4);
-  for (const char* refused : {"--drive offline", "--setup " KESTREL_SETUPS_DIR "/linear.json"}) {
-    EXPECT_EQ(scratch_.Run(std::string("test pole-pairs ") + refused).status, 2) << refused;
+  // A copy of the linear setup: a run that went wrong must not write into the shipped one.
+  const std::string linear = scratch_.Path("linear.json").string();
+  std::filesystem::copy_file(KESTREL_SETUPS_DIR "/linear.json", linear);
+  for (const std::string& refused : {std::string("--drive offline"), "--setup " + linear}) {
+    EXPECT_EQ(scratch_.Run("test pole-pairs " + refused).status, 2) << refused;
   }
   const Outcome scripted =
       scratch_.Succeeds("test pole-pairs --script " KESTREL_DOCS_DIR "/examples/pole_pairs.script");
