@@ -165,6 +165,24 @@ TEST(SpeedTuningProgram, ScopeFramesFlowWhileTheProgramRuns) {
   EXPECT_EQ(reference[199], 77);
 }
 
+// A filter coefficient written while the program runs acts at the next sample: the current-
+// reference slot passes the controller's output (B0 = 2^30 with SF 2) until B0 is written 0.
+TEST(SpeedTuningProgram, FilterCoefficientsWrittenDuringTheRunActAtOnce) {
+  RegisterValues registers = TunedRegisters(true);
+  registers.insert({{"IQREF_BQ_INI", 1}, {"BQ1B0", 1 << 30}, {"BQ1SF", 2}});
+  Drive drive = LoadedDrive(ReferenceMotor(), {}, registers);
+  const TuningRun run = SpeedRun(77);
+  LaunchProgram(drive, run.program, run.inputs, run.logger);
+  while (drive.UploadLog().size() < 150 && drive.ProgramRunning()) drive.RunUntil(drive.Now_s() + 1e-3);
+  ASSERT_NE(drive.UploadLog().back().values[2], 0);
+  ASSERT_TRUE(drive.WriteRegister("BQ1B0", 0).ok());
+  const std::size_t written = drive.UploadLog().size();
+  drive.RunUntil(drive.Now_s() + 0.01);
+  const std::vector<LogPoint> log = drive.UploadLog();
+  ASSERT_GT(log.size(), written + 2);
+  for (std::size_t k = written + 1; k < log.size(); ++k) EXPECT_EQ(log[k].values[2], 0) << k;
+}
+
 struct PositionCase {
   const char* program;
   bool cascade;
