@@ -99,25 +99,29 @@ TEST(SpeedTuningProgram, FollowsTheProfileAndReturnsToExactlyZero) {
   EXPECT_NEAR(meanSpeed(500, 600), 0.0, 1.0);
 }
 
-// Multiple cycles run until the host's stop; the stop ramps the current down within 20 ms and
-// ends with test_flag 1; the log then holds the last complete cycle (560 samples from its start).
+// Multiple cycles run until the host's stop; the stop ramps the current (or, during the
+// alignment at 50 ms, the voltage) down within 20 ms and ends with test_flag 1. After cycles the
+// log holds the last complete one (560 samples from its start).
 TEST(SpeedTuningProgram, MultipleCyclesRunUntilTheHostStops) {
-  Drive drive = LoadedDrive(ReferenceMotor(), {}, TunedRegisters(true));
-  const TuningRun run = SpeedRun(77, 1);
-  LaunchProgram(drive, run.program, run.inputs, run.logger);
-  drive.RunUntil(2.0);
-  ASSERT_TRUE(drive.ProgramRunning());
-  EXPECT_TRUE(drive.AxisOn());
-  drive.StopProgram();
-  drive.RunUntil(2.0 + 0.021);
-  EXPECT_FALSE(drive.ProgramRunning());
-  EXPECT_FALSE(drive.AxisOn());
-  EXPECT_EQ(drive.ReadVariable("test_flag"), 1);
-  const std::vector<LogPoint> log = drive.UploadLog();
-  ASSERT_EQ(log.size(), 560u);
-  const std::vector<std::int64_t> expected = ExpectedReference(run.inputs, true);
-  for (std::size_t k = 0; k < log.size(); ++k) {
-    ASSERT_EQ(log[k].values[0], k < expected.size() ? expected[k] : 0) << "sample " << k;
+  for (const double stop_s : {0.05, 2.0}) {
+    Drive drive = LoadedDrive(ReferenceMotor(), {}, TunedRegisters(true));
+    const TuningRun run = SpeedRun(77, 1);
+    LaunchProgram(drive, run.program, run.inputs, run.logger);
+    drive.RunUntil(stop_s);
+    ASSERT_TRUE(drive.ProgramRunning());
+    EXPECT_TRUE(drive.AxisOn());
+    drive.StopProgram();
+    drive.RunUntil(stop_s + 0.021);
+    EXPECT_FALSE(drive.ProgramRunning());
+    EXPECT_FALSE(drive.AxisOn());
+    EXPECT_EQ(drive.ReadVariable("test_flag"), 1);
+    if (stop_s < 1.0) continue;
+    const std::vector<LogPoint> log = drive.UploadLog();
+    ASSERT_EQ(log.size(), 560u);
+    const std::vector<std::int64_t> expected = ExpectedReference(run.inputs, true);
+    for (std::size_t k = 0; k < log.size(); ++k) {
+      ASSERT_EQ(log[k].values[0], k < expected.size() ? expected[k] : 0) << "sample " << k;
+    }
   }
 }
 
