@@ -47,7 +47,8 @@ TEST_P(InertiaProgram, RecoversTheTotalInertiaOrFailsWithItsCode) {
   }
   ASSERT_GT(deltaTime, 10);
   const double countsPerUnit = linear ? 1e6 : 8000.0 / (2.0 * M_PI), Ts = 1e-3;
-  const double acceleration = drive.ReadVariable("delta_speed").value_or(0) / 65536.0 / deltaTime / (countsPerUnit * Ts * Ts);
+  const double speedChange = drive.ReadVariable("delta_speed").value_or(0) / 65536.0;
+  const double acceleration = speedChange / deltaTime / (countsPerUnit * Ts * Ts);
   const double total = motor.torque_constant * 4910.0 / kCurrentScale / acceleration;
   EXPECT_NEAR(total / motor.TotalInertia(), 1.0, 0.01) << total << " against " << motor.TotalInertia();
 }
