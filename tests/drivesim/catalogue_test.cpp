@@ -51,5 +51,20 @@ TEST(Catalogue, VariableTablesAndLookup) {
   EXPECT_EQ(FindProgram("ie_initial_positioning_test"), nullptr);
 }
 
+// The closed-loop programs exist for the prefixes (and _LIN variants) that the tests name, no
+// others. (Their variables' types are exercised by the programs' own tests.)
+TEST(Catalogue, ClosedLoopProgramsOfTheirPrefixes) {
+  for (const char* name :
+       {"IE_Speed_Controller_Tuning_Test_LIN", "SSI_Position_Controller_Tuning_Test_with_SpdCtrl",
+        "LH_Position_Controller_Tuning_Test_without_SpdCtrl", "SSI_Total_Inertia_Identification_Test",
+        "LH_Total_Mass_Identification_Test"}) {
+    EXPECT_NE(FindProgram(name), nullptr) << name;
+  }
+  for (const char* name : {"SC_Speed_Controller_Tuning_Test_LIN", "SSI_Total_Mass_Identification_Test",
+                           "IE_Total_Inertia_Identification_Test_LIN", "RES_Speed_Controller_Tuning_Test"}) {
+    EXPECT_EQ(FindProgram(name), nullptr) << name;
+  }
+}
+
 }  // namespace
 }  // namespace drivesim

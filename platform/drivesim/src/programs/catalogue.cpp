@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 namespace drivesim {
 
@@ -33,8 +34,31 @@ ProgramVariable InOut(std::string name, VariableType type = VariableType::int16)
   return v;
 }
 
+std::vector<ProgramVariable> TotalInertiaVariables() {
+  return {In("RefTest"), In("RIncTest"), In("In1"), In("LimitSpeedMax", VariableType::int32), In("Imax_Prot_Test"),
+          Out("test_flag"), Out("delta_time", VariableType::int32), Out("delta_speed", VariableType::fixed16_16)};
+}
+
+// The tuning programs' table: the start references, the program's limit, the protection, the
+// profile (counts a0 … a5, slopes b0 … b5) and the multiple-cycle flag.
+std::vector<ProgramVariable> TuningVariables(ProgramVariable limit) {
+  std::vector<ProgramVariable> v{In("RefTest"), In("RIncTest"), std::move(limit), In("Imax_Prot_Test")};
+  for (const char* count : {"a0", "a1", "a2", "a3", "a4", "a5"}) v.push_back(In(count, VariableType::uint16));
+  for (const char* slope : {"b0", "b1", "b2", "b3", "b4", "b5"}) v.push_back(In(slope, VariableType::fixed16_16));
+  v.push_back(In("MultiC"));
+  v.push_back(Out("test_flag"));
+  return v;
+}
+
 std::vector<BaseProgram> BasePrograms() {
   return {
+      {"Speed_Controller_Tuning_Test", {"IE", "SC", "LH", "SSI"}, {"IE"}, TuningVariables(In("IlimPS_Test"))},
+      {"Position_Controller_Tuning_Test_with_SpdCtrl", {"IE", "SC", "LH", "SSI"}, {"IE"},
+       TuningVariables(In("LimitSpeed_Test", VariableType::int32))},
+      {"Position_Controller_Tuning_Test_without_SpdCtrl", {"IE", "SC", "LH", "SSI"}, {"IE"},
+       TuningVariables(In("IlimPS_Test"))},
+      {"Total_Inertia_Identification_Test", {"IE", "SC", "LH", "SSI"}, {}, TotalInertiaVariables()},
+      {"Total_Mass_Identification_Test", {"IE", "SC", "LH"}, {}, TotalInertiaVariables()},
       {"Initial_Positioning_Test", {"IE", "SC", "LH", "SSI"}, {"IE"}, {InOut("In1")}},
       {"Motor_Phase_Connection_Test", {"IE", "SSI"}, {"IE"}, {In("RefTest"), In("RIncTest")}},
       // var_u2 in program memory: the drive's own bus sample would overwrite the program's mean.

@@ -7,6 +7,9 @@
 
 namespace drivesim::programs {
 
+std::unique_ptr<Program> CreateTotalInertiaIdentification();  // also the total mass
+std::unique_ptr<Program> CreateSpeedControllerTuning();
+std::unique_ptr<Program> CreatePositionControllerTuning(bool withSpeedLoop);
 std::unique_ptr<Program> CreateInitialPositioning();
 std::unique_ptr<Program> CreatePhaseConnection();
 std::unique_ptr<Program> CreateResistanceIdentification();
