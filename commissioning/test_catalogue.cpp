@@ -6,6 +6,7 @@
 #include <string>
 
 #include "commissioning/test_current.h"
+#include "commissioning/total_inertia_test.h"
 #include "dialogs/dialog_resources.h"
 #include "dialogs/my_setup_dlg.h"
 #include "dialogs/setup_values.h"
@@ -15,6 +16,10 @@
 namespace kestrel {
 namespace resources {
 std::string_view DialogTemplate101();
+std::string_view DialogTemplate3041();
+std::string_view DialogTemplate3056();
+std::string_view DialogTemplate3065();
+std::string_view DialogTemplate3066();
 }  // namespace resources
 
 namespace {
@@ -24,8 +29,16 @@ std::unique_ptr<CMyTestDlg> Make(CMC_Setup* setup, CWnd* parent) {
   return std::make_unique<Test>(setup, parent);
 }
 
+// A test that takes the opener's flag, opened on its own with flag 1.
+template <class Test>
+std::unique_ptr<CMyTestDlg> MakeFlagged(CMC_Setup* setup, CWnd* parent) {
+  return std::make_unique<Test>(setup, 1, parent);
+}
+
 constexpr std::array kTests{
     CommissioningTest{"current", "Current Controller Tuning Test", true, &Make<CTestCurrent>},
+    CommissioningTest{"inertia", "Total inertia test", false, &MakeFlagged<CTotalInertiaTest>},
+    CommissioningTest{"mass", "Total mass test", false, &MakeFlagged<CTotalMassTest>},
 };
 
 const CommissioningTest* FindTest(std::string_view name) {
@@ -49,6 +62,10 @@ bool IsCommissioningTestName(std::string_view name) { return FindTest(name) != n
 void RegisterTestTemplates() {
   static const bool registered = [] {
     ui::DialogTemplates().Add(ui::ParseDialogTemplate(resources::DialogTemplate101(), "resources/dialogs/101.json"));
+    ui::DialogTemplates().Add(ui::ParseDialogTemplate(resources::DialogTemplate3041(), "resources/dialogs/3041.json"));
+    ui::DialogTemplates().Add(ui::ParseDialogTemplate(resources::DialogTemplate3056(), "resources/dialogs/3056.json"));
+    ui::DialogTemplates().Add(ui::ParseDialogTemplate(resources::DialogTemplate3065(), "resources/dialogs/3065.json"));
+    ui::DialogTemplates().Add(ui::ParseDialogTemplate(resources::DialogTemplate3066(), "resources/dialogs/3066.json"));
     return true;
   }();
   (void)registered;
