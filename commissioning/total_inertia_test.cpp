@@ -67,6 +67,9 @@ constexpr kestrel::TotalInertiaKind kMass{
 
 namespace kestrel {
 
+const TotalInertiaKind& InertiaTestKind() { return kInertia; }
+const TotalInertiaKind& MassTestKind() { return kMass; }
+
 double TotalInertia(double speedScale, double currentScale, double period_s, double constant, double testCurrent,
                     const TotalInertiaReadings& readings) {
   return (speedScale / currentScale) * readings.deltaTime * period_s * constant * testCurrent / readings.deltaSpeed;
@@ -112,16 +115,10 @@ bool CTotalLoadTest::OnInitDialog() {
   SetPurposeText(kind_.templateId == CTotalMassTest::kTemplateId
                      ? "Identifies the total mass that the motor moves, motor and load."
                      : "Identifies the total inertia that the motor moves, motor and load.");
-  ClearResultControls();
   PrepareProgram(preliminaryProgram_, preliminaryImage_);
   PrepareProgram(mainProgram_, mainImage_);
   openingResult_ = kestrel::dialogs::Value(GetSetup(), kind_.resultParameter);
   return true;
-}
-
-void CTotalLoadTest::ClearResultControls() {
-  SetChildText(kResultEdit, "");
-  SetChildText(kResultUnit, "");
 }
 
 void CTotalLoadTest::OnOK() {
