@@ -47,9 +47,7 @@ bool CarefulUser::ActWhenIdle(ui::EventLoop& loop) {
       }
       [[fallthrough]];
     case Stage::start:
-      Press(loop, *test, drivebase::kStartStopButton, "Start");
-      stage_ = Stage::running;
-      runDeadline_ = loop.Clock().Now() + kRunLimit;
+      StartRun(loop, *test);
       return true;
     case Stage::running:
       if (test->IsRunning()) {
@@ -62,12 +60,26 @@ bool CarefulUser::ActWhenIdle(ui::EventLoop& loop) {
         loop.AdvanceTo(*due);
         return true;
       }
+      if (test->Result() == 1) {
+        if (onRunPassed) onRunPassed(*test);
+        if (runsStarted_ < runs_) {
+          StartRun(loop, *test);
+          return true;
+        }
+      }
       stage_ = Stage::closed;
       ui::DialogDriver(*test).Click(IDCANCEL);
       return true;
     case Stage::closed: break;
   }
   return false;
+}
+
+void CarefulUser::StartRun(ui::EventLoop& loop, CMyTestDlg& test) {
+  Press(loop, test, drivebase::kStartStopButton, "Start");
+  ++runsStarted_;
+  stage_ = Stage::running;
+  runDeadline_ = loop.Clock().Now() + kRunLimit;
 }
 
 std::optional<int> CarefulUser::AnswerMessageBox(const ui::MessageBoxRecord& box) {

@@ -2,8 +2,10 @@
 // through its tabs for the button they need, press "Tune" first when asked to, press Start, let
 // the test run (time passes to the dialog's next timer while it runs), then close the test and
 // answer its question whether to keep the values with the answer given on the command line.
+// Asked to repeat, they press Start again after each run that passed, as often as asked.
 #pragma once
 
+#include <functional>
 #include <optional>
 
 #include "ui/clock.h"
@@ -16,7 +18,11 @@ namespace kestrel::cli {
 class CarefulUser : public ui::UserAgent {
  public:
   // `saveAnswer`: IDYES or IDNO, the answer to the question whether to keep the values.
-  CarefulUser(bool tune, int saveAnswer) : tune_(tune), saveAnswer_(saveAnswer) {}
+  // `runs`: how many runs to start, each after the one before passed.
+  CarefulUser(bool tune, int saveAnswer, int runs = 1) : tune_(tune), saveAnswer_(saveAnswer), runs_(runs) {}
+
+  // Called after each run that passed, before the next Start or the close.
+  std::function<void(CMyTestDlg&)> onRunPassed;
 
   bool ActWhenIdle(ui::EventLoop& loop) override;
   // Nothing to do while a handler pumps: the upload runs on by itself.
@@ -35,8 +41,13 @@ class CarefulUser : public ui::UserAgent {
   // Reveals and clicks the button; an error naming it (and what a refusing tab said) when it cannot.
   static void Press(ui::EventLoop& loop, CMyTestDlg& test, int id, const char* what);
 
+  // Start pressed, and the time by which the run must have ended.
+  void StartRun(ui::EventLoop& loop, CMyTestDlg& test);
+
   bool tune_;
   int saveAnswer_;
+  int runs_;
+  int runsStarted_ = 0;
   Stage stage_ = Stage::tune;
   ui::Milliseconds runDeadline_{0};
 };

@@ -136,9 +136,16 @@ std::vector<kestrel::ComparedValue> CTotalLoadTest::ComparedValues() const {
   return {{kind_.resultLabel, openingResult_, now, false}};
 }
 
-std::vector<CMyTestDlg::TestResultLine> CTotalLoadTest::ResultLines() const {
+std::vector<CMyTestDlg::MeasuredValue> CTotalLoadTest::MeasuredValues() const {
   if (!identified_) return {};
   const CMC_Parameter* result = GetSetup()->FindParameter(kind_.resultParameter);
-  const std::string unit = result != nullptr ? std::string(result->GetBaseUnitName()) : "";
-  return {{kind_.resultLabel, kestrel::FormatG(*identified_) + (unit.empty() ? "" : " " + unit)}};
+  return {{kind_.resultParameter, result != nullptr ? std::string(result->GetBaseUnitName()) : "", *identified_}};
+}
+
+std::vector<CMyTestDlg::TestResultLine> CTotalLoadTest::ResultLines() const {
+  std::vector<TestResultLine> lines;
+  for (const MeasuredValue& value : MeasuredValues()) {
+    lines.push_back({kind_.resultLabel, kestrel::FormatG(value.value) + (value.unit.empty() ? "" : " " + value.unit)});
+  }
+  return lines;
 }

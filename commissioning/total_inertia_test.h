@@ -68,6 +68,7 @@ class CTotalLoadTest : public CMyTestDlg {
   std::optional<double> Identified() const { return identified_; }
 
   std::vector<TestResultLine> ResultLines() const override;
+  std::vector<MeasuredValue> MeasuredValues() const override;
   void OnBtnStartStop() override;
   void BeginTest() override;
 
