@@ -19,7 +19,7 @@ class MotionProgram : public FrameProgram {
   void FastStep(ProgramHost& host) final;
   void HostStop(ProgramHost& host) final;
   // Only the alignment drives the test frame; with the loops engaged the angle is the sensor's.
-  bool DrivesTestFrame() const override { return phase_ == Phase::start || phase_ == Phase::waitEnable || phase_ == Phase::align; }
+  bool DrivesTestFrame() const override { return phase_ < Phase::engage; }
 
  protected:
   // The program's own inputs, read at its first slow tick (RefTest, RIncTest and Imax_Prot_Test
@@ -31,7 +31,8 @@ class MotionProgram : public FrameProgram {
   virtual void RunSlow(ProgramHost& host, control::Servo& servo) = 0;
   // The test protection has tripped: the program's outputs (the axis goes off right after).
   virtual void WriteProtectionOutputs(ProgramHost& host) = 0;
-  // The run ends (its last ramp, or the host's stop): the outputs, before the axis goes off.
+  // The run ends (its last ramp, or the host's stop, also during the alignment): the outputs,
+  // before the axis goes off.
   virtual void WriteFinalOutputs(ProgramHost& host) = 0;
 
   // Ends the run: the outer loops let go, the current reference ramps from where it stands to 0
@@ -44,7 +45,7 @@ class MotionProgram : public FrameProgram {
   }
 
  private:
-  enum class Phase { start, waitEnable, align, engage, engaged, rampDown };
+  enum class Phase { start, waitEnable, align, engage, engaged, rampDown };   // in this order
 
   void BeginRun(ProgramHost& host);
   void Engage(ProgramHost& host);
