@@ -116,6 +116,21 @@ TEST_F(Bench, InertiaTestStartsOnlyWithTheProtectionAtLeastTheTestCurrent) {
   EXPECT_EQ(drive.launches.back().program, "IE_Total_Inertia_Identification_Test");
 }
 
+TEST_F(Bench, InertiaTestStoppedWhileTheMotorAlignsEndsAsStopped) {
+  ConnectSimulator();
+  std::string error;
+  user_.Click(drivebase::kStartStopButton)
+      .Wait(Milliseconds(30))
+      .Click(drivebase::kStartStopButton)
+      .WaitUntil(ui::ControlShows(drivebase::kOutcomeText, "Test failed"))
+      .Do("note the error", [&](ui::DialogDriver&) {
+        error = dynamic_cast<CMC_TestDlg&>(*ui::CurrentEventLoop().TopDialog()).ErrorText();
+      })
+      .Close(IDCANCEL);
+  EXPECT_EQ(RunTestAlone(&setup_, "inertia"), IDCANCEL);
+  EXPECT_EQ(error, CMC_TestDlg::kStoppedText);
+}
+
 struct QuestionCase {
   const char* name;
   int transmission;
