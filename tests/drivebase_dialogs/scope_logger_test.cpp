@@ -3,6 +3,8 @@
 // before arming rejected), the stop in single and normal mode, the settings in a setup option,
 // the settings and file dialogs, and the host's oscilloscope.
 #include <cmath>
+#include <regex>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -26,9 +28,8 @@ class FrameDrive : public drivebase::DriveLink {
   bool WriteValue(std::string_view, double, int) override { return true; }
   bool ReadValue(std::string_view, int, double&) override { return true; }
   bool Launch(const drivebase::ProgramLaunch& launch) override {
-    if (refuseLaunch) return Fail("drive refused the program");
     launches.push_back(launch);
-    return true;
+    return !refuseLaunch || Fail("drive refused the program");
   }
   bool ArmScope(const drivebase::ScopeSettings& settings) override {
     armed = settings;
@@ -52,9 +53,7 @@ class FrameDrive : public drivebase::DriveLink {
   std::optional<drivebase::ScopeSettings> armed;
   std::vector<drivebase::ProgramLaunch> launches;
   std::vector<drivebase::UnsolicitedMessage> pending;
-  bool running = false;
-  bool refuseDisarm = false;
-  bool refuseLaunch = false;
+  bool running = false, refuseDisarm = false, refuseLaunch = false;
 };
 
 CMC_ScopeLogger* g_scope = nullptr;
@@ -106,10 +105,8 @@ TEST_F(ScopeLoggerTest, ArmsTheDriveScopeWithTheWindowAndTheLevelInInternalUnits
   const int divider = static_cast<int>(std::ceil(0.5 / (ts * 1000)));
   const int window = static_cast<int>(std::lround(0.5 / (ts * divider)));
   EXPECT_EQ(drive.armed->channels, (std::vector<std::string>{"Speed_Reference", "IQ"}));
-  EXPECT_EQ(drive.armed->type, 1);
-  EXPECT_EQ(drive.armed->divider, divider);
-  EXPECT_EQ(drive.armed->window, window);
-  EXPECT_TRUE(drive.armed->single);
+  EXPECT_EQ(std::tuple(drive.armed->type, drive.armed->divider, drive.armed->window, drive.armed->single),
+            std::tuple(1, divider, window, true));
   ASSERT_TRUE(drive.armed->trigger.has_value());
   const CMC_Variable& speed = *setup.FindVariable("Speed_Reference");
   const double perRpm = drivebase::BaseUnitsPerUnit(speed.GetUnitType(), "rpm");
@@ -201,12 +198,11 @@ TEST_F(ScopeLoggerTest, SettingsSurviveTheSetupOptionAndABadTextChangesNothing) 
   EXPECT_EQ(loaded.TriggerMode(), kScopeNormal);
   EXPECT_DOUBLE_EQ(loaded.TriggerLevel(), -12.5);
   EXPECT_EQ(loaded.PretriggerPercent(), 30);
-  for (const char* text : {"", "{", R"({"window_s": 1})",
-                           R"({"window_s": 0, "trigger_mode": 4, "trigger_slope": 1, "level": 0, "pretrigger_percent": 0,
-                               "trigger_variable": "", "channels": []})",
-                           R"({"window_s": 1, "trigger_mode": 4, "trigger_slope": 1, "level": 0, "pretrigger_percent": 0,
-                               "trigger_variable": "", "channels": [{"variable": "Nope", "flag": 1, "unit": "",
-                               "scale": 1, "offset": 0}]})"}) {
+  // Not JSON, a key missing, a window of 0, a channel the setup lacks.
+  const std::string saved = setup.GetOptionNoError("SpeedTuningOscSettings");
+  for (const std::string& text : {std::string("{"), std::string(R"({"window_s": 1})"),
+                                  std::regex_replace(saved, std::regex(R"("window_s":[0-9.e+-]+)"), R"("window_s":0)"),
+                                  std::regex_replace(saved, std::regex("\"IQ\""), "\"Nope\"")}) {
     setup.SetOption("Bad", text);
     EXPECT_FALSE(loaded.LoadSettingsFromSetupOption("Bad")) << text;
     EXPECT_DOUBLE_EQ(loaded.WindowSeconds(), 0.25) << text;
@@ -214,7 +210,8 @@ TEST_F(ScopeLoggerTest, SettingsSurviveTheSetupOptionAndABadTextChangesNothing) 
   }
 }
 
-// A ramp 0 … 950 needs 8 divisions of 200 about 400; −3 … −1 of 0.5 about −2.
+// 0 … 950 over 8 divisions needs 118.75 a division: 200, about 400 (−400 … 1200); −3 … 0 needs
+// 0.375: 0.5, about −1.5.
 TEST_F(ScopeLoggerTest, AutoscaleCentresEachChannelOnRoundSteps) {
   ArmTwoChannels(kScopeSingle);
   EXPECT_EQ(Frame({0, 0, 0, static_cast<std::uint16_t>(-3), 950, 0, static_cast<std::uint16_t>(-1)}), 2);
