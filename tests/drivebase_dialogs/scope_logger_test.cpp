@@ -223,6 +223,19 @@ TEST_F(ScopeLoggerTest, AutoscaleCentresEachChannelOnRoundSteps) {
   EXPECT_DOUBLE_EQ(scope.ChannelScale(1).offset, -1.5);
 }
 
+// The saved live plot is the logger's file: its window reads back into another scope logger.
+TEST_F(ScopeLoggerTest, SavedWindowLoadsBack) {
+  ArmTwoChannels(kScopeSingle);
+  ASSERT_EQ(Frame({2, 0x86A0, 0x0001, 0xFFFB}), 1);
+  const std::string path = ::testing::TempDir() + "/scope_window.json";
+  ASSERT_TRUE(scope.Save(path)) << scope.LastError();
+  CMC_ScopeLogger loaded(&setup, nullptr);
+  ASSERT_TRUE(loaded.Load(path)) << loaded.LastError();
+  EXPECT_EQ(loaded.GetPointsNo(), scope.GetPointsNo());
+  EXPECT_EQ(loaded.GetGraphDocument().Value(2, 1), 100000.0);
+  EXPECT_EQ(loaded.GetGraphDocument().Value(2, 0), Row(2, 0));
+}
+
 TEST_F(ScopeLoggerTest, EditTakesTheUsersSettingsOnlyOnOkAndRefusesAZeroScale) {
   ASSERT_TRUE(scope.AddVariable("Speed_Reference", 1) && scope.AddVariable("IQ", 1));
   ui::TestAgent user;
