@@ -150,6 +150,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ClosingCase{"changed_cancel_then_no", 9e6, IDCANCEL, IDCANCEL, false}),
     [](const auto& param) { return std::string(param.param.name); });
 
+// OK then keeps the protection as the drive's over-current level.
 TEST_F(Bench, InertiaTestStartsOnlyWithTheProtectionAtLeastTheTestCurrent) {
   ScriptedDrive drive;
   drive.outputs.insert({{"test_flag", 1}, {"delta_time", -2}, {"delta_speed", 0}});
@@ -160,10 +161,11 @@ TEST_F(Bench, InertiaTestStartsOnlyWithTheProtectionAtLeastTheTestCurrent) {
       .Type(CTotalLoadTest::kProtectionEdit, "2.5")
       .Click(drivebase::kStartStopButton)
       .WaitUntil(ui::ControlShows(drivebase::kOutcomeText, "Test failed"))
-      .Close(IDCANCEL);
-  RunTestAlone(&setup_, "inertia");
+      .Close(IDOK);
+  EXPECT_EQ(RunTestAlone(&setup_, "inertia"), IDOK);
   EXPECT_EQ(drive.launches.size(), 2u) << "the preliminary and the identification program";
   EXPECT_EQ(drive.launches.back().program, "IE_Total_Inertia_Identification_Test");
+  EXPECT_NEAR(Value("Imax_Prot"), 2.5, 1e-3);
 }
 
 TEST_F(Bench, InertiaTestStoppedWhileTheMotorAlignsEndsAsStopped) {
