@@ -2,7 +2,6 @@
 // the settings, frames written into the window (short ones, ones beyond the window and ones
 // before arming rejected), the stop in single and normal mode, the settings in a setup option,
 // the settings and file dialogs, and the host's oscilloscope.
-#include <cmath>
 #include <regex>
 #include <tuple>
 
@@ -91,29 +90,25 @@ class ScopeLoggerTest : public ::testing::Test {
   CMC_ScopeLogger scope{&setup, nullptr};
 };
 
-// 2 · SLPER · PWMPER / DSP_freq of the default setup, and the window in samples of it.
+// The default setup samples every 2 · SLPER · PWMPER / DSP_freq = 2 · 20 · 1000 / 40 MHz = 1 ms:
+// 2.5 s fit the 1000 samples of the scope's memory every 3 ms (divider 3), 833 samples, of which
+// 20 % = 166 before the trigger, the first at −166 · 3 ms.
 TEST_F(ScopeLoggerTest, ArmsTheDriveScopeWithTheWindowAndTheLevelInInternalUnits) {
-  const double ts = 2.0 * setup.GetParameterValueInBaseUnit("SLPER") * setup.GetParameterValueInBaseUnit("PWMPER") /
-                    setup.GetParameterValueInBaseUnit("DSP_freq");
   ASSERT_TRUE(scope.AddVariable("Speed_Reference", 1) && scope.AddVariable("IQ", 1));
-  ASSERT_TRUE(scope.ChangeSettings(0.5, kScopeSingle, kScopeRising, "Speed_Reference", 950.0, 20));
+  ASSERT_TRUE(scope.ChangeSettings(2.5, kScopeSingle, kScopeRising, "Speed_Reference", 950.0, 20));
   CMC_TestDlg test(&setup, 102, 1, nullptr);
   ASSERT_EQ(test.ExecuteCode("IE_Speed_Controller_Tuning_Test", nullptr, &scope, nullptr, nullptr), 1);
-  ASSERT_TRUE(drive.armed.has_value());
-  ASSERT_EQ(drive.launches.size(), 1u);
-  EXPECT_FALSE(drive.launches[0].logger.has_value()) << "the scope replaces the data logger";
-  const int divider = static_cast<int>(std::ceil(0.5 / (ts * 1000)));
-  const int window = static_cast<int>(std::lround(0.5 / (ts * divider)));
+  ASSERT_TRUE(drive.armed.has_value() && drive.armed->trigger.has_value());
+  EXPECT_FALSE(drive.launches.at(0).logger.has_value()) << "the scope replaces the data logger";
   EXPECT_EQ(drive.armed->channels, (std::vector<std::string>{"Speed_Reference", "IQ"}));
   EXPECT_EQ(std::tuple(drive.armed->type, drive.armed->divider, drive.armed->window, drive.armed->single),
-            std::tuple(1, divider, window, true));
-  ASSERT_TRUE(drive.armed->trigger.has_value());
+            std::tuple(1, 3, 833, true));
   const CMC_Variable& speed = *setup.FindVariable("Speed_Reference");
   const double perRpm = drivebase::BaseUnitsPerUnit(speed.GetUnitType(), "rpm");
   EXPECT_DOUBLE_EQ(drive.armed->trigger->level, speed.InternalFromBase(950.0 * perRpm));
-  EXPECT_EQ(drive.armed->trigger->pretrigger, window * 20 / 100);
-  EXPECT_EQ(scope.GetPointsNo(), static_cast<std::size_t>(window));
-  EXPECT_DOUBLE_EQ(Row(0, 0), -(window * 20 / 100) * ts * divider) << "the window opens before the trigger";
+  EXPECT_EQ(drive.armed->trigger->pretrigger, 166);
+  EXPECT_EQ(scope.GetPointsNo(), 833u);
+  EXPECT_NEAR(Row(0, 0), -0.498, 1e-12);
 
   // A launch the drive refuses leaves no capture behind.
   drive.refuseLaunch = true;
