@@ -9,6 +9,7 @@
 #include "commissioning/test_current.h"
 #include "commissioning/test_phase_connections.h"
 #include "commissioning/test_rl.h"
+#include "commissioning/total_inertia_test.h"
 #include "dialogs/dialog_resources.h"
 #include "dialogs/my_setup_dlg.h"
 #include "dialogs/setup_values.h"
@@ -21,6 +22,10 @@ std::string_view DialogTemplate101();
 std::string_view DialogTemplate288();
 std::string_view DialogTemplate289();
 std::string_view DialogTemplate290();
+std::string_view DialogTemplate3041();
+std::string_view DialogTemplate3056();
+std::string_view DialogTemplate3065();
+std::string_view DialogTemplate3066();
 }  // namespace resources
 
 namespace {
@@ -30,11 +35,19 @@ std::unique_ptr<CMyTestDlg> Make(CMC_Setup* setup, CWnd* parent) {
   return std::make_unique<Test>(setup, parent);
 }
 
+// A test that takes the opener's flag, opened on its own with flag 1.
+template <class Test>
+std::unique_ptr<CMyTestDlg> MakeFlagged(CMC_Setup* setup, CWnd* parent) {
+  return std::make_unique<Test>(setup, 1, parent);
+}
+
 constexpr std::array kTests{
     CommissioningTest{"current", "Current Controller Tuning Test", true, &Make<CTestCurrent>},
     CommissioningTest{"rl", "Total Resistance and Inductance Identification Test", true, &Make<CTestRL>},
     CommissioningTest{"phase", "Motor Phase Connection Test", false, &Make<CTestPhaseConnections>},
     CommissioningTest{"pole-pairs", "Motor Pole Pairs Detection Test", false, &Make<CDetectPolePairs>},
+    CommissioningTest{"inertia", "Total inertia test", false, &MakeFlagged<CTotalInertiaTest>},
+    CommissioningTest{"mass", "Total mass test", false, &MakeFlagged<CTotalMassTest>},
 };
 
 const CommissioningTest* FindTest(std::string_view name) {
@@ -61,6 +74,10 @@ void RegisterTestTemplates() {
     ui::DialogTemplates().Add(ui::ParseDialogTemplate(resources::DialogTemplate288(), "resources/dialogs/288.json"));
     ui::DialogTemplates().Add(ui::ParseDialogTemplate(resources::DialogTemplate289(), "resources/dialogs/289.json"));
     ui::DialogTemplates().Add(ui::ParseDialogTemplate(resources::DialogTemplate290(), "resources/dialogs/290.json"));
+    ui::DialogTemplates().Add(ui::ParseDialogTemplate(resources::DialogTemplate3041(), "resources/dialogs/3041.json"));
+    ui::DialogTemplates().Add(ui::ParseDialogTemplate(resources::DialogTemplate3056(), "resources/dialogs/3056.json"));
+    ui::DialogTemplates().Add(ui::ParseDialogTemplate(resources::DialogTemplate3065(), "resources/dialogs/3065.json"));
+    ui::DialogTemplates().Add(ui::ParseDialogTemplate(resources::DialogTemplate3066(), "resources/dialogs/3066.json"));
     return true;
   }();
   (void)registered;

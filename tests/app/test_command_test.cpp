@@ -91,13 +91,16 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(TestCommand, ListsTheTestsAndRefusesWhatIsNoTestRun) {
   const Outcome list = scratch_.Succeeds("test --list");
-  EXPECT_EQ(list.out,
-            "current     Current Controller Tuning Test\n"
-            "rl          Total Resistance and Inductance Identification Test\n"
-            "phase       Motor Phase Connection Test\n"
-            "pole-pairs  Motor Pole Pairs Detection Test\n");
-  for (const std::string& usage : {std::string("test"), std::string("test speed"), std::string("test current --answer maybe"),
-                                  "test current --tune --script " + scratch_.Write("empty.script", "")}) {
+  for (const char* line : {"current     Current Controller Tuning Test\n",
+                           "rl          Total Resistance and Inductance Identification Test\n",
+                           "phase       Motor Phase Connection Test\n", "pole-pairs  Motor Pole Pairs Detection Test\n",
+                           "inertia     Total inertia test\n", "mass        Total mass test\n"}) {
+    EXPECT_NE(list.out.find(line), std::string::npos) << line;
+  }
+  for (const std::string& usage : {std::string("test"), std::string("test nosuchtest"), std::string("test current --answer maybe"),
+                                  "test current --tune --script " + scratch_.Write("empty.script", ""),
+                                  std::string("test inertia --repeat 1"),
+                                  "test inertia --repeat 3 --script " + scratch_.Write("empty.script", "")}) {
     const Outcome refused = scratch_.Run(usage);
     EXPECT_EQ(refused.status, 2) << usage;
     EXPECT_EQ(refused.out, "") << usage;
@@ -152,6 +155,22 @@ TEST_F(TestCommand, CountsThePolePairsOfEveryMotor) {
     const Outcome result = scratch_.Succeeds("test pole-pairs --motor " + motorFile);
     EXPECT_NE(result.out.find("Test passed\npp: " + std::to_string(pairs) + "\n"), std::string::npos) << result.out;
   }
+}
+
+// The default motor and its load, 3.3e-5 kg·m² each: three runs find Jt within 3 % of 6.6e-5,
+// their mean and spread are printed, and the last run's value is the one kept (written to the
+// setup file given).
+TEST_F(TestCommand, IdentifiesTheDefaultMotorsTotalInertiaAndPrintsTheSpreadOfRepeatedRuns) {
+  const std::string kept = scratch_.Path("kept.json").string();
+  const Outcome result = scratch_.Succeeds("test inertia --out " + kept + " --repeat 3 --plots " +
+                                           scratch_.Path("plots").string());
+  std::smatch found;
+  const std::regex runs("Run 3: Jt = ([0-9.e+-]+) kgm\\^2\nJt: mean ([0-9.e+-]+) kgm\\^2, spread [0-9.e+-]+ kgm\\^2 "
+                        "\\([0-9.e+-]+ %\\)\n");
+  ASSERT_TRUE(std::regex_search(result.out, found, runs)) << result.out;
+  EXPECT_NEAR(std::stod(found[2]) / 6.6e-5, 1.0, 0.03) << result.out;
+  const double jt = drivebase::ReadSetupFile(kept).FindParameter("Jt")->GetValueInBaseUnit();
+  EXPECT_NEAR(jt / std::stod(found[1]), 1.0, 1e-5);
 }
 
 }  // namespace
