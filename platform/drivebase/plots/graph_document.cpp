@@ -23,6 +23,18 @@ void CGraphDocument::AddRow(const std::vector<double>& row) {
   values_.insert(values_.end(), row.begin(), row.end());
 }
 
+void CGraphDocument::SetRow(std::size_t row, const std::vector<double>& values) {
+  if (values.size() != columns_.size()) {
+    throw std::invalid_argument("graph row has " + std::to_string(values.size()) + " values, expected " +
+                                std::to_string(columns_.size()));
+  }
+  if (row >= RowCount()) {
+    throw std::out_of_range("graph row " + std::to_string(row) + " is outside the document's " +
+                            std::to_string(RowCount()) + " rows");
+  }
+  std::copy(values.begin(), values.end(), values_.begin() + static_cast<std::ptrdiff_t>(row * columns_.size()));
+}
+
 void CGraphDocument::ClearRows() {
   values_.clear();
   ++generation_;

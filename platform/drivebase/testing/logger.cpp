@@ -106,13 +106,32 @@ int CMC_Logger::ReadPoint(double* buffer) {
     buffer[0] = point.time_s;
     for (std::size_t i = 0; i < point.values.size(); ++i) buffer[i + 1] = point.values[i];
   }
-  AddToDocument(point);
+  document_.AddRow(DocumentRow(point));
   return 1;
 }
 
 void CMC_Logger::EndUploadData() { uploading_ = false; }
 
-void CMC_Logger::AddToDocument(const drivebase::LoggedPoint& point) {
+bool CMC_Logger::StartCapture(std::optional<drivebase::LoggerSettings>& launchWith) {
+  launchWith = LaunchSettings();
+  return true;
+}
+
+void CMC_Logger::StartFilling(std::vector<drivebase::LoggedPoint> points) {
+  points_ = std::move(points);
+  nextPoint_ = points_.size();
+  uploading_ = true;
+  if (!ItemsLocated()) LocateItems();
+  document_.ClearRows();
+  for (const drivebase::LoggedPoint& point : points_) document_.AddRow(DocumentRow(point));
+}
+
+void CMC_Logger::ReplacePoint(std::size_t index, drivebase::LoggedPoint point) {
+  document_.SetRow(index, DocumentRow(point));
+  points_.at(index) = std::move(point);
+}
+
+std::vector<double> CMC_Logger::DocumentRow(const drivebase::LoggedPoint& point) const {
   const std::vector<drivebase::GraphColumn>& columns = document_.Columns();
   std::vector<double> row{point.time_s};
   for (std::size_t i = 0; i < point.values.size(); ++i) {
@@ -126,5 +145,5 @@ void CMC_Logger::AddToDocument(const drivebase::LoggedPoint& point) {
     const double base = variable->BaseFromInternal(internal);
     row.push_back(perUnit != 0.0 ? base / perUnit : base);
   }
-  document_.AddRow(row);
+  return row;
 }

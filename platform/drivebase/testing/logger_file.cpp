@@ -134,6 +134,6 @@ bool CMC_Logger::Load(const std::string& path) {
   nextPoint_ = 0;
   uploading_ = false;
   LocateItems();
-  for (const drivebase::LoggedPoint& point : points_) AddToDocument(point);
+  for (const drivebase::LoggedPoint& point : points_) document_.AddRow(DocumentRow(point));
   return true;
 }

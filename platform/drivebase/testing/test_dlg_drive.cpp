@@ -7,8 +7,11 @@
 int CMC_TestDlg::ExecuteCode(const std::string& program, CMC_CoffFormat* image, CMC_Logger* logger, void*, void*) {
   if (logger == nullptr) return drivebase::ExecuteProgram(*GetSetup(), program, image, nullptr) ? 1 : 0;
   if (!logger->ItemsLocated()) logger->LocateItems();
-  const drivebase::LoggerSettings settings = logger->LaunchSettings();
-  return drivebase::ExecuteProgram(*GetSetup(), program, image, &settings) ? 1 : 0;
+  std::optional<drivebase::LoggerSettings> settings;
+  if (!logger->StartCapture(settings)) return 0;
+  if (drivebase::ExecuteProgram(*GetSetup(), program, image, settings ? &*settings : nullptr)) return 1;
+  logger->AbandonCapture();
+  return 0;
 }
 
 int CMC_TestDlg::SetUserVariableValue(CMC_CoffFormat* image, const std::string& name, double value,

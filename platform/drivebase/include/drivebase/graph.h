@@ -81,6 +81,9 @@ class CGraphDocument {
 
   // Appends a row of one value per column; std::invalid_argument for another count.
   void AddRow(const std::vector<double>& row);
+  // Replaces the values of an existing row; std::invalid_argument for another count,
+  // std::out_of_range for a row the document lacks.
+  void SetRow(std::size_t row, const std::vector<double>& values);
   // Removes every row; the document's generation counts these clearings, so that a viewer that
   // has shown n rows knows whether they are still the first n.
   void ClearRows();

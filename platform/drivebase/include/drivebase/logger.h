@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,13 @@ class CMC_Logger {
 
   // What the drive logs at the launch.
   virtual drivebase::LoggerSettings LaunchSettings() const = 0;
+  // Readies the capture of a program launch: `launchWith` receives the settings the drive's
+  // logger takes with the program (the base: LaunchSettings()); a logger that captures otherwise
+  // (the drive's scope) starts its capture here and leaves it empty. False, with
+  // CMC_Comm::GetLastErrorText, when the capture cannot start.
+  virtual bool StartCapture(std::optional<drivebase::LoggerSettings>& launchWith);
+  // Ends a capture that StartCapture began, when the launch it served failed.
+  virtual void AbandonCapture() {}
 
   // --- Upload, after the program has ended.
   // Fetches the points that the drive logged; false (CMC_Comm::GetLastErrorText) when the drive
@@ -56,7 +64,7 @@ class CMC_Logger {
   // graph document. 0 when no point is left (or no upload is in progress), else 1.
   int ReadPoint(double* buffer = nullptr);
   bool UploadInProgress() const { return uploading_; }
-  void EndUploadData();
+  virtual void EndUploadData();
   // The points uploaded by the last BeginUploadData.
   std::size_t GetPointsNo() const { return points_.size(); }
 
@@ -83,6 +91,11 @@ class CMC_Logger {
   void ClearVariables();
   // Takes the settings of a loaded file; false, changing nothing, when this logger cannot.
   virtual bool ApplySettings(const drivebase::LoggerSettings& settings);
+  // A capture that fills its points while the program runs: `points` become the upload in
+  // progress (the graph document's rows follow), and ReplacePoint then changes one of them.
+  void StartFilling(std::vector<drivebase::LoggedPoint> points);
+  void ReplacePoint(std::size_t index, drivebase::LoggedPoint point);
+  bool Fail(std::string text) const;
 
  private:
   CMC_Setup* setup_;
@@ -95,9 +108,8 @@ class CMC_Logger {
   mutable std::string lastError_;
 
   std::vector<drivebase::GraphColumn> ExpectedColumns() const;
-  // Appends the point to the graph document, each flag-1 variable in its column's unit.
-  void AddToDocument(const drivebase::LoggedPoint& point);
-  bool Fail(std::string text) const;
+  // The point as a row of the graph document, each flag-1 variable in its column's unit.
+  std::vector<double> DocumentRow(const drivebase::LoggedPoint& point) const;
 };
 
 // The logger of one axis: a number of points sampled on the slow or the fast loop.

@@ -20,8 +20,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "drivebase/graph.h"
@@ -59,6 +62,8 @@ class CMC_ScopeLogger : public CMC_Logger {
   // changing nothing, for a window that is not positive, an unknown mode, or a share above 100.
   bool ChangeSettings(double window_s, int triggerMode, int triggerSlope, const std::string& triggerVariable,
                       double level, std::uint16_t pretrigger_percent);
+  // Removes the channels and their scales (the settings stay), as before restoring defaults.
+  void Reset();
 
   // The settings and channel scales as text in a setup option, and back. Load is false, changing
   // nothing, when the option is unset, empty or not a valid settings text.
@@ -89,8 +94,55 @@ class CMC_ScopeLogger : public CMC_Logger {
   int GetPointsToBeDrawn() const { return pointsToDraw_; }
 
   drivebase::LoggerSettings LaunchSettings() const override;
+  // Arms the drive's scope with the channels, window and trigger (the level converted to
+  // internal units); the window's points, zero until their samples arrive, become the upload in
+  // progress. False when the setup cannot give the sampling period or the drive refuses.
+  bool StartCapture(std::optional<drivebase::LoggerSettings>& launchWith) override;
+  void AbandonCapture() override;
+  // Stops the drive's scope and ends the upload; a scope that cannot be stopped (the link
+  // fails) leaves the upload in progress.
+  void EndUploadData() override;
+
+  // The settings as ChangeSettings took them.
+  double WindowSeconds() const { return window_s_; }
+  int TriggerMode() const { return triggerMode_; }
+  int TriggerSlope() const { return triggerSlope_; }
+  const std::string& TriggerVariable() const { return triggerVariable_; }
+  double TriggerLevel() const { return level_; }
+  std::uint16_t PretriggerPercent() const { return pretrigger_percent_; }
+  // The name of channel `channel` (0-based), "" for none.
+  std::string ChannelName(int channel) const;
+
+ protected:
+  bool ApplySettings(const drivebase::LoggerSettings& settings) override;
 
  private:
+  // How one channel travels in a frame.
+  struct ChannelLayout {
+    int words = 1;
+    bool isSigned = true;
+  };
+  // The capture in progress: its layout and timing.
+  struct Capture {
+    std::vector<ChannelLayout> channels;
+    int wordsPerSample = 0;
+    int windowSamples = 0;
+    int pretriggerSamples = 0;
+    int divider = 1;
+    double samplePeriod_s = 0.0;
+  };
+  // The capture the settings give; false with CMC_Comm's error text when they cannot.
+  bool PlanCapture(Capture& capture, drivebase::ScopeSettings& settings) const;
+  bool TriggerLevelInternal(double& internal) const;
+
+  double window_s_ = 1.0;
+  int triggerMode_ = drivebase::kScopeSingle;
+  int triggerSlope_ = drivebase::kScopeRising;
+  std::string triggerVariable_;
+  double level_ = 0.0;
+  std::uint16_t pretrigger_percent_ = 0;
+  std::vector<drivebase::ScopeChannelScale> scales_;  // by channel; missing ones are the default
+  Capture capture_;
   std::size_t firstToDraw_ = 0;
   int pointsToDraw_ = 0;
 };
@@ -102,8 +154,9 @@ std::string DoPromptScopeLoggerFileName(int save, const std::string& name, CWnd*
 class CMC_Oscilloscope {
  public:
   CMC_Oscilloscope();
-  // A rolling window of `points` points with `channels` channels; the title names the plot.
-  // Clears the points.
+  // A window of `points` points with `channels` channels (at least 1); the title names the plot.
+  // flag 0: a rolling window, the oldest point leaves when a new one comes to a full window;
+  // flag 1: a sweep, a full window is cleared and filled again. Clears the points.
   void Init(const std::string& title, int channels, int flag, std::size_t points = 500);
   // The Y range in which a channel is drawn (internal units).
   void SetChannelRange(int channel, double minimum, double maximum);
@@ -112,7 +165,20 @@ class CMC_Oscilloscope {
   void AddLastPoint(std::span<const double> values);
   const CGraphFilter& Filter() const;
   const CGraphDocument& Document() const { return document_; }
+  // The range set for a channel; {0, 0} before any.
+  std::pair<double, double> ChannelRange(int channel) const;
+  // The view a graph window shows: the window's points on X (the point's number since Init),
+  // channel 0's range on the left Y axis and channel 1's (else channel 0's) on the right.
+  drivebase::GraphView View() const;
+  const std::string& Title() const { return title_; }
 
  private:
+  std::string title_;
+  bool sweep_ = false;
+  std::size_t capacity_ = 0;
+  std::size_t channels_ = 0;
+  std::deque<std::vector<double>> rows_;  // the window's rows: the point's number, then the values
+  std::uint64_t added_ = 0;  // points added since Init: the X value of the next one
+  std::vector<std::pair<double, double>> ranges_;
   CGraphDocument document_;
 };
