@@ -23,9 +23,15 @@ TEST(Catalogue, HoldsEveryPrefixAndLinearVariantOfTheCurrentTuningPrograms) {
   for (const ProgramDescriptor& d : ProgramCatalogue()) names.push_back(d.name);
   const std::vector<std::string> expected = {
       "IE_Initial_Positioning_Test",  "IE_Initial_Positioning_Test_LIN",      "IE_Current_Controller_Tuning_Test",
-      "IE_Current_Controller_Tuning_Test_LIN", "SC_Initial_Positioning_Test", "SC_Current_Controller_Tuning_Test",
-      "SC_Current_Controller_Tuning_Test_LIN", "LH_Initial_Positioning_Test", "LH_Current_Controller_Tuning_Test",
-      "SSI_Initial_Positioning_Test", "SSI_Current_Controller_Tuning_Test"};
+      "IE_Current_Controller_Tuning_Test_LIN",
+      "IE_Total_Inertia_Identification_Test", "IE_Total_Mass_Identification_Test",
+      "SC_Initial_Positioning_Test", "SC_Current_Controller_Tuning_Test",
+      "SC_Current_Controller_Tuning_Test_LIN",
+      "SC_Total_Inertia_Identification_Test", "SC_Total_Mass_Identification_Test",
+      "LH_Initial_Positioning_Test", "LH_Current_Controller_Tuning_Test",
+      "LH_Total_Inertia_Identification_Test", "LH_Total_Mass_Identification_Test",
+      "SSI_Initial_Positioning_Test", "SSI_Current_Controller_Tuning_Test",
+      "SSI_Total_Inertia_Identification_Test"};
   EXPECT_EQ(names, expected);
 }
 

@@ -46,6 +46,9 @@ class Servo {
   void SetCurrentReference(std::int32_t reference) { currentReference_ = reference; }  // torque mode
   void SetSpeedReference16(std::int64_t reference16) { speedReference16_ = reference16; }  // speed mode, 16.16 counts/sample
   void SetTargetPosition(std::int32_t target) { target_ = target; }                    // position mode, counts
+  // The program takes the current reference over from the outer loops (to ramp it down): they
+  // stop, and the current loop goes on from the reference they gave last.
+  void TakeOverCurrent() { config_.mode = ServoMode::torque; }
 
   // One outer-loop sample:
   //   torque:    i_ref as set

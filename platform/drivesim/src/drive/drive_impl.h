@@ -157,6 +157,7 @@ struct Drive::Impl final : programs::ProgramHost {
   std::int32_t VoltageLimit() const override { return gains.voltageLimit; }
   std::int32_t MotorCounter() const override { return Counter(options.motor_sensor_connector); }
   void TriggerLog() override { logger.Trigger(tick); }
+  void RestartLog() override { logger.Restart(tick); }
   bool LogFull() const override { return !logger.Attached() || logger.Full(); }
   int LogPoints() const override { return logger.Points(); }
 

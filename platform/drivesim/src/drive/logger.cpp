@@ -1,6 +1,7 @@
 #include "drive/logger.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace drivesim::drive {
 
@@ -10,6 +11,7 @@ void Logger::Attach(const LoggerSettings& settings, int points) {
   attached_ = true;
   triggerTick_.reset();
   points_.clear();
+  previous_.clear();
   points_.reserve(static_cast<std::size_t>(std::max(0, points)));
 }
 
@@ -20,6 +22,15 @@ void Logger::Detach() {
 
 void Logger::Trigger(std::int64_t tick) {
   if (!attached_ || triggerTick_) return;
+  triggerTick_ = tick;
+  periodsSinceSample_ = 0;
+}
+
+void Logger::Restart(std::int64_t tick) {
+  if (!attached_) return;
+  if (triggerTick_ && !points_.empty()) previous_ = std::move(points_);
+  points_.clear();
+  points_.reserve(static_cast<std::size_t>(std::max(0, pointCount_)));
   triggerTick_ = tick;
   periodsSinceSample_ = 0;
 }

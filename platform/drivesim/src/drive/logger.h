@@ -17,6 +17,9 @@ class Logger {
   void Detach();
   bool Attached() const { return attached_; }
   void Trigger(std::int64_t tick);
+  // A new capture from `tick` (a program's next cycle); the one taken so far is kept as the last
+  // complete capture until the new one is full.
+  void Restart(std::int64_t tick);
   bool Full() const { return attached_ && static_cast<int>(points_.size()) >= pointCount_; }
   bool Sampling() const { return attached_ && triggerTick_ && !Full(); }  // triggered and not yet full
   int Points() const { return attached_ ? pointCount_ : 0; }
@@ -27,7 +30,8 @@ class Logger {
   // The point of a tick for which TakesPoint was true: the settings' variables in their order.
   void Record(std::int64_t tick, double tickPeriod_s, std::vector<std::int32_t> values);
   const std::vector<std::string>& Variables() const { return settings_.variables; }
-  const std::vector<LogPoint>& LoggedPoints() const { return points_; }
+  // The points to upload: the capture in progress, or while it is not yet full the last complete one.
+  const std::vector<LogPoint>& LoggedPoints() const { return Full() || previous_.empty() ? points_ : previous_; }
 
  private:
   LoggerSettings settings_;
@@ -36,6 +40,7 @@ class Logger {
   std::optional<std::int64_t> triggerTick_;
   int periodsSinceSample_ = 0;
   std::vector<LogPoint> points_;
+  std::vector<LogPoint> previous_;   // the last complete capture before a restart
 };
 
 }  // namespace drivesim::drive

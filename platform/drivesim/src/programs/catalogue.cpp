@@ -33,6 +33,11 @@ ProgramVariable InOut(std::string name, VariableType type = VariableType::int16)
   return v;
 }
 
+std::vector<ProgramVariable> TotalInertiaVariables() {
+  return {In("RefTest"), In("RIncTest"), In("In1"), In("LimitSpeedMax", VariableType::int32), In("Imax_Prot_Test"),
+          Out("test_flag"), Out("delta_time", VariableType::int32), Out("delta_speed", VariableType::fixed16_16)};
+}
+
 std::vector<BaseProgram> BasePrograms() {
   return {
       {"Initial_Positioning_Test", {"IE", "SC", "LH", "SSI"}, {"IE"}, {InOut("In1")}},
@@ -40,6 +45,8 @@ std::vector<BaseProgram> BasePrograms() {
        {"IE", "SC", "LH", "SSI"},
        {"IE", "SC"},
        {In("RefTest"), In("RIncTest"), In("In1"), In("Imax_Prot_Test"), Out("test_flag")}},
+      {"Total_Inertia_Identification_Test", {"IE", "SC", "LH", "SSI"}, {}, TotalInertiaVariables()},
+      {"Total_Mass_Identification_Test", {"IE", "SC", "LH"}, {}, TotalInertiaVariables()},
   };
 }
 

@@ -40,6 +40,8 @@ class ProgramHost {
   virtual std::int32_t VoltageLimit() const = 0;                  // U_lim = 32767 − SATPWM
   virtual std::int32_t MotorCounter() const = 0;                  // APOS_MT
   virtual void TriggerLog() = 0;
+  // A new capture from the present tick; uploads show the previous one until the new one is full.
+  virtual void RestartLog() = 0;
   virtual bool LogFull() const = 0;                               // also true when no logger is attached
   virtual int LogPoints() const = 0;                              // points of the attached logger, 0 if none
 

@@ -9,5 +9,6 @@ namespace drivesim::programs {
 
 std::unique_ptr<Program> CreateInitialPositioning();
 std::unique_ptr<Program> CreateCurrentControllerTuning();
+std::unique_ptr<Program> CreateTotalInertiaIdentification();  // also the total mass
 
 }  // namespace drivesim::programs

@@ -1,0 +1,104 @@
+// Total_Inertia_Identification_Test and Total_Mass_Identification_Test against the motor they run
+// on: the total inertia (mass) that the inertia test computes from the outputs, torque over
+// acceleration, Jt = K·(In1/Iscale) / ((delta_speed/delta_time)/(counts per rad·Ts²)), lies within
+// 1 % of the motor's own plus the load's reflected through the transmission; and the failure codes.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <string>
+
+#include "reference_drive.h"
+
+namespace drivesim::testing {
+namespace {
+
+struct InertiaCase {
+  const char* name;
+  std::function<MotorModel()> motor;
+  RegisterValues registers;
+  std::int32_t limitSpeed;                       // LimitSpeedMax, counts per ms
+  std::function<void(Drive&)> scenario;          // acts on the drive before the launch
+  std::int32_t testFlag, deltaTime;              // expected; deltaTime 0: the measurement
+  std::int32_t protection = 16000;
+};
+
+MotorModel Geared() {
+  MotorModel m = ReferenceMotor();
+  m.motor_displacement = 3.0 * 2.0 * M_PI;   // 3 motor turns per load turn
+  m.load_inertia = 9.0 * 2e-4;               // reflects as 2e-4: 2.33e-4 in all
+  return m;
+}
+
+MotorModel HeavyLinear() {
+  MotorModel m = LoadMotorFile(std::string(KESTREL_MOTORS_DIR) + "/linear.json");
+  m.load_inertia = 8.8;   // 9.4 kg moving in all
+  return m;
+}
+
+// Reference registers with the commutation of the 2000-line encoder; the linear motor's with the
+// current gains of a 2000 rad/s loop on 2.5 Ω, 3 mH and 32 000 counts per pole pitch.
+const RegisterValues kRotary{{"ENC2THL", 2147484}};
+const RegisterValues kLinear{{"ENC2THL", 134218}, {"REFTST", 5846}, {"RINCTST", 58}, {"KPI", 29507},
+                             {"SFTKPI", 2},       {"KII", 14910},   {"SFTKII", 0}};
+
+class InertiaProgram : public ::testing::TestWithParam<InertiaCase> {};
+
+TEST_P(InertiaProgram, RecoversTheTotalInertiaOrFailsWithItsCode) {
+  const InertiaCase& c = GetParam();
+  const MotorModel motor = c.motor();
+  const bool linear = motor.kind == MotorKind::linear;
+  Drive drive = LoadedDrive(motor, {}, c.registers);
+  if (c.scenario) c.scenario(drive);
+  const std::int32_t refTest = drive.ReadRegister("REFTST").value_or(0);
+  LaunchProgram(drive, linear ? "IE_Total_Mass_Identification_Test" : "IE_Total_Inertia_Identification_Test",
+                {{"RefTest", refTest}, {"RIncTest", refTest / 100}, {"In1", 4910}, {"LimitSpeedMax", c.limitSpeed},
+                 {"Imax_Prot_Test", c.protection}});
+  RunProgram(drive, 12.0);
+  ASSERT_FALSE(drive.ProgramRunning());
+  EXPECT_FALSE(drive.AxisOn());
+  EXPECT_EQ(drive.Mer(), 0) << "the program's own failures set no MER bit";
+  EXPECT_EQ(drive.ReadVariable("test_flag"), c.testFlag);
+  if (c.testFlag != 1) return;
+  const std::int32_t deltaTime = drive.ReadVariable("delta_time").value_or(0);
+  if (c.deltaTime != 0) {
+    EXPECT_EQ(deltaTime, c.deltaTime);
+    return;
+  }
+  ASSERT_GT(deltaTime, 10);
+  const double countsPerUnit = linear ? 1e6 : 8000.0 / (2.0 * M_PI), Ts = 1e-3;
+  const double acceleration = drive.ReadVariable("delta_speed").value_or(0) / 65536.0 / deltaTime / (countsPerUnit * Ts * Ts);
+  const double total = motor.torque_constant * 4910.0 / kCurrentScale / acceleration;
+  EXPECT_NEAR(total / motor.TotalInertia(), 1.0, 0.01) << total << " against " << motor.TotalInertia();
+}
+
+const auto kReversed = [] {
+  MotorModel m = ReferenceMotor();
+  m.motor_sensor.reversed = true;
+  return m;
+};
+
+// Terminal speed 0.18 N·m / 2.5e-3 N·m·s/rad = 72 rad/s, 92 counts per ms.
+const auto kViscous = [] {
+  MotorModel m = ReferenceMotor();
+  m.viscous_friction = 2.5e-3;
+  return m;
+};
+
+INSTANTIATE_TEST_SUITE_P(
+    Motors, InertiaProgram,
+    ::testing::Values(
+        InertiaCase{"Direct", ReferenceMotor, kRotary, 169, {}, 1, 0},
+        InertiaCase{"Gearbox", Geared, kRotary, 169, {}, 1, 0},
+        InertiaCase{"LinearMotorMass", HeavyLinear, kLinear, 400, {}, 1, 0},
+        InertiaCase{"ReversedEncoderRunsNegative", kReversed, kRotary, 169, {}, -1, 0},
+        InertiaCase{"BlockedRotorStands", ReferenceMotor, kRotary, 169, [](Drive& d) { d.HandHold(); }, 1, -2},
+        InertiaCase{"FrictionAboveTheTestTorque", ReferenceMotor, kRotary, 169,
+                    [](Drive& d) { ASSERT_TRUE(d.SetFriction(0.3, {}).ok()); }, 1, -2},
+        InertiaCase{"BackEmfHoldsTheCurrentDown", ReferenceMotor, kRotary, 5000, {}, 1, -2},
+        InertiaCase{"ViscousLoadHoldsTheSpeedBelow", kViscous, kRotary, 169, {}, 1, -3},
+        InertiaCase{"TestProtection", ReferenceMotor, kRotary, 169, {}, 1, -2, 4000}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+}  // namespace
+}  // namespace drivesim::testing
