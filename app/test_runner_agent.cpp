@@ -50,10 +50,20 @@ bool CarefulUser::ActWhenIdle(ui::EventLoop& loop) {
       Press(loop, *test, drivebase::kStartStopButton, "Start");
       stage_ = Stage::running;
       runDeadline_ = loop.Clock().Now() + kRunLimit;
+      stopAt_.reset();
+      if (const double run_s = test->UnattendedRun_s(); run_s > 0.0) {
+        stopAt_ = loop.Clock().Now() + ui::Milliseconds(static_cast<long long>(run_s * 1000.0));
+      }
       return true;
     case Stage::running:
       if (test->IsRunning()) {
-        const std::optional<ui::Milliseconds> due = loop.NextTimerDue();
+        if (stopAt_ && loop.Clock().Now() >= *stopAt_) {
+          stopAt_.reset();
+          Press(loop, *test, drivebase::kStartStopButton, "Stop");
+          return true;
+        }
+        std::optional<ui::Milliseconds> due = loop.NextTimerDue();
+        if (stopAt_ && (!due || *due > *stopAt_)) due = stopAt_;
         if (!due) return false;
         if (*due > runDeadline_) {
           throw std::runtime_error("the test \"" + test->GetWindowText() + "\" still ran after " +
@@ -68,6 +78,18 @@ bool CarefulUser::ActWhenIdle(ui::EventLoop& loop) {
     case Stage::closed: break;
   }
   return false;
+}
+
+bool CarefulUser::ActWhenBusy(ui::EventLoop& loop) {
+  auto* test = dynamic_cast<CMyTestDlg*>(loop.TopDialog());
+  if (test == nullptr || stage_ != Stage::running || !stopAt_ || !test->IsRunning()) return false;
+  if (loop.Clock().Now() >= *stopAt_) {
+    stopAt_.reset();
+    ui::DialogDriver(*test).Click(drivebase::kStartStopButton);
+    return true;
+  }
+  loop.AdvanceBy(ui::Milliseconds(1));
+  return true;
 }
 
 std::optional<int> CarefulUser::AnswerMessageBox(const ui::MessageBoxRecord& box) {

@@ -1,7 +1,8 @@
 // The user of `kestrel test` without a script: a careful engineer at the test dialog. They look
 // through its tabs for the button they need, press "Tune" first when asked to, press Start, let
-// the test run (time passes to the dialog's next timer while it runs), then close the test and
-// answer its question whether to keep the values with the answer given on the command line.
+// the test run (time passes to the dialog's next timer while it runs; a run that goes on until
+// stopped they stop after the time the test names), then close the test and answer its question
+// whether to keep the values with the answer given on the command line.
 #pragma once
 
 #include <optional>
@@ -19,8 +20,9 @@ class CarefulUser : public ui::UserAgent {
   CarefulUser(bool tune, int saveAnswer) : tune_(tune), saveAnswer_(saveAnswer) {}
 
   bool ActWhenIdle(ui::EventLoop& loop) override;
-  // Nothing to do while a handler pumps: the upload runs on by itself.
-  bool ActWhenBusy(ui::EventLoop&) override { return false; }
+  // While a handler pumps, an upload runs on by itself; a live run that goes on until stopped
+  // sees time pass, a millisecond a pump, and is stopped when its time is up.
+  bool ActWhenBusy(ui::EventLoop& loop) override;
   std::optional<int> AnswerMessageBox(const ui::MessageBoxRecord& box) override;
 
   // The longest a run may take in virtual time before the user gives up on it.
@@ -39,6 +41,7 @@ class CarefulUser : public ui::UserAgent {
   int saveAnswer_;
   Stage stage_ = Stage::tune;
   ui::Milliseconds runDeadline_{0};
+  std::optional<ui::Milliseconds> stopAt_;  // a run that goes on until stopped is stopped then
 };
 
 }  // namespace kestrel::cli

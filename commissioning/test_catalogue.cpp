@@ -6,6 +6,8 @@
 #include <string>
 
 #include "commissioning/test_current.h"
+#include "commissioning/test_position_tuning.h"
+#include "commissioning/test_speed_tuning.h"
 #include "dialogs/dialog_resources.h"
 #include "dialogs/my_setup_dlg.h"
 #include "dialogs/setup_values.h"
@@ -15,6 +17,8 @@
 namespace kestrel {
 namespace resources {
 std::string_view DialogTemplate101();
+std::string_view DialogTemplate102();
+std::string_view DialogTemplate103();
 }  // namespace resources
 
 namespace {
@@ -26,6 +30,8 @@ std::unique_ptr<CMyTestDlg> Make(CMC_Setup* setup, CWnd* parent) {
 
 constexpr std::array kTests{
     CommissioningTest{"current", "Current Controller Tuning Test", true, &Make<CTestCurrent>},
+    CommissioningTest{"speed", "Speed Controller Tuning Test", false, &Make<CTestSpeedTuning>},
+    CommissioningTest{"position", "Position Controller Tuning Test", false, &Make<CTestPositionTuning>},
 };
 
 const CommissioningTest* FindTest(std::string_view name) {
@@ -49,6 +55,9 @@ bool IsCommissioningTestName(std::string_view name) { return FindTest(name) != n
 void RegisterTestTemplates() {
   static const bool registered = [] {
     ui::DialogTemplates().Add(ui::ParseDialogTemplate(resources::DialogTemplate101(), "resources/dialogs/101.json"));
+    ui::DialogTemplates().Add(ui::ParseDialogTemplate(resources::DialogTemplate102(), "resources/dialogs/102.json"));
+    ui::DialogTemplates().Add(ui::ParseDialogTemplate(resources::DialogTemplate103(), "resources/dialogs/103.json"));
+    CTuningTest::RegisterLivePlotMenu();
     return true;
   }();
   (void)registered;

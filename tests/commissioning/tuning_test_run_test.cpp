@@ -1,0 +1,270 @@
+// The speed and position tuning tests against a drive whose program does what the test says:
+// what the launch hands the program, the profile checked before the drive sees it, Stop in every
+// way of watching a run, gains sent while a run goes on, and what closing keeps.
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+
+#include "commissioning/test_catalogue.h"
+#include "commissioning/test_position_tuning.h"
+#include "commissioning/test_speed_tuning.h"
+#include "compute/scale_functions.h"
+#include "dialogs/drive_setup_dlg.h"
+#include "dialogs/dialog_resources.h"
+#include "drivebase/numeric.h"
+#include "test_bench.h"
+
+namespace kestrel::commissioning_test {
+namespace {
+
+CTuningTest& OpenTuningTest() {
+  auto* test = dynamic_cast<CTuningTest*>(ui::CurrentEventLoop().TopDialog());
+  if (test == nullptr) throw std::runtime_error("no tuning test open");
+  return *test;
+}
+
+// The tuning program: it runs (the axis on) until its profile is over or the host stops it, and
+// logs a reference that ramps to 1000 and holds, followed by a first-order response.
+class TuningDrive : public ScriptedDrive {
+ public:
+  bool Launch(const drivebase::ProgramLaunch& launch) override {
+    if (!ScriptedDrive::Launch(launch)) return false;
+    memory["test_flag"] = testFlag;
+    runTicks = launch.program.find("Tuning_Test") != std::string::npos ? runPolls : 0;
+    return true;
+  }
+  bool GetAxisOn(bool& on) override {
+    on = runTicks > 0;
+    if (runTicks > 0 && !untilStopped) --runTicks;
+    return true;
+  }
+  bool StopProgram() override {
+    ++stops;
+    runTicks = 0;
+    return true;
+  }
+  bool ReadValue(std::string_view name, int words, double& internal) override {
+    if (name == "Speed_Reference" || name == "Target_Position") return internal = 1000, true;
+    if (name == "Load_Speed" || name == "Load_Position") return internal = 990, true;
+    return ScriptedDrive::ReadValue(name, words, internal);
+  }
+  bool UploadLog(std::vector<drivebase::LoggedPoint>& points) override {
+    points.clear();
+    for (int k = 0; k < 200; ++k) {
+      const double reference = std::min(1000.0, 100.0 * k);
+      points.push_back(drivebase::LoggedPoint{1e-3 * k, {reference, reference * (1.0 - std::exp(-k / 5.0)), 10.0, 9.0}});
+    }
+    return true;
+  }
+  const drivebase::ProgramLaunch& Main() const { return launches.back(); }
+  double Input(const std::string& name) const {
+    for (const drivebase::DriveValue& value : Main().variables) {
+      if (value.name == name) return value.internal;
+    }
+    throw std::runtime_error("the program got no " + name);
+  }
+
+  int runPolls = 5, runTicks = 0, stops = 0;
+  bool untilStopped = false;
+  double testFlag = 1;
+};
+
+// The images of the scripted tuning programs, with the variables the tests hand them.
+void WriteTuningImages(const std::filesystem::path& directory) {
+  using drivebase::ProgramVariableDirection;
+  using drivebase::ProgramVariableType;
+  std::filesystem::create_directories(directory);
+  for (const char* base : {"Speed_Controller_Tuning_Test", "Position_Controller_Tuning_Test_with_SpdCtrl",
+                           "Position_Controller_Tuning_Test_without_SpdCtrl"}) {
+    drivebase::ProgramDescriptor image{.name = std::string("IE_") + base, .base = base, .prefix = "IE", .variables = {}};
+    const auto add = [&](std::string name, ProgramVariableType type, ProgramVariableDirection direction) {
+      image.variables.push_back({std::move(name), type, direction, 0.0});
+    };
+    add("STARTED", ProgramVariableType::int16, ProgramVariableDirection::output);
+    add("test_flag", ProgramVariableType::int16, ProgramVariableDirection::output);
+    for (const char* input : {"RefTest", "RIncTest", "IlimPS_Test", "Imax_Prot_Test", "MultiC"}) {
+      add(input, ProgramVariableType::int16, ProgramVariableDirection::input);
+    }
+    add("LimitSpeed_Test", ProgramVariableType::int32, ProgramVariableDirection::input);
+    for (int i = 0; i < 6; ++i) {
+      add("a" + std::to_string(i), ProgramVariableType::uint16, ProgramVariableDirection::input);
+      add("b" + std::to_string(i), ProgramVariableType::fixed16_16, ProgramVariableDirection::input);
+    }
+    std::ofstream(directory / (image.name + ".out")) << drivebase::SerializeProgramDescriptor(image);
+  }
+}
+
+class TuningTestRun : public Bench {
+ protected:
+  TuningTestRun() {
+    CMC_Comm::SetActiveLink(&drive_);
+    setup_.SetOption("hasOscilloscope", "0");
+    const std::filesystem::path images = std::filesystem::path(::testing::TempDir()) / "tuning_images";
+    WriteTuningImages(images);
+    drivebase::SetProgramDirectory(images);
+  }
+  ~TuningTestRun() override { drivebase::SetProgramDirectory({}); }
+  TuningDrive drive_;
+};
+
+// The default setup starts without the preliminary stage: the program gets the setup's start
+// references, the limits in internal units and a profile whose changes sum to zero.
+TEST_F(TuningTestRun, SpeedRunHandsTheProgramItsInputsAndUploadsTheLog) {
+  const double openingMove = Value("ABSTART_MINMOVE");
+  std::vector<CMyTestDlg::TestResultLine> results;
+  user_.SelectTab(CTuningTest::kTabs, 1)
+      .Click(drivebase::kStartStopButton)
+      .WaitUntil(ui::Holds("the run ended", [](ui::DialogDriver&) { return !OpenTuningTest().IsRunning(); }))
+      .Do("read the results", [&](ui::DialogDriver&) { results = OpenTuningTest().ResultLines(); })
+      .Close(IDCANCEL);
+  EXPECT_EQ(RunTestAlone(&setup_, "speed"), IDCANCEL);
+  ASSERT_EQ(drive_.launches.size(), 1u);
+  EXPECT_EQ(drive_.Main().program, "IE_Speed_Controller_Tuning_Test");
+  EXPECT_EQ(drive_.Input("RefTest"), static_cast<std::int16_t>(Internal("REFTST")));
+  EXPECT_EQ(drive_.Input("IlimPS_Test"), std::round(Internal("TestLimitCurrent")));
+  EXPECT_EQ(drive_.Input("Imax_Prot_Test"), std::round(Internal("TestProtectionCurrent")));
+  EXPECT_EQ(drive_.Input("MultiC"), 0);
+  double change = 0.0;
+  for (const char* segment : {"0", "1", "2", "3", "4", "5"}) {
+    change += drive_.Input(std::string("a") + segment) * drive_.Input(std::string("b") + segment);
+  }
+  EXPECT_NEAR(change, 0.0, 1e-9) << "the profile ends where it started";
+  EXPECT_EQ(drive_.Input("a2"), TG_FRound(Value("TPS") / GetSpeedLoopPeriod(&setup_)));
+  ASSERT_GE(results.size(), 5u);
+  EXPECT_EQ(results[0].label, "Kp_S_scl");
+  EXPECT_EQ(results[3].label, "Overshoot");
+  EXPECT_EQ(results[3].value, "0 %") << "a first-order response does not overshoot";
+  EXPECT_EQ(Value("ABSTART_MINMOVE"), openingMove) << "put back when the test closed";
+}
+
+// A hold of 40 s is 40000 speed-loop periods: refused before the drive is asked anything.
+TEST_F(TuningTestRun, ProfileBeyondTheProgramsCountsFailsBeforeTheLaunch) {
+  setup_.SetParameterValueInBaseUnit("TPS", 40.0);
+  std::string error;
+  user_.SelectTab(CTuningTest::kTabs, 1)
+      .Click(drivebase::kStartStopButton)
+      .WaitUntil(ui::ControlShows(drivebase::kOutcomeText, "Test failed"))
+      .Do("note the error", [&](ui::DialogDriver&) { error = OpenTuningTest().ErrorText(); })
+      .Close(IDCANCEL);
+  RunTestAlone(&setup_, "speed");
+  EXPECT_EQ(error, kProfileCountText);
+  EXPECT_TRUE(drive_.launches.empty());
+}
+
+struct StopCase {
+  const char* name;
+  double online, multiCycle;
+};
+
+class StopInEveryMode : public TuningTestRun, public ::testing::WithParamInterface<StopCase> {};
+
+// Runs that go on until stopped end as passed on Stop, and the program is stopped.
+TEST_P(StopInEveryMode, EndsThePassedRunAndStopsTheProgram) {
+  setup_.SetParameterValueInBaseUnit("OnlinePlotS", GetParam().online);
+  setup_.SetParameterValueInBaseUnit("MultiCycleS", GetParam().multiCycle);
+  drive_.untilStopped = true;
+  int result = 0;
+  std::size_t livePoints = 0;
+  user_.SelectTab(CTuningTest::kTabs, 1)
+      .Click(drivebase::kStartStopButton)
+      .Wait(ui::Milliseconds(300))
+      .Click(drivebase::kStartStopButton)
+      .WaitUntil(ui::Holds("the run ended", [](ui::DialogDriver&) { return !OpenTuningTest().IsRunning(); }))
+      .Do("note the outcome", [&](ui::DialogDriver&) {
+        result = OpenTuningTest().Result();
+        livePoints = OpenTuningTest().Oscilloscope().Document().RowCount();
+      })
+      .Close(IDCANCEL);
+  RunTestAlone(&setup_, "speed");
+  EXPECT_EQ(result, 1);
+  EXPECT_GE(drive_.stops, 1);
+  EXPECT_EQ(livePoints > 0, GetParam().online != 0.0);
+  EXPECT_EQ(drive_.Input("MultiC"), GetParam().multiCycle);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, StopInEveryMode,
+                         ::testing::Values(StopCase{"data_logger_cycles", 0, 1}, StopCase{"values_read_live", 1, 1}),
+                         [](const auto& param) { return std::string(param.param.name); });
+
+// A gain moved during the run reaches the drive at once; Tune's gains are asked about on closing.
+TEST_F(TuningTestRun, GainsMovedDuringTheRunReachTheDriveAndTunedGainsAreAskedAbout) {
+  drive_.runPolls = 50;
+  double kpsInDrive = 0.0;
+  user_.SelectTab(CTuningTest::kTabs, 1)
+      .Click(CTuningTest::kTuneButton)
+      .Click(drivebase::kStartStopButton)
+      .Wait(ui::Milliseconds(60))
+      .Slide(1337, 100)
+      .Do("read the drive's gain", [&](ui::DialogDriver&) { CMC_Comm::ReadValue("KPS", 1, kpsInDrive); })
+      .WaitUntil(ui::ControlShows(drivebase::kOutcomeText, "Test passed"))
+      .Close(IDCANCEL)
+      .Answer(IDYES);
+  EXPECT_EQ(RunTestAlone(&setup_, "speed"), IDOK);
+  EXPECT_EQ(kpsInDrive, Internal("KPS"));
+  EXPECT_TRUE(LastBox().starts_with("A different value than specified has been detected for the following parameter(s):"
+                                    "\r\n\r\nKp:\tOld = "))
+      << LastBox();
+  EXPECT_EQ(Value("IlimPS"), Value("TestLimitCurrent")) << "Yes keeps the test's limits";
+}
+
+// Over the speed loop the position test puts the test's limit into IlimPS and hands the speed
+// limit; directly on the current loop it hands the limit itself. No puts IlimPS back.
+TEST_F(TuningTestRun, PositionRunSetsTheCurrentLimitForTheRunOnly) {
+  const double openingLimit = Value("IlimPS");
+  for (const double overSpeedLoop : {1.0, 0.0}) {
+    setup_.SetParameterValueInBaseUnit("PositionControlType", overSpeedLoop);
+    double limitDuringRun = 0.0;
+    user_.Type(3284, "3")
+        .SelectTab(CTuningTest::kTabs, 1)
+        .Click(CTuningTest::kTuneButton)
+        .Click(drivebase::kStartStopButton)
+        .WaitUntil(ui::ControlShows(drivebase::kOutcomeText, "Test passed"))
+        .Do("note the limit", [&](ui::DialogDriver&) { limitDuringRun = Value("IlimPS"); })
+        .Close(IDCANCEL)
+        .Answer(IDNO);
+    EXPECT_EQ(RunTestAlone(&setup_, "position"), IDCANCEL);
+    EXPECT_NEAR(limitDuringRun, 3.0, 1e-9);
+    EXPECT_EQ(Value("IlimPS"), openingLimit);
+    if (overSpeedLoop != 0.0) {
+      EXPECT_EQ(drive_.Main().program, "IE_Position_Controller_Tuning_Test_with_SpdCtrl");
+      EXPECT_EQ(drive_.Input("LimitSpeed_Test"), std::trunc(Internal("Limit_Speed")));
+    } else {
+      EXPECT_EQ(drive_.Main().program, "IE_Position_Controller_Tuning_Test_without_SpdCtrl");
+      EXPECT_EQ(drive_.Input("IlimPS_Test"), std::round(3.0 * GetCurrentScale(&setup_)));
+    }
+  }
+}
+
+// Jt follows the ratio unrounded; the ratio is rounded to 3 decimals. A total typed below the
+// motor's own marks the motor inertia unknown.
+TEST_F(TuningTestRun, TotalInertiaAndRatioFollowEachOther) {
+  const double jm = Value("Jm");
+  user_.SelectTab(CTuningTest::kTabs, 1)
+      .Type(1385, "1.2345")
+      .Do("the total follows the ratio", [&](ui::DialogDriver&) { EXPECT_DOUBLE_EQ(Value("Jt"), 2.2345 * jm); })
+      .Type(3270, "0")
+      .Expect(ui::LastMessageBoxSays("You have chosen a value for the total inertia that is lower than the value of the "
+                                     "motor inertia.\nThe application will assume the motor inertia is unknown."))
+      .Close(IDCANCEL);
+  RunTestAlone(&setup_, "speed");
+  EXPECT_EQ(Value("isMotorInertiaUnknown"), 0.0) << "Cancel puts the setup back";
+}
+
+TEST_F(TuningTestRun, DriveSetupOpensBothTuningTests) {
+  RegisterDialogTemplates();
+  RegisterCommissioningTests();
+  user_.WaitUntil(ui::TopDialogIs("Brushless Motor Setup"))
+      .Close(IDCANCEL)
+      .Click(3178)
+      .Expect(ui::TopDialogIs("Speed Controller Tuning Test"))
+      .Close(IDCANCEL)
+      .Click(3198)
+      .Expect(ui::TopDialogIs("Position Controller Tuning Test"))
+      .Close(IDCANCEL)
+      .Close(IDCANCEL);
+  CDriveSetupDlg driveSetup(&setup_, nullptr);
+  ui::RunWithAgent(driveSetup, user_);
+}
+
+}  // namespace
+}  // namespace kestrel::commissioning_test
