@@ -56,6 +56,39 @@ class TuningDrive : public ScriptedDrive {
     }
     return true;
   }
+  // The scope: after arming, each look at the link brings a frame of up to 10 samples (every
+  // channel 100 × sample index) until the window is full; in normal mode windows follow.
+  bool ArmScope(const drivebase::ScopeSettings& settings) override {
+    scope = settings;
+    armed = true;
+    sent = 0;
+    return true;
+  }
+  bool DisarmScope() override {
+    armed = false;
+    return true;
+  }
+  bool GetScopeRunning(bool& running) override {
+    running = armed && !(scope.single && sent >= scope.window);
+    return true;
+  }
+  bool ReceiveUnsolicited(std::vector<drivebase::UnsolicitedMessage>& messages) override {
+    ScriptedDrive::ReceiveUnsolicited(messages);
+    if (!armed || (scope.single && sent >= scope.window)) return true;
+    if (sent >= scope.window) sent = 0;
+    const int samples = std::min(10, scope.window - sent);
+    drivebase::UnsolicitedMessage frame{0, 1, 0xE900, static_cast<std::uint16_t>(sent)};
+    for (int k = 0; k < samples; ++k) {
+      for (const std::string& channel : scope.channels) {
+        frame.push_back(static_cast<std::uint16_t>(100 * (sent + k)));
+        if (setup->FindVariable(channel, 0)->GetSizeInWords() == 2) frame.push_back(0);
+      }
+    }
+    frame[0] = static_cast<std::uint16_t>(frame.size() - 3);
+    messages.push_back(frame);
+    sent += samples;
+    return true;
+  }
   const drivebase::ProgramLaunch& Main() const { return launches.back(); }
   double Input(const std::string& name) const {
     for (const drivebase::DriveValue& value : Main().variables) {
@@ -67,6 +100,10 @@ class TuningDrive : public ScriptedDrive {
   int runPolls = 5, runTicks = 0, stops = 0;
   bool untilStopped = false;
   double testFlag = 1;
+  const CMC_Setup* setup = nullptr;
+  drivebase::ScopeSettings scope;
+  bool armed = false;
+  int sent = 0;
 };
 
 // The images of the scripted tuning programs, with the variables the tests hand them.
@@ -98,6 +135,7 @@ class TuningTestRun : public Bench {
  protected:
   TuningTestRun() {
     CMC_Comm::SetActiveLink(&drive_);
+    drive_.setup = &setup_;
     setup_.SetOption("hasOscilloscope", "0");
     const std::filesystem::path images = std::filesystem::path(::testing::TempDir()) / "tuning_images";
     WriteTuningImages(images);
@@ -154,6 +192,7 @@ TEST_F(TuningTestRun, ProfileBeyondTheProgramsCountsFailsBeforeTheLaunch) {
 struct StopCase {
   const char* name;
   double online, multiCycle;
+  const char* hasOscilloscope;
 };
 
 class StopInEveryMode : public TuningTestRun, public ::testing::WithParamInterface<StopCase> {};
@@ -162,6 +201,7 @@ class StopInEveryMode : public TuningTestRun, public ::testing::WithParamInterfa
 TEST_P(StopInEveryMode, EndsThePassedRunAndStopsTheProgram) {
   setup_.SetParameterValueInBaseUnit("OnlinePlotS", GetParam().online);
   setup_.SetParameterValueInBaseUnit("MultiCycleS", GetParam().multiCycle);
+  setup_.SetOption("hasOscilloscope", GetParam().hasOscilloscope);
   drive_.untilStopped = true;
   int result = 0;
   std::size_t livePoints = 0;
@@ -172,7 +212,8 @@ TEST_P(StopInEveryMode, EndsThePassedRunAndStopsTheProgram) {
       .WaitUntil(ui::Holds("the run ended", [](ui::DialogDriver&) { return !OpenTuningTest().IsRunning(); }))
       .Do("note the outcome", [&](ui::DialogDriver&) {
         result = OpenTuningTest().Result();
-        livePoints = OpenTuningTest().Oscilloscope().Document().RowCount();
+        const CTuningTest& test = OpenTuningTest();
+        livePoints = test.Scope() != nullptr ? test.LiveGraph().ShownPoints() : test.Oscilloscope().Document().RowCount();
       })
       .Close(IDCANCEL);
   RunTestAlone(&setup_, "speed");
@@ -183,8 +224,53 @@ TEST_P(StopInEveryMode, EndsThePassedRunAndStopsTheProgram) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, StopInEveryMode,
-                         ::testing::Values(StopCase{"data_logger_cycles", 0, 1}, StopCase{"values_read_live", 1, 1}),
+                         ::testing::Values(StopCase{"data_logger_cycles", 0, 1, "0"}, StopCase{"values_read_live", 1, 1, "0"},
+                                           StopCase{"drive_scope_windows", 1, 1, "1"}),
                          [](const auto& param) { return std::string(param.param.name); });
+
+// A single scope window ends the run by itself: every sample drawn, the program stopped.
+TEST_F(TuningTestRun, ScopeWindowEndsTheRunWithEverySampleDrawn) {
+  setup_.SetOption("hasOscilloscope", "1");
+  setup_.SetParameterValueInBaseUnit("OnlinePlotS", 1);
+  drive_.untilStopped = true;
+  std::size_t rows = 0;
+  double lastReference = 0.0;
+  user_.SelectTab(CTuningTest::kTabs, 1)
+      .Click(drivebase::kStartStopButton)
+      .WaitUntil(ui::ControlShows(drivebase::kOutcomeText, "Test passed"))
+      .Do("look at the window", [&](ui::DialogDriver&) {
+        const CGraphDocument& window = OpenTuningTest().Scope()->GetGraphDocument();
+        rows = window.RowCount();
+        lastReference = OpenTuningTest().Scope()->GetPointsNo() > 0 ? window.Value(rows - 1, 1) : 0.0;
+      })
+      .Close(IDCANCEL);
+  RunTestAlone(&setup_, "speed");
+  EXPECT_EQ(rows, static_cast<std::size_t>(drive_.scope.window));
+  EXPECT_GT(lastReference, 0.0);
+  EXPECT_GE(drive_.stops, 1);
+  EXPECT_EQ(drive_.scope.channels.front(), "Speed_Reference");
+}
+
+// Frames reach only an open tuning test; a frame too short for its samples draws nothing, and
+// messages of other codes go to the handler installed before.
+TEST_F(TuningTestRun, UnsolicitedFramesReachOnlyTheOpenTestWhole) {
+  const std::vector<std::uint16_t> shortFrame{2, 1, 0xE900, 0, 100};
+  EXPECT_EQ(CTuningTest::OnUnsolicitedMessage(shortFrame.data()), 0xE900) << "no test open";
+  static int othersSeen = 0;
+  const auto previous = CMC_Comm::RegisterReceiveUnsolicitedMsgHandler([](const std::uint16_t*) { return ++othersSeen; });
+  setup_.SetOption("hasOscilloscope", "1");
+  int drawn = -1;
+  user_.Do("hand a short frame and another message", [&](ui::DialogDriver&) {
+    CTuningTest::OnUnsolicitedMessage(shortFrame.data());
+    drawn = OpenTuningTest().Scope()->GetPointsToBeDrawn();
+    const std::vector<std::uint16_t> other{0, 1, 0x1234};
+    CTuningTest::OnUnsolicitedMessage(other.data());
+  }).Close(IDCANCEL);
+  RunTestAlone(&setup_, "speed");
+  EXPECT_EQ(drawn, 0);
+  EXPECT_EQ(othersSeen, 1);
+  EXPECT_EQ(CMC_Comm::RegisterReceiveUnsolicitedMsgHandler(previous)(shortFrame.data()), 2) << "restored on closing";
+}
 
 // A gain moved during the run reaches the drive at once; Tune's gains are asked about on closing.
 TEST_F(TuningTestRun, GainsMovedDuringTheRunReachTheDriveAndTunedGainsAreAskedAbout) {
