@@ -8,6 +8,7 @@
 #include "commissioning/test_current.h"
 #include "commissioning/test_position_tuning.h"
 #include "commissioning/test_speed_tuning.h"
+#include "commissioning/total_inertia_test.h"
 #include "dialogs/dialog_resources.h"
 #include "dialogs/my_setup_dlg.h"
 #include "dialogs/setup_values.h"
@@ -19,6 +20,10 @@ namespace resources {
 std::string_view DialogTemplate101();
 std::string_view DialogTemplate102();
 std::string_view DialogTemplate103();
+std::string_view DialogTemplate3041();
+std::string_view DialogTemplate3056();
+std::string_view DialogTemplate3065();
+std::string_view DialogTemplate3066();
 }  // namespace resources
 
 namespace {
@@ -28,10 +33,18 @@ std::unique_ptr<CMyTestDlg> Make(CMC_Setup* setup, CWnd* parent) {
   return std::make_unique<Test>(setup, parent);
 }
 
+// A test that takes the opener's flag, opened on its own with flag 1.
+template <class Test>
+std::unique_ptr<CMyTestDlg> MakeFlagged(CMC_Setup* setup, CWnd* parent) {
+  return std::make_unique<Test>(setup, 1, parent);
+}
+
 constexpr std::array kTests{
     CommissioningTest{"current", "Current Controller Tuning Test", true, &Make<CTestCurrent>},
     CommissioningTest{"speed", "Speed Controller Tuning Test", false, &Make<CTestSpeedTuning>},
     CommissioningTest{"position", "Position Controller Tuning Test", false, &Make<CTestPositionTuning>},
+    CommissioningTest{"inertia", "Total inertia test", false, &MakeFlagged<CTotalInertiaTest>},
+    CommissioningTest{"mass", "Total mass test", false, &MakeFlagged<CTotalMassTest>},
 };
 
 const CommissioningTest* FindTest(std::string_view name) {
@@ -58,6 +71,10 @@ void RegisterTestTemplates() {
     ui::DialogTemplates().Add(ui::ParseDialogTemplate(resources::DialogTemplate102(), "resources/dialogs/102.json"));
     ui::DialogTemplates().Add(ui::ParseDialogTemplate(resources::DialogTemplate103(), "resources/dialogs/103.json"));
     CTuningTest::RegisterLivePlotMenu();
+    ui::DialogTemplates().Add(ui::ParseDialogTemplate(resources::DialogTemplate3041(), "resources/dialogs/3041.json"));
+    ui::DialogTemplates().Add(ui::ParseDialogTemplate(resources::DialogTemplate3056(), "resources/dialogs/3056.json"));
+    ui::DialogTemplates().Add(ui::ParseDialogTemplate(resources::DialogTemplate3065(), "resources/dialogs/3065.json"));
+    ui::DialogTemplates().Add(ui::ParseDialogTemplate(resources::DialogTemplate3066(), "resources/dialogs/3066.json"));
     return true;
   }();
   (void)registered;

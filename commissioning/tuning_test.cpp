@@ -130,6 +130,8 @@ bool CTuningTest::OnInitDialog() {
   CreateLoggers();
   ShowProfilePicture();
   ShowTab(0);
+  // A total below the motor's own is asked about before anything is tuned on it.
+  AskMotorInertiaQuestion();
   return true;
 }
 
@@ -286,6 +288,8 @@ const ui::MessageMap* CTuningTest::GetMessageMap() const {
         .Command(kPauseButton, &CTuningTest::OnPause)
         .Command(kContinueButton, &CTuningTest::OnContinue)
         .Command(kFiltersButton, &CTuningTest::OnFilters)
+        .Command(3271, &CTuningTest::OnIdentify)
+        .Command(3305, &CTuningTest::OnIdentify)
         .CommandRange(10062, 10066, &CTuningTest::OnLivePlotCommand)
         .ContextMenu(&CTuningTest::OnContextMenu)
         .Message(kScaleChangeMessage, &CTuningTest::OnScaleChange);

@@ -144,8 +144,12 @@ class CTuningTest : public CMyTestDlg {
   void OnSelchangeTabs(NMHDR* header, LRESULT* result);
   void OnShowWindow(bool shown, unsigned status);
 
-  // Gains, reactions and the dialogs opened from the test (tuning_test_gains.cpp).
+  // Gains, reactions and the dialogs opened from the test (tuning_test_gains.cpp,
+  // tuning_test_identify.cpp).
   void OnTune();
+  void OnIdentify();
+  // The question when the total is below the motor's own; false when the user cancelled it.
+  bool AskMotorInertiaQuestion();
   void OnFilters();
   bool WriteRegistersToDrive(const std::vector<const char*>& registers);
   void RecomputeLoadRatio(const std::string& name);

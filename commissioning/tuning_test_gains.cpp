@@ -148,6 +148,7 @@ bool CTuningTest::WriteRegistersToDrive(const std::vector<const char*>& register
 
 void CTuningTest::OnTune() {
   CMC_Setup* setup = GetSetup();
+  if (!AskMotorInertiaQuestion()) return;
   loop_.tune(setup);
   std::vector<const char*> registers;
   for (const kestrel::GainPair& pair : loop_.tunedGains) {
