@@ -336,6 +336,26 @@ TEST_F(TuningTestRun, TotalInertiaAndRatioFollowEachOther) {
   EXPECT_EQ(Value("isMotorInertiaUnknown"), 0.0) << "Cancel puts the setup back";
 }
 
+// A total below the motor's own is asked about on opening; raising it to 1.01 Jm lets Tune work
+// on it, and Identify opens the inertia test over the tuning test.
+TEST_F(TuningTestRun, TotalBelowTheMotorsOwnIsAskedAboutBeforeTuning) {
+  setup_.SetParameterValueInBaseUnit("Jt", 0.5 * Value("Jm"));
+  double raised = 0.0;
+  user_.Expect(ui::TopDialogIs("Motor inertia"))
+      .Click(3333)
+      .Close(IDOK)
+      .Expect(ui::TopDialogIs("Speed Controller Tuning Test"))
+      .Do("note the total", [&](ui::DialogDriver&) { raised = Value("Jt"); })
+      .SelectTab(CTuningTest::kTabs, 1)
+      .Click(CTuningTest::kTuneButton)
+      .Click(3271)
+      .Expect(ui::TopDialogIs("Total inertia test"))
+      .Close(IDCANCEL)
+      .Close(IDCANCEL);
+  EXPECT_EQ(RunTestAlone(&setup_, "speed"), IDCANCEL) << "Tune without a run has no result to keep";
+  EXPECT_DOUBLE_EQ(raised, 1.01 * Value("Jm"));
+}
+
 TEST_F(TuningTestRun, DriveSetupOpensBothTuningTests) {
   RegisterDialogTemplates();
   RegisterCommissioningTests();
