@@ -1,4 +1,4 @@
-// The program catalogue: every prefix and _LIN variant of the current tuning test's programs,
+// The program catalogue: every prefix and _LIN variant of the commissioning tests' programs,
 // each with STARTED and the variables the tests write and read.
 #include <gtest/gtest.h>
 
@@ -18,19 +18,24 @@ std::vector<std::string> VariableNames(const ProgramDescriptor& d) {
   return names;
 }
 
-TEST(Catalogue, HoldsEveryPrefixAndLinearVariantOfTheCurrentTuningPrograms) {
+TEST(Catalogue, HoldsEveryPrefixAndLinearVariantOfItsPrograms) {
   std::vector<std::string> names;
   for (const ProgramDescriptor& d : ProgramCatalogue()) names.push_back(d.name);
   const std::vector<std::string> expected = {
-      "IE_Initial_Positioning_Test",  "IE_Initial_Positioning_Test_LIN",      "IE_Current_Controller_Tuning_Test",
-      "IE_Current_Controller_Tuning_Test_LIN",
-      "IE_Total_Inertia_Identification_Test", "IE_Total_Mass_Identification_Test",
-      "SC_Initial_Positioning_Test", "SC_Current_Controller_Tuning_Test",
-      "SC_Current_Controller_Tuning_Test_LIN",
-      "SC_Total_Inertia_Identification_Test", "SC_Total_Mass_Identification_Test",
-      "LH_Initial_Positioning_Test", "LH_Current_Controller_Tuning_Test",
-      "LH_Total_Inertia_Identification_Test", "LH_Total_Mass_Identification_Test",
-      "SSI_Initial_Positioning_Test", "SSI_Current_Controller_Tuning_Test",
+      "IE_Initial_Positioning_Test", "IE_Initial_Positioning_Test_LIN", "IE_Current_Controller_Tuning_Test",
+      "IE_Current_Controller_Tuning_Test_LIN", "IE_Speed_Controller_Tuning_Test",
+      "IE_Speed_Controller_Tuning_Test_LIN", "IE_Position_Controller_Tuning_Test_with_SpdCtrl",
+      "IE_Position_Controller_Tuning_Test_with_SpdCtrl_LIN", "IE_Position_Controller_Tuning_Test_without_SpdCtrl",
+      "IE_Position_Controller_Tuning_Test_without_SpdCtrl_LIN", "IE_Total_Inertia_Identification_Test",
+      "IE_Total_Mass_Identification_Test", "SC_Initial_Positioning_Test", "SC_Current_Controller_Tuning_Test",
+      "SC_Current_Controller_Tuning_Test_LIN", "SC_Speed_Controller_Tuning_Test",
+      "SC_Position_Controller_Tuning_Test_with_SpdCtrl", "SC_Position_Controller_Tuning_Test_without_SpdCtrl",
+      "SC_Total_Inertia_Identification_Test", "SC_Total_Mass_Identification_Test", "LH_Initial_Positioning_Test",
+      "LH_Current_Controller_Tuning_Test", "LH_Speed_Controller_Tuning_Test",
+      "LH_Position_Controller_Tuning_Test_with_SpdCtrl", "LH_Position_Controller_Tuning_Test_without_SpdCtrl",
+      "LH_Total_Inertia_Identification_Test", "LH_Total_Mass_Identification_Test", "SSI_Initial_Positioning_Test",
+      "SSI_Current_Controller_Tuning_Test", "SSI_Speed_Controller_Tuning_Test",
+      "SSI_Position_Controller_Tuning_Test_with_SpdCtrl", "SSI_Position_Controller_Tuning_Test_without_SpdCtrl",
       "SSI_Total_Inertia_Identification_Test"};
   EXPECT_EQ(names, expected);
 }

@@ -39,6 +39,9 @@ MotorModel HeavyLinear() {
 // Reference registers with the commutation of the 2000-line encoder; the linear motor's with the
 // current gains of a 2000 rad/s loop on 2.5 Ω, 3 mH and 32 000 counts per pole pitch.
 const RegisterValues kRotary{{"ENC2THL", 2147484}};
+// The default motor's Halls ([3, 1, 2], inverted: HALLCASE 7) start it sinusoidally (OSR code 8,
+// ACR bit 15) without an alignment.
+const RegisterValues kHallStart{{"ENC2THL", 2147484}, {"OSR", 8}, {"ACR", 0x8000}, {"HALLCASE", 7}};
 const RegisterValues kLinear{{"ENC2THL", 134218}, {"REFTST", 5846}, {"RINCTST", 58}, {"KPI", 29507},
                              {"SFTKPI", 2},       {"KII", 14910},   {"SFTKII", 0}};
 
@@ -90,6 +93,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         InertiaCase{"Direct", ReferenceMotor, kRotary, 169, {}, 1, 0},
         InertiaCase{"Gearbox", Geared, kRotary, 169, {}, 1, 0},
+        InertiaCase{"HallStartOnTheDefaultMotor", DefaultMotor, kHallStart, 169, {}, 1, 0},
         InertiaCase{"LinearMotorMass", HeavyLinear, kLinear, 400, {}, 1, 0},
         InertiaCase{"ReversedEncoderRunsNegative", kReversed, kRotary, 169, {}, -1, 0},
         InertiaCase{"BlockedRotorStands", ReferenceMotor, kRotary, 169, [](Drive& d) { d.HandHold(); }, 1, -2},

@@ -50,6 +50,17 @@ BiquadFilters::BiquadFilters(BiquadBank bank) : bank_(std::move(bank)), states_(
   }
 }
 
+void BiquadFilters::SetBank(BiquadBank bank) {
+  const BiquadSlotCounts& now = bank_.counts;
+  const bool sameLayout = bank.slots.size() == bank_.slots.size() && bank.counts.positionOutput == now.positionOutput &&
+                          bank.counts.currentReference == now.currentReference;
+  if (!sameLayout) {
+    *this = BiquadFilters(std::move(bank));
+    return;
+  }
+  bank_ = std::move(bank);
+}
+
 std::int32_t BiquadFilters::Step(BiquadPlace place, std::int32_t x) {
   const SlotRange range = SlotsOf(bank_.counts, place);
   return StepBiquadChain(std::span(bank_.slots).subspan(range.first, range.count),

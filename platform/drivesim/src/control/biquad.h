@@ -55,6 +55,9 @@ class BiquadFilters {
   // Throws std::invalid_argument when the slots do not match the counts.
   explicit BiquadFilters(BiquadBank bank);
   std::int32_t Step(BiquadPlace place, std::int32_t x);
+  // New coefficients written while the loops run: the filters go on from their memories; a bank
+  // of another layout starts with empty ones.
+  void SetBank(BiquadBank bank);
 
  private:
   BiquadBank bank_;

@@ -18,6 +18,7 @@ class PositionChannel {
   //   out = SPDREF filters(position controller(target, position))
   std::int32_t Step(std::int32_t target, std::int32_t position);
   void SetGains(const PositionLoopGains& gains) { gains_ = gains; }
+  void SetFilters(const BiquadBank& filters) { filters_.SetBank(filters); }
 
  private:
   PositionLoopGains gains_;

@@ -42,6 +42,11 @@ class Servo {
 
   // New register gains (the program's limits stay in force).
   void SetGains(const SpeedLoopGains& speedGains, const PositionLoopGains& positionGains);
+  // New filter coefficients (written while the loops run), acting from the next sample.
+  void SetFilters(const BiquadBank& filters) {
+    speedChannel_.SetFilters(filters);
+    positionChannel_.SetFilters(filters);
+  }
 
   void SetCurrentReference(std::int32_t reference) { currentReference_ = reference; }  // torque mode
   void SetSpeedReference16(std::int64_t reference16) { speedReference16_ = reference16; }  // speed mode, 16.16 counts/sample

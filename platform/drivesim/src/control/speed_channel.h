@@ -22,6 +22,7 @@ class SpeedChannel {
   const SpeedLoopState& Controller() const { return controller_; }
   std::int32_t Speed() const { return speed_; }   // the filtered speed of the last sample
   void SetGains(const SpeedLoopGains& gains) { gains_ = gains; }
+  void SetFilters(const BiquadBank& filters) { filters_.SetBank(filters); }
 
  private:
   SpeedLoopGains gains_;

@@ -46,7 +46,9 @@ void Drive::Impl::RefreshServoRegisters() {
   motionLimits.positionSamples = Register("TERRMAX", 65535);
   motionLimits.speedError = Register("SERRMAX", 0);
   motionLimits.speedSamples = Register("TSERRMAX", 65535);
-  if (servo) servo->SetGains(speedGains, positionGains);
+  if (!servo) return;
+  servo->SetGains(speedGains, positionGains);
+  servo->SetFilters(biquads);
 }
 
 // The angle source of the motor sensor. Absolute sensors (linear Halls, SSI/BiSS, resolver) are

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 namespace drivesim {
 
@@ -38,6 +39,17 @@ std::vector<ProgramVariable> TotalInertiaVariables() {
           Out("test_flag"), Out("delta_time", VariableType::int32), Out("delta_speed", VariableType::fixed16_16)};
 }
 
+// The tuning programs' table: the start references, the program's limit, the protection, the
+// profile (counts a0 … a5, slopes b0 … b5) and the multiple-cycle flag.
+std::vector<ProgramVariable> TuningVariables(ProgramVariable limit) {
+  std::vector<ProgramVariable> v{In("RefTest"), In("RIncTest"), std::move(limit), In("Imax_Prot_Test")};
+  for (const char* count : {"a0", "a1", "a2", "a3", "a4", "a5"}) v.push_back(In(count, VariableType::uint16));
+  for (const char* slope : {"b0", "b1", "b2", "b3", "b4", "b5"}) v.push_back(In(slope, VariableType::fixed16_16));
+  v.push_back(In("MultiC"));
+  v.push_back(Out("test_flag"));
+  return v;
+}
+
 std::vector<BaseProgram> BasePrograms() {
   return {
       {"Initial_Positioning_Test", {"IE", "SC", "LH", "SSI"}, {"IE"}, {InOut("In1")}},
@@ -45,6 +57,11 @@ std::vector<BaseProgram> BasePrograms() {
        {"IE", "SC", "LH", "SSI"},
        {"IE", "SC"},
        {In("RefTest"), In("RIncTest"), In("In1"), In("Imax_Prot_Test"), Out("test_flag")}},
+      {"Speed_Controller_Tuning_Test", {"IE", "SC", "LH", "SSI"}, {"IE"}, TuningVariables(In("IlimPS_Test"))},
+      {"Position_Controller_Tuning_Test_with_SpdCtrl", {"IE", "SC", "LH", "SSI"}, {"IE"},
+       TuningVariables(In("LimitSpeed_Test", VariableType::int32))},
+      {"Position_Controller_Tuning_Test_without_SpdCtrl", {"IE", "SC", "LH", "SSI"}, {"IE"},
+       TuningVariables(In("IlimPS_Test"))},
       {"Total_Inertia_Identification_Test", {"IE", "SC", "LH", "SSI"}, {}, TotalInertiaVariables()},
       {"Total_Mass_Identification_Test", {"IE", "SC", "LH"}, {}, TotalInertiaVariables()},
   };

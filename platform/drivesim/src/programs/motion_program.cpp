@@ -87,6 +87,7 @@ void MotionProgram::HostStop(ProgramHost& host) {
   if (phase_ == Phase::rampDown) return;
   control::Servo* servo = host.EngagedServo();
   if (phase_ == Phase::engaged && servo != nullptr) return Finish(host, *servo, 0.020);
+  if (host.AxisOn()) WriteFinalOutputs(host);
   FrameProgram::HostStop(host);
 }
 

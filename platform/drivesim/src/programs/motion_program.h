@@ -31,7 +31,8 @@ class MotionProgram : public FrameProgram {
   virtual void RunSlow(ProgramHost& host, control::Servo& servo) = 0;
   // The test protection has tripped: the program's outputs (the axis goes off right after).
   virtual void WriteProtectionOutputs(ProgramHost& host) = 0;
-  // The run ends (its last ramp, or the host's stop): the outputs, before the axis goes off.
+  // The run ends (its last ramp, or the host's stop, also during the alignment): the outputs,
+  // before the axis goes off.
   virtual void WriteFinalOutputs(ProgramHost& host) = 0;
 
   // Ends the run: the outer loops let go, the current reference ramps from where it stands to 0

@@ -10,5 +10,7 @@ namespace drivesim::programs {
 std::unique_ptr<Program> CreateInitialPositioning();
 std::unique_ptr<Program> CreateCurrentControllerTuning();
 std::unique_ptr<Program> CreateTotalInertiaIdentification();  // also the total mass
+std::unique_ptr<Program> CreateSpeedControllerTuning();
+std::unique_ptr<Program> CreatePositionControllerTuning(bool withSpeedLoop);
 
 }  // namespace drivesim::programs
