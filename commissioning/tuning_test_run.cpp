@@ -111,9 +111,10 @@ bool CTuningTest::AddProfileInputs(std::vector<ProgramInput>& inputs) {
     Fail(profile.error);
     return false;
   }
+  // The slopes are 16.16 variables: the host hands the program their word, value × 65536.
   for (std::size_t i = 0; i < profile.segments.size(); ++i) {
     inputs.push_back({kCountNames[i], static_cast<double>(profile.segments[i].count)});
-    inputs.push_back({kSlopeNames[i], static_cast<double>(profile.segments[i].slope) / 65536.0});
+    inputs.push_back({kSlopeNames[i], static_cast<double>(profile.segments[i].slope)});
   }
   return true;
 }
