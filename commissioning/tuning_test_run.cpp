@@ -151,15 +151,16 @@ bool CTuningTest::LaunchMainProgram() {
 }
 
 // The drive's errors (all but a missing Hall sensor) and the program's protection flag; the
-// error text is stored, and with fail the run ends as failed.
-bool CTuningTest::RunChecks(bool fail) {
+// error text is stored, and with fail the run ends as failed. A program writes its flag when it
+// ends: while it runs (or ramps down after a stop) only a negative flag is a trip.
+bool CTuningTest::RunChecks(bool fail, bool programEnded) {
   if (CheckDriveErrors(fail ? 1 : 0, kRunErrorMask) == 0) return false;
   double testFlag = 0.0;
   if (GetUserVariableValue(&mainImage_, "test_flag", testFlag, m_strErrorText) == 0) {
     if (fail) TestFailed(1);
     return false;
   }
-  if (testFlag == drivebase::kNoValue || testFlag <= 0.0) {
+  if (testFlag == drivebase::kNoValue || testFlag < 0.0 || (programEnded && testFlag == 0.0)) {
     m_strErrorText = testFlag == drivebase::kNoValue ? msc_pszErrInternal : kTexts[6];
     if (fail) TestFailed(1);
     return false;
@@ -171,7 +172,7 @@ void CTuningTest::WatchDataLoggerRun() {
   if (m_bContinuousRun != 0) {
     // Cycle after cycle until the user stops, or a protection or drive error stops the run.
     if (m_bStopRequested == 0) {
-      if (!RunChecks(false)) CMC_TestDlg::OnBtnStartStop();
+      if (!RunChecks(false, false)) CMC_TestDlg::OnBtnStartStop();
       RestartTick();
       return;
     }
@@ -193,7 +194,8 @@ void CTuningTest::WatchDataLoggerRun() {
 }
 
 void CTuningTest::FinishDataLoggerRun() {
-  if (RunChecks(false)) {
+  programEnded_ = m_bContinuousRun == 0;
+  if (RunChecks(false, programEnded_)) {
     m_bContinuousRun = 0;
   } else {
     m_bContinuousRun = 1;
@@ -216,7 +218,7 @@ void CTuningTest::UploadDataLogger() {
     }
   }
   loggerGraph_.DoZoomOut();
-  if (!IsRunning() || !RunChecks(true)) return;
+  if (!IsRunning() || !RunChecks(true, programEnded_)) return;
   FinishResponseFigures();
   TestSucceeded(1);
 }
