@@ -195,8 +195,8 @@ LRESULT CTuningTest::OnScaleChange(WPARAM wParam, LPARAM lParam) {
 
 void CTuningTest::OnSavePlots() {
   if (IsRunning()) return;
-  CMC_Logger* logger = OnlineMode() && scope_ != nullptr ? static_cast<CMC_Logger*>(scope_.get()) : logger_.get();
-  if (logger != nullptr && !logger->SaveGraph(loop_.plotName)) MessageBox(logger->LastError(), "", MB_ICONERROR);
+  std::string error;
+  if (!SaveAllPlots(error)) MessageBox(error, "", MB_ICONERROR);
 }
 
 // The graph shown: the live plot in on-line mode, else the data logger's.

@@ -84,10 +84,14 @@ std::vector<CMyTestDlg::TestResultLine> CTuningTest::ResultLines() const {
   return lines;
 }
 
-// The data logger's plot (SVG and CSV); a live run has nothing uploaded to save.
+// The plot of the last run as SVG and CSV: the data logger's, the drive's scope window, or the
+// values the test read live.
 bool CTuningTest::SaveAllPlots(std::string& error) {
-  if (OnlineMode() || logger_ == nullptr) return true;
-  if (logger_->SaveGraph(loop_.plotName)) return true;
-  error = logger_->LastError();
-  return false;
+  if (!OnlineMode() || scope_ != nullptr) {
+    CMC_Logger* logger = OnlineMode() ? static_cast<CMC_Logger*>(scope_.get()) : logger_.get();
+    if (logger->SaveGraph(loop_.plotName)) return true;
+    error = logger->LastError();
+    return false;
+  }
+  return liveGraph_.CreateWMF(loop_.plotName, error) && oscilloscope_.Filter().ExportToASCII(loop_.plotName, error);
 }
