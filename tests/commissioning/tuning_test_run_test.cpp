@@ -272,6 +272,36 @@ TEST_F(TuningTestRun, UnsolicitedFramesReachOnlyTheOpenTestWhole) {
   EXPECT_EQ(CMC_Comm::RegisterReceiveUnsolicitedMsgHandler(previous)(shortFrame.data()), 2) << "restored on closing";
 }
 
+// The live plot's menu: a saved plot comes back with its settings, autoscale and the defaults
+// count as the user's settings, and OK keeps them in the setup's option for the next opening.
+TEST_F(TuningTestRun, LivePlotMenuCommandsMarkTheScopeSettingsKeptOnOk) {
+  setup_.SetOption("hasOscilloscope", "1");
+  setup_.SetParameterValueInBaseUnit("OnlinePlotS", 1);
+  const std::filesystem::path plots = std::filesystem::path(::testing::TempDir()) / "live_plots";
+  std::filesystem::create_directories(plots);
+  drivebase::SetPlotDirectory(plots.string());
+  bool changedBeforeMenu = true, changedAfterMenu = false;
+  user_.SelectTab(CTuningTest::kTabs, 1)
+      .Do("note the settings", [&](ui::DialogDriver&) { changedBeforeMenu = OpenTuningTest().ScopeSettingsChanged(); })
+      .ContextMenu(CTuningTest::kLiveGraph)
+      .MenuCommand(10066)
+      .Expect(ui::TopDialogIs("Live Plot File"))
+      .Close(IDOK)
+      .ContextMenu(CTuningTest::kLiveGraph)
+      .MenuCommand(10065)
+      .Close(IDOK)
+      .ContextMenu(CTuningTest::kLiveGraph)
+      .MenuCommand(10064)
+      .Do("note the settings", [&](ui::DialogDriver&) { changedAfterMenu = OpenTuningTest().ScopeSettingsChanged(); })
+      .Close(IDOK);
+  EXPECT_EQ(RunTestAlone(&setup_, "speed"), IDOK);
+  EXPECT_FALSE(changedBeforeMenu) << "the defaults at opening";
+  EXPECT_TRUE(changedAfterMenu);
+  EXPECT_TRUE(std::filesystem::exists(plots / "SpeedTuning.scope.json"));
+  EXPECT_NE(setup_.GetOptionNoError("SpeedTuningOscSettings"), "");
+  EXPECT_EQ(Value("Imax_Prot"), Value("TestProtectionCurrent"));
+}
+
 // A gain moved during the run reaches the drive at once; Tune's gains are asked about on closing.
 TEST_F(TuningTestRun, GainsMovedDuringTheRunReachTheDriveAndTunedGainsAreAskedAbout) {
   drive_.runPolls = 50;
