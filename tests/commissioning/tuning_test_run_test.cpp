@@ -11,6 +11,7 @@
 #include "compute/scale_functions.h"
 #include "dialogs/drive_setup_dlg.h"
 #include "dialogs/dialog_resources.h"
+#include "drivebase/gui_resources.h"
 #include "drivebase/numeric.h"
 #include "test_bench.h"
 
@@ -393,13 +394,19 @@ TEST_F(TuningTestRun, DriveSetupOpensBothTuningTests) {
       .Close(IDCANCEL)
       .Click(3178)
       .Expect(ui::TopDialogIs("Speed Controller Tuning Test"))
+      .Click(drivebase::kHelpButton)
       .Close(IDCANCEL)
       .Click(3198)
       .Expect(ui::TopDialogIs("Position Controller Tuning Test"))
+      .Click(drivebase::kHelpButton)
       .Close(IDCANCEL)
       .Close(IDCANCEL);
   CDriveSetupDlg driveSetup(&setup_, nullptr);
+  drivebase::ClearHelpRequests();
   ui::RunWithAgent(driveSetup, user_);
+  ASSERT_EQ(drivebase::HelpRequests().size(), 2u);
+  EXPECT_EQ(drivebase::HelpRequests()[0].page.filename(), "speed-tuning.md");
+  EXPECT_EQ(drivebase::HelpRequests()[1].page.filename(), "position-tuning.md");
 }
 
 }  // namespace
