@@ -13,6 +13,7 @@
 #include "drive_options.h"
 #include "drivesim_link/simulator_steps.h"
 #include "edit_trace.h"
+#include "repeated_runs.h"
 #include "test_runner_agent.h"
 #include "ui/dialog.h"
 #include "ui/script.h"
@@ -34,6 +35,7 @@ struct TestOptions {
   std::string plots;
   bool trace = false;
   bool list = false;
+  int repeat = 1;
   DriveOptions drive;
 };
 
@@ -98,9 +100,9 @@ void CheckOptions(const TestOptions& options) {
   if (!IsCommissioningTestName(options.name)) {
     throw UsageError("no test named '" + options.name + "' ('kestrel test --list' lists them)");
   }
-  if (!options.script.empty() && (options.tune || options.answer != "yes")) {
-    throw UsageError("--tune and --answer stand for the user without a script; with --script the script presses "
-                     "the buttons and answers the questions");
+  if (!options.script.empty() && (options.tune || options.answer != "yes" || options.repeat != 1)) {
+    throw UsageError("--tune, --answer and --repeat stand for the user without a script; with --script the script "
+                     "presses the buttons and answers the questions");
   }
 }
 
@@ -116,9 +118,10 @@ void UsePlotDirectory(const std::string& directory) {
 
 // Runs the test with the user given; returns its end code.
 int RunWithUser(CMC_Setup& setup, const TestOptions& options, ui::HeadlessSession& session,
-                DriveConnection& connection) {
+                DriveConnection& connection, RepeatedRuns& runs) {
   if (options.script.empty()) {
-    CarefulUser user(options.tune, options.answer == "no" ? IDNO : IDYES);
+    CarefulUser user(options.tune, options.answer == "no" ? IDNO : IDYES, options.repeat);
+    if (options.repeat > 1) user.onRunPassed = [&runs](CMyTestDlg& test) { runs.Add(test.MeasuredValues()); };
     session.Use(user);
     return RunTestAlone(&setup, options.name);
   }
@@ -150,9 +153,14 @@ int RunTest(Host& host, const TestOptions& options) {
   TestReport report(std::cout, session.MessageBoxes(), !options.plots.empty(), options.trace ? &trace : nullptr);
   session.Loop().SetDialogObserver(&report);
   if (options.trace) ui::SetMessageBoxPresenter(&trace);
-  const int endCode = RunWithUser(setup, options, session, connection);
+  RepeatedRuns runs;
+  const int endCode = RunWithUser(setup, options, session, connection, runs);
   session.Loop().SetDialogObserver(nullptr);
 
+  if (runs.MeasuresNothing()) {
+    throw Failure("--repeat: the test " + options.name + " measures no values that runs could be compared by");
+  }
+  runs.Print(std::cout);
   if (report.Failed()) throw Failure(report.ErrorText());
   if (!report.PlotError().empty()) throw Failure("--plots " + options.plots + ": " + report.PlotError());
   if (endCode != IDOK && report.Succeeded() && !report.Declined()) {
@@ -185,6 +193,9 @@ void AddTestCommand(CLI::App& app, Host& host, int& status) {
   command->add_option("--plots", options->plots, "Directory to save every plot of the test in, as SVG and CSV");
   command->add_flag("--trace", options->trace, "Print each dialog opened and closed and each message box");
   command->add_flag("--list", options->list, "List the tests and their titles");
+  command->add_option("--repeat", options->repeat,
+                      "Run the test N times in a row and print each run's measured values with their mean and spread")
+      ->check(CLI::Range(2, 1000));
   AddDriveOptions(*command, options->drive);
   command->callback([options, &host, &status] {
     status = RunReportingErrors([&] { return RunTest(host, *options); });

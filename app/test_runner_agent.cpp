@@ -47,13 +47,7 @@ bool CarefulUser::ActWhenIdle(ui::EventLoop& loop) {
       }
       [[fallthrough]];
     case Stage::start:
-      Press(loop, *test, drivebase::kStartStopButton, "Start");
-      stage_ = Stage::running;
-      runDeadline_ = loop.Clock().Now() + kRunLimit;
-      stopAt_.reset();
-      if (const double run_s = test->UnattendedRun_s(); run_s > 0.0) {
-        stopAt_ = loop.Clock().Now() + ui::Milliseconds(static_cast<long long>(run_s * 1000.0));
-      }
+      StartRun(loop, *test);
       return true;
     case Stage::running:
       if (test->IsRunning()) {
@@ -72,12 +66,30 @@ bool CarefulUser::ActWhenIdle(ui::EventLoop& loop) {
         loop.AdvanceTo(*due);
         return true;
       }
+      if (test->Result() == 1) {
+        if (onRunPassed) onRunPassed(*test);
+        if (runsStarted_ < runs_) {
+          StartRun(loop, *test);
+          return true;
+        }
+      }
       stage_ = Stage::closed;
       ui::DialogDriver(*test).Click(IDCANCEL);
       return true;
     case Stage::closed: break;
   }
   return false;
+}
+
+void CarefulUser::StartRun(ui::EventLoop& loop, CMyTestDlg& test) {
+  Press(loop, test, drivebase::kStartStopButton, "Start");
+  ++runsStarted_;
+  stage_ = Stage::running;
+  runDeadline_ = loop.Clock().Now() + kRunLimit;
+  stopAt_.reset();
+  if (const double run_s = test.UnattendedRun_s(); run_s > 0.0) {
+    stopAt_ = loop.Clock().Now() + ui::Milliseconds(static_cast<long long>(run_s * 1000.0));
+  }
 }
 
 bool CarefulUser::ActWhenBusy(ui::EventLoop& loop) {

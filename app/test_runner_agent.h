@@ -3,8 +3,10 @@
 // the test run (time passes to the dialog's next timer while it runs; a run that goes on until
 // stopped they stop after the time the test names), then close the test and answer its question
 // whether to keep the values with the answer given on the command line.
+// Asked to repeat, they press Start again after each run that passed, as often as asked.
 #pragma once
 
+#include <functional>
 #include <optional>
 
 #include "ui/clock.h"
@@ -17,7 +19,11 @@ namespace kestrel::cli {
 class CarefulUser : public ui::UserAgent {
  public:
   // `saveAnswer`: IDYES or IDNO, the answer to the question whether to keep the values.
-  CarefulUser(bool tune, int saveAnswer) : tune_(tune), saveAnswer_(saveAnswer) {}
+  // `runs`: how many runs to start, each after the one before passed.
+  CarefulUser(bool tune, int saveAnswer, int runs = 1) : tune_(tune), saveAnswer_(saveAnswer), runs_(runs) {}
+
+  // Called after each run that passed, before the next Start or the close.
+  std::function<void(CMyTestDlg&)> onRunPassed;
 
   bool ActWhenIdle(ui::EventLoop& loop) override;
   // While a handler pumps, an upload runs on by itself; a live run that goes on until stopped
@@ -37,8 +43,13 @@ class CarefulUser : public ui::UserAgent {
   // Reveals and clicks the button; an error naming it (and what a refusing tab said) when it cannot.
   static void Press(ui::EventLoop& loop, CMyTestDlg& test, int id, const char* what);
 
+  // Start pressed, and the time by which the run must have ended.
+  void StartRun(ui::EventLoop& loop, CMyTestDlg& test);
+
   bool tune_;
   int saveAnswer_;
+  int runs_;
+  int runsStarted_ = 0;
   Stage stage_ = Stage::tune;
   ui::Milliseconds runDeadline_{0};
   std::optional<ui::Milliseconds> stopAt_;  // a run that goes on until stopped is stopped then

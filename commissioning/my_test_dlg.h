@@ -41,6 +41,13 @@ class CMyTestDlg : public CMC_TestDlg {
   // A run that goes on until the user stops it: how long a user without a screen lets it run
   // before pressing Stop (0: the run ends by itself).
   virtual double UnattendedRun_s() const { return 0.0; }
+  // The measured values that runs of the test repeated one after another are compared by (kestrel
+  // test --repeat): name, unit and value of each, the same names in every run; none by default.
+  struct MeasuredValue {
+    std::string name, unit;
+    double value = 0.0;
+  };
+  virtual std::vector<MeasuredValue> MeasuredValues() const { return {}; }
 
   static constexpr std::uint16_t kEnergisingErrorMask = 0x8002;  // short circuit and ENABLE
   static constexpr unsigned kTickPeriodMs = 20;

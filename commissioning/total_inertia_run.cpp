@@ -48,7 +48,6 @@ void CTotalLoadTest::OnBtnStartStop() {
 
 void CTotalLoadTest::BeginTest() {
   RefreshAllParameters();
-  ClearResultControls();
   identified_.reset();
   testCurrent_ = Truncated(Internal("TestCurrent"));
   m_bTestRunning = 1;
@@ -89,6 +88,9 @@ void CTotalLoadTest::FinishIdentification() {
       !ReadProgramValue(mainImage_, "delta_speed", readings.deltaSpeed)) {
     return;
   }
+  // A 16.16 output keeps the speed's fraction: the word is the speed × 65536.
+  const drivebase::ProgramVariableSpec* speed = mainImage_.Descriptor().FindVariable("delta_speed");
+  if (speed != nullptr && speed->type == drivebase::ProgramVariableType::fixed16_16) readings.deltaSpeed /= 65536.0;
   if (const auto failure = kestrel::TotalInertiaFailure(kind_, readings)) return Fail(*failure);
   CMC_Setup* setup = GetSetup();
   CMC_Parameter* result = setup->FindParameter(kind_.resultParameter);

@@ -67,6 +67,9 @@ constexpr kestrel::TotalInertiaKind kMass{
 
 namespace kestrel {
 
+const TotalInertiaKind& InertiaTestKind() { return kInertia; }
+const TotalInertiaKind& MassTestKind() { return kMass; }
+
 double TotalInertia(double speedScale, double currentScale, double period_s, double constant, double testCurrent,
                     const TotalInertiaReadings& readings) {
   return (speedScale / currentScale) * readings.deltaTime * period_s * constant * testCurrent / readings.deltaSpeed;
@@ -112,16 +115,10 @@ bool CTotalLoadTest::OnInitDialog() {
   SetPurposeText(kind_.templateId == CTotalMassTest::kTemplateId
                      ? "Identifies the total mass that the motor moves, motor and load."
                      : "Identifies the total inertia that the motor moves, motor and load.");
-  ClearResultControls();
   PrepareProgram(preliminaryProgram_, preliminaryImage_);
   PrepareProgram(mainProgram_, mainImage_);
   openingResult_ = kestrel::dialogs::Value(GetSetup(), kind_.resultParameter);
   return true;
-}
-
-void CTotalLoadTest::ClearResultControls() {
-  SetChildText(kResultEdit, "");
-  SetChildText(kResultUnit, "");
 }
 
 void CTotalLoadTest::OnOK() {
@@ -139,9 +136,16 @@ std::vector<kestrel::ComparedValue> CTotalLoadTest::ComparedValues() const {
   return {{kind_.resultLabel, openingResult_, now, false}};
 }
 
-std::vector<CMyTestDlg::TestResultLine> CTotalLoadTest::ResultLines() const {
+std::vector<CMyTestDlg::MeasuredValue> CTotalLoadTest::MeasuredValues() const {
   if (!identified_) return {};
   const CMC_Parameter* result = GetSetup()->FindParameter(kind_.resultParameter);
-  const std::string unit = result != nullptr ? std::string(result->GetBaseUnitName()) : "";
-  return {{kind_.resultLabel, kestrel::FormatG(*identified_) + (unit.empty() ? "" : " " + unit)}};
+  return {{kind_.resultParameter, result != nullptr ? std::string(result->GetBaseUnitName()) : "", *identified_}};
+}
+
+std::vector<CMyTestDlg::TestResultLine> CTotalLoadTest::ResultLines() const {
+  std::vector<TestResultLine> lines;
+  for (const MeasuredValue& value : MeasuredValues()) {
+    lines.push_back({kind_.resultLabel, kestrel::FormatG(value.value) + (value.unit.empty() ? "" : " " + value.unit)});
+  }
+  return lines;
 }

@@ -30,6 +30,10 @@ struct TotalInertiaKind {
   const char* zeroSpeedText;      // delta_time −2 (Z)
 };
 
+// The inertia test's kind, and the mass test's.
+const TotalInertiaKind& InertiaTestKind();
+const TotalInertiaKind& MassTestKind();
+
 // The outcome of an identification run, read from the program.
 struct TotalInertiaReadings {
   double testFlag = 0.0;
@@ -64,6 +68,7 @@ class CTotalLoadTest : public CMyTestDlg {
   std::optional<double> Identified() const { return identified_; }
 
   std::vector<TestResultLine> ResultLines() const override;
+  std::vector<MeasuredValue> MeasuredValues() const override;
   void OnBtnStartStop() override;
   void BeginTest() override;
 
@@ -79,7 +84,6 @@ class CTotalLoadTest : public CMyTestDlg {
   void Tick();
   bool LaunchIdentification();
   void FinishIdentification();
-  void ClearResultControls();
   double Internal(const char* name) const;
 
   const kestrel::TotalInertiaKind& kind_;

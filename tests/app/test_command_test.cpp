@@ -112,11 +112,15 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(TestCommand, ListsTheTestsAndRefusesWhatIsNoTestRun) {
   const Outcome list = scratch_.Succeeds("test --list");
-  EXPECT_EQ(list.out, "current     Current Controller Tuning Test\nspeed       Speed Controller Tuning Test\n"
-                      "position    Position Controller Tuning Test\ninertia     Total inertia test\n"
-                      "mass        Total mass test\n");
-  for (const std::string& usage : {std::string("test"), std::string("test torque"), std::string("test current --answer maybe"),
-                                  "test current --tune --script " + scratch_.Write("empty.script", "")}) {
+  for (const char* line : {"current     Current Controller Tuning Test\n", "speed       Speed Controller Tuning Test\n",
+                           "position    Position Controller Tuning Test\n", "inertia     Total inertia test\n",
+                           "mass        Total mass test\n"}) {
+    EXPECT_NE(list.out.find(line), std::string::npos) << line;
+  }
+  for (const std::string& usage : {std::string("test"), std::string("test nosuchtest"), std::string("test current --answer maybe"),
+                                  "test current --tune --script " + scratch_.Write("empty.script", ""),
+                                  std::string("test inertia --repeat 1"),
+                                  "test inertia --repeat 3 --script " + scratch_.Write("empty.script", "")}) {
     const Outcome refused = scratch_.Run(usage);
     EXPECT_EQ(refused.status, 2) << usage;
     EXPECT_EQ(refused.out, "") << usage;

@@ -180,8 +180,9 @@ TEST_P(PositionTuningProgram, ReachesTheTargetAndComesBack) {
   EXPECT_NEAR(Mean(log, 1, 800, 900), 0.0, 2.0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Loops, PositionTuningProgram, ::testing::Bool(),
-                         [](const auto& param) { return std::string(param.param ? "WithSpeedLoop" : "WithoutSpeedLoop"); });
+INSTANTIATE_TEST_SUITE_P(Loops, PositionTuningProgram, ::testing::Bool(), [](const auto& param) {
+  return std::string(param.param ? "WithSpeedLoop" : "WithoutSpeedLoop");
+});
 
 }  // namespace
 }  // namespace drivesim::testing

@@ -81,7 +81,9 @@ struct Window {
   }
   double MeanCurrent() const { return currentSum / fit.Count(); }
   // Acceleration at the commanded current, counts per sample².
-  double NormalisedAcceleration(std::int32_t in1) const { return 2.0 * fit.Curvature() * in1 / std::abs(MeanCurrent()); }
+  double NormalisedAcceleration(std::int32_t in1) const {
+    return 2.0 * fit.Curvature() * in1 / std::abs(MeanCurrent());
+  }
 };
 
 class TotalInertiaIdentification : public MotionProgram {
@@ -101,40 +103,46 @@ class TotalInertiaIdentification : public MotionProgram {
       host.SetProgramValue("test_flag", -1);
       return EndNow(host);
     }
-    const double Ts = host.SpeedLoopPeriod_s();
-    const double elapsed_s = ++sample_ * Ts;
+    const double elapsed_s = ++sample_ * host.SpeedLoopPeriod_s();
     const std::int32_t current = host.MeasuredCurrent(host.CommutationAngle()).y;
     const bool inWindow = speed >= 0.2 * limit_ && speed <= 0.8 * limit_;
-    if (!down_) {
-      servo.SetCurrentReference(in1_);
-      if (speed >= limit_) {
-        down_ = true;
-        phaseStart_s_ = elapsed_s;
-        servo.SetCurrentReference(-in1_);
-        return;
-      }
-      if (inWindow) up_.Add(sample_, host.MotorCounter(), current);
-      stillSamples_ = elapsed_s > kStallGrace_s && std::abs(speed) < 1 ? stillSamples_ + 1 : 0;
-      lowCurrentSamples_ = std::abs(current) < 0.9 * in1_ ? lowCurrentSamples_ + 1 : 0;
-      if (stillSamples_ * Ts >= kStall_s - 1e-12 || lowCurrentSamples_ * Ts >= kLowCurrent_s - 1e-12) {
-        return Fail(host, kNoMotion);
-      }
-      if (elapsed_s >= kTimeout_s) return Fail(host, speed < 0 ? kNegativeSpeed : speed > 0 ? kSpeedNotReached : kNoMotion);
+    if (down_) {
+      if (speed <= 0) return Complete(host, servo);
+      if (inWindow) downWindow_.Add(sample_, host.MotorCounter(), current);
+      if (elapsed_s - downStart_s_ >= kTimeout_s) Fail(host, kSpeedNotReached);
       return;
     }
-    if (speed <= 0) return Complete(host, servo);
-    if (inWindow) downWindow_.Add(sample_, host.MotorCounter(), current);
-    if (elapsed_s - phaseStart_s_ >= kTimeout_s) Fail(host, kSpeedNotReached);
+    if (speed >= limit_) {
+      down_ = true;
+      downStart_s_ = elapsed_s;
+      return servo.SetCurrentReference(-in1_);
+    }
+    servo.SetCurrentReference(in1_);
+    if (inWindow) upWindow_.Add(sample_, host.MotorCounter(), current);
+    UpChecks(host, speed, current, elapsed_s);
+  }
+
+  // The rotor that stands, the current that is not reached, the speed not reached in time.
+  void UpChecks(ProgramHost& host, std::int32_t speed, std::int32_t current, double elapsed_s) {
+    const double Ts = host.SpeedLoopPeriod_s();
+    stillSamples_ = elapsed_s > kStallGrace_s && std::abs(speed) < 1 ? stillSamples_ + 1 : 0;
+    lowCurrentSamples_ = std::abs(current) < 0.9 * in1_ ? lowCurrentSamples_ + 1 : 0;
+    if (stillSamples_ * Ts >= kStall_s - 1e-12 || lowCurrentSamples_ * Ts >= kLowCurrent_s - 1e-12) {
+      return Fail(host, kNoMotion);
+    }
+    if (elapsed_s < kTimeout_s) return;
+    Fail(host, speed < 0 ? kNegativeSpeed : (speed > 0 ? kSpeedNotReached : kNoMotion));
   }
 
   void Complete(ProgramHost& host, control::Servo& servo) {
     servo.SetCurrentReference(0);
-    if (up_.fit.Count() < 3 || downWindow_.fit.Count() < 3 || up_.MeanCurrent() == 0.0 ||
+    if (upWindow_.fit.Count() < 3 || downWindow_.fit.Count() < 3 || upWindow_.MeanCurrent() == 0.0 ||
         downWindow_.MeanCurrent() == 0.0) {
       return Fail(host, kNoMotion);
     }
-    const double acceleration = (up_.NormalisedAcceleration(in1_) - downWindow_.NormalisedAcceleration(in1_)) / 2.0;
-    const int samples = up_.fit.Count();
+    const double acceleration =
+        (upWindow_.NormalisedAcceleration(in1_) - downWindow_.NormalisedAcceleration(in1_)) / 2.0;
+    const int samples = upWindow_.fit.Count();
     host.SetProgramValue("test_flag", 1);
     host.SetProgramValue("delta_time", samples);
     host.SetProgramValue("delta_speed", static_cast<std::int32_t>(std::lround(acceleration * samples * 65536.0)));
@@ -158,10 +166,10 @@ class TotalInertiaIdentification : public MotionProgram {
   std::int32_t limit_ = 0;
   int sample_ = 0;
   bool down_ = false;
-  double phaseStart_s_ = 0.0;
+  double downStart_s_ = 0.0;
   int stillSamples_ = 0;
   int lowCurrentSamples_ = 0;
-  Window up_, downWindow_;
+  Window upWindow_, downWindow_;
 };
 
 }  // namespace

@@ -19,7 +19,7 @@ class MotionProgram : public FrameProgram {
   void FastStep(ProgramHost& host) final;
   void HostStop(ProgramHost& host) final;
   // Only the alignment drives the test frame; with the loops engaged the angle is the sensor's.
-  bool DrivesTestFrame() const override { return phase_ == Phase::start || phase_ == Phase::waitEnable || phase_ == Phase::align; }
+  bool DrivesTestFrame() const override { return phase_ < Phase::engage; }
 
  protected:
   // The program's own inputs, read at its first slow tick (RefTest, RIncTest and Imax_Prot_Test
@@ -45,7 +45,7 @@ class MotionProgram : public FrameProgram {
   }
 
  private:
-  enum class Phase { start, waitEnable, align, engage, engaged, rampDown };
+  enum class Phase { start, waitEnable, align, engage, engaged, rampDown };   // in this order
 
   void BeginRun(ProgramHost& host);
   void Engage(ProgramHost& host);
