@@ -52,11 +52,6 @@ std::vector<ProgramVariable> TuningVariables(ProgramVariable limit) {
 
 std::vector<BaseProgram> BasePrograms() {
   return {
-      {"Initial_Positioning_Test", {"IE", "SC", "LH", "SSI"}, {"IE"}, {InOut("In1")}},
-      {"Current_Controller_Tuning_Test",
-       {"IE", "SC", "LH", "SSI"},
-       {"IE", "SC"},
-       {In("RefTest"), In("RIncTest"), In("In1"), In("Imax_Prot_Test"), Out("test_flag")}},
       {"Speed_Controller_Tuning_Test", {"IE", "SC", "LH", "SSI"}, {"IE"}, TuningVariables(In("IlimPS_Test"))},
       {"Position_Controller_Tuning_Test_with_SpdCtrl", {"IE", "SC", "LH", "SSI"}, {"IE"},
        TuningVariables(In("LimitSpeed_Test", VariableType::int32))},
@@ -64,6 +59,11 @@ std::vector<BaseProgram> BasePrograms() {
        TuningVariables(In("IlimPS_Test"))},
       {"Total_Inertia_Identification_Test", {"IE", "SC", "LH", "SSI"}, {}, TotalInertiaVariables()},
       {"Total_Mass_Identification_Test", {"IE", "SC", "LH"}, {}, TotalInertiaVariables()},
+      {"Initial_Positioning_Test", {"IE", "SC", "LH", "SSI"}, {"IE"}, {InOut("In1")}},
+      {"Current_Controller_Tuning_Test",
+       {"IE", "SC", "LH", "SSI"},
+       {"IE", "SC"},
+       {In("RefTest"), In("RIncTest"), In("In1"), In("Imax_Prot_Test"), Out("test_flag")}},
   };
 }
 

@@ -53,8 +53,8 @@ void MotionProgram::BeginRun(ProgramHost& host) {
   phase_ = Phase::align;
 }
 
-// The aligned rotor stands at θ_e = 0: COMMUTATE takes that angle, the loops take over from the
-// frame voltage.
+// COMMUTATE takes the angle the start method gives (after the alignment, θ_e = 0 at the present
+// counter); the loops take over from the frame voltage.
 void MotionProgram::Engage(ProgramHost& host) {
   frameVoltage_ = 0.0;
   host.Commutate();

@@ -7,10 +7,10 @@
 
 namespace drivesim::programs {
 
-std::unique_ptr<Program> CreateInitialPositioning();
-std::unique_ptr<Program> CreateCurrentControllerTuning();
 std::unique_ptr<Program> CreateTotalInertiaIdentification();  // also the total mass
 std::unique_ptr<Program> CreateSpeedControllerTuning();
 std::unique_ptr<Program> CreatePositionControllerTuning(bool withSpeedLoop);
+std::unique_ptr<Program> CreateInitialPositioning();
+std::unique_ptr<Program> CreateCurrentControllerTuning();
 
 }  // namespace drivesim::programs
