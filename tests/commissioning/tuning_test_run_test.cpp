@@ -1,6 +1,7 @@
 // The speed and position tuning tests against a drive whose program does what the test says:
 // what the launch hands the program, the profile checked before the drive sees it, Stop in every
 // way of watching a run, gains sent while a run goes on, and what closing keeps.
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -112,7 +113,8 @@ void WriteTuningImages(const std::filesystem::path& directory) {
   using drivebase::ProgramVariableDirection;
   using drivebase::ProgramVariableType;
   std::filesystem::create_directories(directory);
-  for (const char* base : {"Speed_Controller_Tuning_Test", "Position_Controller_Tuning_Test_with_SpdCtrl",
+  for (const char* base : {"Initial_Positioning_Test", "Speed_Controller_Tuning_Test",
+                           "Position_Controller_Tuning_Test_with_SpdCtrl",
                            "Position_Controller_Tuning_Test_without_SpdCtrl"}) {
     drivebase::ProgramDescriptor image{.name = std::string("IE_") + base, .base = base, .prefix = "IE", .variables = {}};
     const auto add = [&](std::string name, ProgramVariableType type, ProgramVariableDirection direction) {
@@ -120,7 +122,7 @@ void WriteTuningImages(const std::filesystem::path& directory) {
     };
     add("STARTED", ProgramVariableType::int16, ProgramVariableDirection::output);
     add("test_flag", ProgramVariableType::int16, ProgramVariableDirection::output);
-    for (const char* input : {"RefTest", "RIncTest", "IlimPS_Test", "Imax_Prot_Test", "MultiC"}) {
+    for (const char* input : {"In1", "RefTest", "RIncTest", "IlimPS_Test", "Imax_Prot_Test", "MultiC"}) {
       add(input, ProgramVariableType::int16, ProgramVariableDirection::input);
     }
     add("LimitSpeed_Test", ProgramVariableType::int32, ProgramVariableDirection::input);
@@ -174,6 +176,24 @@ TEST_F(TuningTestRun, SpeedRunHandsTheProgramItsInputsAndUploadsTheLog) {
   EXPECT_EQ(results[3].label, "Overshoot");
   EXPECT_EQ(results[3].value, "0 %") << "a first-order response does not overshoot";
   EXPECT_EQ(Value("ABSTART_MINMOVE"), openingMove) << "put back when the test closed";
+}
+
+// With a start that aligns the motor the preliminary program runs first at the start current
+// (50 % of min(In, InPS) in current counts, truncated), and the main program gets the references it found.
+TEST_F(TuningTestRun, AligningStartRunsThePreliminaryProgramFirst) {
+  setup_.SetParameterValueInBaseUnit("StartMode", 0);
+  user_.SelectTab(CTuningTest::kTabs, 1)
+      .Click(drivebase::kStartStopButton)
+      .WaitUntil(ui::ControlShows(drivebase::kOutcomeText, "Test passed"))
+      .Close(IDCANCEL);
+  RunTestAlone(&setup_, "speed");
+  ASSERT_EQ(drive_.launches.size(), 2u);
+  EXPECT_EQ(drive_.launches[0].program, "IE_Initial_Positioning_Test");
+  const auto in1 = std::ranges::find(drive_.launches[0].variables, "In1", &drivebase::DriveValue::name);
+  ASSERT_NE(in1, drive_.launches[0].variables.end());
+  EXPECT_EQ(in1->internal, std::trunc(0.5000508641824601 * 3.2 * GetCurrentScale(&setup_))) << "In 3.2 A below InPS 4 A";
+  EXPECT_EQ(drive_.Input("RefTest"), 3264);
+  EXPECT_EQ(drive_.Input("RIncTest"), 33);
 }
 
 // A hold of 40 s is 40000 speed-loop periods: refused before the drive is asked anything.
