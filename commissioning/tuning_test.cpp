@@ -80,8 +80,8 @@ void CTuningTest::BindParameters() {
   AddParameterControls(loop_.times[2], 1330, 1331);
   AddSwitchParameterControls(loop_.onlinePlot, 1368, 1369);
   AddCheckParameterControls(loop_.multiCycle, 1332);
-  // Both tests offer the reference type only on setups that hold the speed test's one.
-  if (Has(GetSetup(), "SpeedTestReferenceType")) AddSwitchParameterControls(loop_.referenceType, 3549, 3551);
+  // The reference type is offered only on setups that hold it.
+  if (Has(GetSetup(), loop_.referenceType)) AddSwitchParameterControls(loop_.referenceType, 3549, 3551);
   SetSliderRange(loop_.tunedGains[0].gain, 1337, 1335, 1336, 1338, 0);
   SetSliderRange(loop_.tunedGains[1].gain, 1342, 1340, 1341, 1343, 0);
   if (loop_.tunedGains.size() > 2) SetSliderRange(loop_.tunedGains[2].gain, 1510, 1508, 1509, 1511, 0);
