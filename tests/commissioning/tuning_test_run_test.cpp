@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 
 #include "commissioning/test_catalogue.h"
 #include "commissioning/test_position_tuning.h"
@@ -31,7 +30,7 @@ class TuningDrive : public ScriptedDrive {
  public:
   bool Launch(const drivebase::ProgramLaunch& launch) override {
     if (!ScriptedDrive::Launch(launch)) return false;
-    memory["test_flag"] = testFlag;
+    memory["test_flag"] = 1;
     runTicks = launch.program.find("Tuning_Test") != std::string::npos ? runPolls : 0;
     return true;
   }
@@ -101,38 +100,11 @@ class TuningDrive : public ScriptedDrive {
 
   int runPolls = 5, runTicks = 0, stops = 0;
   bool untilStopped = false;
-  double testFlag = 1;
   const CMC_Setup* setup = nullptr;
   drivebase::ScopeSettings scope;
   bool armed = false;
   int sent = 0;
 };
-
-// The images of the scripted tuning programs, with the variables the tests hand them.
-void WriteTuningImages(const std::filesystem::path& directory) {
-  using drivebase::ProgramVariableDirection;
-  using drivebase::ProgramVariableType;
-  std::filesystem::create_directories(directory);
-  for (const char* base : {"Initial_Positioning_Test", "Speed_Controller_Tuning_Test",
-                           "Position_Controller_Tuning_Test_with_SpdCtrl",
-                           "Position_Controller_Tuning_Test_without_SpdCtrl"}) {
-    drivebase::ProgramDescriptor image{.name = std::string("IE_") + base, .base = base, .prefix = "IE", .variables = {}};
-    const auto add = [&](std::string name, ProgramVariableType type, ProgramVariableDirection direction) {
-      image.variables.push_back({std::move(name), type, direction, 0.0});
-    };
-    add("STARTED", ProgramVariableType::int16, ProgramVariableDirection::output);
-    add("test_flag", ProgramVariableType::int16, ProgramVariableDirection::output);
-    for (const char* input : {"In1", "RefTest", "RIncTest", "IlimPS_Test", "Imax_Prot_Test", "MultiC"}) {
-      add(input, ProgramVariableType::int16, ProgramVariableDirection::input);
-    }
-    add("LimitSpeed_Test", ProgramVariableType::int32, ProgramVariableDirection::input);
-    for (int i = 0; i < 6; ++i) {
-      add("a" + std::to_string(i), ProgramVariableType::uint16, ProgramVariableDirection::input);
-      add("b" + std::to_string(i), ProgramVariableType::fixed16_16, ProgramVariableDirection::input);
-    }
-    std::ofstream(directory / (image.name + ".out")) << drivebase::SerializeProgramDescriptor(image);
-  }
-}
 
 class TuningTestRun : public Bench {
  protected:
@@ -140,11 +112,7 @@ class TuningTestRun : public Bench {
     CMC_Comm::SetActiveLink(&drive_);
     drive_.setup = &setup_;
     setup_.SetOption("hasOscilloscope", "0");
-    const std::filesystem::path images = std::filesystem::path(::testing::TempDir()) / "tuning_images";
-    WriteTuningImages(images);
-    drivebase::SetProgramDirectory(images);
   }
-  ~TuningTestRun() override { drivebase::SetProgramDirectory({}); }
   TuningDrive drive_;
 };
 
