@@ -108,6 +108,8 @@ class CTuningTest : public CMyTestDlg {
   const CMC_Oscilloscope& Oscilloscope() const { return oscilloscope_; }
   const CGraphWindow& LiveGraph() const { return liveGraph_; }
   const std::optional<kestrel::StepMetrics>& MeasuredResponse() const { return measured_; }
+  // The speed test's figures of the response that the quantised gains predict for the last run.
+  const std::optional<kestrel::StepMetrics>& PredictedResponse() const { return predicted_; }
   bool OnlineMode() const;
   bool ScopeSettingsChanged() const { return scopeSettingsChanged_; }
 
@@ -115,6 +117,14 @@ class CTuningTest : public CMyTestDlg {
   static void RegisterLivePlotMenu();
   // The handler of the drive's unsolicited messages while a tuning test is open (one at a time).
   static int OnUnsolicitedMessage(const std::uint16_t* message);
+
+  // The first plateau of the logged reference: where it starts to move, the value it holds and
+  // the row after which it leaves that value again.
+  struct Plateau {
+    double start_s = 0.0;
+    double level = 0.0;
+    std::size_t endRow = 0;
+  };
 
  protected:
   bool OnInitDialog() override;
@@ -165,6 +175,7 @@ class CTuningTest : public CMyTestDlg {
   bool RunChecks(bool fail, bool programEnded);
   void TakeUpStop();
   void FinishResponseFigures();
+  std::optional<kestrel::StepMetrics> PredictFirstRamp(const std::vector<double>& time_s, const Plateau& plateau);
 
   // Live plots (tuning_test_live.cpp).
   void WatchScopeRun();
@@ -207,5 +218,6 @@ class CTuningTest : public CMyTestDlg {
   CMC_Comm::UnsolicitedMsgHandler previousHandler_ = nullptr;
   // The one tuning test that the drive's unsolicited messages reach (null while none is open).
   static CTuningTest* openTest_;
-  std::optional<kestrel::StepMetrics> measured_;
+  std::optional<kestrel::StepMetrics> measured_, predicted_;
+  kestrel::ReferenceProfile launchedProfile_;  // the profile of the last launch
 };

@@ -5,6 +5,7 @@
 
 #include "commissioning/save_question.h"
 #include "commissioning/tuning_test.h"
+#include "compute/speed_response.h"
 #include "dialogs/setup_values.h"
 
 namespace {
@@ -22,13 +23,7 @@ std::string RiseTime(const StepMetrics& m) { return Duration(m.rise_s, "not reac
 std::string Overshoot(const StepMetrics& m) { return FormatG(m.overshoot_pct) + " %"; }
 std::string SettlingTime(const StepMetrics& m) { return Duration(m.settling_s, "not settled"); }
 
-// The first plateau of the logged reference: where it starts to move, the value it holds and the
-// row after which it leaves that value again.
-struct Plateau {
-  double start_s = 0.0;
-  double level = 0.0;
-  std::size_t endRow = 0;
-};
+using Plateau = CTuningTest::Plateau;
 
 std::optional<Plateau> FirstPlateau(const CGraphDocument& logged) {
   const std::size_t rows = logged.RowCount();
@@ -48,8 +43,26 @@ std::optional<Plateau> FirstPlateau(const CGraphDocument& logged) {
 
 }  // namespace
 
+// The speed test's prediction over the same rows, one loop period each from the profile's start,
+// in the unit of the logged reference (the plateau's value against the profile's own).
+std::optional<StepMetrics> CTuningTest::PredictFirstRamp(const std::vector<double>& time_s, const Plateau& plateau) {
+  if (loop_.profileKind != kestrel::ProfileKind::speed) return std::nullopt;
+  const kestrel::SpeedLoopModel model = kestrel::SpeedLoopModelOf(GetSetup());
+  const std::vector<double> reference16 = kestrel::ProfileReference16(launchedProfile_);
+  if (model.plantGain == 0.0 || reference16.size() < time_s.size()) return std::nullopt;
+  double plateau16 = 0.0;
+  for (const double r16 : reference16) plateau16 = std::fabs(r16) > std::fabs(plateau16) ? r16 : plateau16;
+  if (plateau16 == 0.0) return std::nullopt;
+  const double shownPerInternal = plateau.level / (plateau16 / 65536.0);
+  std::vector<double> predicted = kestrel::PredictSpeedResponse(model, reference16);
+  predicted.resize(time_s.size());
+  for (double& speed : predicted) speed *= shownPerInternal;
+  return kestrel::MeasureStepResponse(time_s, predicted, plateau.start_s, plateau.level);
+}
+
 void CTuningTest::FinishResponseFigures() {
   measured_.reset();
+  predicted_.reset();
   const CGraphDocument& logged = logger_->GetGraphDocument();
   if (const std::optional<Plateau> plateau = FirstPlateau(logged)) {
     std::vector<double> time_s, value;
@@ -58,9 +71,12 @@ void CTuningTest::FinishResponseFigures() {
       value.push_back(logged.Value(row, kMeasuredColumn));
     }
     measured_ = kestrel::MeasureStepResponse(time_s, value, plateau->start_s, plateau->level);
+    predicted_ = PredictFirstRamp(time_s, *plateau);
   }
   const auto show = [this](int id, const char* name, std::string (*format)(const StepMetrics&)) {
-    SetChildText(id, std::string(name) + ": " + (measured_ ? format(*measured_) : std::string("-")));
+    std::string text = std::string(name) + ": " + (measured_ ? format(*measured_) : std::string("-"));
+    if (predicted_) text += " (predicted " + format(*predicted_) + ")";
+    SetChildText(id, text);
   };
   show(kRiseTimeText, "Rise time", RiseTime);
   show(kOvershootText, "Overshoot", Overshoot);
@@ -76,11 +92,13 @@ std::vector<CMyTestDlg::TestResultLine> CTuningTest::ResultLines() const {
                                     FormatG(Value(setup, pair.mantissa)) + ", " + pair.shift + " = " +
                                     FormatG(Value(setup, pair.shift)) + ")"});
   }
-  if (measured_) {
-    lines.push_back({"Rise time", RiseTime(*measured_)});
-    lines.push_back({"Overshoot", Overshoot(*measured_)});
-    lines.push_back({"Settling time", SettlingTime(*measured_)});
-  }
+  const auto add = [&](const char* name, std::string (*format)(const StepMetrics&)) {
+    if (measured_) lines.push_back({name, format(*measured_)});
+    if (predicted_) lines.push_back({std::string(name) + " (predicted)", format(*predicted_)});
+  };
+  add("Rise time", RiseTime);
+  add("Overshoot", Overshoot);
+  add("Settling time", SettlingTime);
   return lines;
 }
 

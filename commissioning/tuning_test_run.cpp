@@ -42,6 +42,7 @@ void CTuningTest::BeginTest() {
   referencesValid_ = false;
   stopPressedDuringUpload_ = false;
   measured_.reset();
+  predicted_.reset();
   for (const int id : {kRiseTimeText, kOvershootText, kSettlingText}) SetChildText(id, "");
   m_nStepsNo = OnlineMode() ? 4 : 5;
   m_nResult = -1;
@@ -111,6 +112,7 @@ bool CTuningTest::AddProfileInputs(std::vector<ProgramInput>& inputs) {
     Fail(profile.error);
     return false;
   }
+  launchedProfile_ = profile;
   // The slopes are 16.16 variables: the host hands the program their word, value × 65536.
   for (std::size_t i = 0; i < profile.segments.size(); ++i) {
     inputs.push_back({kCountNames[i], static_cast<double>(profile.segments[i].count)});

@@ -37,6 +37,7 @@ class TuningTestSimulated : public Bench {
             log_.push_back({logged.Value(row, 0), logged.Value(row, 1), logged.Value(row, 2)});
           }
           measured_ = OpenTuningTest().MeasuredResponse();
+          predicted_ = OpenTuningTest().PredictedResponse();
         })
         .Close(IDCANCEL)
         .Answer(IDNO);
@@ -44,17 +45,20 @@ class TuningTestSimulated : public Bench {
   }
 
   std::vector<std::array<double, 3>> log_;  // time, reference, measured
-  std::optional<StepMetrics> measured_;
+  std::optional<StepMetrics> measured_, predicted_;
   std::string error_;
 };
 
 // 100 rad/s in 0.1 s, held 0.5 s: at the tuned 500 rad/s the load speed settles on the reference
-// within the hold, overshooting by less than 5 %, and comes back to rest.
-TEST_F(TuningTestSimulated, TunedSpeedLoopFollowsTheProfile) {
+// within the hold, overshooting by less than 5 % and within 5 points of the prediction of the
+// quantised gains, and comes back to rest.
+TEST_F(TuningTestSimulated, TunedSpeedLoopFollowsTheProfileAsPredicted) {
   TuneAndRun("speed");
   ASSERT_EQ(log_.size(), 2000u);
-  ASSERT_TRUE(measured_.has_value());
+  ASSERT_TRUE(measured_.has_value() && predicted_.has_value());
   EXPECT_LT(measured_->overshoot_pct, 5.0);
+  EXPECT_NEAR(measured_->overshoot_pct, predicted_->overshoot_pct, 5.0);
+  EXPECT_NEAR(measured_->rise_s, predicted_->rise_s, 0.01);
   EXPECT_LT(measured_->settling_s, 0.3);
   const double hold = log_[550][1];
   EXPECT_NEAR(hold, 100.0 * 60.0 / (2.0 * M_PI), 5.0) << "rpm, on the speed grid";
