@@ -127,5 +127,23 @@ TEST_F(TestCommand, ListsTheTestsAndRefusesWhatIsNoTestRun) {
   }
 }
 
+
+// The default motor and its load, 3.3e-5 kg·m² each: after the current controller's tuning three
+// runs find Jt within 3 % of 6.6e-5, their mean and spread are printed, and the last run's value
+// is the one kept (written to the setup file given).
+TEST_F(TestCommand, IdentifiesTheDefaultMotorsTotalInertiaAndPrintsTheSpreadOfRepeatedRuns) {
+  const std::string tuned = scratch_.Path("tuned.json").string();
+  scratch_.Succeeds("test current --tune --out " + tuned);
+  const Outcome result = scratch_.Succeeds("test inertia --setup " + tuned + " --repeat 3 --plots " +
+                                           scratch_.Path("plots").string());
+  std::smatch found;
+  const std::regex runs("Run 3: Jt = ([0-9.e+-]+) kgm\\^2\nJt: mean ([0-9.e+-]+) kgm\\^2, spread [0-9.e+-]+ kgm\\^2 "
+                        "\\([0-9.e+-]+ %\\)\n");
+  ASSERT_TRUE(std::regex_search(result.out, found, runs)) << result.out;
+  EXPECT_NEAR(std::stod(found[2]) / 6.6e-5, 1.0, 0.03) << result.out;
+  const double kept = drivebase::ReadSetupFile(tuned).FindParameter("Jt")->GetValueInBaseUnit();
+  EXPECT_NEAR(kept / std::stod(found[1]), 1.0, 1e-5);
+}
+
 }  // namespace
 }  // namespace kestrel

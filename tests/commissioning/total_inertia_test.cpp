@@ -56,6 +56,56 @@ INSTANTIATE_TEST_SUITE_P(
                       JudgementCase{"a_result", {1.0, 40.0, 105.4}, nullptr}),
     [](const auto& param) { return std::string(param.param.name); });
 
+struct IdentificationCase {
+  const char* name;
+  const char* setupFile;
+  const char* motorFile;          // in motors/, or in this folder's data/
+  double motorTurnsPerLoadTurn;   // the setup's transmission; 0: as the setup has it
+  const char* test;
+  const char* result;
+  const char* maxSpeed = nullptr;  // typed into the test; null: the setup's
+};
+
+class Identification : public Bench, public ::testing::WithParamInterface<IdentificationCase> {};
+
+// The current controller tuned first, as commissioning goes; then the motor file's motor plus its
+// load reflected through the transmission, within 3 %. Behind the 10:1 gearbox the load's
+// 6.6e-3 kg·m² reflects as 6.6e-5: with the load's speed scale the result would be ten times too
+// small.
+TEST_P(Identification, FindsTheMotorPlusReflectedLoadOnTheSimulatedDrive) {
+  const IdentificationCase& c = GetParam();
+  setup_ = test_support::ScaledSetupFile(c.setupFile);
+  if (c.motorTurnsPerLoadTurn != 0.0) {
+    setup_.SetParameterValueInBaseUnit("Motor_transmission", c.motorTurnsPerLoadTurn * 2.0 * M_PI);
+  }
+  const std::string folder = std::string(c.motorFile).starts_with("data/") ? KESTREL_TEST_DATA_DIR : KESTREL_MOTORS_DIR;
+  simulator_ = drivesim::link::ConnectSimulator(setup_, {folder + "/" + c.motorFile, std::nullopt}, clock_);
+  CMC_Comm::SetActiveLink(simulator_.get());
+  const double truth = simulator_->SimulatedDrive().Motor().TotalInertia();
+  user_.SelectTab(CTestCurrent::kTabs, 1).Click(CTestCurrent::kTuneButton).Close(IDOK);
+  ASSERT_EQ(RunTestAlone(&setup_, "current"), IDOK);
+  std::string error;
+  if (c.maxSpeed != nullptr) user_.Type(CTotalLoadTest::kMaxSpeedEdit, c.maxSpeed);
+  user_.Click(drivebase::kStartStopButton)
+      .WaitUntil(ui::Holds("the run ended", [&](ui::DialogDriver&) {
+        const auto& test = dynamic_cast<CMC_TestDlg&>(*ui::CurrentEventLoop().TopDialog());
+        error = test.ErrorText();
+        return !test.IsRunning();
+      }), Milliseconds(30'000))
+      .Close(IDCANCEL)
+      .Answer(IDYES);
+  RunTestAlone(&setup_, c.test);
+  EXPECT_EQ(error, "");
+  EXPECT_NEAR(Value(c.result) / truth, 1.0, 0.03) << Value(c.result) << " against " << truth;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Motors, Identification,
+    ::testing::Values(IdentificationCase{"direct", "default", "default.json", 0.0, "inertia", "Jt"},
+                      IdentificationCase{"gearbox", "default", "data/geared_motor.json", 10.0, "inertia", "Jt"},
+                      IdentificationCase{"linear_motor", "linear", "linear.json", 0.0, "mass", "Mt", "0.4"}),
+    [](const auto& param) { return std::string(param.param.name); });
+
 struct ClosingCase {
   const char* name;
   double deltaSpeed;  // the 16.16 word: 65536 × the speed change; 0: the one that gives Jt as stored
@@ -100,6 +150,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ClosingCase{"changed_cancel_then_no", 9e6, IDCANCEL, IDCANCEL, false}),
     [](const auto& param) { return std::string(param.param.name); });
 
+// OK then keeps the protection as the drive's over-current level.
 TEST_F(Bench, InertiaTestStartsOnlyWithTheProtectionAtLeastTheTestCurrent) {
   ScriptedDrive drive;
   drive.outputs.insert({{"test_flag", 1}, {"delta_time", -2}, {"delta_speed", 0}});
@@ -110,10 +161,26 @@ TEST_F(Bench, InertiaTestStartsOnlyWithTheProtectionAtLeastTheTestCurrent) {
       .Type(CTotalLoadTest::kProtectionEdit, "2.5")
       .Click(drivebase::kStartStopButton)
       .WaitUntil(ui::ControlShows(drivebase::kOutcomeText, "Test failed"))
-      .Close(IDCANCEL);
-  RunTestAlone(&setup_, "inertia");
+      .Close(IDOK);
+  EXPECT_EQ(RunTestAlone(&setup_, "inertia"), IDOK);
   EXPECT_EQ(drive.launches.size(), 2u) << "the preliminary and the identification program";
   EXPECT_EQ(drive.launches.back().program, "IE_Total_Inertia_Identification_Test");
+  EXPECT_NEAR(Value("Imax_Prot"), 2.5, 1e-3);
+}
+
+TEST_F(Bench, InertiaTestStoppedWhileTheMotorAlignsEndsAsStopped) {
+  ConnectSimulator();
+  std::string error;
+  user_.Click(drivebase::kStartStopButton)
+      .Wait(Milliseconds(30))
+      .Click(drivebase::kStartStopButton)
+      .WaitUntil(ui::ControlShows(drivebase::kOutcomeText, "Test failed"))
+      .Do("note the error", [&](ui::DialogDriver&) {
+        error = dynamic_cast<CMC_TestDlg&>(*ui::CurrentEventLoop().TopDialog()).ErrorText();
+      })
+      .Close(IDCANCEL);
+  EXPECT_EQ(RunTestAlone(&setup_, "inertia"), IDCANCEL);
+  EXPECT_EQ(error, CMC_TestDlg::kStoppedText);
 }
 
 struct QuestionCase {

@@ -2,7 +2,8 @@
 // the settings, frames written into the window (short ones, ones beyond the window and ones
 // before arming rejected), the stop in single and normal mode, the settings in a setup option,
 // the settings and file dialogs, and the host's oscilloscope.
-#include <cmath>
+#include <regex>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -26,9 +27,8 @@ class FrameDrive : public drivebase::DriveLink {
   bool WriteValue(std::string_view, double, int) override { return true; }
   bool ReadValue(std::string_view, int, double&) override { return true; }
   bool Launch(const drivebase::ProgramLaunch& launch) override {
-    if (refuseLaunch) return Fail("drive refused the program");
     launches.push_back(launch);
-    return true;
+    return !refuseLaunch || Fail("drive refused the program");
   }
   bool ArmScope(const drivebase::ScopeSettings& settings) override {
     armed = settings;
@@ -52,9 +52,7 @@ class FrameDrive : public drivebase::DriveLink {
   std::optional<drivebase::ScopeSettings> armed;
   std::vector<drivebase::ProgramLaunch> launches;
   std::vector<drivebase::UnsolicitedMessage> pending;
-  bool running = false;
-  bool refuseDisarm = false;
-  bool refuseLaunch = false;
+  bool running = false, refuseDisarm = false, refuseLaunch = false;
 };
 
 CMC_ScopeLogger* g_scope = nullptr;
@@ -92,31 +90,25 @@ class ScopeLoggerTest : public ::testing::Test {
   CMC_ScopeLogger scope{&setup, nullptr};
 };
 
-// 2 · SLPER · PWMPER / DSP_freq of the default setup, and the window in samples of it.
+// The default setup samples every 2 · SLPER · PWMPER / DSP_freq = 2 · 20 · 1000 / 40 MHz = 1 ms:
+// 2.5 s fit the 1000 samples of the scope's memory every 3 ms (divider 3), 833 samples, of which
+// 20 % = 166 before the trigger, the first at −166 · 3 ms.
 TEST_F(ScopeLoggerTest, ArmsTheDriveScopeWithTheWindowAndTheLevelInInternalUnits) {
-  const double ts = 2.0 * setup.GetParameterValueInBaseUnit("SLPER") * setup.GetParameterValueInBaseUnit("PWMPER") /
-                    setup.GetParameterValueInBaseUnit("DSP_freq");
   ASSERT_TRUE(scope.AddVariable("Speed_Reference", 1) && scope.AddVariable("IQ", 1));
-  ASSERT_TRUE(scope.ChangeSettings(0.5, kScopeSingle, kScopeRising, "Speed_Reference", 950.0, 20));
+  ASSERT_TRUE(scope.ChangeSettings(2.5, kScopeSingle, kScopeRising, "Speed_Reference", 950.0, 20));
   CMC_TestDlg test(&setup, 102, 1, nullptr);
   ASSERT_EQ(test.ExecuteCode("IE_Speed_Controller_Tuning_Test", nullptr, &scope, nullptr, nullptr), 1);
-  ASSERT_TRUE(drive.armed.has_value());
-  ASSERT_EQ(drive.launches.size(), 1u);
-  EXPECT_FALSE(drive.launches[0].logger.has_value()) << "the scope replaces the data logger";
-  const int divider = static_cast<int>(std::ceil(0.5 / (ts * 1000)));
-  const int window = static_cast<int>(std::lround(0.5 / (ts * divider)));
+  ASSERT_TRUE(drive.armed.has_value() && drive.armed->trigger.has_value());
+  EXPECT_FALSE(drive.launches.at(0).logger.has_value()) << "the scope replaces the data logger";
   EXPECT_EQ(drive.armed->channels, (std::vector<std::string>{"Speed_Reference", "IQ"}));
-  EXPECT_EQ(drive.armed->type, 1);
-  EXPECT_EQ(drive.armed->divider, divider);
-  EXPECT_EQ(drive.armed->window, window);
-  EXPECT_TRUE(drive.armed->single);
-  ASSERT_TRUE(drive.armed->trigger.has_value());
+  EXPECT_EQ(std::tuple(drive.armed->type, drive.armed->divider, drive.armed->window, drive.armed->single),
+            std::tuple(1, 3, 833, true));
   const CMC_Variable& speed = *setup.FindVariable("Speed_Reference");
   const double perRpm = drivebase::BaseUnitsPerUnit(speed.GetUnitType(), "rpm");
   EXPECT_DOUBLE_EQ(drive.armed->trigger->level, speed.InternalFromBase(950.0 * perRpm));
-  EXPECT_EQ(drive.armed->trigger->pretrigger, window * 20 / 100);
-  EXPECT_EQ(scope.GetPointsNo(), static_cast<std::size_t>(window));
-  EXPECT_DOUBLE_EQ(Row(0, 0), -(window * 20 / 100) * ts * divider) << "the window opens before the trigger";
+  EXPECT_EQ(drive.armed->trigger->pretrigger, 166);
+  EXPECT_EQ(scope.GetPointsNo(), 833u);
+  EXPECT_NEAR(Row(0, 0), -0.498, 1e-12);
 
   // A launch the drive refuses leaves no capture behind.
   drive.refuseLaunch = true;
@@ -201,12 +193,11 @@ TEST_F(ScopeLoggerTest, SettingsSurviveTheSetupOptionAndABadTextChangesNothing) 
   EXPECT_EQ(loaded.TriggerMode(), kScopeNormal);
   EXPECT_DOUBLE_EQ(loaded.TriggerLevel(), -12.5);
   EXPECT_EQ(loaded.PretriggerPercent(), 30);
-  for (const char* text : {"", "{", R"({"window_s": 1})",
-                           R"({"window_s": 0, "trigger_mode": 4, "trigger_slope": 1, "level": 0, "pretrigger_percent": 0,
-                               "trigger_variable": "", "channels": []})",
-                           R"({"window_s": 1, "trigger_mode": 4, "trigger_slope": 1, "level": 0, "pretrigger_percent": 0,
-                               "trigger_variable": "", "channels": [{"variable": "Nope", "flag": 1, "unit": "",
-                               "scale": 1, "offset": 0}]})"}) {
+  // Not JSON, a key missing, a window of 0, a channel the setup lacks.
+  const std::string saved = setup.GetOptionNoError("SpeedTuningOscSettings");
+  for (const std::string& text : {std::string("{"), std::string(R"({"window_s": 1})"),
+                                  std::regex_replace(saved, std::regex(R"("window_s":[0-9.e+-]+)"), R"("window_s":0)"),
+                                  std::regex_replace(saved, std::regex("\"IQ\""), "\"Nope\"")}) {
     setup.SetOption("Bad", text);
     EXPECT_FALSE(loaded.LoadSettingsFromSetupOption("Bad")) << text;
     EXPECT_DOUBLE_EQ(loaded.WindowSeconds(), 0.25) << text;
@@ -214,7 +205,8 @@ TEST_F(ScopeLoggerTest, SettingsSurviveTheSetupOptionAndABadTextChangesNothing) 
   }
 }
 
-// A ramp 0 … 950 needs 8 divisions of 200 about 400; −3 … −1 of 0.5 about −2.
+// 0 … 950 over 8 divisions needs 118.75 a division: 200, about 400 (−400 … 1200); −3 … 0 needs
+// 0.375: 0.5, about −1.5.
 TEST_F(ScopeLoggerTest, AutoscaleCentresEachChannelOnRoundSteps) {
   ArmTwoChannels(kScopeSingle);
   EXPECT_EQ(Frame({0, 0, 0, static_cast<std::uint16_t>(-3), 950, 0, static_cast<std::uint16_t>(-1)}), 2);
@@ -224,6 +216,19 @@ TEST_F(ScopeLoggerTest, AutoscaleCentresEachChannelOnRoundSteps) {
   EXPECT_DOUBLE_EQ(scope.ChannelScale(0).offset, 400.0);
   EXPECT_DOUBLE_EQ(scope.ChannelScale(1).scale, 0.5);
   EXPECT_DOUBLE_EQ(scope.ChannelScale(1).offset, -1.5);
+}
+
+// The saved live plot is the logger's file: its window reads back into another scope logger.
+TEST_F(ScopeLoggerTest, SavedWindowLoadsBack) {
+  ArmTwoChannels(kScopeSingle);
+  ASSERT_EQ(Frame({2, 0x86A0, 0x0001, 0xFFFB}), 1);
+  const std::string path = ::testing::TempDir() + "/scope_window.json";
+  ASSERT_TRUE(scope.Save(path)) << scope.LastError();
+  CMC_ScopeLogger loaded(&setup, nullptr);
+  ASSERT_TRUE(loaded.Load(path)) << loaded.LastError();
+  EXPECT_EQ(loaded.GetPointsNo(), scope.GetPointsNo());
+  EXPECT_EQ(loaded.GetGraphDocument().Value(2, 1), 100000.0);
+  EXPECT_EQ(loaded.GetGraphDocument().Value(2, 0), Row(2, 0));
 }
 
 TEST_F(ScopeLoggerTest, EditTakesTheUsersSettingsOnlyOnOkAndRefusesAZeroScale) {

@@ -81,8 +81,9 @@ class CMC_ScopeLogger : public CMC_Logger {
   // them, else IDCANCEL.
   int Edit(CWnd* parent);
 
-  // True once the drive's scope has stopped (a single window is full) or, when asked while the
-  // scope still runs in normal or free-running mode, once it has been told to stop and did.
+  // True once the drive's scope has stopped (a single window is full) or, in normal or
+  // free-running mode, once it has been told to stop (EndUploadData) and did; the frames still
+  // waiting on the link then go to the registered handler first. False while it runs.
   bool DoGracefulStop();
   // Takes one frame's payload (the bytes after the message header: the window index of its first
   // sample, then the samples' channels). Returns how many points it wrote (0 for a frame that is
