@@ -259,8 +259,8 @@ TEST_F(CommandLine, TuneShowsOldAndNewGainsAndPairs) {
   const Outcome result = Succeeds("tune current --setup " + file);
   // 3000 rad/s: Kp = (2 * 3000 * 1.333 ms - 1) G = 7 G = 2.3886; 2.3886 * 32767 / 4 = 19567
   EXPECT_THAT(result.out, StartsWith("GAIN      OLD                    NEW                    OLD PAIR         NEW PAIR\n"));
-  EXPECT_THAT(result.out, HasSubstr("\nKp_C_scl  5.118564409314249      2.3886"));
-  EXPECT_THAT(result.out, HasSubstr("20965 << 3       19567 << 2\n"));
+  EXPECT_THAT(result.out, HasSubstr("\nKp_C_scl  1.2966704306161687     2.3886"));
+  EXPECT_THAT(result.out, HasSubstr("21244 << 1       19567 << 2\n"));
   const CMC_Setup saved = drivebase::ReadSetupFile(file);
   EXPECT_EQ(saved.GetParameterValueInBaseUnit("KPI"), 19567.0);
   EXPECT_EQ(saved.GetParameterValueInBaseUnit("SFTKPI"), 2.0);
@@ -341,7 +341,7 @@ INSTANTIATE_TEST_SUITE_P(
         EditEnd{"Cancel", "wait-until dialog \"Brushless Motor Setup\"\nclose ok\nclick 1061\nclose cancel\n", 3,
                 "dialog \"Drive Setup\" closed: Cancel\nCancelled: nothing written\n", ""},
         EditEnd{"StepFails", "wait-until dialog \"Brushless Motor Setup\"\nclose ok\nexpect 3173 \"9\"\n", 1, "",
-                ":3: expect 3173 shows \"9\": it shows \"5.11856\"\n"},
+                ":3: expect 3173 shows \"9\": it shows \"1.29667\"\n"},
         EditEnd{"ScriptEndsTooSoon", "wait 10\n", 1, "",
                 ": the script ended too soon: the user agent has no more actions for the open dialog \"Drive Setup\"\n"},
         EditEnd{"MessageBoxTraced",

@@ -17,19 +17,26 @@ using test_support::ScratchDirectory;
 class TestCommand : public ::testing::Test {
  protected:
   ScratchDirectory scratch_{"kestrel-test-command"};
+
+  // The default setup asking for a passband of 2000 rad/s, so that Tune changes its gains.
+  std::string SetupAt2000() {
+    const std::string file = scratch_.Path("at2000.json").string();
+    scratch_.Succeeds("set --out " + file + " PB_C=2000");
+    return file;
+  }
 };
 
-// Tuned at the default 1800 rad/s: Kp_C_scl = (2·1800·τ − 1)·G = 3.8 × 0.341232 = 1.29668, held
-// as 21244 · 2^1 / 32767; Ki_C_scl = 1800²·τ·Tc·G = 0.147412, held as 4830 · 2^0 / 32767 (τ = 1.333 ms,
+// Tuned at 2000 rad/s: Kp_C_scl = (2·2000·τ − 1)·G = 4.333 × 0.341232 = 1.47867, held as
+// 24226 · 2^1 / 32767; Ki_C_scl = 2000²·τ·Tc·G = 0.18199, held as 5963 · 2^0 / 32767 (τ = 1.333 ms,
 // Tc = 100 µs, G = 0.9 Ω · 1241.17 / 3273.6). The step's measured and predicted overshoots are printed.
 TEST_F(TestCommand, TunesTheDefaultMotorSavesThePlotsAndKeepsTheRegisterPairs) {
   const std::string plots = scratch_.Path("plots").string();
   const std::string out = scratch_.Path("tuned.json").string();
-  const Outcome result = scratch_.Succeeds("test current --tune --plots " + plots + " --out " + out);
+  const Outcome result = scratch_.Succeeds("test current --setup " + SetupAt2000() + " --tune --plots " + plots + " --out " + out);
   EXPECT_EQ(result.err, "drive: simulator (motor: built-in default motor)\n");
   using namespace std::string_literals;
-  for (const std::string& line : {"Test passed\n"s, "Kp_C_scl: 1.29667 (KPI = 21244, SFTKPI = 1)\n"s,
-                                 "Ki_C_scl: 0.147404 (KII = 4830, SFTKII = 0)\n"s, "Kept: written to " + out + "\n"}) {
+  for (const std::string& line : {"Test passed\n"s, "Kp_C_scl: 1.47868 (KPI = 24226, SFTKPI = 1)\n"s,
+                                 "Ki_C_scl: 0.181982 (KII = 5963, SFTKII = 0)\n"s, "Kept: written to " + out + "\n"}) {
     EXPECT_NE(result.out.find(line), std::string::npos) << line << " in\n" << result.out;
   }
   for (const char* figure : {"Overshoot \\(measured\\): -?[0-9.e+-]+ %", "Overshoot \\(predicted\\): -?[0-9.e+-]+ %"}) {
@@ -38,7 +45,7 @@ TEST_F(TestCommand, TunesTheDefaultMotorSavesThePlotsAndKeepsTheRegisterPairs) {
   EXPECT_TRUE(std::filesystem::is_regular_file(plots + "/CurrentTuning.svg") && std::filesystem::is_regular_file(plots + "/CurrentTuning.csv"));
 
   const CMC_Setup tuned = drivebase::ReadSetupFile(out);
-  for (const auto& [name, value] : {std::pair{"KPI", 21244.0}, {"SFTKPI", 1.0}, {"KII", 4830.0}, {"SFTKII", 0.0}}) {
+  for (const auto& [name, value] : {std::pair{"KPI", 24226.0}, {"SFTKPI", 1.0}, {"KII", 5963.0}, {"SFTKII", 0.0}}) {
     EXPECT_EQ(tuned.FindParameter(name)->GetValueInInternalUnit(), value) << name;
   }
 }
@@ -60,7 +67,7 @@ class TestNotKept : public TestCommand, public ::testing::WithParamInterface<Not
 TEST_P(TestNotKept, WritesNothing) {
   const NotKeptCase& c = GetParam();
   const std::string out = scratch_.Path("kept.json").string();
-  std::string arguments = "test current --out " + out + " --plots " + scratch_.Path("plots").string() + " " + c.arguments;
+  std::string arguments = "test current --setup " + SetupAt2000() + " --out " + out + " --plots " + scratch_.Path("plots").string() + " " + c.arguments;
   if (c.script != nullptr) arguments += " --script " + scratch_.Write("user.script", c.script);
   const Outcome result = scratch_.Run(arguments);
   EXPECT_EQ(result.status, c.status) << result.err;
