@@ -76,7 +76,8 @@ bool CTestPositionTuning::AddCurrentLimitInputs(std::vector<ProgramInput>& input
   if (OverSpeedLoop(setup)) {
     ComputeCurrentLimitRegisters(setup);
     const CMC_Parameter* speedLimit = setup->FindParameter("Limit_Speed");
-    inputs.push_back({"LimitSpeed_Test", speedLimit != nullptr ? std::trunc(speedLimit->GetValueInInternalUnit()) : 0.0});
+    const double limit = speedLimit != nullptr ? std::trunc(speedLimit->GetValueInInternalUnit()) : 0.0;
+    inputs.push_back({"LimitSpeed_Test", limit});
     return true;
   }
   const CMC_Parameter* limit = setup->FindParameter("TestLimitCurrent");

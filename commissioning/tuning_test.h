@@ -204,8 +204,8 @@ class CTuningTest : public CMyTestDlg {
   bool paused_ = false;
   bool frameReceived_ = false;
   bool stopPressedDuringUpload_ = false;
-  bool acceptedOnClose_ = false;
-  bool programEnded_ = false;  // the upload follows a single run that has ended  // OK or Yes to the question: the setup keeps what the run set
+  bool acceptedOnClose_ = false;  // OK or Yes to the question: the setup keeps what the run set
+  bool programEnded_ = false;     // the upload follows a single run that has ended
   std::size_t drawnIndex_ = 0;  // where the live plot's next point goes
   std::vector<double> openingGains_;
 

@@ -51,7 +51,8 @@ const std::map<std::string_view, RegisterComputation>& RegisterComputations() {
 }
 
 const LiveGainChain* FindChain(const TuningLoop& loop, const std::string& name) {
-  const auto chain = std::ranges::find_if(loop.liveChains, [&](const LiveGainChain& c) { return SameName(c.parameter, name); });
+  const auto chain =
+      std::ranges::find_if(loop.liveChains, [&](const LiveGainChain& c) { return SameName(c.parameter, name); });
   return chain != loop.liveChains.end() ? &*chain : nullptr;
 }
 

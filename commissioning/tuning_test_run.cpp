@@ -50,8 +50,8 @@ void CTuningTest::BeginTest() {
     m_nStep = 0;
     referencesValid_ = true;
     const double ki = GetCurrentScale(setup);
-    const double in1 =
-        std::trunc(Value(setup, "TestStartCurrent") / 100.0 * std::min(ki * Value(setup, "In"), ki * Value(setup, "InPS")));
+    const double nominal = std::min(ki * Value(setup, "In"), ki * Value(setup, "InPS"));
+    const double in1 = std::trunc(Value(setup, "TestStartCurrent") / 100.0 * nominal);
     if (Has(setup, "ABSTART_MINMOVE")) setup->SetParameterValueInBaseUnit("ABSTART_MINMOVE", 0.0);
     LaunchProgram(kTexts, preliminaryProgram_, preliminaryImage_, nullptr, {{"In1", in1}});
   } else {

@@ -53,7 +53,8 @@ class TuningDrive : public ScriptedDrive {
     points.clear();
     for (int k = 0; k < 200; ++k) {
       const double reference = std::min(1000.0, 100.0 * k);
-      points.push_back(drivebase::LoggedPoint{1e-3 * k, {reference, reference * (1.0 - std::exp(-k / 5.0)), 10.0, 9.0}});
+      const double measured = reference * (1.0 - std::exp(-k / 5.0));
+      points.push_back(drivebase::LoggedPoint{1e-3 * k, {reference, measured, 10.0, 9.0}});
     }
     return true;
   }
@@ -159,7 +160,8 @@ TEST_F(TuningTestRun, AligningStartRunsThePreliminaryProgramFirst) {
   EXPECT_EQ(drive_.launches[0].program, "IE_Initial_Positioning_Test");
   const auto in1 = std::ranges::find(drive_.launches[0].variables, "In1", &drivebase::DriveValue::name);
   ASSERT_NE(in1, drive_.launches[0].variables.end());
-  EXPECT_EQ(in1->internal, std::trunc(0.5000508641824601 * 3.2 * GetCurrentScale(&setup_))) << "In 3.2 A below InPS 4 A";
+  EXPECT_EQ(in1->internal, std::trunc(0.5000508641824601 * 3.2 * GetCurrentScale(&setup_)))
+      << "In 3.2 A below InPS 4 A";
   EXPECT_EQ(drive_.Input("RefTest"), 3264);
   EXPECT_EQ(drive_.Input("RIncTest"), 33);
 }
@@ -202,7 +204,8 @@ TEST_P(StopInEveryMode, EndsThePassedRunAndStopsTheProgram) {
       .Do("note the outcome", [&](ui::DialogDriver&) {
         result = OpenTuningTest().Result();
         const CTuningTest& test = OpenTuningTest();
-        livePoints = test.Scope() != nullptr ? test.LiveGraph().ShownPoints() : test.Oscilloscope().Document().RowCount();
+        livePoints =
+            test.Scope() != nullptr ? test.LiveGraph().ShownPoints() : test.Oscilloscope().Document().RowCount();
       })
       .Close(IDCANCEL);
   RunTestAlone(&setup_, "speed");
@@ -213,7 +216,8 @@ TEST_P(StopInEveryMode, EndsThePassedRunAndStopsTheProgram) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, StopInEveryMode,
-                         ::testing::Values(StopCase{"data_logger_cycles", 0, 1, "0"}, StopCase{"values_read_live", 1, 1, "0"},
+                         ::testing::Values(StopCase{"data_logger_cycles", 0, 1, "0"},
+                                           StopCase{"values_read_live", 1, 1, "0"},
                                            StopCase{"drive_scope_windows", 1, 1, "1"}),
                          [](const auto& param) { return std::string(param.param.name); });
 
@@ -246,7 +250,8 @@ TEST_F(TuningTestRun, UnsolicitedFramesReachOnlyTheOpenTestWhole) {
   const std::vector<std::uint16_t> shortFrame{2, 1, 0xE900, 0, 100};
   EXPECT_EQ(CTuningTest::OnUnsolicitedMessage(shortFrame.data()), 0xE900) << "no test open";
   static int othersSeen = 0;
-  const auto previous = CMC_Comm::RegisterReceiveUnsolicitedMsgHandler([](const std::uint16_t*) { return ++othersSeen; });
+  const auto previous =
+      CMC_Comm::RegisterReceiveUnsolicitedMsgHandler([](const std::uint16_t*) { return ++othersSeen; });
   setup_.SetOption("hasOscilloscope", "1");
   int drawn = -1;
   user_.Do("hand a short frame and another message", [&](ui::DialogDriver&) {
@@ -348,8 +353,8 @@ TEST_F(TuningTestRun, TotalInertiaAndRatioFollowEachOther) {
       .Type(1385, "1.2345")
       .Do("the total follows the ratio", [&](ui::DialogDriver&) { EXPECT_DOUBLE_EQ(Value("Jt"), 2.2345 * jm); })
       .Type(3270, "0")
-      .Expect(ui::LastMessageBoxSays("You have chosen a value for the total inertia that is lower than the value of the "
-                                     "motor inertia.\nThe application will assume the motor inertia is unknown."))
+      .Expect(ui::LastMessageBoxSays("You have chosen a value for the total inertia that is lower than the value of "
+                                     "the motor inertia.\nThe application will assume the motor inertia is unknown."))
       .Close(IDCANCEL);
   RunTestAlone(&setup_, "speed");
   EXPECT_EQ(Value("isMotorInertiaUnknown"), 0.0) << "Cancel puts the setup back";

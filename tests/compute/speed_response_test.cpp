@@ -37,7 +37,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ProfileReference, AddsEachSegmentsSlopeForItsCount) {
   ReferenceProfile profile;
-  profile.segments = {ProfileSegment{2, 65536}, ProfileSegment{1, 32768}, ProfileSegment{0, 7}, ProfileSegment{1, -163840}};
+  profile.segments = {ProfileSegment{2, 65536}, ProfileSegment{1, 32768}, ProfileSegment{0, 7},
+                      ProfileSegment{1, -163840}};
   EXPECT_EQ(ProfileReference16(profile), (std::vector<double>{65536, 131072, 163840, 0}));
 }
 
