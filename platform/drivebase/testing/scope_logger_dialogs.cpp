@@ -4,10 +4,12 @@
 #include <cmath>
 #include <filesystem>
 
+#include "drivebase/gui_resources.h"
 #include "drivebase/scope_logger.h"
 #include "ui/controls.h"
 #include "ui/data_exchange.h"
 #include "ui/dialog.h"
+#include "ui/template_library.h"
 
 namespace {
 
@@ -34,9 +36,16 @@ constexpr std::array<int, 3> kModes = {drivebase::kScopeFreeRunning, drivebase::
 constexpr const char* kModeNames[] = {"Free running", "Normal", "Single"};
 constexpr const char* kNoTrigger = "(none)";
 
+// The host's own templates, where every host dialog finds them (also opened before any setup
+// dialog).
+unsigned HostTemplate(unsigned id) {
+  ui::DialogTemplates().AddDirectory(std::filesystem::path(drivebase::GetGUIDirectory()) / "resources" / "dialogs");
+  return id;
+}
+
 class ScopeSettingsDlg : public CDialog {
  public:
-  ScopeSettingsDlg(CMC_ScopeLogger& scope, CWnd* parent) : CDialog(kScopeSettingsTemplate, parent), scope_(scope) {
+  ScopeSettingsDlg(CMC_ScopeLogger& scope, CWnd* parent) : CDialog(HostTemplate(kScopeSettingsTemplate), parent), scope_(scope) {
     window_s_ = scope.WindowSeconds();
     for (std::size_t i = 0; i < kModes.size(); ++i) {
       if (kModes[i] == scope.TriggerMode()) mode_ = static_cast<int>(i);
@@ -140,7 +149,7 @@ class ScopeSettingsDlg : public CDialog {
 class PlotFileDlg : public CDialog {
  public:
   PlotFileDlg(int save, std::string path, CWnd* parent)
-      : CDialog(kPlotFileTemplate, parent), save_(save != 0), path_(std::move(path)) {}
+      : CDialog(HostTemplate(kPlotFileTemplate), parent), save_(save != 0), path_(std::move(path)) {}
   const std::string& Path() const { return path_; }
 
  protected:
