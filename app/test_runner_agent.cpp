@@ -55,7 +55,13 @@ bool CarefulUser::ActWhenIdle(ui::EventLoop& loop) {
     case Stage::running:
       if (test->IsRunning()) {
         if (ActDuringRun(loop, *test)) return true;
-        const std::optional<ui::Milliseconds> due = loop.NextTimerDue();
+        if (stopAt_ && loop.Clock().Now() >= *stopAt_) {
+          stopAt_.reset();
+          Press(loop, *test, drivebase::kStartStopButton, "Stop");
+          return true;
+        }
+        std::optional<ui::Milliseconds> due = loop.NextTimerDue();
+        if (stopAt_ && (!due || *due > *stopAt_)) due = stopAt_;
         if (!due) return false;
         if (*due > runDeadline_) {
           throw std::runtime_error("the test \"" + test->GetWindowText() + "\" still ran after " +
@@ -84,6 +90,22 @@ void CarefulUser::StartRun(ui::EventLoop& loop, CMyTestDlg& test) {
   ++runsStarted_;
   stage_ = Stage::running;
   runDeadline_ = loop.Clock().Now() + kRunLimit;
+  stopAt_.reset();
+  if (const double run_s = test.UnattendedRun_s(); run_s > 0.0) {
+    stopAt_ = loop.Clock().Now() + ui::Milliseconds(static_cast<long long>(run_s * 1000.0));
+  }
+}
+
+bool CarefulUser::ActWhenBusy(ui::EventLoop& loop) {
+  auto* test = dynamic_cast<CMyTestDlg*>(loop.TopDialog());
+  if (test == nullptr || stage_ != Stage::running || !stopAt_ || !test->IsRunning()) return false;
+  if (loop.Clock().Now() >= *stopAt_) {
+    stopAt_.reset();
+    ui::DialogDriver(*test).Click(drivebase::kStartStopButton);
+    return true;
+  }
+  loop.AdvanceBy(ui::Milliseconds(1));
+  return true;
 }
 
 std::optional<int> CarefulUser::AnswerMessageBox(const ui::MessageBoxRecord& box) {

@@ -1,7 +1,8 @@
 // The user of `kestrel test` without a script: a careful engineer at the test dialog. They look
 // through its tabs for the button they need, press "Tune" first when asked to, press Start, let
-// the test run (time passes to the dialog's next timer while it runs), then close the test and
-// answer its question whether to keep the values with the answer given on the command line.
+// the test run (time passes to the dialog's next timer while it runs; a run that goes on until
+// stopped they stop after the time the test names), then close the test and answer its question
+// whether to keep the values with the answer given on the command line.
 // Asked to repeat, they press Start again after each run that passed, as often as asked.
 // The pole pairs test needs more of them: PolePairsUser watches the simulated shaft.
 #pragma once
@@ -31,8 +32,9 @@ class CarefulUser : public ui::UserAgent {
   std::function<void(CMyTestDlg&)> onRunPassed;
 
   bool ActWhenIdle(ui::EventLoop& loop) override;
-  // Nothing to do while a handler pumps: the upload runs on by itself.
-  bool ActWhenBusy(ui::EventLoop&) override { return false; }
+  // While a handler pumps, an upload runs on by itself; a live run that goes on until stopped
+  // sees time pass, a millisecond a pump, and is stopped when its time is up.
+  bool ActWhenBusy(ui::EventLoop& loop) override;
   std::optional<int> AnswerMessageBox(const ui::MessageBoxRecord& box) override;
 
   // The longest a run may take in virtual time before the user gives up on it.
@@ -60,6 +62,7 @@ class CarefulUser : public ui::UserAgent {
   int runsStarted_ = 0;
   Stage stage_ = Stage::tune;
   ui::Milliseconds runDeadline_{0};
+  std::optional<ui::Milliseconds> stopAt_;  // a run that goes on until stopped is stopped then
 };
 
 // The user of the pole pairs test on the simulated drive: marks the shaft when Move first shows,

@@ -24,11 +24,14 @@ CMyTestDlg::CMyTestDlg(CMC_Setup* setup, unsigned templateId, int flag, CWnd* pa
   // The speed and position tests move the motor from where it stands: the absolute start's
   // minimum move would only disturb them.
   if ((templateId == 102 || templateId == 103) && kestrel::dialogs::Has(setup, "ABSTART_MINMOVE")) {
+    openingAbsoluteStartMove_ = setup->GetParameterValueInBaseUnit("ABSTART_MINMOVE");
     setup->SetParameterValueInBaseUnit("ABSTART_MINMOVE", 0.0);
   }
 }
 
-CMyTestDlg::~CMyTestDlg() = default;
+CMyTestDlg::~CMyTestDlg() {
+  if (openingAbsoluteStartMove_) GetSetup()->SetParameterValueInBaseUnit("ABSTART_MINMOVE", *openingAbsoluteStartMove_);
+}
 
 bool CMyTestDlg::SaveAllPlots(std::string&) { return true; }
 
@@ -67,6 +70,11 @@ bool CMyTestDlg::RestartTick(unsigned periodMs) {
 
 bool CMyTestDlg::LaunchProgram(std::span<const char* const> texts, const std::string& program, CMC_CoffFormat& image,
                                CMC_Logger* logger, std::initializer_list<ProgramInput> inputs) {
+  return LaunchProgram(texts, program, image, logger, std::span<const ProgramInput>(inputs.begin(), inputs.size()));
+}
+
+bool CMyTestDlg::LaunchProgram(std::span<const char* const> texts, const std::string& program, CMC_CoffFormat& image,
+                               CMC_Logger* logger, std::span<const ProgramInput> inputs) {
   // At an odd step the launch's announcement has been shown already.
   if (m_nStep % 2 == 0) ShowStepText(texts);
   // No program for the sensor, or no image of it: the launch cannot succeed.

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -20,7 +21,8 @@
 
 class CMyTestDlg : public CMC_TestDlg {
  public:
-  // Templates 102 and 103 (speed and position tuning) clear ABSTART_MINMOVE when the setup has it.
+  // Templates 102 and 103 (speed and position tuning) clear ABSTART_MINMOVE when the setup has it;
+  // the destructor puts its value back.
   CMyTestDlg(CMC_Setup* setup, unsigned templateId, int flag, CWnd* parent);
   ~CMyTestDlg() override;
 
@@ -36,6 +38,9 @@ class CMyTestDlg : public CMC_TestDlg {
   virtual int TuneButtonId() const { return 0; }
   virtual std::vector<TestResultLine> ResultLines() const { return {}; }
   virtual bool SaveAllPlots(std::string& error);
+  // A run that goes on until the user stops it: how long a user without a screen lets it run
+  // before pressing Stop (0: the run ends by itself).
+  virtual double UnattendedRun_s() const { return 0.0; }
   // The measured values that runs of the test repeated one after another are compared by (kestrel
   // test --repeat): name, unit and value of each, the same names in every run; none by default.
   struct MeasuredValue {
@@ -70,6 +75,8 @@ class CMyTestDlg : public CMC_TestDlg {
   // and starts the tick. False when the run failed.
   bool LaunchProgram(std::span<const char* const> texts, const std::string& program, CMC_CoffFormat& image,
                      CMC_Logger* logger, std::initializer_list<ProgramInput> inputs);
+  bool LaunchProgram(std::span<const char* const> texts, const std::string& program, CMC_CoffFormat& image,
+                     CMC_Logger* logger, std::span<const ProgramInput> inputs);
   // The progress text of the current step (an index beyond the table shows nothing new).
   void ShowStepText(std::span<const char* const> texts);
   // Timer 1 again; false (the run failed) when it cannot be started.
@@ -104,4 +111,7 @@ class CMyTestDlg : public CMC_TestDlg {
   virtual void AcceptResults() {}
   // What No to the question does before the dialog ends (the values at opening written back).
   virtual void RejectResults() {}
+
+ private:
+  std::optional<double> openingAbsoluteStartMove_;  // ABSTART_MINMOVE before the test cleared it
 };

@@ -9,6 +9,8 @@
 #include "commissioning/test_current.h"
 #include "commissioning/test_phase_connections.h"
 #include "commissioning/test_rl.h"
+#include "commissioning/test_position_tuning.h"
+#include "commissioning/test_speed_tuning.h"
 #include "commissioning/total_inertia_test.h"
 #include "dialogs/dialog_resources.h"
 #include "dialogs/my_setup_dlg.h"
@@ -22,6 +24,8 @@ std::string_view DialogTemplate101();
 std::string_view DialogTemplate288();
 std::string_view DialogTemplate289();
 std::string_view DialogTemplate290();
+std::string_view DialogTemplate102();
+std::string_view DialogTemplate103();
 std::string_view DialogTemplate3041();
 std::string_view DialogTemplate3056();
 std::string_view DialogTemplate3065();
@@ -46,6 +50,8 @@ constexpr std::array kTests{
     CommissioningTest{"rl", "Total Resistance and Inductance Identification Test", true, &Make<CTestRL>},
     CommissioningTest{"phase", "Motor Phase Connection Test", false, &Make<CTestPhaseConnections>},
     CommissioningTest{"pole-pairs", "Motor Pole Pairs Detection Test", false, &Make<CDetectPolePairs>},
+    CommissioningTest{"speed", "Speed Controller Tuning Test", false, &Make<CTestSpeedTuning>},
+    CommissioningTest{"position", "Position Controller Tuning Test", false, &Make<CTestPositionTuning>},
     CommissioningTest{"inertia", "Total inertia test", false, &MakeFlagged<CTotalInertiaTest>},
     CommissioningTest{"mass", "Total mass test", false, &MakeFlagged<CTotalMassTest>},
 };
@@ -74,6 +80,9 @@ void RegisterTestTemplates() {
     ui::DialogTemplates().Add(ui::ParseDialogTemplate(resources::DialogTemplate288(), "resources/dialogs/288.json"));
     ui::DialogTemplates().Add(ui::ParseDialogTemplate(resources::DialogTemplate289(), "resources/dialogs/289.json"));
     ui::DialogTemplates().Add(ui::ParseDialogTemplate(resources::DialogTemplate290(), "resources/dialogs/290.json"));
+    ui::DialogTemplates().Add(ui::ParseDialogTemplate(resources::DialogTemplate102(), "resources/dialogs/102.json"));
+    ui::DialogTemplates().Add(ui::ParseDialogTemplate(resources::DialogTemplate103(), "resources/dialogs/103.json"));
+    CTuningTest::RegisterLivePlotMenu();
     ui::DialogTemplates().Add(ui::ParseDialogTemplate(resources::DialogTemplate3041(), "resources/dialogs/3041.json"));
     ui::DialogTemplates().Add(ui::ParseDialogTemplate(resources::DialogTemplate3056(), "resources/dialogs/3056.json"));
     ui::DialogTemplates().Add(ui::ParseDialogTemplate(resources::DialogTemplate3065(), "resources/dialogs/3065.json"));

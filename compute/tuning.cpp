@@ -70,6 +70,13 @@ bool TuneSpeedController(CMC_Setup* setup) {
   return true;
 }
 
+double SpeedLoopPlantGain(CMC_Setup* setup) {
+  RuleInputs in(setup);
+  const double x = PlantGain(in);
+  if (!in.Complete() || x == 0.0) return 0.0;
+  return OuterLoopPeriod(setup) * std::fabs(GetMotorSpeedScale(setup)) / (x * GetCurrentScale(setup));
+}
+
 bool TunePositionController(CMC_Setup* setup) {
   RuleInputs in(setup);
   const double w = in.Base("PB_P");

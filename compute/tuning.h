@@ -19,6 +19,11 @@ bool TuneCurrentController(CMC_Setup* setup);
 // Writes Ki_S_scl, then Kp_S_scl.
 bool TuneSpeedController(CMC_Setup* setup);
 
+// The speed loop's plant over one loop period T: the change of the speed (internal units) that
+// one internal unit of current makes, T S / (X Iscale) with X and S as above; 0 when a parameter
+// is missing.
+double SpeedLoopPlantGain(CMC_Setup* setup);
+
 // Position loop, with P = |load position scale| and S = |motor speed scale| (times the
 // transmission ratio in dual loop). Over the speed loop (PositionControlType 1):
 //   Ki = w^2 T S / P,  Kp = 2 z w S / P,  Kd = 0;

@@ -223,6 +223,16 @@ void CDriveSetupDlg::OnTuneCurrent() {
            true);
 }
 
+// The speed test's limits follow the setup as it stands now.
+void CDriveSetupDlg::OnTuneSpeed() {
+  ComputeParameterLimits(GetSetup());
+  RunChild([this]() -> std::unique_ptr<CDialog> { return kestrel::MakeTest(GetSetup(), "speed", this); }, false);
+}
+
+void CDriveSetupDlg::OnTunePosition() {
+  RunChild([this]() -> std::unique_ptr<CDialog> { return kestrel::MakeTest(GetSetup(), "position", this); }, false);
+}
+
 void CDriveSetupDlg::OnOK() {
   CommitPendingEdits();
   CMC_Setup* setup = GetSetup();
@@ -249,6 +259,8 @@ const ui::MessageMap* CDriveSetupDlg::GetMessageMap() const {
         .Command(3159, &CDriveSetupDlg::OnDriveInfo)
         .Command(3208, &CDriveSetupDlg::OnExternalReference)
         .Command(3137, &CDriveSetupDlg::OnTuneCurrent)
+        .Command(3178, &CDriveSetupDlg::OnTuneSpeed)
+        .Command(3198, &CDriveSetupDlg::OnTunePosition)
         .ControlNotification(kAxisIdCombo, CBN_SELCHANGE, &CDriveSetupDlg::OnSelchangeAxisId)
         .ShowWindow(&CDriveSetupDlg::OnShowWindow)
         .Timer(&CDriveSetupDlg::OnTimer);

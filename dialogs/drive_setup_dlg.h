@@ -49,6 +49,8 @@ class CDriveSetupDlg : public CMySetupDlg {
   void OnAdvanced();
   void OnDriveInfo();
   void OnTuneCurrent();
+  void OnTuneSpeed();
+  void OnTunePosition();
   void OnExternalReference();
   void RunMotorSetup();
   void WarnAboutStartCurrent();
