@@ -88,9 +88,6 @@ void CTotalLoadTest::FinishIdentification() {
       !ReadProgramValue(mainImage_, "delta_speed", readings.deltaSpeed)) {
     return;
   }
-  // A 16.16 output keeps the speed's fraction: the word is the speed × 65536.
-  const drivebase::ProgramVariableSpec* speed = mainImage_.Descriptor().FindVariable("delta_speed");
-  if (speed != nullptr && speed->type == drivebase::ProgramVariableType::fixed16_16) readings.deltaSpeed /= 65536.0;
   if (const auto failure = kestrel::TotalInertiaFailure(kind_, readings)) return Fail(*failure);
   CMC_Setup* setup = GetSetup();
   CMC_Parameter* result = setup->FindParameter(kind_.resultParameter);

@@ -113,10 +113,10 @@ bool CTuningTest::AddProfileInputs(std::vector<ProgramInput>& inputs) {
     return false;
   }
   launchedProfile_ = profile;
-  // The slopes are 16.16 variables: the host hands the program their word, value × 65536.
+  // Each slope goes to the program as its value, slope / 65536 (exact: a power of two).
   for (std::size_t i = 0; i < profile.segments.size(); ++i) {
     inputs.push_back({kCountNames[i], static_cast<double>(profile.segments[i].count)});
-    inputs.push_back({kSlopeNames[i], static_cast<double>(profile.segments[i].slope)});
+    inputs.push_back({kSlopeNames[i], static_cast<double>(profile.segments[i].slope) / 65536.0});
   }
   return true;
 }

@@ -48,7 +48,8 @@ class Launches : public ::testing::Test {
     ProgramDescriptor descriptor{"IE_Initial_Positioning_Test", "Initial_Positioning_Test", "IE", false, 2, {}};
     descriptor.variables = {{"STARTED", ProgramVariableType::int16, ProgramVariableDirection::output, 0},
                             {"In1", ProgramVariableType::int16, ProgramVariableDirection::in_out, 0},
-                            {"delta_time", ProgramVariableType::int32, ProgramVariableDirection::output, -1}};
+                            {"delta_time", ProgramVariableType::int32, ProgramVariableDirection::output, -1},
+                            {"b0", ProgramVariableType::fixed16_16, ProgramVariableDirection::input, 0}};
     std::ofstream(ProgramImagePath(descriptor.name)) << SerializeProgramDescriptor(descriptor);
     ASSERT_TRUE(image_.ReadCoff(ProgramImagePath(descriptor.name).string())) << image_.GetLoadError();
   }
@@ -79,7 +80,7 @@ TEST_F(Launches, SendTheSetupsRegistersAndTheImagesVariables) {
   std::vector<std::string> registers;
   for (const DriveValue& value : launch.registers) registers.push_back(value.name + "=" + std::to_string(value.internal) + "/" + std::to_string(value.sizeInWords));
   EXPECT_THAT(registers, ElementsAre("PWMPER=1000.000000/1", "KPI=12000.000000/1", "ENC2THL=2147484.000000/2"));
-  ASSERT_EQ(launch.variables.size(), 3u);
+  ASSERT_EQ(launch.variables.size(), 4u);
   EXPECT_EQ(launch.variables[1].name, "In1");
   EXPECT_EQ(launch.variables[1].internal, 4910);
   EXPECT_EQ(launch.variables[2].internal, -1) << "the initial value of a variable not written";
@@ -107,6 +108,20 @@ TEST_F(Launches, UserVariablesFollowTheProgramOntoTheDrive) {
   ASSERT_TRUE(ExecuteProgram(setup_, "IE_VDC_Detection_Test", nullptr, nullptr));  // another program
   ASSERT_TRUE(GetUserVariable(image_, "In1", value, error_));
   EXPECT_EQ(value, 4910) << "the image again, once another program runs";
+}
+
+// A 16.16 variable is written and read as its value; the image and the drive hold its word.
+TEST_F(Launches, FixedPointVariablesTravelAsTheirWords) {
+  ASSERT_TRUE(SetUserVariable(image_, "b0", -1.5, error_)) << error_;
+  ASSERT_TRUE(ExecuteProgram(setup_, "IE_Initial_Positioning_Test", &image_, nullptr));
+  EXPECT_EQ(drive_.launches.front().variables[3].internal, -98304);
+  drive_.memory["b0"] = 163840;
+  double value = 0;
+  ASSERT_TRUE(GetUserVariable(image_, "b0", value, error_));
+  EXPECT_EQ(value, 2.5);
+  drive_.memory["b0"] = kNoValue;
+  ASSERT_TRUE(GetUserVariable(image_, "b0", value, error_));
+  EXPECT_EQ(value, kNoValue);
 }
 
 TEST_F(Launches, UnknownVariablesAndUnusableImagesAreRefused) {

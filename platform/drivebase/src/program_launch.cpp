@@ -25,6 +25,16 @@ bool RefuseLaunch(std::string text) {
 
 std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
 
+// A 16.16 fixed-point variable's word is its value × 65536; the other types hold the value itself.
+// A word that holds no value reads as no value.
+double WordOf(const ProgramVariableSpec& variable, double value) {
+  return variable.type == ProgramVariableType::fixed16_16 ? value * 65536.0 : value;
+}
+double ValueOf(const ProgramVariableSpec& variable, double word) {
+  if (variable.type != ProgramVariableType::fixed16_16 || word == kNoValue) return word;
+  return word / 65536.0;
+}
+
 }  // namespace
 
 bool IsDriveRegisterName(std::string_view name) {
@@ -87,26 +97,31 @@ bool ExecuteProgram(const CMC_Setup& setup, std::string_view program, CMC_CoffFo
 bool SetUserVariable(CMC_CoffFormat& image, std::string_view name, double value, std::string& error) {
   if (!image.IsLoaded()) return Refuse(error, "Cannot write " + Quoted(name) + ": the program image is not loaded");
   const ProgramDescriptor& descriptor = image.Descriptor();
-  if (descriptor.FindVariable(name) == nullptr) {
+  const ProgramVariableSpec* variable = descriptor.FindVariable(name);
+  if (variable == nullptr) {
     return Refuse(error, "The program " + Quoted(descriptor.name) + " has no variable " + Quoted(name));
   }
+  const double word = WordOf(*variable, value);
   if (IsOnDrive(image)) {
-    if (CMC_Comm::WriteProgramVariable(name, value)) return true;
+    if (CMC_Comm::WriteProgramVariable(name, word)) return true;
     return Refuse(error, CMC_Comm::GetLastErrorText());
   }
-  if (image.SetVariableValue(name, value)) return true;
+  if (image.SetVariableValue(name, word)) return true;
   return Refuse(error, "Cannot write " + Quoted(name) + " of " + Quoted(descriptor.name) + ": not a number");
 }
 
 bool GetUserVariable(const CMC_CoffFormat& image, std::string_view name, double& value, std::string& error) {
   if (!image.IsLoaded()) return Refuse(error, "Cannot read " + Quoted(name) + ": the program image is not loaded");
   const ProgramDescriptor& descriptor = image.Descriptor();
-  if (descriptor.FindVariable(name) == nullptr) {
+  const ProgramVariableSpec* variable = descriptor.FindVariable(name);
+  if (variable == nullptr) {
     return Refuse(error, "The program " + Quoted(descriptor.name) + " has no variable " + Quoted(name));
   }
-  if (!IsOnDrive(image)) return image.GetVariableValue(name, value);
-  if (CMC_Comm::ReadProgramVariable(name, value)) return true;
-  return Refuse(error, CMC_Comm::GetLastErrorText());
+  double word = 0.0;
+  const bool read = IsOnDrive(image) ? CMC_Comm::ReadProgramVariable(name, word) : image.GetVariableValue(name, word);
+  if (!read) return Refuse(error, IsOnDrive(image) ? CMC_Comm::GetLastErrorText() : "Cannot read " + Quoted(name));
+  value = ValueOf(*variable, word);
+  return true;
 }
 
 }  // namespace drivebase

@@ -20,7 +20,8 @@ inline constexpr int kProgramImageFormatVersion = 1;
 inline constexpr double kNoValue = 1.2345e100;
 
 // How program memory stores a variable. A 16.16 fixed-point variable is one 32-bit word that
-// holds value·65536; the host reads and writes the word.
+// holds value·65536; CMC_CoffFormat holds the words, the user-variable access (SetUserVariable,
+// GetUserVariable) takes and gives the values.
 enum class ProgramVariableType { int16, uint16, int32, fixed16_16 };
 
 std::string_view ProgramVariableTypeName(ProgramVariableType type);
