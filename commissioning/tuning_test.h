@@ -172,7 +172,7 @@ class CTuningTest : public CMyTestDlg {
   void WatchDataLoggerRun();
   void FinishDataLoggerRun();
   void UploadDataLogger();
-  bool RunChecks(bool fail, bool programEnded);
+  bool RunChecks(bool fail);
   void TakeUpStop();
   void FinishResponseFigures();
   std::optional<kestrel::StepMetrics> PredictFirstRamp(const std::vector<double>& time_s, const Plateau& plateau);
@@ -205,7 +205,6 @@ class CTuningTest : public CMyTestDlg {
   bool frameReceived_ = false;
   bool stopPressedDuringUpload_ = false;
   bool acceptedOnClose_ = false;  // OK or Yes to the question: the setup keeps what the run set
-  bool programEnded_ = false;     // the upload follows a single run that has ended
   std::size_t drawnIndex_ = 0;  // where the live plot's next point goes
   std::vector<double> openingGains_;
 

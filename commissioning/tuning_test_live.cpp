@@ -65,13 +65,13 @@ void CTuningTest::WatchScopeRun() {
       CMC_TestDlg::OnBtnStartStop();
       m_bStopRequested = 0;
       m_bContinuousRun = 0;
-      if (RunChecks(true, false)) TestSucceeded(1);
+      if (RunChecks(true)) TestSucceeded(1);
       scope_->EndUploadData();
       return;
     }
     CMC_Comm::CheckForUnrequestedMessages();
     if (!scope_->UploadInProgress()) break;
-    if (!frameReceived_ && !RunChecks(true, false)) return scope_->EndUploadData();
+    if (!frameReceived_ && !RunChecks(true)) return scope_->EndUploadData();
     ui::CurrentEventLoop().Pump();
   }
   scope_->EndUploadData();
@@ -80,7 +80,7 @@ void CTuningTest::WatchScopeRun() {
   // Stopped by the user: the frames seen are the result.
   TakeUpStop();
   m_bContinuousRun = 0;
-  if (RunChecks(true, false)) TestSucceeded(1);
+  if (RunChecks(true)) TestSucceeded(1);
 }
 
 // Without the drive's scope the test reads the reference and the measured value itself.
@@ -105,7 +105,7 @@ void CTuningTest::WatchOscilloscopeRun() {
       oscilloscope_.AddLastPoint(values);
       liveGraph_.UpdateLastPoint();
     }
-    if (!RunChecks(true, false)) return;
+    if (!RunChecks(true)) return;
     ui::CurrentEventLoop().Pump();
   }
   if (!IsRunning()) return;

@@ -152,17 +152,17 @@ bool CTuningTest::LaunchMainProgram() {
   return RestartTick(1);
 }
 
-// The drive's errors (all but a missing Hall sensor) and the program's protection flag; the
-// error text is stored, and with fail the run ends as failed. A program writes its flag when it
-// ends: while it runs (or ramps down after a stop) only a negative flag is a trip.
-bool CTuningTest::RunChecks(bool fail, bool programEnded) {
+// The drive's errors (all but a missing Hall sensor) and the program's protection flag (1 from
+// the launch on, 0 or less once the protection tripped); the error text is stored, and with fail
+// the run ends as failed.
+bool CTuningTest::RunChecks(bool fail) {
   if (CheckDriveErrors(fail ? 1 : 0, kRunErrorMask) == 0) return false;
   double testFlag = 0.0;
   if (GetUserVariableValue(&mainImage_, "test_flag", testFlag, m_strErrorText) == 0) {
     if (fail) TestFailed(1);
     return false;
   }
-  if (testFlag == drivebase::kNoValue || testFlag < 0.0 || (programEnded && testFlag == 0.0)) {
+  if (testFlag == drivebase::kNoValue || testFlag <= 0.0) {
     m_strErrorText = testFlag == drivebase::kNoValue ? msc_pszErrInternal : kTexts[6];
     if (fail) TestFailed(1);
     return false;
@@ -174,7 +174,7 @@ void CTuningTest::WatchDataLoggerRun() {
   if (m_bContinuousRun != 0) {
     // Cycle after cycle until the user stops, or a protection or drive error stops the run.
     if (m_bStopRequested == 0) {
-      if (!RunChecks(false, false)) CMC_TestDlg::OnBtnStartStop();
+      if (!RunChecks(false)) CMC_TestDlg::OnBtnStartStop();
       RestartTick();
       return;
     }
@@ -196,8 +196,7 @@ void CTuningTest::WatchDataLoggerRun() {
 }
 
 void CTuningTest::FinishDataLoggerRun() {
-  programEnded_ = m_bContinuousRun == 0;
-  if (RunChecks(false, programEnded_)) {
+  if (RunChecks(false)) {
     m_bContinuousRun = 0;
   } else {
     m_bContinuousRun = 1;
@@ -220,7 +219,7 @@ void CTuningTest::UploadDataLogger() {
     }
   }
   loggerGraph_.DoZoomOut();
-  if (!IsRunning() || !RunChecks(true, programEnded_)) return;
+  if (!IsRunning() || !RunChecks(true)) return;
   FinishResponseFigures();
   TestSucceeded(1);
 }

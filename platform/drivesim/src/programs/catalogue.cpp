@@ -40,13 +40,17 @@ std::vector<ProgramVariable> TotalInertiaVariables() {
 }
 
 // The tuning programs' table: the start references, the program's limit, the protection, the
-// profile (counts a0 … a5, slopes b0 … b5) and the multiple-cycle flag.
+// profile (counts a0 … a5, slopes b0 … b5) and the multiple-cycle flag. test_flag reads 1 from
+// the launch on (the host checks it at every tick of a run that goes on until stopped) and −1
+// once the test protection has tripped.
 std::vector<ProgramVariable> TuningVariables(ProgramVariable limit) {
   std::vector<ProgramVariable> v{In("RefTest"), In("RIncTest"), std::move(limit), In("Imax_Prot_Test")};
   for (const char* count : {"a0", "a1", "a2", "a3", "a4", "a5"}) v.push_back(In(count, VariableType::uint16));
   for (const char* slope : {"b0", "b1", "b2", "b3", "b4", "b5"}) v.push_back(In(slope, VariableType::fixed16_16));
   v.push_back(In("MultiC"));
-  v.push_back(Out("test_flag"));
+  ProgramVariable flag = Out("test_flag");
+  flag.initial = 1;
+  v.push_back(flag);
   return v;
 }
 
