@@ -80,9 +80,7 @@ bool CTestPositionTuning::AddCurrentLimitInputs(std::vector<ProgramInput>& input
     inputs.push_back({"LimitSpeed_Test", limit});
     return true;
   }
-  const CMC_Parameter* limit = setup->FindParameter("TestLimitCurrent");
-  inputs.push_back({"IlimPS_Test", limit != nullptr ? limit->GetValueInInternalUnit() : 0.0});
-  return true;
+  return CTuningTest::AddCurrentLimitInputs(inputs);
 }
 
 void CTestPositionTuning::RestoreSetupChangedForRun() {
