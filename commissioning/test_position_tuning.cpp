@@ -70,17 +70,13 @@ std::vector<const char*> CTestPositionTuning::LoggedVariables() const {
 // The setup's current limit is the test's limit in both structures; over the speed loop the
 // speed controller's registers follow it and the program gets the speed limit, directly on the
 // current loop the program gets the limit itself.
-bool CTestPositionTuning::AddCurrentLimitInputs(std::vector<ProgramInput>& inputs) {
+void CTestPositionTuning::AddCurrentLimitInputs(std::vector<ProgramInput>& inputs) {
   CMC_Setup* setup = GetSetup();
   setup->SetParameterValueInBaseUnit("IlimPS", Value(setup, "TestLimitCurrent"));
-  if (OverSpeedLoop(setup)) {
-    ComputeCurrentLimitRegisters(setup);
-    const CMC_Parameter* speedLimit = setup->FindParameter("Limit_Speed");
-    const double limit = speedLimit != nullptr ? std::trunc(speedLimit->GetValueInInternalUnit()) : 0.0;
-    inputs.push_back({"LimitSpeed_Test", limit});
-    return true;
-  }
-  return CTuningTest::AddCurrentLimitInputs(inputs);
+  if (!OverSpeedLoop(setup)) return CTuningTest::AddCurrentLimitInputs(inputs);
+  ComputeCurrentLimitRegisters(setup);
+  const CMC_Parameter* speedLimit = setup->FindParameter("Limit_Speed");
+  inputs.push_back({"LimitSpeed_Test", speedLimit != nullptr ? std::trunc(speedLimit->GetValueInInternalUnit()) : 0.0});
 }
 
 void CTestPositionTuning::RestoreSetupChangedForRun() {

@@ -14,7 +14,7 @@ class CTestPositionTuning : public CTuningTest {
   static const TuningLoop kLoop;
 
  protected:
-  bool AddCurrentLimitInputs(std::vector<ProgramInput>& inputs) override;
+  void AddCurrentLimitInputs(std::vector<ProgramInput>& inputs) override;
   void RestoreSetupChangedForRun() override;
   std::vector<const char*> LoggedVariables() const override;
 

@@ -136,8 +136,8 @@ class CTuningTest : public CMyTestDlg {
   const ui::MessageMap* GetMessageMap() const override;
 
   // The inputs of the main program that set its current limit; the position test sets IlimPS
-  // in the setup as well. False when the run failed.
-  virtual bool AddCurrentLimitInputs(std::vector<ProgramInput>& inputs);
+  // in the setup as well.
+  virtual void AddCurrentLimitInputs(std::vector<ProgramInput>& inputs);
   // Where the position test puts back what a run changed for its own use.
   virtual void RestoreSetupChangedForRun() {}
   // The data logger's variables, in their column order.

@@ -93,9 +93,8 @@ void CTuningTest::Tick() {
 // The run goes on until stopped: its end is the test's to report, not the host's.
 void CTuningTest::TakeUpStop() { KillTimer(drivebase::kHostStopTimer); }
 
-bool CTuningTest::AddCurrentLimitInputs(std::vector<ProgramInput>& inputs) {
+void CTuningTest::AddCurrentLimitInputs(std::vector<ProgramInput>& inputs) {
   inputs.push_back({"IlimPS_Test", Internal(GetSetup(), "TestLimitCurrent")});
-  return true;
 }
 
 bool CTuningTest::AddProfileInputs(std::vector<ProgramInput>& inputs) {
@@ -126,7 +125,7 @@ bool CTuningTest::LaunchMainProgram() {
   const double refTest = referencesValid_ ? references_.refTest : Internal(setup, "REFTST");
   const double rIncTest = referencesValid_ ? references_.rIncTest : Internal(setup, "RINCTST");
   std::vector<ProgramInput> inputs{{"RefTest", Int16(refTest)}, {"RIncTest", Int16(static_cast<float>(rIncTest))}};
-  if (!AddCurrentLimitInputs(inputs)) return false;
+  AddCurrentLimitInputs(inputs);
   inputs.push_back({"Imax_Prot_Test", Internal(setup, "TestProtectionCurrent")});
   // The profile is checked before anything reaches the drive.
   if (!AddProfileInputs(inputs)) return false;
