@@ -12,17 +12,17 @@ constexpr kestrel::MotorInertiaQuestionKind kMass{CMassQuestion::kTemplateId, "M
 // The raised total: a little above the motor's own, so that the load is not taken as none.
 constexpr double kRaisedTotalFactor = 1.01;
 
-bool IsLinear(const CMC_Setup* setup) {
-  const int transmission = kestrel::dialogs::Code(setup, "TransmissionType");
-  return transmission == 2 || transmission == 3;
-}
-
 }  // namespace
 
 namespace kestrel {
 
+bool IsLinearMotor(const CMC_Setup* setup) {
+  const int transmission = dialogs::Code(setup, "TransmissionType");
+  return transmission == 2 || transmission == 3;
+}
+
 bool MotorInertiaAboveTotal(const CMC_Setup* setup) {
-  const MotorInertiaQuestionKind& kind = IsLinear(setup) ? kMass : kInertia;
+  const MotorInertiaQuestionKind& kind = IsLinearMotor(setup) ? kMass : kInertia;
   if (!dialogs::Has(setup, kind.totalParameter) || !dialogs::Has(setup, kind.motorParameter)) return false;
   if (dialogs::Code(setup, "isMotorInertiaUnknown") != 0) return false;
   return dialogs::Value(setup, kind.totalParameter) < dialogs::Value(setup, kind.motorParameter);
@@ -30,7 +30,7 @@ bool MotorInertiaAboveTotal(const CMC_Setup* setup) {
 
 bool AskMotorInertiaIfBelowMotor(CMC_Setup* setup, CWnd* parent) {
   if (!MotorInertiaAboveTotal(setup)) return true;
-  if (IsLinear(setup)) return CMassQuestion(setup, parent).DoModal() == IDOK;
+  if (IsLinearMotor(setup)) return CMassQuestion(setup, parent).DoModal() == IDOK;
   return CInertiaQuestion(setup, parent).DoModal() == IDOK;
 }
 

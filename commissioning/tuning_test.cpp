@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <initializer_list>
 
+#include "commissioning/inertia_question.h"
 #include "commissioning/program_names.h"
 #include "compute/scale_functions.h"
 #include "dialogs/setup_values.h"
@@ -31,11 +32,6 @@ constexpr std::initializer_list<int> kStartCurrent{3285, 3286, 3287};
 constexpr std::initializer_list<int> kLiveControls{3331, 3332, CTuningTest::kPauseButton, CTuningTest::kContinueButton};
 // Controls that a run must not change under it.
 constexpr std::initializer_list<int> kLockedWhileRunning{IDOK, 1335, 1336, 1338, 1340, 1341, 1343, 1390};
-
-bool IsLinearMotor(const CMC_Setup* setup) {
-  const int transmission = Code(setup, "TransmissionType");
-  return transmission == 2 || transmission == 3;
-}
 
 }  // namespace
 
@@ -210,7 +206,7 @@ void CTuningTest::ShowTab(int tab) {
   ShowChild(kLiveGraph, test && online);
   for (const int id : kLiveControls) ShowChild(id, test && online && scope_ == nullptr);
   for (const int id : loop_.liveValueIds) ShowChild(id, test && online && scope_ == nullptr);
-  const bool linear = IsLinearMotor(setup);
+  const bool linear = kestrel::IsLinearMotor(setup);
   for (const int id : {3269, 3270, 3288, 1384, 1385, 1386, 1387, 1388}) ShowChild(id, test && !linear);
   for (const int id : {3272, 3273, 3289, 1391, 1392, 1393, 1394, 1395}) ShowChild(id, test && linear);
   if (!test) ShowChild(drivebase::kDetailsButton, false);

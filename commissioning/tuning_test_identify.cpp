@@ -3,13 +3,11 @@
 #include "commissioning/inertia_question.h"
 #include "commissioning/total_inertia_test.h"
 #include "commissioning/tuning_test.h"
-#include "dialogs/setup_values.h"
 
 void CTuningTest::OnIdentify() {
   if (IsRunning()) return;
   CMC_Setup* setup = GetSetup();
-  const int transmission = kestrel::dialogs::Code(setup, "TransmissionType");
-  const bool linear = transmission == 2 || transmission == 3;
+  const bool linear = kestrel::IsLinearMotor(setup);
   int result = IDCANCEL;
   if (linear) {
     CTotalMassTest test(setup, 1, this);
