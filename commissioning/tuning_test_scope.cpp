@@ -36,21 +36,22 @@ ShownValue Shown(const CMC_Setup* setup, const char* name) {
   return {parameter->GetValueInDisplayUnit(), parameter->GetUnitName()};
 }
 
+// The four times of the profile: one whole cycle.
+double ProfileDuration_s(const CMC_Setup* setup, const TuningLoop& loop) {
+  double profile_s = 0.0;
+  for (const char* time : loop.times) profile_s += Value(setup, time);
+  return profile_s;
+}
+
 }  // namespace
 
 double CTuningTest::ScopeWindow_s() const {
-  const CMC_Setup* setup = GetSetup();
-  double profile_s = 0.0;
-  for (const char* time : loop_.times) profile_s += Value(setup, time);
-  return std::max(kMinimumWindow_s, kWindowMargin * profile_s);
+  return std::max(kMinimumWindow_s, kWindowMargin * ProfileDuration_s(GetSetup(), loop_));
 }
 
 double CTuningTest::UnattendedRun_s() const {
-  const CMC_Setup* setup = GetSetup();
-  if (!OnlineMode() && Value(setup, loop_.multiCycle) == 0.0) return 0.0;
-  double profile_s = 0.0;
-  for (const char* time : loop_.times) profile_s += Value(setup, time);
-  return 2.0 * profile_s;
+  if (!OnlineMode() && Value(GetSetup(), loop_.multiCycle) == 0.0) return 0.0;
+  return 2.0 * ProfileDuration_s(GetSetup(), loop_);
 }
 
 void CTuningTest::SetScopeDefaults() {
