@@ -41,10 +41,7 @@ CTuningTest::CTuningTest(CMC_Setup* setup, const TuningLoop& loop, CWnd* parent)
   preliminaryProgram_ = kestrel::TestProgramName(setup, "Initial_Positioning_Test");
   const bool direct = loop.mainProgramDirect != nullptr && Code(setup, "PositionControlType") != 1;
   mainProgram_ = kestrel::TestProgramName(setup, direct ? loop.mainProgramDirect : loop.mainProgram);
-  if (Has(setup, loop.distance) && loop.profileKind == kestrel::ProfileKind::speed) {
-    setup->SetParameterValueInBaseUnit(loop.distance,
-                                       kestrel::SnapToSpeedGrid(Value(setup, loop.distance), GetLoadSpeedScale(setup)));
-  }
+  SnapTestSpeed();
   for (const kestrel::GainPair& pair : loop.tunedGains) openingGains_.push_back(Value(setup, pair.gain));
   logger_ = std::make_unique<CMC_SingleAxisLogger>(setup, nullptr);
   if (kestrel::dialogs::IntOption(setup, "hasOscilloscope", 0) != 0) {
@@ -62,6 +59,14 @@ CTuningTest::~CTuningTest() {
 }
 
 CTuningTest* CTuningTest::openTest_ = nullptr;
+
+// The speed test's speed lies on the grid of speeds the drive's reference can hold.
+void CTuningTest::SnapTestSpeed() {
+  CMC_Setup* setup = GetSetup();
+  if (loop_.profileKind != kestrel::ProfileKind::speed || !Has(setup, loop_.distance)) return;
+  setup->SetParameterValueInBaseUnit(loop_.distance,
+                                     kestrel::SnapToSpeedGrid(Value(setup, loop_.distance), GetLoadSpeedScale(setup)));
+}
 
 void CTuningTest::BindParameters() {
   AddParameterControls("TestLimitCurrent", 3284, 3283);

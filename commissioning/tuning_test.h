@@ -146,6 +146,7 @@ class CTuningTest : public CMyTestDlg {
  private:
   // Opening and tabs (tuning_test.cpp).
   void BindParameters();
+  void SnapTestSpeed();
   void SetSliderRange(const char* name, int slider, int edit, int fineSpin, int coarseSpin, int label);
   void CreateLoggers();
   void ShowTab(int tab);

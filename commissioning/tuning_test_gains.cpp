@@ -10,7 +10,6 @@
 #include "compute/biquad_designer.h"
 #include "compute/derivation.h"
 #include "compute/registers.h"
-#include "compute/scale_functions.h"
 #include "dialogs/filters_dialog.h"
 #include "dialogs/setup_values.h"
 #include "drivebase/numeric.h"
@@ -82,9 +81,7 @@ void CTuningTest::OnChangedParameterValue(const std::string& name) {
     for (const char* reg : chain->registers) RegisterComputations().at(reg)(setup);
   }
   if (MotorInertiaKnown(setup)) RecomputeLoadRatio(name);
-  if (SameName(name, loop_.distance) && loop_.profileKind == kestrel::ProfileKind::speed) {
-    setup->SetParameterValueInBaseUnit(name, kestrel::SnapToSpeedGrid(Value(setup, name), GetLoadSpeedScale(setup)));
-  }
+  if (SameName(name, loop_.distance)) SnapTestSpeed();
   if (SameName(name, loop_.onlinePlot) || SameName(name, loop_.multiCycle)) ShowTab(tabs_.GetCurSel());
   if (scope_ != nullptr && ChangesScopeScales(loop_, name)) RescaleScopeChannels();
   CMyTestDlg::OnChangedParameterValue(name);
