@@ -45,7 +45,8 @@ unsigned HostTemplate(unsigned id) {
 
 class ScopeSettingsDlg : public CDialog {
  public:
-  ScopeSettingsDlg(CMC_ScopeLogger& scope, CWnd* parent) : CDialog(HostTemplate(kScopeSettingsTemplate), parent), scope_(scope) {
+  ScopeSettingsDlg(CMC_ScopeLogger& scope, CWnd* parent)
+      : CDialog(HostTemplate(kScopeSettingsTemplate), parent), scope_(scope) {
     window_s_ = scope.WindowSeconds();
     for (std::size_t i = 0; i < kModes.size(); ++i) {
       if (kModes[i] == scope.TriggerMode()) mode_ = static_cast<int>(i);
@@ -81,7 +82,8 @@ class ScopeSettingsDlg : public CDialog {
 
  protected:
   bool OnInitDialog() override {
-    for (const auto& [combo, id] : {std::pair{&modeCombo_, kModeCombo}, {&slopeCombo_, kSlopeCombo}, {&triggerCombo_, kTriggerCombo}}) {
+    for (const auto& [combo, id] :
+         {std::pair{&modeCombo_, kModeCombo}, {&slopeCombo_, kSlopeCombo}, {&triggerCombo_, kTriggerCombo}}) {
       combo->SubclassDlgItem(id, this);
     }
     for (const char* name : kModeNames) modeCombo_.AddString(name);
