@@ -43,8 +43,7 @@ bool CMC_ScopeLogger::RescaleVariable(const std::string& variable, const std::st
   if (!(scale > 0.0) || !std::isfinite(scale) || !std::isfinite(offset)) return false;
   for (std::size_t i = 0; i < Variables().size(); ++i) {
     if (Variables()[i].name != variable) continue;
-    if (scales_.size() < Variables().size()) scales_.resize(Variables().size());
-    scales_[i] = {unit, scale, offset};
+    ScaleOf(i) = {unit, scale, offset};
     return true;
   }
   return false;
@@ -53,8 +52,7 @@ bool CMC_ScopeLogger::RescaleVariable(const std::string& variable, const std::st
 bool CMC_ScopeLogger::ChangeChannelScale(int channel, double scale) {
   if (channel < 0 || static_cast<std::size_t>(channel) >= Variables().size()) return false;
   if (!(scale > 0.0) || !std::isfinite(scale)) return false;
-  if (scales_.size() < Variables().size()) scales_.resize(Variables().size());
-  scales_[static_cast<std::size_t>(channel)].scale = scale;
+  ScaleOf(static_cast<std::size_t>(channel)).scale = scale;
   return true;
 }
 
@@ -64,9 +62,13 @@ const drivebase::ScopeChannelScale& CMC_ScopeLogger::ChannelScale(int channel) c
   return scales_[static_cast<std::size_t>(channel)];
 }
 
+drivebase::ScopeChannelScale& CMC_ScopeLogger::ScaleOf(std::size_t channel) {
+  if (scales_.size() < Variables().size()) scales_.resize(Variables().size());
+  return scales_[channel];
+}
+
 void CMC_ScopeLogger::Autoscale() {
   const CGraphDocument& document = GetGraphDocument();
-  if (scales_.size() < Variables().size()) scales_.resize(Variables().size());
   for (std::size_t channel = 0; channel < Variables().size(); ++channel) {
     const std::size_t column = channel + 1;
     if (!document.HasColumn(static_cast<int>(column))) continue;
@@ -88,8 +90,9 @@ void CMC_ScopeLogger::Autoscale() {
       scale = NextRoundStep(scale);
       offset = std::round((low + high) / 2.0 / scale) * scale;
     }
-    scales_[channel].scale = scale;
-    scales_[channel].offset = offset;
+    drivebase::ScopeChannelScale& fitted = ScaleOf(channel);
+    fitted.scale = scale;
+    fitted.offset = offset;
   }
 }
 

@@ -135,6 +135,8 @@ class CMC_ScopeLogger : public CMC_Logger {
   // The capture the settings give; false with CMC_Comm's error text when they cannot.
   bool PlanCapture(Capture& capture, drivebase::ScopeSettings& settings) const;
   bool TriggerLevelInternal(double& internal) const;
+  // The scale of an added channel, the channels without one given the default first.
+  drivebase::ScopeChannelScale& ScaleOf(std::size_t channel);
 
   double window_s_ = 1.0;
   int triggerMode_ = drivebase::kScopeSingle;
