@@ -9,6 +9,7 @@
 #include "cli_error.h"
 #include "commands.h"
 #include "commissioning/test_catalogue.h"
+#include "compute/setup_access.h"
 #include "dialogs/setup_values.h"
 #include "drivebase/graph.h"
 #include "drive_options.h"
@@ -126,7 +127,7 @@ void CheckOptions(const TestOptions& options) {
 void CheckMotorKind(const CMC_Setup& setup, const TestOptions& options) {
   if (!dialogs::SameName(options.name, "pole-pairs")) return;
   const int transmission = dialogs::Code(&setup, "TransmissionType");
-  if (transmission == 2 || transmission == 3) {
+  if (!IsMotorSideRotary(transmission)) {
     throw UsageError("test pole-pairs: the setup's motor is linear (TransmissionType " + std::to_string(transmission) +
                      "); its magnetic pole pitch describes it, not a number of pole pairs");
   }

@@ -1,6 +1,7 @@
 #include "test_runner_agent.h"
 
 #include <cmath>
+#include <numbers>
 #include <stdexcept>
 #include <string>
 
@@ -144,7 +145,7 @@ bool PolePairsUser::ActDuringRun(ui::EventLoop& loop, CMyTestDlg& test) {
 }
 
 bool PolePairsUser::ShaftBackAtMark() const {
-  constexpr double kTurn = 6.283185307179586;
+  constexpr double kTurn = 2.0 * std::numbers::pi;
   const double turned = drive_.ShaftTurnedSinceMark();
   const double revolutions = std::round(turned / kTurn);
   return revolutions != 0.0 && std::fabs(turned - revolutions * kTurn) <= kMarkTolerance_deg / 360.0 * kTurn;

@@ -32,8 +32,7 @@ CDetectPolePairs::CDetectPolePairs(CMC_Setup* setup, CWnd* parent)
     : CMyTestDlg(setup, kTemplateId, 1, parent),
       preliminaryProgram_(RotaryProgram(setup, "Initial_Positioning_Test")),
       mainProgram_(RotaryProgram(setup, "Motor_Pole_Pairs_Detection_Test")),
-      openingPp_(Value(setup, "pp")),
-      openingPolePairs_(static_cast<int>(std::lround(openingPp_))) {
+      openingPolePairs_(static_cast<int>(std::lround(Value(setup, "pp")))) {
   m_nStepsNo = 5;
   SetHelpContext(kHelpContext);
   AddParameterControls("TestCurrent", 1005, 1017);
@@ -209,8 +208,6 @@ void CDetectPolePairs::FinishPolePairsProgram() {
 std::vector<kestrel::ComparedValue> CDetectPolePairs::ComparedValues() const {
   return {{"Pole Pairs", double(openingPolePairs_), double(PolePairs()), true}};
 }
-
-void CDetectPolePairs::RejectResults() { kestrel::dialogs::SetValue(GetSetup(), "pp", openingPp_); }
 
 std::vector<CMyTestDlg::TestResultLine> CDetectPolePairs::ResultLines() const {
   return {{"pp", std::to_string(PolePairs())}};

@@ -51,7 +51,6 @@ class CDetectPolePairs : public CMyTestDlg {
   bool OnInitDialog() override;
   void DoDataExchange(CDataExchange* pDX) override;
   std::vector<kestrel::ComparedValue> ComparedValues() const override;
-  void RejectResults() override;
   const ui::MessageMap* GetMessageMap() const override;
 
  private:
@@ -72,8 +71,9 @@ class CDetectPolePairs : public CMyTestDlg {
   std::string preliminaryProgram_, mainProgram_;
   CMC_CoffFormat preliminaryImage_, mainImage_;
   PreliminaryReferences references_;
-  double openingPp_ = 0.0;    // exactly as the setup held it at construction
-  int openingPolePairs_ = 0;  // the same rounded to the nearest integer: the question's old value
+  // The setup's pp at opening rounded to the nearest integer: the question's old value. No to the
+  // question leaves the exact opening value, as every setup dialog that does not end with OK.
+  int openingPolePairs_ = 0;
   int testCurrent_ = 0;       // internal units, taken at Start
   bool moved_ = false;
   bool moveUnderway_ = false;

@@ -103,14 +103,12 @@ class CMyTestDlg : public CMC_TestDlg {
 
   // Closing: a running test stops first (the host); after a success the values found that differ
   // from the setup's at opening are listed with the question whether to keep them: Yes accepts
-  // (AcceptResults) and ends with IDOK, No rejects (RejectResults) and ends with IDCANCEL (the
-  // setup as it was), Cancel keeps the dialog open.
+  // (AcceptResults) and ends with IDOK, No ends with IDCANCEL (the setup as it was at opening, put
+  // back whole by the setup dialog), Cancel keeps the dialog open.
   void OnCancel() override;
   virtual std::vector<kestrel::ComparedValue> ComparedValues() const { return {}; }
   // What OK does beyond keeping the setup; Yes to the question does the same.
   virtual void AcceptResults() {}
-  // What No to the question does before the dialog ends (the values at opening written back).
-  virtual void RejectResults() {}
 
  private:
   std::optional<double> openingAbsoluteStartMove_;  // ABSTART_MINMOVE before the test cleared it

@@ -1,5 +1,7 @@
 #include "commissioning/rl_identification.h"
 
+#include <numbers>
+
 namespace kestrel {
 
 void LoggedMean::Add(double value) {
@@ -22,8 +24,7 @@ double PhaseResistance_Ohm(double u1, double u2, double i1, double i2, double ku
 
 double PhaseInductance_H(double meanId, double ua, double angleIncrement, double currentLoopPeriod_s,
                          double meanSquaredCurrent, double ki, double ku) {
-  constexpr double kTwoPi = 6.283185307179586;
-  const double omega = angleIncrement * kTwoPi / (currentLoopPeriod_s * 65535);
+  const double omega = angleIncrement * (2.0 * std::numbers::pi) / (currentLoopPeriod_s * 65535);
   return (meanId * ua) / (omega * meanSquaredCurrent) * ki / ku;
 }
 

@@ -10,12 +10,17 @@
 
 namespace kestrel {
 
+// An internal value truncated to an integer and held within the range of T (no value gives 0).
+template <class T>
+int TruncatedWithin(double internal) {
+  if (std::isnan(internal)) return 0;
+  return static_cast<int>(
+      std::clamp(std::trunc(internal), double{std::numeric_limits<T>::min()}, double{std::numeric_limits<T>::max()}));
+}
+
 inline int TestCurrentCounts(const CMC_Setup* setup) {
   const CMC_Parameter* current = setup->FindParameter("TestCurrent");
-  const double internal = current != nullptr ? current->GetValueInInternalUnit() : 0.0;
-  if (std::isnan(internal)) return 0;
-  return static_cast<int>(std::clamp(std::trunc(internal), double{std::numeric_limits<int>::min()},
-                                     double{std::numeric_limits<int>::max()}));
+  return TruncatedWithin<int>(current != nullptr ? current->GetValueInInternalUnit() : 0.0);
 }
 
 }  // namespace kestrel

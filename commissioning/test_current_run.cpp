@@ -1,11 +1,9 @@
 // The run of the current test: the preliminary program, the step program with the logger, and
 // the upload drawn as it comes.
-#include <algorithm>
-#include <cmath>
 #include <cstdint>
-#include <limits>
 
 #include "commissioning/test_current.h"
+#include "commissioning/test_current_counts.h"
 #include "dialogs/setup_values.h"
 #include "ui/event_loop.h"
 
@@ -16,23 +14,15 @@ double Internal(const CMC_Setup* setup, const char* name) {
   return parameter != nullptr ? parameter->GetValueInInternalUnit() : 0.0;
 }
 
-// An internal value truncated to an integer and held within the range of T (no value gives 0).
-template <class T>
-int TruncatedWithin(double internal) {
-  if (std::isnan(internal)) return 0;
-  return static_cast<int>(
-      std::clamp(std::trunc(internal), double{std::numeric_limits<T>::min()}, double{std::numeric_limits<T>::max()}));
-}
-
 }  // namespace
 
-int CTestCurrent::SaturatedCurrent(double internal) { return TruncatedWithin<std::int16_t>(internal); }
+int CTestCurrent::SaturatedCurrent(double internal) { return kestrel::TruncatedWithin<std::int16_t>(internal); }
 
 void CTestCurrent::BeginTest() {
   CommitPendingEdits();
   RefreshAllParameters();
   RecomputeFilterAndOffset();
-  testCurrent_ = TruncatedWithin<int>(Internal(GetSetup(), "TestCurrent"));
+  testCurrent_ = kestrel::TestCurrentCounts(GetSetup());
   for (const int id : {kRiseTimeText, kOvershootText, kSettlingText}) SetChildText(id, "");
   m_bTestRunning = 1;
   m_nResult = -1;

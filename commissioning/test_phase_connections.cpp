@@ -8,7 +8,6 @@
 #include "commissioning/save_question.h"
 #include "commissioning/test_current_counts.h"
 #include "compute/scale_functions.h"
-#include "dialogs/setup_values.h"
 #include "drivebase/numeric.h"
 #include "ui/data_exchange.h"
 
@@ -47,12 +46,9 @@ CTestPhaseConnections::CTestPhaseConnections(CMC_Setup* setup, CWnd* parent)
   m_nStepsNo = 4;
   SetHelpContext(kHelpContext);
   AddParameterControls("TestCurrent", 1005, 1017);
-  ReadTestCurrent();
 }
 
 CTestPhaseConnections::~CTestPhaseConnections() = default;
-
-void CTestPhaseConnections::ReadTestCurrent() { testCurrent_ = kestrel::TestCurrentCounts(GetSetup()); }
 
 double CTestPhaseConnections::TestCurrent_A() const { return testCurrent_ / GetCurrentScale(GetSetup()); }
 
@@ -73,11 +69,6 @@ void CTestPhaseConnections::DoDataExchange(CDataExchange* pDX) {
   barB_.SetValue(ib_A_);
 }
 
-void CTestPhaseConnections::OnChangedParameterValue(const std::string& name) {
-  if (kestrel::dialogs::SameName(name, "TestCurrent")) ReadTestCurrent();
-  CMyTestDlg::OnChangedParameterValue(name);
-}
-
 void CTestPhaseConnections::ShowBars(double ia_A, double ib_A) {
   barA_.SetValue(ia_A);
   barB_.SetValue(ib_A);
@@ -87,6 +78,7 @@ void CTestPhaseConnections::ShowBars(double ia_A, double ib_A) {
 
 void CTestPhaseConnections::BeginTest() {
   CommitPendingEdits();
+  testCurrent_ = kestrel::TestCurrentCounts(GetSetup());
   ia_A_ = ib_A_ = 0.0;
   SetChildText(kCurrentAEdit, "");
   SetChildText(kCurrentBEdit, "");

@@ -46,7 +46,6 @@ class CTestPhaseConnections : public CMyTestDlg {
       "current value.";
 
   std::vector<TestResultLine> ResultLines() const override;
-  void OnChangedParameterValue(const std::string& name) override;
   void BeginTest() override;
 
   const CBarGraph& CurrentABar() const { return barA_; }
@@ -60,7 +59,6 @@ class CTestPhaseConnections : public CMyTestDlg {
   const ui::MessageMap* GetMessageMap() const override;
 
  private:
-  void ReadTestCurrent();
   double TestCurrent_A() const;
   void ShowBars(double ia_A, double ib_A);
   void OnTimer(std::uintptr_t id);
@@ -71,7 +69,7 @@ class CTestPhaseConnections : public CMyTestDlg {
   std::string preliminaryProgram_, mainProgram_;
   CMC_CoffFormat preliminaryImage_, mainImage_;
   PreliminaryReferences references_;
-  int testCurrent_ = 0;  // internal units
+  int testCurrent_ = 0;  // internal units, taken at Start
   double ia_A_ = 0.0, ib_A_ = 0.0;
   CBarGraph barA_, barB_;
 };

@@ -36,8 +36,7 @@ bool CTestRL::OnInitDialog() {
   PrepareProgram(inductanceProgram_, inductanceImage_);
   CMyTestDlg::OnInitDialog();
   SetPurposeText("Identifies total resistance and inductance.");
-  // R and L are shown once measured; their controls are bound to them then.
-  for (const int id : {kResistanceEdit, kInductanceEdit, kResistanceUnit, kInductanceUnit}) SetChildText(id, "");
+  ClearResults();
   ShowTimeConstantWarning();
   return true;
 }
@@ -63,6 +62,12 @@ void CTestRL::OnCancel() {
 
 std::vector<kestrel::ComparedValue> CTestRL::ComparedValues() const {
   return {{"Phase resistance", openingR_Ohm_, r_Ohm_}, {"Phase inductance", openingL_H_, l_H_}};
+}
+
+// R and L are shown once measured; their controls are bound to them then.
+void CTestRL::ClearResults() {
+  if (resultsBound_) return;
+  for (const int id : {kResistanceEdit, kInductanceEdit, kResistanceUnit, kInductanceUnit}) SetChildText(id, "");
 }
 
 void CTestRL::ShowResults() {

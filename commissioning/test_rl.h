@@ -83,6 +83,8 @@ class CTestRL : public CMyTestDlg {
   bool UploadMeans(kestrel::LoggedMean& iq, kestrel::LoggedMean* id, kestrel::LoggedMean* squared);
   // Sets the parameter and reads back what the setup kept; false with the run failed when missing.
   bool StoreResult(const char* name, double& value);
+  // Empties the R and L controls until a run has bound them to the setup's R and L.
+  void ClearResults();
   void ShowResults();
 
   std::string preliminaryProgram_, resistanceProgram_, inductanceProgram_;

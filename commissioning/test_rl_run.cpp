@@ -16,9 +16,7 @@ constexpr int kSlowLoop = 1, kFastLoop = 2;
 
 void CTestRL::BeginTest() {
   CommitPendingEdits();
-  if (!resultsBound_) {
-    for (const int id : {kResistanceEdit, kInductanceEdit, kResistanceUnit, kInductanceUnit}) SetChildText(id, "");
-  }
+  ClearResults();
   m_bTestRunning = 1;
   m_nResult = -1;
   m_nStep = 0;

@@ -195,9 +195,8 @@ int CMotorSetupDialog::RunTest(const char* name, bool sinusoidalVoltage) {
 void CMotorSetupDialog::OnTestPhaseConnections() { RunTest("phase", false); }
 
 void CMotorSetupDialog::OnDetectPolePairs() {
-  if (RunTest("pole-pairs", false) != IDOK) return;
-  OnRefreshParameterValue("pp");
-  RefreshParameterControls("pp");
+  // The controls are shown afresh after OK; what depends on pp follows it here.
+  if (RunTest("pole-pairs", false) == IDOK) OnRefreshParameterValue("pp");
 }
 
 void CMotorSetupDialog::OnIdentifyResistanceAndInductance() { RunTest("rl", true); }

@@ -49,6 +49,13 @@ bool FrameProgram::RampVoltageDownSlow(double rampStep) {
   return false;
 }
 
+void FrameProgram::RampDownAndEndSlow(ProgramHost& host) {
+  if (!RampVoltageDownSlow(alignIncrement_)) return;
+  ApplyFrame(host);
+  host.SwitchAxisOff();
+  End();
+}
+
 void FrameProgram::HostStop(ProgramHost& host) {
   if (!host.AxisOn()) {
     End();

@@ -43,14 +43,15 @@ class FrameProgram : public Program {
   // slow tick; true when aligned.
   bool AlignSlow(ProgramHost& host);
   void BeginAlign(double target, double increment);
-  // The ramp step of ALIGN per Ts_S (RIncTest, or RefTest/100 when none is given): RAMPDOWN's too.
-  double AlignIncrement() const { return alignIncrement_; }
   // Fast ticks in a duration, at least one.
   static int FastTicks(const ProgramHost& host, double duration_s) {
     return std::max(1, static_cast<int>(std::lround(duration_s / host.CurrentLoopPeriod_s())));
   }
   // Voltage to 0 by `rampStep` per Ts_S; true when it is 0.
   bool RampVoltageDownSlow(double rampStep);
+  // RAMPDOWN by ALIGN's step per Ts_S (RIncTest, or RefTest/100 when none is given), then the
+  // axis off and the end. Call at every slow tick.
+  void RampDownAndEndSlow(ProgramHost& host);
   // Counts slow ticks during which the motor counter has not moved; reset when it moves.
   void TrackStillness(const ProgramHost& host);
 

@@ -33,12 +33,7 @@ class PhaseConnection : public FrameProgram {
       case Phase::align:
         if (AlignSlow(host)) Enter(Phase::settle);
         break;
-      case Phase::rampDown:
-        if (!RampVoltageDownSlow(AlignIncrement())) break;
-        ApplyFrame(host);
-        host.SwitchAxisOff();
-        End();
-        break;
+      case Phase::rampDown: RampDownAndEndSlow(host); break;
       default: break;
     }
   }

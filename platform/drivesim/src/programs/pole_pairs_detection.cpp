@@ -42,12 +42,7 @@ class PolePairsDetection : public FrameProgram {
       case Phase::align:
         if (AlignSlow(host)) phase_ = Phase::waitUser;
         break;
-      case Phase::rampDown:
-        if (!RampVoltageDownSlow(AlignIncrement())) break;
-        ApplyFrame(host);
-        host.SwitchAxisOff();
-        End();
-        break;
+      case Phase::rampDown: RampDownAndEndSlow(host); break;
       default: break;
     }
   }

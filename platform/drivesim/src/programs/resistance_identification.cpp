@@ -52,12 +52,7 @@ class ResistanceIdentification : public FrameProgram {
         busSum_ += host.BusCounts();
         ++busSamples_;
         break;
-      case Phase::rampDown:
-        if (!RampVoltageDownSlow(AlignIncrement())) break;
-        ApplyFrame(host);
-        host.SwitchAxisOff();
-        End();
-        break;
+      case Phase::rampDown: RampDownAndEndSlow(host); break;
       default: break;
     }
   }
