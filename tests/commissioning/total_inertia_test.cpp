@@ -40,6 +40,14 @@ TEST_P(Judgement, GivesTheTextOfTheFirstFault) {
   EXPECT_TRUE(failure->ends_with(GetParam().ends)) << *failure;
 }
 
+// The mass test speaks of force where the inertia test speaks of torque.
+TEST(MassJudgement, SpeaksOfForce) {
+  EXPECT_TRUE(TotalInertiaFailure(MassTestKind(), {0.0, 10.0, 5.0})
+                  ->starts_with("When a POSITIVE force level is applied to the motor, the measured speed is NEGATIVE."));
+  EXPECT_TRUE(TotalInertiaFailure(MassTestKind(), {1.0, -2.0, 5.0})
+                  ->starts_with("When trying to apply POSITIVE force to the motor, the measured speed is ZERO"));
+}
+
 constexpr const char* kNegative = "When a POSITIVE torque level is applied to the motor, the measured speed is NEGATIVE.";
 constexpr const char* kZero = "When trying to apply POSITIVE torque to the motor, the measured speed is ZERO";
 constexpr const char* kNotReached = "The motor does not reach the programmed speed level!";

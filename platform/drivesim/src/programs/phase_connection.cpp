@@ -6,6 +6,7 @@
 //   P1; ALIGN(RefTest, RIncTest); hold 200 ms (the current settles, ≥ 5τ); var_i1, var_i2 = means
 //   of the calibrated ADC counts of phases A and B over 100 ms (positive into the motor);
 //   RAMPDOWN; axis off. No sensor is used; the rotor stays aligned.
+#include <array>
 #include <cmath>
 
 #include "programs/frame_program.h"
