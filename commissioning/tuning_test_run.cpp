@@ -173,8 +173,14 @@ void CTuningTest::WatchDataLoggerRun() {
   if (m_bContinuousRun != 0) {
     // Cycle after cycle until the user stops, or a protection or drive error stops the run.
     if (m_bStopRequested == 0) {
-      if (!RunChecks(false)) CMC_TestDlg::OnBtnStartStop();
-      RestartTick();
+      if (RunChecks(false)) {
+        RestartTick();
+        return;
+      }
+      // The program is stopped and the run ends with the stored text, not as stopped by the user.
+      CMC_TestDlg::OnBtnStartStop();
+      TakeUpStop();
+      RestartTick(1);
       return;
     }
     TakeUpStop();

@@ -30,7 +30,7 @@ class TuningDrive : public ScriptedDrive {
  public:
   bool Launch(const drivebase::ProgramLaunch& launch) override {
     if (!ScriptedDrive::Launch(launch)) return false;
-    memory["test_flag"] = 1;
+    memory["test_flag"] = flagWhileRunning;
     runTicks = launch.program.find("Tuning_Test") != std::string::npos ? runPolls : 0;
     return true;
   }
@@ -101,6 +101,7 @@ class TuningDrive : public ScriptedDrive {
 
   int runPolls = 5, runTicks = 0, stops = 0;
   bool untilStopped = false;
+  double flagWhileRunning = 1;  // 0 or less: the test protection has tripped
   const CMC_Setup* setup = nullptr;
   drivebase::ScopeSettings scope;
   bool armed = false;
@@ -215,10 +216,34 @@ TEST_P(StopInEveryMode, EndsThePassedRunAndStopsTheProgram) {
   EXPECT_EQ(drive_.Input("MultiC"), GetParam().multiCycle);
 }
 
+class TripInEveryMode : public StopInEveryMode {};
+
+// A protection flag of 0 is a trip at any tick of a run that goes on until stopped (the scope's
+// run checks it in the passes that bring no frame, which this drive never leaves).
+TEST_P(TripInEveryMode, AFlagOfZeroEndsTheRunWithTheProtectionText) {
+  setup_.SetParameterValueInBaseUnit("OnlinePlotS", GetParam().online);
+  setup_.SetParameterValueInBaseUnit("MultiCycleS", GetParam().multiCycle);
+  setup_.SetOption("hasOscilloscope", GetParam().hasOscilloscope);
+  drive_.untilStopped = true;
+  drive_.flagWhileRunning = 0;
+  std::string error;
+  user_.SelectTab(CTuningTest::kTabs, 1)
+      .Click(drivebase::kStartStopButton)
+      .WaitUntil(ui::ControlShows(drivebase::kOutcomeText, "Test failed"), ui::Milliseconds(5000))
+      .Do("note the error", [&](ui::DialogDriver&) { error = OpenTuningTest().ErrorText(); })
+      .Close(IDCANCEL);
+  RunTestAlone(&setup_, "speed");
+  EXPECT_EQ(error, "Test failed!\nCurrent protection triggered during test!");
+}
+
 INSTANTIATE_TEST_SUITE_P(Modes, StopInEveryMode,
                          ::testing::Values(StopCase{"data_logger_cycles", 0, 1, "0"},
                                            StopCase{"values_read_live", 1, 1, "0"},
                                            StopCase{"drive_scope_windows", 1, 1, "1"}),
+                         [](const auto& param) { return std::string(param.param.name); });
+INSTANTIATE_TEST_SUITE_P(Modes, TripInEveryMode,
+                         ::testing::Values(StopCase{"data_logger_cycles", 0, 1, "0"},
+                                           StopCase{"values_read_live", 1, 1, "0"}),
                          [](const auto& param) { return std::string(param.param.name); });
 
 // A single scope window ends the run by itself: every sample drawn, the program stopped.
