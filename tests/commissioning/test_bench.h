@@ -14,17 +14,25 @@
 #include "../drivebase/memory_drive.h"
 #include "commissioning/test_current.h"
 #include "drivesim_link/simulator_link.h"
+#include "ui/condition.h"
 #include "ui/event_loop.h"
 #include "ui/session.h"
 #include "ui/test_agent.h"
 
 namespace kestrel::commissioning_test {
 
-// The test open at the top (the agent's current step runs on it).
-inline CTestCurrent& OpenTest() {
-  auto* test = dynamic_cast<CTestCurrent*>(ui::CurrentEventLoop().TopDialog());
-  if (test == nullptr) throw std::runtime_error("no current test open");
+// The test open at the top (the agent's current step runs on it), as the kind a case works with.
+template <class Test = CMC_TestDlg>
+Test& TopTest() {
+  auto* test = dynamic_cast<Test*>(ui::CurrentEventLoop().TopDialog());
+  if (test == nullptr) throw std::runtime_error("the test at the top is not of the kind expected");
   return *test;
+}
+inline CTestCurrent& OpenTest() { return TopTest<CTestCurrent>(); }
+
+// The run of the test at the top has ended.
+inline ui::Condition RunEnded() {
+  return ui::Holds("the run ended", [](ui::DialogDriver&) { return !TopTest().IsRunning(); });
 }
 
 class Bench : public ::testing::Test {

@@ -18,11 +18,7 @@
 namespace kestrel::commissioning_test {
 namespace {
 
-CTuningTest& OpenTuningTest() {
-  auto* test = dynamic_cast<CTuningTest*>(ui::CurrentEventLoop().TopDialog());
-  if (test == nullptr) throw std::runtime_error("no tuning test open");
-  return *test;
-}
+CTuningTest& OpenTuningTest() { return TopTest<CTuningTest>(); }
 
 // The tuning program: it runs (the axis on) until its profile is over or the host stops it, and
 // logs a reference that ramps to 1000 and holds, followed by a first-order response.
@@ -58,8 +54,8 @@ class TuningDrive : public ScriptedDrive {
     }
     return true;
   }
-  // The scope: after arming, each look at the link brings a frame of up to 10 samples (every
-  // channel 100 × sample index) until the window is full; in normal mode windows follow.
+  // The scope: each look at the link brings a frame of up to 10 samples (every channel 100 ×
+  // sample index) until the window is full; in normal mode windows follow.
   bool ArmScope(const drivebase::ScopeSettings& settings) override {
     scope = settings;
     armed = true;
@@ -115,6 +111,8 @@ class TuningTestRun : public Bench {
     drive_.setup = &setup_;
     setup_.SetOption("hasOscilloscope", "0");
   }
+  // Start on the tuning tab.
+  ui::TestAgent& Start() { return user_.SelectTab(CTuningTest::kTabs, 1).Click(drivebase::kStartStopButton); }
   TuningDrive drive_;
 };
 
@@ -123,9 +121,8 @@ class TuningTestRun : public Bench {
 TEST_F(TuningTestRun, SpeedRunHandsTheProgramItsInputsAndUploadsTheLog) {
   const double openingMove = Value("ABSTART_MINMOVE");
   std::vector<CMyTestDlg::TestResultLine> results;
-  user_.SelectTab(CTuningTest::kTabs, 1)
-      .Click(drivebase::kStartStopButton)
-      .WaitUntil(ui::Holds("the run ended", [](ui::DialogDriver&) { return !OpenTuningTest().IsRunning(); }))
+  Start()
+      .WaitUntil(RunEnded())
       .Do("read the results", [&](ui::DialogDriver&) { results = OpenTuningTest().ResultLines(); })
       .Close(IDCANCEL);
   EXPECT_EQ(RunTestAlone(&setup_, "speed"), IDCANCEL);
@@ -152,10 +149,7 @@ TEST_F(TuningTestRun, SpeedRunHandsTheProgramItsInputsAndUploadsTheLog) {
 // (50 % of min(In, InPS) in current counts, truncated), and the main program gets the references it found.
 TEST_F(TuningTestRun, AligningStartRunsThePreliminaryProgramFirst) {
   setup_.SetParameterValueInBaseUnit("StartMode", 0);
-  user_.SelectTab(CTuningTest::kTabs, 1)
-      .Click(drivebase::kStartStopButton)
-      .WaitUntil(ui::ControlShows(drivebase::kOutcomeText, "Test passed"))
-      .Close(IDCANCEL);
+  Start().WaitUntil(ui::ControlShows(drivebase::kOutcomeText, "Test passed")).Close(IDCANCEL);
   RunTestAlone(&setup_, "speed");
   ASSERT_EQ(drive_.launches.size(), 2u);
   EXPECT_EQ(drive_.launches[0].program, "IE_Initial_Positioning_Test");
@@ -171,8 +165,7 @@ TEST_F(TuningTestRun, AligningStartRunsThePreliminaryProgramFirst) {
 TEST_F(TuningTestRun, ProfileBeyondTheProgramsCountsFailsBeforeTheLaunch) {
   setup_.SetParameterValueInBaseUnit("TPS", 40.0);
   std::string error;
-  user_.SelectTab(CTuningTest::kTabs, 1)
-      .Click(drivebase::kStartStopButton)
+  Start()
       .WaitUntil(ui::ControlShows(drivebase::kOutcomeText, "Test failed"))
       .Do("note the error", [&](ui::DialogDriver&) { error = OpenTuningTest().ErrorText(); })
       .Close(IDCANCEL);
@@ -183,67 +176,53 @@ TEST_F(TuningTestRun, ProfileBeyondTheProgramsCountsFailsBeforeTheLaunch) {
 
 struct StopCase {
   const char* name;
-  double online, multiCycle;
+  double online;
   const char* hasOscilloscope;
+  bool trip;  // the test protection trips (flag 0) instead of the user's Stop
 };
 
 class StopInEveryMode : public TuningTestRun, public ::testing::WithParamInterface<StopCase> {};
 
-// Runs that go on until stopped end as passed on Stop, and the program is stopped.
-TEST_P(StopInEveryMode, EndsThePassedRunAndStopsTheProgram) {
-  setup_.SetParameterValueInBaseUnit("OnlinePlotS", GetParam().online);
-  setup_.SetParameterValueInBaseUnit("MultiCycleS", GetParam().multiCycle);
-  setup_.SetOption("hasOscilloscope", GetParam().hasOscilloscope);
+// A run of multiple cycles ends as passed on Stop, and the program is stopped. A protection flag
+// of 0 is a trip at any tick (the scope's run checks it in the passes that bring no frame).
+TEST_P(StopInEveryMode, EndsTheRunAndStopsTheProgramOrTrips) {
+  const StopCase& c = GetParam();
+  setup_.SetParameterValueInBaseUnit("OnlinePlotS", c.online);
+  setup_.SetParameterValueInBaseUnit("MultiCycleS", 1);
+  setup_.SetOption("hasOscilloscope", c.hasOscilloscope);
   drive_.untilStopped = true;
+  drive_.flagWhileRunning = c.trip ? 0 : 1;
   int result = 0;
   std::size_t livePoints = 0;
-  user_.SelectTab(CTuningTest::kTabs, 1)
-      .Click(drivebase::kStartStopButton)
-      .Wait(ui::Milliseconds(300))
-      .Click(drivebase::kStartStopButton)
-      .WaitUntil(ui::Holds("the run ended", [](ui::DialogDriver&) { return !OpenTuningTest().IsRunning(); }))
+  std::string error;
+  Start().Wait(ui::Milliseconds(300));
+  if (!c.trip) user_.Click(drivebase::kStartStopButton);
+  user_.WaitUntil(RunEnded(), ui::Milliseconds(5000))
       .Do("note the outcome", [&](ui::DialogDriver&) {
-        result = OpenTuningTest().Result();
         const CTuningTest& test = OpenTuningTest();
+        result = test.Result();
+        error = test.ErrorText();
         livePoints =
             test.Scope() != nullptr ? test.LiveGraph().ShownPoints() : test.Oscilloscope().Document().RowCount();
       })
       .Close(IDCANCEL);
   RunTestAlone(&setup_, "speed");
+  EXPECT_EQ(drive_.Input("MultiC"), 1);
+  if (c.trip) {
+    EXPECT_EQ(error, "Test failed!\nCurrent protection triggered during test!");
+    return;
+  }
   EXPECT_EQ(result, 1);
   EXPECT_GE(drive_.stops, 1);
-  EXPECT_EQ(livePoints > 0, GetParam().online != 0.0);
-  EXPECT_EQ(drive_.Input("MultiC"), GetParam().multiCycle);
-}
-
-class TripInEveryMode : public StopInEveryMode {};
-
-// A protection flag of 0 is a trip at any tick of a run that goes on until stopped (the scope's
-// run checks it in the passes that bring no frame, which this drive never leaves).
-TEST_P(TripInEveryMode, AFlagOfZeroEndsTheRunWithTheProtectionText) {
-  setup_.SetParameterValueInBaseUnit("OnlinePlotS", GetParam().online);
-  setup_.SetParameterValueInBaseUnit("MultiCycleS", GetParam().multiCycle);
-  setup_.SetOption("hasOscilloscope", GetParam().hasOscilloscope);
-  drive_.untilStopped = true;
-  drive_.flagWhileRunning = 0;
-  std::string error;
-  user_.SelectTab(CTuningTest::kTabs, 1)
-      .Click(drivebase::kStartStopButton)
-      .WaitUntil(ui::ControlShows(drivebase::kOutcomeText, "Test failed"), ui::Milliseconds(5000))
-      .Do("note the error", [&](ui::DialogDriver&) { error = OpenTuningTest().ErrorText(); })
-      .Close(IDCANCEL);
-  RunTestAlone(&setup_, "speed");
-  EXPECT_EQ(error, "Test failed!\nCurrent protection triggered during test!");
+  EXPECT_EQ(livePoints > 0, c.online != 0.0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, StopInEveryMode,
-                         ::testing::Values(StopCase{"data_logger_cycles", 0, 1, "0"},
-                                           StopCase{"values_read_live", 1, 1, "0"},
-                                           StopCase{"drive_scope_windows", 1, 1, "1"}),
-                         [](const auto& param) { return std::string(param.param.name); });
-INSTANTIATE_TEST_SUITE_P(Modes, TripInEveryMode,
-                         ::testing::Values(StopCase{"data_logger_cycles", 0, 1, "0"},
-                                           StopCase{"values_read_live", 1, 1, "0"}),
+                         ::testing::Values(StopCase{"data_logger_cycles", 0, "0", false},
+                                           StopCase{"values_read_live", 1, "0", false},
+                                           StopCase{"drive_scope_windows", 1, "1", false},
+                                           StopCase{"data_logger_cycles_trip", 0, "0", true},
+                                           StopCase{"values_read_live_trip", 1, "0", true}),
                          [](const auto& param) { return std::string(param.param.name); });
 
 // A single scope window ends the run by itself: every sample drawn, the program stopped.
@@ -253,8 +232,7 @@ TEST_F(TuningTestRun, ScopeWindowEndsTheRunWithEverySampleDrawn) {
   drive_.untilStopped = true;
   std::size_t rows = 0;
   double lastReference = 0.0;
-  user_.SelectTab(CTuningTest::kTabs, 1)
-      .Click(drivebase::kStartStopButton)
+  Start()
       .WaitUntil(ui::ControlShows(drivebase::kOutcomeText, "Test passed"))
       .Do("look at the window", [&](ui::DialogDriver&) {
         const CGraphDocument& window = OpenTuningTest().Scope()->GetGraphDocument();
