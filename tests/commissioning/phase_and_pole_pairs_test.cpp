@@ -11,10 +11,7 @@
 namespace kestrel::commissioning_test {
 namespace {
 
-template <class Test>
-Test& Open() {
-  return dynamic_cast<Test&>(*ui::CurrentEventLoop().TopDialog());
-}
+bool Ended(ui::DialogDriver&) { return !TopTest().IsRunning(); }
 
 struct CurrentsCase {
   double ia_A, ib_A, itest_A;
@@ -95,11 +92,12 @@ TEST_P(PhaseRun, JudgesTheSimulatedMotor) {
   }
   std::string error, shown;
   user_.Click(drivebase::kStartStopButton)
-      .RunUntil("the run ends", [](ui::DialogDriver&) { return !Open<CTestPhaseConnections>().IsRunning(); })
+      .RunUntil("the run ends", Ended)
       .Do("note the outcome",
           [&](ui::DialogDriver& dialog) {
-            const CBarGraph& bar = Open<CTestPhaseConnections>().CurrentABar();
-            error = Open<CTestPhaseConnections>().ErrorText();
+            const CTestPhaseConnections& test = TopTest<CTestPhaseConnections>();
+            const CBarGraph& bar = test.CurrentABar();
+            error = test.ErrorText();
             shown = dialog.Text(CTestPhaseConnections::kCurrentAEdit) + " " +
                     dialog.Text(CTestPhaseConnections::kCurrentBEdit) + " | " + FormatG(bar.Lower()) + " " +
                     FormatG(bar.Upper()) + " " + FormatG(bar.Value()) + " x" + std::to_string(bar.Repaints());
@@ -145,9 +143,9 @@ TEST_P(PolePairsRun, CountsMovesAndKeepsTheCountOnlyOnYes) {
   user_.Click(drivebase::kStartStopButton);
   for (int k = 0; k < c.moves; ++k) PressWhenMoveOffered(user_);
   if (c.stop) PressWhenMoveOffered(user_, drivebase::kStartStopButton);
-  user_.RunUntil("the run ends", [](ui::DialogDriver&) { return !Open<CDetectPolePairs>().IsRunning(); })
+  user_.RunUntil("the run ends", Ended)
       .Do("note the outcome", [&](ui::DialogDriver& dialog) {
-        error = Open<CDetectPolePairs>().ErrorText();
+        error = TopTest().ErrorText();
         count = dialog.Text(CDetectPolePairs::kCountEdit);
       });
   // Started again, Move waits for the program whatever the run before left.
@@ -155,7 +153,7 @@ TEST_P(PolePairsRun, CountsMovesAndKeepsTheCountOnlyOnYes) {
     user_.Click(drivebase::kStartStopButton)
         .Expect(ui::ControlVisible(CDetectPolePairs::kMoveButton, false))
         .Click(drivebase::kStartStopButton)
-        .RunUntil("the run ends", [](ui::DialogDriver&) { return !Open<CDetectPolePairs>().IsRunning(); });
+        .RunUntil("the run ends", Ended);
   }
   user_.Close(IDCANCEL);
   if (c.answer != 0) user_.Answer(c.answer);
@@ -189,7 +187,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(Bench, PolePairsOfAFractionalSetupValueAreRoundedForTheQuestion) {
   setup_.RemoveParameter("pp");
   setup_.AddParameter({{"pp", 4, "", false, 2.9999996}, 1, 128, 6});
-  user_.Do("look", [](ui::DialogDriver&) { EXPECT_EQ(Open<CDetectPolePairs>().OpeningPolePairs(), 3); })
+  user_.Do("look", [](ui::DialogDriver&) { EXPECT_EQ(TopTest<CDetectPolePairs>().OpeningPolePairs(), 3); })
       .Close(IDCANCEL);
   RunTestAlone(&setup_, "pole-pairs");
 }
@@ -203,8 +201,8 @@ TEST_F(Bench, PolePairsStoppedDuringAMoveEndAsStopped) {
   user_.Click(drivebase::kStartStopButton);
   PressWhenMoveOffered(user_)
       .Click(drivebase::kStartStopButton)
-      .RunUntil("the run ends", [](ui::DialogDriver&) { return !Open<CDetectPolePairs>().IsRunning(); })
-      .Do("note the error", [&](ui::DialogDriver&) { error = Open<CDetectPolePairs>().ErrorText(); })
+      .RunUntil("the run ends", Ended)
+      .Do("note the error", [&](ui::DialogDriver&) { error = TopTest().ErrorText(); })
       .Close(IDCANCEL);
   RunTestAlone(&setup_, "pole-pairs");
   EXPECT_EQ(error, CMC_TestDlg::kStoppedText);
@@ -224,8 +222,8 @@ TEST_P(PolePairsInterrupted, EndsTheRunWithItsText) {
   std::string error;
   user_.Click(drivebase::kStartStopButton);
   GetParam().interrupt(user_, simulator_->SimulatedDrive());
-  user_.RunUntil("the run ends", [](ui::DialogDriver&) { return !Open<CDetectPolePairs>().IsRunning(); })
-      .Do("note the error", [&](ui::DialogDriver&) { error = Open<CDetectPolePairs>().ErrorText(); })
+  user_.RunUntil("the run ends", Ended)
+      .Do("note the error", [&](ui::DialogDriver&) { error = TopTest().ErrorText(); })
       .Close(IDCANCEL);
   EXPECT_EQ(RunTestAlone(&setup_, "pole-pairs"), IDCANCEL);
   EXPECT_EQ(error, GetParam().error);
