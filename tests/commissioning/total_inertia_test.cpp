@@ -25,12 +25,13 @@ struct JudgementCase {
   TotalInertiaReadings readings;
   const char* begins;  // the failure's text begins so; null: a result
   const char* ends = "";
+  bool mass = false;  // the mass test's texts speak of force
 };
 
 class Judgement : public ::testing::TestWithParam<JudgementCase> {};
 
 TEST_P(Judgement, GivesTheTextOfTheFirstFault) {
-  const auto failure = TotalInertiaFailure(InertiaTestKind(), GetParam().readings);
+  const auto failure = TotalInertiaFailure(GetParam().mass ? MassTestKind() : InertiaTestKind(), GetParam().readings);
   if (GetParam().begins == nullptr) {
     EXPECT_FALSE(failure.has_value()) << *failure;
     return;
@@ -38,14 +39,6 @@ TEST_P(Judgement, GivesTheTextOfTheFirstFault) {
   ASSERT_TRUE(failure.has_value());
   EXPECT_TRUE(failure->starts_with(GetParam().begins)) << *failure;
   EXPECT_TRUE(failure->ends_with(GetParam().ends)) << *failure;
-}
-
-// The mass test speaks of force where the inertia test speaks of torque.
-TEST(MassJudgement, SpeaksOfForce) {
-  EXPECT_TRUE(TotalInertiaFailure(MassTestKind(), {0.0, 10.0, 5.0})
-                  ->starts_with("When a POSITIVE force level is applied to the motor, the measured speed is NEGATIVE."));
-  EXPECT_TRUE(TotalInertiaFailure(MassTestKind(), {1.0, -2.0, 5.0})
-                  ->starts_with("When trying to apply POSITIVE force to the motor, the measured speed is ZERO"));
 }
 
 constexpr const char* kNegative = "When a POSITIVE torque level is applied to the motor, the measured speed is NEGATIVE.";
@@ -61,7 +54,13 @@ INSTANTIATE_TEST_SUITE_P(
                       JudgementCase{"time_minus_three", {1.0, -3.0, 10.0}, kNotReached},
                       JudgementCase{"speed_fell", {1.0, 40.0, -5.0}, kNegative, "correctly set."},
                       JudgementCase{"speed_unchanged", {1.0, 40.0, 0.0}, kZero},
-                      JudgementCase{"a_result", {1.0, 40.0, 105.4}, nullptr}),
+                      JudgementCase{"a_result", {1.0, 40.0, 105.4}, nullptr},
+                      JudgementCase{"mass_flag_zero", {0.0, 10.0, 5.0},
+                                    "When a POSITIVE force level is applied to the motor, the measured speed is NEGATIVE.",
+                                    "", true},
+                      JudgementCase{"mass_time_minus_two", {1.0, -2.0, 5.0},
+                                    "When trying to apply POSITIVE force to the motor, the measured speed is ZERO", "",
+                                    true}),
     [](const auto& param) { return std::string(param.param.name); });
 
 struct IdentificationCase {
@@ -95,11 +94,8 @@ TEST_P(Identification, FindsTheMotorPlusReflectedLoadOnTheSimulatedDrive) {
   std::string error;
   if (c.maxSpeed != nullptr) user_.Type(CTotalLoadTest::kMaxSpeedEdit, c.maxSpeed);
   user_.Click(drivebase::kStartStopButton)
-      .WaitUntil(ui::Holds("the run ended", [&](ui::DialogDriver&) {
-        const auto& test = dynamic_cast<CMC_TestDlg&>(*ui::CurrentEventLoop().TopDialog());
-        error = test.ErrorText();
-        return !test.IsRunning();
-      }), Milliseconds(30'000))
+      .WaitUntil(RunEnded(), Milliseconds(30'000))
+      .Do("note the error", [&](ui::DialogDriver&) { error = TopTest().ErrorText(); })
       .Close(IDCANCEL)
       .Answer(IDYES);
   RunTestAlone(&setup_, c.test);
@@ -183,9 +179,7 @@ TEST_F(Bench, InertiaTestStoppedWhileTheMotorAlignsEndsAsStopped) {
       .Wait(Milliseconds(30))
       .Click(drivebase::kStartStopButton)
       .WaitUntil(ui::ControlShows(drivebase::kOutcomeText, "Test failed"))
-      .Do("note the error", [&](ui::DialogDriver&) {
-        error = dynamic_cast<CMC_TestDlg&>(*ui::CurrentEventLoop().TopDialog()).ErrorText();
-      })
+      .Do("note the error", [&](ui::DialogDriver&) { error = TopTest().ErrorText(); })
       .Close(IDCANCEL);
   EXPECT_EQ(RunTestAlone(&setup_, "inertia"), IDCANCEL);
   EXPECT_EQ(error, CMC_TestDlg::kStoppedText);
@@ -213,8 +207,8 @@ TEST_P(MotorInertiaQuestion, RaisesTheTotalOrMarksTheMotorUnknown) {
   setup_.SetParameterValueInBaseUnit("isMotorInertiaUnknown", c.unknown);
   const double motor = Value(linear ? "M" : "Jm");
   if (c.choose == CMotorInertiaQuestion::kDisregardRadio) user_.Click(c.choose);
-  if (c.choose != 0) user_.Expect(ui::TopDialogIs(linear ? "Motor mass" : "Motor inertia"));
-  if (c.choose != 0) user_.Close(c.choose == IDCANCEL ? IDCANCEL : IDOK);
+  if (c.choose != 0)
+    user_.Expect(ui::TopDialogIs(linear ? "Motor mass" : "Motor inertia")).Close(c.choose == IDCANCEL ? IDCANCEL : IDOK);
   EXPECT_EQ(AskMotorInertiaIfBelowMotor(&setup_, nullptr), c.answered);
   user_.CheckFinished(session_.Loop());
   EXPECT_DOUBLE_EQ(Value(total), c.totalAfter != 0.0 ? c.totalAfter * motor : c.total);
