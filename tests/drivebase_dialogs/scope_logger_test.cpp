@@ -141,7 +141,8 @@ INSTANTIATE_TEST_SUITE_P(Frames, ScopeFrame,
                                            FrameCase{"beyond_the_window", true, {65535, 1, 2, 3}, 0}),
                          [](const auto& frame) { return std::string(frame.param.name); });
 
-TEST_F(ScopeLoggerTest, DecodesInt32LowWordFirstAndSignedInt16AtTheFrameIndex) {
+// The saved window (the live plot's file) reads back into another scope logger.
+TEST_F(ScopeLoggerTest, DecodesInt32LowWordFirstAndSignedInt16AtTheFrameIndexAndSavesTheWindow) {
   ArmTwoChannels(kScopeSingle);
   const std::size_t last = scope.GetPointsNo() - 1;
   EXPECT_EQ(Frame({static_cast<std::uint16_t>(last), 0x86A0, 0x0001, 0xFFFB}), 1);
@@ -151,6 +152,13 @@ TEST_F(ScopeLoggerTest, DecodesInt32LowWordFirstAndSignedInt16AtTheFrameIndex) {
   EXPECT_EQ(Frame({0, 0x0000, 0x8000, 0x7FFF}), 1);
   EXPECT_DOUBLE_EQ(Row(0, 1), -2147483648.0);
   EXPECT_DOUBLE_EQ(Row(0, 2), 32767.0);
+  const std::string path = ::testing::TempDir() + "/scope_window.json";
+  ASSERT_TRUE(scope.Save(path)) << scope.LastError();
+  CMC_ScopeLogger loaded(&setup, nullptr);
+  ASSERT_TRUE(loaded.Load(path)) << loaded.LastError();
+  EXPECT_EQ(loaded.GetPointsNo(), scope.GetPointsNo());
+  EXPECT_EQ(loaded.GetGraphDocument().Value(last, 1), 100000.0);
+  EXPECT_EQ(loaded.GetGraphDocument().Value(last, 0), Row(last, 0));
 }
 
 TEST_F(ScopeLoggerTest, SingleWindowStopsOnceFullAndDeliversItsLastFrames) {
@@ -216,19 +224,6 @@ TEST_F(ScopeLoggerTest, AutoscaleCentresEachChannelOnRoundSteps) {
   EXPECT_DOUBLE_EQ(scope.ChannelScale(0).offset, 400.0);
   EXPECT_DOUBLE_EQ(scope.ChannelScale(1).scale, 0.5);
   EXPECT_DOUBLE_EQ(scope.ChannelScale(1).offset, -1.5);
-}
-
-// The saved live plot is the logger's file: its window reads back into another scope logger.
-TEST_F(ScopeLoggerTest, SavedWindowLoadsBack) {
-  ArmTwoChannels(kScopeSingle);
-  ASSERT_EQ(Frame({2, 0x86A0, 0x0001, 0xFFFB}), 1);
-  const std::string path = ::testing::TempDir() + "/scope_window.json";
-  ASSERT_TRUE(scope.Save(path)) << scope.LastError();
-  CMC_ScopeLogger loaded(&setup, nullptr);
-  ASSERT_TRUE(loaded.Load(path)) << loaded.LastError();
-  EXPECT_EQ(loaded.GetPointsNo(), scope.GetPointsNo());
-  EXPECT_EQ(loaded.GetGraphDocument().Value(2, 1), 100000.0);
-  EXPECT_EQ(loaded.GetGraphDocument().Value(2, 0), Row(2, 0));
 }
 
 TEST_F(ScopeLoggerTest, EditTakesTheUsersSettingsOnlyOnOkAndRefusesAZeroScale) {
