@@ -41,15 +41,6 @@ void LaunchAfterPreliminary(Drive& drive, std::string program, std::int32_t in1,
   LaunchProgram(drive, program, inputs, logger);
 }
 
-// Runs the program to its end: started, outputs written, axis off, no error.
-void RunToEnd(Drive& drive) {
-  RunProgram(drive, 5.0);
-  EXPECT_FALSE(drive.ProgramRunning());
-  EXPECT_FALSE(drive.AxisOn());
-  EXPECT_EQ(drive.ReadVariable("STARTED"), 1);
-  EXPECT_EQ(drive.Mer(), 0);
-}
-
 // fault, IA / In1, IB / In1 (±2 % of In1). A healthy star motor returns half the current through
 // each of B and C: |IA/IB| = (R_B + R_C)/R_C, 2.4 with phase B 40 % high; open B leaves IB 0,
 // open C returns all of it through B; open A: the preliminary ends at its voltage limit without

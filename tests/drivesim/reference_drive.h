@@ -48,6 +48,15 @@ inline void RunProgram(Drive& drive, double limit_s) {
   while (drive.ProgramRunning() && drive.Now_s() < end_s) drive.RunUntil(drive.Now_s() + 0.01);
 }
 
+// Runs the loaded program to its end: started, ended within `limit_s`, axis off, no error.
+inline void RunToEnd(Drive& drive, double limit_s = 5.0) {
+  RunProgram(drive, limit_s);
+  EXPECT_FALSE(drive.ProgramRunning());
+  EXPECT_FALSE(drive.AxisOn());
+  EXPECT_EQ(drive.ReadVariable("STARTED"), 1);
+  EXPECT_EQ(drive.Mer(), 0);
+}
+
 // A drive with the reference registers loaded, `changes` on top of them.
 inline Drive LoadedDrive(MotorModel motor = ReferenceMotor(), Scenario scenario = {},
                          const RegisterValues& changes = {}, DriveHardware hardware = ReferenceHardware()) {
