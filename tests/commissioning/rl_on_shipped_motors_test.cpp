@@ -44,13 +44,10 @@ TEST_P(RlOnShippedMotors, IdentifiesTheMotorsWinding) {
   double r_Ohm = 0.0, l_H = 0.0;
   std::string error;
   user_.Click(drivebase::kStartStopButton)
-      .RunUntil(
-          "the run ends",
-          [](ui::DialogDriver&) { return !dynamic_cast<CTestRL&>(*ui::CurrentEventLoop().TopDialog()).IsRunning(); },
-          ui::Milliseconds(120000))
+      .RunUntil("the run ends", [](ui::DialogDriver&) { return !TopTest().IsRunning(); }, ui::Milliseconds(120000))
       .Do("note the results",
           [&](ui::DialogDriver&) {
-            const auto& test = dynamic_cast<CTestRL&>(*ui::CurrentEventLoop().TopDialog());
+            const CTestRL& test = TopTest<CTestRL>();
             r_Ohm = test.Resistance_Ohm(), l_H = test.Inductance_H(), error = test.ErrorText();
           })
       .Close(IDCANCEL)

@@ -18,8 +18,6 @@
 namespace kestrel::commissioning_test {
 namespace {
 
-CTuningTest& OpenTuningTest() { return TopTest<CTuningTest>(); }
-
 // The tuning program: it runs (the axis on) until its profile is over or the host stops it, and
 // logs a reference that ramps to 1000 and holds, followed by a first-order response.
 class TuningDrive : public ScriptedDrive {
@@ -88,8 +86,9 @@ class TuningDrive : public ScriptedDrive {
     return true;
   }
   const drivebase::ProgramLaunch& Main() const { return launches.back(); }
-  double Input(const std::string& name) const {
-    for (const drivebase::DriveValue& value : Main().variables) {
+  // An input of the last launch, or of the launch numbered.
+  double Input(const std::string& name, int launch = -1) const {
+    for (const drivebase::DriveValue& value : launches.at(launch < 0 ? launches.size() - 1 : static_cast<std::size_t>(launch)).variables) {
       if (value.name == name) return value.internal;
     }
     throw std::runtime_error("the program got no " + name);
@@ -123,7 +122,7 @@ TEST_F(TuningTestRun, SpeedRunHandsTheProgramItsInputsAndUploadsTheLog) {
   std::vector<CMyTestDlg::TestResultLine> results;
   Start()
       .WaitUntil(RunEnded())
-      .Do("read the results", [&](ui::DialogDriver&) { results = OpenTuningTest().ResultLines(); })
+      .Do("read the results", [&](ui::DialogDriver&) { results = TopTest<CTuningTest>().ResultLines(); })
       .Close(IDCANCEL);
   EXPECT_EQ(RunTestAlone(&setup_, "speed"), IDCANCEL);
   ASSERT_EQ(drive_.launches.size(), 1u);
@@ -153,9 +152,7 @@ TEST_F(TuningTestRun, AligningStartRunsThePreliminaryProgramFirst) {
   RunTestAlone(&setup_, "speed");
   ASSERT_EQ(drive_.launches.size(), 2u);
   EXPECT_EQ(drive_.launches[0].program, "IE_Initial_Positioning_Test");
-  const auto in1 = std::ranges::find(drive_.launches[0].variables, "In1", &drivebase::DriveValue::name);
-  ASSERT_NE(in1, drive_.launches[0].variables.end());
-  EXPECT_EQ(in1->internal, std::trunc(0.5000508641824601 * 3.2 * GetCurrentScale(&setup_)))
+  EXPECT_EQ(drive_.Input("In1", 0), std::trunc(0.5000508641824601 * 3.2 * GetCurrentScale(&setup_)))
       << "In 3.2 A below InPS 4 A";
   EXPECT_EQ(drive_.Input("RefTest"), 3264);
   EXPECT_EQ(drive_.Input("RIncTest"), 33);
@@ -167,7 +164,7 @@ TEST_F(TuningTestRun, ProfileBeyondTheProgramsCountsFailsBeforeTheLaunch) {
   std::string error;
   Start()
       .WaitUntil(ui::ControlShows(drivebase::kOutcomeText, "Test failed"))
-      .Do("note the error", [&](ui::DialogDriver&) { error = OpenTuningTest().ErrorText(); })
+      .Do("note the error", [&](ui::DialogDriver&) { error = TopTest().ErrorText(); })
       .Close(IDCANCEL);
   RunTestAlone(&setup_, "speed");
   EXPECT_EQ(error, kProfileCountText);
@@ -199,7 +196,7 @@ TEST_P(StopInEveryMode, EndsTheRunAndStopsTheProgramOrTrips) {
   if (!c.trip) user_.Click(drivebase::kStartStopButton);
   user_.WaitUntil(RunEnded(), ui::Milliseconds(5000))
       .Do("note the outcome", [&](ui::DialogDriver&) {
-        const CTuningTest& test = OpenTuningTest();
+        const CTuningTest& test = TopTest<CTuningTest>();
         result = test.Result();
         error = test.ErrorText();
         livePoints =
@@ -235,9 +232,9 @@ TEST_F(TuningTestRun, ScopeWindowEndsTheRunWithEverySampleDrawn) {
   Start()
       .WaitUntil(ui::ControlShows(drivebase::kOutcomeText, "Test passed"))
       .Do("look at the window", [&](ui::DialogDriver&) {
-        const CGraphDocument& window = OpenTuningTest().Scope()->GetGraphDocument();
+        const CGraphDocument& window = TopTest<CTuningTest>().Scope()->GetGraphDocument();
         rows = window.RowCount();
-        lastReference = OpenTuningTest().Scope()->GetPointsNo() > 0 ? window.Value(rows - 1, 1) : 0.0;
+        lastReference = TopTest<CTuningTest>().Scope()->GetPointsNo() > 0 ? window.Value(rows - 1, 1) : 0.0;
       })
       .Close(IDCANCEL);
   RunTestAlone(&setup_, "speed");
@@ -259,7 +256,7 @@ TEST_F(TuningTestRun, UnsolicitedFramesReachOnlyTheOpenTestWhole) {
   int drawn = -1;
   user_.Do("hand a short frame and another message", [&](ui::DialogDriver&) {
     CTuningTest::OnUnsolicitedMessage(shortFrame.data());
-    drawn = OpenTuningTest().Scope()->GetPointsToBeDrawn();
+    drawn = TopTest<CTuningTest>().Scope()->GetPointsToBeDrawn();
     const std::vector<std::uint16_t> other{0, 1, 0x1234};
     CTuningTest::OnUnsolicitedMessage(other.data());
   }).Close(IDCANCEL);
@@ -279,7 +276,7 @@ TEST_F(TuningTestRun, LivePlotMenuCommandsMarkTheScopeSettingsKeptOnOk) {
   drivebase::SetPlotDirectory(plots.string());
   bool changedBeforeMenu = true, changedAfterMenu = false;
   user_.SelectTab(CTuningTest::kTabs, 1)
-      .Do("note the settings", [&](ui::DialogDriver&) { changedBeforeMenu = OpenTuningTest().ScopeSettingsChanged(); })
+      .Do("note the settings", [&](ui::DialogDriver&) { changedBeforeMenu = TopTest<CTuningTest>().ScopeSettingsChanged(); })
       .ContextMenu(CTuningTest::kLiveGraph)
       .MenuCommand(10066)
       .Expect(ui::TopDialogIs("Live Plot File"))
@@ -289,7 +286,7 @@ TEST_F(TuningTestRun, LivePlotMenuCommandsMarkTheScopeSettingsKeptOnOk) {
       .Close(IDOK)
       .ContextMenu(CTuningTest::kLiveGraph)
       .MenuCommand(10064)
-      .Do("note the settings", [&](ui::DialogDriver&) { changedAfterMenu = OpenTuningTest().ScopeSettingsChanged(); })
+      .Do("note the settings", [&](ui::DialogDriver&) { changedAfterMenu = TopTest<CTuningTest>().ScopeSettingsChanged(); })
       .Close(IDOK);
   EXPECT_EQ(RunTestAlone(&setup_, "speed"), IDOK);
   EXPECT_FALSE(changedBeforeMenu) << "the defaults at opening";

@@ -10,12 +10,6 @@
 namespace kestrel::commissioning_test {
 namespace {
 
-const CTuningTest& OpenTuningTest() {
-  auto* test = dynamic_cast<CTuningTest*>(ui::CurrentEventLoop().TopDialog());
-  if (test == nullptr) throw std::runtime_error("no tuning test open");
-  return *test;
-}
-
 class TuningTestSimulated : public Bench {
  protected:
   // The speed loop at 300 rad/s: at the shipped 500 rad/s the 300 Hz notch at the speed
@@ -31,16 +25,16 @@ class TuningTestSimulated : public Bench {
     user_.SelectTab(CTuningTest::kTabs, 1)
         .Click(CTuningTest::kTuneButton)
         .Click(drivebase::kStartStopButton)
-        .WaitUntil(ui::Holds("the run ended", [](ui::DialogDriver&) { return !OpenTuningTest().IsRunning(); }),
-                   ui::Milliseconds(20000))
+        .WaitUntil(RunEnded(), ui::Milliseconds(20000))
         .Do("keep the log", [&](ui::DialogDriver&) {
-          error_ = OpenTuningTest().ErrorText();
-          const CGraphDocument& logged = OpenTuningTest().Logger()->GetGraphDocument();
+          const CTuningTest& tuning = TopTest<CTuningTest>();
+          error_ = tuning.ErrorText();
+          const CGraphDocument& logged = tuning.Logger()->GetGraphDocument();
           for (std::size_t row = 0; row < logged.RowCount(); ++row) {
             log_.push_back({logged.Value(row, 0), logged.Value(row, 1), logged.Value(row, 2)});
           }
-          measured_ = OpenTuningTest().MeasuredResponse();
-          predicted_ = OpenTuningTest().PredictedResponse();
+          measured_ = tuning.MeasuredResponse();
+          predicted_ = tuning.PredictedResponse();
         })
         .Close(IDCANCEL)
         .Answer(IDNO);
