@@ -43,7 +43,7 @@ class MotorTestDrive : public drivebase::test_support::MemoryDrive {
     return true;
   }
   bool WriteValue(std::string_view name, double internal, int words) override {
-    if (name == "var_i2" && polePairs_ && internal == 0.0) sweepReads_ = sweepLength;
+    if (name == "var_i2" && polePairs_ && internal == 0.0) sweepReads_ = kSweepReads;
     if (name == "var_i2" && polePairs_ && internal == 1.0) {
       axisOn = false;
       return MemoryDrive::WriteValue(name, memory["poles_pairs"] + handBackOffset, words);
@@ -73,11 +73,11 @@ class MotorTestDrive : public drivebase::test_support::MemoryDrive {
   }
 
   bool axisOn = false;
-  int sweepLength = 50;       // THTST reads a move takes
   bool stuck = false;         // THTST never comes back to the rest angle
   double handBackOffset = 0;  // what the program hands back beside its count (a faulty program)
 
  private:
+  static constexpr int kSweepReads = 50;  // THTST reads a move takes
   bool polePairs_ = false;
   int sweepReads_ = 0;
   std::vector<drivebase::LoggedPoint> logged_;
@@ -90,16 +90,12 @@ inline std::vector<drivebase::LoggedPoint> SteadyPoints(std::vector<double> valu
   return points;
 }
 
-// The user of the pole pairs test waits until Move is offered (shown and enabled), then presses
-// the button: Move, or Stop to end the count.
+// The user of the pole pairs test waits until Move is shown and enabled, then presses Move, or
+// Stop to end the count.
 inline ui::TestAgent& PressWhenMoveOffered(ui::TestAgent& user, int button = CDetectPolePairs::kMoveButton) {
-  return user
-      .RunUntil("Move is offered",
-                [](ui::DialogDriver& dialog) {
-                  return dialog.IsVisible(CDetectPolePairs::kMoveButton) &&
-                         dialog.IsEnabled(CDetectPolePairs::kMoveButton);
-                })
-      .Click(button);
+  constexpr int kMove = CDetectPolePairs::kMoveButton;
+  const auto offered = [](ui::DialogDriver& dialog) { return dialog.IsVisible(kMove) && dialog.IsEnabled(kMove); };
+  return user.RunUntil("Move is offered", offered).Click(button);
 }
 
 }  // namespace kestrel::commissioning_test
