@@ -234,7 +234,7 @@ TEST_F(TuningTestRun, ScopeWindowEndsTheRunWithEverySampleDrawn) {
       .Do("look at the window", [&](ui::DialogDriver&) {
         const CGraphDocument& window = TopTest<CTuningTest>().Scope()->GetGraphDocument();
         rows = window.RowCount();
-        lastReference = TopTest<CTuningTest>().Scope()->GetPointsNo() > 0 ? window.Value(rows - 1, 1) : 0.0;
+        lastReference = rows > 0 ? window.Value(rows - 1, 1) : 0.0;
       })
       .Close(IDCANCEL);
   RunTestAlone(&setup_, "speed");
@@ -277,15 +277,10 @@ TEST_F(TuningTestRun, LivePlotMenuCommandsMarkTheScopeSettingsKeptOnOk) {
   bool changedBeforeMenu = true, changedAfterMenu = false;
   user_.SelectTab(CTuningTest::kTabs, 1)
       .Do("note the settings", [&](ui::DialogDriver&) { changedBeforeMenu = TopTest<CTuningTest>().ScopeSettingsChanged(); })
-      .ContextMenu(CTuningTest::kLiveGraph)
-      .MenuCommand(10066)
-      .Expect(ui::TopDialogIs("Live Plot File"))
-      .Close(IDOK)
-      .ContextMenu(CTuningTest::kLiveGraph)
-      .MenuCommand(10065)
-      .Close(IDOK)
-      .ContextMenu(CTuningTest::kLiveGraph)
-      .MenuCommand(10064)
+      .ContextMenu(CTuningTest::kLiveGraph).MenuCommand(10066)  // Save plot...
+      .Expect(ui::TopDialogIs("Live Plot File")).Close(IDOK)
+      .ContextMenu(CTuningTest::kLiveGraph).MenuCommand(10065).Close(IDOK)  // Load plot...
+      .ContextMenu(CTuningTest::kLiveGraph).MenuCommand(10064)  // Autoscale
       .Do("note the settings", [&](ui::DialogDriver&) { changedAfterMenu = TopTest<CTuningTest>().ScopeSettingsChanged(); })
       .Close(IDOK);
   EXPECT_EQ(RunTestAlone(&setup_, "speed"), IDOK);
@@ -365,16 +360,11 @@ TEST_F(TuningTestRun, TotalInertiaAndRatioFollowEachOther) {
 TEST_F(TuningTestRun, TotalBelowTheMotorsOwnIsAskedAboutBeforeTuning) {
   setup_.SetParameterValueInBaseUnit("Jt", 0.5 * Value("Jm"));
   double raised = 0.0;
-  user_.Expect(ui::TopDialogIs("Motor inertia"))
-      .Click(3333)
-      .Close(IDOK)
+  user_.Expect(ui::TopDialogIs("Motor inertia")).Click(3333).Close(IDOK)
       .Expect(ui::TopDialogIs("Speed Controller Tuning Test"))
       .Do("note the total", [&](ui::DialogDriver&) { raised = Value("Jt"); })
-      .SelectTab(CTuningTest::kTabs, 1)
-      .Click(CTuningTest::kTuneButton)
-      .Click(3271)
-      .Expect(ui::TopDialogIs("Total inertia test"))
-      .Close(IDCANCEL)
+      .SelectTab(CTuningTest::kTabs, 1).Click(CTuningTest::kTuneButton)
+      .Click(3271).Expect(ui::TopDialogIs("Total inertia test")).Close(IDCANCEL)
       .Close(IDCANCEL);
   EXPECT_EQ(RunTestAlone(&setup_, "speed"), IDCANCEL) << "Tune without a run has no result to keep";
   EXPECT_DOUBLE_EQ(raised, 1.01 * Value("Jm"));
@@ -383,16 +373,9 @@ TEST_F(TuningTestRun, TotalBelowTheMotorsOwnIsAskedAboutBeforeTuning) {
 TEST_F(TuningTestRun, DriveSetupOpensBothTuningTests) {
   RegisterDialogTemplates();
   RegisterCommissioningTests();
-  user_.WaitUntil(ui::TopDialogIs("Brushless Motor Setup"))
-      .Close(IDCANCEL)
-      .Click(3178)
-      .Expect(ui::TopDialogIs("Speed Controller Tuning Test"))
-      .Click(drivebase::kHelpButton)
-      .Close(IDCANCEL)
-      .Click(3198)
-      .Expect(ui::TopDialogIs("Position Controller Tuning Test"))
-      .Click(drivebase::kHelpButton)
-      .Close(IDCANCEL)
+  user_.WaitUntil(ui::TopDialogIs("Brushless Motor Setup")).Close(IDCANCEL)
+      .Click(3178).Expect(ui::TopDialogIs("Speed Controller Tuning Test")).Click(drivebase::kHelpButton).Close(IDCANCEL)
+      .Click(3198).Expect(ui::TopDialogIs("Position Controller Tuning Test")).Click(drivebase::kHelpButton).Close(IDCANCEL)
       .Close(IDCANCEL);
   CDriveSetupDlg driveSetup(&setup_, nullptr);
   drivebase::ClearHelpRequests();
