@@ -152,10 +152,8 @@ TEST_P(PolePairsRun, CountsMovesAndKeepsTheCountOnlyOnYes) {
       });
   // Started again, Move waits for the program whatever the run before left.
   if (*c.error != 0) {
-    user_.Click(drivebase::kStartStopButton)
-        .Expect(ui::ControlVisible(CDetectPolePairs::kMoveButton, false))
-        .Click(drivebase::kStartStopButton)
-        .RunUntil("the run ends", Ended);
+    user_.Click(drivebase::kStartStopButton).Expect(ui::ControlVisible(CDetectPolePairs::kMoveButton, false))
+        .Click(drivebase::kStartStopButton).RunUntil("the run ends", Ended);
   }
   user_.Close(IDCANCEL);
   if (c.answer != 0) user_.Answer(c.answer);
@@ -215,22 +213,20 @@ TEST_P(PolePairsInterrupted, EndsTheRunWithItsText) {
   EXPECT_EQ(Value("pp"), 4);
 }
 
-INSTANTIATE_TEST_SUITE_P(Causes, PolePairsInterrupted,
-                         ::testing::Values(InterruptCase{"enable_never_given",
-                                                         [](ui::TestAgent&, drivesim::Drive& drive) {
-                                                           drive.SetEnableInput(false);
-                                                         },
-                                                         "Drive / Motor ENABLE input is in DISABLED state."},
-                                           InterruptCase{"short_circuit_during_move",
-                                                         [](ui::TestAgent& user, drivesim::Drive& drive) {
-                                                           // 300 ms into the move, which takes a second.
-                                                           PressWhenMoveOffered(user).Wait(ui::Milliseconds(300)).Do(
-                                                               "short A to B", [&drive](ui::DialogDriver&) {
-                                                             (void)drive.InjectFault("short A B");
-                                                           });
-                                                         },
-                                                         "Drive / Motor shortcircuit protection triggered."}),
-                         [](const auto& param) { return std::string(param.param.name); });
+void DropEnable(ui::TestAgent&, drivesim::Drive& drive) { drive.SetEnableInput(false); }
+// Phases A and B short 300 ms into a move (which takes a second).
+void ShortDuringAMove(ui::TestAgent& user, drivesim::Drive& drive) {
+  PressWhenMoveOffered(user).Wait(ui::Milliseconds(300)).Do("short A to B", [&drive](ui::DialogDriver&) {
+    (void)drive.InjectFault("short A B");
+  });
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Causes, PolePairsInterrupted,
+    ::testing::Values(InterruptCase{"enable_never_given", DropEnable, "Drive / Motor ENABLE input is in DISABLED state."},
+                      InterruptCase{"short_circuit_during_move", ShortDuringAMove,
+                                    "Drive / Motor shortcircuit protection triggered."}),
+    [](const auto& param) { return std::string(param.param.name); });
 
 }  // namespace
 }  // namespace kestrel::commissioning_test

@@ -156,10 +156,8 @@ TEST_F(Bench, InertiaTestStartsOnlyWithTheProtectionAtLeastTheTestCurrent) {
   drive.outputs.insert({{"test_flag", 1}, {"delta_time", -2}, {"delta_speed", 0}});
   const drivebase::test_support::Connected connected(drive);
   user_.Type(CTotalLoadTest::kCurrentEdit, "2.5").Type(CTotalLoadTest::kProtectionEdit, "2.4")
-      .Click(drivebase::kStartStopButton)
-      .Expect(ui::LastMessageBoxSays(CTotalLoadTest::kProtectionBelowCurrent))
-      .Type(CTotalLoadTest::kProtectionEdit, "2.5")
-      .Click(drivebase::kStartStopButton)
+      .Click(drivebase::kStartStopButton).Expect(ui::LastMessageBoxSays(CTotalLoadTest::kProtectionBelowCurrent))
+      .Type(CTotalLoadTest::kProtectionEdit, "2.5").Click(drivebase::kStartStopButton)
       .WaitUntil(ui::ControlShows(drivebase::kOutcomeText, "Test failed"))
       .Close(IDOK);
   EXPECT_EQ(RunTestAlone(&setup_, "inertia"), IDOK);
