@@ -132,9 +132,7 @@ TEST_F(TuningTestRun, SpeedRunHandsTheProgramItsInputsAndUploadsTheLog) {
   EXPECT_EQ(drive_.Input("Imax_Prot_Test"), std::round(Internal("TestProtectionCurrent")));
   EXPECT_EQ(drive_.Input("MultiC"), 0);
   double change = 0.0;
-  for (const char* segment : {"0", "1", "2", "3", "4", "5"}) {
-    change += drive_.Input(std::string("a") + segment) * drive_.Input(std::string("b") + segment);
-  }
+  for (int i = 0; i < 6; ++i) change += drive_.Input("a" + std::to_string(i)) * drive_.Input("b" + std::to_string(i));
   EXPECT_NEAR(change, 0.0, 1e-9) << "the profile ends where it started";
   EXPECT_EQ(drive_.Input("a2"), TG_FRound(Value("TPS") / GetSpeedLoopPeriod(&setup_)));
   ASSERT_GE(results.size(), 6u);
