@@ -157,6 +157,7 @@ TEST_P(PolePairsRun, CountsMovesAndKeepsTheCountOnlyOnYes) {
   }
   user_.Close(IDCANCEL);
   if (c.answer != 0) user_.Answer(c.answer);
+  if (c.answer == IDCANCEL) user_.Close(IDCANCEL).Answer(IDNO);  // the test stayed open: closed again
   EXPECT_EQ(RunTestAlone(&setup_, "pole-pairs"), c.endCode);
   EXPECT_EQ(error, c.error);
   const int completed = c.stop == 2 ? c.moves - 1 : c.moves;
@@ -173,6 +174,7 @@ INSTANTIATE_TEST_SUITE_P(
     Users, PolePairsRun,
     ::testing::Values(PolePairsCase{"three_moves_yes", 3, nullptr, 1, IDYES, IDOK, 3, ""},
                       PolePairsCase{"three_moves_no", 3, nullptr, 1, IDNO, IDCANCEL, 4, ""},
+                      PolePairsCase{"three_moves_cancel_then_no", 3, nullptr, 1, IDCANCEL, IDCANCEL, 4, ""},
                       PolePairsCase{"four_moves_as_before", 4, nullptr, 1, 0, IDCANCEL, 4, ""},
                       PolePairsCase{"stop_before_any_move", 0, nullptr, 1, 0, IDCANCEL, 4,
                                     CMC_TestDlg::kStoppedText},
