@@ -188,7 +188,7 @@ void CTuningTest::OnLivePlotCommand(unsigned id) {
 LRESULT CTuningTest::OnScaleChange(WPARAM wParam, LPARAM lParam) {
   if (scope_ == nullptr || static_cast<int>(wParam) != kLiveGraph) return 0;
   const auto value = static_cast<std::uintptr_t>(lParam);
-  scope_->ChangeChannelScale(LOWORD(value), HIWORD(value));
+  scope_->ChangeChannelScale(static_cast<int>(LOWORD(value)), HIWORD(value));
   liveGraph_.RefreshGraph();
   return 0;
 }
