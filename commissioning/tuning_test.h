@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "commissioning/my_test_dlg.h"
+#include "commissioning/test_current.h"
 #include "compute/current_step_response.h"
 #include "compute/gain_pairs.h"
 #include "compute/tuning_profile.h"
@@ -81,15 +82,8 @@ class CTuningTest : public CMyTestDlg {
   static constexpr unsigned kScaleChangeMessage = 0x467;
   static constexpr std::uint16_t kStartErrorMask = 0xFFFF;
   static constexpr std::uint16_t kRunErrorMask = 0xFFDF;  // all but a missing Hall sensor
-  static constexpr std::array<const char*, 7> kTexts{
-      "Launching the application for preliminary test",
-      "Waiting preliminary test to be finished",
-      "Launching the application for test",
-      "Running test",
-      "Uploading results",
-      "Test running. Press \"Stop\" to end the test",
-      "Test failed!\nCurrent protection triggered during test!",
-  };
+  // The current test's steps: the preliminary stage, the test, the upload, and the protection.
+  static constexpr const auto& kTexts = CTestCurrent::kTexts;
 
   int TuneButtonId() const override { return kTuneButton; }
   std::vector<TestResultLine> ResultLines() const override;
