@@ -138,7 +138,13 @@ std::unique_ptr<CarefulUser> UserWithoutScript(const TestOptions& options, Drive
                                                RepeatedRuns& runs) {
   const int answer = options.answer == "no" ? IDNO : IDYES;
   if (NeedsWatchedShaft(options)) return std::make_unique<PolePairsUser>(*connection.SimulatedDrive(), answer);
-  auto user = std::make_unique<CarefulUser>(options.tune, answer, options.repeat);
+  drivesim::Drive* simulated = connection.SimulatedDrive();
+  std::unique_ptr<CarefulUser> user;
+  if (simulated != nullptr) {
+    user = std::make_unique<HandUser>(*simulated, options.tune, answer, options.repeat);
+  } else {
+    user = std::make_unique<CarefulUser>(options.tune, answer, options.repeat);
+  }
   if (options.repeat > 1) user->onRunPassed = [&runs](CMyTestDlg& test) { runs.Add(test.MeasuredValues()); };
   return user;
 }

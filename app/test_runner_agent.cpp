@@ -116,6 +116,15 @@ std::optional<int> CarefulUser::AnswerMessageBox(const ui::MessageBoxRecord& box
   return saveAnswer_;
 }
 
+bool HandUser::ActDuringRun(ui::EventLoop& loop, CMyTestDlg& test) {
+  const std::optional<CMyTestDlg::HandMove> move = test.UnattendedHandMove();
+  if (!move || movedInRun_ == RunsStarted()) return false;
+  movedInRun_ = RunsStarted();
+  drive_.RunUntil(static_cast<double>(loop.Clock().Now().count()) / 1000.0);
+  drive_.HandTurn(move->travel, move->duration_s);
+  return true;
+}
+
 bool PolePairsUser::ActDuringRun(ui::EventLoop& loop, CMyTestDlg& test) {
   ui::DialogDriver dialog(test);
   constexpr int move = CDetectPolePairs::kMoveButton;

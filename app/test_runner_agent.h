@@ -41,6 +41,8 @@ class CarefulUser : public ui::UserAgent {
   static constexpr ui::Milliseconds kRunLimit{600'000};
 
  protected:
+  // How many runs were started so far.
+  int RunsStarted() const { return runsStarted_; }
   // What the user does while a run waits for them, beside letting time pass: true when they acted.
   virtual bool ActDuringRun(ui::EventLoop&, CMyTestDlg&) { return false; }
 
@@ -63,6 +65,21 @@ class CarefulUser : public ui::UserAgent {
   Stage stage_ = Stage::tune;
   ui::Milliseconds runDeadline_{0};
   std::optional<ui::Milliseconds> stopAt_;  // a run that goes on until stopped is stopped then
+};
+
+// The user at the simulated drive, who puts a hand on the motor in a run that asks for it (the
+// encoder and Hall connection tests): once in each run, as soon as it goes.
+class HandUser final : public CarefulUser {
+ public:
+  HandUser(drivesim::Drive& drive, bool tune, int saveAnswer, int runs)
+      : CarefulUser(tune, saveAnswer, runs), drive_(drive) {}
+
+ protected:
+  bool ActDuringRun(ui::EventLoop& loop, CMyTestDlg& test) override;
+
+ private:
+  drivesim::Drive& drive_;
+  int movedInRun_ = 0;
 };
 
 // The user of the pole pairs test on the simulated drive: marks the shaft when Move first shows,

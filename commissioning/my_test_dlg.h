@@ -41,6 +41,13 @@ class CMyTestDlg : public CMC_TestDlg {
   // A run that goes on until the user stops it: how long a user without a screen lets it run
   // before pressing Stop (0: the run ends by itself).
   virtual double UnattendedRun_s() const { return 0.0; }
+  // A run that needs the user's hand on the motor: once the run has begun, the shaft turned by
+  // `travel` (rad; m for a linear motor) in `duration_s`. None by default.
+  struct HandMove {
+    double travel = 0.0;
+    double duration_s = 0.0;
+  };
+  virtual std::optional<HandMove> UnattendedHandMove() const { return std::nullopt; }
   // The measured values that runs of the test repeated one after another are compared by (kestrel
   // test --repeat): name, unit and value of each, the same names in every run; none by default.
   struct MeasuredValue {
