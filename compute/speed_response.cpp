@@ -3,37 +3,47 @@
 #include <algorithm>
 #include <cmath>
 
-#include "compute/setup_access.h"
-#include "compute/tuning.h"
-
 namespace kestrel {
 namespace {
 
-constexpr double kFullScale = 32767.0;
+// Biquads in series, direct form I, each with its own memory.
+class FilterChain {
+ public:
+  explicit FilterChain(const std::vector<BiquadStage>& stages) : stages_(stages), memory_(stages.size()) {}
 
-double Internal(const CMC_Setup* setup, const char* name) {
-  const CMC_Parameter* parameter = FindOptionalParameter(setup, name);
-  return parameter != nullptr ? parameter->GetValueInInternalUnit() : 0.0;
-}
+  double Step(double x) {
+    for (std::size_t k = 0; k < stages_.size(); ++k) {
+      const BiquadStage& c = stages_[k];
+      Memory& m = memory_[k];
+      const double y = c.b0 * x + c.b1 * m.x1 + c.b2 * m.x2 - c.a1 * m.y1 - c.a2 * m.y2;
+      m = {x, m.x1, y, m.y1};
+      x = y;
+    }
+    return x;
+  }
 
-// A gain as the drive holds it: mantissa · 2^shift / 32767.
-double HeldGain(const CMC_Setup* setup, const char* mantissa, double shift) {
-  return Internal(setup, mantissa) * std::ldexp(1.0, static_cast<int>(shift)) / kFullScale;
-}
+ private:
+  struct Memory {
+    double x1 = 0.0, x2 = 0.0, y1 = 0.0, y2 = 0.0;
+  };
+  const std::vector<BiquadStage>& stages_;
+  std::vector<Memory> memory_;
+};
+
+// The shaft between two speed samples: speed w and counter θ in counts (per speed period).
+struct Shaft {
+  double speed = 0.0;
+  double counter = 0.0;
+
+  // The mean current `mean` acting over the share `share` of a speed period.
+  void Advance(double plantGain, double mean, double share) {
+    const double next = speed + plantGain * mean * share;
+    counter += (speed + next) / 2.0 * share;
+    speed = next;
+  }
+};
 
 }  // namespace
-
-SpeedLoopModel SpeedLoopModelOf(CMC_Setup* setup) {
-  SpeedLoopModel model;
-  model.kp = HeldGain(setup, "KPS", Internal(setup, "SFTKPS"));
-  model.ki = HeldGain(setup, "KIS", Internal(setup, "SFTKIS"));
-  model.kffa = HeldGain(setup, "KFFA", Internal(setup, "SFTAFFW") + Internal(setup, "SFTKFF"));
-  // The test program limits the output to the test's current limit, and the integral below it.
-  model.outputLimit = std::trunc(Internal(setup, "TestLimitCurrent"));
-  model.integralLimit = std::min(kFullScale - Internal(setup, "IMAXS"), model.outputLimit);
-  model.plantGain = SpeedLoopPlantGain(setup);
-  return model;
-}
 
 std::vector<double> ProfileReference16(const ReferenceProfile& profile) {
   std::vector<double> reference;
@@ -50,15 +60,32 @@ std::vector<double> ProfileReference16(const ReferenceProfile& profile) {
 std::vector<double> PredictSpeedResponse(const SpeedLoopModel& model, const std::vector<double>& reference16) {
   std::vector<double> speed;
   speed.reserve(reference16.size());
-  double y = 0.0, integral = 0.0, previous16 = 0.0;
+  FilterChain speedFilters(model.measuredSpeedFilters), currentFilters(model.currentReferenceFilters);
+  std::optional<CurrentLoopStepper> currentLoop;
+  if (model.currentLoop) currentLoop.emplace(*model.currentLoop);
+  const double share = 1.0 / model.currentPeriodsPerSample;
+  Shaft shaft;
+  double previousCounter = 0.0, integral = 0.0, previous16 = 0.0;
   for (const double r16 : reference16) {
-    speed.push_back(y);
-    const double error = r16 / 65536.0 - y;
+    const double measured = speedFilters.Step(shaft.counter - previousCounter);
+    previousCounter = shaft.counter;
+    speed.push_back(measured);
+    const double error = std::floor(r16 / 65536.0) - measured;
     integral = std::clamp(integral + model.ki * error, -model.integralLimit, model.integralLimit);
     const double feedForward = model.kffa * (r16 - previous16) / 65536.0;
     previous16 = r16;
     const double u = std::clamp(model.kp * error + integral + feedForward, -model.outputLimit, model.outputLimit);
-    y += model.plantGain * u;
+    const double currentReference = currentFilters.Step(u);
+    if (!currentLoop) {
+      shaft.Advance(model.plantGain, currentReference, 1.0);
+      continue;
+    }
+    // The drive hands the current loop a whole count, the filters' output shifted down.
+    const auto reference = static_cast<std::int32_t>(std::clamp(std::floor(currentReference), -32768.0, 32767.0));
+    for (int m = 0; m < model.currentPeriodsPerSample; ++m) {
+      const double before = currentLoop->Current();
+      shaft.Advance(model.plantGain, (before + currentLoop->Step(reference)) / 2.0, share);
+    }
   }
   return speed;
 }
