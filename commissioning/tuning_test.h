@@ -170,7 +170,8 @@ class CTuningTest : public CMyTestDlg {
   bool RunChecks(bool fail);
   void TakeUpStop();
   void FinishResponseFigures();
-  std::optional<kestrel::StepMetrics> PredictFirstRamp(const std::vector<double>& time_s, const Plateau& plateau);
+  std::vector<double> PredictedSpeed(std::size_t rows, const Plateau& plateau) const;
+  void DrawPredictedSpeed(const std::vector<double>& predicted);
 
   // Live plots (tuning_test_live.cpp).
   void WatchScopeRun();

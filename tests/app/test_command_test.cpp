@@ -90,11 +90,13 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& param) { return std::string(param.param.what); });
 
 // The speed and position tests tuned on the embedded default: the gains with their register
-// pairs, the figures of the measured response, the data logger's plot.
+// pairs, the figures of the measured response, the data logger's plot (the speed test's with the
+// predicted speed).
 struct TuningRun {
   const char* test;
   const char* plot;
   const char* gain;
+  const char* plotted;  // a column of the saved points
 };
 
 class TuningTestCommand : public TestCommand, public ::testing::WithParamInterface<TuningRun> {};
@@ -107,13 +109,18 @@ TEST_P(TuningTestCommand, PrintsTheTunedGainsAndTheResponseAndSavesThePlot) {
     EXPECT_NE(result.out.find(line), std::string::npos) << line << " in\n" << result.out;
   }
   EXPECT_TRUE(std::filesystem::is_regular_file(plots + "/" + run.plot + ".svg"));
-  EXPECT_TRUE(std::filesystem::is_regular_file(plots + "/" + run.plot + ".csv"));
+  std::ifstream points(plots + "/" + run.plot + ".csv");
+  std::string header;
+  std::getline(points, header);
+  EXPECT_NE(header.find(run.plotted), std::string::npos) << header;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Loops, TuningTestCommand,
-    ::testing::Values(TuningRun{"speed", "SpeedTuning", "Kp_S_scl: 848.463 (KPS = 27150, SFTKPS = 10)\n"},
-                      TuningRun{"position", "PositionTuning", "Kp_P_scl: 0.100009 (KPP = 3277, SFTKPP = 0)\n"}),
+    ::testing::Values(TuningRun{"speed", "SpeedTuning", "Kp_S_scl: 848.463 (KPS = 27150, SFTKPS = 10)\n",
+                                "Predicted_Speed [rpm]"},
+                      TuningRun{"position", "PositionTuning", "Kp_P_scl: 0.100009 (KPP = 3277, SFTKPP = 0)\n",
+                                "Load_Position [rot]"}),
     [](const auto& param) { return std::string(param.param.test); });
 
 TEST_F(TestCommand, ListsTheTestsAndRefusesWhatIsNoTestRun) {

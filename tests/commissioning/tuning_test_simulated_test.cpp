@@ -27,8 +27,11 @@ class TuningTestSimulated : public Bench {
           const CTuningTest& tuning = TopTest<CTuningTest>();
           error_ = tuning.ErrorText();
           const CGraphDocument& logged = tuning.Logger()->GetGraphDocument();
+          const std::size_t last = logged.Columns().size() - 1;
+          const bool drawn = logged.Columns()[last].name == "Predicted_Speed";
           for (std::size_t row = 0; row < logged.RowCount(); ++row) {
-            log_.push_back({logged.Value(row, 0), logged.Value(row, 1), logged.Value(row, 2)});
+            log_.push_back({logged.Value(row, 0), logged.Value(row, 1), logged.Value(row, 2),
+                            drawn ? logged.Value(row, last) : std::nan("")});
           }
           measured_ = tuning.MeasuredResponse();
           predicted_ = tuning.PredictedResponse();
@@ -38,7 +41,7 @@ class TuningTestSimulated : public Bench {
     RunTestAlone(&setup_, test);
   }
 
-  std::vector<std::array<double, 3>> log_;  // time, reference, measured
+  std::vector<std::array<double, 4>> log_;  // time, reference, measured, predicted speed (drawn)
   std::optional<StepMetrics> measured_, predicted_;
   std::string error_;
 };
@@ -46,7 +49,8 @@ class TuningTestSimulated : public Bench {
 // 100 rad/s in 0.1 s, held 0.5 s, tuned on the shipped default (300 rad/s, the 300 Hz notch on
 // the current reference), with the notch off, and at 500 rad/s where the notch's lag and the
 // loop's delays leave no phase margin: the overshoot within 5 points of what the quantised gains
-// predict; the stable loops settle on the reference within the hold and come back to rest, the
+// predict; the stable loops settle on the reference within the hold and come back to rest as the
+// predicted curve drawn beside them does, the
 // ringing one (and its prediction) does not settle within the hold.
 struct SpeedRun {
   const char* name;
@@ -76,6 +80,7 @@ TEST_P(TunedSpeedLoop, FollowsTheProfileAsPredicted) {
   EXPECT_NEAR(hold, 100.0 * 60.0 / (2.0 * M_PI), 5.0) << "rpm, on the speed grid";
   EXPECT_NEAR(log_[550][2], hold, 0.02 * hold);
   EXPECT_NEAR(log_[1150][2], 0.0, 0.02 * hold);
+  for (const std::size_t row : {50, 550, 650}) EXPECT_NEAR(log_[row][3], log_[row][2], 0.02 * hold) << "drawn, row " << row;
 }
 
 INSTANTIATE_TEST_SUITE_P(Setups, TunedSpeedLoop,
