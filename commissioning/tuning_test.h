@@ -75,6 +75,8 @@ class CTuningTest : public CMyTestDlg {
   static constexpr int kFiltersButton = 3138;
   static constexpr int kPauseButton = 10016;
   static constexpr int kContinueButton = 10017;
+  static constexpr int kReferenceSwatch = 3331;  // the live values' legend
+  static constexpr int kMeasuredSwatch = 3332;
   static constexpr int kRiseTimeText = 1396;  // figures of the last run's measured response
   static constexpr int kOvershootText = 1397;
   static constexpr int kSettlingText = 1398;
@@ -180,6 +182,7 @@ class CTuningTest : public CMyTestDlg {
   void OnPause();
   void OnContinue();
   void OnContextMenu(CWnd* window, CPoint point);
+  void OnCtlColor(CDC& dc, CWnd& control);
   void OnLivePlotCommand(unsigned id);
   LRESULT OnScaleChange(WPARAM wParam, LPARAM lParam);
   void OnSavePlots();
