@@ -104,7 +104,7 @@ class CTuningTest : public CMyTestDlg {
   const CMC_Oscilloscope& Oscilloscope() const { return oscilloscope_; }
   const CGraphWindow& LiveGraph() const { return liveGraph_; }
   const std::optional<kestrel::StepMetrics>& MeasuredResponse() const { return measured_; }
-  // The speed test's figures of the response that the quantised gains predict for the last run.
+  // The figures of the response that the quantised gains predict for the last run.
   const std::optional<kestrel::StepMetrics>& PredictedResponse() const { return predicted_; }
   bool OnlineMode() const;
   bool ScopeSettingsChanged() const { return scopeSettingsChanged_; }
@@ -172,8 +172,8 @@ class CTuningTest : public CMyTestDlg {
   bool RunChecks(bool fail);
   void TakeUpStop();
   void FinishResponseFigures();
-  std::vector<double> PredictedSpeed(std::size_t rows, const Plateau& plateau) const;
-  void DrawPredictedSpeed(const std::vector<double>& predicted);
+  std::vector<double> PredictedResponse(const CGraphDocument& logged, const Plateau& plateau) const;
+  void DrawPredictedResponse(const std::vector<double>& predicted);
 
   // Live plots (tuning_test_live.cpp).
   void WatchScopeRun();

@@ -7,6 +7,7 @@
 
 #include "commissioning/save_question.h"
 #include "commissioning/tuning_test.h"
+#include "compute/position_response.h"
 #include "compute/speed_response.h"
 #include "dialogs/setup_values.h"
 
@@ -45,32 +46,39 @@ std::optional<Plateau> FirstPlateau(const CGraphDocument& logged) {
 
 }  // namespace
 
-// The speed the quantised gains predict at each logged row (one loop period each; row k + 1
-// logs the period that takes the profile's k-th reference, and the program holds its last
-// reference after the profile), in the unit of the
-// logged reference (the plateau's value against the profile's own); empty for the position test
-// or a setup that lacks what the model needs.
-std::vector<double> CTuningTest::PredictedSpeed(std::size_t rows, const Plateau& plateau) const {
-  if (loop_.profileKind != kestrel::ProfileKind::speed) return {};
-  const kestrel::SpeedLoopModel model = kestrel::SpeedLoopModelOf(GetSetup());
+// What the quantised gains predict at each logged row (one loop period each; row k + 1 logs the
+// period that takes the profile's k-th reference, and the program holds its last reference after
+// the profile): the speed, or the position over the test's loops, in the unit of the logged
+// reference (its first value and the plateau against the profile's own); empty for a setup that
+// lacks what the models need.
+std::vector<double> CTuningTest::PredictedResponse(const CGraphDocument& logged, const Plateau& plateau) const {
+  CMC_Setup* setup = GetSetup();
+  const bool speedTest = loop_.profileKind == kestrel::ProfileKind::speed;
+  const kestrel::SpeedLoopModel speed =
+      speedTest ? kestrel::SpeedLoopModelOf(setup) : kestrel::CascadedSpeedLoopModelOf(setup);
+  const std::optional<kestrel::PositionLoopModel> position =
+      speedTest ? std::nullopt : kestrel::PositionLoopModelOf(setup);
   std::vector<double> reference16 = kestrel::ProfileReference16(launchedProfile_);
-  if (model.plantGain == 0.0 || reference16.empty()) return {};
+  if (speed.plantGain == 0.0 || reference16.empty() || (!speedTest && !position)) return {};
   double plateau16 = 0.0;
   for (const double r16 : reference16) plateau16 = std::fabs(r16) > std::fabs(plateau16) ? r16 : plateau16;
-  if (plateau16 == 0.0) return {};
+  const double start = logged.Value(0, kReferenceColumn);
+  const double shownPerInternal = (plateau.level - start) / std::floor(plateau16 / 65536.0);
+  if (!std::isfinite(shownPerInternal)) return {};
+  const std::size_t rows = logged.RowCount();
   reference16.resize(std::max(rows, reference16.size()), reference16.back());
-  const double shownPerInternal = plateau.level / (plateau16 / 65536.0);
-  std::vector<double> predicted = kestrel::PredictSpeedResponse(model, reference16);
+  std::vector<double> predicted = speedTest ? kestrel::PredictSpeedResponse(speed, reference16)
+                                            : kestrel::PredictPositionResponse(*position, speed, reference16);
   predicted.insert(predicted.begin(), 0.0);
   predicted.resize(rows);
-  for (double& speed : predicted) speed *= shownPerInternal;
+  for (double& value : predicted) value = start + value * shownPerInternal;
   return predicted;
 }
 
-// The predicted speed drawn beside the measured one: the logged rows get one column more, and
+// The predicted response drawn beside the measured one: the logged rows get one column more, and
 // the logger's plot (the one saved as well) a thin curve of it. The logger sets its own columns
 // again at the next upload.
-void CTuningTest::DrawPredictedSpeed(const std::vector<double>& predicted) {
+void CTuningTest::DrawPredictedResponse(const std::vector<double>& predicted) {
   CGraphDocument& logged = logger_->GetGraphDocument();
   std::vector<drivebase::GraphColumn> columns = logged.Columns();
   if (predicted.size() != logged.RowCount() || columns.size() <= kMeasuredColumn) return;
@@ -80,7 +88,8 @@ void CTuningTest::DrawPredictedSpeed(const std::vector<double>& predicted) {
     rows[row].push_back(predicted[row]);
   }
   const int predictedColumn = static_cast<int>(columns.size());
-  columns.push_back({"Predicted_Speed", columns[kMeasuredColumn].unit});
+  const bool speedTest = loop_.profileKind == kestrel::ProfileKind::speed;
+  columns.push_back({speedTest ? "Predicted_Speed" : "Predicted_Position", columns[kMeasuredColumn].unit});
   logged.SetColumns(std::move(columns));
   for (const std::vector<double>& row : rows) logged.AddRow(row);
   CGraphFilter& filter = *logged.GetFilter(0);
@@ -101,11 +110,11 @@ void CTuningTest::FinishResponseFigures() {
       value.push_back(logged.Value(row, kMeasuredColumn));
     }
     measured_ = kestrel::MeasureStepResponse(time_s, value, plateau->start_s, plateau->level);
-    const std::vector<double> predicted = PredictedSpeed(logged.RowCount(), *plateau);
+    const std::vector<double> predicted = PredictedResponse(logged, *plateau);
     if (!predicted.empty()) {
       predicted_ = kestrel::MeasureStepResponse(time_s, std::span(predicted).first(time_s.size()), plateau->start_s,
                                                 plateau->level);
-      DrawPredictedSpeed(predicted);
+      DrawPredictedResponse(predicted);
     }
   }
   const auto show = [this](int id, const char* name, std::string (*format)(const StepMetrics&)) {

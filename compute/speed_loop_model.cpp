@@ -1,9 +1,11 @@
-// The speed loop's model read from the setup: the registers the test launch hands to the drive.
+// The speed and position loops' models read from the setup: the registers the test launch hands
+// to the drive.
 #include <algorithm>
 #include <cmath>
 #include <string>
 
 #include "compute/scale_functions.h"
+#include "compute/position_response.h"
 #include "compute/setup_access.h"
 #include "compute/speed_response.h"
 #include "compute/tuning.h"
@@ -67,6 +69,31 @@ SpeedLoopModel SpeedLoopModelOf(CMC_Setup* setup) {
     const double periods = std::round(GetSpeedLoopPeriod(setup) / model.currentLoop->period_s);
     model.currentPeriodsPerSample = std::max(1, static_cast<int>(periods));
   }
+  return model;
+}
+
+SpeedLoopModel CascadedSpeedLoopModelOf(CMC_Setup* setup) {
+  SpeedLoopModel model = SpeedLoopModelOf(setup);
+  model.outputLimit = kFullScale - Internal(setup, "SATS");
+  model.integralLimit = std::min(kFullScale - Internal(setup, "IMAXS"), model.outputLimit);
+  return model;
+}
+
+std::optional<PositionLoopModel> PositionLoopModelOf(CMC_Setup* setup) {
+  const bool dualLoop = ReadCode(setup, "MotorSensorType") != 0 && ReadCode(setup, "LoadSensorType") != 0;
+  if (dualLoop) return std::nullopt;
+  PositionLoopModel model;
+  model.kp = HeldGain(setup, "KPP", Internal(setup, "SFTKPP"));
+  model.ki = HeldGain(setup, "KIP", Internal(setup, "SFTKIP"));
+  model.kd = HeldGain(setup, "KDP", Internal(setup, "SFTKDP"));
+  const CMC_Parameter* filter = FindOptionalParameter(setup, "KDFP");
+  const double kdfp = filter != nullptr ? filter->GetValueInInternalUnit() : kFullScale;
+  model.derivativeShare = kdfp >= kFullScale ? 1.0 : kdfp / 32768.0;
+  model.integralLimit = kFullScale - Internal(setup, "IMAXP");
+  model.cascade = ReadCode(setup, "PositionControlType") == 1;
+  model.outputLimit = std::trunc(Internal(setup, model.cascade ? "Limit_Speed" : "TestLimitCurrent"));
+  if (Bit(Internal(setup, "ACR"), 14) != 0) model.kffs = HeldGain(setup, "KFFS", Internal(setup, "SFTSFFW"));
+  model.outputFilters = FilterSlots(setup, 1, static_cast<int>(Internal(setup, "SPDREF_BQ_INI")));
   return model;
 }
 

@@ -38,8 +38,48 @@ struct SpeedLoopModel {
   int currentPeriodsPerSample = 1;                   // Ts_S / Ts_C
 };
 
-// The model of the setup's speed loop; its plant gain is 0 when the setup lacks what it needs.
+// The model of the setup's speed loop as the speed test runs it (the output limited to the test's
+// current limit); its plant gain is 0 when the setup lacks what it needs.
 SpeedLoopModel SpeedLoopModelOf(CMC_Setup* setup);
+// The same loop on the drive's own limits 32767 − SATS and 32767 − IMAXS, as it runs inside the
+// position loop.
+SpeedLoopModel CascadedSpeedLoopModelOf(CMC_Setup* setup);
+
+// Biquads in series, direct form I, each with its own memory.
+class FilterChain {
+ public:
+  explicit FilterChain(const std::vector<BiquadStage>& stages) : stages_(stages), memory_(stages.size()) {}
+  double Step(double x);
+
+ private:
+  struct Memory {
+    double x1 = 0.0, x2 = 0.0, y1 = 0.0, y2 = 0.0;
+  };
+  const std::vector<BiquadStage>& stages_;
+  std::vector<Memory> memory_;
+};
+
+// The loop of a SpeedLoopModel (which must outlive it) run one speed period at a time, from rest.
+class SpeedLoopRun {
+ public:
+  explicit SpeedLoopRun(const SpeedLoopModel& model);
+  // One period on the 16.16 reference; returns the speed the controller measured.
+  double Step(double reference16);
+  // One period on a current reference handed to the current loop directly.
+  void Drive(double currentReference);
+  double Counter() const { return counter_; }  // counts from the start
+
+ private:
+  const SpeedLoopModel& model_;
+  FilterChain speedFilters_, currentFilters_;
+  std::optional<CurrentLoopStepper> currentLoop_;
+  double speed_ = 0.0;    // the shaft's, counts per speed period
+  double counter_ = 0.0;  // the shaft's position, counts
+  double previousCounter_ = 0.0, integral_ = 0.0, previous16_ = 0.0;
+
+  // The mean current `mean` acting over the share `share` of a speed period.
+  void Advance(double mean, double share);
+};
 
 // The reference (16.16) at each period of the profile's six segments, from 0.
 std::vector<double> ProfileReference16(const ReferenceProfile& profile);

@@ -90,8 +90,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& param) { return std::string(param.param.what); });
 
 // The speed and position tests tuned on the embedded default: the gains with their register
-// pairs, the figures of the measured response, the data logger's plot (the speed test's with the
-// predicted speed).
+// pairs, the figures of the measured response, the data logger's plot with the predicted response.
 struct TuningRun {
   const char* test;
   const char* plot;
@@ -120,7 +119,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(TuningRun{"speed", "SpeedTuning", "Kp_S_scl: 848.463 (KPS = 27150, SFTKPS = 10)\n",
                                 "Predicted_Speed [rpm]"},
                       TuningRun{"position", "PositionTuning", "Kp_P_scl: 0.100009 (KPP = 3277, SFTKPP = 0)\n",
-                                "Load_Position [rot]"}),
+                                "Predicted_Position [rot]"}),
     [](const auto& param) { return std::string(param.param.test); });
 
 TEST_F(TestCommand, ListsTheTestsAndRefusesWhatIsNoTestRun) {

@@ -28,7 +28,7 @@ class TuningTestSimulated : public Bench {
           error_ = tuning.ErrorText();
           const CGraphDocument& logged = tuning.Logger()->GetGraphDocument();
           const std::size_t last = logged.Columns().size() - 1;
-          const bool drawn = logged.Columns()[last].name == "Predicted_Speed";
+          const bool drawn = logged.Columns()[last].name.starts_with("Predicted_");
           for (std::size_t row = 0; row < logged.RowCount(); ++row) {
             log_.push_back({logged.Value(row, 0), logged.Value(row, 1), logged.Value(row, 2),
                             drawn ? logged.Value(row, last) : std::nan("")});
@@ -41,7 +41,7 @@ class TuningTestSimulated : public Bench {
     RunTestAlone(&setup_, test);
   }
 
-  std::vector<std::array<double, 4>> log_;  // time, reference, measured, predicted speed (drawn)
+  std::vector<std::array<double, 4>> log_;  // time, reference, measured, predicted (drawn)
   std::optional<StepMetrics> measured_, predicted_;
   std::string error_;
 };
@@ -90,14 +90,18 @@ INSTANTIATE_TEST_SUITE_P(Setups, TunedSpeedLoop,
                          [](const auto& param) { return std::string(param.param.name); });
 
 // Over the shipped speed loop at the shipped position passband of 50 rad/s the load reaches the
-// one-turn target in the hold and comes back.
-TEST_F(TuningTestSimulated, TunedPositionLoopReachesTheTarget) {
+// one-turn target in the hold and comes back, overshooting as the cascade's model predicts and
+// along the predicted curve drawn beside it.
+TEST_F(TuningTestSimulated, TunedPositionLoopReachesTheTargetAsPredicted) {
   TuneAndRun("position");
   ASSERT_GT(log_.size(), 1300u) << log_.size() << " " << error_;
   const double start = log_[0][1];
   EXPECT_NEAR(log_[650][1] - start, 1.0, 1e-9) << "the target one turn away";
   EXPECT_NEAR(log_[650][2], log_[650][1], 0.005);
   EXPECT_NEAR(log_[1350][2], start, 0.005);
+  ASSERT_TRUE(measured_.has_value() && predicted_.has_value());
+  EXPECT_NEAR(measured_->overshoot_pct, predicted_->overshoot_pct, 1.0);
+  for (const std::size_t row : {100, 250, 800}) EXPECT_NEAR(log_[row][3], log_[row][2], 0.005) << "drawn, row " << row;
 }
 
 // Filter 2 switched on between runs goes with the next launch (the slots are packed by place,
