@@ -1,5 +1,6 @@
 // What a tuning run shows after it: rise time, overshoot and settling time of the measured
-// response to the profile's first ramp, the gains with their register pairs, and the saved plot.
+// response to the profile's first ramp and of the one the quantised gains predict, the predicted
+// curve beside the measured one, the gains with their register pairs, and the saved plot.
 #include <algorithm>
 #include <cmath>
 #include <span>
