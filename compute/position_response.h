@@ -23,7 +23,7 @@ struct PositionLoopModel {
   double outputLimit = 0.0;             // the program's: LimitSpeed_Test (cascade), IlimPS_Test (direct)
   double kffs = 0.0;                    // 0 without the speed feed-forward (ACR bit 14)
   bool cascade = true;                  // over the speed loop
-  std::vector<BiquadStage> outputFilters;  // SPDREF_BQ_INI slots
+  std::vector<BiquadStage> outputFilters{};  // SPDREF_BQ_INI slots
 };
 
 // The position test's loop on the setup; none on an axis whose position sensor is not the

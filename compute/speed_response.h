@@ -32,9 +32,9 @@ struct SpeedLoopModel {
   double integralLimit = 0.0;             // internal current units
   double outputLimit = 0.0;
   double plantGain = 0.0;                 // b: speed change per speed period per current count
-  std::vector<BiquadStage> currentReferenceFilters;  // IQREF_BQ_INI slots, in series
-  std::vector<BiquadStage> measuredSpeedFilters;     // ASPD_BQ_INI slots
-  std::optional<CurrentLoopModel> currentLoop;       // none: an ideal current loop
+  std::vector<BiquadStage> currentReferenceFilters{};  // IQREF_BQ_INI slots, in series
+  std::vector<BiquadStage> measuredSpeedFilters{};   // ASPD_BQ_INI slots
+  std::optional<CurrentLoopModel> currentLoop{};     // none: an ideal current loop
   int currentPeriodsPerSample = 1;                   // Ts_S / Ts_C
 };
 

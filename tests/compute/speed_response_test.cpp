@@ -15,20 +15,15 @@ struct ResponseCase {
   std::vector<double> speed;
 };
 
-SpeedLoopModel Loop(double kp, double ki, double kffa, double integralLimit, double outputLimit, double plantGain) {
-  SpeedLoopModel model;
-  model.kp = kp;
-  model.ki = ki;
-  model.kffa = kffa;
-  model.integralLimit = integralLimit;
-  model.outputLimit = outputLimit;
-  model.plantGain = plantGain;
+constexpr double kNoLimit = 1e9;
+SpeedLoopModel Proportional() { return {.kp = 2.0, .integralLimit = kNoLimit, .outputLimit = kNoLimit, .plantGain = 0.25}; }
+
+// A mean of two at the controller's output or on the speed it measures.
+SpeedLoopModel WithFilter(bool onMeasuredSpeed) {
+  SpeedLoopModel model = Proportional();
+  (onMeasuredSpeed ? model.measuredSpeedFilters : model.currentReferenceFilters).push_back({0.5, 0.5, 0.0, 0.0, 0.0});
   return model;
 }
-
-SpeedLoopModel Proportional() { return Loop(2.0, 0.0, 0.0, 1e9, 1e9, 0.25); }
-
-const BiquadStage kMeanOfTwo{0.5, 0.5, 0.0, 0.0, 0.0};
 
 // Current loop: P of 1 (16384 · 2 / 32768), no integral, the voltage one period late, a plant
 // that is the voltage itself (pole 0, gain 1); two current periods per speed period.
@@ -36,12 +31,6 @@ SpeedLoopModel OverCurrentLoop() {
   SpeedLoopModel model = Proportional();
   model.currentLoop = CurrentLoopModel{16384, 1, 0, 0, 32767, 32767, 0.0, 1.0, 1, 1e-4};
   model.currentPeriodsPerSample = 2;
-  return model;
-}
-
-SpeedLoopModel WithFilter(bool onMeasuredSpeed) {
-  SpeedLoopModel model = Proportional();
-  (onMeasuredSpeed ? model.measuredSpeedFilters : model.currentReferenceFilters).push_back(kMeanOfTwo);
   return model;
 }
 
@@ -60,11 +49,14 @@ INSTANTIATE_TEST_SUITE_P(
         // b·Kp = 0.5 on the whole count 100 of 100.5: u = 200, 150, 62.5; w = 50, 87.5, 103.125.
         ResponseCase{"proportional", Proportional(), {100.5, 100.5, 100.5, 100.5}, {0, 25, 68.75, 95.3125}},
         // Kp = 0, Ki = 1, b = 0.25: I = 100, 187.5 → w = 25, 71.875.
-        ResponseCase{"integral", Loop(0.0, 1.0, 0.0, 1e9, 1e9, 0.25), {100, 100, 100}, {0, 12.5, 48.4375}},
+        ResponseCase{"integral", {.ki = 1.0, .integralLimit = kNoLimit, .outputLimit = kNoLimit, .plantGain = 0.25},
+                     {100, 100, 100}, {0, 12.5, 48.4375}},
         // The output limit 10 lets the speed climb by b·10 = 2.5 a period; the integral limit 4 caps I.
-        ResponseCase{"limited", Loop(2.0, 1.0, 0.0, 4.0, 10.0, 0.25), {100, 100, 100}, {0, 1.25, 3.75}},
+        ResponseCase{"limited", {.kp = 2.0, .ki = 1.0, .integralLimit = 4.0, .outputLimit = 10.0, .plantGain = 0.25},
+                     {100, 100, 100}, {0, 1.25, 3.75}},
         // The acceleration feed-forward alone: 4 × the reference's change of 8, then of 0.
-        ResponseCase{"feed_forward", Loop(0.0, 0.0, 4.0, 1e9, 1e9, 0.5), {8, 8, 8}, {0, 8, 16}},
+        ResponseCase{"feed_forward", {.kffa = 4.0, .integralLimit = kNoLimit, .outputLimit = kNoLimit, .plantGain = 0.5},
+                     {8, 8, 8}, {0, 8, 16}},
         // The mean of two outputs to the current loop: 200 → 100, then (175 + 200) / 2.
         ResponseCase{"current_reference_filter", WithFilter(false), {100, 100, 100}, {0, 12.5, 48.4375}},
         // The mean of two counter changes seen by the controller: 25 → 12.5, then (71.875 + 25) / 2.
