@@ -4,8 +4,8 @@
 #include <cmath>
 #include <string>
 
-#include "compute/scale_functions.h"
 #include "compute/position_response.h"
+#include "compute/scale_functions.h"
 #include "compute/setup_access.h"
 #include "compute/speed_response.h"
 #include "compute/tuning.h"
