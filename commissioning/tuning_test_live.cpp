@@ -149,6 +149,14 @@ void CTuningTest::OnContinue() {
   EnableChild(kContinueButton, false);
 }
 
+// The live values' legend: each swatch in the colour of its channel on the live plot, the
+// reference in palette entry 2, the measured value in entry 5.
+void CTuningTest::OnCtlColor(CDC& dc, CWnd& control) {
+  const int id = control.GetDlgCtrlID();
+  if (id == kReferenceSwatch) dc.SetBkColor(RGB16(2));
+  if (id == kMeasuredSwatch) dc.SetBkColor(RGB16(5));
+}
+
 void CTuningTest::OnContextMenu(CWnd* window, CPoint point) {
   if (scope_ == nullptr || IsRunning() || window != GetDlgItem(kLiveGraph)) return;
   CMenu menu;

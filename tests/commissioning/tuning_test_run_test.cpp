@@ -242,6 +242,19 @@ TEST_F(TuningTestRun, ScopeWindowEndsTheRunWithEverySampleDrawn) {
   EXPECT_EQ(drive_.scope.channels.front(), "Speed_Reference");
 }
 
+// The live values' legend is drawn in the live plot's channel colours.
+TEST_F(TuningTestRun, LegendSwatchesTakeTheLiveChannelsColours) {
+  ui::ControlColours reference, measured;
+  user_.Do("look at the legend", [&](ui::DialogDriver& dialog) {
+        reference = dialog.Colours(CTuningTest::kReferenceSwatch);
+        measured = dialog.Colours(CTuningTest::kMeasuredSwatch);
+      })
+      .Close(IDCANCEL);
+  RunTestAlone(&setup_, "speed");
+  EXPECT_EQ(reference.background, std::optional<COLORREF>(RGB16(2)));
+  EXPECT_EQ(measured.background, std::optional<COLORREF>(RGB16(5)));
+}
+
 // Frames reach only an open tuning test; a frame too short for its samples draws nothing, and
 // messages of other codes go to the handler installed before.
 TEST_F(TuningTestRun, UnsolicitedFramesReachOnlyTheOpenTestWhole) {
