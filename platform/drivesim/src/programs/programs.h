@@ -16,5 +16,6 @@ std::unique_ptr<Program> CreateResistanceIdentification();
 std::unique_ptr<Program> CreateInductanceIdentification();
 std::unique_ptr<Program> CreatePolePairsDetection();
 std::unique_ptr<Program> CreateCurrentControllerTuning();
+std::unique_ptr<Program> CreateHallSignalsConnection(bool linearHalls);  // IE digital, LH analogue
 
 }  // namespace drivesim::programs
