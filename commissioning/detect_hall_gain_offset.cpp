@@ -2,6 +2,7 @@
 // (HALLCASE, 0 while the program runs); the eight calibration values are then read and, only when
 // every read succeeded, copied into the setup, so that a calibration is never half old, half new.
 #include <cmath>
+#include <cstdint>
 
 #include "commissioning/program_names.h"
 #include "commissioning/test_linear_hall.h"
@@ -11,6 +12,12 @@ namespace {
 
 constexpr int kSignalMissing = -1;
 constexpr int kWrongSequence = -2;
+
+// HALLCASE is a 16-bit word that setups may declare unsigned: −1 then reads 65535.
+int SignedWord(double value) {
+  if (!std::isfinite(value)) return 0;
+  return static_cast<std::int16_t>(static_cast<std::uint16_t>(static_cast<long long>(std::trunc(value)) & 0xFFFF));
+}
 
 // The drive's linear variant follows the side whose sensor is calibrated: a linear motor
 // (TransmissionType 2 or 3) or a linear load (1 or 3).
@@ -33,7 +40,7 @@ void CDetectHallGainOffset::Sample() {
   const bool sampled = SampleVoltages(kEnergisingErrorMask, [this](const Voltages&) {
     double status = 0.0;
     if (!ReadDriveValue("HALLCASE", true, status)) return false;
-    status_ = static_cast<int>(std::trunc(status));
+    status_ = SignedWord(status);
     return status_ == 0;
   });
   if (!sampled) return;
