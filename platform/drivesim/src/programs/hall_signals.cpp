@@ -1,12 +1,20 @@
-// Hall_Signals_Connection_Test. IE: a monitoring program for the digital Hall inputs while the
-// user turns the shaft by hand; the axis stays off.
+// Hall_Signals_Connection_Test.
 //
+// IE: a monitoring program for the digital Hall inputs while the user turns the shaft by hand;
+// the axis stays off.
 //   var_i2 := 0, bad := 0, STARTED := 1. Every fast sample the Hall code, debounced over 3
 //   samples: a valid code 1 … 6 joins the set of codes seen, 0 or 7 sets bad := 1; var_i2 := the
 //   size of the set whenever it changes. Ends when var_i2 differs from the value it last wrote
 //   (the host's 1 after a success), on the host's stop, or on the next launch.
+//
+// LH: the motor turns while the test samples the analogue Hall channels itself.
+//   P1; ALIGN(RefTest, RIncTest); while run_test = 1, THTST turns continuously at one electrical
+//   turn per second (voltage mode, RefTest); when 0: RAMPDOWN. A missing channel sets MER 0x20
+//   without stopping the sweep.
 #include <bitset>
+#include <cmath>
 
+#include "programs/frame_program.h"
 #include "programs/programs.h"
 
 namespace drivesim::programs {
@@ -56,10 +64,32 @@ class DigitalHallSignals : public Program {
   std::bitset<8> seen_;
 };
 
+class LinearHallSignals : public AligningProgram {
+ public:
+  bool TriggersLog() const override { return false; }
+
+ private:
+  void OwnSlow(ProgramHost& host) override {
+    if (rampingDown_) RampDownAndEndSlow(host);
+  }
+
+  void OwnFast(ProgramHost& host) override {
+    if (host.ProgramValue("run_test") != 1) rampingDown_ = true;
+    if (!rampingDown_) {
+      sweep16_ = std::fmod(sweep16_ + 65536.0 * host.CurrentLoopPeriod_s(), 65536.0);
+      frameAngle_ = static_cast<std::int16_t>(kRestAngle + static_cast<std::int32_t>(std::lround(sweep16_)));
+    }
+    ApplyFrame(host);
+  }
+
+  bool rampingDown_ = false;
+  double sweep16_ = 0.0;
+};
+
 }  // namespace
 
 std::unique_ptr<Program> CreateHallSignalsConnection(bool linearHalls) {
-  if (linearHalls) return nullptr;
+  if (linearHalls) return std::make_unique<LinearHallSignals>();
   return std::make_unique<DigitalHallSignals>();
 }
 
