@@ -120,7 +120,7 @@ class CTestLHHallSignals : public CLinearHallTest {
   std::vector<TestResultLine> ResultLines() const override;
   // Without a screen: the drive turns the motor; the user stops after the alignment and a
   // couple of electrical turns.
-  double UnattendedRun_s() const override { return 3.0; }
+  double UnattendedRun_s() const override { return 5.0; }
   const std::array<bool, 3>& Changed() const { return changed_; }
 
  private:
