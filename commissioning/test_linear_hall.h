@@ -77,6 +77,8 @@ class CLinearHallTest : public CMyTestDlg {
   bool SampleVoltages(std::uint16_t mask, const SampleHandler& handle);
   std::span<const char* const> Texts() const { return texts_; }
 
+  CMC_CoffFormat mainImage_;  // the test program's
+
  private:
   void OnTimer(std::uintptr_t id);
   void Tick();
@@ -93,9 +95,6 @@ class CLinearHallTest : public CMyTestDlg {
   int testCurrent_ = 0;  // internal units, taken at Start
   std::array<CMC_Oscilloscope, 3> strips_;
   std::array<std::unique_ptr<CGraphWindow>, 3> stripWindows_;
-
- protected:
-  CMC_CoffFormat mainImage_;
 };
 
 class CTestLHHallSignals : public CLinearHallTest {
