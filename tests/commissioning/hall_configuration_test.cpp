@@ -31,7 +31,8 @@ class HallWiring : public Bench, public ::testing::WithParamInterface<WiringCase
     motor.replace(at, halls.size(),
                   std::string("\"halls\": {\"order\": [") + c.order + "], \"inverted\": " +
                       (c.inverted ? "true" : "false") + ", \"shift_deg\": " + std::to_string(c.shift_deg) + "}");
-    const std::filesystem::path file = std::filesystem::temp_directory_path() / "kestrel_hall_wiring_motor.json";
+    const std::filesystem::path file = std::filesystem::temp_directory_path() /
+                                             ("kestrel_hall_wiring_" + std::to_string(c.hallCase) + ".json");
     std::ofstream(file) << motor;
     return file;
   }

@@ -31,7 +31,7 @@ class LinearHallRun : public Bench, public ::testing::WithParamInterface<LinearH
     std::string motor = text.str();
     const std::string sensor = "\"type\": \"linear_hall\"";
     if (c.reversed) motor.replace(motor.find(sensor), sensor.size(), sensor + ", \"reversed\": true");
-    const std::filesystem::path copy = std::filesystem::temp_directory_path() / "kestrel_linear_hall_motor.json";
+    const std::filesystem::path copy = std::filesystem::temp_directory_path() / (std::string("kestrel_") + c.name + ".json");
     std::ofstream(copy) << motor;
     simulator_ = drivesim::link::ConnectSimulator(setup_, {copy, std::nullopt}, clock_);
     CMC_Comm::SetActiveLink(simulator_.get());
