@@ -187,7 +187,7 @@ bool CMyTestDlg::WriteDriveValue(const char* name, double baseValue) {
 void CMyTestDlg::OnCancel() {
   if (IsRunning() || Result() != 1) return CMC_TestDlg::OnCancel();
   const std::vector<kestrel::ComparedValue> values = ComparedValues();
-  const std::string question = kestrel::SaveQuestionText(values);
+  const std::string question = kestrel::SaveQuestionText(values, ListsEveryComparedValue());
   if (question.empty()) return CMC_TestDlg::OnCancel();
   switch (AfxMessageBox(question, MB_YESNOCANCEL | MB_ICONQUESTION)) {
     case IDYES:

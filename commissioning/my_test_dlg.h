@@ -114,6 +114,8 @@ class CMyTestDlg : public CMC_TestDlg {
   // back whole by the setup dialog), Cancel keeps the dialog open.
   void OnCancel() override;
   virtual std::vector<kestrel::ComparedValue> ComparedValues() const { return {}; }
+  // Whether the question lists every compared value once one differs (else only those that do).
+  virtual bool ListsEveryComparedValue() const { return false; }
   // What OK does beyond keeping the setup; Yes to the question does the same.
   virtual void AcceptResults() {}
 

@@ -4,9 +4,13 @@
 #include <array>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "commissioning/detect_pole_pairs.h"
 #include "commissioning/test_current.h"
+#include "commissioning/test_hall_configuration.h"
+#include "commissioning/test_hall_signals.h"
+#include "commissioning/test_linear_hall.h"
 #include "commissioning/test_phase_connections.h"
 #include "commissioning/test_rl.h"
 #include "commissioning/test_position_tuning.h"
@@ -30,6 +34,12 @@ std::string_view DialogTemplate3041();
 std::string_view DialogTemplate3056();
 std::string_view DialogTemplate3065();
 std::string_view DialogTemplate3066();
+std::string_view DialogTemplate293();
+std::string_view DialogTemplate294();
+std::string_view DialogTemplate3061();
+std::string_view DialogTemplate3062();
+std::string_view DialogTemplate3068();
+std::string_view DialogTemplate3069();
 }  // namespace resources
 
 namespace {
@@ -45,6 +55,20 @@ std::unique_ptr<CMyTestDlg> MakeFlagged(CMC_Setup* setup, CWnd* parent) {
   return std::make_unique<Test>(setup, 1, parent);
 }
 
+// The rotary member, or the linear one for a linear motor (TransmissionType 2 or 3).
+template <class Rotary, class Linear>
+std::unique_ptr<CMyTestDlg> MakeForMotor(CMC_Setup* setup, CWnd* parent) {
+  const int transmission = dialogs::Code(setup, "TransmissionType");
+  if (transmission == 2 || transmission == 3) return std::make_unique<Linear>(setup, parent);
+  return std::make_unique<Rotary>(setup, parent);
+}
+
+// A linear Hall test of the load sensor.
+template <class Test>
+std::unique_ptr<CMyTestDlg> MakeForLoad(CMC_Setup* setup, CWnd* parent) {
+  return std::make_unique<Test>(setup, SensorSide::load, parent);
+}
+
 constexpr std::array kTests{
     CommissioningTest{"current", "Current Controller Tuning Test", true, &Make<CTestCurrent>},
     CommissioningTest{"rl", "Total Resistance and Inductance Identification Test", true, &Make<CTestRL>},
@@ -54,6 +78,17 @@ constexpr std::array kTests{
     CommissioningTest{"position", "Position Controller Tuning Test", false, &Make<CTestPositionTuning>},
     CommissioningTest{"inertia", "Total inertia test", false, &MakeFlagged<CTotalInertiaTest>},
     CommissioningTest{"mass", "Total mass test", false, &MakeFlagged<CTotalMassTest>},
+    CommissioningTest{"hall-signals", "Hall Sensors Connection Test", false,
+                      &MakeForMotor<CTestHallSignals, CTestHallSignals_lin>},
+    CommissioningTest{"hall-config", "Hall Configuration Detection Test", false,
+                      &MakeForMotor<CTestHallConfiguration, CTestHallConfiguration_lin>},
+    CommissioningTest{"linear-hall-signals", "Linear Hall Sensors Connection Test", false, &Make<CTestLHHallSignals>},
+    CommissioningTest{"linear-hall-gains", "Linear Hall Gains and Offsets Detection", false,
+                      &Make<CDetectHallGainOffset>},
+    CommissioningTest{"linear-hall-signals-load", "Linear Hall Sensors Connection Test (load)", false,
+                      &MakeForLoad<CTestLHHallSignals>},
+    CommissioningTest{"linear-hall-gains-load", "Linear Hall Gains and Offsets Detection (load)", false,
+                      &MakeForLoad<CDetectHallGainOffset>},
 };
 
 const CommissioningTest* FindTest(std::string_view name) {
@@ -87,6 +122,14 @@ void RegisterTestTemplates() {
     ui::DialogTemplates().Add(ui::ParseDialogTemplate(resources::DialogTemplate3056(), "resources/dialogs/3056.json"));
     ui::DialogTemplates().Add(ui::ParseDialogTemplate(resources::DialogTemplate3065(), "resources/dialogs/3065.json"));
     ui::DialogTemplates().Add(ui::ParseDialogTemplate(resources::DialogTemplate3066(), "resources/dialogs/3066.json"));
+    for (const auto& [text, file] : {std::pair{resources::DialogTemplate293(), "resources/dialogs/293.json"},
+                                     {resources::DialogTemplate294(), "resources/dialogs/294.json"},
+                                     {resources::DialogTemplate3061(), "resources/dialogs/3061.json"},
+                                     {resources::DialogTemplate3062(), "resources/dialogs/3062.json"},
+                                     {resources::DialogTemplate3068(), "resources/dialogs/3068.json"},
+                                     {resources::DialogTemplate3069(), "resources/dialogs/3069.json"}}) {
+      ui::DialogTemplates().Add(ui::ParseDialogTemplate(text, file));
+    }
     return true;
   }();
   (void)registered;

@@ -207,6 +207,12 @@ const ui::MessageMap* CMotorSetupDialog::GetMessageMap() const {
                                         .Command(1175, &CMotorSetupDialog::OnTestPhaseConnections)
                                         .Command(1176, &CMotorSetupDialog::OnDetectPolePairs)
                                         .Command(1177, &CMotorSetupDialog::OnIdentifyResistanceAndInductance)
+                                        .Command(1188, &CMotorSetupDialog::OnTestHallSignals)
+                                        .Command(1190, &CMotorSetupDialog::OnDetectHallConfiguration)
+                                        .Command(3409, &CMotorSetupDialog::OnDetectLinearHallGains)
+                                        .Command(3414, &CMotorSetupDialog::OnDetectLoadLinearHallGains)
+                                        .Command(3410, &CMotorSetupDialog::OnTestLinearHallSignals)
+                                        .Command(3415, &CMotorSetupDialog::OnTestLoadLinearHallSignals)
                                         .ControlNotification(drivebase::kMotorNameCombo, CBN_SELCHANGE,
                                                              &CMotorSetupDialog::OnSelchangeMotorName)
                                         .Build();
