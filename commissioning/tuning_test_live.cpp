@@ -123,13 +123,9 @@ void CTuningTest::OnBtnStartStop() {
       return;
     }
     m_bContinuousRun = 0;
-    m_bStopRequested = 1;
   }
-  // The host's stop: asks the drive to stop the program (a stop flag set above is kept).
-  const int stopRequested = m_bStopRequested;
-  m_bStopRequested = 0;
+  // The host's stop: asks the drive once to stop the program; a press after that sends nothing.
   CMC_TestDlg::OnBtnStartStop();
-  if (stopRequested != 0) m_bStopRequested = 1;
   // Multiple cycles: the next tick takes the stop up at once.
   if (IsRunning() && m_bStopRequested != 0 && !OnlineMode() && m_bContinuousRun != 0) {
     KillTimer(drivebase::kTestTimer);
