@@ -91,6 +91,7 @@ bool CLinearHallTest::LaunchTestProgram() {
   for (std::size_t k = 0; k < strips_.size(); ++k) {
     strips_[k].Init("", 1, 0);
     strips_[k].SetChannelRange(0, kStripMin_V, kStripMax_V);
+    strips_[k].SetChannelColour(0, RGB16(kStripColours[k]));
     stripWindows_[k]->RefreshGraph();
   }
   return true;

@@ -42,6 +42,7 @@ class CLinearHallTest : public CMyTestDlg {
   ~CLinearHallTest() override;
 
   static constexpr std::array<int, 3> kStrips{3352, 3353, 3354};          // Hall A, B, C
+  static constexpr std::array<int, 3> kStripColours{4, 1, 16};           // palette entries
   static constexpr std::array<int, 3> kVoltageEdits{1029, 1030, 1031};    // Hall A, B, C
   static constexpr std::array<int, 3> kLabelPictures{3355, 3359, 3358};   // Hall A, B, C
   static constexpr std::array<const char*, 3> kLabelBitmaps{"3059", "3068", "3067"};

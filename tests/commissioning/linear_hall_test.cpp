@@ -46,13 +46,20 @@ TEST_P(LinearHallRun, EndsWithItsText) {
   Connect(c);
   const bool signals = std::string(c.test) == "linear-hall-signals";
   std::string error;
+  std::vector<COLORREF> colours;
   user_.Click(drivebase::kStartStopButton);
   if (signals) user_.Wait(ui::Milliseconds(3000)).Click(drivebase::kStartStopButton);
   user_.RunUntil("the run ends", [](ui::DialogDriver&) { return !TopTest().IsRunning(); }, ui::Milliseconds(20000))
-      .Do("note the error", [&](ui::DialogDriver&) { error = TopTest().ErrorText(); })
+      .Do("note the error and the strips' colours",
+          [&](ui::DialogDriver&) {
+            error = TopTest().ErrorText();
+            const auto& test = dynamic_cast<const CLinearHallTest&>(TopTest());
+            for (std::size_t k = 0; k < 3; ++k) colours.push_back(test.Strip(k).Filter().Curves().at(0).Colour());
+          })
       .Close(IDCANCEL);
   EXPECT_EQ(RunTestAlone(&setup_, c.test), signals ? IDCANCEL : IDOK);
   EXPECT_EQ(error, c.error);
+  EXPECT_EQ(colours, (std::vector<COLORREF>{RGB16(4), RGB16(1), RGB16(16)}));  // Hall A, B, C
   if (signals || *c.error != '\0') return;
   constexpr double kFullScale = 65472.0;  // counts of 5 V
   for (const char* offset : {"HALLAOFF", "HALLBOFF", "HALLCOFF"}) {

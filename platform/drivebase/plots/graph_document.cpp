@@ -70,6 +70,15 @@ CXYCurve::CXYCurve(int yAxis, int xColumn, int yColumn, int width, COLORREF colo
   }
 }
 
+void CGraphFilter::SetCurveColour(std::size_t index, COLORREF colour) {
+  if (index >= curves_.size()) {
+    throw std::out_of_range("curve " + std::to_string(index) + " is beyond the filter's " +
+                            std::to_string(curves_.size()) + " curves");
+  }
+  const CXYCurve& curve = curves_[index];
+  curves_[index] = CXYCurve(curve.YAxis(), curve.XColumn(), curve.YColumn(), curve.Width(), colour);
+}
+
 void CGraphFilter::Add(const CXYCurve& curve) {
   for (const int column : {curve.XColumn(), curve.YColumn()}) {
     if (!document_.HasColumn(column)) {

@@ -41,6 +41,11 @@ void CMC_Oscilloscope::SetChannelRange(int channel, double minimum, double maxim
   ranges_[static_cast<std::size_t>(channel)] = {minimum, maximum};
 }
 
+void CMC_Oscilloscope::SetChannelColour(int channel, COLORREF colour) {
+  if (channel < 0 || static_cast<std::size_t>(channel) >= channels_) return;
+  document_.GetFilter(0)->SetCurveColour(static_cast<std::size_t>(channel), colour);
+}
+
 std::pair<double, double> CMC_Oscilloscope::ChannelRange(int channel) const {
   if (channel < 0 || static_cast<std::size_t>(channel) >= channels_) return {0.0, 0.0};
   return ranges_[static_cast<std::size_t>(channel)];

@@ -127,6 +127,8 @@ class CGraphFilter {
   explicit CGraphFilter(const CGraphDocument& document) : document_(document) {}
   // Adds a curve; std::invalid_argument when a column is outside the document's columns.
   void Add(const CXYCurve& curve);
+  // Draws the curve at `index` in another colour; std::out_of_range for a curve it lacks.
+  void SetCurveColour(std::size_t index, COLORREF colour);
   const std::vector<CXYCurve>& Curves() const { return curves_; }
   // The curves whose columns the document still has: new columns (a logger's Reset leaves only
   // the time) keep the curves, and the plots, the CSV and the page skip those left without data.

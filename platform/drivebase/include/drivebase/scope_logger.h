@@ -167,6 +167,8 @@ class CMC_Oscilloscope {
   void Init(const std::string& title, int channels, int flag, std::size_t points = 500);
   // The Y range in which a channel is drawn (internal units).
   void SetChannelRange(int channel, double minimum, double maximum);
+  // The colour a channel's curve is drawn in (channels outside the window are ignored).
+  void SetChannelColour(int channel, COLORREF colour);
   // Appends the newest point (one value per channel, internal units); the oldest leaves the
   // window once it is full.
   void AddLastPoint(std::span<const double> values);
