@@ -1,15 +1,13 @@
 // The speed controller worked by hand through saturation and out of it, its acceleration
-// feed-forward, and the closed loop on the reference motor against the linear discrete model.
+// feed-forward and its measuring channel. The closed loop against the linear discrete model is
+// the servo cascade's (servo_loop_test), where the speed channel runs with the real current loop.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <stdexcept>
-#include <string>
 #include <vector>
 
 #include "control/speed_channel.h"
-#include "drivesim/motor_model.h"
 
 namespace drivesim::control {
 namespace {
@@ -98,49 +96,6 @@ TEST(SpeedLoop, ChannelMeasuresAcrossTheWrapAndFiltersInOrder) {
 
   filters.counts.measuredSpeed = 2;
   EXPECT_THROW(SpeedChannel(gains, filters, 0, 0), std::invalid_argument);
-}
-
-// The reference motor (J = 1e-4 kg·m², K = 0.12 N·m/A) on a 2000-line encoder (1273.24 counts/rad)
-// with the gains TuneSpeedController gives for 200 rad/s and damping 1, Ts_S = 1 ms, the current
-// loop taken as ideal (Iscale 3273.6 counts/A held over the sample). The drive's loop with its
-// integer counter must follow the linear discrete model — the same loop on real numbers — within
-// 2 % of a 30 counts/sample step; speeds are compared as means over 5 samples, which the
-// counter's one-count quantisation cannot disturb by more than 0.2 count.
-TEST(SpeedLoop, ClosedLoopFollowsTheLinearDiscreteModel) {
-  const MotorModel motor = LoadMotorFile(std::string(KESTREL_MOTORS_DIR) + "/reference.json");
-  ASSERT_NEAR(motor.TotalInertia(), 1e-4, 1e-12);
-  // Speed gained in one sample per current count held over it, in counts/sample.
-  const double countsPerRad = 8000.0 / (2.0 * std::acos(-1.0)), ts = 1e-3;
-  const double gain = motor.torque_constant / 3273.6 / motor.TotalInertia() * countsPerRad * ts * ts;
-  const double kp = 27424.0 * 1024 / 32768, ki = 21939.0 * 128 / 32768, step = 30.0;
-  struct Body {  // rigid body: position in counts, speed in counts/sample
-    double position = 0, speed = 0;
-    void Advance(double current, double gain) {
-      position += speed + 0.5 * gain * current;
-      speed += gain * current;
-    }
-  };
-  Body drive, model;
-  SpeedChannel channel({.kps = 27424, .sftkps = 10, .kis = 21939, .sftkis = 7}, {}, 0, 0);
-  double integral = 0, previous = 0, peakModel = 0, peakCurrent = 0;
-  std::vector<double> drivePosition{0}, modelPosition{0};
-  for (int k = 0; k < 60; ++k) {
-    drive.Advance(channel.Step(std::int64_t{30} << 16, static_cast<std::int32_t>(std::floor(drive.position))), gain);
-    const double error = step - (model.position - previous);
-    previous = model.position;
-    integral += ki * error;
-    peakCurrent = std::max(peakCurrent, std::abs(kp * error + integral));
-    model.Advance(kp * error + integral, gain);
-    peakModel = std::max(peakModel, model.position - previous);
-    drivePosition.push_back(drive.position);
-    modelPosition.push_back(model.position);
-  }
-  ASSERT_LT(peakCurrent, 32767.0);    // the model is linear only while no clamp acts
-  EXPECT_GT(peakModel, 1.05 * step);  // the test sees the overshoot, not only the settled speed
-  for (std::size_t k = 5; k < drivePosition.size(); ++k) {
-    const double driveMean = (std::floor(drivePosition[k]) - std::floor(drivePosition[k - 5])) / 5.0;
-    EXPECT_NEAR(driveMean, (modelPosition[k] - modelPosition[k - 5]) / 5.0, 0.02 * step) << "sample " << k;
-  }
 }
 
 }  // namespace
