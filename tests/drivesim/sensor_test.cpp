@@ -78,22 +78,6 @@ TEST(Encoder, NoCaptureBeforeArming) {
   EXPECT_EQ(drive.ReadVariable("CAPPOS"), 77);
 }
 
-TEST(Hand, TracksOneRevolutionPerSecondWithinTwoMilliradians) {
-  MotorModel motor = ReferenceMotor();
-  motor.coulomb_friction = 0.0;
-  Drive drive = LoadedDrive(motor);
-  drive.HandTurn(4.0 * M_PI, 2.0);
-  double worst = 0.0;
-  for (int k = 1; k <= 200; ++k) {
-    const double t = k * 0.01;
-    drive.RunUntil(t);
-    const double s = std::min(1.0, drive.Now_s() / 2.0);
-    const double target = 4.0 * M_PI * (10 * std::pow(s, 3) - 15 * std::pow(s, 4) + 6 * std::pow(s, 5));
-    worst = std::max(worst, std::abs(drive.ShaftPosition() - target));
-  }
-  EXPECT_LT(worst, 2e-3);
-}
-
 // A rotor set spinning by hand and released coasts down against its friction:
 // J·dω/dt = −T_c − b·ω, so ω(t) = (ω0 + T_c/b)·e^(−b·t/J) − T_c/b.
 TEST(Hand, ReleasedRotorSlowsDownByItsFrictionAlone) {
