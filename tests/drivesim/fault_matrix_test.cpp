@@ -55,7 +55,6 @@ RegisterValues I2tRegisters(std::int32_t pcr, const std::string& suffix) {
 INSTANTIATE_TEST_SUITE_P(
     Faults, PreliminaryUnderFault,
     ::testing::Values(
-        PreliminaryCase{"", {}, 1.0, -1, 0},
         PreliminaryCase{"phase_resistance A 1.5", {}, 4.0 / 3.0, -1, 0},
         PreliminaryCase{"phase_resistance B 1.5", {}, 16.0 / 15.0, -1, 0},
         PreliminaryCase{"open_phase C", {}, 4.0 / 3.0, -1, 0},
