@@ -3,8 +3,9 @@
 // the servo cascade's (servo_loop_test), where the speed channel runs with the real current loop.
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <cstdint>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "control/speed_channel.h"
