@@ -4,9 +4,12 @@
 #include <array>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
+#include "commissioning/detect_encoder_resolution.h"
 #include "commissioning/detect_pole_pairs.h"
 #include "commissioning/test_current.h"
+#include "commissioning/test_encoder_connections.h"
 #include "commissioning/test_phase_connections.h"
 #include "commissioning/test_rl.h"
 #include "commissioning/test_position_tuning.h"
@@ -30,6 +33,11 @@ std::string_view DialogTemplate3041();
 std::string_view DialogTemplate3056();
 std::string_view DialogTemplate3065();
 std::string_view DialogTemplate3066();
+std::string_view DialogTemplate291();
+std::string_view DialogTemplate292();
+std::string_view DialogTemplate3060();
+std::string_view DialogTemplate3067();
+std::string_view DialogTemplate3070();
 }  // namespace resources
 
 namespace {
@@ -45,6 +53,29 @@ std::unique_ptr<CMyTestDlg> MakeFlagged(CMC_Setup* setup, CWnd* parent) {
   return std::make_unique<Test>(setup, 1, parent);
 }
 
+// The member for the motor: linear when the motor side is linear (TransmissionType 2 or 3).
+bool LinearMotor(const CMC_Setup* setup) {
+  const int transmission = dialogs::Code(setup, "TransmissionType");
+  return transmission == 2 || transmission == 3;
+}
+
+std::unique_ptr<CMyTestDlg> MakeEncoderConnectionTest(CMC_Setup* setup, CWnd* parent) {
+  if (LinearMotor(setup)) return std::make_unique<CTestEncoderConnections_lin>(setup, parent);
+  return std::make_unique<CTestEncoderConnections>(setup, parent);
+}
+
+// The sine/cosine members for a motor sensor of type 3 or 7, the incremental ones otherwise.
+std::unique_ptr<CMyTestDlg> MakeEncoderResolutionTest(CMC_Setup* setup, CWnd* parent) {
+  const int sensor = dialogs::Code(setup, "MotorSensorType");
+  const bool sinCos = sensor == 3 || sensor == 7;
+  if (LinearMotor(setup)) {
+    if (sinCos) return std::make_unique<CDetectEncoderResolution2_lin>(setup, parent);
+    return std::make_unique<CDetectEncoderResolution_lin>(setup, parent);
+  }
+  if (sinCos) return std::make_unique<CDetectEncoderResolution2>(setup, parent);
+  return std::make_unique<CDetectEncoderResolution>(setup, parent);
+}
+
 constexpr std::array kTests{
     CommissioningTest{"current", "Current Controller Tuning Test", true, &Make<CTestCurrent>},
     CommissioningTest{"rl", "Total Resistance and Inductance Identification Test", true, &Make<CTestRL>},
@@ -54,6 +85,10 @@ constexpr std::array kTests{
     CommissioningTest{"position", "Position Controller Tuning Test", false, &Make<CTestPositionTuning>},
     CommissioningTest{"inertia", "Total inertia test", false, &MakeFlagged<CTotalInertiaTest>},
     CommissioningTest{"mass", "Total mass test", false, &MakeFlagged<CTotalMassTest>},
+    CommissioningTest{"encoder", "Encoder Connection Test", false, &MakeEncoderConnectionTest},
+    CommissioningTest{"encoder-load", "Motor and Load Encoder Connection Test", false,
+                      &Make<CTestEncoderLdConnections>},
+    CommissioningTest{"resolution", "Encoder Resolution and Direction Test", false, &MakeEncoderResolutionTest},
 };
 
 const CommissioningTest* FindTest(std::string_view name) {
@@ -87,6 +122,13 @@ void RegisterTestTemplates() {
     ui::DialogTemplates().Add(ui::ParseDialogTemplate(resources::DialogTemplate3056(), "resources/dialogs/3056.json"));
     ui::DialogTemplates().Add(ui::ParseDialogTemplate(resources::DialogTemplate3065(), "resources/dialogs/3065.json"));
     ui::DialogTemplates().Add(ui::ParseDialogTemplate(resources::DialogTemplate3066(), "resources/dialogs/3066.json"));
+    for (const auto& [source, file] : {std::pair{resources::DialogTemplate291(), "resources/dialogs/291.json"},
+                                       std::pair{resources::DialogTemplate292(), "resources/dialogs/292.json"},
+                                       std::pair{resources::DialogTemplate3060(), "resources/dialogs/3060.json"},
+                                       std::pair{resources::DialogTemplate3067(), "resources/dialogs/3067.json"},
+                                       std::pair{resources::DialogTemplate3070(), "resources/dialogs/3070.json"}}) {
+      ui::DialogTemplates().Add(ui::ParseDialogTemplate(source, file));
+    }
     return true;
   }();
   (void)registered;

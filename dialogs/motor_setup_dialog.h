@@ -66,6 +66,11 @@ class CMotorSetupDialog : public CMySetupDlg {
   void OnTestPhaseConnections();
   void OnDetectPolePairs();
   void OnIdentifyResistanceAndInductance();
+  // The encoder tests: connections of the motor (1187) and load (1211) encoders, the motor
+  // encoder's resolution and counting direction (1189, 3403).
+  void OnTestEncoderConnections();
+  void OnTestLoadEncoderConnections();
+  void OnDetectEncoderResolution();
 
   std::unique_ptr<LocalValues> local_;
   bool dualLoop_ = false;

@@ -160,6 +160,7 @@ struct Drive::Impl final : programs::ProgramHost {
   void ApplyRegulatedVoltage(std::int32_t angle16, control::TwoAxis dq, control::TwoAxis currentReference) override;
   std::int32_t VoltageLimit() const override { return gains.voltageLimit; }
   std::int32_t MotorCounter() const override { return Counter(options.motor_sensor_connector); }
+  int HallCode() const override { return HallInputs(); }
   void TriggerLog() override { logger.Trigger(tick); }
   void RestartLog() override { logger.Restart(tick); }
   bool LogFull() const override { return !logger.Attached() || logger.Full(); }

@@ -16,5 +16,7 @@ std::unique_ptr<Program> CreateResistanceIdentification();
 std::unique_ptr<Program> CreateInductanceIdentification();
 std::unique_ptr<Program> CreatePolePairsDetection();
 std::unique_ptr<Program> CreateCurrentControllerTuning();
+std::unique_ptr<Program> CreateEncoderConnection();  // also the dual-loop one
+std::unique_ptr<Program> CreateEncoderResolution();
 
 }  // namespace drivesim::programs

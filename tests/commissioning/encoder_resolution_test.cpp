@@ -1,0 +1,195 @@
+// The encoder resolution and direction tests: the judgement of the final count worked by hand,
+// and runs on the simulated drive that find the lines (the resolution of a linear encoder) exactly
+// and tell a reversed encoder, for several line counts and interpolation levels; the save
+// question, the counting direction the user chose and Motor Setup's refresh.
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <utility>
+#include <vector>
+
+#include "commissioning/detect_encoder_resolution.h"
+#include "commissioning/test_catalogue.h"
+#include "test_bench.h"
+
+namespace kestrel::commissioning_test {
+namespace {
+
+using ui::Milliseconds;
+
+// A motor file of motors/ with some of its text replaced, written where the test may write.
+std::string ChangedMotorFile(const char* file, const std::vector<std::pair<std::string, std::string>>& changes) {
+  std::ifstream in(std::string(KESTREL_MOTORS_DIR) + "/" + file);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  for (const auto& [from, to] : changes) {
+    const std::size_t at = text.find(from);
+    if (at == std::string::npos) throw std::runtime_error("'" + from + "' is not in " + file);
+    text.replace(at, from.size(), to);
+  }
+  const std::string path = (std::filesystem::temp_directory_path() /
+                            ("kestrel_enc18_" + std::to_string(std::hash<std::string>{}(text)) + ".json")).string();
+  std::ofstream(path) << text;
+  return path;
+}
+
+struct RunCase {
+  const char* name;
+  const char* setupFile;
+  const char* motorFile;
+  std::vector<std::pair<std::string, std::string>> motorChanges;
+  int interpolationBits;  // SINCOS_fract of the setup; −1: as the setup has it
+  const char* error;      // "" passes
+  bool linear;
+  double found;           // lines (rotary) or resolution in m (linear) found; the setup's after Yes
+};
+
+class ResolutionRun : public Bench, public ::testing::WithParamInterface<RunCase> {};
+
+TEST_P(ResolutionRun, FindsLinesAndDirectionOnTheSimulatedMotor) {
+  const RunCase& c = GetParam();
+  setup_ = test_support::ScaledSetupFile(c.setupFile);
+  if (c.interpolationBits >= 0) setup_.SetParameterValueInBaseUnit("SINCOS_fract", c.interpolationBits);
+  const char* kept = c.linear ? "Resolution" : "No_encoder_lines";
+  const double opening = Value(kept);
+  simulator_ = drivesim::link::ConnectSimulator(setup_, {ChangedMotorFile(c.motorFile, c.motorChanges), std::nullopt},
+                                                clock_);
+  CMC_Comm::SetActiveLink(simulator_.get());
+  std::string error, lines;
+  user_.Click(drivebase::kStartStopButton)
+      .WaitUntil(RunEnded(), Milliseconds(60'000))
+      .Do("note the outcome", [&](ui::DialogDriver& dialog) {
+        error = TopTest().ErrorText();
+        if (!c.linear) lines = dialog.Text(CDetectEncoderResolution::kLinesEdit);
+      })
+      .Close(IDCANCEL);
+  const bool passes = *c.error == 0;
+  const bool asked = passes && (c.linear || c.found != opening);
+  if (asked) user_.Answer(IDYES);
+  // Without a question a rotary sine/cosine member closes as the host does, the others with OK.
+  const bool rotarySinCos = !c.linear && std::string_view(c.setupFile) == "sincos";
+  EXPECT_EQ(RunTestAlone(&setup_, "resolution"), asked || (passes && !rotarySinCos) ? IDOK : IDCANCEL);
+  EXPECT_EQ(error, c.error);
+  if (!c.linear) {
+    EXPECT_EQ(Value(kept), passes ? c.found : opening);
+    EXPECT_EQ(lines, passes ? std::to_string(static_cast<int>(c.found)) : "");
+    return;
+  }
+  // A linear motor lags its field by a little friction: the resolution kept is the pole pitch over
+  // a whole count, within 1 % of the encoder's.
+  const double count = 0.032 / Value(kept);
+  EXPECT_NEAR(count, std::round(count), 1e-6);
+  const double expected = passes ? c.found : opening;
+  EXPECT_NEAR(Value(kept), expected, 0.01 * expected);
+}
+
+using Changes = std::vector<std::pair<std::string, std::string>>;
+const Changes kReversed{{"\"type\": \"incremental\",", "\"type\": \"incremental\", \"reversed\": true,"}};
+Changes Lines(int lines, bool reversed = false) {
+  Changes changes{{"\"lines\": 2000", "\"lines\": " + std::to_string(lines)}};
+  if (reversed) changes.push_back(kReversed.front());
+  return changes;
+}
+Changes SinCos(int periods, bool reversed = false) {
+  Changes changes{{"\"lines\": 512", "\"lines\": " + std::to_string(periods)}};
+  if (reversed) changes.push_back({"\"type\": \"sincos\",", "\"type\": \"sincos\", \"reversed\": true,"});
+  return changes;
+}
+Changes Pitch(const char* resolution_m, bool reversed = false) {
+  Changes changes{{"\"resolution_m\": 1e-06", std::string("\"resolution_m\": ") + resolution_m}};
+  if (reversed) changes.push_back(kReversed.front());
+  return changes;
+}
+
+constexpr const char* B = CDetectEncoderResolution::kReversedText;
+
+// The default setup holds 2000 lines; linear: 32 mm pole pitch.
+INSTANTIATE_TEST_SUITE_P(
+    Motors, ResolutionRun,
+    ::testing::Values(
+        RunCase{"lines_500", "default", "default.json", Lines(500), -1, "", false, 500},
+        RunCase{"lines_1024", "default", "default.json", Lines(1024), -1, "", false, 1024},
+        RunCase{"lines_2000_as_set", "default", "default.json", Lines(2000), -1, "", false, 2000},
+        RunCase{"lines_2500", "default", "default.json", Lines(2500), -1, "", false, 2500},
+        RunCase{"lines_10000", "default", "default.json", Lines(10000), -1, "", false, 10000},
+        RunCase{"lines_500_reversed", "default", "default.json", Lines(500, true), -1, B, false, 0},
+        RunCase{"lines_10000_reversed", "default", "default.json", Lines(10000, true), -1, B, false, 0},
+        RunCase{"sincos_512_by_4", "sincos", "sincos.json", SinCos(512), 2, "", false, 512},
+        RunCase{"sincos_1024_by_64", "sincos", "sincos.json", SinCos(1024), 6, "", false, 1024},
+        RunCase{"sincos_2048_by_1024", "sincos", "sincos.json", SinCos(2048), 10, "", false, 2048},
+        RunCase{"sincos_reversed", "sincos", "sincos.json", SinCos(512, true), 6,
+                CDetectEncoderResolution::kReversedSinCosText, false, 0},
+        RunCase{"linear_1_um", "linear", "linear.json", Pitch("1e-06"), -1, "", true, 1e-6},
+        RunCase{"linear_0_5_um", "linear", "linear.json", Pitch("5e-07"), -1, "", true, 5e-7},
+        RunCase{"linear_5_um", "linear", "linear.json", Pitch("5e-06"), -1, "", true, 5e-6},
+        RunCase{"linear_reversed", "linear", "linear.json", Pitch("1e-06", true), -1, B, true, 0}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+}  // namespace
+}  // namespace kestrel::commissioning_test
+
+namespace kestrel::commissioning_test {
+namespace {
+
+// The final count judged, with the setup's 1000 lines: a count that is no larger than the smallest
+// standard line count says the shaft did not turn, a negative one that it counted backwards (also
+// a whole reversed revolution), a positive one gives the standard line count nearest its quarter.
+struct JudgementCase {
+  const char* name;
+  double count;       // var_lf_long at the end
+  const char* error;  // "" passes
+  const char* lines;  // shown in 1021
+};
+
+class ResolutionJudgement : public Bench, public ::testing::WithParamInterface<JudgementCase> {};
+
+TEST_P(ResolutionJudgement, FollowsTheFinalCount) {
+  setup_.SetParameterValueInBaseUnit("No_encoder_lines", 1000);
+  ScriptedDrive drive;
+  drive.outputs["H123"] = 5;
+  drive.values["var_lf_long"] = {GetParam().count, 2};
+  CMC_Comm::SetActiveLink(&drive);
+  std::string error, lines;
+  user_.Click(drivebase::kStartStopButton)
+      .WaitUntil(RunEnded())
+      .Do("note the outcome", [&](ui::DialogDriver& dialog) {
+        error = TopTest().ErrorText();
+        lines = dialog.Text(CDetectEncoderResolution::kLinesEdit);
+      })
+      .Close(IDCANCEL);
+  RunTestAlone(&setup_, "resolution");
+  EXPECT_EQ(error, GetParam().error);
+  EXPECT_EQ(lines, GetParam().lines);
+}
+
+constexpr const char* A = CDetectEncoderResolution::kNotTurningText;
+
+INSTANTIATE_TEST_SUITE_P(
+    Counts, ResolutionJudgement,
+    ::testing::Values(JudgementCase{"one_turn", 4000, "", "1000"}, JudgementCase{"short_by_friction", 3996, "", "1000"},
+                      JudgementCase{"nothing", 0, A, ""}, JudgementCase{"a_few_counts_back", -3, A, ""},
+                      JudgementCase{"below_the_smallest_standard", -99, A, ""},
+                      JudgementCase{"at_the_smallest_standard_back", -100, CDetectEncoderResolution::kReversedText, ""},
+                      JudgementCase{"one_turn_back", -4000, CDetectEncoderResolution::kReversedText, ""},
+                      JudgementCase{"three_quarters_back", -3000, CDetectEncoderResolution::kReversedText, ""}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+// A setup without encoder lines cannot have its count judged: Start fails at once.
+TEST_F(Bench, ResolutionTestWithoutEncoderLinesFailsAtStart) {
+  setup_.RemoveParameter("No_encoder_lines");
+  setup_.AddParameter({{"No_encoder_lines", 3, "", false, 0.0}, 0, 1e9, 6});
+  ScriptedDrive drive;
+  CMC_Comm::SetActiveLink(&drive);
+  std::string error;
+  user_.Click(drivebase::kStartStopButton)
+      .WaitUntil(RunEnded())
+      .Do("note the error", [&](ui::DialogDriver&) { error = TopTest().ErrorText(); })
+      .Close(IDCANCEL);
+  // Built on the setup as it stands: bringing the layers to agree would derive the lines anew.
+  MakeCommissioningTest(&setup_, "resolution", nullptr)->DoModal();
+  EXPECT_EQ(error, CMC_TestDlg::msc_pszErrInternal);
+  EXPECT_TRUE(drive.launches.empty());
+}
+
+}  // namespace
+}  // namespace kestrel::commissioning_test
