@@ -9,15 +9,13 @@
 #include "compute/registers.h"
 #include "compute/tuning.h"
 #include "dialogs/setup_values.h"
-#include "ui/data_exchange.h"
 
 namespace {
 
 using kestrel::dialogs::SameName;
 
-constexpr std::initializer_list<int> kParametersTab{1120, 1121, 1303, 1304, 1301, 1123, 1376,
-                                                     1377, 10014, 10015, 1119, 1122};
-constexpr std::initializer_list<int> kTestTab{
+constexpr int kParametersTab[]{1120, 1121, 1303, 1304, 1301, 1123, 1376, 1377, 10014, 10015, 1119, 1122};
+constexpr int kTestTab[]{
     10000, 1339, 1340, 1342, 1343, 1341, 1334, 1335, 1337, 1338, 1336, 1361, 1372, 1375, 10002, 10004, 1374,
     10001, 1333, 3138, 3142, 3139, 3140, 3141, 3143, 3147, 3146, 3145, 3144, 3148, 3149, 3150, 3155, 3151,
     3152, 3153, 3154, CTestCurrent::kWarningText, CTestCurrent::kRiseTimeText, CTestCurrent::kOvershootText,
@@ -29,7 +27,8 @@ double BaseValue(const CMC_Setup* setup, const char* name) { return kestrel::dia
 
 }  // namespace
 
-CTestCurrent::CTestCurrent(CMC_Setup* setup, CWnd* parent) : CMyTestDlg(setup, kTemplateId, 1, parent) {
+CTestCurrent::CTestCurrent(CMC_Setup* setup, CWnd* parent)
+    : CTwoTabTest(setup, kTemplateId, {kParametersTab, kTestTab, "TestCurrent"}, parent) {
   m_nStepsNo = 5;
   preliminaryProgram_ = kestrel::TestProgramName(setup, "Initial_Positioning_Test");
   mainProgram_ = kestrel::TestProgramName(setup, "Current_Controller_Tuning_Test");
@@ -71,9 +70,7 @@ bool CTestCurrent::OnInitDialog() {
   SetChildBitmap(1123, "3015");
   SetChildText(1377, kProcedure);
   SetPurposeText("Checks current controller step input response.");
-  tabs_.InsertItem(0, "Test Parameters");
-  tabs_.InsertItem(1, "Test");
-  tabs_.SetCurSel(0);
+  InsertTabs();
   PrepareProgram(preliminaryProgram_, preliminaryImage_);
   PrepareProgram(mainProgram_, mainImage_);
   CreateLogger();
@@ -102,49 +99,12 @@ void CTestCurrent::CreateLogger() {
   graph_.RefreshGraph();
 }
 
-void CTestCurrent::DoDataExchange(CDataExchange* pDX) {
-  CMyTestDlg::DoDataExchange(pDX);
-  DDX_Control(pDX, kTabs, tabs_);
-  if (pDX->m_bSaveAndValidate) return;
-  ShowRunState();
-  if (tabs_.GetItemCount() > 0) ShowTab(tabs_.GetCurSel());
-}
-
 void CTestCurrent::ShowRunState() { EnableChild(IDOK, !IsRunning()); }
 
-void CTestCurrent::ShowTab(int tab) {
-  const bool test = tab == 1;
-  for (const int id : kParametersTab) ShowChild(id, !test);
-  for (const int id : kTestTab) ShowChild(id, test);
+void CTestCurrent::ShowOwnControls(bool test) {
   const CMC_Setup* setup = GetSetup();
   for (const int id : kFilterControls) ShowChild(id, test && BaseValue(setup, "isUseFilterOnCrtCtrlOutput") != 0.0);
   for (const int id : kOffsetControls) ShowChild(id, test && BaseValue(setup, "isCompensateGravitationalLoads") != 0.0);
-  if (!test) ShowChild(drivebase::kDetailsButton, false);
-}
-
-void CTestCurrent::OnSelchangeTabs(NMHDR*, LRESULT*) {
-  const int tab = tabs_.GetCurSel();
-  if ((tab == 0 && IsRunning()) || !UpdateData(true)) {
-    tabs_.SetCurSel(1 - tab);
-    return;
-  }
-  const CMC_Setup* setup = GetSetup();
-  if (tab == 1 && BaseValue(setup, "TestCurrent") > BaseValue(setup, "TestProtectionCurrent")) {
-    MessageBox("Over current protection must be greater or equal to Test current.");
-    tabs_.SetCurSel(0);
-    return;
-  }
-  ShowTab(tab);
-  if (tab != 1) return;
-  if (Result() == 1) {
-    TestSucceeded(0);
-  } else if (!ErrorText().empty()) {
-    TestFailed(0);
-  }
-}
-
-void CTestCurrent::OnShowWindow(bool shown, unsigned) {
-  if (shown) ShowTab(0);
 }
 
 void CTestCurrent::OnChangedParameterValue(const std::string& name) {
@@ -162,7 +122,7 @@ void CTestCurrent::OnChangedParameterValue(const std::string& name) {
     kestrel::ComputeFILTERQ(setup);
   } else if (SameName(name, "isUseFilterOnCrtCtrlOutput") || SameName(name, "isCompensateGravitationalLoads")) {
     RecomputeFilterAndOffset();
-    ShowTab(tabs_.GetCurSel());
+    ShowSelectedTab();
   }
   CMyTestDlg::OnChangedParameterValue(name);
   ShowPredictionWarning();
@@ -214,11 +174,6 @@ void CTestCurrent::OnSavePlots() {
   if (!SaveAllPlots(error)) MessageBox(error, "", MB_ICONERROR);
 }
 
-void CTestCurrent::OnOK() {
-  CMyTestDlg::OnOK();
-  if (ModalEnded()) AcceptResults();
-}
-
 void CTestCurrent::AcceptResults() {
   GetSetup()->SetParameterValueInBaseUnit("Imax_Prot", BaseValue(GetSetup(), "TestProtectionCurrent"));
 }
@@ -229,10 +184,8 @@ std::vector<kestrel::ComparedValue> CTestCurrent::ComparedValues() const {
 }
 
 const ui::MessageMap* CTestCurrent::GetMessageMap() const {
-  static const ui::MessageMap map = ui::MessageMapBuilder<CTestCurrent>(CMyTestDlg::GetMessageMap())
+  static const ui::MessageMap map = ui::MessageMapBuilder<CTestCurrent>(CTwoTabTest::GetMessageMap())
                                         .Timer(&CTestCurrent::OnTimer)
-                                        .Notify(kTabs, TCN_SELCHANGE, &CTestCurrent::OnSelchangeTabs)
-                                        .ShowWindow(&CTestCurrent::OnShowWindow)
                                         .Command(kSavePlots, &CTestCurrent::OnSavePlots)
                                         .Command(kTuneButton, &CTestCurrent::OnTune)
                                         .Build();

@@ -15,13 +15,12 @@
 #include <string>
 #include <vector>
 
-#include "commissioning/my_test_dlg.h"
+#include "commissioning/two_tab_test.h"
 #include "compute/current_step_response.h"
 #include "drivebase/graph.h"
 #include "drivebase/logger.h"
-#include "ui/controls.h"
 
-class CTestCurrent : public CMyTestDlg {
+class CTestCurrent : public CTwoTabTest {
  public:
   CTestCurrent(CMC_Setup* setup, CWnd* parent);
   ~CTestCurrent() override;
@@ -29,7 +28,6 @@ class CTestCurrent : public CMyTestDlg {
   static constexpr unsigned kTemplateId = 101;
   static constexpr unsigned kHelpContext = 0x40108;
   static constexpr int kTuneButton = 3149;
-  static constexpr int kTabs = 1300;
   static constexpr int kGraph = 1361;
   static constexpr int kSavePlots = 1372;
   static constexpr int kWarningText = 1378;     // the prediction's warning, beside the plot
@@ -72,8 +70,6 @@ class CTestCurrent : public CMyTestDlg {
 
  protected:
   bool OnInitDialog() override;
-  void DoDataExchange(CDataExchange* pDX) override;
-  void OnOK() override;
   std::vector<kestrel::ComparedValue> ComparedValues() const override;
   void AcceptResults() override;
   const ui::MessageMap* GetMessageMap() const override;
@@ -87,12 +83,8 @@ class CTestCurrent : public CMyTestDlg {
   bool LaunchStepProgram();
   void FinishStepProgram();
   void UploadLoop();
-  void ShowRunState();
-
-  // Tabs.
-  void OnSelchangeTabs(NMHDR* header, LRESULT* result);
-  void ShowTab(int tab);
-  void OnShowWindow(bool shown, unsigned status);
+  void ShowRunState() override;
+  void ShowOwnControls(bool test) override;
 
   // Buttons and reactions.
   void OnTune();
@@ -119,7 +111,6 @@ class CTestCurrent : public CMyTestDlg {
   CGraphFilter* comparisonFilter_ = nullptr;
   std::unique_ptr<CMC_SingleAxisLogger> logger_;
   CGraphWindow graph_{2, 0};
-  CTabCtrl tabs_;
   double stepTime_s_ = -1.0;  // when the logged reference stepped; negative before
   double predictedPerAmpere_ = 1.0;  // the plotted current's unit per ampere
   std::optional<kestrel::StepMetrics> measured_;

@@ -8,7 +8,6 @@
 #include "commissioning/program_names.h"
 #include "compute/scale_functions.h"
 #include "dialogs/setup_values.h"
-#include "ui/data_exchange.h"
 
 namespace {
 
@@ -16,11 +15,10 @@ using kestrel::dialogs::Code;
 using kestrel::dialogs::Has;
 using kestrel::dialogs::Value;
 
-constexpr std::initializer_list<int> kParametersTab{10014, 10015, 1322, 1376, 1377, 3282, 3284, 3283, 3285, 3287,
-                                                     3286, 3280, 3281, 3279, 1326, 1327, 1328, 1313, 1314, 1315,
-                                                     1329, 1330, 1331, 1316, 1317, 1318, 3549, 3550, 3551, 1368,
-                                                     1369, 1332, 1101, 1043, 1044};
-constexpr std::initializer_list<int> kTestTab{
+constexpr int kParametersTab[]{10014, 10015, 1322, 1376, 1377, 3282, 3284, 3283, 3285, 3287, 3286, 3280,
+                                3281, 3279, 1326, 1327, 1328, 1313, 1314, 1315, 1329, 1330, 1331, 1316,
+                                1317, 1318, 3549, 3550, 3551, 1368, 1369, 1332, 1101, 1043, 1044};
+constexpr int kTestTab[]{
     3269, 3270, 3288, 3272, 3273, 3289, 1334, 1335, 1336, 1337, 1338, 1339, 1340, 1341, 1342, 1343, 1507, 1508,
     1509, 1510, 1511, 1512, 1513, 1344, 1345, 1346, 1347, 1348, 1349, 1378, 1379, 1380, 1381, 1382, 1383,
     1390, 1384, 1385, 1386, 1387, 1388, 1391, 1392, 1393, 1394, 1395, 3138, 1374, 10000, 10001, 10002, 10004,
@@ -36,7 +34,7 @@ constexpr std::initializer_list<int> kLockedWhileRunning{IDOK, 1335, 1336, 1338,
 }  // namespace
 
 CTuningTest::CTuningTest(CMC_Setup* setup, const TuningLoop& loop, CWnd* parent)
-    : CMyTestDlg(setup, loop.templateId, 1, parent), loop_(loop) {
+    : CTwoTabTest(setup, loop.templateId, {kParametersTab, kTestTab, "TestLimitCurrent"}, parent), loop_(loop) {
   m_nStepsNo = Code(setup, loop.onlinePlot) != 0 ? 4 : 5;
   preliminaryProgram_ = kestrel::TestProgramName(setup, "Initial_Positioning_Test");
   const bool direct = loop.mainProgramDirect != nullptr && Code(setup, "PositionControlType") != 1;
@@ -123,9 +121,7 @@ bool CTuningTest::OnInitDialog() {
   RefreshAllParameters();
   SetChildText(1377, loop_.procedure);
   SetPurposeText(loop_.purpose);
-  tabs_.InsertItem(0, "Test Parameters");
-  tabs_.InsertItem(1, "Test");
-  tabs_.SetCurSel(0);
+  InsertTabs();
   PrepareProgram(preliminaryProgram_, preliminaryImage_);
   PrepareProgram(mainProgram_, mainImage_);
   CreateLoggers();
@@ -175,24 +171,13 @@ void CTuningTest::ShowProfilePicture() {
   SetChildBitmap(kProfilePicture, kBitmaps[shape]);
 }
 
-void CTuningTest::DoDataExchange(CDataExchange* pDX) {
-  CMyTestDlg::DoDataExchange(pDX);
-  DDX_Control(pDX, kTabs, tabs_);
-  if (pDX->m_bSaveAndValidate) return;
-  ShowRunState();
-  if (tabs_.GetItemCount() > 0) ShowTab(tabs_.GetCurSel());
-}
-
 void CTuningTest::ShowRunState() {
   for (const int id : kLockedWhileRunning) EnableChild(id, !IsRunning());
   EnableChild(loop_.identifyButton, !IsRunning());
 }
 
-void CTuningTest::ShowTab(int tab) {
-  const bool test = tab == 1;
+void CTuningTest::ShowOwnControls(bool test) {
   const CMC_Setup* setup = GetSetup();
-  for (const int id : kParametersTab) ShowChild(id, !test);
-  for (const int id : kTestTab) ShowChild(id, test);
   for (const int id : kFeedForwardGroup) ShowChild(id, test);
   ShowChild(kProfilePicture, !test);
   ShowChild(loop_.distanceEdit, !test);
@@ -214,37 +199,6 @@ void CTuningTest::ShowTab(int tab) {
   const bool linear = kestrel::IsLinearMotor(setup);
   for (const int id : {3269, 3270, 3288, 1384, 1385, 1386, 1387, 1388}) ShowChild(id, test && !linear);
   for (const int id : {3272, 3273, 3289, 1391, 1392, 1393, 1394, 1395}) ShowChild(id, test && linear);
-  if (!test) ShowChild(drivebase::kDetailsButton, false);
-}
-
-void CTuningTest::OnSelchangeTabs(NMHDR*, LRESULT*) {
-  const int tab = tabs_.GetCurSel();
-  if ((tab == 0 && IsRunning()) || !UpdateData(true)) {
-    tabs_.SetCurSel(1 - tab);
-    return;
-  }
-  const CMC_Setup* setup = GetSetup();
-  if (tab == 1 && Value(setup, "TestLimitCurrent") > Value(setup, "TestProtectionCurrent")) {
-    MessageBox("Over current protection must be greater or equal to Test current.");
-    tabs_.SetCurSel(0);
-    return;
-  }
-  ShowTab(tab);
-  if (tab != 1) return;
-  if (Result() == 1) {
-    TestSucceeded(0);
-  } else if (!ErrorText().empty()) {
-    TestFailed(0);
-  }
-}
-
-void CTuningTest::OnShowWindow(bool shown, unsigned) {
-  if (shown) ShowTab(0);
-}
-
-void CTuningTest::OnOK() {
-  CMyTestDlg::OnOK();
-  if (ModalEnded()) AcceptResults();
 }
 
 void CTuningTest::OnCancel() {
@@ -275,12 +229,10 @@ std::vector<kestrel::ComparedValue> CTuningTest::ComparedValues() const {
 }
 
 const ui::MessageMap* CTuningTest::GetMessageMap() const {
-  const ui::MessageMap* base = CMyTestDlg::GetMessageMap();
+  const ui::MessageMap* base = CTwoTabTest::GetMessageMap();
   static const ui::MessageMap map = [base] {
     ui::MessageMapBuilder<CTuningTest> builder(base);
     builder.Timer(&CTuningTest::OnTimer)
-        .Notify(kTabs, TCN_SELCHANGE, &CTuningTest::OnSelchangeTabs)
-        .ShowWindow(&CTuningTest::OnShowWindow)
         .Command(kSavePlots, &CTuningTest::OnSavePlots)
         .Command(10067, &CTuningTest::OnSavePlots)
         .Command(10068, &CTuningTest::OnSaveMetafile)

@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "commissioning/my_test_dlg.h"
 #include "commissioning/test_current.h"
+#include "commissioning/two_tab_test.h"
 #include "compute/current_step_response.h"
 #include "compute/gain_pairs.h"
 #include "compute/tuning_profile.h"
@@ -61,13 +61,12 @@ struct TuningLoop {
   int identifyButton;
 };
 
-class CTuningTest : public CMyTestDlg {
+class CTuningTest : public CTwoTabTest {
  public:
   CTuningTest(CMC_Setup* setup, const TuningLoop& loop, CWnd* parent);
   ~CTuningTest() override;
 
   static constexpr int kTuneButton = 1390;
-  static constexpr int kTabs = 1300;
   static constexpr int kLoggerGraph = 1361;
   static constexpr int kLiveGraph = 1362;
   static constexpr int kProfilePicture = 1322;
@@ -122,8 +121,6 @@ class CTuningTest : public CMyTestDlg {
 
  protected:
   bool OnInitDialog() override;
-  void DoDataExchange(CDataExchange* pDX) override;
-  void OnOK() override;
   void OnCancel() override;
   std::vector<kestrel::ComparedValue> ComparedValues() const override;
   void AcceptResults() override;
@@ -143,11 +140,9 @@ class CTuningTest : public CMyTestDlg {
   void SnapTestSpeed();
   void SetSliderRange(const char* name, int slider, int edit, int fineSpin, int coarseSpin, int label);
   void CreateLoggers();
-  void ShowTab(int tab);
-  void ShowRunState();
+  void ShowOwnControls(bool test) override;
+  void ShowRunState() override;
   void ShowProfilePicture();
-  void OnSelchangeTabs(NMHDR* header, LRESULT* result);
-  void OnShowWindow(bool shown, unsigned status);
 
   // Gains, reactions and the dialogs opened from the test (tuning_test_gains.cpp,
   // tuning_test_identify.cpp).
@@ -208,7 +203,6 @@ class CTuningTest : public CMyTestDlg {
   CMC_Oscilloscope oscilloscope_;
   CGraphWindow loggerGraph_{2, 0};
   CGraphWindow liveGraph_{4, 0};
-  CTabCtrl tabs_;
   CMC_Comm::UnsolicitedMsgHandler previousHandler_ = nullptr;
   // The one tuning test that the drive's unsolicited messages reach (null while none is open).
   static CTuningTest* openTest_;

@@ -82,7 +82,7 @@ void CTuningTest::OnChangedParameterValue(const std::string& name) {
   }
   if (MotorInertiaKnown(setup)) RecomputeLoadRatio(name);
   if (SameName(name, loop_.distance)) SnapTestSpeed();
-  if (SameName(name, loop_.onlinePlot) || SameName(name, loop_.multiCycle)) ShowTab(tabs_.GetCurSel());
+  if (SameName(name, loop_.onlinePlot) || SameName(name, loop_.multiCycle)) ShowSelectedTab();
   if (scope_ != nullptr && ChangesScopeScales(loop_, name)) RescaleScopeChannels();
   CMyTestDlg::OnChangedParameterValue(name);
 }
@@ -173,5 +173,5 @@ void CTuningTest::OnFilters() {
     if (IsRunning()) CBiquadDesigner().WriteFiltersToDrive(setup);
   }
   RefreshAllParameters();
-  ShowTab(tabs_.GetCurSel());
+  ShowSelectedTab();
 }

@@ -4,6 +4,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "diagram_state.h"
 #include "ui/dialog.h"
 
 namespace kestrel::gui {
@@ -69,6 +70,7 @@ json ControlState(const ui::Window& control) {
   if (control.textLimit > 0) state["textLimit"] = control.textLimit;
   if (control.multiline) state["multiline"] = true;
   if (const CGraphWindow* graph = GraphOf(control)) state["graph"] = GraphState(*graph);
+  if (json diagram = DiagramState(control); !diagram.is_null()) state["diagram"] = std::move(diagram);
   return state;
 }
 

@@ -1,5 +1,6 @@
 // The controls of a dialog as page elements, each updated in place from its state so that a user
 // typing into an edit is not disturbed. A control sends the same operations as a dialog script.
+import { drawDiagram } from "./diagram";
 import { GraphPlot } from "./graph";
 import type { ControlState } from "./protocol";
 
@@ -30,9 +31,17 @@ function bitmapUrl(name: string): string {
   return `bitmaps/${encodeURIComponent(name)}.svg`;
 }
 
+// A static shows its text, or the diagram that a test draws on it.
 function staticText(): ControlView {
   const view = element("span", "static");
-  return { element: view, update: (state) => { common(view, state); view.textContent = shownText(state.text); } };
+  return {
+    element: view,
+    update: (state) => {
+      common(view, state);
+      if (state.diagram) view.replaceChildren(drawDiagram(state.diagram));
+      else view.textContent = shownText(state.text);
+    },
+  };
 }
 
 function edit(state: ControlState, act: Act): ControlView {

@@ -19,6 +19,17 @@ export interface ControlState {
   textLimit?: number;
   multiline?: boolean;
   graph?: GraphState;
+  diagram?: DiagramState;
+}
+
+// A diagram of the encoder and Hall tests: an angle (rad, 0 at the top, counter-clockwise), a
+// position between limits, or the status of six Hall slices (0 not seen, 1 visited, 2 current).
+export interface DiagramState {
+  shape: string;
+  theta?: number;
+  limits?: [number, number];
+  position?: number;
+  slices?: number[];
 }
 
 // A graph control's plot: the points are rows of every column; a row is appended at a time, and

@@ -19,7 +19,7 @@ void CDiagram::Repaint() {
 }
 
 bool CDiagram::CanAttachTo(ui::ControlKind kind) const {
-  return kind == ui::ControlKind::Static || kind == ui::ControlKind::Picture;
+  return kind == ui::ControlKind::Static;
 }
 
 void CAngleDiagram::SetTheta(double theta_rad) { theta_rad_ = theta_rad; }

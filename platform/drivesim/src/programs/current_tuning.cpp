@@ -22,31 +22,29 @@ namespace {
 constexpr int kPointsBeforeStep = 10;
 constexpr int kStepPointsWithoutLog = 100;
 
-class CurrentControllerTuning : public FrameProgram {
+class CurrentControllerTuning : public AligningProgram {
  public:
   bool TriggersLog() const override { return true; }
 
-  void SlowStep(ProgramHost& host) override {
-    if (Stopping() || Ended()) return;
-    switch (phase_) {
-      case Phase::start: Start(host); break;
-      case Phase::align:
-        if (AlignSlow(host)) phase_ = Phase::voltageDown;
-        break;
-      case Phase::voltageDown:
-        if (RampVoltageDownSlow(rampStep_)) Enter(Phase::zeroVoltage);
-        break;
-      default: break;
-    }
+  void HostStop(ProgramHost& host) override {
+    frameVoltage_ = lastVoltage_;
+    FrameProgram::HostStop(host);
   }
 
-  void FastStep(ProgramHost& host) override {
-    if (Ended()) return;
-    if (Stopping()) return StopRampFast(host);
-    if (phase_ == Phase::waitEnable && StartWhenEnabled(host)) Begin();
-    if (!host.AxisOn()) return;
+ private:
+  enum class Phase { voltageDown, zeroVoltage, loopAtZero, step, referenceDown };
+
+  void Start(ProgramHost& host) override {
+    in1_ = host.ProgramValue("In1");
+    protection_ = host.ProgramValue("Imax_Prot_Test");
+  }
+
+  void OwnSlow(ProgramHost&) override {
+    if (phase_ == Phase::voltageDown && RampVoltageDownSlow(AlignStep())) Enter(Phase::zeroVoltage);
+  }
+
+  void OwnFast(ProgramHost& host) override {
     const control::TwoAxis measured = FrameCurrent(host);
-    if (Protect(host, measured)) return;
     ++phaseTicks_;
     switch (phase_) {
       case Phase::zeroVoltage:
@@ -64,28 +62,6 @@ class CurrentControllerTuning : public FrameProgram {
       default: break;
     }
     ApplyFrame(host);
-  }
-
-  void HostStop(ProgramHost& host) override {
-    frameVoltage_ = lastVoltage_;
-    FrameProgram::HostStop(host);
-  }
-
- private:
-  enum class Phase { start, waitEnable, align, voltageDown, zeroVoltage, loopAtZero, step, referenceDown };
-
-  void Start(ProgramHost& host) {
-    refTest_ = host.ProgramValue("RefTest");
-    rampStep_ = host.ProgramValue("RIncTest");
-    in1_ = host.ProgramValue("In1");
-    protection_ = host.ProgramValue("Imax_Prot_Test");
-    phase_ = Phase::waitEnable;
-  }
-
-  void Begin() {
-    BeginAlign(refTest_, rampStep_);
-    if (rampStep_ <= 0.0) rampStep_ = std::max(1.0, refTest_ / 100.0);
-    phase_ = Phase::align;
   }
 
   void Enter(Phase phase) {
@@ -123,8 +99,8 @@ class CurrentControllerTuning : public FrameProgram {
     End();
   }
 
-  bool Protect(ProgramHost& host, control::TwoAxis measured) {
-    overCurrentTicks_ = control::MagnitudeExceeds(measured, protection_) ? overCurrentTicks_ + 1 : 0;
+  bool ProtectionTripped(ProgramHost& host) override {
+    overCurrentTicks_ = control::MagnitudeExceeds(FrameCurrent(host), protection_) ? overCurrentTicks_ + 1 : 0;
     if (overCurrentTicks_ < 2) return false;
     host.SwitchAxisOff();
     host.SetProgramValue("test_flag", -1);
@@ -132,9 +108,7 @@ class CurrentControllerTuning : public FrameProgram {
     return true;
   }
 
-  Phase phase_ = Phase::start;
-  double refTest_ = 0.0;
-  double rampStep_ = 0.0;
+  Phase phase_ = Phase::voltageDown;
   std::int32_t in1_ = 0;
   std::int32_t protection_ = 0;
   int phaseTicks_ = 0;

@@ -78,4 +78,38 @@ void FrameProgram::StopRampFast(ProgramHost& host) {
   ApplyFrame(host);
 }
 
+void AligningProgram::SlowStep(ProgramHost& host) {
+  if (Stopping() || Ended()) return;
+  switch (stage_) {
+    case Stage::start:
+      refTest_ = host.ProgramValue("RefTest");
+      rampStep_ = host.ProgramValue("RIncTest");
+      Start(host);
+      stage_ = Stage::waitEnable;
+      return;
+    case Stage::waitEnable: return;
+    case Stage::align:
+      if (!AlignSlow(host)) return;
+      stage_ = Stage::own;
+      return Aligned(host);
+    case Stage::own: return OwnSlow(host);
+  }
+}
+
+void AligningProgram::FastStep(ProgramHost& host) {
+  if (Ended()) return;
+  if (Stopping()) return StopRampFast(host);
+  if (stage_ == Stage::waitEnable && StartWhenEnabled(host)) {
+    if (Enabled(host)) {
+      BeginAlign(refTest_, rampStep_);
+      stage_ = Stage::align;
+    } else {
+      stage_ = Stage::own;
+    }
+  }
+  if (!host.AxisOn() || ProtectionTripped(host)) return;
+  if (stage_ == Stage::own) return OwnFast(host);
+  if (stage_ == Stage::align) ApplyFrame(host);
+}
+
 }  // namespace drivesim::programs

@@ -1,6 +1,17 @@
 // The steps that the energising test programs share: waiting for ENABLE and switching the axis
 // on (P1), the test frame (angle THTST, a voltage on its q axis), ALIGN, the ramps down and the
-// host's stop. A program derives from FramePrograms and sequences these steps.
+// host's stop. A program derives from FrameProgram and sequences these steps.
+//
+// A program that first aligns the rotor derives from AligningProgram, which reads RefTest and
+// RIncTest, waits for ENABLE, aligns and handles the host's stop; the program writes only its
+// own phases:
+//   Start(host)             its own inputs and first outputs (first slow tick)
+//   Enabled(host)           at P1; return false to skip the alignment (rotor already placed)
+//   ProtectionTripped(host) every fast tick with the axis on, alignment included; true ends it
+//   Aligned(host)           in the slow tick that completes the alignment
+//   OwnSlow / OwnFast       its phases: from the slow tick after the alignment, and from the
+//                           fast ticks that follow it (axis on; ApplyFrame is theirs to call)
+// A program ends with RampDownAndEndSlow (RAMPDOWN at ALIGN's step, axis off) or End().
 #pragma once
 
 #include <algorithm>
@@ -49,6 +60,8 @@ class FrameProgram : public Program {
   }
   // Voltage to 0 by `rampStep` per Ts_S; true when it is 0.
   bool RampVoltageDownSlow(double rampStep);
+  // ALIGN's step per Ts_S: RIncTest, or RefTest/100 when none is given.
+  double AlignStep() const { return alignIncrement_; }
   // RAMPDOWN by ALIGN's step per Ts_S (RIncTest, or RefTest/100 when none is given), then the
   // axis off and the end. Call at every slow tick.
   void RampDownAndEndSlow(ProgramHost& host);
@@ -71,6 +84,33 @@ class FrameProgram : public Program {
   std::int32_t lastCounter_ = 0;
   bool stopping_ = false;
   double stopStep_ = 0.0;
+};
+
+// P1; ALIGN(RefTest, RIncTest); then the program's own phases. The host's stop ramps the frame
+// voltage down from any of them.
+class AligningProgram : public FrameProgram {
+ public:
+  void SlowStep(ProgramHost& host) final;
+  void FastStep(ProgramHost& host) final;
+
+ protected:
+  virtual void Start(ProgramHost&) {}
+  virtual bool Enabled(ProgramHost&) { return true; }
+  virtual bool ProtectionTripped(ProgramHost&) { return false; }
+  virtual void Aligned(ProgramHost&) {}
+  virtual void OwnSlow(ProgramHost& host) = 0;
+  virtual void OwnFast(ProgramHost& host) = 0;
+
+  double RefTest() const { return refTest_; }
+  // Whether the program's own phases have begun (P1 and the alignment are behind).
+  bool InOwnPhases() const { return stage_ == Stage::own; }
+
+ private:
+  enum class Stage { start, waitEnable, align, own };
+
+  Stage stage_ = Stage::start;
+  double refTest_ = 0.0;
+  double rampStep_ = 0.0;
 };
 
 }  // namespace drivesim::programs

@@ -13,44 +13,25 @@ constexpr std::int32_t kAbsoluteSource = 28;
 
 }  // namespace
 
-void MotionProgram::SlowStep(ProgramHost& host) {
-  if (Stopping() || Ended()) return;
+void MotionProgram::Start(ProgramHost& host) {
+  protection_ = host.ProgramValue("Imax_Prot_Test");
+  ReadInputs(host);
+}
+
+// The Hall start and the absolute source give the angle at once; every other method aligns.
+bool MotionProgram::Enabled(ProgramHost& host) {
+  const std::int32_t method = host.Register("OSR", 0) & kStartMethodMask;
+  return method != kHallStart && method != kAbsoluteSource;
+}
+
+void MotionProgram::OwnSlow(ProgramHost& host) {
   switch (phase_) {
-    case Phase::start:
-      refTest_ = host.ProgramValue("RefTest");
-      rampStep_ = host.ProgramValue("RIncTest");
-      protection_ = host.ProgramValue("Imax_Prot_Test");
-      ReadInputs(host);
-      phase_ = Phase::waitEnable;
-      return;
-    case Phase::waitEnable: return;
-    case Phase::align:
-      if (AlignSlow(host)) Engage(host);
-      return;
     case Phase::engage: Engage(host); return;
     case Phase::engaged:
       if (control::Servo* servo = host.EngagedServo()) return RunSlow(host, *servo);
       return End();  // the drive has let the loops go with the axis
     case Phase::rampDown: RampDownSlow(host); return;
   }
-}
-
-void MotionProgram::FastStep(ProgramHost& host) {
-  if (Ended()) return;
-  if (Stopping()) return StopRampFast(host);
-  if (phase_ == Phase::waitEnable && StartWhenEnabled(host)) BeginRun(host);
-  if (!host.AxisOn() || ProtectionTripped(host)) return;
-  if (phase_ == Phase::align) ApplyFrame(host);
-}
-
-void MotionProgram::BeginRun(ProgramHost& host) {
-  const std::int32_t method = host.Register("OSR", 0) & kStartMethodMask;
-  if (method == kHallStart || method == kAbsoluteSource) {
-    phase_ = Phase::engage;
-    return;
-  }
-  BeginAlign(refTest_, rampStep_);
-  phase_ = Phase::align;
 }
 
 // COMMUTATE takes the angle the start method gives (after the alignment, θ_e = 0 at the present

@@ -13,13 +13,11 @@
 
 namespace drivesim::programs {
 
-class MotionProgram : public FrameProgram {
+class MotionProgram : public AligningProgram {
  public:
-  void SlowStep(ProgramHost& host) final;
-  void FastStep(ProgramHost& host) final;
   void HostStop(ProgramHost& host) final;
   // Only the alignment drives the test frame; with the loops engaged the angle is the sensor's.
-  bool DrivesTestFrame() const override { return phase_ < Phase::engage; }
+  bool DrivesTestFrame() const override { return !InOwnPhases(); }
 
  protected:
   // The program's own inputs, read at its first slow tick (RefTest, RIncTest and Imax_Prot_Test
@@ -45,16 +43,18 @@ class MotionProgram : public FrameProgram {
   }
 
  private:
-  enum class Phase { start, waitEnable, align, engage, engaged, rampDown };   // in this order
+  enum class Phase { engage, engaged, rampDown };
 
-  void BeginRun(ProgramHost& host);
+  void Start(ProgramHost& host) final;
+  bool Enabled(ProgramHost& host) final;
+  void Aligned(ProgramHost& host) final { Engage(host); }
+  bool ProtectionTripped(ProgramHost& host) final;
+  void OwnSlow(ProgramHost& host) final;
+  void OwnFast(ProgramHost&) final {}
   void Engage(ProgramHost& host);
   void RampDownSlow(ProgramHost& host);
-  bool ProtectionTripped(ProgramHost& host);
 
-  Phase phase_ = Phase::start;
-  double refTest_ = 0.0;
-  double rampStep_ = 0.0;
+  Phase phase_ = Phase::engage;
   std::int32_t protection_ = 0;
   int overCurrentTicks_ = 0;
   std::int32_t rampFrom_ = 0;

@@ -19,42 +19,23 @@ namespace {
 constexpr double kSettle_s = 0.200;
 constexpr double kMeasure_s = 0.100;
 
-class PhaseConnection : public FrameProgram {
+class PhaseConnection : public AligningProgram {
  public:
   bool TriggersLog() const override { return false; }
 
-  void SlowStep(ProgramHost& host) override {
-    if (Stopping() || Ended()) return;
-    switch (phase_) {
-      case Phase::start:
-        refTest_ = host.ProgramValue("RefTest");
-        rampStep_ = host.ProgramValue("RIncTest");
-        phase_ = Phase::waitEnable;
-        break;
-      case Phase::align:
-        if (AlignSlow(host)) Enter(Phase::settle);
-        break;
-      case Phase::rampDown: RampDownAndEndSlow(host); break;
-      default: break;
-    }
+ private:
+  enum class Phase { settle, measure, rampDown };
+
+  void OwnSlow(ProgramHost& host) override {
+    if (phase_ == Phase::rampDown) RampDownAndEndSlow(host);
   }
 
-  void FastStep(ProgramHost& host) override {
-    if (Ended()) return;
-    if (Stopping()) return StopRampFast(host);
-    if (phase_ == Phase::waitEnable && StartWhenEnabled(host)) {
-      BeginAlign(refTest_, rampStep_);
-      phase_ = Phase::align;
-    }
-    if (!host.AxisOn()) return;
+  void OwnFast(ProgramHost& host) override {
     ++phaseTicks_;
     if (phase_ == Phase::settle && phaseTicks_ >= FastTicks(host, kSettle_s)) Enter(Phase::measure);
     if (phase_ == Phase::measure) Measure(host);
     ApplyFrame(host);
   }
-
- private:
-  enum class Phase { start, waitEnable, align, settle, measure, rampDown };
 
   void Enter(Phase phase) {
     phase_ = phase;
@@ -74,9 +55,7 @@ class PhaseConnection : public FrameProgram {
     Enter(Phase::rampDown);
   }
 
-  Phase phase_ = Phase::start;
-  double refTest_ = 0.0;
-  double rampStep_ = 0.0;
+  Phase phase_ = Phase::settle;
   int phaseTicks_ = 0;
   std::int64_t sumA_ = 0;
   std::int64_t sumB_ = 0;

@@ -25,43 +25,27 @@ constexpr std::int32_t kIdle = -1;
 constexpr std::int32_t kMove = 0;
 constexpr std::int32_t kFinish = 1;
 
-class PolePairsDetection : public FrameProgram {
+class PolePairsDetection : public AligningProgram {
  public:
   bool TriggersLog() const override { return false; }
 
-  void SlowStep(ProgramHost& host) override {
-    if (Stopping() || Ended()) return;
-    switch (phase_) {
-      case Phase::start:
-        refTest_ = host.ProgramValue("RefTest");
-        rampStep_ = host.ProgramValue("RIncTest");
-        host.SetDriveValue(drive::DriveVar::var_i2, kIdle);
-        host.SetProgramValue("poles_pairs", 0);
-        phase_ = Phase::waitEnable;
-        break;
-      case Phase::align:
-        if (AlignSlow(host)) phase_ = Phase::waitUser;
-        break;
-      case Phase::rampDown: RampDownAndEndSlow(host); break;
-      default: break;
-    }
+ private:
+  enum class Phase { waitUser, sweep, rampDown };
+
+  void Start(ProgramHost& host) override {
+    host.SetDriveValue(drive::DriveVar::var_i2, kIdle);
+    host.SetProgramValue("poles_pairs", 0);
   }
 
-  void FastStep(ProgramHost& host) override {
-    if (Ended()) return;
-    if (Stopping()) return StopRampFast(host);
-    if (phase_ == Phase::waitEnable && StartWhenEnabled(host)) {
-      BeginAlign(refTest_, rampStep_);
-      phase_ = Phase::align;
-    }
-    if (!host.AxisOn()) return;
+  void OwnSlow(ProgramHost& host) override {
+    if (phase_ == Phase::rampDown) RampDownAndEndSlow(host);
+  }
+
+  void OwnFast(ProgramHost& host) override {
     if (phase_ == Phase::waitUser) TakeCommand(host);
     if (phase_ == Phase::sweep) SweepFast(host);
     ApplyFrame(host);
   }
-
- private:
-  enum class Phase { start, waitEnable, align, waitUser, sweep, rampDown };
 
   void TakeCommand(ProgramHost& host) {
     const std::int32_t command = host.DriveValue(drive::DriveVar::var_i2);
@@ -85,9 +69,7 @@ class PolePairsDetection : public FrameProgram {
     phase_ = Phase::waitUser;
   }
 
-  Phase phase_ = Phase::start;
-  double refTest_ = 0.0;
-  double rampStep_ = 0.0;
+  Phase phase_ = Phase::waitUser;
   int sweepTicks_ = 1;
   int sweepStep_ = 0;
 };

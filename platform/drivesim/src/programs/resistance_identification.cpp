@@ -37,36 +37,27 @@ constexpr double kDrift = 0.0005;
 constexpr int kSamplesWithoutLog = 400;
 constexpr int kOffsetSamples = 1024;
 
-class ResistanceIdentification : public FrameProgram {
+class ResistanceIdentification : public AligningProgram {
  public:
   bool TriggersLog() const override { return true; }
 
-  void SlowStep(ProgramHost& host) override {
-    if (Stopping() || Ended()) return;
-    switch (phase_) {
-      case Phase::start: Start(host); break;
-      case Phase::align:
-        if (AlignSlow(host)) Enter(Phase::trim);
-        break;
-      case Phase::measure:
-        busSum_ += host.BusCounts();
-        ++busSamples_;
-        break;
-      case Phase::rampDown: RampDownAndEndSlow(host); break;
-      default: break;
-    }
+ private:
+  enum class Phase { trim, measure, rampDown };
+
+  void OwnSlow(ProgramHost& host) override {
+    if (phase_ == Phase::rampDown) return RampDownAndEndSlow(host);
+    if (phase_ != Phase::measure) return;
+    busSum_ += host.BusCounts();
+    ++busSamples_;
   }
 
-  void FastStep(ProgramHost& host) override {
-    if (Ended()) return;
-    if (Stopping()) return StopRampFast(host);
-    if (phase_ == Phase::waitEnable && StartWhenEnabled(host)) {
-      host.CalibrateCurrentOffsets(kOffsetSamples);
-      BeginAlign(refTest_, rampStep_);
-      phase_ = Phase::align;
-    }
-    if (!host.AxisOn()) return;
-    if (phase_ != Phase::trim && phase_ != Phase::measure) {
+  bool Enabled(ProgramHost& host) override {
+    host.CalibrateCurrentOffsets(kOffsetSamples);
+    return true;
+  }
+
+  void OwnFast(ProgramHost& host) override {
+    if (phase_ == Phase::rampDown) {
       ApplyFrame(host);
       return;
     }
@@ -83,19 +74,13 @@ class ResistanceIdentification : public FrameProgram {
     ++voltageSamples_;
   }
 
- private:
-  enum class Phase { start, waitEnable, align, trim, measure, rampDown };
-
-  void Start(ProgramHost& host) {
-    refTest_ = host.ProgramValue("RefTest");
-    rampStep_ = host.ProgramValue("RIncTest");
+  void Start(ProgramHost& host) override {
     in1_ = host.ProgramValue("In1");
     // The preliminary's RefTest drove In1: their ratio is the plant's DC gain (dead time included).
-    gain_ = kLoopGain * std::max(1.0, refTest_) / std::max(1, in1_);
+    gain_ = kLoopGain * std::max(1.0, RefTest()) / std::max(1, in1_);
     const int window = FastTicks(host, kWindow_s);
     voltageWindows_ = WindowMeans(window);
     currentWindows_ = WindowMeans(window);
-    phase_ = Phase::waitEnable;
   }
 
   void Enter(Phase phase) {
@@ -127,9 +112,7 @@ class ResistanceIdentification : public FrameProgram {
     Enter(Phase::rampDown);
   }
 
-  Phase phase_ = Phase::start;
-  double refTest_ = 0.0;
-  double rampStep_ = 0.0;
+  Phase phase_ = Phase::trim;
   std::int32_t in1_ = 0;
   double gain_ = 0.0;
   int phaseTicks_ = 0;

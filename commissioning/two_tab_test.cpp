@@ -1,0 +1,68 @@
+#include "commissioning/two_tab_test.h"
+
+#include "dialogs/setup_values.h"
+#include "ui/data_exchange.h"
+
+CTwoTabTest::CTwoTabTest(CMC_Setup* setup, unsigned templateId, const TabLayout& layout, CWnd* parent)
+    : CMyTestDlg(setup, templateId, 1, parent), layout_(layout) {}
+
+void CTwoTabTest::InsertTabs() {
+  tabs_.InsertItem(0, "Test Parameters");
+  tabs_.InsertItem(1, "Test");
+  tabs_.SetCurSel(0);
+}
+
+void CTwoTabTest::ShowTab(int tab) {
+  const bool test = tab == 1;
+  for (const int id : layout_.parametersTab) ShowChild(id, !test);
+  for (const int id : layout_.testTab) ShowChild(id, test);
+  ShowOwnControls(test);
+  if (!test) ShowChild(drivebase::kDetailsButton, false);
+}
+
+void CTwoTabTest::DoDataExchange(CDataExchange* pDX) {
+  CMyTestDlg::DoDataExchange(pDX);
+  DDX_Control(pDX, kTabs, tabs_);
+  if (pDX->m_bSaveAndValidate) return;
+  ShowRunState();
+  if (tabs_.GetItemCount() > 0) ShowSelectedTab();
+}
+
+void CTwoTabTest::OnOK() {
+  CMyTestDlg::OnOK();
+  if (ModalEnded()) AcceptResults();
+}
+
+void CTwoTabTest::OnSelchangeTabs(NMHDR*, LRESULT*) {
+  const int tab = tabs_.GetCurSel();
+  if ((tab == 0 && IsRunning()) || !UpdateData(true)) {
+    tabs_.SetCurSel(1 - tab);
+    return;
+  }
+  const CMC_Setup* setup = GetSetup();
+  using kestrel::dialogs::Value;
+  if (tab == 1 && Value(setup, layout_.testCurrent) > Value(setup, "TestProtectionCurrent")) {
+    MessageBox("Over current protection must be greater or equal to Test current.");
+    tabs_.SetCurSel(0);
+    return;
+  }
+  ShowTab(tab);
+  if (tab != 1) return;
+  if (Result() == 1) {
+    TestSucceeded(0);
+  } else if (!ErrorText().empty()) {
+    TestFailed(0);
+  }
+}
+
+void CTwoTabTest::OnShowWindow(bool shown, unsigned) {
+  if (shown) ShowTab(0);
+}
+
+const ui::MessageMap* CTwoTabTest::GetMessageMap() const {
+  static const ui::MessageMap map = ui::MessageMapBuilder<CTwoTabTest>(CMyTestDlg::GetMessageMap())
+                                        .Notify(kTabs, TCN_SELCHANGE, &CTwoTabTest::OnSelchangeTabs)
+                                        .ShowWindow(&CTwoTabTest::OnShowWindow)
+                                        .Build();
+  return &map;
+}
