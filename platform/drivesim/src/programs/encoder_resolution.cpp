@@ -21,51 +21,35 @@ namespace {
 constexpr double kElectricalTurn_s = 1.0;
 constexpr double kHold_s = 0.300;
 
-class EncoderResolution : public FrameProgram {
+// It has no RIncTest: ALIGN ramps by RefTest/100 per Ts_S.
+class EncoderResolution : public AligningProgram {
  public:
   bool TriggersLog() const override { return false; }
 
-  void SlowStep(ProgramHost& host) override {
-    if (Stopping() || Ended()) return;
-    switch (phase_) {
-      case Phase::start:
-        refTest_ = host.ProgramValue("RefTest");
-        polePairs_ = std::max(1, host.ProgramValue("PolesPairs"));
-        host.SetDriveValue(drive::DriveVar::var_lf_long, 0);
-        phase_ = Phase::waitEnable;
-        break;
-      case Phase::align:
-        if (!AlignSlow(host)) break;
-        origin_ = host.MotorCounter();
-        sweepTicks_ = FastTicks(host, polePairs_ * kElectricalTurn_s);
-        phase_ = Phase::sweep;
-        break;
-      case Phase::hold:
-        if (++heldSlowTicks_ * host.SpeedLoopPeriod_s() >= kHold_s) phase_ = Phase::rampDown;
-        break;
-      case Phase::rampDown: RampDownAndEndSlow(host); break;
-      default: break;
-    }
+ private:
+  enum class Phase { sweep, hold, rampDown };
+
+  void Start(ProgramHost& host) override {
+    polePairs_ = std::max(1, host.ProgramValue("PolesPairs"));
+    host.SetDriveValue(drive::DriveVar::var_lf_long, 0);
   }
 
-  void FastStep(ProgramHost& host) override {
-    if (Ended()) return;
-    if (Stopping()) return StopRampFast(host);
-    if (phase_ == Phase::waitEnable && StartWhenEnabled(host)) {
-      BeginAlign(refTest_, 0.0);
-      phase_ = Phase::align;
-    }
-    if (!host.AxisOn()) return;
+  void Aligned(ProgramHost& host) override {
+    origin_ = host.MotorCounter();
+    sweepTicks_ = FastTicks(host, polePairs_ * kElectricalTurn_s);
+  }
+
+  void OwnSlow(ProgramHost& host) override {
+    if (phase_ == Phase::hold && ++heldSlowTicks_ * host.SpeedLoopPeriod_s() >= kHold_s) phase_ = Phase::rampDown;
+    if (phase_ == Phase::rampDown) RampDownAndEndSlow(host);
+  }
+
+  void OwnFast(ProgramHost& host) override {
     if (phase_ == Phase::sweep) SweepFast();
-    if (phase_ == Phase::sweep || phase_ == Phase::hold || phase_ == Phase::rampDown) {
-      host.SetDriveValue(drive::DriveVar::var_lf_long, host.MotorCounter() - origin_);
-    }
+    host.SetDriveValue(drive::DriveVar::var_lf_long, host.MotorCounter() - origin_);
     host.SetProgramValue("H123", host.HallCode());
     ApplyFrame(host);
   }
-
- private:
-  enum class Phase { start, waitEnable, align, sweep, hold, rampDown };
 
   void SweepFast() {
     ++sweepStep_;
@@ -74,8 +58,7 @@ class EncoderResolution : public FrameProgram {
     if (sweepStep_ >= sweepTicks_) phase_ = Phase::hold;
   }
 
-  Phase phase_ = Phase::start;
-  double refTest_ = 0.0;
+  Phase phase_ = Phase::sweep;
   int polePairs_ = 1;
   std::int32_t origin_ = 0;
   int sweepTicks_ = 1;
