@@ -15,8 +15,7 @@ using ui::Milliseconds;
 
 struct ConnectionCase {
   const char* name;
-  const char* setupFile;
-  const char* motorFile;
+  const char* setup;  // and its motor file
   const char* test;
   double travel;       // of the hand: rad, or m for a linear motor; 0: nobody turns
   const char* fault;   // injected before Start; "" none
@@ -29,9 +28,9 @@ class EncoderConnections : public Bench, public ::testing::WithParamInterface<Co
 
 TEST_P(EncoderConnections, FollowTheHandAndJudgeThePulsesAtStop) {
   const ConnectionCase& c = GetParam();
-  setup_ = test_support::ScaledSetupFile(c.setupFile);
-  simulator_ = drivesim::link::ConnectSimulator(setup_, {std::string(KESTREL_MOTORS_DIR) + "/" + c.motorFile, std::nullopt},
-                                                clock_);
+  setup_ = test_support::ScaledSetupFile(c.setup);
+  const std::string motorFile = std::string(KESTREL_MOTORS_DIR) + "/" + c.setup + ".json";
+  simulator_ = drivesim::link::ConnectSimulator(setup_, {motorFile, std::nullopt}, clock_);
   CMC_Comm::SetActiveLink(simulator_.get());
   drivesim::Drive& drive = simulator_->SimulatedDrive();
   if (*c.fault != 0) {
@@ -79,15 +78,15 @@ TEST_P(EncoderConnections, FollowTheHandAndJudgeThePulsesAtStop) {
 INSTANTIATE_TEST_SUITE_P(
     Users, EncoderConnections,
     ::testing::Values(
-        ConnectionCase{"one_turn", "default", "default.json", "encoder", 2 * M_PI, "", "", 8000, "2742"},
-        ConnectionCase{"one_turn_backwards", "default", "default.json", "encoder", -2 * M_PI, "", "", -8000, "-5259"},
-        ConnectionCase{"nobody_turns", "default", "default.json", "encoder", 0.0, "",
+        ConnectionCase{"one_turn", "default", "encoder", 2 * M_PI, "", "", 8000, "2742"},
+        ConnectionCase{"one_turn_backwards", "default", "encoder", -2 * M_PI, "", "", -8000, "-5259"},
+        ConnectionCase{"nobody_turns", "default", "encoder", 0.0, "",
                        CTestEncoderConnections::kNoPulsesText, 0, "not detected"},
-        ConnectionCase{"dead_encoder", "default", "default.json", "encoder", 2 * M_PI, "encoder_dead",
+        ConnectionCase{"dead_encoder", "default", "encoder", 2 * M_PI, "encoder_dead",
                        CTestEncoderConnections::kNoPulsesText, 0, "not detected"},
-        ConnectionCase{"no_index", "default", "default.json", "encoder", 2 * M_PI, "no_index", "", 8000, "not detected"},
-        ConnectionCase{"linear_motor", "linear", "linear.json", "encoder", 0.032, "", "", 0, "not detected"},
-        ConnectionCase{"dual_loop", "dual_loop", "dual_loop.json", "encoder-load", 2 * M_PI, "", "", 8000,
+        ConnectionCase{"no_index", "default", "encoder", 2 * M_PI, "no_index", "", 8000, "not detected"},
+        ConnectionCase{"linear_motor", "linear", "encoder", 0.032, "", "", 0, "not detected"},
+        ConnectionCase{"dual_loop", "dual_loop", "encoder-load", 2 * M_PI, "", "", 8000,
                        "not detected"}),
     [](const auto& param) { return std::string(param.param.name); });
 

@@ -6,8 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <utility>
-#include <vector>
+#include <regex>
 
 #include "commissioning/detect_encoder_resolution.h"
 #include "commissioning/test_catalogue.h"
@@ -18,60 +17,57 @@ namespace {
 
 using ui::Milliseconds;
 
-// A motor file of motors/ with some of its text replaced, written where the test may write.
-std::string ChangedMotorFile(const char* file, const std::vector<std::pair<std::string, std::string>>& changes) {
-  std::ifstream in(std::string(KESTREL_MOTORS_DIR) + "/" + file);
+// The motor file of the setup's name with its sensor's key changed ("\"lines\": 500"), reversed
+// or not, written where the test may write.
+std::string MotorFile(const std::string& setupFile, const std::string& sensorKey, bool reversed) {
+  std::ifstream in(std::string(KESTREL_MOTORS_DIR) + "/" + setupFile + ".json");
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  for (const auto& [from, to] : changes) {
-    const std::size_t at = text.find(from);
-    if (at == std::string::npos) throw std::runtime_error("'" + from + "' is not in " + file);
-    text.replace(at, from.size(), to);
-  }
-  const std::string path = (std::filesystem::temp_directory_path() /
-                            ("kestrel_enc18_" + std::to_string(std::hash<std::string>{}(text)) + ".json")).string();
+  const std::string key = sensorKey.substr(0, sensorKey.find(':'));
+  text = std::regex_replace(text, std::regex(key + ": [0-9.e+-]+"), sensorKey);
+  if (reversed) text = std::regex_replace(text, std::regex("\"motor_sensor\": \\{"), "\"motor_sensor\": { \"reversed\": true,");
+  const auto path = std::filesystem::temp_directory_path() / ("kestrel_motor_" + std::to_string(std::hash<std::string>{}(text)) + ".json");
   std::ofstream(path) << text;
-  return path;
+  return path.string();
 }
 
 struct RunCase {
   const char* name;
-  const char* setupFile;
-  const char* motorFile;
-  std::vector<std::pair<std::string, std::string>> motorChanges;
+  const char* setup;      // and its motor file
+  const char* sensorKey;  // of the motor file
+  bool reversed;
   int interpolationBits;  // SINCOS_fract of the setup; −1: as the setup has it
   const char* error;      // "" passes
-  bool linear;
-  double found;           // lines (rotary) or resolution in m (linear) found; the setup's after Yes
+  double found;           // lines (rotary) or resolution in m (linear); the setup's after Yes
 };
 
 class ResolutionRun : public Bench, public ::testing::WithParamInterface<RunCase> {};
 
 TEST_P(ResolutionRun, FindsLinesAndDirectionOnTheSimulatedMotor) {
   const RunCase& c = GetParam();
-  setup_ = test_support::ScaledSetupFile(c.setupFile);
+  const bool linear = std::string_view(c.setup) == "linear", sinCos = std::string_view(c.setup) == "sincos";
+  setup_ = test_support::ScaledSetupFile(c.setup);
   if (c.interpolationBits >= 0) setup_.SetParameterValueInBaseUnit("SINCOS_fract", c.interpolationBits);
-  const char* kept = c.linear ? "Resolution" : "No_encoder_lines";
+  const char* kept = linear ? "Resolution" : "No_encoder_lines";
   const double opening = Value(kept);
-  simulator_ = drivesim::link::ConnectSimulator(setup_, {ChangedMotorFile(c.motorFile, c.motorChanges), std::nullopt},
-                                                clock_);
+  simulator_ = drivesim::link::ConnectSimulator(setup_, {MotorFile(c.setup, c.sensorKey, c.reversed), std::nullopt}, clock_);
   CMC_Comm::SetActiveLink(simulator_.get());
   std::string error, lines;
   user_.Click(drivebase::kStartStopButton)
       .WaitUntil(RunEnded(), Milliseconds(60'000))
       .Do("note the outcome", [&](ui::DialogDriver& dialog) {
         error = TopTest().ErrorText();
-        if (!c.linear) lines = dialog.Text(CDetectEncoderResolution::kLinesEdit);
+        if (!linear) lines = dialog.Text(CDetectEncoderResolution::kLinesEdit);
       })
       .Close(IDCANCEL);
   const bool passes = *c.error == 0;
-  const bool asked = passes && (c.linear || c.found != opening);
+  const bool asked = passes && (linear || c.found != opening);
   if (asked) user_.Answer(IDYES);
   // Without a question a rotary sine/cosine member closes as the host does, the others with OK.
-  const bool rotarySinCos = !c.linear && std::string_view(c.setupFile) == "sincos";
-  EXPECT_EQ(RunTestAlone(&setup_, "resolution"), asked || (passes && !rotarySinCos) ? IDOK : IDCANCEL);
+  EXPECT_EQ(RunTestAlone(&setup_, "resolution"), asked || (passes && !sinCos) ? IDOK : IDCANCEL);
   EXPECT_EQ(error, c.error);
-  if (!c.linear) {
-    EXPECT_EQ(Value(kept), passes ? c.found : opening);
+  const double expected = passes ? c.found : opening;
+  if (!linear) {
+    EXPECT_EQ(Value(kept), expected);
     EXPECT_EQ(lines, passes ? std::to_string(static_cast<int>(c.found)) : "");
     return;
   }
@@ -79,50 +75,30 @@ TEST_P(ResolutionRun, FindsLinesAndDirectionOnTheSimulatedMotor) {
   // a whole count, within 1 % of the encoder's.
   const double count = 0.032 / Value(kept);
   EXPECT_NEAR(count, std::round(count), 1e-6);
-  const double expected = passes ? c.found : opening;
   EXPECT_NEAR(Value(kept), expected, 0.01 * expected);
-}
-
-using Changes = std::vector<std::pair<std::string, std::string>>;
-const Changes kReversed{{"\"type\": \"incremental\",", "\"type\": \"incremental\", \"reversed\": true,"}};
-Changes Lines(int lines, bool reversed = false) {
-  Changes changes{{"\"lines\": 2000", "\"lines\": " + std::to_string(lines)}};
-  if (reversed) changes.push_back(kReversed.front());
-  return changes;
-}
-Changes SinCos(int periods, bool reversed = false) {
-  Changes changes{{"\"lines\": 512", "\"lines\": " + std::to_string(periods)}};
-  if (reversed) changes.push_back({"\"type\": \"sincos\",", "\"type\": \"sincos\", \"reversed\": true,"});
-  return changes;
-}
-Changes Pitch(const char* resolution_m, bool reversed = false) {
-  Changes changes{{"\"resolution_m\": 1e-06", std::string("\"resolution_m\": ") + resolution_m}};
-  if (reversed) changes.push_back(kReversed.front());
-  return changes;
 }
 
 constexpr const char* B = CDetectEncoderResolution::kReversedText;
 
-// The default setup holds 2000 lines; linear: 32 mm pole pitch.
+// The default setup holds 2000 lines, the sine/cosine one 512 periods; linear: 32 mm pole pitch.
 INSTANTIATE_TEST_SUITE_P(
     Motors, ResolutionRun,
-    ::testing::Values(
-        RunCase{"lines_500", "default", "default.json", Lines(500), -1, "", false, 500},
-        RunCase{"lines_1024", "default", "default.json", Lines(1024), -1, "", false, 1024},
-        RunCase{"lines_2000_as_set", "default", "default.json", Lines(2000), -1, "", false, 2000},
-        RunCase{"lines_2500", "default", "default.json", Lines(2500), -1, "", false, 2500},
-        RunCase{"lines_10000", "default", "default.json", Lines(10000), -1, "", false, 10000},
-        RunCase{"lines_500_reversed", "default", "default.json", Lines(500, true), -1, B, false, 0},
-        RunCase{"lines_10000_reversed", "default", "default.json", Lines(10000, true), -1, B, false, 0},
-        RunCase{"sincos_512_by_4", "sincos", "sincos.json", SinCos(512), 2, "", false, 512},
-        RunCase{"sincos_1024_by_64", "sincos", "sincos.json", SinCos(1024), 6, "", false, 1024},
-        RunCase{"sincos_2048_by_1024", "sincos", "sincos.json", SinCos(2048), 10, "", false, 2048},
-        RunCase{"sincos_reversed", "sincos", "sincos.json", SinCos(512, true), 6,
-                CDetectEncoderResolution::kReversedSinCosText, false, 0},
-        RunCase{"linear_1_um", "linear", "linear.json", Pitch("1e-06"), -1, "", true, 1e-6},
-        RunCase{"linear_0_5_um", "linear", "linear.json", Pitch("5e-07"), -1, "", true, 5e-7},
-        RunCase{"linear_5_um", "linear", "linear.json", Pitch("5e-06"), -1, "", true, 5e-6},
-        RunCase{"linear_reversed", "linear", "linear.json", Pitch("1e-06", true), -1, B, true, 0}),
+    ::testing::Values(RunCase{"lines_500", "default", "\"lines\": 500", false, -1, "", 500},
+                      RunCase{"lines_1024", "default", "\"lines\": 1024", false, -1, "", 1024},
+                      RunCase{"lines_2000_as_set", "default", "\"lines\": 2000", false, -1, "", 2000},
+                      RunCase{"lines_2500", "default", "\"lines\": 2500", false, -1, "", 2500},
+                      RunCase{"lines_10000", "default", "\"lines\": 10000", false, -1, "", 10000},
+                      RunCase{"lines_500_reversed", "default", "\"lines\": 500", true, -1, B, 0},
+                      RunCase{"lines_10000_reversed", "default", "\"lines\": 10000", true, -1, B, 0},
+                      RunCase{"sincos_512_by_4", "sincos", "\"lines\": 512", false, 2, "", 512},
+                      RunCase{"sincos_1024_by_64", "sincos", "\"lines\": 1024", false, 6, "", 1024},
+                      RunCase{"sincos_2048_by_1024", "sincos", "\"lines\": 2048", false, 10, "", 2048},
+                      RunCase{"sincos_reversed", "sincos", "\"lines\": 512", true, 6,
+                              CDetectEncoderResolution::kReversedSinCosText, 0},
+                      RunCase{"linear_1_um", "linear", "\"resolution_m\": 1e-06", false, -1, "", 1e-6},
+                      RunCase{"linear_0_5_um", "linear", "\"resolution_m\": 5e-07", false, -1, "", 5e-7},
+                      RunCase{"linear_5_um", "linear", "\"resolution_m\": 5e-06", false, -1, "", 5e-6},
+                      RunCase{"linear_reversed", "linear", "\"resolution_m\": 1e-06", true, -1, B, 0}),
     [](const auto& param) { return std::string(param.param.name); });
 
 }  // namespace
