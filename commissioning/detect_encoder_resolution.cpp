@@ -3,6 +3,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "commissioning/encoder_test_values.h"
 #include "commissioning/program_names.h"
 #include "commissioning/save_question.h"
 #include "commissioning/test_current_counts.h"
@@ -13,20 +14,12 @@
 
 namespace {
 
+using kestrel::InternalValue;
+using kestrel::TruncatedCount;
 using kestrel::dialogs::Code;
 using kestrel::dialogs::Has;
 using kestrel::dialogs::SameName;
 using kestrel::dialogs::Value;
-
-long Truncated(double value) {
-  if (!std::isfinite(value) || std::fabs(value) > 2e9) return 0;
-  return static_cast<long>(std::trunc(value));
-}
-
-double Internal(const CMC_Setup* setup, const char* name) {
-  const CMC_Parameter* parameter = setup->FindParameter(name);
-  return parameter != nullptr ? parameter->GetValueInInternalUnit() : 0.0;
-}
 
 }  // namespace
 
@@ -38,8 +31,8 @@ CDetectEncoderResolution::CDetectEncoderResolution(CMC_Setup* setup, CWnd* paren
       variant_(variant),
       preliminaryProgram_(kestrel::TestProgramName(setup, "Initial_Positioning_Test")),
       mainProgram_(kestrel::TestProgramName(setup, "Encoder_Resolution_And_Direction_Test")),
-      lines_(Truncated(Value(setup, "No_encoder_lines"))),
-      interpolationBits_(variant.sinCos ? static_cast<int>(Truncated(Value(setup, "SINCOS_fract"))) : 0),
+      lines_(TruncatedCount(Value(setup, "No_encoder_lines"))),
+      interpolationBits_(variant.sinCos ? static_cast<int>(TruncatedCount(Value(setup, "SINCOS_fract"))) : 0),
       index_(setup, variant.sinCos ? -1 : Code(setup, "MotorSensorConnector")) {
   m_nStepsNo = 6;
   SetHelpContext(kHelpContext);
@@ -90,16 +83,19 @@ void CDetectEncoderResolution::OnChangedParameterValue(const std::string& name) 
   if (!HasReverseCounting() || !SameName(name, "ReverseCounting_MT")) return;
   kestrel::ComputeCountingDirection(GetSetup(), 0);
   kestrel::ComputeCountingDirection(GetSetup(), 1);
-  rememberedReverse_ = static_cast<int>(Truncated(Internal(GetSetup(), "ReverseCounting_MT")));
+  rememberedReverse_ = static_cast<int>(TruncatedCount(InternalValue(GetSetup(), "ReverseCounting_MT")));
 }
 
 void CDetectEncoderResolution::BeginTest() {
   CommitPendingEdits();
   for (const int id : {kLinesEdit, kHallStateEdit, kPositionEdit}) SetChildText(id, "");
   encoder_.SetTheta(0.0);
-  const double limit = std::trunc(Internal(GetSetup(), "PolePitch") / Internal(GetSetup(), "Resolution"));
-  linear_.SetLimits(-limit, limit);
-  linear_.SetPosition(0.0);
+  if (variant_.linear) {
+    // One pole pitch in counts either side of the start.
+    const double limit = std::trunc(InternalValue(GetSetup(), "PolePitch") / InternalValue(GetSetup(), "Resolution"));
+    linear_.SetLimits(-limit, limit);
+    linear_.SetPosition(0.0);
+  }
   if (hallState_) hallState_->Reset();
   testCurrent_ = kestrel::TestCurrentCounts(GetSetup());
   index_.Reset();
@@ -169,7 +165,7 @@ void CDetectEncoderResolution::FollowMotion() {
   // The rotary members read the count in its base unit, the linear ones in the internal unit.
   if (!ReadDriveValue("var_lf_long", variant_.linear, reported)) return;
   const double count = Count(reported);
-  const long position = variant_.sinCos && variant_.linear ? static_cast<long>(TG_FRound(count)) : Truncated(count);
+  const long position = variant_.sinCos && variant_.linear ? static_cast<long>(TG_FRound(count)) : TruncatedCount(count);
   if (position != 0) moved_ = true;
   SetChildText(kPositionEdit, std::to_string(position));
   if (variant_.linear) {
@@ -182,7 +178,7 @@ void CDetectEncoderResolution::FollowMotion() {
   if (!ReadDriveValue("THTST", true, frame)) return;
   phase_.SetTheta((frame + 16384.0) * 2.0 * std::numbers::pi / 65536.0);
   phase_.Repaint();
-  if (hallState_) hallState_->Show(static_cast<int>(Truncated(hall)));
+  if (hallState_) hallState_->Show(static_cast<int>(TruncatedCount(hall)));
   RestartTick(kFollowPeriodMs);
 }
 
@@ -195,7 +191,7 @@ bool CDetectEncoderResolution::FollowIndex() {
   }
   double captured = 0.0;
   if (!ReadDriveValue(index_.CaptureVariable(), true, captured)) return false;
-  SetChildText(kIndexEdit, IndexCapture::Text(static_cast<int>(Truncated(captured))));
+  SetChildText(kIndexEdit, IndexCapture::Text(static_cast<int>(TruncatedCount(captured))));
   return true;
 }
 
@@ -204,12 +200,12 @@ void CDetectEncoderResolution::FinishResolutionProgram() {
   double reported = 0.0, hall = 0.0;
   if (!ReadDriveValue("var_lf_long", true, reported)) return;
   if (hallState_ && !ReadProgramValue(mainImage_, "H123", hall)) return;
-  if (hallState_) hallState_->Show(static_cast<int>(Truncated(hall)));
+  if (hallState_) hallState_->Show(static_cast<int>(TruncatedCount(hall)));
   const double count = Count(reported);
   if (variant_.linear) {
-    return JudgeLinearCount(variant_.sinCos ? static_cast<long>(TG_FRound(count)) : Truncated(count));
+    return JudgeLinearCount(variant_.sinCos ? static_cast<long>(TG_FRound(count)) : TruncatedCount(count));
   }
-  JudgeRotaryCount(Truncated(count));
+  JudgeRotaryCount(TruncatedCount(count));
 }
 
 // A count below the smallest standard line count tells that the shaft did not turn; a negative

@@ -8,6 +8,7 @@
 
 #include "commissioning/detect_encoder_resolution.h"
 #include "commissioning/detect_pole_pairs.h"
+#include "commissioning/encoder_test_values.h"
 #include "commissioning/test_current.h"
 #include "commissioning/test_encoder_connections.h"
 #include "commissioning/test_phase_connections.h"
@@ -51,12 +52,6 @@ std::unique_ptr<CMyTestDlg> Make(CMC_Setup* setup, CWnd* parent) {
 template <class Test>
 std::unique_ptr<CMyTestDlg> MakeFlagged(CMC_Setup* setup, CWnd* parent) {
   return std::make_unique<Test>(setup, 1, parent);
-}
-
-// The member for the motor: linear when the motor side is linear (TransmissionType 2 or 3).
-bool LinearMotor(const CMC_Setup* setup) {
-  const int transmission = dialogs::Code(setup, "TransmissionType");
-  return transmission == 2 || transmission == 3;
 }
 
 std::unique_ptr<CMyTestDlg> MakeEncoderConnectionTest(CMC_Setup* setup, CWnd* parent) {

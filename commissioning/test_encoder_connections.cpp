@@ -3,6 +3,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "commissioning/encoder_test_values.h"
 #include "commissioning/program_names.h"
 #include "dialogs/setup_values.h"
 #include "drivebase/comm.h"
@@ -10,26 +11,14 @@
 
 namespace {
 
+using kestrel::InternalValue;
+using kestrel::LinearMotor;
+using kestrel::TruncatedCount;
 using kestrel::dialogs::Code;
 using kestrel::dialogs::Value;
 
 constexpr std::uint16_t kShortCircuitMask = 0x0002;
 constexpr double kHandTurn_s = 2.0;
-
-long Truncated(double value) {
-  if (!std::isfinite(value) || std::fabs(value) > 2e9) return 0;
-  return static_cast<long>(std::trunc(value));
-}
-
-double Internal(const CMC_Setup* setup, const char* name) {
-  const CMC_Parameter* parameter = setup->FindParameter(name);
-  return parameter != nullptr ? parameter->GetValueInInternalUnit() : 0.0;
-}
-
-bool LinearMotor(const CMC_Setup* setup) {
-  const int transmission = Code(setup, "TransmissionType");
-  return transmission == 2 || transmission == 3;
-}
 
 bool LinearLoad(const CMC_Setup* setup) {
   const int transmission = Code(setup, "TransmissionType");
@@ -39,9 +28,9 @@ bool LinearLoad(const CMC_Setup* setup) {
 // A rotary encoder: lines from the setup, a sine/cosine one interpolated by its fraction bits.
 EncoderCounterView::Layout RotaryEncoder(const CMC_Setup* setup, const char* counter, int editId, int diagramId,
                                          const char* linesName, int sensorType, const char* fractionName) {
-  const long lines = Truncated(Value(setup, linesName));
+  const long lines = TruncatedCount(Value(setup, linesName));
   double anglesLines = static_cast<double>(lines);
-  if (sensorType == 3) anglesLines *= std::pow(2.0, static_cast<double>(Truncated(Value(setup, fractionName))));
+  if (sensorType == 3) anglesLines *= std::pow(2.0, static_cast<double>(TruncatedCount(Value(setup, fractionName))));
   return {counter, editId, diagramId, false, 4 * lines, anglesLines, 0.0, false};
 }
 
@@ -73,7 +62,7 @@ void EncoderCounterView::Reset() {
 }
 
 bool EncoderCounterView::Show(CWnd& dialog, double counter) {
-  const long count = Truncated(counter);
+  const long count = TruncatedCount(counter);
   const long shown = layout_.linear ? count : PositiveModulo(count, layout_.countsPerRevolution);
   dialog.SetDlgItemText(layout_.editId, std::to_string(shown));
   if (shown_ == shown) return false;
@@ -175,7 +164,7 @@ void CTestEncoderConnections::FollowCounters() {
   if (moved && hallState_) {
     double hall = 0.0;
     if (!ReadDriveValue("HALL", true, hall)) return;
-    hallState_->Show(static_cast<int>(Truncated(hall)));
+    hallState_->Show(static_cast<int>(TruncatedCount(hall)));
   }
   RestartTick();
 }
@@ -189,7 +178,7 @@ bool CTestEncoderConnections::FollowIndex() {
   }
   double captured = 0.0;
   if (!ReadDriveValue(index_.CaptureVariable(), true, captured)) return false;
-  SetChildText(kIndexEdit, IndexCapture::Text(static_cast<int>(Truncated(captured))));
+  SetChildText(kIndexEdit, IndexCapture::Text(static_cast<int>(TruncatedCount(captured))));
   return true;
 }
 
@@ -214,7 +203,7 @@ CTestEncoderConnections_lin::CTestEncoderConnections_lin(CMC_Setup* setup, CWnd*
     : CTestEncoderConnections(
           setup, parent, kTemplateId, kestrel::TestProgramName(setup, "Encoder_Connection_Test"),
           {LinearEncoder("APOS_MT", kPositionEdit, kMotorDiagram,
-                         Internal(setup, "PolePitch") / Internal(setup, "Resolution"), false)},
+                         InternalValue(setup, "PolePitch") / InternalValue(setup, "Resolution"), false)},
           HallsShown(setup), true, Code(setup, "MotorSensorConnector")) {}
 
 namespace {
@@ -222,7 +211,7 @@ namespace {
 std::vector<EncoderCounterView::Layout> DualLoopEncoders(const CMC_Setup* setup) {
   using Test = CTestEncoderLdConnections;
   const auto linear = [setup](const char* counter, int edit, int diagram, const char* resolution) {
-    return LinearEncoder(counter, edit, diagram, Internal(setup, resolution) * 1000.0, true);
+    return LinearEncoder(counter, edit, diagram, InternalValue(setup, resolution) * 1000.0, true);
   };
   return {LinearMotor(setup) ? linear("APOS_MT", Test::kPositionEdit, Test::kLinearMotorDiagram, "Resolution")
                              : RotaryEncoder(setup, "APOS_MT", Test::kPositionEdit, Test::kMotorDiagram,
