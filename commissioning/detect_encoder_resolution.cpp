@@ -23,14 +23,20 @@ using kestrel::dialogs::Value;
 
 }  // namespace
 
+// The member's programs: the incremental encoder's (IE) or the sine/cosine encoder's (SC), the
+// linear variant where the drive has one.
+std::string CDetectEncoderResolution::MemberProgram(const CMC_Setup* setup, Variant variant, std::string_view baseName) {
+  return kestrel::ProgramName(variant.sinCos ? "SC" : "IE", baseName, Code(setup, "TransmissionType"));
+}
+
 CDetectEncoderResolution::CDetectEncoderResolution(CMC_Setup* setup, CWnd* parent)
     : CDetectEncoderResolution(setup, parent, {kTemplateId, false, false}) {}
 
 CDetectEncoderResolution::CDetectEncoderResolution(CMC_Setup* setup, CWnd* parent, Variant variant)
     : CMyTestDlg(setup, variant.templateId, 1, parent),
       variant_(variant),
-      preliminaryProgram_(kestrel::TestProgramName(setup, "Initial_Positioning_Test")),
-      mainProgram_(kestrel::TestProgramName(setup, "Encoder_Resolution_And_Direction_Test")),
+      preliminaryProgram_(MemberProgram(setup, variant, "Initial_Positioning_Test")),
+      mainProgram_(MemberProgram(setup, variant, "Encoder_Resolution_And_Direction_Test")),
       lines_(TruncatedCount(Value(setup, "No_encoder_lines"))),
       interpolationBits_(variant.sinCos ? static_cast<int>(TruncatedCount(Value(setup, "SINCOS_fract"))) : 0),
       index_(setup, variant.sinCos ? -1 : Code(setup, "MotorSensorConnector")) {

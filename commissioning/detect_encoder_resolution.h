@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "commissioning/hall_state_display.h"
@@ -90,6 +91,7 @@ class CDetectEncoderResolution : public CMyTestDlg, public kestrel::CountingDire
     bool linear;
   };
   CDetectEncoderResolution(CMC_Setup* setup, CWnd* parent, Variant variant);
+  static std::string MemberProgram(const CMC_Setup* setup, Variant variant, std::string_view baseName);
 
   bool OnInitDialog() override;
   void OnCancel() override;

@@ -4,7 +4,6 @@
 #include <numbers>
 
 #include "commissioning/encoder_test_values.h"
-#include "commissioning/program_names.h"
 #include "dialogs/setup_values.h"
 #include "drivebase/comm.h"
 #include "drivebase/numeric.h"
@@ -80,7 +79,7 @@ bool EncoderCounterView::Show(CWnd& dialog, double counter) {
 }
 
 CTestEncoderConnections::CTestEncoderConnections(CMC_Setup* setup, CWnd* parent)
-    : CTestEncoderConnections(setup, parent, kTemplateId, kestrel::TestProgramName(setup, "Encoder_Connection_Test"),
+    : CTestEncoderConnections(setup, parent, kTemplateId, "IE_Encoder_Connection_Test",
                               {RotaryEncoder(setup, "APOS_MT", kPositionEdit, kMotorDiagram, "No_encoder_lines",
                                              Code(setup, "MotorSensorType"), "SINCOS_fract")},
                               HallsShown(setup), false, Code(setup, "MotorSensorConnector")) {}
@@ -201,7 +200,7 @@ const ui::MessageMap* CTestEncoderConnections::GetMessageMap() const {
 
 CTestEncoderConnections_lin::CTestEncoderConnections_lin(CMC_Setup* setup, CWnd* parent)
     : CTestEncoderConnections(
-          setup, parent, kTemplateId, kestrel::TestProgramName(setup, "Encoder_Connection_Test"),
+          setup, parent, kTemplateId, "IE_Encoder_Connection_Test",
           {LinearEncoder("APOS_MT", kPositionEdit, kMotorDiagram,
                          InternalValue(setup, "PolePitch") / InternalValue(setup, "Resolution"), false)},
           HallsShown(setup), true, Code(setup, "MotorSensorConnector")) {}
@@ -225,5 +224,5 @@ std::vector<EncoderCounterView::Layout> DualLoopEncoders(const CMC_Setup* setup)
 
 CTestEncoderLdConnections::CTestEncoderLdConnections(CMC_Setup* setup, CWnd* parent)
     : CTestEncoderConnections(setup, parent, kTemplateId,
-                              kestrel::TestProgramName(setup, "Encoder_LD_Connection_Test"), DualLoopEncoders(setup),
+                              "IE_Encoder_LD_Connection_Test", DualLoopEncoders(setup),
                               false, false, Code(setup, "LoadSensorConnector")) {}

@@ -10,6 +10,7 @@
 
 #include "commissioning/detect_encoder_resolution.h"
 #include "commissioning/test_catalogue.h"
+#include "commissioning/test_encoder_connections.h"
 #include "test_bench.h"
 
 namespace kestrel::commissioning_test {
@@ -165,6 +166,34 @@ TEST_F(Bench, ResolutionTestWithoutEncoderLinesFailsAtStart) {
   MakeCommissioningTest(&setup_, "resolution", nullptr)->DoModal();
   EXPECT_EQ(error, CMC_TestDlg::msc_pszErrInternal);
   EXPECT_TRUE(drive.launches.empty());
+}
+
+}  // namespace
+}  // namespace kestrel::commissioning_test
+
+namespace kestrel::commissioning_test {
+namespace {
+
+// Each member runs its own sensor's programs whatever the sensor's prefix (type 7 has none); the
+// connection tests always the incremental encoder's monitoring program.
+TEST_F(Bench, EncoderTestsRunTheirMembersPrograms) {
+  struct Row {
+    int sensor, transmission;
+    const char *preliminary, *resolution;
+  };
+  for (const Row& row : {Row{1, 0, "IE_Initial_Positioning_Test", "IE_Encoder_Resolution_And_Direction_Test"},
+                         Row{1, 3, "IE_Initial_Positioning_Test_LIN", "IE_Encoder_Resolution_And_Direction_Test"},
+                         Row{7, 0, "SC_Initial_Positioning_Test", "SC_Encoder_Resolution_And_Direction_Test"},
+                         Row{3, 2, "SC_Initial_Positioning_Test", "SC_Encoder_Resolution_And_Direction_Test_LIN"}}) {
+    setup_.SetParameterValueInBaseUnit("MotorSensorType", row.sensor);
+    setup_.SetParameterValueInBaseUnit("TransmissionType", row.transmission);
+    const auto resolution = MakeCommissioningTest(&setup_, "resolution", nullptr);
+    const auto& test = dynamic_cast<const CDetectEncoderResolution&>(*resolution);
+    EXPECT_EQ(test.PreliminaryProgram(), row.preliminary) << row.sensor << " " << row.transmission;
+    EXPECT_EQ(test.ResolutionProgram(), row.resolution) << row.sensor << " " << row.transmission;
+    const auto connection = MakeCommissioningTest(&setup_, "encoder", nullptr);
+    EXPECT_EQ(dynamic_cast<const CTestEncoderConnections&>(*connection).Program(), "IE_Encoder_Connection_Test");
+  }
 }
 
 }  // namespace
