@@ -25,7 +25,8 @@ using kestrel::dialogs::Value;
 
 // The member's programs: the incremental encoder's (IE) or the sine/cosine encoder's (SC), the
 // linear variant where the drive has one.
-std::string CDetectEncoderResolution::MemberProgram(const CMC_Setup* setup, Variant variant, std::string_view baseName) {
+std::string CDetectEncoderResolution::MemberProgram(const CMC_Setup* setup, Variant variant,
+                                                    std::string_view baseName) {
   return kestrel::ProgramName(variant.sinCos ? "SC" : "IE", baseName, Code(setup, "TransmissionType"));
 }
 
@@ -171,7 +172,8 @@ void CDetectEncoderResolution::FollowMotion() {
   // The rotary members read the count in its base unit, the linear ones in the internal unit.
   if (!ReadDriveValue("var_lf_long", variant_.linear, reported)) return;
   const double count = Count(reported);
-  const long position = variant_.sinCos && variant_.linear ? static_cast<long>(TG_FRound(count)) : TruncatedCount(count);
+  const long position =
+      variant_.sinCos && variant_.linear ? static_cast<long>(TG_FRound(count)) : TruncatedCount(count);
   if (position != 0) moved_ = true;
   SetChildText(kPositionEdit, std::to_string(position));
   if (variant_.linear) {
@@ -277,7 +279,8 @@ void CDetectEncoderResolution::CloseLinear() {
   const std::string unit = resolutionCopy_->GetUnitName();
   const std::string question =
       "A different value than specified has been detected for the following parameter:\r\n\r\nEncoder "
-      "resolution:\tOld = " + oldText + " [" + unit + "]\tNew = " + newText + " [" + unit +
+      "resolution:\tOld = " +
+      oldText + " [" + unit + "]\tNew = " + newText + " [" + unit +
       "]\r\n\r\nDo you want to save the new value(s)? (Recommended)";
   switch (AfxMessageBox(question, MB_YESNOCANCEL | MB_ICONQUESTION)) {
     case IDYES:

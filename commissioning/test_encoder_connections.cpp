@@ -90,7 +90,8 @@ CTestEncoderConnections::CTestEncoderConnections(CMC_Setup* setup, CWnd* parent,
     : CMyTestDlg(setup, templateId, 1, parent), program_(std::move(program)), index_(setup, indexConnector) {
   m_nStepsNo = 3;
   SetHelpContext(kHelpContext);
-  for (const EncoderCounterView::Layout& layout : encoders) encoders_.push_back(std::make_unique<EncoderCounterView>(layout));
+  for (const EncoderCounterView::Layout& layout : encoders)
+    encoders_.push_back(std::make_unique<EncoderCounterView>(layout));
   if (!halls) return;
   hallDiagram_ = linearHalls ? std::make_unique<CLinearHallDiagram>() : std::make_unique<CHallDiagram>();
   hallState_ = std::make_unique<HallStateDisplay>(*this, kHallStateEdit, *hallDiagram_);
@@ -223,6 +224,5 @@ std::vector<EncoderCounterView::Layout> DualLoopEncoders(const CMC_Setup* setup)
 }  // namespace
 
 CTestEncoderLdConnections::CTestEncoderLdConnections(CMC_Setup* setup, CWnd* parent)
-    : CTestEncoderConnections(setup, parent, kTemplateId,
-                              "IE_Encoder_LD_Connection_Test", DualLoopEncoders(setup),
+    : CTestEncoderConnections(setup, parent, kTemplateId, "IE_Encoder_LD_Connection_Test", DualLoopEncoders(setup),
                               false, false, Code(setup, "LoadSensorConnector")) {}

@@ -17,11 +17,11 @@ struct ConnectionCase {
   const char* name;
   const char* setup;  // and its motor file
   const char* test;
-  double travel;       // of the hand: rad, or m for a linear motor; 0: nobody turns
-  const char* fault;   // injected before Start; "" none
-  const char* error;   // of the run; "" passes
-  double counter;      // APOS_MT at the end (rotary: within 2 counts)
-  const char* index;   // the index display at the end
+  double travel;      // of the hand: rad, or m for a linear motor; 0: nobody turns
+  const char* fault;  // injected before Start; "" none
+  const char* error;  // of the run; "" passes
+  double counter;     // APOS_MT at the end (rotary: within 2 counts)
+  const char* index;  // the index display at the end
 };
 
 class EncoderConnections : public Bench, public ::testing::WithParamInterface<ConnectionCase> {};
@@ -45,27 +45,30 @@ TEST_P(EncoderConnections, FollowTheHandAndJudgeThePulsesAtStop) {
   user_.Wait(Milliseconds(2500))
       .Click(drivebase::kStartStopButton)
       .WaitUntil(RunEnded())
-      .Do("note the outcome", [&](ui::DialogDriver& dialog) {
-        error = TopTest().ErrorText();
-        index = dialog.Text(CTestEncoderConnections::kIndexEdit);
-        programEnd = drive.ReadVariable("var_i2").value_or(0);
-        const auto& test = TopTest<CTestEncoderConnections>();
-        const auto counter = static_cast<long>(drive.ReadVariable("APOS_MT").value_or(0));
-        const EncoderCounterView& motor = test.Encoder(0);
-        if (motor.GetLayout().linear) {
-          // One pole pitch of 32 mm at 1 µm per count either side of the start.
-          EXPECT_EQ(dialog.Text(CTestEncoderConnections::kPositionEdit), std::to_string(counter));
-          EXPECT_EQ(motor.Linear().Position(), static_cast<double>(counter));
-          EXPECT_EQ(motor.Linear().Upper(), 32000.0);
-          EXPECT_NE(counter, 0);
-          return;
-        }
-        // The rotary counter within one revolution, and its angle on the diagram.
-        const long revolution = motor.GetLayout().countsPerRevolution;
-        EXPECT_EQ(dialog.Text(CTestEncoderConnections::kPositionEdit), std::to_string(PositiveModulo(counter, revolution)));
-        EXPECT_NEAR(std::remainder(motor.Rotary().Theta() - static_cast<double>(counter) * M_PI / (static_cast<double>(revolution) / 4.0) * 0.5, 2 * M_PI), 0.0, 1e-9);
-        EXPECT_NEAR(static_cast<double>(counter), c.counter, 2.0);
-      })
+      .Do("note the outcome",
+          [&](ui::DialogDriver& dialog) {
+            error = TopTest().ErrorText();
+            index = dialog.Text(CTestEncoderConnections::kIndexEdit);
+            programEnd = drive.ReadVariable("var_i2").value_or(0);
+            const auto& test = TopTest<CTestEncoderConnections>();
+            const auto counter = static_cast<long>(drive.ReadVariable("APOS_MT").value_or(0));
+            const EncoderCounterView& motor = test.Encoder(0);
+            if (motor.GetLayout().linear) {
+              // One pole pitch of 32 mm at 1 µm per count either side of the start.
+              EXPECT_EQ(dialog.Text(CTestEncoderConnections::kPositionEdit), std::to_string(counter));
+              EXPECT_EQ(motor.Linear().Position(), static_cast<double>(counter));
+              EXPECT_EQ(motor.Linear().Upper(), 32000.0);
+              EXPECT_NE(counter, 0);
+              return;
+            }
+            // The rotary counter within one revolution, and its angle on the diagram.
+            const long revolution = motor.GetLayout().countsPerRevolution;
+            const double angle = static_cast<double>(counter) * M_PI / (static_cast<double>(revolution) / 4.0) * 0.5;
+            EXPECT_EQ(dialog.Text(CTestEncoderConnections::kPositionEdit),
+                      std::to_string(PositiveModulo(counter, revolution)));
+            EXPECT_NEAR(std::remainder(motor.Rotary().Theta() - angle, 2 * M_PI), 0.0, 1e-9);
+            EXPECT_NEAR(static_cast<double>(counter), c.counter, 2.0);
+          })
       .Close(IDCANCEL);
   RunTestAlone(&setup_, c.test);
   EXPECT_EQ(error, c.error);
@@ -74,27 +77,20 @@ TEST_P(EncoderConnections, FollowTheHandAndJudgeThePulsesAtStop) {
 }
 
 // The default motor: 2000 lines, index at 123.4° (2742 counts from where it starts; turning back,
-// the edge comes a count later, at −5259). The dual-loop load turns a tenth of the motor and its index at 0° is not passed.
+// the edge comes a count later, at −5259). The dual-loop load turns a tenth of the motor: its
+// index at 0° is not passed.
 INSTANTIATE_TEST_SUITE_P(
     Users, EncoderConnections,
-    ::testing::Values(
-        ConnectionCase{"one_turn", "default", "encoder", 2 * M_PI, "", "", 8000, "2742"},
-        ConnectionCase{"one_turn_backwards", "default", "encoder", -2 * M_PI, "", "", -8000, "-5259"},
-        ConnectionCase{"nobody_turns", "default", "encoder", 0.0, "",
-                       CTestEncoderConnections::kNoPulsesText, 0, "not detected"},
-        ConnectionCase{"dead_encoder", "default", "encoder", 2 * M_PI, "encoder_dead",
-                       CTestEncoderConnections::kNoPulsesText, 0, "not detected"},
-        ConnectionCase{"no_index", "default", "encoder", 2 * M_PI, "no_index", "", 8000, "not detected"},
-        ConnectionCase{"linear_motor", "linear", "encoder", 0.032, "", "", 0, "not detected"},
-        ConnectionCase{"dual_loop", "dual_loop", "encoder-load", 2 * M_PI, "", "", 8000,
-                       "not detected"}),
+    ::testing::Values(ConnectionCase{"one_turn", "default", "encoder", 2 * M_PI, "", "", 8000, "2742"},
+                      ConnectionCase{"one_turn_backwards", "default", "encoder", -2 * M_PI, "", "", -8000, "-5259"},
+                      ConnectionCase{"nobody_turns", "default", "encoder", 0.0, "",
+                                     CTestEncoderConnections::kNoPulsesText, 0, "not detected"},
+                      ConnectionCase{"dead_encoder", "default", "encoder", 2 * M_PI, "encoder_dead",
+                                     CTestEncoderConnections::kNoPulsesText, 0, "not detected"},
+                      ConnectionCase{"no_index", "default", "encoder", 2 * M_PI, "no_index", "", 8000, "not detected"},
+                      ConnectionCase{"linear_motor", "linear", "encoder", 0.032, "", "", 0, "not detected"},
+                      ConnectionCase{"dual_loop", "dual_loop", "encoder-load", 2 * M_PI, "", "", 8000, "not detected"}),
     [](const auto& param) { return std::string(param.param.name); });
-
-}  // namespace
-}  // namespace kestrel::commissioning_test
-
-namespace kestrel::commissioning_test {
-namespace {
 
 // A drive that keeps the commands it is sent.
 class CommandRecordingDrive : public ScriptedDrive {
@@ -130,9 +126,8 @@ TEST_F(Bench, IndexCaptureIsArmedOnceAfterTheFirstPulses) {
       .ExpectText(CTestEncoderConnections::kIndexEdit, "2742")
       .ExpectText(CTestEncoderConnections::kPositionEdit, "1000")
       .ExpectText(CTestEncoderConnections::kHallStateEdit, "101")
-      .Do("look at the commands", [&drive](ui::DialogDriver&) {
-        EXPECT_EQ(drive.commands, std::vector<std::string>{"!CAP;ENCAPI1;"});
-      })
+      .Do("look at the commands",
+          [&drive](ui::DialogDriver&) { EXPECT_EQ(drive.commands, std::vector<std::string>{"!CAP;ENCAPI1;"}); })
       .Click(drivebase::kStartStopButton)
       .ExpectText(drivebase::kOutcomeText, "Test passed")
       .Close(IDCANCEL);

@@ -69,7 +69,8 @@ class EncoderResolution : public AligningProgram {
   void ApproachFast() {
     ++step_;
     const int half = approachTicks_ / 2;
-    const double back = step_ <= half ? kApproach * step_ / half : kApproach * (approachTicks_ - step_) / (approachTicks_ - half);
+    const double back =
+        step_ <= half ? kApproach * step_ / half : kApproach * (approachTicks_ - step_) / (approachTicks_ - half);
     frameAngle_ = kRestAngle - static_cast<std::int32_t>(std::lround(back));
     if (step_ >= approachTicks_) NextPhase(Phase::settle);
   }
