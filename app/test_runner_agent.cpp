@@ -56,11 +56,7 @@ bool CarefulUser::ActWhenIdle(ui::EventLoop& loop) {
     case Stage::running:
       if (test->IsRunning()) {
         if (ActDuringRun(loop, *test)) return true;
-        if (stopAt_ && loop.Clock().Now() >= *stopAt_) {
-          stopAt_.reset();
-          Press(loop, *test, drivebase::kStartStopButton, "Stop");
-          return true;
-        }
+        if (StopWhenDue(loop, *test)) return true;
         std::optional<ui::Milliseconds> due = loop.NextTimerDue();
         if (stopAt_ && (!due || *due > *stopAt_)) due = stopAt_;
         if (!due) return false;
@@ -97,14 +93,17 @@ void CarefulUser::StartRun(ui::EventLoop& loop, CMyTestDlg& test) {
   }
 }
 
+bool CarefulUser::StopWhenDue(ui::EventLoop& loop, CMyTestDlg& test) {
+  if (!stopAt_ || loop.Clock().Now() < *stopAt_) return false;
+  stopAt_.reset();
+  Press(loop, test, drivebase::kStartStopButton, "Stop");
+  return true;
+}
+
 bool CarefulUser::ActWhenBusy(ui::EventLoop& loop) {
   auto* test = dynamic_cast<CMyTestDlg*>(loop.TopDialog());
   if (test == nullptr || stage_ != Stage::running || !stopAt_ || !test->IsRunning()) return false;
-  if (loop.Clock().Now() >= *stopAt_) {
-    stopAt_.reset();
-    ui::DialogDriver(*test).Click(drivebase::kStartStopButton);
-    return true;
-  }
+  if (StopWhenDue(loop, *test)) return true;
   loop.AdvanceBy(ui::Milliseconds(1));
   return true;
 }

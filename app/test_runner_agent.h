@@ -57,6 +57,8 @@ class CarefulUser : public ui::UserAgent {
 
   // Start pressed, and the time by which the run must have ended.
   void StartRun(ui::EventLoop& loop, CMyTestDlg& test);
+  // A run that goes on until stopped: Stop, once its time has come.
+  bool StopWhenDue(ui::EventLoop& loop, CMyTestDlg& test);
 
   bool tune_;
   int saveAnswer_;

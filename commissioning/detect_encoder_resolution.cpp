@@ -99,7 +99,7 @@ void CDetectEncoderResolution::BeginTest() {
   encoder_.SetTheta(0.0);
   if (variant_.linear) {
     // One pole pitch in counts either side of the start.
-    const double limit = std::trunc(InternalValue(GetSetup(), "PolePitch") / InternalValue(GetSetup(), "Resolution"));
+    const double limit = kestrel::CountsPerPolePitch(GetSetup());
     linear_.SetLimits(-limit, limit);
     linear_.SetPosition(0.0);
   }

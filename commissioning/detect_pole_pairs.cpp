@@ -97,21 +97,15 @@ bool CDetectPolePairs::LaunchPolePairsProgram() {
 }
 
 // The program has started when STARTED is set with the axis on; it then waits for Move, and so
-// does the test (no tick until Stop).
+// does the test (no tick until Stop). A read that fails resets the drive before the run fails.
 void CDetectPolePairs::WaitForUser() {
-  double started = 0.0;
-  int axisOn = 0;
-  if (GetUserVariableValue(&mainImage_, "STARTED", started, m_strErrorText) == 0) {
+  const ProgramSign sign = LookAtProgram(mainImage_);
+  if (sign == ProgramSign::Unreadable) {
     CMC_Comm::ResetActiveBoard();
     TestFailed(1);
     return;
   }
-  if (started != 0.0 && GetAxisOn(axisOn) == 0) {
-    const std::string error = CMC_Comm::GetLastErrorText();
-    CMC_Comm::ResetActiveBoard();
-    return Fail(error);
-  }
-  if (started == 0.0 || axisOn == 0) {
+  if (sign != ProgramSign::AxisOn) {
     if (CheckDriveErrors(1, kEnergisingErrorMask) == 0) return;
     RestartTick();
     return;

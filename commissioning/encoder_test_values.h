@@ -1,19 +1,13 @@
-// What the encoder tests read from the setup and the drive alike: counts truncated toward zero,
-// parameters in their internal units, and whether the motor side is linear.
+// What the encoder tests read from the setup and the drive alike: counts truncated toward zero
+// (kestrel::TruncatedCount, shared with the Hall tests), parameters in their internal units, and
+// whether the motor side is linear.
 #pragma once
 
-#include <cmath>
-
+#include "commissioning/hall_test_displays.h"
 #include "dialogs/setup_values.h"
 #include "drivebase/setup.h"
 
 namespace kestrel {
-
-// A count as the drive reports it, truncated toward zero (no value or out of range: 0).
-inline long TruncatedCount(double value) {
-  if (!std::isfinite(value) || std::fabs(value) > 2e9) return 0;
-  return static_cast<long>(std::trunc(value));
-}
 
 // A setup parameter in its internal unit; 0 when the setup lacks it.
 inline double InternalValue(const CMC_Setup* setup, const char* name) {

@@ -105,22 +105,29 @@ bool CMyTestDlg::TakeTick(std::uintptr_t id) {
   return IsRunning();
 }
 
-CMyTestDlg::ProgramState CMyTestDlg::WaitForProgram(CMC_CoffFormat& image, std::uint16_t mask) {
+CMyTestDlg::ProgramSign CMyTestDlg::LookAtProgram(CMC_CoffFormat& image) {
   double started = 0.0;
-  if (GetUserVariableValue(&image, "STARTED", started, m_strErrorText) == 0) {
+  if (GetUserVariableValue(&image, "STARTED", started, m_strErrorText) == 0) return ProgramSign::Unreadable;
+  if (started == 0.0) return ProgramSign::NotStarted;
+  int axisOn = 0;
+  if (GetAxisOn(axisOn) == 0) {
+    m_strErrorText = CMC_Comm::GetLastErrorText();
+    return ProgramSign::Unreadable;
+  }
+  return axisOn != 0 ? ProgramSign::AxisOn : ProgramSign::AxisOff;
+}
+
+CMyTestDlg::ProgramState CMyTestDlg::WaitForProgram(CMC_CoffFormat& image, std::uint16_t mask) {
+  const ProgramSign sign = LookAtProgram(image);
+  if (sign == ProgramSign::Unreadable) {
     TestFailed(1);
     return ProgramState::Failed;
   }
-  if (started == 0.0) {
+  if (sign == ProgramSign::NotStarted) {
     if (CheckDriveErrors(1, mask) == 0) return ProgramState::Failed;
     return RestartTick() ? ProgramState::Running : ProgramState::Failed;
   }
-  int axisOn = 0;
-  if (GetAxisOn(axisOn) == 0) {
-    Fail(CMC_Comm::GetLastErrorText());
-    return ProgramState::Failed;
-  }
-  if (axisOn != 0) return RestartTick() ? ProgramState::Running : ProgramState::Failed;
+  if (sign == ProgramSign::AxisOn) return RestartTick() ? ProgramState::Running : ProgramState::Failed;
   if (CheckDriveErrors(1, mask) == 0) return ProgramState::Failed;
   // A program that the user's Stop ended has no outcome to read.
   if (m_bStopRequested != 0) {
@@ -187,7 +194,7 @@ bool CMyTestDlg::WriteDriveValue(const char* name, double baseValue) {
 void CMyTestDlg::OnCancel() {
   if (IsRunning() || Result() != 1) return CMC_TestDlg::OnCancel();
   const std::vector<kestrel::ComparedValue> values = ComparedValues();
-  const std::string question = kestrel::SaveQuestionText(values);
+  const std::string question = kestrel::SaveQuestionText(values, ListsEveryComparedValue());
   if (question.empty()) return CMC_TestDlg::OnCancel();
   switch (AfxMessageBox(question, MB_YESNOCANCEL | MB_ICONQUESTION)) {
     case IDYES:

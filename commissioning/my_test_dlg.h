@@ -72,6 +72,8 @@ class CMyTestDlg : public CMC_TestDlg {
   };
   // The outcome of a tick's look at the program it waits for.
   enum class ProgramState { Running, Ended, Failed };
+  // What a launched program shows: not yet STARTED, started with the axis on, or with it off.
+  enum class ProgramSign { Unreadable, NotStarted, AxisOn, AxisOff };
 
   // The image of the program: its file from the program name, then loaded (a missing program
   // shows later as a failed launch).
@@ -92,6 +94,9 @@ class CMyTestDlg : public CMC_TestDlg {
   // The start of a tick: true when it is timer 1's tick of a running test (timer 1 is then
   // killed); other timers go to the host, a tick after the run does nothing.
   bool TakeTick(std::uintptr_t id);
+  // STARTED, then (once started) the axis. Unreadable: a read failed, its error text is set and
+  // the caller ends the run.
+  ProgramSign LookAtProgram(CMC_CoffFormat& image);
   // The tick's look at a launched program: still running (the tick is restarted), ended, or the
   // run failed (a read failed, a masked drive error, or the program ended on the user's Stop).
   ProgramState WaitForProgram(CMC_CoffFormat& image, std::uint16_t mask = kEnergisingErrorMask);
@@ -114,6 +119,8 @@ class CMyTestDlg : public CMC_TestDlg {
   // back whole by the setup dialog), Cancel keeps the dialog open.
   void OnCancel() override;
   virtual std::vector<kestrel::ComparedValue> ComparedValues() const { return {}; }
+  // Whether the question lists every compared value once one differs (else only those that do).
+  virtual bool ListsEveryComparedValue() const { return false; }
   // What OK does beyond keeping the setup; Yes to the question does the same.
   virtual void AcceptResults() {}
 

@@ -1,5 +1,6 @@
 #include "commissioning/save_question.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -22,10 +23,12 @@ std::string FormatG(double value) {
   return text.data();
 }
 
-std::string SaveQuestionText(std::span<const ComparedValue> values) {
+std::string SaveQuestionText(std::span<const ComparedValue> values, bool listEveryValue) {
+  const auto differs = [](const ComparedValue& value) { return value.new_value != value.old_value; };
+  const bool anyDiffers = std::any_of(values.begin(), values.end(), differs);
   std::string lines;
   for (const ComparedValue& value : values) {
-    if (value.new_value == value.old_value) continue;
+    if (!differs(value) && !(listEveryValue && anyDiffers)) continue;
     lines += value.label + ":\tOld = " + FormatValue(value.old_value, value.integer) +
              "\tNew = " + FormatValue(value.new_value, value.integer) + "\r\n";
   }

@@ -19,7 +19,9 @@ struct ComparedValue {
 std::string FormatG(double value);
 
 // The question, or an empty text when every value is as it was. Labels and numbers are put in
-// as text, so a label with "%" prints as it is.
-std::string SaveQuestionText(std::span<const ComparedValue> values);
+// as text, so a label with "%" prints as it is. It lists the values that differ, or with
+// listEveryValue all of them once one differs (values that belong together, such as a Hall
+// configuration and its shift).
+std::string SaveQuestionText(std::span<const ComparedValue> values, bool listEveryValue = false);
 
 }  // namespace kestrel

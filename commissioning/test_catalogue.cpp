@@ -11,6 +11,9 @@
 #include "commissioning/encoder_test_values.h"
 #include "commissioning/test_current.h"
 #include "commissioning/test_encoder_connections.h"
+#include "commissioning/test_hall_configuration.h"
+#include "commissioning/test_hall_signals.h"
+#include "commissioning/test_linear_hall.h"
 #include "commissioning/test_phase_connections.h"
 #include "commissioning/test_rl.h"
 #include "commissioning/test_position_tuning.h"
@@ -39,6 +42,12 @@ std::string_view DialogTemplate292();
 std::string_view DialogTemplate3060();
 std::string_view DialogTemplate3067();
 std::string_view DialogTemplate3070();
+std::string_view DialogTemplate293();
+std::string_view DialogTemplate294();
+std::string_view DialogTemplate3061();
+std::string_view DialogTemplate3062();
+std::string_view DialogTemplate3068();
+std::string_view DialogTemplate3069();
 }  // namespace resources
 
 namespace {
@@ -54,9 +63,18 @@ std::unique_ptr<CMyTestDlg> MakeFlagged(CMC_Setup* setup, CWnd* parent) {
   return std::make_unique<Test>(setup, 1, parent);
 }
 
-std::unique_ptr<CMyTestDlg> MakeEncoderConnectionTest(CMC_Setup* setup, CWnd* parent) {
-  if (LinearMotor(setup)) return std::make_unique<CTestEncoderConnections_lin>(setup, parent);
-  return std::make_unique<CTestEncoderConnections>(setup, parent);
+// The rotary member, or the linear one for a linear motor (TransmissionType 2 or 3).
+template <class Rotary, class Linear>
+std::unique_ptr<CMyTestDlg> MakeForMotor(CMC_Setup* setup, CWnd* parent) {
+  const int transmission = dialogs::Code(setup, "TransmissionType");
+  if (transmission == 2 || transmission == 3) return std::make_unique<Linear>(setup, parent);
+  return std::make_unique<Rotary>(setup, parent);
+}
+
+// A linear Hall test of the load sensor.
+template <class Test>
+std::unique_ptr<CMyTestDlg> MakeForLoad(CMC_Setup* setup, CWnd* parent) {
+  return std::make_unique<Test>(setup, SensorSide::load, parent);
 }
 
 // The sine/cosine members for a motor sensor of type 3 or 7, the incremental ones otherwise.
@@ -80,10 +98,22 @@ constexpr std::array kTests{
     CommissioningTest{"position", "Position Controller Tuning Test", false, &Make<CTestPositionTuning>},
     CommissioningTest{"inertia", "Total inertia test", false, &MakeFlagged<CTotalInertiaTest>},
     CommissioningTest{"mass", "Total mass test", false, &MakeFlagged<CTotalMassTest>},
-    CommissioningTest{"encoder", "Encoder Connection Test", false, &MakeEncoderConnectionTest},
+    CommissioningTest{"encoder", "Encoder Connection Test", false,
+                      &MakeForMotor<CTestEncoderConnections, CTestEncoderConnections_lin>},
     CommissioningTest{"encoder-load", "Motor and Load Encoder Connection Test", false,
                       &Make<CTestEncoderLdConnections>},
     CommissioningTest{"resolution", "Encoder Resolution and Direction Test", false, &MakeEncoderResolutionTest},
+    CommissioningTest{"hall-signals", "Hall Sensors Connection Test", false,
+                      &MakeForMotor<CTestHallSignals, CTestHallSignals_lin>},
+    CommissioningTest{"hall-config", "Hall Configuration Detection Test", false,
+                      &MakeForMotor<CTestHallConfiguration, CTestHallConfiguration_lin>},
+    CommissioningTest{"linear-hall-signals", "Linear Hall Sensors Connection Test", false, &Make<CTestLHHallSignals>},
+    CommissioningTest{"linear-hall-gains", "Linear Hall Gains and Offsets Detection", false,
+                      &Make<CDetectHallGainOffset>},
+    CommissioningTest{"linear-hall-signals-load", "Linear Hall Sensors Connection Test (load)", false,
+                      &MakeForLoad<CTestLHHallSignals>},
+    CommissioningTest{"linear-hall-gains-load", "Linear Hall Gains and Offsets Detection (load)", false,
+                      &MakeForLoad<CDetectHallGainOffset>},
 };
 
 const CommissioningTest* FindTest(std::string_view name) {
@@ -117,12 +147,18 @@ void RegisterTestTemplates() {
     ui::DialogTemplates().Add(ui::ParseDialogTemplate(resources::DialogTemplate3056(), "resources/dialogs/3056.json"));
     ui::DialogTemplates().Add(ui::ParseDialogTemplate(resources::DialogTemplate3065(), "resources/dialogs/3065.json"));
     ui::DialogTemplates().Add(ui::ParseDialogTemplate(resources::DialogTemplate3066(), "resources/dialogs/3066.json"));
-    for (const auto& [source, file] : {std::pair{resources::DialogTemplate291(), "resources/dialogs/291.json"},
-                                       std::pair{resources::DialogTemplate292(), "resources/dialogs/292.json"},
-                                       std::pair{resources::DialogTemplate3060(), "resources/dialogs/3060.json"},
-                                       std::pair{resources::DialogTemplate3067(), "resources/dialogs/3067.json"},
-                                       std::pair{resources::DialogTemplate3070(), "resources/dialogs/3070.json"}}) {
-      ui::DialogTemplates().Add(ui::ParseDialogTemplate(source, file));
+    for (const auto& [text, file] : {std::pair{resources::DialogTemplate291(), "resources/dialogs/291.json"},
+                                     {resources::DialogTemplate292(), "resources/dialogs/292.json"},
+                                     {resources::DialogTemplate3060(), "resources/dialogs/3060.json"},
+                                     {resources::DialogTemplate3067(), "resources/dialogs/3067.json"},
+                                     {resources::DialogTemplate3070(), "resources/dialogs/3070.json"},
+                                     {resources::DialogTemplate293(), "resources/dialogs/293.json"},
+                                     {resources::DialogTemplate294(), "resources/dialogs/294.json"},
+                                     {resources::DialogTemplate3061(), "resources/dialogs/3061.json"},
+                                     {resources::DialogTemplate3062(), "resources/dialogs/3062.json"},
+                                     {resources::DialogTemplate3068(), "resources/dialogs/3068.json"},
+                                     {resources::DialogTemplate3069(), "resources/dialogs/3069.json"}}) {
+      ui::DialogTemplates().Add(ui::ParseDialogTemplate(text, file));
     }
     return true;
   }();

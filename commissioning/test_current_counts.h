@@ -19,8 +19,7 @@ int TruncatedWithin(double internal) {
 }
 
 inline int TestCurrentCounts(const CMC_Setup* setup) {
-  const CMC_Parameter* current = setup->FindParameter("TestCurrent");
-  return TruncatedWithin<int>(current != nullptr ? current->GetValueInInternalUnit() : 0.0);
+  return TruncatedWithin<int>(setup->GetParameterValueInInternalUnit("TestCurrent"));
 }
 
 }  // namespace kestrel

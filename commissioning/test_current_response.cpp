@@ -31,8 +31,7 @@ std::string SettlingTime(const StepMetrics& m) { return Duration(m.settling_s, "
 
 // The current handed to the step program, in the drive's counts and in amperes.
 int StepCurrent_counts(const CMC_Setup* setup) {
-  const CMC_Parameter* current = setup->FindParameter("TestCurrent");
-  return current != nullptr ? CTestCurrent::SaturatedCurrent(current->GetValueInInternalUnit()) : 0;
+  return CTestCurrent::SaturatedCurrent(setup->GetParameterValueInInternalUnit("TestCurrent"));
 }
 
 double StepCurrent_A(const CMC_Setup* setup) {

@@ -7,15 +7,6 @@
 #include "dialogs/setup_values.h"
 #include "ui/event_loop.h"
 
-namespace {
-
-double Internal(const CMC_Setup* setup, const char* name) {
-  const CMC_Parameter* parameter = setup->FindParameter(name);
-  return parameter != nullptr ? parameter->GetValueInInternalUnit() : 0.0;
-}
-
-}  // namespace
-
 int CTestCurrent::SaturatedCurrent(double internal) { return kestrel::TruncatedWithin<std::int16_t>(internal); }
 
 void CTestCurrent::BeginTest() {
@@ -60,8 +51,8 @@ bool CTestCurrent::LaunchStepProgram() {
   return LaunchProgram(kTexts, mainProgram_, mainImage_, logger_.get(),
                        {{"RefTest", references_.refTest},
                         {"RIncTest", references_.rIncTest},
-                        {"In1", double(SaturatedCurrent(Internal(setup, "TestCurrent")))},
-                        {"Imax_Prot_Test", double(SaturatedCurrent(Internal(setup, "TestProtectionCurrent")))}});
+                        {"In1", double(SaturatedCurrent(setup->GetParameterValueInInternalUnit("TestCurrent")))},
+                        {"Imax_Prot_Test", double(SaturatedCurrent(setup->GetParameterValueInInternalUnit("TestProtectionCurrent")))}});
 }
 
 void CTestCurrent::FinishStepProgram() {

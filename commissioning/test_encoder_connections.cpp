@@ -203,7 +203,7 @@ CTestEncoderConnections_lin::CTestEncoderConnections_lin(CMC_Setup* setup, CWnd*
     : CTestEncoderConnections(
           setup, parent, kTemplateId, "IE_Encoder_Connection_Test",
           {LinearEncoder("APOS_MT", kPositionEdit, kMotorDiagram,
-                         InternalValue(setup, "PolePitch") / InternalValue(setup, "Resolution"), false)},
+                         kestrel::CountsPerPolePitch(setup), false)},
           HallsShown(setup), true, Code(setup, "MotorSensorConnector")) {}
 
 namespace {

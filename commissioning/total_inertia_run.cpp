@@ -29,11 +29,6 @@ const ui::MessageMap* CTotalLoadTest::GetMessageMap() const {
   return &map;
 }
 
-double CTotalLoadTest::Internal(const char* name) const {
-  const CMC_Parameter* parameter = GetSetup()->FindParameter(name);
-  return parameter != nullptr ? parameter->GetValueInInternalUnit() : 0.0;
-}
-
 void CTotalLoadTest::OnBtnStartStop() {
   if (!IsRunning()) {
     CommitPendingEdits();
@@ -49,7 +44,7 @@ void CTotalLoadTest::OnBtnStartStop() {
 void CTotalLoadTest::BeginTest() {
   RefreshAllParameters();
   identified_.reset();
-  testCurrent_ = Truncated(Internal("TestCurrent"));
+  testCurrent_ = Truncated(GetSetup()->GetParameterValueInInternalUnit("TestCurrent"));
   m_bTestRunning = 1;
   m_nResult = -1;
   m_nStep = 0;
@@ -72,12 +67,13 @@ void CTotalLoadTest::Tick() {
 }
 
 bool CTotalLoadTest::LaunchIdentification() {
+  const CMC_Setup* setup = GetSetup();
   return LaunchProgram(kind_.texts, mainProgram_, mainImage_, nullptr,
                        {{"RefTest", references_.refTest},
                         {"RIncTest", references_.rIncTest},
                         {"In1", double(testCurrent_)},
-                        {"LimitSpeedMax", double(Truncated(Internal("TestMaxSpeed")))},
-                        {"Imax_Prot_Test", double(Truncated(Internal("TestProtectionCurrent")))}});
+                        {"LimitSpeedMax", double(Truncated(setup->GetParameterValueInInternalUnit("TestMaxSpeed")))},
+                        {"Imax_Prot_Test", double(Truncated(setup->GetParameterValueInInternalUnit("TestProtectionCurrent")))}});
 }
 
 void CTotalLoadTest::FinishIdentification() {

@@ -84,7 +84,6 @@ class CTotalLoadTest : public CMyTestDlg {
   void Tick();
   bool LaunchIdentification();
   void FinishIdentification();
-  double Internal(const char* name) const;
 
   const kestrel::TotalInertiaKind& kind_;
   std::string preliminaryProgram_, mainProgram_;

@@ -74,6 +74,8 @@ class CTuningTest : public CTwoTabTest {
   static constexpr int kFiltersButton = 3138;
   static constexpr int kPauseButton = 10016;
   static constexpr int kContinueButton = 10017;
+  static constexpr int kReferenceSwatch = 3331;  // the live values' legend
+  static constexpr int kMeasuredSwatch = 3332;
   static constexpr int kRiseTimeText = 1396;  // figures of the last run's measured response
   static constexpr int kOvershootText = 1397;
   static constexpr int kSettlingText = 1398;
@@ -101,7 +103,7 @@ class CTuningTest : public CTwoTabTest {
   const CMC_Oscilloscope& Oscilloscope() const { return oscilloscope_; }
   const CGraphWindow& LiveGraph() const { return liveGraph_; }
   const std::optional<kestrel::StepMetrics>& MeasuredResponse() const { return measured_; }
-  // The speed test's figures of the response that the quantised gains predict for the last run.
+  // The figures of the response that the quantised gains predict for the last run.
   const std::optional<kestrel::StepMetrics>& PredictedResponse() const { return predicted_; }
   bool OnlineMode() const;
   bool ScopeSettingsChanged() const { return scopeSettingsChanged_; }
@@ -165,7 +167,8 @@ class CTuningTest : public CTwoTabTest {
   bool RunChecks(bool fail);
   void TakeUpStop();
   void FinishResponseFigures();
-  std::optional<kestrel::StepMetrics> PredictFirstRamp(const std::vector<double>& time_s, const Plateau& plateau);
+  std::vector<double> PredictedResponse(const CGraphDocument& logged, const Plateau& plateau) const;
+  void DrawPredictedResponse(const std::vector<double>& predicted);
 
   // Live plots (tuning_test_live.cpp).
   void WatchScopeRun();
@@ -174,6 +177,7 @@ class CTuningTest : public CTwoTabTest {
   void OnPause();
   void OnContinue();
   void OnContextMenu(CWnd* window, CPoint point);
+  void OnCtlColor(CDC& dc, CWnd& control);
   void OnLivePlotCommand(unsigned id);
   LRESULT OnScaleChange(WPARAM wParam, LPARAM lParam);
   void OnSavePlots();

@@ -123,13 +123,9 @@ void CTuningTest::OnBtnStartStop() {
       return;
     }
     m_bContinuousRun = 0;
-    m_bStopRequested = 1;
   }
-  // The host's stop: asks the drive to stop the program (a stop flag set above is kept).
-  const int stopRequested = m_bStopRequested;
-  m_bStopRequested = 0;
+  // The host's stop: asks the drive once to stop the program; a press after that sends nothing.
   CMC_TestDlg::OnBtnStartStop();
-  if (stopRequested != 0) m_bStopRequested = 1;
   // Multiple cycles: the next tick takes the stop up at once.
   if (IsRunning() && m_bStopRequested != 0 && !OnlineMode() && m_bContinuousRun != 0) {
     KillTimer(drivebase::kTestTimer);
@@ -147,6 +143,14 @@ void CTuningTest::OnContinue() {
   paused_ = false;
   EnableChild(kPauseButton, true);
   EnableChild(kContinueButton, false);
+}
+
+// The live values' legend: each swatch in the colour of its channel on the live plot, the
+// reference in palette entry 2, the measured value in entry 5.
+void CTuningTest::OnCtlColor(CDC& dc, CWnd& control) {
+  const int id = control.GetDlgCtrlID();
+  if (id == kReferenceSwatch) dc.SetBkColor(RGB16(2));
+  if (id == kMeasuredSwatch) dc.SetBkColor(RGB16(5));
 }
 
 void CTuningTest::OnContextMenu(CWnd* window, CPoint point) {

@@ -1,10 +1,14 @@
 // What a tuning run shows after it: rise time, overshoot and settling time of the measured
-// response to the profile's first ramp, the gains with their register pairs, and the saved plot.
+// response to the profile's first ramp and of the one the quantised gains predict, the predicted
+// curve beside the measured one, the gains with their register pairs, and the saved plot.
+#include <algorithm>
 #include <cmath>
+#include <span>
 #include <vector>
 
 #include "commissioning/save_question.h"
 #include "commissioning/tuning_test.h"
+#include "compute/position_response.h"
 #include "compute/speed_response.h"
 #include "dialogs/setup_values.h"
 
@@ -43,21 +47,57 @@ std::optional<Plateau> FirstPlateau(const CGraphDocument& logged) {
 
 }  // namespace
 
-// The speed test's prediction over the same rows, one loop period each from the profile's start,
-// in the unit of the logged reference (the plateau's value against the profile's own).
-std::optional<StepMetrics> CTuningTest::PredictFirstRamp(const std::vector<double>& time_s, const Plateau& plateau) {
-  if (loop_.profileKind != kestrel::ProfileKind::speed) return std::nullopt;
-  const kestrel::SpeedLoopModel model = kestrel::SpeedLoopModelOf(GetSetup());
-  const std::vector<double> reference16 = kestrel::ProfileReference16(launchedProfile_);
-  if (model.plantGain == 0.0 || reference16.size() < time_s.size()) return std::nullopt;
+// What the quantised gains predict at each logged row (one loop period each; row k + 1 logs the
+// period that takes the profile's k-th reference, and the program holds its last reference after
+// the profile): the speed, or the position over the test's loops, in the unit of the logged
+// reference (its first value and the plateau against the profile's own); empty for a setup that
+// lacks what the models need.
+std::vector<double> CTuningTest::PredictedResponse(const CGraphDocument& logged, const Plateau& plateau) const {
+  CMC_Setup* setup = GetSetup();
+  const bool speedTest = loop_.profileKind == kestrel::ProfileKind::speed;
+  const kestrel::SpeedLoopModel speed =
+      speedTest ? kestrel::SpeedLoopModelOf(setup) : kestrel::CascadedSpeedLoopModelOf(setup);
+  const std::optional<kestrel::PositionLoopModel> position =
+      speedTest ? std::nullopt : kestrel::PositionLoopModelOf(setup);
+  std::vector<double> reference16 = kestrel::ProfileReference16(launchedProfile_);
+  if (speed.plantGain == 0.0 || reference16.empty() || (!speedTest && !position)) return {};
   double plateau16 = 0.0;
   for (const double r16 : reference16) plateau16 = std::fabs(r16) > std::fabs(plateau16) ? r16 : plateau16;
-  if (plateau16 == 0.0) return std::nullopt;
-  const double shownPerInternal = plateau.level / (plateau16 / 65536.0);
-  std::vector<double> predicted = kestrel::PredictSpeedResponse(model, reference16);
-  predicted.resize(time_s.size());
-  for (double& speed : predicted) speed *= shownPerInternal;
-  return kestrel::MeasureStepResponse(time_s, predicted, plateau.start_s, plateau.level);
+  const double start = logged.Value(0, kReferenceColumn);
+  const double shownPerInternal = (plateau.level - start) / std::floor(plateau16 / 65536.0);
+  if (!std::isfinite(shownPerInternal)) return {};
+  const std::size_t rows = logged.RowCount();
+  reference16.resize(std::max(rows, reference16.size()), reference16.back());
+  std::vector<double> predicted = speedTest ? kestrel::PredictSpeedResponse(speed, reference16)
+                                            : kestrel::PredictPositionResponse(*position, speed, reference16);
+  predicted.insert(predicted.begin(), 0.0);
+  predicted.resize(rows);
+  for (double& value : predicted) value = start + value * shownPerInternal;
+  return predicted;
+}
+
+// The predicted response drawn beside the measured one: the logged rows get one column more, and
+// the logger's plot (the one saved as well) a thin curve of it. The logger sets its own columns
+// again at the next upload.
+void CTuningTest::DrawPredictedResponse(const std::vector<double>& predicted) {
+  CGraphDocument& logged = logger_->GetGraphDocument();
+  std::vector<drivebase::GraphColumn> columns = logged.Columns();
+  if (predicted.size() != logged.RowCount() || columns.size() <= kMeasuredColumn) return;
+  std::vector<std::vector<double>> rows(logged.RowCount());
+  for (std::size_t row = 0; row < rows.size(); ++row) {
+    for (std::size_t column = 0; column < columns.size(); ++column) rows[row].push_back(logged.Value(row, column));
+    rows[row].push_back(predicted[row]);
+  }
+  const int predictedColumn = static_cast<int>(columns.size());
+  const bool speedTest = loop_.profileKind == kestrel::ProfileKind::speed;
+  columns.push_back({speedTest ? "Predicted_Speed" : "Predicted_Position", columns[kMeasuredColumn].unit});
+  logged.SetColumns(std::move(columns));
+  for (const std::vector<double>& row : rows) logged.AddRow(row);
+  CGraphFilter& filter = *logged.GetFilter(0);
+  const auto& curves = filter.Curves();
+  const bool drawn = std::any_of(curves.begin(), curves.end(), [&](const CXYCurve& c) { return c.YColumn() == predictedColumn; });
+  if (!drawn) filter.Add(CXYCurve(1, 0, predictedColumn, 1, RGB16(12)));
+  loggerGraph_.RefreshGraph();
 }
 
 void CTuningTest::FinishResponseFigures() {
@@ -71,7 +111,12 @@ void CTuningTest::FinishResponseFigures() {
       value.push_back(logged.Value(row, kMeasuredColumn));
     }
     measured_ = kestrel::MeasureStepResponse(time_s, value, plateau->start_s, plateau->level);
-    predicted_ = PredictFirstRamp(time_s, *plateau);
+    const std::vector<double> predicted = PredictedResponse(logged, *plateau);
+    if (!predicted.empty()) {
+      predicted_ = kestrel::MeasureStepResponse(time_s, std::span(predicted).first(time_s.size()), plateau->start_s,
+                                                plateau->level);
+      DrawPredictedResponse(predicted);
+    }
   }
   const auto show = [this](int id, const char* name, std::string (*format)(const StepMetrics&)) {
     std::string text = std::string(name) + ": " + (measured_ ? format(*measured_) : std::string("-"));

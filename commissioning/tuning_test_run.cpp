@@ -19,11 +19,6 @@ using kestrel::dialogs::Code;
 using kestrel::dialogs::Has;
 using kestrel::dialogs::Value;
 
-double Internal(const CMC_Setup* setup, const char* name) {
-  const CMC_Parameter* parameter = setup->FindParameter(name);
-  return parameter != nullptr ? parameter->GetValueInInternalUnit() : 0.0;
-}
-
 // The program's 16-bit variables take the rounded value modulo 2^16.
 double Int16(double value) { return static_cast<std::int16_t>(static_cast<std::uint16_t>(TG_Round(value) & 0xFFFF)); }
 
@@ -94,7 +89,7 @@ void CTuningTest::Tick() {
 void CTuningTest::TakeUpStop() { KillTimer(drivebase::kHostStopTimer); }
 
 void CTuningTest::AddCurrentLimitInputs(std::vector<ProgramInput>& inputs) {
-  inputs.push_back({"IlimPS_Test", Internal(GetSetup(), "TestLimitCurrent")});
+  inputs.push_back({"IlimPS_Test", GetSetup()->GetParameterValueInInternalUnit("TestLimitCurrent")});
 }
 
 bool CTuningTest::AddProfileInputs(std::vector<ProgramInput>& inputs) {
@@ -122,11 +117,11 @@ bool CTuningTest::AddProfileInputs(std::vector<ProgramInput>& inputs) {
 
 bool CTuningTest::LaunchMainProgram() {
   CMC_Setup* setup = GetSetup();
-  const double refTest = referencesValid_ ? references_.refTest : Internal(setup, "REFTST");
-  const double rIncTest = referencesValid_ ? references_.rIncTest : Internal(setup, "RINCTST");
+  const double refTest = referencesValid_ ? references_.refTest : setup->GetParameterValueInInternalUnit("REFTST");
+  const double rIncTest = referencesValid_ ? references_.rIncTest : setup->GetParameterValueInInternalUnit("RINCTST");
   std::vector<ProgramInput> inputs{{"RefTest", Int16(refTest)}, {"RIncTest", Int16(static_cast<float>(rIncTest))}};
   AddCurrentLimitInputs(inputs);
-  inputs.push_back({"Imax_Prot_Test", Internal(setup, "TestProtectionCurrent")});
+  inputs.push_back({"Imax_Prot_Test", setup->GetParameterValueInInternalUnit("TestProtectionCurrent")});
   // The profile is checked before anything reaches the drive.
   if (!AddProfileInputs(inputs)) return false;
   const double multiCycle = std::trunc(Value(setup, loop_.multiCycle));
@@ -134,7 +129,7 @@ bool CTuningTest::LaunchMainProgram() {
   m_bContinuousRun = multiCycle != 0.0 ? 1 : 0;
   const bool online = OnlineMode();
   if (online && scope_ == nullptr) {
-    const double v = Internal(setup, loop_.distance);
+    const double v = setup->GetParameterValueInInternalUnit(loop_.distance);
     oscilloscope_.Init("", 2, 0);
     for (const int channel : {0, 1}) {
       oscilloscope_.SetChannelRange(channel, v >= 0.0 ? -0.2 * v : 1.2 * v, v >= 0.0 ? 1.2 * v : -0.2 * v);

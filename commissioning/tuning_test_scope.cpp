@@ -17,13 +17,8 @@ constexpr double kMinimumWindow_s = 0.01;
 constexpr double kWindowMargin = 1.1;  // 10 % after the profile
 
 // Display units per division for a channel that should show x in about five divisions: the step
-// 1, 2 or 5 × a power of ten at or above x / 5 … x.
-double ScalePerDivision(double x) {
-  const double decade = x > 0.0 ? std::pow(10.0, std::ceil(std::log10(x))) : 1.0;
-  if (x <= decade / 5.0) return decade / 5.0;
-  if (x <= decade / 2.0) return decade / 2.0;
-  return decade;
-}
+// of the series 1, 2, 5 × 10^k at or above x; 0.2 for a channel with nothing to show (x = 0).
+double ScalePerDivision(double x) { return x > 0.0 ? drivebase::RoundStepAtLeast(x) : 0.2; }
 
 struct ShownValue {
   double value = 0.0;

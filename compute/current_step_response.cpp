@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <deque>
 #include <limits>
 
 #include "compute/derivation_rule.h"
@@ -145,35 +144,39 @@ std::optional<CurrentLoopModel> CurrentLoopModelOf(CMC_Setup& setup) {
   return model;
 }
 
+CurrentLoopStepper::CurrentLoopStepper(const CurrentLoopModel& model)
+    : model_(model), onTheWay_(static_cast<std::size_t>(std::max(0, model.delay_periods)), 0) {}
+
+double CurrentLoopStepper::Step(std::int32_t reference_counts) {
+  const std::int64_t limit = model_.voltageLimit;
+  const std::int32_t measured = SaturateInt16(std::llround(current_counts_));
+  const std::int32_t error = SaturateInt16(static_cast<std::int64_t>(reference_counts) - measured);
+  integral_ = std::clamp(integral_ + MulShift(model_.kii, model_.sftkii + 15, error), -(limit << 15), limit << 15);
+  const std::int64_t unlimited = MulShift(model_.kpi, model_.sftkpi, error) + (integral_ >> 15);
+  const auto output = static_cast<std::int32_t>(std::clamp(unlimited, -limit, limit));
+  saturated_ = saturated_ || unlimited > limit || unlimited < -limit;
+  if (model_.filterQ >= 32767) {
+    filtered_ = output;
+  } else {
+    filtered_ += static_cast<std::int32_t>((static_cast<std::int64_t>(model_.filterQ) * (output - filtered_)) >> 15);
+  }
+  onTheWay_.push_back(filtered_);
+  const std::int32_t applied = onTheWay_.front();
+  onTheWay_.pop_front();
+  current_counts_ = model_.plantPole * current_counts_ + model_.plantGain * applied;
+  return current_counts_;
+}
+
 SimulatedLoop SimulateCurrentStep(const CurrentLoopModel& model, std::int32_t step_counts, std::size_t stepSample,
                                   std::size_t samples) {
   SimulatedLoop result;
   result.current_counts.reserve(samples);
-  const std::int64_t limit = model.voltageLimit;
-  const std::int64_t integralLimit = limit << 15;
-  std::int64_t integral = 0;
-  std::int32_t filtered = 0;
-  std::deque<std::int32_t> onTheWay(static_cast<std::size_t>(std::max(0, model.delay_periods)), 0);
-  double current_counts = 0.0;
+  CurrentLoopStepper loop(model);
   for (std::size_t k = 0; k < samples; ++k) {
-    result.current_counts.push_back(current_counts);
-    const std::int32_t measured = SaturateInt16(std::llround(current_counts));
-    const std::int32_t reference = k >= stepSample ? step_counts : 0;
-    const std::int32_t error = SaturateInt16(static_cast<std::int64_t>(reference) - measured);
-    integral = std::clamp(integral + MulShift(model.kii, model.sftkii + 15, error), -integralLimit, integralLimit);
-    const std::int64_t unlimited = MulShift(model.kpi, model.sftkpi, error) + (integral >> 15);
-    const auto output = static_cast<std::int32_t>(std::clamp(unlimited, -limit, limit));
-    result.saturated = result.saturated || unlimited > limit || unlimited < -limit;
-    if (model.filterQ >= 32767) {
-      filtered = output;
-    } else {
-      filtered += static_cast<std::int32_t>((static_cast<std::int64_t>(model.filterQ) * (output - filtered)) >> 15);
-    }
-    onTheWay.push_back(filtered);
-    const std::int32_t applied = onTheWay.front();
-    onTheWay.pop_front();
-    current_counts = model.plantPole * current_counts + model.plantGain * applied;
+    result.current_counts.push_back(loop.Current());
+    loop.Step(k >= stepSample ? step_counts : 0);
   }
+  result.saturated = loop.Saturated();
   return result;
 }
 

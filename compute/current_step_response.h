@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <span>
 #include <vector>
@@ -56,6 +57,25 @@ struct CurrentLoopModel {
 // and the sinusoidal voltage scale, one period of delay. Empty when a parameter is missing (the
 // setup reports which).
 std::optional<CurrentLoopModel> CurrentLoopModelOf(CMC_Setup& setup);
+
+// The loop run one current period at a time, with the drive's integer arithmetic.
+class CurrentLoopStepper {
+ public:
+  explicit CurrentLoopStepper(const CurrentLoopModel& model);
+  // One period on `reference_counts`: the controller acts on the present current, the plant
+  // takes the voltage computed `delay_periods` before; returns the current at the period's end.
+  double Step(std::int32_t reference_counts);
+  double Current() const { return current_counts_; }
+  bool Saturated() const { return saturated_; }
+
+ private:
+  const CurrentLoopModel& model_;
+  std::int64_t integral_ = 0;
+  std::int32_t filtered_ = 0;
+  std::deque<std::int32_t> onTheWay_;
+  double current_counts_ = 0.0;
+  bool saturated_ = false;
+};
 
 // The plant current i_k in counts for k = 0 … samples − 1, the reference 0 before stepSample and
 // step_counts from it on. `saturated` tells whether the controller's output reached ±U_lim.

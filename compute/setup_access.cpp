@@ -55,6 +55,11 @@ bool HasParameter(const CMC_Setup* setup, std::string_view name) {
   return FindOptionalParameter(setup, name) != nullptr;
 }
 
+double OptionalInternalValue(const CMC_Setup* setup, std::string_view name) {
+  const CMC_Parameter* parameter = FindOptionalParameter(setup, name);
+  return parameter != nullptr ? parameter->GetValueInInternalUnit() : 0.0;
+}
+
 bool HasVariable(const CMC_Setup* setup, std::string_view name) {
   const drivebase::ErrorReportingOff silent;
   return setup->FindVariable(name) != nullptr;

@@ -43,6 +43,8 @@ drivebase::ClockList SerialEncoderClocks(const CMC_Setup* setup, int sensorType)
 CMC_Parameter* FindOptionalParameter(const CMC_Setup* setup, std::string_view name);
 bool HasParameter(const CMC_Setup* setup, std::string_view name);
 bool HasVariable(const CMC_Setup* setup, std::string_view name);
+// An optional parameter's value in internal units; 0 when the setup lacks it.
+double OptionalInternalValue(const CMC_Setup* setup, std::string_view name);
 
 }  // namespace kestrel
 

@@ -97,14 +97,9 @@ void RescaleTimeDependentValues(CMC_Setup* setup, double r, const ComputeReporte
   }
 }
 
-double InternalOrZero(const CMC_Setup* setup, const char* name) {
-  const CMC_Parameter* parameter = FindOptionalParameter(setup, name);
-  return parameter != nullptr ? parameter->GetValueInInternalUnit() : 0.0;
-}
-
 // An I2t time that its range cut keeps the protection's I2t: the current grows as sqrt(t / t').
 void KeepI2t(CMC_Setup* setup, const char* time, const char* current, double wantedTime) {
-  const double kept = InternalOrZero(setup, time);
+  const double kept = OptionalInternalValue(setup, time);
   if (kept == 0.0 || kept == wantedTime) return;
   SetValue(setup, current, Value(setup, current) * std::sqrt(wantedTime / kept));
 }
@@ -208,8 +203,8 @@ TimingChange ChangeTiming(CMC_Setup* setup, std::string_view changed, LoopTiming
   if (t0 > 0 && t0 != t1 && t1 > 0) {
     change.ratio = t0 / t1;
     timing.lastSlowPeriod_s = t1;
-    const double driveI2t = InternalOrZero(setup, "t_I2t_D") * change.ratio;
-    const double motorI2t = InternalOrZero(setup, "t_I2t_M") * change.ratio;
+    const double driveI2t = OptionalInternalValue(setup, "t_I2t_D") * change.ratio;
+    const double motorI2t = OptionalInternalValue(setup, "t_I2t_M") * change.ratio;
     RescaleTimeDependentValues(setup, change.ratio, reporter, change.rescaled);
     KeepI2t(setup, "t_I2t_D", "I_I2t_D", driveI2t);
     KeepI2t(setup, "t_I2t_M", "I_I2t_M", motorI2t);

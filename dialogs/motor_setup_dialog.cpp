@@ -240,6 +240,12 @@ const ui::MessageMap* CMotorSetupDialog::GetMessageMap() const {
                                         .Command(1211, &CMotorSetupDialog::OnTestLoadEncoderConnections)
                                         .Command(1189, &CMotorSetupDialog::OnDetectEncoderResolution)
                                         .Command(3403, &CMotorSetupDialog::OnDetectEncoderResolution)
+                                        .Command(1188, &CMotorSetupDialog::OnTestHallSignals)
+                                        .Command(1190, &CMotorSetupDialog::OnDetectHallConfiguration)
+                                        .Command(3409, &CMotorSetupDialog::OnDetectLinearHallGains)
+                                        .Command(3414, &CMotorSetupDialog::OnDetectLoadLinearHallGains)
+                                        .Command(3410, &CMotorSetupDialog::OnTestLinearHallSignals)
+                                        .Command(3415, &CMotorSetupDialog::OnTestLoadLinearHallSignals)
                                         .ControlNotification(drivebase::kMotorNameCombo, CBN_SELCHANGE,
                                                              &CMotorSetupDialog::OnSelchangeMotorName)
                                         .Build();

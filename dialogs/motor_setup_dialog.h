@@ -71,6 +71,14 @@ class CMotorSetupDialog : public CMySetupDlg {
   void OnTestEncoderConnections();
   void OnTestLoadEncoderConnections();
   void OnDetectEncoderResolution();
+  // The Hall tests: digital signals (1188), configuration (1190); linear Hall gains and offsets
+  // (3409 motor, 3414 load) and signals (3410 motor, 3415 load).
+  void OnTestHallSignals() { RunTest("hall-signals", false); }
+  void OnDetectHallConfiguration() { RunTest("hall-config", false); }
+  void OnDetectLinearHallGains() { RunTest("linear-hall-gains", false); }
+  void OnDetectLoadLinearHallGains() { RunTest("linear-hall-gains-load", false); }
+  void OnTestLinearHallSignals() { RunTest("linear-hall-signals", false); }
+  void OnTestLoadLinearHallSignals() { RunTest("linear-hall-signals-load", false); }
 
   std::unique_ptr<LocalValues> local_;
   bool dualLoop_ = false;

@@ -89,13 +89,13 @@ INSTANTIATE_TEST_SUITE_P(
                                   1, "kestrel: Drive / Motor shortcircuit protection triggered."}),
     [](const auto& param) { return std::string(param.param.what); });
 
-// The speed and position tests tuned on the default motor (the position loop at 30 rad/s): the
-// gains with their register pairs, the figures of the measured response, the data logger's plot.
+// The speed and position tests tuned on the embedded default: the gains with their register
+// pairs, the figures of the measured response, the data logger's plot with the predicted response.
 struct TuningRun {
   const char* test;
-  const char* set;  // parameters set first, or null
   const char* plot;
   const char* gain;
+  const char* plotted;  // a column of the saved points
 };
 
 class TuningTestCommand : public TestCommand, public ::testing::WithParamInterface<TuningRun> {};
@@ -103,20 +103,23 @@ class TuningTestCommand : public TestCommand, public ::testing::WithParamInterfa
 TEST_P(TuningTestCommand, PrintsTheTunedGainsAndTheResponseAndSavesThePlot) {
   const TuningRun& run = GetParam();
   const std::string plots = scratch_.Path("plots").string();
-  const std::string setup = scratch_.Path("setup.json").string();
-  scratch_.Succeeds(std::string("set ") + (run.set != nullptr ? run.set : "PB_S=500") + " --out " + setup);
-  const Outcome result = scratch_.Succeeds(std::string("test ") + run.test + " --tune --setup " + setup + " --plots " + plots);
+  const Outcome result = scratch_.Succeeds(std::string("test ") + run.test + " --tune --plots " + plots);
   for (const std::string& line : {std::string("Test passed\n"), std::string(run.gain), std::string("Overshoot: ")}) {
     EXPECT_NE(result.out.find(line), std::string::npos) << line << " in\n" << result.out;
   }
   EXPECT_TRUE(std::filesystem::is_regular_file(plots + "/" + run.plot + ".svg"));
-  EXPECT_TRUE(std::filesystem::is_regular_file(plots + "/" + run.plot + ".csv"));
+  std::ifstream points(plots + "/" + run.plot + ".csv");
+  std::string header;
+  std::getline(points, header);
+  EXPECT_NE(header.find(run.plotted), std::string::npos) << header;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Loops, TuningTestCommand,
-    ::testing::Values(TuningRun{"speed", nullptr, "SpeedTuning", "Kp_S_scl: 1414.11 (KPS = 22625, SFTKPS = 11)\n"},
-                      TuningRun{"position", "PB_P=30", "PositionTuning", "Kd_P_scl: 0 (KDP = 0, SFTKDP = 0)\n"}),
+    ::testing::Values(TuningRun{"speed", "SpeedTuning", "Kp_S_scl: 848.463 (KPS = 27150, SFTKPS = 10)\n",
+                                "Predicted_Speed [rpm]"},
+                      TuningRun{"position", "PositionTuning", "Kp_P_scl: 0.100009 (KPP = 3277, SFTKPP = 0)\n",
+                                "Predicted_Position [rot]"}),
     [](const auto& param) { return std::string(param.param.test); });
 
 TEST_F(TestCommand, ListsTheTestsAndRefusesWhatIsNoTestRun) {

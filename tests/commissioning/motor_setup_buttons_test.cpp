@@ -3,6 +3,7 @@
 #include "commissioning/detect_encoder_resolution.h"
 #include "commissioning/detect_pole_pairs.h"
 #include "commissioning/test_catalogue.h"
+#include "commissioning/test_linear_hall.h"
 #include "dialogs/dialog_opener.h"
 #include "dialogs/dialog_resources.h"
 #include "motor_test_drive.h"
@@ -19,7 +20,9 @@ TEST_F(Bench, MotorSetupsButtonsOpenTheirTests) {
                                         {1176, "Motor Pole Pairs Detection Test"},
                                         {1177, "Total Resistance and Inductance Identification Test"},
                                         {1187, "Encoder Connection Test"},
-                                        {1189, "Encoder Resolution and Direction Test"}}) {
+                                        {1189, "Encoder Resolution and Direction Test"},
+                                        {1188, "Hall Sensors Connection Test"},
+                                        {1190, "Hall Configuration Detection Test"}}) {
     user_.Click(button).Expect(ui::TopDialogIs(caption)).Do("note the flag", [&](ui::DialogDriver&) {
       flags += std::to_string(g_bKufSinusoidalMode);
     });
@@ -27,9 +30,53 @@ TEST_F(Bench, MotorSetupsButtonsOpenTheirTests) {
   }
   user_.Close(IDCANCEL);
   RunSetupDialogAlone(&setup_, "motor");
-  EXPECT_EQ(flags, "00100");
+  EXPECT_EQ(flags, "0010000");
   EXPECT_EQ(g_bKufSinusoidalMode, 0);
 }
+
+// The linear Hall buttons of either side open their test on that side, with the drive's linear
+// variant of the gains program where the side moves linearly.
+struct LinearHallButtonCase {
+  const char* setup;
+  int loadSensor, transmission;
+  int button;
+  const char* seen;  // caption, side, test program
+};
+
+class LinearHallButtons : public Bench, public ::testing::WithParamInterface<LinearHallButtonCase> {};
+
+TEST_P(LinearHallButtons, OpenTheTestOfTheirSide) {
+  const LinearHallButtonCase& c = GetParam();
+  setup_ = test_support::ScaledSetupFile(c.setup);
+  setup_.SetParameterValueInBaseUnit("LoadSensorType", c.loadSensor);
+  setup_.SetParameterValueInBaseUnit("TransmissionType", c.transmission);
+  RegisterDialogTemplates();
+  RegisterCommissioningTests();
+  std::string seen;
+  user_.Click(c.button)
+      .Do("note the test",
+          [&](ui::DialogDriver& dialog) {
+            const auto& test = TopTest<CLinearHallTest>();
+            seen = dialog.Caption() + ", " + (test.Side() == SensorSide::load ? "load" : "motor") + ", " +
+                   test.TestProgram();
+          })
+      .Close(IDCANCEL)
+      .Close(IDCANCEL);
+  RunSetupDialogAlone(&setup_, "motor");
+  EXPECT_EQ(seen, c.seen);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sides, LinearHallButtons,
+    ::testing::Values(
+        LinearHallButtonCase{"linear_hall", 0, 3, 3409,
+                             "Linear Hall Gains and Offsets Detection, motor, LH_Detect_Hall_Gain_Offset_Test_LIN"},
+        LinearHallButtonCase{"linear_hall", 0, 0, 3410,
+                             "Linear Hall Sensors Connection Test, motor, LH_Hall_Signals_Connection_Test"},
+        LinearHallButtonCase{"default", 2, 2, 3414,
+                             "Linear Hall Gains and Offsets Detection, load, LH_Detect_Hall_Gain_Offset_Test"},
+        LinearHallButtonCase{"default", 2, 1, 3415,
+                             "Linear Hall Sensors Connection Test, load, LH_Hall_Signals_Connection_Test"}));
 
 TEST_F(Bench, AKeptPolePairsCountShowsInMotorSetup) {
   RegisterDialogTemplates();

@@ -191,7 +191,13 @@ TEST_P(StopInEveryMode, EndsTheRunAndStopsTheProgramOrTrips) {
   std::size_t livePoints = 0;
   std::string error;
   Start().Wait(ui::Milliseconds(300));
-  if (!c.trip) user_.Click(drivebase::kStartStopButton);
+  // A second press before the run ends does not ask the drive again.
+  if (!c.trip) {
+    user_.Do("press Stop twice", [](ui::DialogDriver& top) {
+      top.Click(drivebase::kStartStopButton);
+      top.Click(drivebase::kStartStopButton);
+    });
+  }
   user_.WaitUntil(RunEnded(), ui::Milliseconds(5000))
       .Do("note the outcome", [&](ui::DialogDriver&) {
         const CTuningTest& test = TopTest<CTuningTest>();
@@ -208,7 +214,7 @@ TEST_P(StopInEveryMode, EndsTheRunAndStopsTheProgramOrTrips) {
     return;
   }
   EXPECT_EQ(result, 1);
-  EXPECT_GE(drive_.stops, 1);
+  EXPECT_EQ(drive_.stops, 1);
   EXPECT_EQ(livePoints > 0, c.online != 0.0);
 }
 
@@ -240,6 +246,19 @@ TEST_F(TuningTestRun, ScopeWindowEndsTheRunWithEverySampleDrawn) {
   EXPECT_GT(lastReference, 0.0);
   EXPECT_GE(drive_.stops, 1);
   EXPECT_EQ(drive_.scope.channels.front(), "Speed_Reference");
+}
+
+// The live values' legend is drawn in the live plot's channel colours.
+TEST_F(TuningTestRun, LegendSwatchesTakeTheLiveChannelsColours) {
+  ui::ControlColours reference, measured;
+  user_.Do("look at the legend", [&](ui::DialogDriver& dialog) {
+        reference = dialog.Colours(CTuningTest::kReferenceSwatch);
+        measured = dialog.Colours(CTuningTest::kMeasuredSwatch);
+      })
+      .Close(IDCANCEL);
+  RunTestAlone(&setup_, "speed");
+  EXPECT_EQ(reference.background, std::optional<COLORREF>(RGB16(2)));
+  EXPECT_EQ(measured.background, std::optional<COLORREF>(RGB16(5)));
 }
 
 // Frames reach only an open tuning test; a frame too short for its samples draws nothing, and

@@ -76,13 +76,13 @@ INSTANTIATE_TEST_SUITE_P(
         TuneCase{"trapezoidal, Kv = 32767 / 48", nullptr, {{"CommutationMethod", 0}}, TuneCurrentController,
                  {{"Kp_C_scl", 2.8151633522727275}}},
         // Ki = 500^2 * 1 ms * X * 3273.6 / S, Kp = 2 * 500 * X * 3273.6 / S
-        TuneCase{"speed loop", nullptr, {}, TuneSpeedController,
+        TuneCase{"speed loop", nullptr, {{"PB_S", 500}}, TuneSpeedController,
                  {{"Ki_S_scl", 353.52342130845943}, {"Kp_S_scl", 1414.0936852338377}}},
         // the loop runs at Tc: a tenth of the integral gain
-        TuneCase{"speed loop at Tc", nullptr, {{"PosSpd_in_FastLoop", 1}}, TuneSpeedController,
+        TuneCase{"speed loop at Tc", nullptr, {{"PB_S", 500}, {"PosSpd_in_FastLoop", 1}}, TuneSpeedController,
                  {{"Ki_S_scl", 35.35234213084594}}},
         TuneCase{"speed loop, no fast-loop flag", nullptr,
-                 {{"PosSpd_in_FastLoop", 1}, {"PosSpd_in_FastLoop", kRemoved}}, TuneSpeedController,
+                 {{"PB_S", 500}, {"PosSpd_in_FastLoop", 1}, {"PosSpd_in_FastLoop", kRemoved}}, TuneSpeedController,
                  {{"Ki_S_scl", 353.52342130845943}}},
         // X = 32 mm * 1.2 kg / 30 N/A = 1.28e-3; S = 1 / 1 um * 1 ms = 1000
         TuneCase{"linear motor", "linear", {}, TuneSpeedController,

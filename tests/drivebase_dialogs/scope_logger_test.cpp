@@ -2,8 +2,10 @@
 // the settings, frames written into the window (short ones, ones beyond the window and ones
 // before arming rejected), the stop in single and normal mode, the settings in a setup option,
 // the settings and file dialogs, and the host's oscilloscope.
+#include <cmath>
 #include <regex>
 #include <tuple>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -211,6 +213,16 @@ TEST_F(ScopeLoggerTest, SettingsSurviveTheSetupOptionAndABadTextChangesNothing) 
     EXPECT_DOUBLE_EQ(loaded.WindowSeconds(), 0.25) << text;
     EXPECT_EQ(loaded.GetVariablesNo(), 2u) << text;
   }
+}
+
+// Exact by construction: each step is the double nearest to its decimal value (0.2, not 2 × 0.1;
+// 5e-6, not 5 × 1e-6); a value on the series is its own step; nothing to show gives 1.
+TEST(RoundStepTest, SmallestStepOfTheSeriesAtOrAbove) {
+  const std::pair<double, double> cases[] = {{0.15, 0.2}, {0.2, 0.2}, {0.21, 0.5}, {118.75, 200.0},
+                                             {1000.0, 1000.0}, {3.0098725056701825e-06, 5e-6},
+                                             {7.3283055457796598e-06, 1e-5}, {0.0, 1.0}, {-3.0, 1.0}};
+  for (const auto& [atLeast, step] : cases) EXPECT_EQ(drivebase::RoundStepAtLeast(atLeast), step) << atLeast;
+  EXPECT_EQ(drivebase::RoundStepAtLeast(std::nan("")), 1.0) << "no endless search";
 }
 
 // 0 … 950 over 8 divisions needs 118.75 a division: 200, about 400 (−400 … 1200); −3 … 0 needs

@@ -20,23 +20,24 @@ using nlohmann::json;
 // Divisions from the centre line to the top (and to the bottom) of the plot.
 constexpr double kHalfDivisions = 4.0;
 
-// The smallest step of the series 1, 2, 5 × 10^k that is at least `at_least` (> 0).
-double RoundStepAtLeast(double at_least) {
-  double decade = std::pow(10.0, std::floor(std::log10(at_least)));
-  for (;;) {
-    for (const double factor : {1.0, 2.0, 5.0}) {
-      if (factor * decade >= at_least) return factor * decade;
-    }
-    decade *= 10.0;
-  }
-}
-
 // The next step of the series after `step`.
-double NextRoundStep(double step) { return RoundStepAtLeast(step * 1.000001); }
+double NextRoundStep(double step) { return drivebase::RoundStepAtLeast(step * 1.000001); }
 
 bool IsNumber(const json& object, const char* key) { return object.contains(key) && object[key].is_number(); }
 
 }  // namespace
+
+// Negative powers of ten divide, so that 0.2 is the double nearest to 0.2, not 2 × 0.1.
+double drivebase::RoundStepAtLeast(double at_least) {
+  if (!(at_least > 0.0)) return 1.0;
+  if (std::isinf(at_least)) return at_least;
+  for (int exponent = static_cast<int>(std::floor(std::log10(at_least)));; ++exponent) {
+    for (const double factor : {1.0, 2.0, 5.0}) {
+      const double step = exponent >= 0 ? factor * std::pow(10.0, exponent) : factor / std::pow(10.0, -exponent);
+      if (step >= at_least) return step;
+    }
+  }
+}
 
 bool CMC_ScopeLogger::RescaleVariable(const std::string& variable, const std::string& unit, double scale,
                                       double offset) {
@@ -84,7 +85,7 @@ void CMC_ScopeLogger::Autoscale() {
     const double spread = high - low;
     const double reach = spread > 0.0 ? spread : std::max(std::abs(high), 1.0);
     // The centre on a whole division; a wider division when the rounding pushes a point out.
-    double scale = RoundStepAtLeast(reach / (2.0 * kHalfDivisions));
+    double scale = drivebase::RoundStepAtLeast(reach / (2.0 * kHalfDivisions));
     double offset = std::round((low + high) / 2.0 / scale) * scale;
     while (high > offset + kHalfDivisions * scale || low < offset - kHalfDivisions * scale) {
       scale = NextRoundStep(scale);

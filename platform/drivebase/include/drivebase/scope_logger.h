@@ -47,6 +47,10 @@ struct ScopeChannelScale {
   double offset = 0.0;  // display units at the centre line
 };
 
+// The smallest scale of the series 1, 2, 5 × 10^k at or above `at_least`, as the double nearest
+// to it; 1 when `at_least` is not above 0 (or is not a number).
+double RoundStepAtLeast(double at_least);
+
 }  // namespace drivebase
 
 class CMC_ScopeLogger : public CMC_Logger {

@@ -161,6 +161,7 @@ struct Drive::Impl final : programs::ProgramHost {
   std::int32_t VoltageLimit() const override { return gains.voltageLimit; }
   std::int32_t MotorCounter() const override { return Counter(options.motor_sensor_connector); }
   int HallCode() const override { return HallInputs(); }
+  std::array<std::int32_t, 3> LinearHallCounts() const override { return linearHallCounts; }
   void TriggerLog() override { logger.Trigger(tick); }
   void RestartLog() override { logger.Restart(tick); }
   bool LogFull() const override { return !logger.Attached() || logger.Full(); }

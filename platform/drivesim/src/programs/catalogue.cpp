@@ -82,6 +82,15 @@ std::vector<BaseProgram> BasePrograms() {
       {"Encoder_Connection_Test", {"IE", "SSI"}, {}, {}},
       {"Encoder_LD_Connection_Test", {"IE"}, {}, {}},
       {"Encoder_Resolution_And_Direction_Test", {"IE", "SC"}, {"SC"}, {In("RefTest"), In("PolesPairs"), Out("H123")}},
+      // HALLCASE in program memory: the program's result, apart from the register the drive
+      // commutates with.
+      {"Hall_Configuration_Detection_Test",
+       {"IE"},
+       {},
+       {In("In1"), In("RefTest"), In("RIncTest"), Out("HALLCASE"), Out("delta_el_pos"), Out("H123")}},
+      {"Hall_Signals_Connection_Test", {"IE", "LH"}, {}, {Out("bad"), In("RefTest"), In("RIncTest"), In("run_test")}},
+      // HALLCASE: the calibration's status while it runs (0), then its outcome (1, −1, −2).
+      {"Detect_Hall_Gain_Offset_Test", {"LH"}, {"LH"}, {In("RefTest"), In("RIncTest"), Out("HALLCASE")}},
   };
 }
 

@@ -19,6 +19,9 @@ std::unique_ptr<Program> CreateProgram(const ProgramDescriptor& descriptor) {
     return CreateEncoderConnection();
   }
   if (descriptor.base == "Encoder_Resolution_And_Direction_Test") return CreateEncoderResolution();
+  if (descriptor.base == "Hall_Signals_Connection_Test") return CreateHallSignalsConnection(descriptor.prefix == "LH");
+  if (descriptor.base == "Hall_Configuration_Detection_Test") return CreateHallConfigurationDetection();
+  if (descriptor.base == "Detect_Hall_Gain_Offset_Test") return CreateHallGainOffset();
   return nullptr;
 }
 

@@ -45,6 +45,7 @@ class ProgramHost {
   virtual std::int32_t VoltageLimit() const = 0;                  // U_lim = 32767 − SATPWM
   virtual std::int32_t MotorCounter() const = 0;                  // APOS_MT
   virtual int HallCode() const = 0;                               // HALL: 4·H1 + 2·H2 + H3
+  virtual std::array<std::int32_t, 3> LinearHallCounts() const = 0;  // AD6, AD3, AD8/AD9 of the last slow tick
   virtual void TriggerLog() = 0;
   // A new capture from the present tick; uploads show the previous one until the new one is full.
   virtual void RestartLog() = 0;
