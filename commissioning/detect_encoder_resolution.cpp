@@ -169,8 +169,8 @@ void CDetectEncoderResolution::FollowMotion() {
   double hall = 0.0, reported = 0.0, frame = 0.0;
   if (hallState_ && !ReadProgramValue(mainImage_, "H123", hall)) return;
   if (!FollowIndex()) return;
-  // The rotary members read the count in its base unit, the linear ones in the internal unit.
-  if (!ReadDriveValue("var_lf_long", variant_.linear, reported)) return;
+  // The count in its internal unit, as at the end.
+  if (!ReadDriveValue("var_lf_long", true, reported)) return;
   const double count = Count(reported);
   const long position =
       variant_.sinCos && variant_.linear ? static_cast<long>(TG_FRound(count)) : TruncatedCount(count);
