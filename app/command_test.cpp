@@ -1,6 +1,7 @@
 // kestrel test: one commissioning test opened the way its button in a setup dialog opens it,
 // run without a screen by a dialog script or by a careful user (test_runner_agent.h), its
 // outcome and results printed, its plots saved, and the setup written when the values are kept.
+#include <algorithm>
 #include <filesystem>
 #include <iomanip>
 #include <iostream>
@@ -97,9 +98,12 @@ class TestReport : public ui::DialogObserver {
   std::string plotError_;
 };
 
+// Names in a column at least 12 wide, two spaces before the longest name's title.
 void ListTests() {
+  std::size_t width = 12;
+  for (const CommissioningTest& test : CommissioningTests()) width = std::max(width, test.name.size() + 2);
   for (const CommissioningTest& test : CommissioningTests()) {
-    std::cout << std::left << std::setw(12) << test.name << test.title << '\n';
+    std::cout << std::left << std::setw(static_cast<int>(width)) << test.name << test.title << '\n';
   }
 }
 

@@ -6,8 +6,11 @@
 #include <string>
 #include <utility>
 
+#include "commissioning/detect_encoder_resolution.h"
 #include "commissioning/detect_pole_pairs.h"
+#include "commissioning/encoder_test_values.h"
 #include "commissioning/test_current.h"
+#include "commissioning/test_encoder_connections.h"
 #include "commissioning/test_hall_configuration.h"
 #include "commissioning/test_hall_signals.h"
 #include "commissioning/test_linear_hall.h"
@@ -34,6 +37,11 @@ std::string_view DialogTemplate3041();
 std::string_view DialogTemplate3056();
 std::string_view DialogTemplate3065();
 std::string_view DialogTemplate3066();
+std::string_view DialogTemplate291();
+std::string_view DialogTemplate292();
+std::string_view DialogTemplate3060();
+std::string_view DialogTemplate3067();
+std::string_view DialogTemplate3070();
 std::string_view DialogTemplate293();
 std::string_view DialogTemplate294();
 std::string_view DialogTemplate3061();
@@ -69,6 +77,18 @@ std::unique_ptr<CMyTestDlg> MakeForLoad(CMC_Setup* setup, CWnd* parent) {
   return std::make_unique<Test>(setup, SensorSide::load, parent);
 }
 
+// The sine/cosine members for a motor sensor of type 3 or 7, the incremental ones otherwise.
+std::unique_ptr<CMyTestDlg> MakeEncoderResolutionTest(CMC_Setup* setup, CWnd* parent) {
+  const int sensor = dialogs::Code(setup, "MotorSensorType");
+  const bool sinCos = sensor == 3 || sensor == 7;
+  if (LinearMotor(setup)) {
+    if (sinCos) return std::make_unique<CDetectEncoderResolution2_lin>(setup, parent);
+    return std::make_unique<CDetectEncoderResolution_lin>(setup, parent);
+  }
+  if (sinCos) return std::make_unique<CDetectEncoderResolution2>(setup, parent);
+  return std::make_unique<CDetectEncoderResolution>(setup, parent);
+}
+
 constexpr std::array kTests{
     CommissioningTest{"current", "Current Controller Tuning Test", true, &Make<CTestCurrent>},
     CommissioningTest{"rl", "Total Resistance and Inductance Identification Test", true, &Make<CTestRL>},
@@ -78,6 +98,11 @@ constexpr std::array kTests{
     CommissioningTest{"position", "Position Controller Tuning Test", false, &Make<CTestPositionTuning>},
     CommissioningTest{"inertia", "Total inertia test", false, &MakeFlagged<CTotalInertiaTest>},
     CommissioningTest{"mass", "Total mass test", false, &MakeFlagged<CTotalMassTest>},
+    CommissioningTest{"encoder", "Encoder Connection Test", false,
+                      &MakeForMotor<CTestEncoderConnections, CTestEncoderConnections_lin>},
+    CommissioningTest{"encoder-load", "Motor and Load Encoder Connection Test", false,
+                      &Make<CTestEncoderLdConnections>},
+    CommissioningTest{"resolution", "Encoder Resolution and Direction Test", false, &MakeEncoderResolutionTest},
     CommissioningTest{"hall-signals", "Hall Sensors Connection Test", false,
                       &MakeForMotor<CTestHallSignals, CTestHallSignals_lin>},
     CommissioningTest{"hall-config", "Hall Configuration Detection Test", false,
@@ -122,7 +147,12 @@ void RegisterTestTemplates() {
     ui::DialogTemplates().Add(ui::ParseDialogTemplate(resources::DialogTemplate3056(), "resources/dialogs/3056.json"));
     ui::DialogTemplates().Add(ui::ParseDialogTemplate(resources::DialogTemplate3065(), "resources/dialogs/3065.json"));
     ui::DialogTemplates().Add(ui::ParseDialogTemplate(resources::DialogTemplate3066(), "resources/dialogs/3066.json"));
-    for (const auto& [text, file] : {std::pair{resources::DialogTemplate293(), "resources/dialogs/293.json"},
+    for (const auto& [text, file] : {std::pair{resources::DialogTemplate291(), "resources/dialogs/291.json"},
+                                     {resources::DialogTemplate292(), "resources/dialogs/292.json"},
+                                     {resources::DialogTemplate3060(), "resources/dialogs/3060.json"},
+                                     {resources::DialogTemplate3067(), "resources/dialogs/3067.json"},
+                                     {resources::DialogTemplate3070(), "resources/dialogs/3070.json"},
+                                     {resources::DialogTemplate293(), "resources/dialogs/293.json"},
                                      {resources::DialogTemplate294(), "resources/dialogs/294.json"},
                                      {resources::DialogTemplate3061(), "resources/dialogs/3061.json"},
                                      {resources::DialogTemplate3062(), "resources/dialogs/3062.json"},

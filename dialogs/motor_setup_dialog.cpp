@@ -201,12 +201,45 @@ void CMotorSetupDialog::OnDetectPolePairs() {
 
 void CMotorSetupDialog::OnIdentifyResistanceAndInductance() { RunTest("rl", true); }
 
+void CMotorSetupDialog::OnTestEncoderConnections() { RunTest("encoder", false); }
+
+void CMotorSetupDialog::OnTestLoadEncoderConnections() { RunTest("encoder-load", false); }
+
+// After OK the counting direction and the lines (the resolution of a linear motor) follow what
+// the test kept. A test left otherwise still keeps the counting direction the user chose in it.
+void CMotorSetupDialog::OnDetectEncoderResolution() {
+  CMC_Setup* setup = GetSetup();
+  int reverseCounting = -1;
+  const auto make = [this]() -> std::unique_ptr<CDialog> { return kestrel::MakeTest(GetSetup(), "resolution", this); };
+  const auto ended = [&reverseCounting](const CDialog& test) {
+    if (const auto* report = dynamic_cast<const kestrel::CountingDirectionReport*>(&test)) {
+      reverseCounting = report->RememberedReverseCounting();
+    }
+  };
+  const bool hasReverseCounting = Has(setup, "ReverseCounting_MT");
+  if (RunChild(make, false, ended) != IDOK) {
+    if (!hasReverseCounting || reverseCounting == -1) return;
+    setup->FindParameter("ReverseCounting_MT")->SetValueInInternalUnit(reverseCounting);
+    OnChangedParameterValue("ReverseCounting_MT");
+    OnRefreshParameterValue("ReverseCounting_MT");
+    RefreshParameterControls("ReverseCounting_MT");
+    return;
+  }
+  if (hasReverseCounting) OnRefreshParameterValue("ReverseCounting_MT");
+  const int transmission = Code(setup, "TransmissionType");
+  OnRefreshParameterValue(transmission == 2 || transmission == 3 ? "Resolution" : "No_encoder_lines");
+}
+
 const ui::MessageMap* CMotorSetupDialog::GetMessageMap() const {
   static const ui::MessageMap map = ui::MessageMapBuilder<CMotorSetupDialog>(CMySetupDlg::GetMessageMap())
                                         .Command(3363, &CMotorSetupDialog::ReloadControls)
                                         .Command(1175, &CMotorSetupDialog::OnTestPhaseConnections)
                                         .Command(1176, &CMotorSetupDialog::OnDetectPolePairs)
                                         .Command(1177, &CMotorSetupDialog::OnIdentifyResistanceAndInductance)
+                                        .Command(1187, &CMotorSetupDialog::OnTestEncoderConnections)
+                                        .Command(1211, &CMotorSetupDialog::OnTestLoadEncoderConnections)
+                                        .Command(1189, &CMotorSetupDialog::OnDetectEncoderResolution)
+                                        .Command(3403, &CMotorSetupDialog::OnDetectEncoderResolution)
                                         .Command(1188, &CMotorSetupDialog::OnTestHallSignals)
                                         .Command(1190, &CMotorSetupDialog::OnDetectHallConfiguration)
                                         .Command(3409, &CMotorSetupDialog::OnDetectLinearHallGains)

@@ -66,6 +66,11 @@ class CMotorSetupDialog : public CMySetupDlg {
   void OnTestPhaseConnections();
   void OnDetectPolePairs();
   void OnIdentifyResistanceAndInductance();
+  // The encoder tests: connections of the motor (1187) and load (1211) encoders, the motor
+  // encoder's resolution and counting direction (1189, 3403).
+  void OnTestEncoderConnections();
+  void OnTestLoadEncoderConnections();
+  void OnDetectEncoderResolution();
   // The Hall tests: digital signals (1188), configuration (1190); linear Hall gains and offsets
   // (3409 motor, 3414 load) and signals (3410 motor, 3415 load).
   void OnTestHallSignals() { RunTest("hall-signals", false); }

@@ -115,13 +115,17 @@ int CMySetupDlg::RunChild(CDialog& child, bool sinusoidalVoltage, const std::fun
 }
 
 int kestrel::RunChildDialog(CMC_Setup* setup, const std::function<std::unique_ptr<CDialog>()>& make,
-                            bool sinusoidalVoltage, const std::function<void()>& accepted) {
+                            bool sinusoidalVoltage, const std::function<void()>& accepted,
+                            const std::function<void(const CDialog&)>& ended) {
   BringLayersToAgree(setup);
   int result = 0;
   {
     const std::unique_ptr<CDialog> child = make();
-    const SinusoidalModeScope mode(sinusoidalVoltage);
-    result = child->DoModal();
+    {
+      const SinusoidalModeScope mode(sinusoidalVoltage);
+      result = child->DoModal();
+    }
+    if (ended) ended(*child);
   }
   if (result == IDOK) {
     if (accepted) accepted();
@@ -130,8 +134,9 @@ int kestrel::RunChildDialog(CMC_Setup* setup, const std::function<std::unique_pt
   return result;
 }
 
-int CMySetupDlg::RunChild(const std::function<std::unique_ptr<CDialog>()>& make, bool sinusoidalVoltage) {
-  const int result = kestrel::RunChildDialog(GetSetup(), make, sinusoidalVoltage);
+int CMySetupDlg::RunChild(const std::function<std::unique_ptr<CDialog>()>& make, bool sinusoidalVoltage,
+                          const std::function<void(const CDialog&)>& ended) {
+  const int result = kestrel::RunChildDialog(GetSetup(), make, sinusoidalVoltage, {}, ended);
   if (result == IDOK) {
     RefreshAllParameters();
     UpdateData(false);

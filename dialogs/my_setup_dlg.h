@@ -20,7 +20,8 @@ void BringLayersToAgree(CMC_Setup* setup);
 // g_bKufSinusoidalMode 1 while it runs when sinusoidalVoltage) and destroyed; after IDOK,
 // `accepted` and both layers again. Returns the end code.
 int RunChildDialog(CMC_Setup* setup, const std::function<std::unique_ptr<CDialog>()>& make, bool sinusoidalVoltage,
-                   const std::function<void()>& accepted = {});
+                   const std::function<void()>& accepted = {},
+                   const std::function<void(const CDialog&)>& ended = {});
 }  // namespace kestrel
 
 class CMySetupDlg : public CMC_EditSetupDlg {
@@ -42,5 +43,6 @@ class CMySetupDlg : public CMC_EditSetupDlg {
   int RunChild(CDialog& child, bool sinusoidalVoltage = false, const std::function<void()>& accepted = {});
   // The same for a child built only once the layers agree (a test); every control is reloaded
   // after OK.
-  int RunChild(const std::function<std::unique_ptr<CDialog>()>& make, bool sinusoidalVoltage);
+  int RunChild(const std::function<std::unique_ptr<CDialog>()>& make, bool sinusoidalVoltage,
+               const std::function<void(const CDialog&)>& ended = {});
 };

@@ -14,6 +14,14 @@ namespace kestrel {
 
 using TestMaker = std::function<std::unique_ptr<CDialog>(CMC_Setup* setup, std::string_view name, CWnd* parent)>;
 
+// A test that reports, however it ended, the encoder counting direction the user chose in it
+// (the internal value of ReverseCounting_MT; −1 when the user left it).
+class CountingDirectionReport {
+ public:
+  virtual ~CountingDirectionReport() = default;
+  virtual int RememberedReverseCounting() const = 0;
+};
+
 // The function that builds the tests from now on (an empty one forgets it).
 void SetTestMaker(TestMaker maker);
 

@@ -124,12 +124,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(TestCommand, ListsTheTestsAndRefusesWhatIsNoTestRun) {
   const Outcome list = scratch_.Succeeds("test --list");
-  for (const char* line : {"current     Current Controller Tuning Test\n",
-                           "rl          Total Resistance and Inductance Identification Test\n",
-                           "phase       Motor Phase Connection Test\n", "pole-pairs  Motor Pole Pairs Detection Test\n",
-                           "speed       Speed Controller Tuning Test\n", "position    Position Controller Tuning Test\n",
-                           "inertia     Total inertia test\n", "mass        Total mass test\n"}) {
-    EXPECT_NE(list.out.find(line), std::string::npos) << line;
+  for (const char* line : {"current +Current Controller Tuning Test\n", "rl +Total Resistance and Inductance Identification Test\n",
+                           "phase +Motor Phase Connection Test\n", "pole-pairs +Motor Pole Pairs Detection Test\n",
+                           "speed +Speed Controller Tuning Test\n", "position +Position Controller Tuning Test\n",
+                           "inertia +Total inertia test\n", "mass +Total mass test\n", "encoder +Encoder Connection Test\n",
+                           "encoder-load +Motor and Load Encoder Connection Test\n",
+                           "resolution +Encoder Resolution and Direction Test\n"}) {
+    EXPECT_TRUE(std::regex_search(list.out, std::regex(line))) << line;
   }
   for (const std::string& usage : {std::string("test"), std::string("test nosuchtest"), std::string("test current --answer maybe"),
                                   "test current --tune --script " + scratch_.Write("empty.script", ""),
@@ -189,6 +190,17 @@ TEST_F(TestCommand, CountsThePolePairsOfEveryMotor) {
     const Outcome result = scratch_.Succeeds("test pole-pairs --motor " + motorFile);
     EXPECT_NE(result.out.find("Test passed\npp: " + std::to_string(pairs) + "\n"), std::string::npos) << result.out;
   }
+}
+
+// The user at the simulated drive turns the default motor's shaft once and stops the encoder
+// connection test; the resolution test finds its 2000 lines turning it by itself.
+TEST_F(TestCommand, TestsTheEncoderByHandAndFindsItsLines) {
+  for (const char* name : {"encoder", "encoder-load"}) {
+    const Outcome turned = scratch_.Succeeds(std::string("test ") + name);
+    EXPECT_NE(turned.out.find("Test passed\n"), std::string::npos) << turned.out;
+  }
+  const Outcome lines = scratch_.Succeeds("test resolution");
+  EXPECT_NE(lines.out.find("Test passed\nNo_encoder_lines: 2000\n"), std::string::npos) << lines.out;
 }
 
 // The default motor and its load, 3.3e-5 kg·m² each: three runs find Jt within 3 % of 6.6e-5,

@@ -1,5 +1,6 @@
 // Motor Setup's buttons open the motor tests: each its own test, the resistance and inductance
 // test with the sinusoidal voltage scale; a pole pairs count kept on Yes shows in Motor Setup.
+#include "commissioning/detect_encoder_resolution.h"
 #include "commissioning/detect_pole_pairs.h"
 #include "commissioning/test_catalogue.h"
 #include "commissioning/test_linear_hall.h"
@@ -18,6 +19,8 @@ TEST_F(Bench, MotorSetupsButtonsOpenTheirTests) {
   for (const auto& [button, caption] : {std::pair{1175, "Motor Phase Connection Test"},
                                         {1176, "Motor Pole Pairs Detection Test"},
                                         {1177, "Total Resistance and Inductance Identification Test"},
+                                        {1187, "Encoder Connection Test"},
+                                        {1189, "Encoder Resolution and Direction Test"},
                                         {1188, "Hall Sensors Connection Test"},
                                         {1190, "Hall Configuration Detection Test"}}) {
     user_.Click(button).Expect(ui::TopDialogIs(caption)).Do("note the flag", [&](ui::DialogDriver&) {
@@ -27,7 +30,7 @@ TEST_F(Bench, MotorSetupsButtonsOpenTheirTests) {
   }
   user_.Close(IDCANCEL);
   RunSetupDialogAlone(&setup_, "motor");
-  EXPECT_EQ(flags, "00100");
+  EXPECT_EQ(flags, "0010000");
   EXPECT_EQ(g_bKufSinusoidalMode, 0);
 }
 
@@ -93,6 +96,33 @@ TEST_F(Bench, AKeptPolePairsCountShowsInMotorSetup) {
   EXPECT_EQ(RunSetupDialogAlone(&setup_, "motor"), IDOK);
   EXPECT_EQ(shown, "3");
   EXPECT_EQ(Value("pp"), 3);
+}
+
+// The resolution test's lines kept on Yes show in Motor Setup; a counting direction the user chose
+// in a test left without a result stays in the setup all the same.
+TEST_F(Bench, MotorSetupKeepsTheLinesFoundAndTheCountingDirectionChosen) {
+  RegisterDialogTemplates();
+  RegisterCommissioningTests();
+  ScriptedDrive drive;
+  drive.outputs["H123"] = 5;
+  drive.values["var_lf_long"] = {4000, 2};
+  CMC_Comm::SetActiveLink(&drive);
+  std::string shown;
+  user_.Click(1189)
+      .Click(drivebase::kStartStopButton)
+      .WaitUntil(ui::ControlShows(drivebase::kOutcomeText, "Test passed"))
+      .Close(IDCANCEL)
+      .Answer(IDYES)
+      .Do("read the lines", [&](ui::DialogDriver& dialog) { shown = dialog.Text(1179); })
+      .Click(1189)
+      .Check(CDetectEncoderResolution::kReverseCountingCheck)
+      .Close(IDCANCEL)
+      .Expect(ui::TopDialogIs("Brushless Motor Setup"))
+      .Close(IDOK);
+  EXPECT_EQ(RunSetupDialogAlone(&setup_, "motor"), IDOK);
+  EXPECT_EQ(shown, "1000");
+  EXPECT_EQ(Value("No_encoder_lines"), 1000);
+  EXPECT_EQ(Value("ReverseCounting_MT"), 1);
 }
 
 }  // namespace

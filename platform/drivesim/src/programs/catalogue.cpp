@@ -79,6 +79,9 @@ std::vector<BaseProgram> BasePrograms() {
        {"IE", "SC", "LH", "SSI"},
        {"IE", "SC"},
        {In("RefTest"), In("RIncTest"), In("In1"), In("Imax_Prot_Test"), Out("test_flag")}},
+      {"Encoder_Connection_Test", {"IE", "SSI"}, {}, {}},
+      {"Encoder_LD_Connection_Test", {"IE"}, {}, {}},
+      {"Encoder_Resolution_And_Direction_Test", {"IE", "SC"}, {"SC"}, {In("RefTest"), In("PolesPairs"), Out("H123")}},
       // HALLCASE in program memory: the program's result, apart from the register the drive
       // commutates with.
       {"Hall_Configuration_Detection_Test",

@@ -15,6 +15,10 @@ std::unique_ptr<Program> CreateProgram(const ProgramDescriptor& descriptor) {
   if (descriptor.base == "Ident_L_or_Tau_el") return CreateInductanceIdentification();
   if (descriptor.base == "Motor_Pole_Pairs_Detection_Test") return CreatePolePairsDetection();
   if (descriptor.base == "Current_Controller_Tuning_Test") return CreateCurrentControllerTuning();
+  if (descriptor.base == "Encoder_Connection_Test" || descriptor.base == "Encoder_LD_Connection_Test") {
+    return CreateEncoderConnection();
+  }
+  if (descriptor.base == "Encoder_Resolution_And_Direction_Test") return CreateEncoderResolution();
   if (descriptor.base == "Hall_Signals_Connection_Test") return CreateHallSignalsConnection(descriptor.prefix == "LH");
   if (descriptor.base == "Hall_Configuration_Detection_Test") return CreateHallConfigurationDetection();
   if (descriptor.base == "Detect_Hall_Gain_Offset_Test") return CreateHallGainOffset();

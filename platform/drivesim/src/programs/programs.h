@@ -16,6 +16,8 @@ std::unique_ptr<Program> CreateResistanceIdentification();
 std::unique_ptr<Program> CreateInductanceIdentification();
 std::unique_ptr<Program> CreatePolePairsDetection();
 std::unique_ptr<Program> CreateCurrentControllerTuning();
+std::unique_ptr<Program> CreateEncoderConnection();  // also the dual-loop one
+std::unique_ptr<Program> CreateEncoderResolution();
 std::unique_ptr<Program> CreateHallSignalsConnection(bool linearHalls);  // IE digital, LH analogue
 std::unique_ptr<Program> CreateHallConfigurationDetection();
 std::unique_ptr<Program> CreateHallGainOffset();
