@@ -113,15 +113,15 @@ void CTestHallSignals::FinishOnStop() {
     allToggled = allToggled && toggled;
     SetChildText(kResultEdits[signal], toggled ? "OK" : "Bad");
   }
-  // The monitoring program ends before the outcome is reported, whichever it is. It ends on any
-  // value of var_i2 but the count it wrote last: after a success 1 does; a failed run may have a
-  // count of 1, so the program is stopped instead.
+  // The monitoring program is told to end (var_i2 := 1) before the outcome is reported, whichever
+  // it is. It ends on any value of var_i2 but the count it wrote last, and a failed run may have
+  // left a count of 1: a failed run also stops the program.
+  if (!WriteDriveValue("var_i2", 1.0)) return;
   const bool driveSawAll = bad == 0.0 && statesSeen == kAllStates;
   if (!driveSawAll || !allToggled) {
     CMC_Comm::StopProgram();
     return Fail(driveSawAll ? kNotAllTransitionsText : kNoTransitionsText);
   }
-  if (!WriteDriveValue("var_i2", 1.0)) return;
   ShowStepText(kTexts);
   TestSucceeded(1);
 }
