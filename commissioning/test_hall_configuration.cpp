@@ -5,7 +5,6 @@
 #include "commissioning/program_names.h"
 #include "commissioning/test_current_counts.h"
 #include "dialogs/setup_values.h"
-#include "drivebase/comm.h"
 
 namespace kestrel {
 
@@ -89,18 +88,16 @@ bool CTestHallConfiguration::LaunchDetectionProgram() {
 
 // While the program sweeps, every Hall state it passes is marked; each stays marked.
 void CTestHallConfiguration::FollowDetection() {
-  double started = 0.0;
-  if (GetUserVariableValue(&mainImage_, "STARTED", started, m_strErrorText) == 0) return TestFailed(1);
-  if (started == 0.0) {
+  const ProgramSign sign = LookAtProgram(mainImage_);
+  if (sign == ProgramSign::Unreadable) return TestFailed(1);
+  if (sign == ProgramSign::NotStarted) {
     if (CheckDriveErrors(1, kEnergisingErrorMask) != 0) RestartTick();
     return;
   }
-  int axisOn = 0;
-  if (GetAxisOn(axisOn) == 0) return Fail(CMC_Comm::GetLastErrorText());
   double state = 0.0;
   if (!ReadProgramValue(mainImage_, "H123", state)) return;
   displays_.State().Mark(kestrel::TruncatedCount(state));
-  if (axisOn != 0) {
+  if (sign == ProgramSign::AxisOn) {
     RestartTick();
     return;
   }
