@@ -59,7 +59,6 @@ void CTestHallSignals::BeginTest() {
   m_nStep = 0;
   for (const int edit : kResultEdits) SetChildText(edit, "");
   flags_ = {};
-  lastState_ = -1;
   displays_.Reset(GetSetup());
   LaunchProgram(kTexts, program_, image_, nullptr, {});
 }
@@ -82,11 +81,9 @@ void CTestHallSignals::Watch() {
   SetChildText(HallTestDisplays::kPositionEdit, std::to_string(kestrel::TruncatedCount(position)));
   ShowPosition(position);
   const int hall = kestrel::TruncatedCount(state);
-  if (hall != lastState_) {
-    lastState_ = hall;
-    kestrel::MarkHallSignals(flags_, hall);
-    displays_.State().Show(hall);
-  }
+  // A state seen again changes neither the flags nor the display.
+  kestrel::MarkHallSignals(flags_, hall);
+  displays_.State().Show(hall);
   RestartTick();
 }
 
