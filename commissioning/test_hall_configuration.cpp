@@ -18,7 +18,7 @@ using kestrel::dialogs::Value;
 
 // The digital Halls are the incremental encoder's companions: its programs, linear or rotary.
 std::string IncrementalProgram(const CMC_Setup* setup, std::string_view baseName) {
-  return kestrel::ProgramName("IE", baseName, kestrel::TruncatedCount(Value(setup, "TransmissionType")));
+  return kestrel::ProgramName("IE", baseName, kestrel::TruncatedWithin<int>(Value(setup, "TransmissionType")));
 }
 
 }  // namespace
@@ -30,7 +30,7 @@ CTestHallConfiguration::CTestHallConfiguration(CMC_Setup* setup, bool linear, un
     : CMyTestDlg(setup, templateId, 1, parent),
       preliminaryProgram_(IncrementalProgram(setup, "Initial_Positioning_Test")),
       mainProgram_(IncrementalProgram(setup, "Hall_Configuration_Detection_Test")),
-      lines_(kestrel::TruncatedCount(Value(setup, "No_encoder_lines"))),
+      lines_(kestrel::TruncatedWithin<int>(Value(setup, "No_encoder_lines"))),
       displays_(*this, linear) {
   m_nStepsNo = 4;
   SetHelpContext(kHelpContext);
@@ -96,7 +96,7 @@ void CTestHallConfiguration::FollowDetection() {
   }
   double state = 0.0;
   if (!ReadProgramValue(mainImage_, "H123", state)) return;
-  displays_.State().Mark(kestrel::TruncatedCount(state));
+  displays_.State().Mark(kestrel::TruncatedWithin<int>(state));
   if (sign == ProgramSign::AxisOn) {
     RestartTick();
     return;
@@ -112,14 +112,14 @@ void CTestHallConfiguration::ReadOutcome() {
       !ReadDriveValue("THTST", true, angle) || !ReadDriveValue("HALLCASE", true, code)) {
     return;
   }
-  code_ = kestrel::TruncatedCount(code);
+  code_ = kestrel::TruncatedWithin<int>(code);
   SetChildText(kCodeEdit, std::to_string(code_));
-  ShowPosition(kestrel::TruncatedCount(position));
-  displays_.ShowPhaseAngle((kestrel::TruncatedCount(angle) + kPhaseAngleOffset) * 2.0 * std::numbers::pi / 65536.0);
+  ShowPosition(kestrel::TruncatedWithin<int>(position));
+  displays_.ShowPhaseAngle((kestrel::TruncatedWithin<int>(angle) + kPhaseAngleOffset) * 2.0 * std::numbers::pi / 65536.0);
   if (!kestrel::IsValidHallConfiguration(code_)) return Fail(kNoValidCombinationText);
   double shift = 0.0;
   if (!ReadProgramValue(mainImage_, "delta_el_pos", shift)) return;
-  shift_ = kestrel::TruncatedCount(shift);
+  shift_ = kestrel::TruncatedWithin<int>(shift);
   TestSucceeded(1);
 }
 
@@ -139,8 +139,8 @@ void CTestHallConfiguration::ShowPosition(int position) {
 
 std::vector<kestrel::ComparedValue> CTestHallConfiguration::ComparedValues() const {
   const CMC_Setup* setup = GetSetup();
-  return {{"Hall configuration", double(kestrel::TruncatedCount(Value(setup, "HALLCASE"))), double(code_), true},
-          {"Hall sensors shift", double(kestrel::TruncatedCount(Value(setup, "HALL30"))), double(shift_), true}};
+  return {{"Hall configuration", double(kestrel::TruncatedWithin<int>(Value(setup, "HALLCASE"))), double(code_), true},
+          {"Hall sensors shift", double(kestrel::TruncatedWithin<int>(Value(setup, "HALL30"))), double(shift_), true}};
 }
 
 void CTestHallConfiguration::AcceptResults() {

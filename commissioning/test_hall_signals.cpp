@@ -4,6 +4,7 @@
 #include <numbers>
 
 #include "commissioning/program_names.h"
+#include "commissioning/test_current_counts.h"
 #include "dialogs/setup_values.h"
 #include "drivebase/comm.h"
 
@@ -33,7 +34,7 @@ CTestHallSignals::CTestHallSignals(CMC_Setup* setup, CWnd* parent)
 CTestHallSignals::CTestHallSignals(CMC_Setup* setup, bool linear, unsigned templateId, CWnd* parent)
     : CMyTestDlg(setup, templateId, 1, parent),
       program_(HallSignalsProgram()),
-      lines_(kestrel::TruncatedCount(kestrel::dialogs::Value(setup, "No_encoder_lines"))),
+      lines_(kestrel::TruncatedWithin<int>(kestrel::dialogs::Value(setup, "No_encoder_lines"))),
       displays_(*this, linear) {
   m_nStepsNo = 3;
   SetHelpContext(kHelpContext);
@@ -78,9 +79,9 @@ void CTestHallSignals::Watch() {
   if (CheckDriveErrors(1, kMonitorMask) == 0) return;
   double position = 0.0, state = 0.0;
   if (!ReadDriveValue("APOS_MT", true, position) || !ReadDriveValue("HALL", true, state)) return;
-  SetChildText(HallTestDisplays::kPositionEdit, std::to_string(kestrel::TruncatedCount(position)));
+  SetChildText(HallTestDisplays::kPositionEdit, std::to_string(kestrel::TruncatedWithin<int>(position)));
   ShowPosition(position);
-  const int hall = kestrel::TruncatedCount(state);
+  const int hall = kestrel::TruncatedWithin<int>(state);
   // A state seen again changes neither the flags nor the display.
   kestrel::MarkHallSignals(flags_, hall);
   displays_.State().Show(hall);
