@@ -18,7 +18,7 @@ using kestrel::dialogs::Value;
 
 // The digital Halls are the incremental encoder's companions: its programs, linear or rotary.
 std::string IncrementalProgram(const CMC_Setup* setup, std::string_view baseName) {
-  return kestrel::ProgramName("IE", baseName, kestrel::TruncatedWithin<int>(Value(setup, "TransmissionType")));
+  return kestrel::ProgramName("IE", baseName, kestrel::dialogs::Code(setup, "TransmissionType"));
 }
 
 }  // namespace
