@@ -115,7 +115,8 @@ void CTestHallConfiguration::ReadOutcome() {
   code_ = kestrel::TruncatedWithin<int>(code);
   SetChildText(kCodeEdit, std::to_string(code_));
   ShowPosition(kestrel::TruncatedWithin<int>(position));
-  displays_.ShowPhaseAngle((kestrel::TruncatedWithin<int>(angle) + kPhaseAngleOffset) * 2.0 * std::numbers::pi / 65536.0);
+  const int thtst = kestrel::TruncatedWithin<int>(angle);
+  displays_.ShowPhaseAngle((thtst + kPhaseAngleOffset) * 2.0 * std::numbers::pi / 65536.0);
   if (!kestrel::IsValidHallConfiguration(code_)) return Fail(kNoValidCombinationText);
   double shift = 0.0;
   if (!ReadProgramValue(mainImage_, "delta_el_pos", shift)) return;
