@@ -1,7 +1,6 @@
 #include "commissioning/hall_test_displays.h"
 
 #include <cmath>
-#include <limits>
 
 HallTestDisplays::HallTestDisplays(CWnd& dialog, bool linear)
     : dialog_(dialog), linear_(linear), state_(dialog, kHallStateEdit, linear ? linearHalls_ : halls_) {}
@@ -48,11 +47,6 @@ double CountsPerPolePitch(const CMC_Setup* setup) {
   const CMC_Parameter* resolution = setup->FindParameter("Resolution");
   if (pitch == nullptr || resolution == nullptr || !(resolution->GetValueInInternalUnit() > 0.0)) return 0.0;
   return std::trunc(pitch->GetValueInInternalUnit() / resolution->GetValueInInternalUnit());
-}
-
-int TruncatedCount(double value) {
-  if (!std::isfinite(value) || std::fabs(value) > std::numeric_limits<int>::max()) return 0;
-  return static_cast<int>(std::trunc(value));
 }
 
 }  // namespace kestrel

@@ -54,7 +54,4 @@ namespace kestrel {
 // units), truncated; 0 when either is missing or the resolution is not positive.
 double CountsPerPolePitch(const CMC_Setup* setup);
 
-// A drive value as a count: truncated to an integer (no value or out of the int range: 0).
-int TruncatedCount(double value);
-
 }  // namespace kestrel

@@ -25,14 +25,13 @@ std::string FormatG(double value) {
 
 std::string SaveQuestionText(std::span<const ComparedValue> values, bool listEveryValue) {
   const auto differs = [](const ComparedValue& value) { return value.new_value != value.old_value; };
-  const bool anyDiffers = std::any_of(values.begin(), values.end(), differs);
+  if (std::none_of(values.begin(), values.end(), differs)) return "";
   std::string lines;
   for (const ComparedValue& value : values) {
-    if (!differs(value) && !(listEveryValue && anyDiffers)) continue;
+    if (!listEveryValue && !differs(value)) continue;
     lines += value.label + ":\tOld = " + FormatValue(value.old_value, value.integer) +
              "\tNew = " + FormatValue(value.new_value, value.integer) + "\r\n";
   }
-  if (lines.empty()) return "";
   return "A different value than specified has been detected for the following parameter(s):\r\n\r\n" + lines +
          "\r\nDo you want to save the new value(s)? (Recommended)";
 }

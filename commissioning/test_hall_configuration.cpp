@@ -5,7 +5,6 @@
 #include "commissioning/program_names.h"
 #include "commissioning/test_current_counts.h"
 #include "dialogs/setup_values.h"
-#include "drivebase/comm.h"
 
 namespace kestrel {
 
@@ -19,7 +18,7 @@ using kestrel::dialogs::Value;
 
 // The digital Halls are the incremental encoder's companions: its programs, linear or rotary.
 std::string IncrementalProgram(const CMC_Setup* setup, std::string_view baseName) {
-  return kestrel::ProgramName("IE", baseName, kestrel::TruncatedCount(Value(setup, "TransmissionType")));
+  return kestrel::ProgramName("IE", baseName, kestrel::dialogs::Code(setup, "TransmissionType"));
 }
 
 }  // namespace
@@ -31,7 +30,7 @@ CTestHallConfiguration::CTestHallConfiguration(CMC_Setup* setup, bool linear, un
     : CMyTestDlg(setup, templateId, 1, parent),
       preliminaryProgram_(IncrementalProgram(setup, "Initial_Positioning_Test")),
       mainProgram_(IncrementalProgram(setup, "Hall_Configuration_Detection_Test")),
-      lines_(kestrel::TruncatedCount(Value(setup, "No_encoder_lines"))),
+      lines_(kestrel::TruncatedWithin<int>(Value(setup, "No_encoder_lines"))),
       displays_(*this, linear) {
   m_nStepsNo = 4;
   SetHelpContext(kHelpContext);
@@ -89,18 +88,16 @@ bool CTestHallConfiguration::LaunchDetectionProgram() {
 
 // While the program sweeps, every Hall state it passes is marked; each stays marked.
 void CTestHallConfiguration::FollowDetection() {
-  double started = 0.0;
-  if (GetUserVariableValue(&mainImage_, "STARTED", started, m_strErrorText) == 0) return TestFailed(1);
-  if (started == 0.0) {
+  const ProgramSign sign = LookAtProgram(mainImage_);
+  if (sign == ProgramSign::Unreadable) return TestFailed(1);
+  if (sign == ProgramSign::NotStarted) {
     if (CheckDriveErrors(1, kEnergisingErrorMask) != 0) RestartTick();
     return;
   }
-  int axisOn = 0;
-  if (GetAxisOn(axisOn) == 0) return Fail(CMC_Comm::GetLastErrorText());
   double state = 0.0;
   if (!ReadProgramValue(mainImage_, "H123", state)) return;
-  displays_.State().Mark(kestrel::TruncatedCount(state));
-  if (axisOn != 0) {
+  displays_.State().Mark(kestrel::TruncatedWithin<int>(state));
+  if (sign == ProgramSign::AxisOn) {
     RestartTick();
     return;
   }
@@ -115,14 +112,15 @@ void CTestHallConfiguration::ReadOutcome() {
       !ReadDriveValue("THTST", true, angle) || !ReadDriveValue("HALLCASE", true, code)) {
     return;
   }
-  code_ = kestrel::TruncatedCount(code);
+  code_ = kestrel::TruncatedWithin<int>(code);
   SetChildText(kCodeEdit, std::to_string(code_));
-  ShowPosition(kestrel::TruncatedCount(position));
-  displays_.ShowPhaseAngle((kestrel::TruncatedCount(angle) + kPhaseAngleOffset) * 2.0 * std::numbers::pi / 65536.0);
+  ShowPosition(kestrel::TruncatedWithin<int>(position));
+  const int thtst = kestrel::TruncatedWithin<int>(angle);
+  displays_.ShowPhaseAngle((thtst + kPhaseAngleOffset) * 2.0 * std::numbers::pi / 65536.0);
   if (!kestrel::IsValidHallConfiguration(code_)) return Fail(kNoValidCombinationText);
   double shift = 0.0;
   if (!ReadProgramValue(mainImage_, "delta_el_pos", shift)) return;
-  shift_ = kestrel::TruncatedCount(shift);
+  shift_ = kestrel::TruncatedWithin<int>(shift);
   TestSucceeded(1);
 }
 
@@ -142,8 +140,8 @@ void CTestHallConfiguration::ShowPosition(int position) {
 
 std::vector<kestrel::ComparedValue> CTestHallConfiguration::ComparedValues() const {
   const CMC_Setup* setup = GetSetup();
-  return {{"Hall configuration", double(kestrel::TruncatedCount(Value(setup, "HALLCASE"))), double(code_), true},
-          {"Hall sensors shift", double(kestrel::TruncatedCount(Value(setup, "HALL30"))), double(shift_), true}};
+  return {{"Hall configuration", double(kestrel::TruncatedWithin<int>(Value(setup, "HALLCASE"))), double(code_), true},
+          {"Hall sensors shift", double(kestrel::TruncatedWithin<int>(Value(setup, "HALL30"))), double(shift_), true}};
 }
 
 void CTestHallConfiguration::AcceptResults() {

@@ -4,6 +4,7 @@
 #include <numbers>
 
 #include "commissioning/program_names.h"
+#include "commissioning/test_current_counts.h"
 #include "dialogs/setup_values.h"
 #include "drivebase/comm.h"
 
@@ -33,7 +34,7 @@ CTestHallSignals::CTestHallSignals(CMC_Setup* setup, CWnd* parent)
 CTestHallSignals::CTestHallSignals(CMC_Setup* setup, bool linear, unsigned templateId, CWnd* parent)
     : CMyTestDlg(setup, templateId, 1, parent),
       program_(HallSignalsProgram()),
-      lines_(kestrel::TruncatedCount(kestrel::dialogs::Value(setup, "No_encoder_lines"))),
+      lines_(kestrel::TruncatedWithin<int>(kestrel::dialogs::Value(setup, "No_encoder_lines"))),
       displays_(*this, linear) {
   m_nStepsNo = 3;
   SetHelpContext(kHelpContext);
@@ -59,7 +60,6 @@ void CTestHallSignals::BeginTest() {
   m_nStep = 0;
   for (const int edit : kResultEdits) SetChildText(edit, "");
   flags_ = {};
-  lastState_ = -1;
   displays_.Reset(GetSetup());
   LaunchProgram(kTexts, program_, image_, nullptr, {});
 }
@@ -79,14 +79,12 @@ void CTestHallSignals::Watch() {
   if (CheckDriveErrors(1, kMonitorMask) == 0) return;
   double position = 0.0, state = 0.0;
   if (!ReadDriveValue("APOS_MT", true, position) || !ReadDriveValue("HALL", true, state)) return;
-  SetChildText(HallTestDisplays::kPositionEdit, std::to_string(kestrel::TruncatedCount(position)));
+  SetChildText(HallTestDisplays::kPositionEdit, std::to_string(kestrel::TruncatedWithin<int>(position)));
   ShowPosition(position);
-  const int hall = kestrel::TruncatedCount(state);
-  if (hall != lastState_) {
-    lastState_ = hall;
-    kestrel::MarkHallSignals(flags_, hall);
-    displays_.State().Show(hall);
-  }
+  const int hall = kestrel::TruncatedWithin<int>(state);
+  // A state seen again changes neither the flags nor the display.
+  kestrel::MarkHallSignals(flags_, hall);
+  displays_.State().Show(hall);
   RestartTick();
 }
 
@@ -113,15 +111,15 @@ void CTestHallSignals::FinishOnStop() {
     allToggled = allToggled && toggled;
     SetChildText(kResultEdits[signal], toggled ? "OK" : "Bad");
   }
-  // The monitoring program ends before the outcome is reported, whichever it is. It ends on any
-  // value of var_i2 but the count it wrote last: after a success 1 does; a failed run may have a
-  // count of 1, so the program is stopped instead.
+  // The monitoring program is told to end (var_i2 := 1) before the outcome is reported, whichever
+  // it is. It ends on any value of var_i2 but the count it wrote last, and a failed run may have
+  // left a count of 1: a failed run also stops the program.
+  if (!WriteDriveValue("var_i2", 1.0)) return;
   const bool driveSawAll = bad == 0.0 && statesSeen == kAllStates;
   if (!driveSawAll || !allToggled) {
     CMC_Comm::StopProgram();
     return Fail(driveSawAll ? kNotAllTransitionsText : kNoTransitionsText);
   }
-  if (!WriteDriveValue("var_i2", 1.0)) return;
   ShowStepText(kTexts);
   TestSucceeded(1);
 }

@@ -70,7 +70,6 @@ class CTestHallSignals : public CMyTestDlg {
   int lines_ = 0;  // encoder lines per revolution, from the setup at opening
   HallTestDisplays displays_;
   kestrel::HallSignalFlags flags_{};
-  int lastState_ = -1;
 };
 
 class CTestHallSignals_lin : public CTestHallSignals {

@@ -74,7 +74,9 @@ TEST_P(HallSignalsRun, JudgesTheSignalsOnStop) {
   if (c.error[0] == '\0') {
     EXPECT_EQ(slices.find('0'), std::string::npos) << slices;  // every slice seen
   }
-  // The monitoring program was told to end whatever the outcome: it has, a moment later.
+  // The monitoring program was told to end (var_i2 = 1) whatever the outcome: it has, a moment
+  // later.
+  EXPECT_EQ(drive.ReadVariable("var_i2"), 1);
   drive.RunUntil(drive.Now_s() + 0.001);
   EXPECT_FALSE(drive.ProgramRunning());
 }

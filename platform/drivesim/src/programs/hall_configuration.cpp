@@ -5,10 +5,10 @@
 //   P1; ALIGN(RefTest, RIncTest); origin P0 = the counter, the rest code = HALL. Current mode
 //   (integral regulator on i_q, magnitude In1, from the feed-forward RefTest, with the drive's
 //   dead-time compensation, which would otherwise turn the current by up to ±13° with a 60°
-//   period): the rotor follows THTST, θ_e = THTST + 16384 up to the friction lag. Sweep forward 420° electrical at 0.5
-//   turn/s, then back 420°, noting THTST of every Hall edge both ways; H123 = HALL live. Then
-//   HALLCASE and delta_el_pos (FindHallConfiguration), POSINC = counter − P0, THTST = −16383;
-//   RAMPDOWN.
+//   period): the rotor follows THTST, θ_e = THTST + 16384 up to the friction lag. Sweep forward
+//   420° electrical at 0.5 turn/s, then back 420°, noting THTST of every Hall edge both ways;
+//   H123 = HALL live. Then HALLCASE and delta_el_pos (FindHallConfiguration), POSINC = counter −
+//   P0, THTST = −16383; RAMPDOWN.
 #include <cmath>
 #include <vector>
 

@@ -101,9 +101,8 @@ class HallGainOffset : public AligningProgram {
     Enter(Phase::rampDown);
     std::array<double, 3> offset{}, amplitude{};
     for (std::size_t x = 0; x < 3; ++x) {
-      const auto [low, high] = std::minmax_element(samples_.begin(), samples_.end(), [x](const Sample& a, const Sample& b) {
-        return a.counts[x] < b.counts[x];
-      });
+      const auto byChannel = [x](const Sample& a, const Sample& b) { return a.counts[x] < b.counts[x]; };
+      const auto [low, high] = std::minmax_element(samples_.begin(), samples_.end(), byChannel);
       offset[x] = (high->counts[x] + low->counts[x]) / 2.0;
       amplitude[x] = (high->counts[x] - low->counts[x]) / 2.0;
     }
@@ -116,7 +115,9 @@ class HallGainOffset : public AligningProgram {
       if (!angle) return host.SetProgramValue("HALLCASE", kSignalMissing);
       crossing[x] = *angle;
     }
-    const auto spacing = [](double from, double to) { return static_cast<double>(control::WrapAngle16(std::llround(to - from))); };
+    const auto spacing = [](double from, double to) {
+      return static_cast<double>(control::WrapAngle16(std::llround(to - from)));
+    };
     const double ba = spacing(crossing[0], crossing[1]), cb = spacing(crossing[1], crossing[2]);
     if (std::abs(ba + kSpacing16) <= kSpacingTolerance16) return host.SetProgramValue("HALLCASE", kWrongSequence);
     if (std::abs(ba - kSpacing16) > kSpacingTolerance16) return host.SetProgramValue("HALLCASE", kSignalMissing);
