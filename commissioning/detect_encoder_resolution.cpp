@@ -3,9 +3,12 @@
 #include <cmath>
 #include <numbers>
 
-#include "commissioning/encoder_test_values.h"
+#include "commissioning/hall_test_displays.h"
+#include "commissioning/test_current_counts.h"
+#include "compute/setup_access.h"
 #include "commissioning/program_names.h"
 #include "commissioning/save_question.h"
+#include "commissioning/hall_test_displays.h"
 #include "commissioning/test_current_counts.h"
 #include "compute/registers.h"
 #include "dialogs/setup_values.h"
@@ -14,8 +17,8 @@
 
 namespace {
 
-using kestrel::InternalValue;
-using kestrel::TruncatedCount;
+using kestrel::OptionalInternalValue;
+using kestrel::TruncatedWithin;
 using kestrel::dialogs::Code;
 using kestrel::dialogs::Has;
 using kestrel::dialogs::SameName;
@@ -38,8 +41,8 @@ CDetectEncoderResolution::CDetectEncoderResolution(CMC_Setup* setup, CWnd* paren
       variant_(variant),
       preliminaryProgram_(MemberProgram(setup, variant, "Initial_Positioning_Test")),
       mainProgram_(MemberProgram(setup, variant, "Encoder_Resolution_And_Direction_Test")),
-      lines_(TruncatedCount(Value(setup, "No_encoder_lines"))),
-      interpolationBits_(variant.sinCos ? static_cast<int>(TruncatedCount(Value(setup, "SINCOS_fract"))) : 0),
+      lines_(TruncatedWithin<int>(Value(setup, "No_encoder_lines"))),
+      interpolationBits_(variant.sinCos ? (TruncatedWithin<int>(Value(setup, "SINCOS_fract"))) : 0),
       index_(setup, variant.sinCos ? -1 : Code(setup, "MotorSensorConnector")) {
   m_nStepsNo = 6;
   SetHelpContext(kHelpContext);
@@ -90,7 +93,7 @@ void CDetectEncoderResolution::OnChangedParameterValue(const std::string& name) 
   if (!HasReverseCounting() || !SameName(name, "ReverseCounting_MT")) return;
   kestrel::ComputeCountingDirection(GetSetup(), 0);
   kestrel::ComputeCountingDirection(GetSetup(), 1);
-  rememberedReverse_ = static_cast<int>(TruncatedCount(InternalValue(GetSetup(), "ReverseCounting_MT")));
+  rememberedReverse_ = (TruncatedWithin<int>(OptionalInternalValue(GetSetup(), "ReverseCounting_MT")));
 }
 
 void CDetectEncoderResolution::BeginTest() {
@@ -173,7 +176,7 @@ void CDetectEncoderResolution::FollowMotion() {
   if (!ReadDriveValue("var_lf_long", true, reported)) return;
   const double count = Count(reported);
   const long position =
-      variant_.sinCos && variant_.linear ? static_cast<long>(TG_FRound(count)) : TruncatedCount(count);
+      variant_.sinCos && variant_.linear ? static_cast<long>(TG_FRound(count)) : TruncatedWithin<int>(count);
   if (position != 0) moved_ = true;
   SetChildText(kPositionEdit, std::to_string(position));
   if (variant_.linear) {
@@ -186,7 +189,7 @@ void CDetectEncoderResolution::FollowMotion() {
   if (!ReadDriveValue("THTST", true, frame)) return;
   phase_.SetTheta((frame + 16384.0) * 2.0 * std::numbers::pi / 65536.0);
   phase_.Repaint();
-  if (hallState_) hallState_->Show(static_cast<int>(TruncatedCount(hall)));
+  if (hallState_) hallState_->Show((TruncatedWithin<int>(hall)));
   RestartTick(kFollowPeriodMs);
 }
 
@@ -199,7 +202,7 @@ bool CDetectEncoderResolution::FollowIndex() {
   }
   double captured = 0.0;
   if (!ReadDriveValue(index_.CaptureVariable(), true, captured)) return false;
-  SetChildText(kIndexEdit, IndexCapture::Text(static_cast<int>(TruncatedCount(captured))));
+  SetChildText(kIndexEdit, IndexCapture::Text((TruncatedWithin<int>(captured))));
   return true;
 }
 
@@ -208,12 +211,12 @@ void CDetectEncoderResolution::FinishResolutionProgram() {
   double reported = 0.0, hall = 0.0;
   if (!ReadDriveValue("var_lf_long", true, reported)) return;
   if (hallState_ && !ReadProgramValue(mainImage_, "H123", hall)) return;
-  if (hallState_) hallState_->Show(static_cast<int>(TruncatedCount(hall)));
+  if (hallState_) hallState_->Show((TruncatedWithin<int>(hall)));
   const double count = Count(reported);
   if (variant_.linear) {
-    return JudgeLinearCount(variant_.sinCos ? static_cast<long>(TG_FRound(count)) : TruncatedCount(count));
+    return JudgeLinearCount(variant_.sinCos ? static_cast<long>(TG_FRound(count)) : TruncatedWithin<int>(count));
   }
-  JudgeRotaryCount(TruncatedCount(count));
+  JudgeRotaryCount(TruncatedWithin<int>(count));
 }
 
 // A count below the smallest standard line count tells that the shaft did not turn; a negative

@@ -1,6 +1,7 @@
 // The motor-inertia (mass) questions and the check that asks them.
 #include "commissioning/inertia_question.h"
 
+#include "compute/setup_access.h"
 #include "dialogs/setup_values.h"
 #include "ui/message_map.h"
 
@@ -15,11 +16,6 @@ constexpr double kRaisedTotalFactor = 1.01;
 }  // namespace
 
 namespace kestrel {
-
-bool IsLinearMotor(const CMC_Setup* setup) {
-  const int transmission = dialogs::Code(setup, "TransmissionType");
-  return transmission == 2 || transmission == 3;
-}
 
 bool MotorInertiaAboveTotal(const CMC_Setup* setup) {
   const MotorInertiaQuestionKind& kind = IsLinearMotor(setup) ? kMass : kInertia;

@@ -15,8 +15,6 @@ struct MotorInertiaQuestionKind {
   const char* motorParameter;  // "Jm", "M"
 };
 
-// Whether the motor is linear (TransmissionType 2 or 3): its total is a mass, Mt, not Jt.
-bool IsLinearMotor(const CMC_Setup* setup);
 // Whether the setup's total (Jt, or Mt for TransmissionType 2 and 3) is below the motor's own (Jm,
 // M) while isMotorInertiaUnknown is 0: the case in which a tuning test asks the question.
 bool MotorInertiaAboveTotal(const CMC_Setup* setup);

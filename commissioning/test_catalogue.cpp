@@ -8,7 +8,6 @@
 
 #include "commissioning/detect_encoder_resolution.h"
 #include "commissioning/detect_pole_pairs.h"
-#include "commissioning/encoder_test_values.h"
 #include "commissioning/test_current.h"
 #include "commissioning/test_encoder_connections.h"
 #include "commissioning/test_hall_configuration.h"
@@ -19,6 +18,7 @@
 #include "commissioning/test_position_tuning.h"
 #include "commissioning/test_speed_tuning.h"
 #include "commissioning/total_inertia_test.h"
+#include "compute/setup_access.h"
 #include "dialogs/dialog_resources.h"
 #include "dialogs/my_setup_dlg.h"
 #include "dialogs/setup_values.h"
@@ -66,8 +66,7 @@ std::unique_ptr<CMyTestDlg> MakeFlagged(CMC_Setup* setup, CWnd* parent) {
 // The rotary member, or the linear one for a linear motor (TransmissionType 2 or 3).
 template <class Rotary, class Linear>
 std::unique_ptr<CMyTestDlg> MakeForMotor(CMC_Setup* setup, CWnd* parent) {
-  const int transmission = dialogs::Code(setup, "TransmissionType");
-  if (transmission == 2 || transmission == 3) return std::make_unique<Linear>(setup, parent);
+  if (IsLinearMotor(setup)) return std::make_unique<Linear>(setup, parent);
   return std::make_unique<Rotary>(setup, parent);
 }
 
@@ -81,7 +80,7 @@ std::unique_ptr<CMyTestDlg> MakeForLoad(CMC_Setup* setup, CWnd* parent) {
 std::unique_ptr<CMyTestDlg> MakeEncoderResolutionTest(CMC_Setup* setup, CWnd* parent) {
   const int sensor = dialogs::Code(setup, "MotorSensorType");
   const bool sinCos = sensor == 3 || sensor == 7;
-  if (LinearMotor(setup)) {
+  if (IsLinearMotor(setup)) {
     if (sinCos) return std::make_unique<CDetectEncoderResolution2_lin>(setup, parent);
     return std::make_unique<CDetectEncoderResolution_lin>(setup, parent);
   }

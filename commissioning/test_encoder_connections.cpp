@@ -3,16 +3,18 @@
 #include <cmath>
 #include <numbers>
 
-#include "commissioning/encoder_test_values.h"
+#include "commissioning/hall_test_displays.h"
+#include "commissioning/test_current_counts.h"
+#include "compute/setup_access.h"
 #include "dialogs/setup_values.h"
 #include "drivebase/comm.h"
 #include "drivebase/numeric.h"
 
 namespace {
 
-using kestrel::InternalValue;
-using kestrel::LinearMotor;
-using kestrel::TruncatedCount;
+using kestrel::OptionalInternalValue;
+using kestrel::TruncatedWithin;
+using kestrel::IsLinearMotor;
 using kestrel::dialogs::Code;
 using kestrel::dialogs::Value;
 
@@ -27,9 +29,9 @@ bool LinearLoad(const CMC_Setup* setup) {
 // A rotary encoder: lines from the setup, a sine/cosine one interpolated by its fraction bits.
 EncoderCounterView::Layout RotaryEncoder(const CMC_Setup* setup, const char* counter, int editId, int diagramId,
                                          const char* linesName, int sensorType, const char* fractionName) {
-  const long lines = TruncatedCount(Value(setup, linesName));
+  const long lines = TruncatedWithin<int>(Value(setup, linesName));
   double anglesLines = static_cast<double>(lines);
-  if (sensorType == 3) anglesLines *= std::pow(2.0, static_cast<double>(TruncatedCount(Value(setup, fractionName))));
+  if (sensorType == 3) anglesLines *= std::pow(2.0, static_cast<double>(TruncatedWithin<int>(Value(setup, fractionName))));
   return {counter, editId, diagramId, false, 4 * lines, anglesLines, 0.0, false};
 }
 
@@ -61,7 +63,7 @@ void EncoderCounterView::Reset() {
 }
 
 bool EncoderCounterView::Show(CWnd& dialog, double counter) {
-  const long count = TruncatedCount(counter);
+  const long count = TruncatedWithin<int>(counter);
   const long shown = layout_.linear ? count : PositiveModulo(count, layout_.countsPerRevolution);
   dialog.SetDlgItemText(layout_.editId, std::to_string(shown));
   if (shown_ == shown) return false;
@@ -164,7 +166,7 @@ void CTestEncoderConnections::FollowCounters() {
   if (moved && hallState_) {
     double hall = 0.0;
     if (!ReadDriveValue("HALL", true, hall)) return;
-    hallState_->Show(static_cast<int>(TruncatedCount(hall)));
+    hallState_->Show((TruncatedWithin<int>(hall)));
   }
   RestartTick();
 }
@@ -178,7 +180,7 @@ bool CTestEncoderConnections::FollowIndex() {
   }
   double captured = 0.0;
   if (!ReadDriveValue(index_.CaptureVariable(), true, captured)) return false;
-  SetChildText(kIndexEdit, IndexCapture::Text(static_cast<int>(TruncatedCount(captured))));
+  SetChildText(kIndexEdit, IndexCapture::Text((TruncatedWithin<int>(captured))));
   return true;
 }
 
@@ -211,9 +213,9 @@ namespace {
 std::vector<EncoderCounterView::Layout> DualLoopEncoders(const CMC_Setup* setup) {
   using Test = CTestEncoderLdConnections;
   const auto linear = [setup](const char* counter, int edit, int diagram, const char* resolution) {
-    return LinearEncoder(counter, edit, diagram, InternalValue(setup, resolution) * 1000.0, true);
+    return LinearEncoder(counter, edit, diagram, OptionalInternalValue(setup, resolution) * 1000.0, true);
   };
-  return {LinearMotor(setup) ? linear("APOS_MT", Test::kPositionEdit, Test::kLinearMotorDiagram, "Resolution")
+  return {IsLinearMotor(setup) ? linear("APOS_MT", Test::kPositionEdit, Test::kLinearMotorDiagram, "Resolution")
                              : RotaryEncoder(setup, "APOS_MT", Test::kPositionEdit, Test::kMotorDiagram,
                                              "No_encoder_lines", Code(setup, "MotorSensorType"), "SINCOS_fract"),
           LinearLoad(setup) ? linear("APOS_LD", Test::kLoadPositionEdit, Test::kLinearLoadDiagram, "Resolution_LD")

@@ -1,4 +1,5 @@
 // The tuning tests' opening, bindings, tabs and closing.
+#include "compute/setup_access.h"
 #include "commissioning/tuning_test.h"
 
 #include <algorithm>

@@ -1,5 +1,6 @@
 // The tuning tests' total inertia or mass: "Identify" runs the identification test, and a total
 // below the motor's own is asked about before the gains are tuned on it.
+#include "compute/setup_access.h"
 #include "commissioning/inertia_question.h"
 #include "commissioning/total_inertia_test.h"
 #include "commissioning/tuning_test.h"

@@ -60,6 +60,10 @@ double OptionalInternalValue(const CMC_Setup* setup, std::string_view name) {
   return parameter != nullptr ? parameter->GetValueInInternalUnit() : 0.0;
 }
 
+bool IsLinearMotor(const CMC_Setup* setup) {
+  return HasParameter(setup, "TransmissionType") && !IsMotorSideRotary(ReadCode(setup, "TransmissionType"));
+}
+
 bool HasVariable(const CMC_Setup* setup, std::string_view name) {
   const drivebase::ErrorReportingOff silent;
   return setup->FindVariable(name) != nullptr;

@@ -45,6 +45,8 @@ bool HasParameter(const CMC_Setup* setup, std::string_view name);
 bool HasVariable(const CMC_Setup* setup, std::string_view name);
 // An optional parameter's value in internal units; 0 when the setup lacks it.
 double OptionalInternalValue(const CMC_Setup* setup, std::string_view name);
+// Whether the setup's motor is linear (TransmissionType 2 or 3; a setup without it is rotary).
+bool IsLinearMotor(const CMC_Setup* setup);
 
 }  // namespace kestrel
 
