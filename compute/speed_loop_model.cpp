@@ -66,7 +66,7 @@ SpeedLoopModel SpeedLoopModelOf(CMC_Setup* setup) {
 SpeedLoopModel CascadedSpeedLoopModelOf(CMC_Setup* setup) {
   SpeedLoopModel model = SpeedLoopModelOf(setup);
   model.outputLimit = kFullScale - Internal(setup, "SATS");
-  model.integralLimit = std::min(kFullScale - Internal(setup, "IMAXS"), model.outputLimit);
+  model.integralLimit = kFullScale - Internal(setup, "IMAXS");
   return model;
 }
 
