@@ -28,7 +28,8 @@ constexpr std::initializer_list<int> kFeedForwardGroup{1350, 1351, 1352, 1353, 1
                                                        1356, 1357, 1358, 1359, 1360};
 constexpr std::initializer_list<int> kSpeedFeedForward{1351, 1352, 1353, 1354, 1355};
 constexpr std::initializer_list<int> kStartCurrent{3285, 3286, 3287};
-constexpr std::initializer_list<int> kLiveControls{CTuningTest::kReferenceSwatch, CTuningTest::kMeasuredSwatch, CTuningTest::kPauseButton, CTuningTest::kContinueButton};
+constexpr std::initializer_list<int> kLiveControls{CTuningTest::kReferenceSwatch, CTuningTest::kMeasuredSwatch,
+                                                    CTuningTest::kPauseButton, CTuningTest::kContinueButton};
 // Controls that a run must not change under it.
 constexpr std::initializer_list<int> kLockedWhileRunning{IDOK, 1335, 1336, 1338, 1340, 1341, 1343, 1390};
 

@@ -95,7 +95,8 @@ void CTuningTest::DrawPredictedResponse(const std::vector<double>& predicted) {
   for (const std::vector<double>& row : rows) logged.AddRow(row);
   CGraphFilter& filter = *logged.GetFilter(0);
   const auto& curves = filter.Curves();
-  const bool drawn = std::any_of(curves.begin(), curves.end(), [&](const CXYCurve& c) { return c.YColumn() == predictedColumn; });
+  const bool drawn =
+      std::any_of(curves.begin(), curves.end(), [&](const CXYCurve& c) { return c.YColumn() == predictedColumn; });
   if (!drawn) filter.Add(CXYCurve(1, 0, predictedColumn, 1, RGB16(12)));
   loggerGraph_.RefreshGraph();
 }

@@ -58,7 +58,8 @@ struct CurrentLoopModel {
 // setup reports which).
 std::optional<CurrentLoopModel> CurrentLoopModelOf(CMC_Setup& setup);
 
-// The loop run one current period at a time, with the drive's integer arithmetic.
+// The loop of a CurrentLoopModel (which must outlive it) run one current period at a time, with
+// the drive's integer arithmetic.
 class CurrentLoopStepper {
  public:
   explicit CurrentLoopStepper(const CurrentLoopModel& model);

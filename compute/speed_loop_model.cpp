@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <string_view>
 
 #include "compute/position_response.h"
-#include "compute/scale_functions.h"
 #include "compute/setup_access.h"
 #include "compute/speed_response.h"
 #include "compute/tuning.h"
@@ -16,15 +16,7 @@ namespace {
 constexpr double kFullScale = 32767.0;
 constexpr double kTwoTo31 = 2147483648.0;
 
-double Internal(const CMC_Setup* setup, const std::string& name) {
-  const CMC_Parameter* parameter = FindOptionalParameter(setup, name);
-  return parameter != nullptr ? parameter->GetValueInInternalUnit() : 0.0;
-}
-
-double Base(const CMC_Setup* setup, const char* name) {
-  const CMC_Parameter* parameter = FindOptionalParameter(setup, name);
-  return parameter != nullptr ? parameter->GetValueInBaseUnit() : 0.0;
-}
+double Internal(const CMC_Setup* setup, std::string_view name) { return OptionalInternalValue(setup, name); }
 
 // A gain as the drive holds it: mantissa · 2^shift / 32767.
 double HeldGain(const CMC_Setup* setup, const char* mantissa, double shift) {
@@ -64,9 +56,8 @@ SpeedLoopModel SpeedLoopModelOf(CMC_Setup* setup) {
   model.measuredSpeedFilters = FilterSlots(setup, 1 + positionSlots + currentSlots, speedSlots);
 
   model.currentLoop = CurrentLoopModelOf(*setup);
-  const bool inFastLoop = Base(setup, "PosSpd_in_FastLoop") != 0.0;
-  if (model.currentLoop && !inFastLoop && model.currentLoop->period_s > 0.0) {
-    const double periods = std::round(GetSpeedLoopPeriod(setup) / model.currentLoop->period_s);
+  if (model.currentLoop && model.currentLoop->period_s > 0.0) {
+    const double periods = std::round(OuterLoopPeriod(setup) / model.currentLoop->period_s);
     model.currentPeriodsPerSample = std::max(1, static_cast<int>(periods));
   }
   return model;
@@ -75,7 +66,7 @@ SpeedLoopModel SpeedLoopModelOf(CMC_Setup* setup) {
 SpeedLoopModel CascadedSpeedLoopModelOf(CMC_Setup* setup) {
   SpeedLoopModel model = SpeedLoopModelOf(setup);
   model.outputLimit = kFullScale - Internal(setup, "SATS");
-  model.integralLimit = std::min(kFullScale - Internal(setup, "IMAXS"), model.outputLimit);
+  model.integralLimit = kFullScale - Internal(setup, "IMAXS");
   return model;
 }
 

@@ -19,14 +19,13 @@ double PlantGain(RuleInputs& in) {
   return in.Base("PolePitch") * in.Base("Mt") / in.Base("Kf");
 }
 
-// The period of the speed and position loops: the current loop's when they run in the fast loop.
+}  // namespace
+
 double OuterLoopPeriod(const CMC_Setup* setup) {
   const CMC_Parameter* fast = kestrel::FindOptionalParameter(setup, "PosSpd_in_FastLoop");
   if (fast != nullptr && fast->GetValueInBaseUnit() != 0.0) return GetCurrentLoopPeriod(setup);
   return GetSpeedLoopPeriod(setup);
 }
-
-}  // namespace
 
 bool TuneCurrentController(CMC_Setup* setup) {
   RuleInputs in(setup);

@@ -19,6 +19,10 @@ bool TuneCurrentController(CMC_Setup* setup);
 // Writes Ki_S_scl, then Kp_S_scl.
 bool TuneSpeedController(CMC_Setup* setup);
 
+// The period T of the speed and position loops: the current loop's (Tc) when PosSpd_in_FastLoop
+// is set, else the speed loop's (Ts).
+double OuterLoopPeriod(const CMC_Setup* setup);
+
 // The speed loop's plant over one loop period T: the change of the speed (internal units) that
 // one internal unit of current makes, T S / (X Iscale) with X and S as above; 0 when a parameter
 // is missing.

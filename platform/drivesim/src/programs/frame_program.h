@@ -60,10 +60,9 @@ class FrameProgram : public Program {
   }
   // Voltage to 0 by `rampStep` per Ts_S; true when it is 0.
   bool RampVoltageDownSlow(double rampStep);
-  // ALIGN's step per Ts_S: RIncTest, or RefTest/100 when none is given.
+  // ALIGN's step per Ts_S: RIncTest, or max(1, RefTest/100) when it is 0 or less.
   double AlignStep() const { return alignIncrement_; }
-  // RAMPDOWN by ALIGN's step per Ts_S (RIncTest, or RefTest/100 when none is given), then the
-  // axis off and the end. Call at every slow tick.
+  // RAMPDOWN by AlignStep per Ts_S, then the axis off and the end. Call at every slow tick.
   void RampDownAndEndSlow(ProgramHost& host);
   // Counts slow ticks during which the motor counter has not moved; reset when it moves.
   void TrackStillness(const ProgramHost& host);
