@@ -171,7 +171,7 @@ double CDetectEncoderResolution::Count(double reported) const {
 void CDetectEncoderResolution::FollowMotion() {
   double hall = 0.0, reported = 0.0, frame = 0.0;
   if (hallState_ && !ReadProgramValue(mainImage_, "H123", hall)) return;
-  if (!FollowIndex()) return;
+  if (!FollowIndexCapture(index_, moved_, kIndexEdit)) return;
   // The count in its internal unit, as at the end.
   if (!ReadDriveValue("var_lf_long", true, reported)) return;
   const double count = Count(reported);
@@ -189,29 +189,17 @@ void CDetectEncoderResolution::FollowMotion() {
   if (!ReadDriveValue("THTST", true, frame)) return;
   phase_.SetTheta((frame + 16384.0) * 2.0 * std::numbers::pi / 65536.0);
   phase_.Repaint();
-  if (hallState_) hallState_->Show((TruncatedWithin<int>(hall)));
+  if (hallState_) hallState_->Show(TruncatedWithin<int>(hall));
   RestartTick(kFollowPeriodMs);
 }
 
-// The capture is armed once the motor has moved, then read at every tick.
-bool CDetectEncoderResolution::FollowIndex() {
-  if (!index_.Applies()) return true;
-  if (moved_ && !index_.ArmOnce(*GetSetup())) {
-    Fail(CMC_Comm::GetLastErrorText());
-    return false;
-  }
-  double captured = 0.0;
-  if (!ReadDriveValue(index_.CaptureVariable(), true, captured)) return false;
-  SetChildText(kIndexEdit, IndexCapture::Text((TruncatedWithin<int>(captured))));
-  return true;
-}
 
 void CDetectEncoderResolution::FinishResolutionProgram() {
   ShowStepText(kTexts);
   double reported = 0.0, hall = 0.0;
   if (!ReadDriveValue("var_lf_long", true, reported)) return;
   if (hallState_ && !ReadProgramValue(mainImage_, "H123", hall)) return;
-  if (hallState_) hallState_->Show((TruncatedWithin<int>(hall)));
+  if (hallState_) hallState_->Show(TruncatedWithin<int>(hall));
   const double count = Count(reported);
   if (variant_.linear) {
     return JudgeLinearCount(variant_.sinCos ? static_cast<long>(TG_FRound(count)) : TruncatedWithin<int>(count));

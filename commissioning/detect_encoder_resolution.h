@@ -108,7 +108,6 @@ class CDetectEncoderResolution : public CMyTestDlg, public kestrel::CountingDire
   void JudgeLinearCount(long count);
   // The program's count in encoder lines × 4 (a sine/cosine count without its interpolation).
   double Count(double reported) const;
-  bool FollowIndex();
   void CloseRotary();
   void CloseLinear();
   bool HasReverseCounting() const;

@@ -19,6 +19,8 @@
 #include "commissioning/save_question.h"
 #include "drivebase/test_dlg.h"
 
+class IndexCapture;
+
 class CMyTestDlg : public CMC_TestDlg {
  public:
   // Templates 102 and 103 (speed and position tuning) clear ABSTART_MINMOVE when the setup has it;
@@ -112,6 +114,9 @@ class CMyTestDlg : public CMC_TestDlg {
   bool WriteDriveValue(const char* name, double baseValue);
   // Ends the run as failed with the text.
   void Fail(const std::string& text);
+  // The encoder tests' index capture at a tick (index_capture.cpp): armed once the motor has
+  // moved, then the captured counter shown in the edit; false when the run failed.
+  bool FollowIndexCapture(IndexCapture& index, bool moved, int editId);
 
   // Closing: a running test stops first (the host); after a success the values found that differ
   // from the setup's at opening are listed with the question whether to keep them: Yes accepts

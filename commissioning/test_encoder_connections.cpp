@@ -154,7 +154,7 @@ void CTestEncoderConnections::OnTimer(std::uintptr_t id) {
 
 void CTestEncoderConnections::FollowCounters() {
   if (CheckDriveErrors(1, kShortCircuitMask) == 0) return;
-  if (!FollowIndex()) return;
+  if (!FollowIndexCapture(index_, pulsesSeen_, kIndexEdit)) return;
   bool moved = false;
   for (const auto& encoder : encoders_) {
     double counter = 0.0;
@@ -166,23 +166,11 @@ void CTestEncoderConnections::FollowCounters() {
   if (moved && hallState_) {
     double hall = 0.0;
     if (!ReadDriveValue("HALL", true, hall)) return;
-    hallState_->Show((TruncatedWithin<int>(hall)));
+    hallState_->Show(TruncatedWithin<int>(hall));
   }
   RestartTick();
 }
 
-// The capture is armed once pulses have been seen, then read at every tick.
-bool CTestEncoderConnections::FollowIndex() {
-  if (!index_.Applies()) return true;
-  if (pulsesSeen_ && !index_.ArmOnce(*GetSetup())) {
-    Fail(CMC_Comm::GetLastErrorText());
-    return false;
-  }
-  double captured = 0.0;
-  if (!ReadDriveValue(index_.CaptureVariable(), true, captured)) return false;
-  SetChildText(kIndexEdit, IndexCapture::Text((TruncatedWithin<int>(captured))));
-  return true;
-}
 
 // Stop while the counters are followed ends the program first (var_i2 := 1), then judges the run.
 void CTestEncoderConnections::OnBtnStartStop() {

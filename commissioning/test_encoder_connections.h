@@ -95,7 +95,6 @@ class CTestEncoderConnections : public CMyTestDlg {
  private:
   void OnTimer(std::uintptr_t id);
   void FollowCounters();
-  bool FollowIndex();
 
   std::string program_;
   std::vector<std::unique_ptr<EncoderCounterView>> encoders_;  // diagrams stay where they were attached
