@@ -21,17 +21,14 @@ using kestrel::dialogs::Value;
 constexpr std::uint16_t kShortCircuitMask = 0x0002;
 constexpr double kHandTurn_s = 2.0;
 
-bool LinearLoad(const CMC_Setup* setup) {
-  const int transmission = Code(setup, "TransmissionType");
-  return transmission == 1 || transmission == 3;
-}
-
 // A rotary encoder: lines from the setup, a sine/cosine one interpolated by its fraction bits.
 EncoderCounterView::Layout RotaryEncoder(const CMC_Setup* setup, const char* counter, int editId, int diagramId,
                                          const char* linesName, int sensorType, const char* fractionName) {
   const long lines = TruncatedWithin<int>(Value(setup, linesName));
   double anglesLines = static_cast<double>(lines);
-  if (sensorType == 3) anglesLines *= std::pow(2.0, static_cast<double>(TruncatedWithin<int>(Value(setup, fractionName))));
+  if (sensorType == 3) {
+    anglesLines *= std::pow(2.0, static_cast<double>(TruncatedWithin<int>(Value(setup, fractionName))));
+  }
   return {counter, editId, diagramId, false, 4 * lines, anglesLines, 0.0, false};
 }
 
@@ -203,12 +200,13 @@ std::vector<EncoderCounterView::Layout> DualLoopEncoders(const CMC_Setup* setup)
   const auto linear = [setup](const char* counter, int edit, int diagram, const char* resolution) {
     return LinearEncoder(counter, edit, diagram, OptionalInternalValue(setup, resolution) * 1000.0, true);
   };
+  const bool linearLoad = !kestrel::IsLoadSideRotary(Code(setup, "TransmissionType"));
   return {IsLinearMotor(setup) ? linear("APOS_MT", Test::kPositionEdit, Test::kLinearMotorDiagram, "Resolution")
-                             : RotaryEncoder(setup, "APOS_MT", Test::kPositionEdit, Test::kMotorDiagram,
-                                             "No_encoder_lines", Code(setup, "MotorSensorType"), "SINCOS_fract"),
-          LinearLoad(setup) ? linear("APOS_LD", Test::kLoadPositionEdit, Test::kLinearLoadDiagram, "Resolution_LD")
-                            : RotaryEncoder(setup, "APOS_LD", Test::kLoadPositionEdit, Test::kLoadDiagram,
-                                            "No_encoder_lines_LD", Code(setup, "LoadSensorType"), "SINCOS_fract_LD")};
+                               : RotaryEncoder(setup, "APOS_MT", Test::kPositionEdit, Test::kMotorDiagram,
+                                               "No_encoder_lines", Code(setup, "MotorSensorType"), "SINCOS_fract"),
+          linearLoad ? linear("APOS_LD", Test::kLoadPositionEdit, Test::kLinearLoadDiagram, "Resolution_LD")
+                     : RotaryEncoder(setup, "APOS_LD", Test::kLoadPositionEdit, Test::kLoadDiagram,
+                                     "No_encoder_lines_LD", Code(setup, "LoadSensorType"), "SINCOS_fract_LD")};
 }
 
 }  // namespace
