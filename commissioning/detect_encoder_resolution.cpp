@@ -93,7 +93,7 @@ void CDetectEncoderResolution::OnChangedParameterValue(const std::string& name) 
   if (!HasReverseCounting() || !SameName(name, "ReverseCounting_MT")) return;
   kestrel::ComputeCountingDirection(GetSetup(), 0);
   kestrel::ComputeCountingDirection(GetSetup(), 1);
-  rememberedReverse_ = (TruncatedWithin<int>(OptionalInternalValue(GetSetup(), "ReverseCounting_MT")));
+  rememberedReverse_ = TruncatedWithin<int>(OptionalInternalValue(GetSetup(), "ReverseCounting_MT"));
 }
 
 void CDetectEncoderResolution::BeginTest() {

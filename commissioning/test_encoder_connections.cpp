@@ -105,6 +105,13 @@ bool CTestEncoderConnections::OnInitDialog() {
   if (hallDiagram_) hallDiagram_->SubclassDlgItem(kHallDiagram, this);
   CMyTestDlg::OnInitDialog();
   if (motorOnly) EnableChild(kPhaseDiagram, false);
+  if (!motorOnly) {
+    for (const int place : CTestEncoderLdConnections::kDiagramPlaces) {
+      ShowChild(place, std::ranges::any_of(encoders_, [place](const auto& encoder) {
+                  return encoder->GetLayout().diagramId == place;
+                }));
+    }
+  }
   ShowChild(kHallDiagram, ShowsHalls());
   ShowChild(kHallStateEdit, ShowsHalls());
   ShowChild(kIndexLabel, index_.Applies());

@@ -119,4 +119,7 @@ class CTestEncoderLdConnections : public CTestEncoderConnections {
   static constexpr int kLoadDiagram = 1025;
   static constexpr int kLinearMotorDiagram = 1027;
   static constexpr int kLinearLoadDiagram = 1028;
+  // Every diagram place of the template: those of the kinds the setup does not have stay hidden.
+  static constexpr std::array<int, 4> kDiagramPlaces{kMotorDiagram, kLoadDiagram, kLinearMotorDiagram,
+                                                     kLinearLoadDiagram};
 };

@@ -53,6 +53,13 @@ TEST_P(EncoderConnections, FollowTheHandAndJudgeThePulsesAtStop) {
             const auto& test = TopTest<CTestEncoderConnections>();
             const auto counter = static_cast<long>(drive.ReadVariable("APOS_MT").value_or(0));
             const EncoderCounterView& motor = test.Encoder(0);
+            if (std::string(c.test) == "encoder-load") {  // rotary motor and load: their dials only
+              for (const int place : CTestEncoderLdConnections::kDiagramPlaces) {
+                EXPECT_EQ(dialog.IsVisible(place), place == CTestEncoderConnections::kMotorDiagram ||
+                                                       place == CTestEncoderLdConnections::kLoadDiagram)
+                    << place;
+              }
+            }
             if (motor.GetLayout().linear) {
               // One pole pitch of 32 mm at 1 µm per count either side of the start.
               EXPECT_EQ(dialog.Text(CTestEncoderConnections::kPositionEdit), std::to_string(counter));
