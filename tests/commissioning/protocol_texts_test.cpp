@@ -1,10 +1,13 @@
 // What every test takes from the protocol without a drive: program names from the sensors and
-// the transmission, the drive error texts through a mask, and the save question's text.
+// the transmission, the drive error texts through a mask, the save question's text, and a help page
+// for every test.
 #include <gtest/gtest.h>
 
 #include "commissioning/drive_errors.h"
 #include "commissioning/program_names.h"
 #include "commissioning/save_question.h"
+#include "commissioning/test_catalogue.h"
+#include "drivebase/gui_resources.h"
 #include "kestrel/default_setup.h"
 
 namespace kestrel {
@@ -75,6 +78,17 @@ TEST(SaveQuestion, ListsOnlyChangedValuesAsText) {
             "Phase resistance:\tOld = 0.9\tNew = 1e-05\r\n"
             "\r\nDo you want to save the new value(s)? (Recommended)");
   EXPECT_EQ(SaveQuestionText(std::span(values).subspan(1, 1)), "");
+}
+
+// Every test's Help button finds its page in the help index.
+TEST(HelpPages, EveryTestHasOne) {
+  RegisterTestTemplates();
+  CMC_Setup setup = LoadDefaultSetup();
+  const std::filesystem::path index = std::filesystem::path(KESTREL_SOURCE_DIR) / "docs/help/README.md";
+  for (const CommissioningTest& test : CommissioningTests()) {
+    const std::unique_ptr<CMyTestDlg> dialog = MakeCommissioningTest(&setup, test.name, nullptr);
+    EXPECT_NO_THROW(drivebase::FindHelpPage(index, dialog->GetHelpContext())) << test.name;
+  }
 }
 
 }  // namespace

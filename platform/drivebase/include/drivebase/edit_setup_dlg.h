@@ -142,6 +142,7 @@ class CMC_EditSetupDlg : public CDialog {
 
   // --- Help: the Help button 10024 opens the help page of the context set here (0: nothing).
   void SetHelpContext(unsigned context) { helpContext_ = context; }
+  unsigned GetHelpContext() const { return helpContext_; }
   // Opens the help page of a context number (drivebase/help.h); a missing page gets a message box.
   void ShowHelp(unsigned context);
 
