@@ -4,7 +4,7 @@
 // nominal current and its unit, answers a message box, reads Drive Setup's help, reloads the page in the middle of the
 // dialogs and carries on, closes both with OK, saves, and finds the value in the saved file; a
 // request without the token is refused; runs the current test from Drive Setup and sees its
-// step plotted. Screenshots of the main window, Drive Setup, Motor Setup and the current test are written to the artifacts folder. Then a parameter edited in the main window survives
+// step plotted; runs the Hall configuration test from Motor Setup and sees its diagrams drawn. Screenshots of the main window, Drive Setup, Motor Setup, the current test and the Hall configuration test are written to the artifacts folder. Then a parameter edited in the main window survives
 // a killed kestrel: the next one offers the recovery file.
 import { spawn } from "node:child_process";
 import { existsSync, mkdirSync, mkdtempSync, readFileSync, rmSync } from "node:fs";
@@ -95,6 +95,24 @@ try {
     await page.waitForFunction(() =>
       document.querySelector('.window[data-caption="Brushless Motor Setup"] [data-id="1159"]')?.value === "3500");
     await page.screenshot({ path: join(artifacts, "motor-setup.png") });
+  });
+
+  await check("the Hall configuration test draws the Hall states its sweep passes", async () => {
+    const caption = "Hall Configuration Detection Test";
+    await control(page, "Brushless Motor Setup", 1190).click();
+    await control(page, caption, 10000).click();
+    await page.waitForFunction(() =>
+      document.querySelector('.window[data-caption="Hall Configuration Detection Test"] [data-id="10002"]')
+        ?.textContent === "Test passed", null, { timeout: 30000 });
+    const slices = control(page, caption, 1026).locator("svg.diagram path.slice");
+    assert(await slices.count() === 6, `the Hall diagram draws ${await slices.count()} slices`);
+    const dial = control(page, caption, 1024).locator("svg.diagram line");
+    assert(await dial.count() > 0, "the encoder diagram draws no dial");
+    await page.screenshot({ path: join(artifacts, "hall-configuration-test.png") });
+    // The shift found differs from the setup's: the test asks whether to keep it.
+    await dialog(page, caption).getByRole("button", { name: "Close", exact: true }).click();
+    await page.locator(".box").getByRole("button", { name: "No" }).click();
+    await dialog(page, caption).waitFor({ state: "detached" });
   });
 
   await check("a reloaded page carries on in the open dialogs", async () => {
