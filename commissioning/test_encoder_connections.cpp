@@ -125,6 +125,17 @@ std::optional<CMyTestDlg::HandMove> CTestEncoderConnections::UnattendedHandMove(
   return HandMove{travel, kHandTurn_s};
 }
 
+std::vector<CMyTestDlg::TestResultLine> CTestEncoderConnections::ResultLines() const {
+  std::vector<TestResultLine> lines;
+  for (const auto& encoder : encoders_) {
+    const EncoderCounterView::Layout& layout = encoder->GetLayout();
+    const std::string label = std::string(layout.counter) + (layout.linear ? "" : " within one revolution");
+    lines.push_back({label, GetDlgItemText(layout.editId)});
+  }
+  if (index_.Applies()) lines.push_back({"Index position", GetDlgItemText(kIndexEdit)});
+  return lines;
+}
+
 void CTestEncoderConnections::BeginTest() {
   m_bTestRunning = 1;
   m_nResult = -1;

@@ -74,6 +74,8 @@ class CTestEncoderConnections : public CMyTestDlg {
   void OnBtnStartStop() override;
   double UnattendedRun_s() const override { return 3.0; }
   std::optional<HandMove> UnattendedHandMove() const override;
+  // What the dialog shows at the end: each counter, the index position where it applies.
+  std::vector<TestResultLine> ResultLines() const override;
 
   const std::string& Program() const { return program_; }
   bool PulsesSeen() const { return pulsesSeen_; }

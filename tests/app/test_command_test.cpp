@@ -193,11 +193,13 @@ TEST_F(TestCommand, CountsThePolePairsOfEveryMotor) {
 }
 
 // The user at the simulated drive turns the default motor's shaft once and stops the encoder
-// connection test; the resolution test finds its 2000 lines turning it by itself.
+// connection test, which shows the index passed at 123.4° (2742 counts); the resolution test
+// finds its 2000 lines turning it by itself.
 TEST_F(TestCommand, TestsTheEncoderByHandAndFindsItsLines) {
   for (const char* name : {"encoder", "encoder-load"}) {
     const Outcome turned = scratch_.Succeeds(std::string("test ") + name);
     EXPECT_NE(turned.out.find("Test passed\n"), std::string::npos) << turned.out;
+    EXPECT_NE(turned.out.find("Index position: 2742\n"), std::string::npos) << turned.out;
   }
   const Outcome lines = scratch_.Succeeds("test resolution");
   EXPECT_NE(lines.out.find("Test passed\nNo_encoder_lines: 2000\n"), std::string::npos) << lines.out;
