@@ -1,11 +1,11 @@
 // CDetectHallGainOffset: the sampling loop runs until the drive reports its calibration status
 // (HALLCASE, 0 while the program runs); the eight calibration values are then read and, only when
 // every read succeeded, copied into the setup, so that a calibration is never half old, half new.
-#include <cmath>
 #include <cstdint>
 
 #include "commissioning/program_names.h"
 #include "commissioning/test_linear_hall.h"
+#include "compute/setup_access.h"
 #include "dialogs/setup_values.h"
 
 namespace {
@@ -14,17 +14,14 @@ constexpr int kSignalMissing = -1;
 constexpr int kWrongSequence = -2;
 
 // HALLCASE is a 16-bit word that setups may declare unsigned: −1 then reads 65535.
-int SignedWord(double value) {
-  if (!std::isfinite(value)) return 0;
-  return static_cast<std::int16_t>(static_cast<std::uint16_t>(static_cast<long long>(std::trunc(value)) & 0xFFFF));
-}
+int SignedWord(double value) { return static_cast<std::int16_t>(kestrel::TruncateToInt32(value)); }
 
 // The drive's linear variant follows the side whose sensor is calibrated: a linear motor
 // (TransmissionType 2 or 3) or a linear load (1 or 3).
 std::string GainOffsetProgram(const CMC_Setup* setup, kestrel::SensorSide side) {
   const int transmission = kestrel::dialogs::Code(setup, "TransmissionType");
-  const bool linear = side == kestrel::SensorSide::motor ? (transmission == 2 || transmission == 3)
-                                                         : (transmission == 1 || transmission == 3);
+  const bool linear = side == kestrel::SensorSide::motor ? !kestrel::IsMotorSideRotary(transmission)
+                                                         : !kestrel::IsLoadSideRotary(transmission);
   return kestrel::ProgramName("LH", "Detect_Hall_Gain_Offset_Test", linear ? 3 : 0);
 }
 

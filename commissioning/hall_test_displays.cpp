@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "compute/setup_access.h"
+
 HallTestDisplays::HallTestDisplays(CWnd& dialog, bool linear)
     : dialog_(dialog), linear_(linear), state_(dialog, kHallStateEdit, linear ? linearHalls_ : halls_) {}
 
@@ -43,10 +45,9 @@ void HallTestDisplays::ShowPhaseAngle(double angle_rad) {
 namespace kestrel {
 
 double CountsPerPolePitch(const CMC_Setup* setup) {
-  const CMC_Parameter* pitch = setup->FindParameter("PolePitch");
-  const CMC_Parameter* resolution = setup->FindParameter("Resolution");
-  if (pitch == nullptr || resolution == nullptr || !(resolution->GetValueInInternalUnit() > 0.0)) return 0.0;
-  return std::trunc(pitch->GetValueInInternalUnit() / resolution->GetValueInInternalUnit());
+  const double resolution = OptionalInternalValue(setup, "Resolution");
+  if (!(resolution > 0.0)) return 0.0;
+  return std::trunc(OptionalInternalValue(setup, "PolePitch") / resolution);
 }
 
 }  // namespace kestrel

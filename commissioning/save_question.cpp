@@ -17,11 +17,13 @@ std::string FormatValue(double value, bool integer) {
 
 }  // namespace
 
-std::string FormatG(double value) {
+std::string FormatNumber(const char* format, double value) {
   std::array<char, 32> text{};
-  std::snprintf(text.data(), text.size(), "%g", value);
+  std::snprintf(text.data(), text.size(), format, value);
   return text.data();
 }
+
+std::string FormatG(double value) { return FormatNumber("%g", value); }
 
 std::string SaveQuestionText(std::span<const ComparedValue> values, bool listEveryValue) {
   const auto differs = [](const ComparedValue& value) { return value.new_value != value.old_value; };

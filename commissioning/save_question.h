@@ -17,6 +17,8 @@ struct ComparedValue {
 
 // A number as "%g" prints it ("1.5", "1e-05", "inf").
 std::string FormatG(double value);
+// A number as a printf format for one double prints it ("%.2g", "%.3G").
+std::string FormatNumber(const char* format, double value);
 
 // The question, or an empty text when every value is as it was. Labels and numbers are put in
 // as text, so a label with "%" prints as it is. It lists the values that differ, or with

@@ -1,7 +1,6 @@
 #include "commissioning/test_linear_hall.h"
 
 #include <cmath>
-#include <cstdio>
 #include <utility>
 
 #include "commissioning/program_names.h"
@@ -17,12 +16,6 @@ bool HallVoltageChanged(double volts, double reference_V) { return std::fabs(vol
 }  // namespace kestrel
 
 namespace {
-
-std::string FormatVoltage(double volts) {
-  std::array<char, 32> text{};
-  std::snprintf(text.data(), text.size(), "%.2g", volts);
-  return text.data();
-}
 
 // The drive's third Hall channel: AD8 on drives before generation 3, AD9 from then on.
 const char* HallCChannel(const CMC_Setup* setup) { return setup->GetMCVersion() < 3 ? "AD8" : "AD9"; }
@@ -127,7 +120,7 @@ bool CLinearHallTest::ReadVoltages(Voltages& volts) {
 }
 
 void CLinearHallTest::ShowVoltages(const Voltages& volts) {
-  for (std::size_t k = 0; k < volts.size(); ++k) SetChildText(kVoltageEdits[k], FormatVoltage(volts[k]));
+  for (std::size_t k = 0; k < volts.size(); ++k) SetChildText(kVoltageEdits[k], kestrel::FormatNumber("%.2g", volts[k]));
 }
 
 const ui::MessageMap* CLinearHallTest::GetMessageMap() const {

@@ -1,8 +1,6 @@
 #include "commissioning/test_phase_connections.h"
 
-#include <array>
 #include <cmath>
-#include <cstdio>
 
 #include "commissioning/program_names.h"
 #include "commissioning/save_question.h"
@@ -22,12 +20,6 @@ bool PhaseCurrentsAreRight(double ia_A, double ib_A, double itest_A) {
 }  // namespace kestrel
 
 namespace {
-
-std::string FormatCurrent(double current_A) {
-  std::array<char, 32> text{};
-  std::snprintf(text.data(), text.size(), "%.3G", current_A);
-  return text.data();
-}
 
 // Linear Hall and sin/cos motors run the incremental encoder's linear program; the preliminary
 // program stays their own.
@@ -118,8 +110,8 @@ void CTestPhaseConnections::FinishPhaseProgram() {
   const double scale = GetCurrentScale(GetSetup());
   ia_A_ = RoundDecimalValue(currentA / scale, 2);
   ib_A_ = RoundDecimalValue(currentB / scale, 2);
-  SetChildText(kCurrentAEdit, FormatCurrent(ia_A_));
-  SetChildText(kCurrentBEdit, FormatCurrent(ib_A_));
+  SetChildText(kCurrentAEdit, kestrel::FormatNumber("%.3G", ia_A_));
+  SetChildText(kCurrentBEdit, kestrel::FormatNumber("%.3G", ib_A_));
   if (!kestrel::PhaseCurrentsAreRight(ia_A_, ib_A_, TestCurrent_A())) return Fail(kFailureText);
   ShowBars(ia_A_, ib_A_);
   TestSucceeded(1);

@@ -5,6 +5,7 @@
 #include "compute/derivation.h"
 #include "compute/option_readers.h"
 #include "compute/registers.h"
+#include "compute/setup_access.h"
 #include "dialogs/binding_tables.h"
 #include "dialogs/guideline_texts.h"
 #include "dialogs/motor_setup_local_values.h"
@@ -226,8 +227,7 @@ void CMotorSetupDialog::OnDetectEncoderResolution() {
     return;
   }
   if (hasReverseCounting) OnRefreshParameterValue("ReverseCounting_MT");
-  const int transmission = Code(setup, "TransmissionType");
-  OnRefreshParameterValue(transmission == 2 || transmission == 3 ? "Resolution" : "No_encoder_lines");
+  OnRefreshParameterValue(kestrel::IsLinearMotor(setup) ? "Resolution" : "No_encoder_lines");
 }
 
 const ui::MessageMap* CMotorSetupDialog::GetMessageMap() const {
