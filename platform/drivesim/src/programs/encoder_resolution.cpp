@@ -44,13 +44,11 @@ class EncoderResolution : public AligningProgram {
   void OwnSlow(ProgramHost& host) override {
     TrackStillness(host);
     ++phaseSlowTicks_;
-    const double phase_s = phaseSlowTicks_ * host.SpeedLoopPeriod_s();
-    const double still_s = stillSlowTicks_ * host.SpeedLoopPeriod_s();
-    if (phase_ == Phase::settle && ((phase_s >= 0.050 && still_s >= 0.020) || phase_s >= 0.500)) {
+    if (phase_ == Phase::settle && Settled(host, phaseSlowTicks_)) {
       origin_ = host.MotorCounter();
       phase_ = Phase::sweep;
     }
-    if (phase_ == Phase::hold && phase_s >= kHold_s) phase_ = Phase::rampDown;
+    if (phase_ == Phase::hold && phaseSlowTicks_ * host.SpeedLoopPeriod_s() >= kHold_s) phase_ = Phase::rampDown;
     if (phase_ == Phase::rampDown) RampDownAndEndSlow(host);
   }
 

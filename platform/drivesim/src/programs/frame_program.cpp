@@ -34,7 +34,11 @@ bool FrameProgram::AlignSlow(ProgramHost& host) {
     return false;
   }
   ++alignSlowTicks_;
-  const double held_s = alignSlowTicks_ * host.SpeedLoopPeriod_s();
+  return Settled(host, alignSlowTicks_);
+}
+
+bool FrameProgram::Settled(const ProgramHost& host, int heldSlowTicks) const {
+  const double held_s = heldSlowTicks * host.SpeedLoopPeriod_s();
   const double still_s = stillSlowTicks_ * host.SpeedLoopPeriod_s();
   return (held_s >= 0.050 && still_s >= 0.020) || held_s >= 0.500;
 }

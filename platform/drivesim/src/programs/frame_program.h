@@ -66,6 +66,9 @@ class FrameProgram : public Program {
   void RampDownAndEndSlow(ProgramHost& host);
   // Counts slow ticks during which the motor counter has not moved; reset when it moves.
   void TrackStillness(const ProgramHost& host);
+  // After `heldSlowTicks` of holding: the counter still for 20 ms (held at least 50 ms), or held
+  // 500 ms.
+  bool Settled(const ProgramHost& host, int heldSlowTicks) const;
 
   // Whether the host's stop is in progress (FastStep then ramps and ends by itself).
   bool Stopping() const { return stopping_; }
