@@ -15,6 +15,7 @@
 #include <cmath>
 
 #include "programs/frame_program.h"
+#include "programs/monitoring_program.h"
 #include "programs/programs.h"
 
 namespace drivesim::programs {
@@ -23,17 +24,10 @@ namespace {
 
 constexpr int kDebounceSamples = 3;
 
-class DigitalHallSignals : public Program {
- public:
-  bool TriggersLog() const override { return false; }
-  void HostStop(ProgramHost&) override { End(); }
+class DigitalHallSignals : public MonitoringProgram {
+  void Begin(ProgramHost& host) override { host.SetProgramValue("bad", 0); }
 
-  void SlowStep(ProgramHost&) override {}
-
-  void FastStep(ProgramHost& host) override {
-    if (Ended()) return;
-    if (!started_) return Start(host);
-    if (host.DriveValue(drive::DriveVar::var_i2) != reported_) return End();
+  void Watch(ProgramHost& host) override {
     const int code = host.HallCode();
     steadySamples_ = code == candidate_ ? steadySamples_ + 1 : 1;
     candidate_ = code;
@@ -44,21 +38,9 @@ class DigitalHallSignals : public Program {
     }
     seen_.set(static_cast<std::size_t>(code));
     const auto count = static_cast<std::int32_t>(seen_.count());
-    if (count == reported_) return;
-    reported_ = count;
-    host.SetDriveValue(drive::DriveVar::var_i2, reported_);
+    if (count != Reported()) Report(host, count);
   }
 
- private:
-  void Start(ProgramHost& host) {
-    host.SetDriveValue(drive::DriveVar::var_i2, 0);
-    host.SetProgramValue("bad", 0);
-    host.SetProgramValue("STARTED", 1);
-    started_ = true;
-  }
-
-  bool started_ = false;
-  std::int32_t reported_ = 0;
   int candidate_ = -1;
   int steadySamples_ = 0;
   std::bitset<8> seen_;
