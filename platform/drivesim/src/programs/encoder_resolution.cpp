@@ -76,7 +76,7 @@ class EncoderResolution : public AligningProgram {
   void SweepFast() {
     ++step_;
     const double turned = 65536.0 * polePairs_ * step_ / sweepTicks_;
-    frameAngle_ = static_cast<std::int16_t>(kRestAngle + std::lround(std::fmod(turned, 65536.0)));
+    TurnFrameFromRest(turned);
     if (step_ >= sweepTicks_) NextPhase(Phase::hold);
   }
 

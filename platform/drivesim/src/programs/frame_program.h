@@ -46,6 +46,12 @@ class FrameProgram : public Program {
     }
     return uq;
   }
+  // The frame turned from the aligned rest by `turned16` (16-bit electrical units, any number of
+  // turns); THTST wraps as the drive's 16-bit angle does.
+  void TurnFrameFromRest(double turned16) {
+    const auto withinTurn = static_cast<std::int32_t>(std::lround(std::fmod(turned16, 65536.0)));
+    frameAngle_ = static_cast<std::int16_t>(kRestAngle + withinTurn);
+  }
   // Frame current (ID, IQ) of the latest samples.
   control::TwoAxis FrameCurrent(const ProgramHost& host) const { return host.MeasuredCurrent(frameAngle_); }
 

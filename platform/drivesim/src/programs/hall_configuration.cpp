@@ -70,7 +70,7 @@ class HallConfigurationDetection : public AligningProgram {
       sweep16_ = std::max(0.0, sweep16_ - step16_);
       if (sweep16_ <= 0.0) Finish(host);
     }
-    frameAngle_ = static_cast<std::int16_t>(kRestAngle + static_cast<std::int32_t>(std::lround(sweep16_)));
+    TurnFrameFromRest(sweep16_);
   }
 
   void Finish(ProgramHost& host) {

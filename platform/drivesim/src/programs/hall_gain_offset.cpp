@@ -67,7 +67,7 @@ class HallGainOffset : public AligningProgram {
   void OwnFast(ProgramHost& host) override {
     if (phase_ == Phase::sweep) {
       sweep16_ = std::min(kSweepTurns * kTurn16, sweep16_ + step16_);
-      frameAngle_ = static_cast<std::int16_t>(kRestAngle + static_cast<std::int32_t>(std::lround(sweep16_)));
+      TurnFrameFromRest(sweep16_);
     }
     ApplyFrame(host);
   }

@@ -59,7 +59,7 @@ class LinearHallSignals : public AligningProgram {
     if (host.ProgramValue("run_test") != 1) rampingDown_ = true;
     if (!rampingDown_) {
       sweep16_ = std::fmod(sweep16_ + 65536.0 * host.CurrentLoopPeriod_s(), 65536.0);
-      frameAngle_ = static_cast<std::int16_t>(kRestAngle + static_cast<std::int32_t>(std::lround(sweep16_)));
+      TurnFrameFromRest(sweep16_);
     }
     ApplyFrame(host);
   }

@@ -62,8 +62,7 @@ class PolePairsDetection : public AligningProgram {
 
   void SweepFast(ProgramHost& host) {
     ++sweepStep_;
-    const auto turned = static_cast<std::int32_t>(std::lround(65536.0 * sweepStep_ / sweepTicks_));
-    frameAngle_ = static_cast<std::int16_t>(kRestAngle + turned);
+    TurnFrameFromRest(65536.0 * sweepStep_ / sweepTicks_);
     if (sweepStep_ < sweepTicks_) return;
     host.SetProgramValue("poles_pairs", host.ProgramValue("poles_pairs") + 1);
     phase_ = Phase::waitUser;
