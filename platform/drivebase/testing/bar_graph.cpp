@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 
 #include "ui/window.h"
@@ -23,6 +24,13 @@ void CBarGraph::SetRange(double lower, double upper) {
 }
 
 void CBarGraph::SetValue(double value) { value_ = value; }
+
+std::string CBarGraph::ValueText() const {
+  if (format_.empty()) return {};
+  char text[64];
+  std::snprintf(text, sizeof text, format_.c_str(), value_);
+  return text;
+}
 
 void CBarGraph::Repaint() {
   ++repaints_;
