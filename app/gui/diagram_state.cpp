@@ -1,8 +1,11 @@
 #include "diagram_state.h"
 
+#include <algorithm>
 #include <string>
 
+#include "drivebase/bar_graph.h"
 #include "drivebase/diagrams.h"
+#include "drivebase/graph.h"
 
 namespace kestrel::gui {
 
@@ -23,6 +26,16 @@ json DiagramState(const ui::Window& control) {
     state["slices"] = std::move(slices);
   }
   return state;
+}
+
+json BarState(const ui::Window& control) {
+  const auto* bar = dynamic_cast<const CBarGraph*>(control.object);
+  if (bar == nullptr) return nullptr;
+  return {{"limits", {std::min(bar->Lower(), bar->Upper()), std::max(bar->Lower(), bar->Upper())}},
+          {"reference", bar->Reference()},
+          {"value", bar->Value()},
+          {"colour", drivebase::ColourHex(bar->Colour())},
+          {"text", bar->ValueText()}};
 }
 
 }  // namespace kestrel::gui

@@ -1,5 +1,6 @@
-// The diagrams of the encoder and Hall tests for the page: what each shows, so that the page can
-// draw it (an angle on a circle, a position between limits, six Hall slices).
+// The diagrams of the encoder and Hall tests and the tests' bar graphs for the page: what each
+// shows, so that the page can draw it (an angle on a circle, a position between limits, six Hall
+// slices, a coloured bar from its reference to its value).
 #pragma once
 
 #include <nlohmann/json.hpp>
@@ -12,5 +13,9 @@ namespace kestrel::gui {
 // "position": p} or {"shape": "hall"|"linear hall", "slices": [0|1|2 × 6]}; null when the control
 // shows no diagram.
 nlohmann::json DiagramState(const ui::Window& control);
+
+// {"limits": [lo, hi], "reference": r, "value": v, "colour": "#rrggbb", "text": "2.50"}; null when
+// the control is no bar graph.
+nlohmann::json BarState(const ui::Window& control);
 
 }  // namespace kestrel::gui

@@ -71,6 +71,7 @@ json ControlState(const ui::Window& control) {
   if (control.multiline) state["multiline"] = true;
   if (const CGraphWindow* graph = GraphOf(control)) state["graph"] = GraphState(*graph);
   if (json diagram = DiagramState(control); !diagram.is_null()) state["diagram"] = std::move(diagram);
+  if (json bar = BarState(control); !bar.is_null()) state["bar"] = std::move(bar);
   return state;
 }
 

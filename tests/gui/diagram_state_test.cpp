@@ -1,7 +1,8 @@
-// The diagrams of the encoder and Hall tests as the page receives them.
+// The diagrams of the encoder and Hall tests and the tests' bar graphs as the page receives them.
 #include <gtest/gtest.h>
 
 #include "diagram_state.h"
+#include "drivebase/bar_graph.h"
 #include "drivebase/diagrams.h"
 
 namespace {
@@ -35,6 +36,26 @@ TEST(DiagramStateTest, CarriesWhatEachDiagramShows) {
 TEST(DiagramStateTest, IsNullForAStaticWithoutADiagram) {
   const ui::Window plain(ui::ControlKind::Static, 1024);
   EXPECT_TRUE(kestrel::gui::DiagramState(plain).is_null());
+  EXPECT_TRUE(kestrel::gui::BarState(plain).is_null());
+}
+
+// An analogue reference's command bar: green (RGB 0, 255, 0 is 0x00FF00 as a page colour), drawn
+// from 0 in a range given high end first, with its value printed to two places.
+TEST(DiagramStateTest, BarCarriesItsReferenceColourAndText) {
+  CBarGraph bar;
+  ui::Window placeholder(ui::ControlKind::Progress, 1015);
+  ui::Link(placeholder, bar);
+  bar.SetRange(3000, -3000);
+  bar.SetValue(-1234.567);
+  bar.SetReference(0);
+  bar.SetColour(RGB(0, 255, 0));
+  bar.SetValueFormat("%.2f");
+  EXPECT_EQ(kestrel::gui::BarState(placeholder), (json{{"limits", {-3000.0, 3000.0}},
+                                                        {"reference", 0.0},
+                                                        {"value", -1234.567},
+                                                        {"colour", "#00ff00"},
+                                                        {"text", "-1234.57"}}));
+  ui::Unlink(bar);
 }
 
 }  // namespace

@@ -206,15 +206,39 @@ function picture(): ControlView {
   };
 }
 
+// A progress bar, or a test's bar graph: a bar in its colour from its reference to its value,
+// with the value's text.
 function progress(): ControlView {
   const bar = element("progress", "progress");
+  const graph = element("span", "bar-graph");
+  const track = element("span", "bar-track");
+  const fill = element("span", "bar-fill");
+  const label = element("span", "bar-text");
+  track.append(fill);
+  graph.append(track, label);
+  const view = element("span", "progress-view");
+  view.append(bar);
   return {
-    element: bar,
+    element: view,
     update: (next) => {
-      common(bar, next);
+      common(view, next);
+      if (next.bar) {
+        const [low, high] = next.bar.limits;
+        const span = high > low ? high - low : 1;
+        const at = (value: number) => (100 * (Math.min(high, Math.max(low, value)) - low)) / span;
+        const from = at(next.bar.reference);
+        const to = at(next.bar.value);
+        fill.style.left = `${Math.min(from, to)}%`;
+        fill.style.width = `${Math.abs(to - from)}%`;
+        fill.style.background = next.bar.colour;
+        label.textContent = next.bar.text;
+        if (view.firstChild !== graph) view.replaceChildren(graph);
+        return;
+      }
       const [low, high] = next.range ?? [0, 100];
       bar.max = Math.max(1, high - low);
       bar.value = (next.position ?? low) - low;
+      if (view.firstChild !== bar) view.replaceChildren(bar);
     },
   };
 }

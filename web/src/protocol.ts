@@ -20,6 +20,17 @@ export interface ControlState {
   multiline?: boolean;
   graph?: GraphState;
   diagram?: DiagramState;
+  bar?: BarState;
+}
+
+// A test's bar graph: the bar runs from the reference to the value, within the limits, in its
+// colour, with the value's text beside it.
+export interface BarState {
+  limits: [number, number];
+  reference: number;
+  value: number;
+  colour: string;
+  text: string;
 }
 
 // A diagram of the encoder and Hall tests: an angle (rad, 0 at the top, counter-clockwise), a
