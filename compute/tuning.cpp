@@ -71,7 +71,9 @@ bool TuneSpeedController(CMC_Setup* setup) {
 
 double SpeedLoopPlantGain(CMC_Setup* setup) {
   RuleInputs in(setup);
-  const double x = PlantGain(in);
+  // The shaft answers to torque over inertia or force over mass; the tuning rule's linear X
+  // carries the pole pitch besides.
+  const double x = MotorSideRotary(in) ? in.Base("Jt") / in.Base("K") : in.Base("Mt") / in.Base("Kf");
   if (!in.Complete() || x == 0.0) return 0.0;
   return OuterLoopPeriod(setup) * std::fabs(GetMotorSpeedScale(setup)) / (x * GetCurrentScale(setup));
 }

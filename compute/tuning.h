@@ -24,8 +24,8 @@ bool TuneSpeedController(CMC_Setup* setup);
 double OuterLoopPeriod(const CMC_Setup* setup);
 
 // The speed loop's plant over one loop period T: the change of the speed (internal units) that
-// one internal unit of current makes, T S / (X Iscale) with X and S as above; 0 when a parameter
-// is missing.
+// one internal unit of current makes, T S / (X Iscale) with S as above and X the mechanics' own:
+// Jt / K, or Mt / Kf for a linear motor; 0 when a parameter is missing.
 double SpeedLoopPlantGain(CMC_Setup* setup);
 
 // Position loop, with P = |load position scale| and S = |motor speed scale| (times the
