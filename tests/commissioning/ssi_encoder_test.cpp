@@ -220,5 +220,24 @@ INSTANTIATE_TEST_SUITE_P(
                        "Checks position reading from the SSI encoder. APOS_LD"}),
     [](const auto& param) { return std::string(param.param.name); });
 
+// 17 bits: the first reading (5) is where the encoder stands; a change to a whole revolution
+// (position 0 within it) is no pulse, a change to 1 within it is.
+TEST_F(Bench, OnlyAChangeToANonZeroPositionWithinTheRevolutionIsAPulse) {
+  for (const auto& [last, passed] : {std::pair{131072.0, false}, {131073.0, true}}) {
+    setup_ = test_support::ScaledSetupFile("ssi");
+    ScriptedDrive drive;
+    drive.values.insert({{"APOS_MT", {5, 2}}, {"var_i2", {0, 1}}});
+    CMC_Comm::SetActiveLink(&drive);
+    user_.Click(drivebase::kStartStopButton)
+        .Wait(Milliseconds(100))
+        .Do("the shaft turns", [&drive, last](ui::DialogDriver&) { drive.values["APOS_MT"].first = last; })
+        .Wait(Milliseconds(100))
+        .Click(drivebase::kStartStopButton)
+        .ExpectText(drivebase::kOutcomeText, passed ? "Test passed" : "Test failed")
+        .Close(IDCANCEL);
+    RunTestAlone(&setup_, "ssi-connection");
+  }
+}
+
 }  // namespace
 }  // namespace kestrel::commissioning_test
