@@ -118,7 +118,7 @@ void CTestSSIEncoderOffset::FinishOffsetProgram() {
     CMC_Comm::ResetActiveBoard();
     return Fail(OutOfPeriodText(*found));
   }
-  setup->SetParameterValueInBaseUnit("ZAOFF", static_cast<double>(found->offset));
+  if (!setup->SetParameterValueInBaseUnit("ZAOFF", static_cast<double>(found->offset))) return Fail(msc_pszErrInternal);
   kestrel::DeriveSerialEncoderOffset(setup);
   RefreshAllParameters();
   found_ = found;
@@ -128,7 +128,7 @@ void CTestSSIEncoderOffset::FinishOffsetProgram() {
 }
 
 void CTestSSIEncoderOffset::RestoreOpeningOffset() {
-  GetSetup()->FindParameter("ZAOFF")->SetValueInInternalUnit(static_cast<double>(openingOffset_));
+  if (CMC_Parameter* offset = GetSetup()->FindParameter("ZAOFF")) offset->SetValueInInternalUnit(double(openingOffset_));
   if (openingSerialOffset_) GetSetup()->SetParameterValueInBaseUnit("SSI_Offset", *openingSerialOffset_);
 }
 
