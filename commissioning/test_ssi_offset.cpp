@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "commissioning/save_question.h"
 #include "commissioning/test_current_counts.h"
 #include "compute/derivation.h"
 #include "dialogs/setup_values.h"
@@ -132,21 +131,15 @@ void CTestSSIEncoderOffset::RestoreOpeningOffset() {
   if (openingSerialOffset_) GetSetup()->SetParameterValueInBaseUnit("SSI_Offset", *openingSerialOffset_);
 }
 
-void CTestSSIEncoderOffset::OnCancel() {
-  if (IsRunning() || Result() != 1) return CMC_TestDlg::OnCancel();
+std::vector<kestrel::ComparedValue> CTestSSIEncoderOffset::ComparedValues() const {
   const long present = kestrel::TruncatedWithin<int>(GetSetup()->GetParameterValueInInternalUnit("ZAOFF"));
-  const kestrel::ComparedValue offset{kOffsetLabel, static_cast<double>(openingOffset_),
-                                      static_cast<double>(present), true};
-  const std::string question = kestrel::SaveQuestionText({&offset, 1});
-  if (question.empty()) return CMC_TestDlg::OnCancel();
-  switch (AfxMessageBox(question, MB_YESNOCANCEL | MB_ICONQUESTION)) {
-    case IDYES: EndDialog(IDOK); return;
-    case IDNO:
-      RestoreOpeningOffset();
-      EndDialog(IDCANCEL);
-      return;
-    default: return;
-  }
+  return {{kOffsetLabel, static_cast<double>(openingOffset_), static_cast<double>(present), true}};
+}
+
+// The offset is written when found: a close other than Yes puts back what the setup had.
+void CTestSSIEncoderOffset::OnCancel() {
+  CMyTestDlg::OnCancel();
+  if (ModalEnded() && EndCode() != IDOK) RestoreOpeningOffset();
 }
 
 const ui::MessageMap* CTestSSIEncoderOffset::GetMessageMap() const {

@@ -67,6 +67,7 @@ class CTestSSIEncoderOffset : public CMyTestDlg {
   // After a success with a new ZAOFF: Yes keeps it (IDOK), No puts ZAOFF and SSI_Offset back as they
   // were at opening (IDCANCEL), Cancel stays.
   void OnCancel() override;
+  std::vector<kestrel::ComparedValue> ComparedValues() const override;
   const ui::MessageMap* GetMessageMap() const override;
 
  private:
