@@ -6,7 +6,6 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <iomanip>
 #include <sstream>
 
 #include "commissioning/test_catalogue.h"
@@ -30,36 +29,29 @@ TEST(SerialEncoderOffset, ReducesTheDriveOffsetToOneElectricalPeriod) {
     double bits, pairs, driveOffset;
     std::int64_t period, offset;
   };
-  for (const Case& c : {Case{16, 4, 40000, 16384, 7232}, {17, 4, 40000, 16384, 7232}, {40, 4, 40000, 16384, 7232},
-                        {17, 4, 50000, 16384, 848}, {12, 4.9, 1000, 1024, 1000}, {16, 3, 65535, 21845, 0},
-                        {17, 4, -40000, 16384, -7232}, {16, 0.5, 100, 0, 0}, {1, 4, 1, 0, 0}}) {
+  for (const Case& c : {Case{16, 4, 40000, 16384, 7232}, {40, 4, 40000, 16384, 7232}, {17, 4, 50000, 16384, 848},
+                        {12, 4.9, 1000, 1024, 1000}, {16, 3, 65535, 21845, 0}, {17, 4, -40000, 16384, -7232},
+                        {16, 0.5, 100, 0, 0}, {1, 4, 1, 0, 0}}) {
     const auto found = ReduceSerialEncoderOffset(c.bits, c.pairs, c.driveOffset);
     EXPECT_EQ(found ? found->period : 0, c.period) << c.bits << " bits, " << c.pairs << " pairs";
     EXPECT_EQ(found ? found->offset : 0, c.offset) << c.bits << " bits, " << c.pairs << " pairs";
   }
 }
 
-// A shipped motor file with a piece of its text replaced, where the simulated drive can load it.
-std::filesystem::path ChangedMotorFile(const std::string& motor, const std::string& name, const std::string& from,
-                                       const std::string& to) {
+// The shipped motor's serial encoder of 17 bits reading 0° at θ_m = 0 made one of `bits` reading
+// 37°, in a motor file where the simulated drive can load it.
+std::filesystem::path SerialMotorFile(const std::string& motor, int bits) {
   std::stringstream text;
   text << std::ifstream(std::filesystem::path(KESTREL_MOTORS_DIR) / (motor + ".json")).rdbuf();
   std::string json = text.str();
-  json.replace(json.find(from), from.size(), to);
-  const auto file = std::filesystem::temp_directory_path() / ("kestrel_" + name + ".json");
+  for (const auto& [from, to] : {std::pair<std::string, std::string>{"\"single_turn_bits\": 17",
+                                                                     "\"single_turn_bits\": " + std::to_string(bits)},
+                                 {"\"offset_deg\": 0.0", "\"offset_deg\": 37.0"}}) {
+    json.replace(json.find(from), from.size(), to);
+  }
+  const auto file = std::filesystem::temp_directory_path() / ("kestrel_" + motor + "_" + std::to_string(bits) + ".json");
   std::ofstream(file) << json;
   return file;
-}
-
-// The shipped serial encoder of 17 bits reading 0° at θ_m = 0, and one of `bits` reading 37°.
-std::string SerialEncoder(int bits, double offset_deg) {
-  std::ostringstream text;
-  text << "\"single_turn_bits\": " << bits << ",\n    \"turn_bits\": 12,\n    \"gray\": false,\n    \"offset_deg\": "
-       << std::fixed << std::setprecision(1) << offset_deg;
-  return text.str();
-}
-std::filesystem::path SerialMotorFile(const std::string& motor, int bits) {
-  return ChangedMotorFile(motor, motor + "_" + std::to_string(bits), SerialEncoder(17, 0.0), SerialEncoder(bits, 37.0));
 }
 
 struct OffsetCase {
@@ -70,18 +62,7 @@ struct OffsetCase {
   const char* purpose;  // of the test
 };
 
-// Motor Setup on a setup, the simulated drive with the motor file.
-class SerialEncoderBench : public Bench {
- protected:
-  void Connect(const std::filesystem::path& motorFile) {
-    simulator_ = drivesim::link::ConnectSimulator(setup_, {motorFile, std::nullopt}, clock_);
-    CMC_Comm::SetActiveLink(simulator_.get());
-    RegisterDialogTemplates();
-    RegisterCommissioningTests();
-  }
-};
-
-class SerialEncoderOffsetRun : public SerialEncoderBench, public ::testing::WithParamInterface<OffsetCase> {};
+class SerialEncoderOffsetRun : public Bench, public ::testing::WithParamInterface<OffsetCase> {};
 
 // The encoder reads 37° at θ_m = 0; with 4 pole pairs one electrical period is a quarter turn, so
 // its offset is its reading at 37° within a quarter turn, in min(B, 16)-bit units.
@@ -90,7 +71,10 @@ TEST_P(SerialEncoderOffsetRun, FindsTheOffsetExactlyAndKeepsItOnYes) {
   setup_ = test_support::ScaledSetupFile(c.motor);
   setup_.SetParameterValueInBaseUnit("SSI_No_Bits_Revolution", c.bits);
   setup_.SetParameterValueInBaseUnit("SSI_Offset", 3);
-  Connect(SerialMotorFile(c.motor, c.bits));
+  simulator_ = drivesim::link::ConnectSimulator(setup_, {SerialMotorFile(c.motor, c.bits), std::nullopt}, clock_);
+  CMC_Comm::SetActiveLink(simulator_.get());
+  RegisterDialogTemplates();
+  RegisterCommissioningTests();
   std::string purpose, shown, kept;
   user_.Click(3451)
       .Click(drivebase::kStartStopButton)
@@ -154,88 +138,58 @@ TEST_F(Bench, AnOffsetThatCannotBeReducedLeavesTheSetupAlone) {
   }
 }
 
-// The dual loop's load encoder made a serial one of 17 bits reading 37° at θ_m = 0.
-std::filesystem::path SerialLoadMotorFile() {
-  return ChangedMotorFile("dual_loop", "serial_load", "\"type\": \"incremental\",\n    \"lines\": 5000,\n    \"index_deg\": 0.0",
-                          "\"type\": \"ssi\",\n    " + SerialEncoder(17, 37.0));
-}
-
-struct ConnectionCase {
-  const char* name;
-  const char* setup;  // and its motor, reading 37°: the position is not 0 from the first reading
-  int button;         // in Motor Setup
-  double travel;      // of the hand (rad of the motor); 0: nobody turns
-  const char* error;  // "": passed
-  const char* seen;   // the purpose text and the position read
-};
-
-class SerialEncoderConnections : public SerialEncoderBench, public ::testing::WithParamInterface<ConnectionCase> {};
-
-// Only a turn passes. On the dual loop the serial encoder reads the load, a tenth of the motor.
-TEST_P(SerialEncoderConnections, PassOnlyOnceThePositionChangedToANonZeroValue) {
-  const ConnectionCase& c = GetParam();
-  setup_ = test_support::ScaledSetupFile(c.setup);
-  const bool load = c.button == 3472;
-  if (load) {  // a serial load encoder; the motor has no Hall sensors for the drive to miss
-    setup_.SetParameterValueInBaseUnit("LoadSensorType", 5);
-    setup_.SetParameterValueInBaseUnit("isHallsensors", 0);
-  }
-  Connect(load ? SerialLoadMotorFile() : SerialMotorFile(c.setup, 17));
-  drivesim::Drive& drive = simulator_->SimulatedDrive();
-  std::string error, seen, position;
-  double turn = 0.0;
-  user_.Click(c.button).Click(drivebase::kStartStopButton).Wait(Milliseconds(100)).Do("turn", [&](ui::DialogDriver&) {
-    drive.RunUntil(static_cast<double>(ui::CurrentEventLoop().Clock().Now().count()) / 1000.0);
-    if (c.travel != 0.0) drive.HandTurn(c.travel, 2.0);
-  });
-  user_.Wait(Milliseconds(2500))
-      .Do("note the position",
-          [&](ui::DialogDriver& dialog) {
-            const auto& test = TopTest<CTestSSIEncoderConnections>();
-            seen = dialog.Text(drivebase::kPurposeText) + " " + test.PositionVariable();
-            position = dialog.Text(CTestSSIEncoderConnections::kPositionEdit);
-            turn = test.Diagram().Theta() * static_cast<double>(test.CountsPerRevolution()) / (2 * M_PI);
-          })
-      .Click(drivebase::kStartStopButton)
-      .WaitUntil(RunEnded())
-      .Do("note the outcome", [&](ui::DialogDriver&) { error = TopTest().ErrorText(); })
-      .Close(IDCANCEL)
-      .Close(IDCANCEL);
-  RunSetupDialogAlone(&setup_, "motor");
-  EXPECT_EQ(error, c.error);
-  EXPECT_EQ(seen, c.seen);
-  EXPECT_EQ(std::to_string(std::lround(turn)), position);  // the dial at the position shown
-  EXPECT_FALSE(drive.ProgramRunning());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Sides, SerialEncoderConnections,
-    ::testing::Values(
-        ConnectionCase{"motor_turned", "ssi", 3452, 2 * M_PI, "", "Checks position reading from the SSI encoder. APOS_MT"},
-        ConnectionCase{"motor_standing", "ssi", 3452, 0.0, CTestSSIEncoderConnections::kNoPulsesText,
-                       "Checks position reading from the SSI encoder. APOS_MT"},
-        ConnectionCase{"biss_turned_back", "biss", 3452, -M_PI, "",
-                       "Checks position reading from the BiSS encoder. APOS_MT"},
-        ConnectionCase{"load_turned", "dual_loop", 3472, 2 * M_PI, "",
-                       "Checks position reading from the SSI encoder. APOS_LD"}),
-    [](const auto& param) { return std::string(param.param.name); });
-
-// 17 bits: the first reading (5) is where the encoder stands; a change to a whole revolution
-// (position 0 within it) is no pulse, a change to 1 within it is.
-TEST_F(Bench, OnlyAChangeToANonZeroPositionWithinTheRevolutionIsAPulse) {
-  for (const auto& [last, passed] : {std::pair{131072.0, false}, {131073.0, true}}) {
-    setup_ = test_support::ScaledSetupFile("ssi");
+// Opened from Motor Setup on the motor's (3452) or the load's (3472) side. The first reading (5)
+// is where the encoder stands, then the shaft turns to `last`: only a change to a non-zero
+// position within the revolution is a pulse, 2^17 counts on the motor, here 2^12 on the load.
+TEST_F(Bench, EncoderConnectionsPassOnlyOnceThePositionChangedToANonZeroValue) {
+  struct Case {
+    const char* setup;
+    int button;
+    double last;
+    bool passed;
+    std::string seen;  // the purpose text and the position read
+  };
+  RegisterDialogTemplates();
+  RegisterCommissioningTests();
+  const std::string ssi = "Checks position reading from the SSI encoder. ";
+  for (const Case& c : {Case{"ssi", 3452, 5, false, ssi + "APOS_MT"}, {"ssi", 3452, 131072, false, ssi + "APOS_MT"},
+                        {"biss", 3452, -131071, true, "Checks position reading from the BiSS encoder. APOS_MT"},
+                        {"dual_loop", 3472, 4096, false, ssi + "APOS_LD"}, {"dual_loop", 3472, 4097, true, ssi + "APOS_LD"}}) {
+    setup_ = test_support::ScaledSetupFile(c.setup);
+    const bool load = c.button == 3472;
+    if (load) {  // a serial load encoder; the motor has no Hall sensors for the drive to miss
+      for (const auto& [name, value] : {std::pair{"LoadSensorType", 5}, {"isHallsensors", 0}, {"SSI_No_Bits_Revolution_LD", 12}}) {
+        setup_.SetParameterValueInBaseUnit(name, value);
+      }
+    }
+    const char* variable = load ? "APOS_LD" : "APOS_MT";
     ScriptedDrive drive;
-    drive.values.insert({{"APOS_MT", {5, 2}}, {"var_i2", {0, 1}}});
+    drive.values.insert({{variable, {5, 2}}, {"var_i2", {0, 1}}});
     CMC_Comm::SetActiveLink(&drive);
-    user_.Click(drivebase::kStartStopButton)
-        .Wait(Milliseconds(100))
-        .Do("the shaft turns", [&drive, last](ui::DialogDriver&) { drive.values["APOS_MT"].first = last; })
-        .Wait(Milliseconds(100))
+    std::string seen, position, error;
+    double theta = 0.0;
+    user_.Click(c.button)
         .Click(drivebase::kStartStopButton)
-        .ExpectText(drivebase::kOutcomeText, passed ? "Test passed" : "Test failed")
+        .Wait(Milliseconds(100))
+        .Do("the shaft turns", [&](ui::DialogDriver&) { drive.values[variable].first = c.last; })
+        .Wait(Milliseconds(100))
+        .Do("note the position",
+            [&](ui::DialogDriver& dialog) {
+              seen = dialog.Text(drivebase::kPurposeText) + " " + TopTest<CTestSSIEncoderConnections>().PositionVariable();
+              position = dialog.Text(CTestSSIEncoderConnections::kPositionEdit);
+              theta = TopTest<CTestSSIEncoderConnections>().Diagram().Theta();
+            })
+        .Click(drivebase::kStartStopButton)
+        .WaitUntil(RunEnded())
+        .Do("note the outcome", [&](ui::DialogDriver&) { error = TopTest().ErrorText(); })
+        .Close(IDCANCEL)
         .Close(IDCANCEL);
-    RunTestAlone(&setup_, "ssi-connection");
+    RunSetupDialogAlone(&setup_, "motor");
+    EXPECT_EQ(seen, c.seen);
+    EXPECT_EQ(position, std::to_string(std::lround(c.last)));
+    EXPECT_DOUBLE_EQ(theta, 2.0 * c.last * M_PI / std::ldexp(1.0, load ? 12 : 17));  // the dial at the position
+    EXPECT_EQ(error, c.passed ? "" : CTestSSIEncoderConnections::kNoPulsesText) << c.setup << " " << c.last;
+    EXPECT_EQ(drive.values["var_i2"].first, c.passed ? 1.0 : 0.0);  // the program is ended after a success
   }
 }
 
