@@ -1,8 +1,5 @@
-// The serial absolute encoder tests. The offset: reduced to one electrical period of 2^min(B, 16)/pp
-// counts (worked by hand), found on the simulated drive exactly for encoders of 12, 17 and 20
-// bits and kept on Yes through Motor Setup's OK and the recompute, put back on No, refused when it
-// cannot be reduced. The connections: passed only once the position within one revolution has
-// changed to a non-zero value, on the side the opener names.
+// The serial absolute encoder tests: the offset within one electrical period of 2^min(B, 16)/pp
+// counts, exact on the simulated drive and kept on Yes; the connections on either side.
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -44,18 +41,17 @@ std::filesystem::path SerialMotorFile(const std::string& motor, int bits) {
   std::stringstream text;
   text << std::ifstream(std::filesystem::path(KESTREL_MOTORS_DIR) / (motor + ".json")).rdbuf();
   std::string json = text.str();
-  for (const auto& [from, to] : {std::pair<std::string, std::string>{"\"single_turn_bits\": 17",
-                                                                     "\"single_turn_bits\": " + std::to_string(bits)},
-                                 {"\"offset_deg\": 0.0", "\"offset_deg\": 37.0"}}) {
+  const auto replace = [&json](const std::string& from, const std::string& to) {
     json.replace(json.find(from), from.size(), to);
-  }
+  };
+  replace("\"single_turn_bits\": 17", "\"single_turn_bits\": " + std::to_string(bits));
+  replace("\"offset_deg\": 0.0", "\"offset_deg\": 37.0");
   const auto file = std::filesystem::temp_directory_path() / ("kestrel_" + motor + "_" + std::to_string(bits) + ".json");
   std::ofstream(file) << json;
   return file;
 }
 
 struct OffsetCase {
-  const char* name;
   const char* motor;  // setup and motor file
   int bits;
   int answer;           // to the question on closing
@@ -80,11 +76,10 @@ TEST_P(SerialEncoderOffsetRun, FindsTheOffsetExactlyAndKeepsItOnYes) {
       .Click(drivebase::kStartStopButton)
       .RunUntil("the run ends", [](ui::DialogDriver&) { return !TopTest().IsRunning(); }, Milliseconds(20000))
       .ExpectText(drivebase::kOutcomeText, "Test passed")
-      .Do("note the test's texts",
-          [&](ui::DialogDriver& dialog) {
-            purpose = dialog.Text(drivebase::kPurposeText);
-            shown = dialog.Text(CTestSSIEncoderOffset::kOffsetEdit);
-          })
+      .Do("note the test's texts", [&](ui::DialogDriver& dialog) {
+        purpose = dialog.Text(drivebase::kPurposeText);
+        shown = dialog.Text(CTestSSIEncoderOffset::kOffsetEdit);
+      })
       .Close(IDCANCEL)
       .Answer(c.answer)
       .Expect(ui::TopDialogIs("Brushless Motor Setup"))
@@ -106,13 +101,11 @@ TEST_P(SerialEncoderOffsetRun, FindsTheOffsetExactlyAndKeepsItOnYes) {
   EXPECT_EQ(Value("SSI_Offset"), offset);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Encoders, SerialEncoderOffsetRun,
-    ::testing::Values(OffsetCase{"ssi_12_bits", "ssi", 12, IDYES, "Identifies the SSI offset."},
-                      OffsetCase{"ssi_17_bits", "ssi", 17, IDYES, "Identifies the SSI offset."},
-                      OffsetCase{"ssi_20_bits", "ssi", 20, IDYES, "Identifies the SSI offset."},
-                      OffsetCase{"biss_answered_no", "biss", 17, IDNO, "Identifies the BiSS offset."}),
-    [](const auto& param) { return std::string(param.param.name); });
+INSTANTIATE_TEST_SUITE_P(Encoders, SerialEncoderOffsetRun,
+                         ::testing::Values(OffsetCase{"ssi", 12, IDYES, "Identifies the SSI offset."},
+                                           OffsetCase{"ssi", 17, IDYES, "Identifies the SSI offset."},
+                                           OffsetCase{"ssi", 20, IDYES, "Identifies the SSI offset."},
+                                           OffsetCase{"biss", 17, IDNO, "Identifies the BiSS offset."}));
 
 // Offsets that cannot be kept fail without touching the setup: a negative one read from the
 // drive, and a pole-pair count below 1 (no electrical period).
@@ -154,31 +147,32 @@ TEST_F(Bench, EncoderConnectionsPassOnlyOnceThePositionChangedToANonZeroValue) {
   const std::string ssi = "Checks position reading from the SSI encoder. ";
   for (const Case& c : {Case{"ssi", 3452, 5, false, ssi + "APOS_MT"}, {"ssi", 3452, 131072, false, ssi + "APOS_MT"},
                         {"biss", 3452, -131071, true, "Checks position reading from the BiSS encoder. APOS_MT"},
-                        {"dual_loop", 3472, 4096, false, ssi + "APOS_LD"}, {"dual_loop", 3472, 4097, true, ssi + "APOS_LD"}}) {
+                        {"dual_loop", 3472, 4096, false, ssi + "APOS_LD"},
+                        {"dual_loop", 3472, 4097, true, ssi + "APOS_LD"}}) {
     setup_ = test_support::ScaledSetupFile(c.setup);
     const bool load = c.button == 3472;
     if (load) {  // a serial load encoder; the motor has no Hall sensors for the drive to miss
-      for (const auto& [name, value] : {std::pair{"LoadSensorType", 5}, {"isHallsensors", 0}, {"SSI_No_Bits_Revolution_LD", 12}}) {
-        setup_.SetParameterValueInBaseUnit(name, value);
-      }
+      setup_.SetParameterValueInBaseUnit("LoadSensorType", 5);
+      setup_.SetParameterValueInBaseUnit("isHallsensors", 0);
+      setup_.SetParameterValueInBaseUnit("SSI_No_Bits_Revolution_LD", 12);
     }
     const char* variable = load ? "APOS_LD" : "APOS_MT";
     ScriptedDrive drive;
     drive.values.insert({{variable, {5, 2}}, {"var_i2", {0, 1}}});
     CMC_Comm::SetActiveLink(&drive);
     std::string seen, position, error;
-    double theta = 0.0;
+    double theta = 0.0;  // of the dial
     user_.Click(c.button)
         .Click(drivebase::kStartStopButton)
         .Wait(Milliseconds(100))
         .Do("the shaft turns", [&](ui::DialogDriver&) { drive.values[variable].first = c.last; })
         .Wait(Milliseconds(100))
-        .Do("note the position",
-            [&](ui::DialogDriver& dialog) {
-              seen = dialog.Text(drivebase::kPurposeText) + " " + TopTest<CTestSSIEncoderConnections>().PositionVariable();
-              position = dialog.Text(CTestSSIEncoderConnections::kPositionEdit);
-              theta = TopTest<CTestSSIEncoderConnections>().Diagram().Theta();
-            })
+        .Do("note the position", [&](ui::DialogDriver& dialog) {
+          const auto& test = TopTest<CTestSSIEncoderConnections>();
+          seen = dialog.Text(drivebase::kPurposeText) + " " + test.PositionVariable();
+          position = dialog.Text(CTestSSIEncoderConnections::kPositionEdit);
+          theta = test.Diagram().Theta();
+        })
         .Click(drivebase::kStartStopButton)
         .WaitUntil(RunEnded())
         .Do("note the outcome", [&](ui::DialogDriver&) { error = TopTest().ErrorText(); })
@@ -187,7 +181,7 @@ TEST_F(Bench, EncoderConnectionsPassOnlyOnceThePositionChangedToANonZeroValue) {
     RunSetupDialogAlone(&setup_, "motor");
     EXPECT_EQ(seen, c.seen);
     EXPECT_EQ(position, std::to_string(std::lround(c.last)));
-    EXPECT_DOUBLE_EQ(theta, 2.0 * c.last * M_PI / std::ldexp(1.0, load ? 12 : 17));  // the dial at the position
+    EXPECT_DOUBLE_EQ(theta, 2.0 * c.last * M_PI / std::ldexp(1.0, load ? 12 : 17));
     EXPECT_EQ(error, c.passed ? "" : CTestSSIEncoderConnections::kNoPulsesText) << c.setup << " " << c.last;
     EXPECT_EQ(drive.values["var_i2"].first, c.passed ? 1.0 : 0.0);  // the program is ended after a success
   }
