@@ -105,7 +105,8 @@ INSTANTIATE_TEST_SUITE_P(Encoders, SerialEncoderOffsetRun,
                          ::testing::Values(OffsetCase{"ssi", 12, IDYES, "Identifies the SSI offset."},
                                            OffsetCase{"ssi", 17, IDYES, "Identifies the SSI offset."},
                                            OffsetCase{"ssi", 20, IDYES, "Identifies the SSI offset."},
-                                           OffsetCase{"biss", 17, IDNO, "Identifies the BiSS offset."}));
+                                           OffsetCase{"biss", 17, IDNO, "Identifies the BiSS offset."}),
+                         [](const auto& p) { return std::string(p.param.motor) + "_" + std::to_string(p.param.bits); });
 
 // Offsets that cannot be kept fail without touching the setup: a negative one read from the
 // drive, and a pole-pair count below 1 (no electrical period).
