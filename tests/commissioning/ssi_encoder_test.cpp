@@ -136,22 +136,13 @@ TEST_F(Bench, AnOffsetThatCannotBeReducedLeavesTheSetupAlone) {
 // is where the encoder stands, then the shaft turns to `last`: only a change to a non-zero
 // position within the revolution is a pulse, 2^17 counts on the motor, here 2^12 on the load.
 TEST_F(Bench, EncoderConnectionsPassOnlyOnceThePositionChangedToANonZeroValue) {
-  struct Case {
-    const char* setup;
-    int button;
-    double last;
-    bool passed;
-    std::string seen;  // the purpose text and the position read
-  };
   RegisterDialogTemplates();
   RegisterCommissioningTests();
-  const std::string ssi = "Checks position reading from the SSI encoder. ";
-  for (const Case& c : {Case{"ssi", 3452, 5, false, ssi + "APOS_MT"}, {"ssi", 3452, 131072, false, ssi + "APOS_MT"},
-                        {"biss", 3452, -131071, true, "Checks position reading from the BiSS encoder. APOS_MT"},
-                        {"dual_loop", 3472, 4096, false, ssi + "APOS_LD"},
-                        {"dual_loop", 3472, 4097, true, ssi + "APOS_LD"}}) {
-    setup_ = test_support::ScaledSetupFile(c.setup);
-    const bool load = c.button == 3472;
+  for (const auto& [setup, button, last, passed] :
+       {std::tuple{"ssi", 3452, 5.0, false}, {"ssi", 3452, 131072.0, false}, {"biss", 3452, -131071.0, true},
+        {"dual_loop", 3472, 4096.0, false}, {"dual_loop", 3472, 4097.0, true}}) {
+    setup_ = test_support::ScaledSetupFile(setup);
+    const bool load = button == 3472;
     if (load) {  // a serial load encoder; the motor has no Hall sensors for the drive to miss
       setup_.SetParameterValueInBaseUnit("LoadSensorType", 5);
       setup_.SetParameterValueInBaseUnit("isHallsensors", 0);
@@ -161,18 +152,18 @@ TEST_F(Bench, EncoderConnectionsPassOnlyOnceThePositionChangedToANonZeroValue) {
     ScriptedDrive drive;
     drive.values.insert({{variable, {5, 2}}, {"var_i2", {0, 1}}});
     CMC_Comm::SetActiveLink(&drive);
-    std::string seen, position, error;
+    const double turned = last;
+    std::string purpose, position, error;
     double theta = 0.0;  // of the dial
-    user_.Click(c.button)
+    user_.Click(button)
         .Click(drivebase::kStartStopButton)
         .Wait(Milliseconds(100))
-        .Do("the shaft turns", [&](ui::DialogDriver&) { drive.values[variable].first = c.last; })
+        .Do("the shaft turns", [&](ui::DialogDriver&) { drive.values[variable].first = turned; })
         .Wait(Milliseconds(100))
         .Do("note the position", [&](ui::DialogDriver& dialog) {
-          const auto& test = TopTest<CTestSSIEncoderConnections>();
-          seen = dialog.Text(drivebase::kPurposeText) + " " + test.PositionVariable();
+          purpose = dialog.Text(drivebase::kPurposeText);
           position = dialog.Text(CTestSSIEncoderConnections::kPositionEdit);
-          theta = test.Diagram().Theta();
+          theta = TopTest<CTestSSIEncoderConnections>().Diagram().Theta();
         })
         .Click(drivebase::kStartStopButton)
         .WaitUntil(RunEnded())
@@ -180,11 +171,12 @@ TEST_F(Bench, EncoderConnectionsPassOnlyOnceThePositionChangedToANonZeroValue) {
         .Close(IDCANCEL)
         .Close(IDCANCEL);
     RunSetupDialogAlone(&setup_, "motor");
-    EXPECT_EQ(seen, c.seen);
-    EXPECT_EQ(position, std::to_string(std::lround(c.last)));
-    EXPECT_DOUBLE_EQ(theta, 2.0 * c.last * M_PI / std::ldexp(1.0, load ? 12 : 17));
-    EXPECT_EQ(error, c.passed ? "" : CTestSSIEncoderConnections::kNoPulsesText) << c.setup << " " << c.last;
-    EXPECT_EQ(drive.values["var_i2"].first, c.passed ? 1.0 : 0.0);  // the program is ended after a success
+    const std::string protocol = std::string_view(setup) == "biss" ? "BiSS" : "SSI";
+    EXPECT_EQ(purpose, "Checks position reading from the " + protocol + " encoder.");
+    EXPECT_EQ(position, std::to_string(std::lround(last)));  // read from the side's variable
+    EXPECT_DOUBLE_EQ(theta, 2.0 * last * M_PI / std::ldexp(1.0, load ? 12 : 17));
+    EXPECT_EQ(error, passed ? "" : CTestSSIEncoderConnections::kNoPulsesText) << setup << " " << last;
+    EXPECT_EQ(drive.values["var_i2"].first, passed ? 1.0 : 0.0);  // the program is ended after a success
   }
 }
 
