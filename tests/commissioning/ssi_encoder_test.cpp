@@ -29,9 +29,9 @@ TEST(SerialEncoderOffset, ReducesTheDriveOffsetToOneElectricalPeriod) {
   for (const Case& c : {Case{16, 4, 40000, 16384, 7232}, {40, 4, 40000, 16384, 7232}, {17, 4, 50000, 16384, 848},
                         {12, 4.9, 1000, 1024, 1000}, {16, 3, 65535, 21845, 0}, {17, 4, -40000, 16384, -7232},
                         {16, 0.5, 100, 0, 0}, {1, 4, 1, 0, 0}}) {
-    const auto found = ReduceSerialEncoderOffset(c.bits, c.pairs, c.driveOffset);
-    EXPECT_EQ(found ? found->period : 0, c.period) << c.bits << " bits, " << c.pairs << " pairs";
-    EXPECT_EQ(found ? found->offset : 0, c.offset) << c.bits << " bits, " << c.pairs << " pairs";
+    const auto found = ReduceSerialEncoderOffset(c.bits, c.pairs, c.driveOffset).value_or(SerialEncoderOffset{});
+    EXPECT_EQ(found.period, c.period) << c.bits << " bits, " << c.pairs << " pairs";
+    EXPECT_EQ(found.offset, c.offset) << c.bits << " bits, " << c.pairs << " pairs";
   }
 }
 
@@ -46,7 +46,7 @@ std::filesystem::path SerialMotorFile(const std::string& motor, int bits) {
   };
   replace("\"single_turn_bits\": 17", "\"single_turn_bits\": " + std::to_string(bits));
   replace("\"offset_deg\": 0.0", "\"offset_deg\": 37.0");
-  const auto file = std::filesystem::temp_directory_path() / ("kestrel_" + motor + "_" + std::to_string(bits) + ".json");
+  const auto file = std::filesystem::temp_directory_path() / ("kestrel_" + motor + std::to_string(bits) + ".json");
   std::ofstream(file) << json;
   return file;
 }
@@ -54,8 +54,7 @@ std::filesystem::path SerialMotorFile(const std::string& motor, int bits) {
 struct OffsetCase {
   const char* motor;  // setup and motor file
   int bits;
-  int answer;           // to the question on closing
-  const char* purpose;  // of the test
+  int answer;  // to the question on closing
 };
 
 class SerialEncoderOffsetRun : public Bench, public ::testing::WithParamInterface<OffsetCase> {};
@@ -90,7 +89,8 @@ TEST_P(SerialEncoderOffsetRun, FindsTheOffsetExactlyAndKeepsItOnYes) {
 
   const double turn = std::ldexp(1.0, std::min(c.bits, 16));
   const double expected = std::fmod(std::floor(turn * 37.0 / 360.0), turn / 4.0);
-  EXPECT_EQ(purpose, c.purpose);
+  const std::string protocol = std::string_view(c.motor) == "biss" ? "BiSS" : "SSI";
+  EXPECT_EQ(purpose, "Identifies the " + protocol + " offset.");
   EXPECT_NEAR(std::stod(shown), expected, 1.0);
   EXPECT_EQ(LastBox(), "A different value than specified has been detected for the following parameter(s):\r\n\r\n"
                        "Encoder offset:\tOld = 3\tNew = " + shown +
@@ -102,10 +102,8 @@ TEST_P(SerialEncoderOffsetRun, FindsTheOffsetExactlyAndKeepsItOnYes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Encoders, SerialEncoderOffsetRun,
-                         ::testing::Values(OffsetCase{"ssi", 12, IDYES, "Identifies the SSI offset."},
-                                           OffsetCase{"ssi", 17, IDYES, "Identifies the SSI offset."},
-                                           OffsetCase{"ssi", 20, IDYES, "Identifies the SSI offset."},
-                                           OffsetCase{"biss", 17, IDNO, "Identifies the BiSS offset."}),
+                         ::testing::Values(OffsetCase{"ssi", 12, IDYES}, OffsetCase{"ssi", 17, IDYES},
+                                           OffsetCase{"ssi", 20, IDYES}, OffsetCase{"biss", 17, IDNO}),
                          [](const auto& p) { return std::string(p.param.motor) + "_" + std::to_string(p.param.bits); });
 
 // Offsets that cannot be kept fail without touching the setup: a negative one read from the
