@@ -42,11 +42,7 @@ class CTestSSIEncoderConnections : public CMyTestDlg {
   // The position shown at the end, and within one revolution.
   std::vector<TestResultLine> ResultLines() const override;
 
-  kestrel::SensorSide Side() const { return side_; }
   const char* PositionVariable() const;
-  // 2^B counts per revolution.
-  long CountsPerRevolution() const { return countsPerRevolution_; }
-  bool PulsesSeen() const { return pulsesSeen_; }
   const CEncoderDiagram& Diagram() const { return diagram_; }
 
  protected:
@@ -58,7 +54,7 @@ class CTestSSIEncoderConnections : public CMyTestDlg {
   void FollowPosition();
 
   kestrel::SensorSide side_;
-  long countsPerRevolution_;
+  long countsPerRevolution_;  // 2^B
   std::optional<long> modulo_;  // the position within one revolution at the last tick of the run
   bool pulsesSeen_ = false;
   CEncoderDiagram diagram_;

@@ -57,15 +57,10 @@ class CTestSSIEncoderOffset : public CMyTestDlg {
   void BeginTest() override;
   std::vector<TestResultLine> ResultLines() const override;
 
-  // ZAOFF when the test opened (internal, truncated).
-  long OpeningOffset() const { return openingOffset_; }
-  // The offset found by the last successful run.
-  std::optional<kestrel::SerialEncoderOffset> Found() const { return found_; }
-
  protected:
   bool OnInitDialog() override;
-  // After a success with a new ZAOFF: Yes keeps it (IDOK), No puts ZAOFF and SSI_Offset back as they
-  // were at opening (IDCANCEL), Cancel stays.
+  // After a success with a new ZAOFF: Yes keeps it (IDOK), Cancel stays; No, and any other close,
+  // puts ZAOFF and SSI_Offset back as they were at opening (IDCANCEL).
   void OnCancel() override;
   std::vector<kestrel::ComparedValue> ComparedValues() const override;
   const ui::MessageMap* GetMessageMap() const override;
@@ -80,7 +75,7 @@ class CTestSSIEncoderOffset : public CMyTestDlg {
   CMC_CoffFormat preliminaryImage_, offsetImage_;
   PreliminaryReferences references_;
   int testCurrent_ = 0;  // internal units, taken at Start
-  long openingOffset_ = 0;
+  long openingOffset_ = 0;  // ZAOFF at opening (internal, truncated)
   std::optional<double> openingSerialOffset_;  // SSI_Offset at opening (base unit), where the setup has it
   std::optional<kestrel::SerialEncoderOffset> found_;
 };
