@@ -11,7 +11,6 @@
 namespace {
 
 using kestrel::dialogs::Code;
-using kestrel::dialogs::Has;
 using kestrel::dialogs::Value;
 
 // The drive keeps the offset at 16-bit resolution at most.
@@ -51,7 +50,6 @@ CTestSSIEncoderOffset::~CTestSSIEncoderOffset() = default;
 bool CTestSSIEncoderOffset::OnInitDialog() {
   CMC_Setup* setup = GetSetup();
   openingOffset_ = kestrel::TruncatedWithin<int>(setup->GetParameterValueInInternalUnit("ZAOFF"));
-  if (Has(setup, "SSI_Offset")) openingSerialOffset_ = Value(setup, "SSI_Offset");
   PrepareProgram(kPreliminaryProgram, preliminaryImage_);
   PrepareProgram(kOffsetProgram, offsetImage_);
   CMyTestDlg::OnInitDialog();
@@ -126,20 +124,9 @@ void CTestSSIEncoderOffset::FinishOffsetProgram() {
   TestSucceeded(1);
 }
 
-void CTestSSIEncoderOffset::RestoreOpeningOffset() {
-  if (CMC_Parameter* offset = GetSetup()->FindParameter("ZAOFF")) offset->SetValueInInternalUnit(double(openingOffset_));
-  if (openingSerialOffset_) GetSetup()->SetParameterValueInBaseUnit("SSI_Offset", *openingSerialOffset_);
-}
-
 std::vector<kestrel::ComparedValue> CTestSSIEncoderOffset::ComparedValues() const {
   const long present = kestrel::TruncatedWithin<int>(GetSetup()->GetParameterValueInInternalUnit("ZAOFF"));
   return {{kOffsetLabel, static_cast<double>(openingOffset_), static_cast<double>(present), true}};
-}
-
-// The offset is written when found: a close other than Yes puts back what the setup had.
-void CTestSSIEncoderOffset::OnCancel() {
-  CMyTestDlg::OnCancel();
-  if (ModalEnded() && EndCode() != IDOK) RestoreOpeningOffset();
 }
 
 const ui::MessageMap* CTestSSIEncoderOffset::GetMessageMap() const {

@@ -59,9 +59,8 @@ class CTestSSIEncoderOffset : public CMyTestDlg {
 
  protected:
   bool OnInitDialog() override;
-  // After a success with a new ZAOFF: Yes keeps it (IDOK), Cancel stays; No, and any other close,
-  // puts ZAOFF and SSI_Offset back as they were at opening (IDCANCEL).
-  void OnCancel() override;
+  // The offset found against ZAOFF at opening, asked about on closing: No (any close but Yes) leaves
+  // the setup as it was at opening, ZAOFF and SSI_Offset included.
   std::vector<kestrel::ComparedValue> ComparedValues() const override;
   const ui::MessageMap* GetMessageMap() const override;
 
@@ -70,12 +69,10 @@ class CTestSSIEncoderOffset : public CMyTestDlg {
   void Tick();
   bool LaunchOffsetProgram();
   void FinishOffsetProgram();
-  void RestoreOpeningOffset();
 
   CMC_CoffFormat preliminaryImage_, offsetImage_;
   PreliminaryReferences references_;
   int testCurrent_ = 0;  // internal units, taken at Start
   long openingOffset_ = 0;  // ZAOFF at opening (internal, truncated)
-  std::optional<double> openingSerialOffset_;  // SSI_Offset at opening (base unit), where the setup has it
   std::optional<kestrel::SerialEncoderOffset> found_;
 };
