@@ -4,13 +4,14 @@
 #include <cmath>
 
 #include "commissioning/test_current_counts.h"
-#include "compute/derivation.h"
+#include "compute/parameter_limits.h"
 #include "dialogs/setup_values.h"
 #include "drivebase/comm.h"
 
 namespace {
 
 using kestrel::dialogs::Code;
+using kestrel::dialogs::Has;
 using kestrel::dialogs::Value;
 
 // The drive keeps the offset at 16-bit resolution at most.
@@ -115,8 +116,15 @@ void CTestSSIEncoderOffset::FinishOffsetProgram() {
     CMC_Comm::ResetActiveBoard();
     return Fail(OutOfPeriodText(*found));
   }
-  if (!setup->SetParameterValueInBaseUnit("ZAOFF", static_cast<double>(found->offset))) return Fail(msc_pszErrInternal);
-  kestrel::DeriveSerialEncoderOffset(setup);
+  const auto offset = static_cast<double>(found->offset);
+  if (!setup->SetParameterValueInBaseUnit("ZAOFF", offset)) return Fail(msc_pszErrInternal);
+  // SSI_Offset holds the same offset, so that the opener's recompute (ZAOFF := SSI_Offset) keeps
+  // it. It is set rather than derived from the registers, with its range recomputed first: the pole
+  // pairs may have been changed here, and the registers follow them only in the opener's recompute.
+  if (Has(setup, "SSI_Offset")) {
+    kestrel::LimitSerialEncoderOffset(setup);
+    setup->SetParameterValueInBaseUnit("SSI_Offset", offset);
+  }
   RefreshAllParameters();
   found_ = found;
   SetChildText(kOffsetEdit, std::to_string(found->offset));

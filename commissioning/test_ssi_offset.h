@@ -3,8 +3,8 @@
 // reduces it to one electrical period, stores it in ZAOFF and SSI_Offset, and offers to keep it.
 //
 // The electrical period is E = 2^min(B, 16) / pp counts: the drive holds ZAOFF in min(B, 16)-bit
-// units, and the setup's SSI_Offset is derived from ZAOFF modulo the same period, so that the
-// opener's recompute (ZAOFF := SSI_Offset) keeps the detected offset.
+// units, and the setup's SSI_Offset, the same offset within the same period, is what the opener's
+// recompute (ZAOFF := SSI_Offset) keeps.
 //
 // Steps: 0/1 the preliminary program, 2/3 the offset program, 4 its end and result.
 #pragma once

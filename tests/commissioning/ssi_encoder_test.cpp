@@ -134,6 +134,24 @@ TEST_F(Bench, AnOffsetThatCannotBeReducedLeavesTheSetupAlone) {
   }
 }
 
+// The pole pairs changed to 2 in the test: the drive's 20000 lies within one electrical period
+// of 32768 counts and is kept on Yes through the recompute, although the registers still hold 4.
+TEST_F(Bench, AnOffsetFoundWithThePolePairsChangedInTheTestIsKept) {
+  setup_ = test_support::ScaledSetupFile("ssi");
+  ScriptedDrive drive;
+  drive.values.insert({{"var_i1", {1, 1}}, {"ZAOFF", {20000, 2}}});
+  CMC_Comm::SetActiveLink(&drive);
+  user_.Type(CTestSSIEncoderOffset::kPolePairsEdit, "2")
+      .Click(drivebase::kStartStopButton)
+      .WaitUntil(RunEnded())
+      .ExpectText(CTestSSIEncoderOffset::kOffsetEdit, "20000")
+      .Close(IDCANCEL)
+      .Answer(IDYES);
+  EXPECT_EQ(RunTestAlone(&setup_, "ssi-offset"), IDOK);
+  EXPECT_EQ(Internal("ZAOFF"), 20000.0);
+  EXPECT_EQ(Value("SSI_Offset"), 20000.0);
+}
+
 // Opened from Motor Setup on the motor's (3452) or the load's (3472) side. The first reading (5)
 // is where the encoder stands, then the shaft turns to `last`: only a change to a non-zero
 // position within the revolution is a pulse, 2^17 counts on the motor, here 2^12 on the load.
