@@ -17,6 +17,8 @@
 #include "commissioning/test_rl.h"
 #include "commissioning/test_position_tuning.h"
 #include "commissioning/test_speed_tuning.h"
+#include "commissioning/test_ssi_connections.h"
+#include "commissioning/test_ssi_offset.h"
 #include "commissioning/total_inertia_test.h"
 #include "compute/setup_access.h"
 #include "dialogs/dialog_resources.h"
@@ -48,6 +50,8 @@ std::string_view DialogTemplate3061();
 std::string_view DialogTemplate3062();
 std::string_view DialogTemplate3068();
 std::string_view DialogTemplate3069();
+std::string_view DialogTemplate3058();
+std::string_view DialogTemplate3063();
 }  // namespace resources
 
 namespace {
@@ -70,7 +74,7 @@ std::unique_ptr<CMyTestDlg> MakeForMotor(CMC_Setup* setup, CWnd* parent) {
   return std::make_unique<Rotary>(setup, parent);
 }
 
-// A linear Hall test of the load sensor.
+// A test of the load sensor.
 template <class Test>
 std::unique_ptr<CMyTestDlg> MakeForLoad(CMC_Setup* setup, CWnd* parent) {
   return std::make_unique<Test>(setup, SensorSide::load, parent);
@@ -113,6 +117,10 @@ constexpr std::array kTests{
                       &MakeForLoad<CTestLHHallSignals>},
     CommissioningTest{"linear-hall-gains-load", "Linear Hall Gains and Offsets Detection (load)", false,
                       &MakeForLoad<CDetectHallGainOffset>},
+    CommissioningTest{"ssi-connection", "Encoder Connections Test", false, &Make<CTestSSIEncoderConnections>},
+    CommissioningTest{"ssi-connection-load", "Encoder Connections Test (load)", false,
+                      &MakeForLoad<CTestSSIEncoderConnections>},
+    CommissioningTest{"ssi-offset", "Detect Offset Test", false, &Make<CTestSSIEncoderOffset>},
 };
 
 const CommissioningTest* FindTest(std::string_view name) {
@@ -156,7 +164,9 @@ void RegisterTestTemplates() {
                                      {resources::DialogTemplate3061(), "resources/dialogs/3061.json"},
                                      {resources::DialogTemplate3062(), "resources/dialogs/3062.json"},
                                      {resources::DialogTemplate3068(), "resources/dialogs/3068.json"},
-                                     {resources::DialogTemplate3069(), "resources/dialogs/3069.json"}}) {
+                                     {resources::DialogTemplate3069(), "resources/dialogs/3069.json"},
+                                     {resources::DialogTemplate3058(), "resources/dialogs/3058.json"},
+                                     {resources::DialogTemplate3063(), "resources/dialogs/3063.json"}}) {
       ui::DialogTemplates().Add(ui::ParseDialogTemplate(text, file));
     }
     return true;

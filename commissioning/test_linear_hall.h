@@ -25,12 +25,11 @@
 #include <vector>
 
 #include "commissioning/my_test_dlg.h"
+#include "commissioning/sensor_side.h"
 #include "drivebase/graph.h"
 #include "drivebase/scope_logger.h"
 
 namespace kestrel {
-
-enum class SensorSide { motor, load };
 
 // A signal whose voltage differs from its reference by more than 1 V has changed.
 bool HallVoltageChanged(double volts, double reference_V);

@@ -172,7 +172,8 @@ int LimitSerialEncoderOffset(CMC_Setup* setup) {
   const auto bits = Read(setup, "SSI_No_Bits_Revolution");
   const auto pairs = Read(setup, "pp");
   if (!bits || !pairs) return 0;
-  return SetLimits(setup, "SSI_Offset", kUnchanged, std::pow(2.0, std::min(*bits, 32.0)) / *pairs);
+  // One electrical period: the drive holds the offset at 16-bit resolution at most.
+  return SetLimits(setup, "SSI_Offset", kUnchanged, std::pow(2.0, std::min(*bits, 16.0)) / *pairs);
 }
 
 int LimitBiquadFrequencies(CMC_Setup* setup) {

@@ -32,7 +32,7 @@ int LimitPositionReferenceRange(CMC_Setup* setup);    // POS_max, then POS_min
 int LimitSpeedReferenceRange(CMC_Setup* setup);       // SPD_max, then SPD_min
 int LimitCurrentReferenceRange(CMC_Setup* setup);     // CRT_max, then CRT_min
 
-int LimitSerialEncoderOffset(CMC_Setup* setup);  // SSI_Offset <= 2^min(bits, 32) / pp
+int LimitSerialEncoderOffset(CMC_Setup* setup);  // SSI_Offset <= 2^min(bits, 16) / pp
 int LimitBiquadFrequencies(CMC_Setup* setup);    // BQFilterF1n, F2n <= 0.5 / Ts_S, n = 1..min(MaxFilters, 9)
 
 }  // namespace kestrel

@@ -246,6 +246,9 @@ const ui::MessageMap* CMotorSetupDialog::GetMessageMap() const {
                                         .Command(3414, &CMotorSetupDialog::OnDetectLoadLinearHallGains)
                                         .Command(3410, &CMotorSetupDialog::OnTestLinearHallSignals)
                                         .Command(3415, &CMotorSetupDialog::OnTestLoadLinearHallSignals)
+                                        .Command(3451, &CMotorSetupDialog::OnDetectSerialEncoderOffset)
+                                        .Command(3452, &CMotorSetupDialog::OnTestSerialEncoderConnections)
+                                        .Command(3472, &CMotorSetupDialog::OnTestLoadSerialEncoderConnections)
                                         .ControlNotification(drivebase::kMotorNameCombo, CBN_SELCHANGE,
                                                              &CMotorSetupDialog::OnSelchangeMotorName)
                                         .Build();

@@ -79,6 +79,11 @@ class CMotorSetupDialog : public CMySetupDlg {
   void OnDetectLoadLinearHallGains() { RunTest("linear-hall-gains-load", false); }
   void OnTestLinearHallSignals() { RunTest("linear-hall-signals", false); }
   void OnTestLoadLinearHallSignals() { RunTest("linear-hall-signals-load", false); }
+  // The serial absolute encoder tests: the offset (3451; what it kept shows after OK) and the
+  // connections of the motor (3452) and load (3472) encoders.
+  void OnDetectSerialEncoderOffset() { RunTest("ssi-offset", false); }
+  void OnTestSerialEncoderConnections() { RunTest("ssi-connection", false); }
+  void OnTestLoadSerialEncoderConnections() { RunTest("ssi-connection-load", false); }
 
   std::unique_ptr<LocalValues> local_;
   bool dualLoop_ = false;

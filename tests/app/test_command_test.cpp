@@ -129,7 +129,8 @@ TEST_F(TestCommand, ListsTheTestsAndRefusesWhatIsNoTestRun) {
                            "speed +Speed Controller Tuning Test\n", "position +Position Controller Tuning Test\n",
                            "inertia +Total inertia test\n", "mass +Total mass test\n", "encoder +Encoder Connection Test\n",
                            "encoder-load +Motor and Load Encoder Connection Test\n",
-                           "resolution +Encoder Resolution and Direction Test\n"}) {
+                           "resolution +Encoder Resolution and Direction Test\n",
+                           "ssi-connection +Encoder Connections Test\n", "ssi-offset +Detect Offset Test\n"}) {
     EXPECT_TRUE(std::regex_search(list.out, std::regex(line))) << line;
   }
   for (const std::string& usage : {std::string("test"), std::string("test nosuchtest"), std::string("test current --answer maybe"),
@@ -203,6 +204,23 @@ TEST_F(TestCommand, TestsTheEncoderByHandAndFindsItsLines) {
   }
   const Outcome lines = scratch_.Succeeds("test resolution");
   EXPECT_NE(lines.out.find("Test passed\nNo_encoder_lines: 2000\n"), std::string::npos) << lines.out;
+}
+
+// The SSI motor's encoder reading 37° at θ_m = 0, turned once by the user; its offset
+// floor(65536 · 37/360) = 6735 kept in ZAOFF and SSI_Offset.
+TEST_F(TestCommand, TestsTheSerialEncoderByHandAndKeepsItsOffset) {
+  std::ifstream file(std::string(KESTREL_SETUPS_DIR) + "/../motors/ssi.json");
+  std::string motor((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  const std::string ssi = std::string(" --setup ") + KESTREL_SETUPS_DIR + "/ssi.json --motor " +
+                          scratch_.Write("ssi.json", motor.replace(motor.find("\"offset_deg\": 0.0"), 17,
+                                                                   "\"offset_deg\": 37.0"));
+  const std::string kept = scratch_.Path("offset.json").string();
+  const Outcome offset = scratch_.Succeeds("test ssi-offset" + ssi + " --out " + kept);
+  EXPECT_NE(offset.out.find("Test passed\nEncoder offset: 6735\nSSI_Offset: 6735\n"), std::string::npos) << offset.out;
+  EXPECT_EQ(drivebase::ReadSetupFile(kept).FindParameter("ZAOFF")->GetValueInInternalUnit(), 6735);
+  const Outcome turned = scratch_.Succeeds("test ssi-connection" + ssi);
+  EXPECT_TRUE(std::regex_search(turned.out, std::regex("Test passed\nAPOS_MT: -?[0-9]+\nWithin one revolution: [1-9]")))
+      << turned.out;
 }
 
 // The default motor and its load, 3.3e-5 kg·m² each: three runs find Jt within 3 % of 6.6e-5,

@@ -2,6 +2,7 @@
 
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -117,12 +118,13 @@ TEST_F(Limits, ReferenceRangesAreTiedToEachOther) {
   EXPECT_DOUBLE_EQ(Max("filter"), 500.0);  // 1 / (2 * 1 ms)
 }
 
+// The drive holds the offset at 16-bit resolution at most: one electrical period of it.
 TEST_F(Limits, SerialEncoderOffsetWithinOneElectricalTurn) {
-  ASSERT_EQ(LimitSerialEncoderOffset(&setup), 1);
-  EXPECT_EQ(Max("SSI_Offset"), 32768.0);  // 2^17 / 4 pole pairs
-  Set("SSI_No_Bits_Revolution", 40);
-  ASSERT_EQ(LimitSerialEncoderOffset(&setup), 1);
-  EXPECT_EQ(Max("SSI_Offset"), 1073741824.0);  // 2^32 / 4
+  for (const auto& [bits, maximum] : {std::pair{17.0, 16384.0}, {40.0, 16384.0}, {12.0, 1024.0}}) {
+    Set("SSI_No_Bits_Revolution", bits);
+    ASSERT_EQ(LimitSerialEncoderOffset(&setup), 1);
+    EXPECT_EQ(Max("SSI_Offset"), maximum) << bits << " bits, 4 pole pairs";
+  }
 }
 
 TEST_F(Limits, BiquadFrequenciesUpToTheNyquistFrequencyOfTheSlots) {
@@ -146,7 +148,7 @@ TEST_F(Limits, ComputeParameterLimitsRunsEveryRuleOfTheDefaultSetup) {
   ExpectMaxima({{"TestSpeed", kLimitSpeed}, {"BQFilterF11", 500.0}, {"CRT_max", 9.6}, {"ERR_position", kMaxPosition}});
   setup.SetParameterValueInBaseUnit("MotorSensorType", 5);
   ComputeParameterLimits(&setup);
-  EXPECT_EQ(Max("SSI_Offset"), 32768.0);
+  EXPECT_EQ(Max("SSI_Offset"), 16384.0);
 }
 
 }  // namespace

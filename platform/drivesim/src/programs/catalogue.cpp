@@ -91,6 +91,8 @@ std::vector<BaseProgram> BasePrograms() {
       {"Hall_Signals_Connection_Test", {"IE", "LH"}, {}, {Out("bad"), In("RefTest"), In("RIncTest"), In("run_test")}},
       // HALLCASE: the calibration's status while it runs (0), then its outcome (1, −1, −2).
       {"Detect_Hall_Gain_Offset_Test", {"LH"}, {"LH"}, {In("RefTest"), In("RIncTest"), Out("HALLCASE")}},
+      // var_i1 (done) and ZAOFF (the offset) are drive variables.
+      {"Encoder_Offset_Detection_Test", {"SSI"}, {}, {In("RefTest"), In("RIncTest")}},
   };
 }
 
