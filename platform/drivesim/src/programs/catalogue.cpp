@@ -91,6 +91,10 @@ std::vector<BaseProgram> BasePrograms() {
       {"Hall_Signals_Connection_Test", {"IE", "LH"}, {}, {Out("bad"), In("RefTest"), In("RIncTest"), In("run_test")}},
       // HALLCASE: the calibration's status while it runs (0), then its outcome (1, −1, −2).
       {"Detect_Hall_Gain_Offset_Test", {"LH"}, {"LH"}, {In("RefTest"), In("RIncTest"), Out("HALLCASE")}},
+      {"Angle_Controller_Tuning_Test",
+       {"IE", "SC"},
+       {},
+       {In("In1"), In("ReferenceIncrement"), In("TimeLimit", VariableType::uint16), Out("test_flag"), Out("theta_1")}},
   };
 }
 
