@@ -8,6 +8,7 @@
 
 #include "commissioning/detect_encoder_resolution.h"
 #include "commissioning/detect_pole_pairs.h"
+#include "commissioning/test_angle.h"
 #include "commissioning/test_current.h"
 #include "commissioning/test_encoder_connections.h"
 #include "commissioning/test_hall_configuration.h"
@@ -48,6 +49,7 @@ std::string_view DialogTemplate3061();
 std::string_view DialogTemplate3062();
 std::string_view DialogTemplate3068();
 std::string_view DialogTemplate3069();
+std::string_view DialogTemplate3059();
 }  // namespace resources
 
 namespace {
@@ -113,6 +115,7 @@ constexpr std::array kTests{
                       &MakeForLoad<CTestLHHallSignals>},
     CommissioningTest{"linear-hall-gains-load", "Linear Hall Gains and Offsets Detection (load)", false,
                       &MakeForLoad<CDetectHallGainOffset>},
+    CommissioningTest{"angle", "Electric Angle Controller Tuning Test", false, &Make<CTestAngle>},
 };
 
 const CommissioningTest* FindTest(std::string_view name) {
@@ -156,7 +159,8 @@ void RegisterTestTemplates() {
                                      {resources::DialogTemplate3061(), "resources/dialogs/3061.json"},
                                      {resources::DialogTemplate3062(), "resources/dialogs/3062.json"},
                                      {resources::DialogTemplate3068(), "resources/dialogs/3068.json"},
-                                     {resources::DialogTemplate3069(), "resources/dialogs/3069.json"}}) {
+                                     {resources::DialogTemplate3069(), "resources/dialogs/3069.json"},
+                                     {resources::DialogTemplate3059(), "resources/dialogs/3059.json"}}) {
       ui::DialogTemplates().Add(ui::ParseDialogTemplate(text, file));
     }
     return true;
