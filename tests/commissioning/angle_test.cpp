@@ -1,0 +1,224 @@
+// The electric-angle controller test: the motionless start on the simulated drive with the shipped
+// gains (the angle settles at −16384 ± 1820), each failure's text from the physics behind it, the
+// judgement of test_flag, the sliders' range, the live gain writes and the tabs' refusals.
+#include <cmath>
+#include <filesystem>
+#include <set>
+#include <utility>
+
+#include "commissioning/test_angle.h"
+#include "commissioning/test_catalogue.h"
+#include "drivebase/gui_resources.h"
+#include "drivebase/program_image.h"
+#include "drivesim_link/program_images.h"
+#include "test_bench.h"
+
+namespace kestrel::commissioning_test {
+namespace {
+
+using ui::Milliseconds;
+
+CTestAngle& AngleTest() { return TopTest<CTestAngle>(); }
+
+struct JudgeCase {
+  const char* name;
+  double testFlag;
+  std::optional<double> theta1;
+  const char* failure;  // null: the run passed
+  bool hint;
+};
+
+class AngleJudgement : public ::testing::TestWithParam<JudgeCase> {};
+
+TEST_P(AngleJudgement, GivesEachCodeItsText) {
+  const CTestAngle::Outcome outcome = CTestAngle::JudgeRun(GetParam().testFlag, GetParam().theta1);
+  EXPECT_EQ(outcome.failure.value_or("passed"), GetParam().failure != nullptr ? GetParam().failure : "passed");
+  EXPECT_EQ(outcome.hint, GetParam().hint);
+}
+
+// theta_1 −16000.7 prints truncated as −16000.
+const std::string kAtMinus16000 =
+    "Test failed!\n\nIf the Test current doesn\u2019t decreases to zero, increase/decrease Kp and/or Ki parameters.\n"
+    "If the Test current decreases to zero but the Electric_Angle graph does not stabilize to a value close to -16000 "
+    "with a tolerance of +/- 1820 (equivalent to +/- 10 electrical degrees), you have to fine tune the Kp and/or Ki "
+    "parameters until it does.\nSee Electric Angle Controller Tuning Help for details";
+
+INSTANTIATE_TEST_SUITE_P(
+    Codes, AngleJudgement,
+    ::testing::Values(JudgeCase{"passed", 1.0, -16380.0, nullptr, false},
+                      JudgeCase{"other_codes_pass", 7.0, std::nullopt, nullptr, false},
+                      JudgeCase{"protection", -1.0, -16380.0, CTestAngle::kProtectionText, false},
+                      JudgeCase{"unsettled_at_theta_1", -2.0, -16000.7, kAtMinus16000.c_str(), true},
+                      JudgeCase{"unsettled_without_theta_1", -2.0, std::nullopt, CTestAngle::kNotStabilizedText, true},
+                      JudgeCase{"no_motion", -3.0, -16380.0, CTestAngle::kTooLittleCurrentText, false},
+                      JudgeCase{"no_value", drivebase::kNoValue, std::nullopt, CMC_TestDlg::msc_pszErrInternal, false}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+struct RunCase {
+  const char* name;
+  const char* setupFile;
+  const char* motorFile;
+  void (*prepare)(CMC_Setup&, drivesim::Drive&);  // null: as shipped
+  const char* failureBegins;                       // null: the run passes
+  bool hint = false;
+  const char* fault = nullptr;                     // a program fault, in the drive and its images
+};
+
+class AngleRun : public Bench, public ::testing::WithParamInterface<RunCase> {};
+
+// Passed runs: theta_1 and the last logged angle lie within 1820 of −16384 (the rotor at θ_e = 0
+// where the simulated motor starts). Failed runs: the text of what the drive found, and Details
+// with the help on tuning the controller after an unsettled angle.
+TEST_P(AngleRun, SettlesAtMinus16384OrSaysWhyNot) {
+  const RunCase& c = GetParam();
+  setup_ = test_support::ScaledSetupFile(c.setupFile);
+  simulator_ = drivesim::link::ConnectSimulator(setup_, {std::string(KESTREL_MOTORS_DIR) + "/" + c.motorFile, std::nullopt}, clock_);
+  CMC_Comm::SetActiveLink(simulator_.get());
+  if (c.prepare) c.prepare(setup_, simulator_->SimulatedDrive());
+  const std::filesystem::path images = std::filesystem::path(::testing::TempDir()) / "angle_faulty_images";
+  if (c.fault != nullptr) {
+    ASSERT_TRUE(simulator_->SimulatedDrive().InjectFault(c.fault).ok());
+    drivesim::link::WriteProgramImages(images, simulator_->SimulatedDrive().InjectedFaults());
+    drivebase::SetProgramDirectory(images);
+  }
+  const std::filesystem::path plots = std::filesystem::path(::testing::TempDir()) / "angle_plots";
+  std::filesystem::create_directories(plots);
+  drivebase::SetPlotDirectory(plots.string());
+  std::string error;
+  double lastAngle = 0.0;
+  std::optional<double> theta1;
+  bool hint = false;
+  const std::size_t helpBefore = drivebase::HelpRequests().size();
+  user_.SelectTab(CTestAngle::kTabs, 1)
+      .Click(drivebase::kStartStopButton)
+      .WaitUntil(RunEnded(), Milliseconds(20'000))
+      .Do("note the run", [&](ui::DialogDriver&) {
+        CTestAngle& test = AngleTest();
+        error = test.ErrorText();
+        theta1 = test.Theta1();
+        hint = test.HintShown();
+        const CGraphDocument& logged = test.Logger()->GetGraphDocument();
+        if (logged.RowCount() > 0) lastAngle = logged.Value(logged.RowCount() - 1, 2);
+      });
+  if (c.failureBegins != nullptr) user_.Click(drivebase::kDetailsButton).Answer(c.hint ? IDHELP : IDOK);
+  user_.Click(CTestAngle::kSavePlots).Close(IDCANCEL);
+  EXPECT_EQ(RunTestAlone(&setup_, "angle"), IDCANCEL);
+  if (c.fault != nullptr) drivebase::SetProgramDirectory({});
+  EXPECT_TRUE(std::filesystem::exists(plots / "ElectricAngleTuning.svg"));
+  if (c.failureBegins == nullptr) {
+    EXPECT_EQ(error, "");
+    ASSERT_TRUE(theta1.has_value());
+    EXPECT_NEAR(*theta1, -16384.0, 1820.0);
+    EXPECT_NEAR(lastAngle, -16384.0, 1820.0);
+    return;
+  }
+  EXPECT_TRUE(error.starts_with(c.failureBegins)) << error;
+  EXPECT_EQ(hint, c.hint);
+  EXPECT_EQ(drivebase::HelpRequests().size(), helpBefore + (c.hint ? 1u : 0u));
+  if (!c.hint) return;
+  EXPECT_EQ(drivebase::HelpRequests().back().page.filename(), "angle-controller.md");
+  if (theta1) {
+    EXPECT_NE(error.find("close to " + std::to_string(int(*theta1)) + " with"), std::string::npos);
+  }
+}
+
+// Ki 64 times the shipped one (SFTKITHT 0 → 6) rings; a hand that holds the shaft (5000 N·m/rad)
+// lets it turn less than 0.5° electrical; a 0.5 A protection trips under the 1.6 A test current.
+void RingingIntegral(CMC_Setup& setup, drivesim::Drive&) { setup.SetParameterValueInBaseUnit("Ki_T_scl", 3.2); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Motors, AngleRun,
+    ::testing::Values(
+        RunCase{"default_motor", "default", "default.json", nullptr, nullptr},
+        RunCase{"sincos_motor", "sincos", "sincos.json", nullptr, nullptr},
+        RunCase{"protection", "default", "default.json",
+                [](CMC_Setup& setup, drivesim::Drive&) { setup.SetParameterValueInBaseUnit("Imax_Prot", 0.5); },
+                CTestAngle::kProtectionText},
+        RunCase{"blocked_shaft", "default", "default.json",
+                [](CMC_Setup&, drivesim::Drive& drive) {
+                  ASSERT_TRUE(drive.SetHandCoupling(5000.0, 5.0).ok());
+                  drive.HandHold();
+                },
+                CTestAngle::kTooLittleCurrentText},
+        RunCase{"ringing_integral", "default", "default.json", &RingingIntegral, "Test failed!\n\nIf the Test current",
+                true},
+        RunCase{"ringing_without_theta_1", "default", "default.json", &RingingIntegral, CTestAngle::kNotStabilizedText,
+                true, "program_lacks IE_Angle_Controller_Tuning_Test theta_1"}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+// A drive whose angle program runs (axis on) until the test ends it, recording the writes of
+// registers and refusing the ones named.
+class LiveDrive : public ScriptedDrive {
+ public:
+  bool GetAxisOn(bool& on) override {
+    on = !stopped;
+    return true;
+  }
+  bool StopProgram() override {
+    stopped = true;
+    return true;
+  }
+  bool stopped = false;
+  bool WriteValue(std::string_view name, double internal, int words) override {
+    written.emplace_back(name);
+    if (refused.contains(std::string(name))) return Fail("drive refused '" + std::string(name) + "'");
+    return ScriptedDrive::WriteValue(name, internal, words);
+  }
+  std::vector<std::string> written;
+  std::set<std::string, std::less<>> refused;
+};
+
+class AngleControls : public Bench {};
+
+// While the controller runs, a moved Kp sends its shift, then its mantissa; a refused shift keeps
+// Ki's mantissa from the drive. OK and the gains' edits are locked, the sliders are not, and the
+// parameters' tab is refused.
+TEST_F(AngleControls, GainsMovedWhileRunningGoShiftFirstAndTheRunHoldsTheTestTab) {
+  LiveDrive drive;
+  drive.refused.insert("SFTKITHT");
+  const drivebase::test_support::Connected connected(drive);
+  std::vector<std::string> kpWrites, kiWrites;
+  user_.SelectTab(CTestAngle::kTabs, 1)
+      .Click(drivebase::kStartStopButton)
+      .Wait(Milliseconds(60))
+      .Expect(ui::ControlEnabled(IDOK, false))
+      .Expect(ui::ControlEnabled(1335, false))
+      .Expect(ui::ControlEnabled(1337, true))
+      .Slide(1337, 100)
+      .Do("note Kp's writes", [&](ui::DialogDriver&) { kpWrites = std::exchange(drive.written, {}); })
+      .Slide(1342, 100)
+      .Do("note Ki's writes", [&](ui::DialogDriver&) { kiWrites = std::exchange(drive.written, {}); })
+      .SelectTab(CTestAngle::kTabs, 0)
+      .Expect(ui::ControlVisible(drivebase::kStartStopButton, true))
+      .Expect(ui::ControlVisible(3362, false))
+      .Click(drivebase::kStartStopButton)
+      .WaitUntil(RunEnded())
+      .Close(IDCANCEL);
+  RunTestAlone(&setup_, "angle");
+  EXPECT_EQ(kpWrites, (std::vector<std::string>{"SFTKPTHT", "KPTHT"}));
+  EXPECT_EQ(kiWrites, (std::vector<std::string>{"SFTKITHT"}));
+}
+
+// Kp 10 within limits 1 … 12: the slider spans max(1, 5) … min(12, 15). The test is opened on the
+// setup as it stands (an opener would compute the limits afresh).
+TEST_F(AngleControls, SliderSpansHalfToOneAndAHalfOfKpWithinItsLimits) {
+  CMC_Parameter* kp = setup_.FindParameter("Kp_T_scl");
+  kp->SetMinInBaseUnit(1.0);
+  kp->SetMaxInBaseUnit(12.0);
+  setup_.SetParameterValueInBaseUnit("Kp_T_scl", 10.0);
+  double low = 0.0, high = 0.0;
+  user_.SelectTab(CTestAngle::kTabs, 1)
+      .Slide(1337, 0)
+      .Do("at the left end", [&](ui::DialogDriver&) { low = Value("Kp_T_scl"); })
+      .Slide(1337, 100)
+      .Do("at the right end", [&](ui::DialogDriver&) { high = Value("Kp_T_scl"); })
+      .Close(IDCANCEL);
+  RegisterTestTemplates();
+  CTestAngle test(&setup_, nullptr);
+  test.DoModal();
+  EXPECT_NEAR(low, 5.0, 1e-9);
+  EXPECT_NEAR(high, 12.0, 1e-9);
+}
+
+}  // namespace
+}  // namespace kestrel::commissioning_test
