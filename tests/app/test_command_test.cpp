@@ -129,7 +129,8 @@ TEST_F(TestCommand, ListsTheTestsAndRefusesWhatIsNoTestRun) {
                            "speed +Speed Controller Tuning Test\n", "position +Position Controller Tuning Test\n",
                            "inertia +Total inertia test\n", "mass +Total mass test\n", "encoder +Encoder Connection Test\n",
                            "encoder-load +Motor and Load Encoder Connection Test\n",
-                           "resolution +Encoder Resolution and Direction Test\n"}) {
+                           "resolution +Encoder Resolution and Direction Test\n",
+                           "angle +Electric Angle Controller Tuning Test\n"}) {
     EXPECT_TRUE(std::regex_search(list.out, std::regex(line))) << line;
   }
   for (const std::string& usage : {std::string("test"), std::string("test nosuchtest"), std::string("test current --answer maybe"),
@@ -219,6 +220,28 @@ TEST_F(TestCommand, IdentifiesTheDefaultMotorsTotalInertiaAndPrintsTheSpreadOfRe
   EXPECT_NEAR(std::stod(found[2]) / 6.6e-5, 1.0, 0.03) << result.out;
   const double jt = drivebase::ReadSetupFile(kept).FindParameter("Jt")->GetValueInBaseUnit();
   EXPECT_NEAR(jt / std::stod(found[1]), 1.0, 1e-5);
+}
+
+// The motionless start on the default motor with the shipped gains: the angle settles at −16384
+// within 1820 and the plot of the logged current and angle is saved; on the sin/cos motor too.
+TEST_F(TestCommand, TunesTheElectricAngleControllerAndSavesItsPlot) {
+  const std::string plots = scratch_.Path("plots").string();
+  const Outcome defaultMotor = scratch_.Succeeds("test angle --plots " + plots);
+  const Outcome sinCos =
+      scratch_.Succeeds("test angle --setup " KESTREL_SETUPS_DIR "/sincos.json --motor " KESTREL_SETUPS_DIR "/../motors/sincos.json");
+  for (const Outcome& run : {defaultMotor, sinCos}) {
+    std::smatch found;
+    const std::regex lines(R"(Test passed\nKp_T_scl: 2 \(KPTHT = 32767, SFTKPTHT = 1\)\n.*\n)"
+                           R"(test_flag: 1 \(angle stabilized\)\ntheta_1: (-?[0-9]+)\nFinal Electric_Angle: (-?[0-9]+)\n)");
+    ASSERT_TRUE(std::regex_search(run.out, found, lines)) << run.out;
+    EXPECT_NEAR(std::stod(found[1]), -16384, 1820) << run.out;
+    EXPECT_NEAR(std::stod(found[2]), -16384, 1820) << run.out;
+  }
+  std::ifstream points(plots + "/ElectricAngleTuning.csv");
+  std::string header;
+  std::getline(points, header);
+  EXPECT_EQ(header, "time [s],Motor_Current [A],Electric_Angle []");
+  EXPECT_TRUE(std::filesystem::is_regular_file(plots + "/ElectricAngleTuning.svg"));
 }
 
 }  // namespace

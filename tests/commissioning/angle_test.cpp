@@ -8,6 +8,8 @@
 
 #include "commissioning/test_angle.h"
 #include "commissioning/test_catalogue.h"
+#include "dialogs/dialog_resources.h"
+#include "dialogs/drive_setup_dlg.h"
 #include "drivebase/gui_resources.h"
 #include "drivebase/program_image.h"
 #include "drivesim_link/program_images.h"
@@ -218,6 +220,35 @@ TEST_F(AngleControls, SliderSpansHalfToOneAndAHalfOfKpWithinItsLimits) {
   test.DoModal();
   EXPECT_NEAR(low, 5.0, 1e-9);
   EXPECT_NEAR(high, 12.0, 1e-9);
+}
+
+// Drive Setup offers Tune && Test for the motionless start only; a Kp kept with OK comes back as
+// the register pair that holds it.
+TEST_F(AngleControls, DriveSetupOpensTheTestForTheMotionlessStartAndKeepsTheGainOnOk) {
+  RegisterDialogTemplates();
+  RegisterCommissioningTests();
+  double kpInTest = 0.0, kpKept = 0.0, kpOfPair = 0.0;
+  user_.WaitUntil(ui::TopDialogIs("Brushless Motor Setup"))
+      .Close(IDCANCEL)
+      .Expect(ui::ControlEnabled(3264, false))
+      .Click(1098)
+      .Expect(ui::ControlEnabled(3264, true))
+      .Click(3264)
+      .Expect(ui::TopDialogIs("Electric Angle Controller Tuning Test"))
+      .SelectTab(CTestAngle::kTabs, 1)
+      .Slide(1337, 100)
+      .Do("note Kp", [&](ui::DialogDriver&) { kpInTest = Value("Kp_T_scl"); })
+      .Close(IDOK)
+      .Do("note Kp and its pair in Drive Setup", [&](ui::DialogDriver&) {
+        kpKept = Value("Kp_T_scl");
+        kpOfPair = Internal("KPTHT") * std::pow(2.0, Internal("SFTKPTHT")) / 32767.0;
+      })
+      .Close(IDCANCEL);
+  CDriveSetupDlg driveSetup(&setup_, nullptr);
+  ui::RunWithAgent(driveSetup, user_);
+  EXPECT_NEAR(kpInTest, 3.0, 1e-3);
+  EXPECT_NEAR(kpKept, kpInTest, 1e-3);
+  EXPECT_NEAR(kpKept, kpOfPair, 1e-12);
 }
 
 }  // namespace
