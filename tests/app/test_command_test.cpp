@@ -223,20 +223,16 @@ TEST_F(TestCommand, IdentifiesTheDefaultMotorsTotalInertiaAndPrintsTheSpreadOfRe
 }
 
 // The motionless start on the default motor with the shipped gains: the angle settles at −16384
-// within 1820 and the plot of the logged current and angle is saved; on the sin/cos motor too.
+// within 1820 and the plot of the logged current and angle is saved.
 TEST_F(TestCommand, TunesTheElectricAngleControllerAndSavesItsPlot) {
   const std::string plots = scratch_.Path("plots").string();
-  const Outcome defaultMotor = scratch_.Succeeds("test angle --plots " + plots);
-  const Outcome sinCos =
-      scratch_.Succeeds("test angle --setup " KESTREL_SETUPS_DIR "/sincos.json --motor " KESTREL_SETUPS_DIR "/../motors/sincos.json");
-  for (const Outcome& run : {defaultMotor, sinCos}) {
-    std::smatch found;
-    const std::regex lines(R"(Test passed\nKp_T_scl: 2 \(KPTHT = 32767, SFTKPTHT = 1\)\n.*\n)"
-                           R"(test_flag: 1 \(angle stabilized\)\ntheta_1: (-?[0-9]+)\nFinal Electric_Angle: (-?[0-9]+)\n)");
-    ASSERT_TRUE(std::regex_search(run.out, found, lines)) << run.out;
-    EXPECT_NEAR(std::stod(found[1]), -16384, 1820) << run.out;
-    EXPECT_NEAR(std::stod(found[2]), -16384, 1820) << run.out;
-  }
+  const Outcome run = scratch_.Succeeds("test angle --plots " + plots);
+  std::smatch found;
+  const std::regex lines(R"(Test passed\nKp_T_scl: 2 \(KPTHT = 32767, SFTKPTHT = 1\)\n.*\n)"
+                         R"(test_flag: 1 \(angle stabilized\)\ntheta_1: (-?[0-9]+)\nFinal Electric_Angle: (-?[0-9]+)\n)");
+  ASSERT_TRUE(std::regex_search(run.out, found, lines)) << run.out;
+  EXPECT_NEAR(std::stod(found[1]), -16384, 1820) << run.out;
+  EXPECT_NEAR(std::stod(found[2]), -16384, 1820) << run.out;
   std::ifstream points(plots + "/ElectricAngleTuning.csv");
   std::string header;
   std::getline(points, header);
