@@ -54,6 +54,10 @@ class CTestAngle : public CTwoTabTest {
       "parameters.\nIf the Test current decreases to zero but the Electric_Angle graph does not stabilize to a "
       "value close to %d with a tolerance of +/- 1820 (equivalent to +/- 10 electrical degrees), you have to fine "
       "tune the Kp and/or Ki parameters until it does.\nSee Electric Angle Controller Tuning Help for details";
+  // A motor sensor of neither the incremental nor the sine/cosine group: no program to run.
+  static constexpr const char* kNoProgramText =
+      "The electric angle controller is tuned with an incremental or sine/cosine encoder on the motor: the drive "
+      "has no angle controller test for the setup's motor sensor.";
   static constexpr const char* kTooLittleCurrentText =
       "Test failed!\nTest current may not be enough. Please increase test current.";
 

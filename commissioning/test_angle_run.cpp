@@ -39,6 +39,7 @@ void CTestAngle::BeginTest() {
   testFlag_.reset();
   theta1_.reset();
   m_nStep = 0;
+  if (program_.empty()) return Fail(kNoProgramText);
   ConfigureLogger();
   LaunchProgram(kTexts, program_, image_, logger_.get(),
                 {{"In1", maxCurrent}, {"ReferenceIncrement", increment}, {"TimeLimit", timeLimit}});

@@ -123,6 +123,7 @@ INSTANTIATE_TEST_SUITE_P(
                 CTestAngle::kTooLittleCurrentText},
         RunCase{"ringing_integral", "default", "default.json", &RingingIntegral, "Test failed!\n\nIf the Test current",
                 true},
+        RunCase{"ssi_encoder_has_no_program", "ssi", "ssi.json", nullptr, CTestAngle::kNoProgramText},
         RunCase{"ringing_without_theta_1", "default", "default.json", &RingingIntegral, CTestAngle::kNotStabilizedText,
                 true, "program_lacks IE_Angle_Controller_Tuning_Test theta_1"}),
     [](const auto& param) { return std::string(param.param.name); });
