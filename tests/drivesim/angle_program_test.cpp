@@ -109,5 +109,21 @@ INSTANTIATE_TEST_SUITE_P(
         AngleCase{"IntegralFarTooHighOscillates", 0.0, {{"SFTKITHT", 6}}, nullptr, -2}),
     [](const auto& param) { return std::string(param.param.name); });
 
+// The host's stop while the current is held: down and the axis off within 20 ms; before ENABLE
+// the program just ends.
+TEST(AngleProgramHostStop, RampsDownWithin20MsOrEndsBeforeTheAxisIsOn) {
+  for (const bool enabled : {true, false}) {
+    Drive drive = LoadedDrive(ReferenceMotor(), {}, kAngleRegisters);
+    drive.SetEnableInput(enabled);
+    LaunchProgram(drive, "IE_Angle_Controller_Tuning_Test", {{"In1", 5237}, {"ReferenceIncrement", 10}, {"TimeLimit", 2000}});
+    drive.RunUntil(0.8);
+    EXPECT_EQ(drive.AxisOn(), enabled);
+    drive.StopProgram();
+    drive.RunUntil(drive.Now_s() + 0.021);
+    EXPECT_FALSE(drive.ProgramRunning()) << enabled;
+    EXPECT_FALSE(drive.AxisOn()) << enabled;
+  }
+}
+
 }  // namespace
 }  // namespace drivesim::testing

@@ -44,7 +44,14 @@ class AngleControllerTuning : public FrameProgram {
  public:
   bool TriggersLog() const override { return true; }
 
-  void HostStop(ProgramHost&) override { stopping_ = true; }
+  // The host's stop: before the axis is on the program just ends; after, the current ramps down.
+  void HostStop(ProgramHost& host) override {
+    if (host.AxisOn()) {
+      stopping_ = true;
+      return;
+    }
+    End();
+  }
 
   void SlowStep(ProgramHost& host) override {
     if (Ended()) return;
