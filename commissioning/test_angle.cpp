@@ -20,9 +20,8 @@ constexpr int kParametersTab[]{10014, 10015, 1376, 1377, 1301, CTestAngle::kPict
                                 3366, 3367, 3368, 3369, 3356, 3357, 3358, 3359};
 constexpr int kTestTab[]{10000, 1333, 1334, 1335, 1336, 1337, 1338, 1339, 1340, 1341, 1342, 1343, CTestAngle::kGraph,
                          CTestAngle::kSavePlots, 1375, 1374, 10001, 10002, 10004};
-// What a run must not change under it: OK and the gains' edits and spins (the sliders stay, so
-// that the gains can be tuned while the controller runs).
-constexpr std::initializer_list<int> kLockedWhileRunning{IDOK, 1335, 1336, 1338, 1340, 1341, 1343};
+// What a run must not change under it: OK and the gains' edits, spins and sliders.
+constexpr std::initializer_list<int> kLockedWhileRunning{IDOK, 1335, 1336, 1337, 1338, 1340, 1341, 1342, 1343};
 
 }  // namespace
 

@@ -1,8 +1,8 @@
 // CTestAngle: the "Electric Angle Controller Tuning Test" (template 3059), opened from Drive
 // Setup for the motionless start. The drive runs its electric-angle controller under a rising
 // test current; the motor current and the electric angle are logged and plotted, the user tunes
-// the controller's Kp_T_scl and Ki_T_scl on sliders (written to the drive at once while a run
-// goes on), and the program's test_flag judges the run: the angle must settle at −16384 (the
+// the controller's Kp_T_scl and Ki_T_scl on sliders between runs (a gain refreshed while a run
+// goes on is written to the drive at once), and the program's test_flag judges the run: the angle must settle at −16384 (the
 // rotor's d axis 90° ahead of the injection) within 1820 (10 electrical degrees).
 //
 // Steps: 0/1 the test program, 2 its end, 3 the upload of the logger.

@@ -152,24 +152,24 @@ class LiveDrive : public ScriptedDrive {
 
 class AngleControls : public Bench {};
 
-// While the controller runs, a moved Kp sends its shift, then its mantissa; a refused shift keeps
-// Ki's mantissa from the drive. OK and the gains' edits are locked, the sliders are not, and the
-// parameters' tab is refused.
-TEST_F(AngleControls, GainsMovedWhileRunningGoShiftFirstAndTheRunHoldsTheTestTab) {
+// While the controller runs, a refreshed Kp sends its shift, then its mantissa; a refused shift
+// keeps Ki's mantissa from the drive. OK and the gains' controls are locked, and the parameters'
+// tab is refused.
+TEST_F(AngleControls, GainsRefreshedWhileRunningGoShiftFirstAndTheRunLocksThemAndTheTab) {
   LiveDrive drive;
   drive.refused.insert("SFTKITHT");
   const drivebase::test_support::Connected connected(drive);
   std::vector<std::string> kpWrites, kiWrites;
-  user_.SelectTab(CTestAngle::kTabs, 1)
-      .Click(drivebase::kStartStopButton)
-      .Wait(Milliseconds(60))
-      .Expect(ui::ControlEnabled(IDOK, false))
-      .Expect(ui::ControlEnabled(1335, false))
-      .Expect(ui::ControlEnabled(1337, true))
-      .Slide(1337, 100)
-      .Do("note Kp's writes", [&](ui::DialogDriver&) { kpWrites = std::exchange(drive.written, {}); })
-      .Slide(1342, 100)
-      .Do("note Ki's writes", [&](ui::DialogDriver&) { kiWrites = std::exchange(drive.written, {}); })
+  user_.SelectTab(CTestAngle::kTabs, 1).Click(drivebase::kStartStopButton).Wait(Milliseconds(60));
+  for (const int id : {IDOK, 1335, 1336, 1337, 1338, 1340, 1341, 1342, 1343}) user_.Expect(ui::ControlEnabled(id, false));
+  user_.Do("refresh the gains",
+           [&](ui::DialogDriver&) {
+             drive.written.clear();
+             AngleTest().OnRefreshParameterValue("Kp_T_scl");
+             kpWrites = std::exchange(drive.written, {});
+             AngleTest().OnRefreshParameterValue("Ki_T_scl");
+             kiWrites = std::exchange(drive.written, {});
+           })
       .SelectTab(CTestAngle::kTabs, 0)
       .Expect(ui::ControlVisible(drivebase::kStartStopButton, true))
       .Expect(ui::ControlVisible(3362, false))
