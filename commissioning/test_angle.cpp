@@ -22,6 +22,7 @@ constexpr int kTestTab[]{10000, 1333, 1334, 1335, 1336, 1337, 1338, 1339, 1340, 
                          CTestAngle::kSavePlots, 1375, 1374, 10001, 10002, 10004};
 // What a run must not change under it: OK and the gains' edits, spins and sliders.
 constexpr std::initializer_list<int> kLockedWhileRunning{IDOK, 1335, 1336, 1337, 1338, 1340, 1341, 1342, 1343};
+constexpr kestrel::GainPair kAngleGains[]{kestrel::kAngleProportional, kestrel::kAngleIntegral};
 
 }  // namespace
 
@@ -108,7 +109,7 @@ void CTestAngle::ShowOwnControls(bool) {}
 
 void CTestAngle::OnChangedParameterValue(const std::string& name) {
   CMC_Setup* setup = GetSetup();
-  for (const kestrel::GainPair& pair : {kestrel::kAngleProportional, kestrel::kAngleIntegral}) {
+  for (const kestrel::GainPair& pair : kAngleGains) {
     if (!SameName(name, pair.gain)) continue;
     kestrel::ComputeShiftRegister(setup, pair);
     kestrel::ComputeMantissaRegister(setup, pair);
@@ -117,9 +118,8 @@ void CTestAngle::OnChangedParameterValue(const std::string& name) {
 }
 
 void CTestAngle::OnRefreshParameterValue(const std::string& name) {
-  if (IsRunning()) {
-    if (SameName(name, kestrel::kAngleProportional.gain)) WriteGainToDrive("SFTKPTHT", "KPTHT");
-    if (SameName(name, kestrel::kAngleIntegral.gain)) WriteGainToDrive("SFTKITHT", "KITHT");
+  for (const kestrel::GainPair& pair : kAngleGains) {
+    if (IsRunning() && SameName(name, pair.gain)) WriteGainToDrive(pair);
   }
   CMyTestDlg::OnRefreshParameterValue(name);
 }

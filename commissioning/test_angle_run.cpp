@@ -123,14 +123,7 @@ bool CTestAngle::SaveAllPlots(std::string& error) {
 }
 
 std::vector<CMyTestDlg::TestResultLine> CTestAngle::ResultLines() const {
-  const CMC_Setup* setup = GetSetup();
-  using kestrel::dialogs::Value;
-  const auto gain = [setup](const char* name, const char* mantissa, const char* shift) {
-    return TestResultLine{name, kestrel::FormatG(Value(setup, name)) + " (" + mantissa + " = " +
-                                    kestrel::FormatG(Value(setup, mantissa)) + ", " + shift + " = " +
-                                    kestrel::FormatG(Value(setup, shift)) + ")"};
-  };
-  std::vector<TestResultLine> lines{gain("Kp_T_scl", "KPTHT", "SFTKPTHT"), gain("Ki_T_scl", "KITHT", "SFTKITHT")};
+  std::vector<TestResultLine> lines{GainLine(kestrel::kAngleProportional), GainLine(kestrel::kAngleIntegral)};
   if (testFlag_) {
     const double flag = *testFlag_;
     const char* meaning = flag == kProtectionTripped ? "current protection triggered"

@@ -118,8 +118,8 @@ void CTestCurrent::OnChangedParameterValue(const std::string& name) {
 
 void CTestCurrent::OnRefreshParameterValue(const std::string& name) {
   if (IsRunning()) {
-    if (SameName(name, "Kp_C_scl")) WriteGainToDrive("SFTKPI", "KPI");
-    if (SameName(name, "Ki_C_scl")) WriteGainToDrive("SFTKII", "KII");
+    if (SameName(name, "Kp_C_scl")) WriteGainToDrive(kestrel::kCurrentProportional);
+    if (SameName(name, "Ki_C_scl")) WriteGainToDrive(kestrel::kCurrentIntegral);
   }
   CMyTestDlg::OnRefreshParameterValue(name);
 }
@@ -142,7 +142,7 @@ void CTestCurrent::OnTune() {
   }
   kestrel::DeriveScaledGain(setup, "Ki_C_scl", "KII", "SFTKII");
   kestrel::DeriveScaledGain(setup, "Kp_C_scl", "KPI", "SFTKPI");
-  if (IsRunning() && WriteGainToDrive("SFTKPI", "KPI")) WriteGainToDrive("SFTKII", "KII");
+  if (IsRunning() && WriteGainToDrive(kestrel::kCurrentProportional)) WriteGainToDrive(kestrel::kCurrentIntegral);
   RefreshAllParameters();
   ShowPredictionWarning();
 }

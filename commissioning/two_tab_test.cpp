@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "commissioning/save_question.h"
 #include "dialogs/setup_values.h"
 #include "ui/data_exchange.h"
 
@@ -69,12 +70,20 @@ void CTwoTabTest::SetSliderRange(const char* name, int slider, int edit, int fin
   AddSliderParameterControls(name, slider, edit, label, fineSpin, coarseSpin, low * display, high * display);
 }
 
-bool CTwoTabTest::WriteGainToDrive(const char* shift, const char* mantissa) {
-  for (const char* name : {shift, mantissa}) {
+bool CTwoTabTest::WriteGainToDrive(const kestrel::GainPair& pair) {
+  for (const char* name : {pair.shift, pair.mantissa}) {
     const CMC_Parameter* parameter = GetSetup()->FindParameter(name);
     if (parameter == nullptr || !parameter->WriteToChip()) return false;
   }
   return true;
+}
+
+CMyTestDlg::TestResultLine CTwoTabTest::GainLine(const kestrel::GainPair& pair) const {
+  const CMC_Setup* setup = GetSetup();
+  using kestrel::dialogs::Value;
+  return {pair.gain, kestrel::FormatG(Value(setup, pair.gain)) + " (" + pair.mantissa + " = " +
+                         kestrel::FormatG(Value(setup, pair.mantissa)) + ", " + pair.shift + " = " +
+                         kestrel::FormatG(Value(setup, pair.shift)) + ")"};
 }
 
 void CTwoTabTest::OnShowWindow(bool shown, unsigned) {

@@ -8,6 +8,7 @@
 #include <span>
 
 #include "commissioning/my_test_dlg.h"
+#include "compute/gain_pairs.h"
 #include "ui/controls.h"
 
 class CTwoTabTest : public CMyTestDlg {
@@ -37,7 +38,9 @@ class CTwoTabTest : public CMyTestDlg {
   void SetSliderRange(const char* name, int slider, int edit, int fineSpin, int coarseSpin, int label);
   // A gain's register pair written to the drive while a run goes on: the shift first, then the
   // mantissa, each only when the write before it succeeded.
-  bool WriteGainToDrive(const char* shift, const char* mantissa);
+  bool WriteGainToDrive(const kestrel::GainPair& pair);
+  // The result line of a gain: its value with the register pair that holds it.
+  TestResultLine GainLine(const kestrel::GainPair& pair) const;
 
   void DoDataExchange(CDataExchange* pDX) override;
   // OK keeps what the test set: AcceptResults once the dialog has ended.
