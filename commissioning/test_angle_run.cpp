@@ -102,11 +102,8 @@ void CTestAngle::JudgeTestFlag() {
 // The error text; after an unsettled angle the box also offers the help on tuning the controller.
 void CTestAngle::OnDetails() {
   if (ErrorText().empty()) return;
-  if (!hint_) {
-    MessageBox(ErrorText(), "", MB_OK | MB_ICONERROR);
-    return;
-  }
-  if (MessageBox(ErrorText(), "", MB_OK | MB_ICONERROR | MB_HELP) == IDHELP) ShowHelp(kHelpContext);
+  const unsigned style = MB_OK | MB_ICONERROR | (hint_ ? MB_HELP : 0u);
+  if (MessageBox(ErrorText(), "", style) == IDHELP) ShowHelp(kHelpContext);
 }
 
 void CTestAngle::OnSavePlots() {
