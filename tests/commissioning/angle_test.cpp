@@ -136,14 +136,26 @@ class LiveDrive : public ScriptedDrive {
 
 class AngleControls : public Bench {};
 
-// While the controller runs, a refreshed Kp sends its shift, then its mantissa; a refused shift
-// keeps Ki's mantissa from the drive. OK and the gains' controls are locked, and the parameters'
-// tab is refused.
-TEST_F(AngleControls, GainsRefreshedWhileRunningGoShiftFirstAndTheRunLocksThemAndTheTab) {
+// Kp 10 within limits 1 … 12: the slider spans max(1, 5) … min(12, 15) (the test is opened on
+// the setup as it stands; an opener would compute the limits afresh). While the controller runs,
+// a refreshed Kp sends its shift, then its mantissa; a refused shift keeps Ki's mantissa from the
+// drive. OK and the gains' controls are locked, and the parameters' tab is refused.
+TEST_F(AngleControls, SliderSpansItsRangeAndARunLocksTheGainsAndSendsThemShiftFirst) {
   LiveDrive drive;
   const drivebase::test_support::Connected connected(drive);
+  CMC_Parameter* kp = setup_.FindParameter("Kp_T_scl");
+  kp->SetMinInBaseUnit(1.0);
+  kp->SetMaxInBaseUnit(12.0);
+  setup_.SetParameterValueInBaseUnit("Kp_T_scl", 10.0);
+  double low = 0.0, high = 0.0;
   std::vector<std::string> written;
-  user_.SelectTab(CTestAngle::kTabs, 1).Click(drivebase::kStartStopButton).Wait(Milliseconds(60));
+  user_.SelectTab(CTestAngle::kTabs, 1)
+      .Slide(1337, 0)
+      .Do("at the left end", [&](ui::DialogDriver&) { low = Value("Kp_T_scl"); })
+      .Slide(1337, 100)
+      .Do("at the right end", [&](ui::DialogDriver&) { high = Value("Kp_T_scl"); })
+      .Click(drivebase::kStartStopButton)
+      .Wait(Milliseconds(60));
   for (const int id : {IDOK, 1335, 1336, 1337, 1338, 1340, 1341, 1342, 1343}) user_.Expect(ui::ControlEnabled(id, false));
   user_.Do("refresh the gains",
            [&](ui::DialogDriver&) {
@@ -157,28 +169,11 @@ TEST_F(AngleControls, GainsRefreshedWhileRunningGoShiftFirstAndTheRunLocksThemAn
       .Click(drivebase::kStartStopButton)
       .WaitUntil(RunEnded())
       .Close(IDCANCEL);
-  RunTestAlone(&setup_, "angle");
-  EXPECT_EQ(written, (std::vector<std::string>{"SFTKPTHT", "KPTHT", "SFTKITHT"}));
-}
-
-// Kp 10 within limits 1 … 12: the slider spans max(1, 5) … min(12, 15). The test is opened on the
-// setup as it stands (an opener would compute the limits afresh).
-TEST_F(AngleControls, SliderSpansHalfToOneAndAHalfOfKpWithinItsLimits) {
-  CMC_Parameter* kp = setup_.FindParameter("Kp_T_scl");
-  kp->SetMinInBaseUnit(1.0);
-  kp->SetMaxInBaseUnit(12.0);
-  setup_.SetParameterValueInBaseUnit("Kp_T_scl", 10.0);
-  double low = 0.0, high = 0.0;
-  user_.SelectTab(CTestAngle::kTabs, 1)
-      .Slide(1337, 0)
-      .Do("at the left end", [&](ui::DialogDriver&) { low = Value("Kp_T_scl"); })
-      .Slide(1337, 100)
-      .Do("at the right end", [&](ui::DialogDriver&) { high = Value("Kp_T_scl"); })
-      .Close(IDCANCEL);
   RegisterTestTemplates();
   CTestAngle(&setup_, nullptr).DoModal();
   EXPECT_NEAR(low, 5.0, 1e-9);
   EXPECT_NEAR(high, 12.0, 1e-9);
+  EXPECT_EQ(written, (std::vector<std::string>{"SFTKPTHT", "KPTHT", "SFTKITHT"}));
 }
 
 // Drive Setup offers Tune && Test for the motionless start only; a Kp moved to the slider's end
