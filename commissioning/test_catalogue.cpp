@@ -8,6 +8,7 @@
 
 #include "commissioning/detect_encoder_resolution.h"
 #include "commissioning/detect_pole_pairs.h"
+#include "commissioning/test_angle.h"
 #include "commissioning/test_current.h"
 #include "commissioning/test_encoder_connections.h"
 #include "commissioning/test_hall_configuration.h"
@@ -52,6 +53,7 @@ std::string_view DialogTemplate3068();
 std::string_view DialogTemplate3069();
 std::string_view DialogTemplate3058();
 std::string_view DialogTemplate3063();
+std::string_view DialogTemplate3059();
 }  // namespace resources
 
 namespace {
@@ -121,6 +123,7 @@ constexpr std::array kTests{
     CommissioningTest{"ssi-connection-load", "Encoder Connections Test (load)", false,
                       &MakeForLoad<CTestSSIEncoderConnections>},
     CommissioningTest{"ssi-offset", "Detect Offset Test", false, &Make<CTestSSIEncoderOffset>},
+    CommissioningTest{"angle", "Electric Angle Controller Tuning Test", false, &Make<CTestAngle>},
 };
 
 const CommissioningTest* FindTest(std::string_view name) {
@@ -166,7 +169,8 @@ void RegisterTestTemplates() {
                                      {resources::DialogTemplate3068(), "resources/dialogs/3068.json"},
                                      {resources::DialogTemplate3069(), "resources/dialogs/3069.json"},
                                      {resources::DialogTemplate3058(), "resources/dialogs/3058.json"},
-                                     {resources::DialogTemplate3063(), "resources/dialogs/3063.json"}}) {
+                                     {resources::DialogTemplate3063(), "resources/dialogs/3063.json"},
+                                     {resources::DialogTemplate3059(), "resources/dialogs/3059.json"}}) {
       ui::DialogTemplates().Add(ui::ParseDialogTemplate(text, file));
     }
     return true;

@@ -52,18 +52,6 @@ void CTestCurrent::BindParameters() {
   SetSliderRange("PB_C", 3152, 3155, 3153, 3154, 3151);
 }
 
-// The slider spans half to one and a half times the value at opening, within the limits.
-void CTestCurrent::SetSliderRange(const char* name, int slider, int edit, int fineSpin, int coarseSpin, int label) {
-  const CMC_Parameter* parameter = GetSetup()->FindParameter(name);
-  if (parameter == nullptr) return;
-  const double value = parameter->GetValueInBaseUnit();
-  const double low = std::max(parameter->GetMinInBaseUnit(), 0.5 * value);
-  const double high = std::min(parameter->GetMaxInBaseUnit(), 1.5 * value);
-  // The slider works in the display unit, a fixed multiple of the base unit.
-  const double display = value != 0.0 ? parameter->GetValueInDisplayUnit() / value : 1.0;
-  AddSliderParameterControls(name, slider, edit, label, fineSpin, coarseSpin, low * display, high * display);
-}
-
 bool CTestCurrent::OnInitDialog() {
   CMyTestDlg::OnInitDialog();
   RefreshAllParameters();
@@ -130,19 +118,10 @@ void CTestCurrent::OnChangedParameterValue(const std::string& name) {
 
 void CTestCurrent::OnRefreshParameterValue(const std::string& name) {
   if (IsRunning()) {
-    if (SameName(name, "Kp_C_scl")) WriteGainToDrive("SFTKPI", "KPI");
-    if (SameName(name, "Ki_C_scl")) WriteGainToDrive("SFTKII", "KII");
+    if (SameName(name, "Kp_C_scl")) WriteGainToDrive(kestrel::kCurrentProportional);
+    if (SameName(name, "Ki_C_scl")) WriteGainToDrive(kestrel::kCurrentIntegral);
   }
   CMyTestDlg::OnRefreshParameterValue(name);
-}
-
-// The shift first, then the mantissa, each only when the write before it succeeded.
-bool CTestCurrent::WriteGainToDrive(const char* shift, const char* mantissa) {
-  for (const char* name : {shift, mantissa}) {
-    const CMC_Parameter* parameter = GetSetup()->FindParameter(name);
-    if (parameter == nullptr || !parameter->WriteToChip()) return false;
-  }
-  return true;
 }
 
 void CTestCurrent::RecomputeFilterAndOffset() {
@@ -163,7 +142,7 @@ void CTestCurrent::OnTune() {
   }
   kestrel::DeriveScaledGain(setup, "Ki_C_scl", "KII", "SFTKII");
   kestrel::DeriveScaledGain(setup, "Kp_C_scl", "KPI", "SFTKPI");
-  if (IsRunning() && WriteGainToDrive("SFTKPI", "KPI")) WriteGainToDrive("SFTKII", "KII");
+  if (IsRunning() && WriteGainToDrive(kestrel::kCurrentProportional)) WriteGainToDrive(kestrel::kCurrentIntegral);
   RefreshAllParameters();
   ShowPredictionWarning();
 }

@@ -76,7 +76,6 @@ class CTestCurrent : public CTwoTabTest {
 
  private:
   void BindParameters();
-  void SetSliderRange(const char* name, int slider, int edit, int fineSpin, int coarseSpin, int label);
   void CreateLogger();
   void OnTimer(std::uintptr_t id);
   void Tick();
@@ -90,7 +89,6 @@ class CTestCurrent : public CTwoTabTest {
   void OnTune();
   void OnSavePlots();
   void RecomputeFilterAndOffset();
-  bool WriteGainToDrive(const char* shift, const char* mantissa);
 
   // The step response: prediction, figures, plot and warning.
   kestrel::PredictedStep Predict(double duration_s) const;

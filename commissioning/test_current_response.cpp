@@ -128,13 +128,7 @@ void CTestCurrent::ShowStepFigures() {
 }
 
 std::vector<CMyTestDlg::TestResultLine> CTestCurrent::ResultLines() const {
-  const CMC_Setup* setup = GetSetup();
-  const auto gain = [setup](const char* name, const char* mantissa, const char* shift) {
-    using kestrel::dialogs::Value;
-    return TestResultLine{name, FormatG(Value(setup, name)) + " (" + mantissa + " = " + FormatG(Value(setup, mantissa)) +
-                                    ", " + shift + " = " + FormatG(Value(setup, shift)) + ")"};
-  };
-  std::vector<TestResultLine> lines{gain("Kp_C_scl", "KPI", "SFTKPI"), gain("Ki_C_scl", "KII", "SFTKII")};
+  std::vector<TestResultLine> lines{GainLine(kestrel::kCurrentProportional), GainLine(kestrel::kCurrentIntegral)};
   const auto add = [&](const char* name, std::string (*format)(const StepMetrics&)) {
     if (measured_) lines.push_back({std::string(name) + " (measured)", format(*measured_)});
     if (predicted_) lines.push_back({std::string(name) + " (predicted)", format(predicted_->metrics)});

@@ -130,14 +130,8 @@ void CTuningTest::FinishResponseFigures() {
 }
 
 std::vector<CMyTestDlg::TestResultLine> CTuningTest::ResultLines() const {
-  const CMC_Setup* setup = GetSetup();
-  using kestrel::dialogs::Value;
   std::vector<TestResultLine> lines;
-  for (const kestrel::GainPair& pair : loop_.tunedGains) {
-    lines.push_back({pair.gain, FormatG(Value(setup, pair.gain)) + " (" + pair.mantissa + " = " +
-                                    FormatG(Value(setup, pair.mantissa)) + ", " + pair.shift + " = " +
-                                    FormatG(Value(setup, pair.shift)) + ")"});
-  }
+  for (const kestrel::GainPair& pair : loop_.tunedGains) lines.push_back(GainLine(pair));
   const auto add = [&](const char* name, std::string (*format)(const StepMetrics&)) {
     if (measured_) lines.push_back({name, format(*measured_)});
     if (predicted_) lines.push_back({std::string(name) + " (predicted)", format(*predicted_)});

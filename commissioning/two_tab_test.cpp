@@ -1,5 +1,8 @@
 #include "commissioning/two_tab_test.h"
 
+#include <algorithm>
+
+#include "commissioning/save_question.h"
 #include "dialogs/setup_values.h"
 #include "ui/data_exchange.h"
 
@@ -41,7 +44,8 @@ void CTwoTabTest::OnSelchangeTabs(NMHDR*, LRESULT*) {
   }
   const CMC_Setup* setup = GetSetup();
   using kestrel::dialogs::Value;
-  if (tab == 1 && Value(setup, layout_.testCurrent) > Value(setup, "TestProtectionCurrent")) {
+  if (tab == 1 && layout_.testCurrent != nullptr &&
+      Value(setup, layout_.testCurrent) > Value(setup, "TestProtectionCurrent")) {
     MessageBox("Over current protection must be greater or equal to Test current.");
     tabs_.SetCurSel(0);
     return;
@@ -53,6 +57,33 @@ void CTwoTabTest::OnSelchangeTabs(NMHDR*, LRESULT*) {
   } else if (!ErrorText().empty()) {
     TestFailed(0);
   }
+}
+
+void CTwoTabTest::SetSliderRange(const char* name, int slider, int edit, int fineSpin, int coarseSpin, int label) {
+  const CMC_Parameter* parameter = GetSetup()->FindParameter(name);
+  if (parameter == nullptr) return;
+  const double value = parameter->GetValueInBaseUnit();
+  const double low = std::max(parameter->GetMinInBaseUnit(), 0.5 * value);
+  const double high = std::min(parameter->GetMaxInBaseUnit(), 1.5 * value);
+  // The slider works in the display unit, a fixed multiple of the base unit.
+  const double display = value != 0.0 ? parameter->GetValueInDisplayUnit() / value : 1.0;
+  AddSliderParameterControls(name, slider, edit, label, fineSpin, coarseSpin, low * display, high * display);
+}
+
+bool CTwoTabTest::WriteGainToDrive(const kestrel::GainPair& pair) {
+  for (const char* name : {pair.shift, pair.mantissa}) {
+    const CMC_Parameter* parameter = GetSetup()->FindParameter(name);
+    if (parameter == nullptr || !parameter->WriteToChip()) return false;
+  }
+  return true;
+}
+
+CMyTestDlg::TestResultLine CTwoTabTest::GainLine(const kestrel::GainPair& pair) const {
+  const CMC_Setup* setup = GetSetup();
+  using kestrel::dialogs::Value;
+  return {pair.gain, kestrel::FormatG(Value(setup, pair.gain)) + " (" + pair.mantissa + " = " +
+                         kestrel::FormatG(Value(setup, pair.mantissa)) + ", " + pair.shift + " = " +
+                         kestrel::FormatG(Value(setup, pair.shift)) + ")"};
 }
 
 void CTwoTabTest::OnShowWindow(bool shown, unsigned) {

@@ -233,6 +233,10 @@ void CDriveSetupDlg::OnTunePosition() {
   RunChild([this]() -> std::unique_ptr<CDialog> { return kestrel::MakeTest(GetSetup(), "position", this); }, false);
 }
 
+void CDriveSetupDlg::OnTuneAngle() {
+  RunChild([this]() -> std::unique_ptr<CDialog> { return kestrel::MakeTest(GetSetup(), "angle", this); }, false);
+}
+
 void CDriveSetupDlg::OnOK() {
   CommitPendingEdits();
   CMC_Setup* setup = GetSetup();
@@ -261,6 +265,7 @@ const ui::MessageMap* CDriveSetupDlg::GetMessageMap() const {
         .Command(3137, &CDriveSetupDlg::OnTuneCurrent)
         .Command(3178, &CDriveSetupDlg::OnTuneSpeed)
         .Command(3198, &CDriveSetupDlg::OnTunePosition)
+        .Command(3264, &CDriveSetupDlg::OnTuneAngle)
         .ControlNotification(kAxisIdCombo, CBN_SELCHANGE, &CDriveSetupDlg::OnSelchangeAxisId)
         .ShowWindow(&CDriveSetupDlg::OnShowWindow)
         .Timer(&CDriveSetupDlg::OnTimer);

@@ -51,6 +51,7 @@ class CDriveSetupDlg : public CMySetupDlg {
   void OnTuneCurrent();
   void OnTuneSpeed();
   void OnTunePosition();
+  void OnTuneAngle();
   void OnExternalReference();
   void RunMotorSetup();
   void WarnAboutStartCurrent();

@@ -12,8 +12,8 @@ using kestrel::dialogs::ShowAll;
 
 namespace {
 
-// Buttons that open tests not available yet: Detect and the angle controller's Tune && Test.
-constexpr std::initializer_list<int> kButtonsOfLaterDialogs{3171, 3264};
+// Buttons that open tests not available yet: Detect.
+constexpr std::initializer_list<int> kButtonsOfLaterDialogs{3171};
 
 struct Modes {
   int control;        // M: 0 position, 1 speed, 2 torque
@@ -100,6 +100,8 @@ void CDriveSetupDlg::ApplyStartModeRules() {
   EnableChild(1098, sinusoidal && (IsIncremental(m.sensor) || m.sensor == 3) && angleController);
   const bool absolute = m.sensor == 2 || m.sensor == 4 || m.sensor == 5 || m.sensor == 6;
   EnableChild(1100, sinusoidal && absolute && angleController);
+  // The motionless start's angle controller is tuned by its own test.
+  EnableChild(3264, startMode == 2 && sinusoidal && angleController);
 }
 
 void CDriveSetupDlg::ApplyInputAndCanRules() {

@@ -89,7 +89,7 @@ json DialogState(const CDialog& dialog, int serial) {
 }
 
 json MessageBoxState(const ui::MessageBoxRecord& box) {
-  static constexpr int kAnswers[] = {IDOK, IDYES, IDNO, IDABORT, IDRETRY, IDIGNORE, IDCANCEL};
+  static constexpr int kAnswers[] = {IDOK, IDYES, IDNO, IDABORT, IDRETRY, IDIGNORE, IDCANCEL, IDHELP};
   json buttons = json::array();
   for (const int answer : kAnswers) {
     if (ui::OffersAnswer(box.style, answer)) buttons.push_back({{"answer", answer}, {"label", ui::AnswerName(answer)}});

@@ -130,7 +130,8 @@ TEST_F(TestCommand, ListsTheTestsAndRefusesWhatIsNoTestRun) {
                            "inertia +Total inertia test\n", "mass +Total mass test\n", "encoder +Encoder Connection Test\n",
                            "encoder-load +Motor and Load Encoder Connection Test\n",
                            "resolution +Encoder Resolution and Direction Test\n",
-                           "ssi-connection +Encoder Connections Test\n", "ssi-offset +Detect Offset Test\n"}) {
+                           "ssi-connection +Encoder Connections Test\n", "ssi-offset +Detect Offset Test\n",
+                           "angle +Electric Angle Controller Tuning Test\n"}) {
     EXPECT_TRUE(std::regex_search(list.out, std::regex(line))) << line;
   }
   for (const std::string& usage : {std::string("test"), std::string("test nosuchtest"), std::string("test current --answer maybe"),
@@ -237,6 +238,21 @@ TEST_F(TestCommand, IdentifiesTheDefaultMotorsTotalInertiaAndPrintsTheSpreadOfRe
   EXPECT_NEAR(std::stod(found[2]) / 6.6e-5, 1.0, 0.03) << result.out;
   const double jt = drivebase::ReadSetupFile(kept).FindParameter("Jt")->GetValueInBaseUnit();
   EXPECT_NEAR(jt / std::stod(found[1]), 1.0, 1e-5);
+}
+
+// The motionless start on the default motor: the gains with their register pairs, test_flag's
+// meaning, theta_1 and the final angle printed, and the logged current and angle saved.
+TEST_F(TestCommand, TunesTheElectricAngleControllerAndSavesItsPlot) {
+  const std::string plots = scratch_.Path("plots").string();
+  const Outcome run = scratch_.Succeeds("test angle --plots " + plots);
+  EXPECT_TRUE(std::regex_search(run.out, std::regex(R"(Test passed\nKp_T_scl: 2 \(KPTHT = 32767, SFTKPTHT = 1\)\n.*\n)"
+                                                    R"(test_flag: 1 \(angle stabilized\)\ntheta_1: -1[0-9]{4}\n)"
+                                                    R"(Final Electric_Angle: -1[0-9]{4}\n)")))
+      << run.out;
+  std::ifstream points(plots + "/ElectricAngleTuning.csv");
+  std::string header;
+  std::getline(points, header);
+  EXPECT_EQ(header, "time [s],Motor_Current [A],Electric_Angle []");
 }
 
 }  // namespace

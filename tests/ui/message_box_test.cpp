@@ -87,7 +87,7 @@ struct StyleButtons {
 class ButtonsOfEachStyle : public ::testing::TestWithParam<StyleButtons> {};
 
 TEST_P(ButtonsOfEachStyle, OfferExactlyTheirAnswers) {
-  for (const int answer : {IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO}) {
+  for (const int answer : {IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO, IDHELP}) {
     const bool offered = std::find(GetParam().answers.begin(), GetParam().answers.end(), answer) !=
                          GetParam().answers.end();
     EXPECT_EQ(OffersAnswer(GetParam().style | MB_ICONWARNING, answer), offered) << AnswerName(answer);
@@ -99,7 +99,8 @@ INSTANTIATE_TEST_SUITE_P(MessageBoxes, ButtonsOfEachStyle,
                                            StyleButtons{MB_ABORTRETRYIGNORE, {IDABORT, IDRETRY, IDIGNORE}},
                                            StyleButtons{MB_YESNOCANCEL, {IDYES, IDNO, IDCANCEL}},
                                            StyleButtons{MB_YESNO, {IDYES, IDNO}},
-                                           StyleButtons{MB_RETRYCANCEL, {IDRETRY, IDCANCEL}}));
+                                           StyleButtons{MB_RETRYCANCEL, {IDRETRY, IDCANCEL}},
+                                           StyleButtons{MB_OK | MB_HELP, {IDOK, IDHELP}}));
 
 TEST(AnswerNames, ReadInAnyCaseAndWriteAsTheButtonsRead) {
   EXPECT_EQ(AnswerNamed("yes"), IDYES);

@@ -15,13 +15,14 @@ struct NamedAnswer {
   std::string_view name;
 };
 
-constexpr std::array<NamedAnswer, 7> kAnswerNames{{{IDOK, "OK"},
+constexpr std::array<NamedAnswer, 8> kAnswerNames{{{IDOK, "OK"},
                                                    {IDCANCEL, "Cancel"},
                                                    {IDABORT, "Abort"},
                                                    {IDRETRY, "Retry"},
                                                    {IDIGNORE, "Ignore"},
                                                    {IDYES, "Yes"},
-                                                   {IDNO, "No"}}};
+                                                   {IDNO, "No"},
+                                                   {IDHELP, "Help"}}};
 
 // The answers of the buttons of each style, by the style's button bits.
 std::span<const int> ButtonsOf(unsigned style) {
@@ -52,6 +53,7 @@ std::string ButtonList(unsigned style) {
   for (const int answer : ButtonsOf(style)) {
     list += (list.empty() ? "" : ", ") + std::string(AnswerName(answer));
   }
+  if ((style & MB_HELP) != 0) list += ", Help";
   return list;
 }
 
@@ -123,6 +125,7 @@ std::optional<int> AnswerNamed(std::string_view name) {
 }
 
 bool OffersAnswer(unsigned style, int answer) {
+  if (answer == IDHELP) return (style & MB_HELP) != 0;
   const std::span<const int> buttons = ButtonsOf(style);
   return std::find(buttons.begin(), buttons.end(), answer) != buttons.end();
 }

@@ -84,6 +84,14 @@ void Drive::Impl::Commutate() {
   UpdateCommutationAngle();
 }
 
+void Drive::Impl::KeepCommutationAngle(std::int32_t angle16) {
+  commutation = {};
+  commutation.kind = AngleSourceKind::incremental;
+  commutation.trapezoidal = (Register("SCR", kSinusoidalCommutation) & kSinusoidalCommutation) == 0;
+  commutation.offset32 = EncoderOffset32(angle16);
+  UpdateCommutationAngle();
+}
+
 void Drive::Impl::UpdateCommutationAngle() {
   const control::AngleRegisters& r = angleRegisters;
   Commutation& c = commutation;

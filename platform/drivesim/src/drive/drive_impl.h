@@ -173,6 +173,13 @@ struct Drive::Impl final : programs::ProgramHost {
   control::Servo* EngagedServo() override { return servo ? &*servo : nullptr; }
   void ReleaseServo() override { servo.reset(); }
   std::int32_t CommutationAngle() const override { return commutation.angle16; }
+  std::int32_t EncoderAngle16(std::uint32_t offset32) const override {
+    return control::IncrementalAngle16(offset32, MotorCounter(), angleRegisters);
+  }
+  std::uint32_t EncoderOffset32(std::int32_t angle16) const override {
+    return control::IncrementalOffset32(MotorCounter(), angle16, angleRegisters);
+  }
+  void KeepCommutationAngle(std::int32_t angle16) override;
   void RefreshServoRegisters();        // after a register change
   bool OuterLoopsInFastIsr() const { return (Register("UPGRADE", 0) >> 6 & 1) != 0; }
   void ServoOuterStep();               // speed and position loops, one sample

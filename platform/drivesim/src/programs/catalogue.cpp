@@ -93,6 +93,10 @@ std::vector<BaseProgram> BasePrograms() {
       {"Detect_Hall_Gain_Offset_Test", {"LH"}, {"LH"}, {In("RefTest"), In("RIncTest"), Out("HALLCASE")}},
       // var_i1 (done) and ZAOFF (the offset) are drive variables.
       {"Encoder_Offset_Detection_Test", {"SSI"}, {}, {In("RefTest"), In("RIncTest")}},
+      {"Angle_Controller_Tuning_Test",
+       {"IE", "SC"},
+       {},
+       {In("In1"), In("ReferenceIncrement"), In("TimeLimit", VariableType::uint16), Out("test_flag"), Out("theta_1")}},
   };
 }
 

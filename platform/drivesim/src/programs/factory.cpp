@@ -23,6 +23,7 @@ std::unique_ptr<Program> CreateProgram(const ProgramDescriptor& descriptor) {
   if (descriptor.base == "Hall_Configuration_Detection_Test") return CreateHallConfigurationDetection();
   if (descriptor.base == "Detect_Hall_Gain_Offset_Test") return CreateHallGainOffset();
   if (descriptor.base == "Encoder_Offset_Detection_Test") return CreateSsiOffsetDetection();
+  if (descriptor.base == "Angle_Controller_Tuning_Test") return CreateAngleControllerTuning();
   return nullptr;
 }
 

@@ -64,6 +64,13 @@ class ProgramHost {
   virtual control::Servo* EngagedServo() = 0;                     // null while none is engaged
   virtual void ReleaseServo() = 0;                                // back to the program's own voltages
   virtual std::int32_t CommutationAngle() const = 0;              // θ_e16 of the active angle source
+  // The motor encoder's electrical angle (16 bits) at the present counter, from an offset that
+  // EncoderOffset32 gave (ENC2THL and the sin/cos interpolation, as the incremental commutation).
+  virtual std::int32_t EncoderAngle16(std::uint32_t offset32) const = 0;
+  virtual std::uint32_t EncoderOffset32(std::int32_t angle16) const = 0;  // θ_e16 = angle16 at the present counter
+  // The commutation from the motor encoder with θ_e16 = angle16 at the present counter (a
+  // motionless start's estimate), kept for the closed loops that follow.
+  virtual void KeepCommutationAngle(std::int32_t angle16) = 0;
 };
 
 class Program {

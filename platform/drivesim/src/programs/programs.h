@@ -22,5 +22,6 @@ std::unique_ptr<Program> CreateHallSignalsConnection(bool linearHalls);  // IE d
 std::unique_ptr<Program> CreateHallConfigurationDetection();
 std::unique_ptr<Program> CreateHallGainOffset();
 std::unique_ptr<Program> CreateSsiOffsetDetection();
+std::unique_ptr<Program> CreateAngleControllerTuning();
 
 }  // namespace drivesim::programs

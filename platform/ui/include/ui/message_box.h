@@ -19,6 +19,8 @@ inline constexpr unsigned MB_YESNOCANCEL = 0x3;
 inline constexpr unsigned MB_YESNO = 0x4;
 inline constexpr unsigned MB_RETRYCANCEL = 0x5;
 inline constexpr unsigned MB_TYPEMASK = 0xF;
+// A Help button beside the others (answered IDHELP).
+inline constexpr unsigned MB_HELP = 0x4000;
 // Icons.
 inline constexpr unsigned MB_ICONHAND = 0x10;
 inline constexpr unsigned MB_ICONERROR = MB_ICONHAND;
@@ -38,6 +40,7 @@ inline constexpr int IDRETRY = 4;
 inline constexpr int IDIGNORE = 5;
 inline constexpr int IDYES = 6;
 inline constexpr int IDNO = 7;
+inline constexpr int IDHELP = 9;
 
 // Shows a message box with the application's caption; returns the answer.
 int AfxMessageBox(const std::string& text, unsigned style = MB_OK);
