@@ -17,6 +17,7 @@
 #include "commissioning/test_rl.h"
 #include "commissioning/test_position_tuning.h"
 #include "commissioning/test_speed_tuning.h"
+#include "commissioning/test_vdc_detection.h"
 #include "commissioning/total_inertia_test.h"
 #include "compute/setup_access.h"
 #include "dialogs/dialog_resources.h"
@@ -48,6 +49,7 @@ std::string_view DialogTemplate3061();
 std::string_view DialogTemplate3062();
 std::string_view DialogTemplate3068();
 std::string_view DialogTemplate3069();
+std::string_view DialogTemplate105();
 }  // namespace resources
 
 namespace {
@@ -113,6 +115,7 @@ constexpr std::array kTests{
                       &MakeForLoad<CTestLHHallSignals>},
     CommissioningTest{"linear-hall-gains-load", "Linear Hall Gains and Offsets Detection (load)", false,
                       &MakeForLoad<CDetectHallGainOffset>},
+    CommissioningTest{"vdc", "VDC Detection Test", false, &Make<CTestVdcDetection>},
 };
 
 const CommissioningTest* FindTest(std::string_view name) {
@@ -157,6 +160,9 @@ void RegisterTestTemplates() {
                                      {resources::DialogTemplate3062(), "resources/dialogs/3062.json"},
                                      {resources::DialogTemplate3068(), "resources/dialogs/3068.json"},
                                      {resources::DialogTemplate3069(), "resources/dialogs/3069.json"}}) {
+      ui::DialogTemplates().Add(ui::ParseDialogTemplate(text, file));
+    }
+    for (const auto& [text, file] : {std::pair{resources::DialogTemplate105(), "resources/dialogs/105.json"}}) {
       ui::DialogTemplates().Add(ui::ParseDialogTemplate(text, file));
     }
     return true;

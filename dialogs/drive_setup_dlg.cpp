@@ -233,6 +233,11 @@ void CDriveSetupDlg::OnTunePosition() {
   RunChild([this]() -> std::unique_ptr<CDialog> { return kestrel::MakeTest(GetSetup(), "position", this); }, false);
 }
 
+// The measured supply voltage, once kept, goes through both layers to every control.
+void CDriveSetupDlg::OnDetectVdc() {
+  RunChild([this]() -> std::unique_ptr<CDialog> { return kestrel::MakeTest(GetSetup(), "vdc", this); }, false);
+}
+
 void CDriveSetupDlg::OnOK() {
   CommitPendingEdits();
   CMC_Setup* setup = GetSetup();
@@ -261,6 +266,7 @@ const ui::MessageMap* CDriveSetupDlg::GetMessageMap() const {
         .Command(3137, &CDriveSetupDlg::OnTuneCurrent)
         .Command(3178, &CDriveSetupDlg::OnTuneSpeed)
         .Command(3198, &CDriveSetupDlg::OnTunePosition)
+        .Command(3171, &CDriveSetupDlg::OnDetectVdc)
         .ControlNotification(kAxisIdCombo, CBN_SELCHANGE, &CDriveSetupDlg::OnSelchangeAxisId)
         .ShowWindow(&CDriveSetupDlg::OnShowWindow)
         .Timer(&CDriveSetupDlg::OnTimer);

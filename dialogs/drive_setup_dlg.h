@@ -51,6 +51,7 @@ class CDriveSetupDlg : public CMySetupDlg {
   void OnTuneCurrent();
   void OnTuneSpeed();
   void OnTunePosition();
+  void OnDetectVdc();
   void OnExternalReference();
   void RunMotorSetup();
   void WarnAboutStartCurrent();

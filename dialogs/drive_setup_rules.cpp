@@ -12,8 +12,8 @@ using kestrel::dialogs::ShowAll;
 
 namespace {
 
-// Buttons that open tests not available yet: Detect and the angle controller's Tune && Test.
-constexpr std::initializer_list<int> kButtonsOfLaterDialogs{3171, 3264};
+// Buttons that open tests not available yet: the angle controller's Tune && Test.
+constexpr std::initializer_list<int> kButtonsOfLaterDialogs{3264};
 
 struct Modes {
   int control;        // M: 0 position, 1 speed, 2 torque

@@ -205,6 +205,14 @@ TEST_F(TestCommand, TestsTheEncoderByHandAndFindsItsLines) {
   EXPECT_NE(lines.out.find("Test passed\nNo_encoder_lines: 2000\n"), std::string::npos) << lines.out;
 }
 
+// The default motor's 48 V supply is found within the drive's accuracy (0.05 %) and kept.
+TEST_F(TestCommand, DetectsTheSupplyVoltage) {
+  const Outcome vdc = scratch_.Succeeds("test vdc");
+  std::smatch found;
+  ASSERT_TRUE(std::regex_search(vdc.out, found, std::regex("Test passed\nVdc: ([0-9.]+) V\n"))) << vdc.out;
+  EXPECT_NEAR(std::stod(found[1]), 48.0, 0.024);
+}
+
 // The default motor and its load, 3.3e-5 kg·m² each: three runs find Jt within 3 % of 6.6e-5,
 // their mean and spread are printed, and the last run's value is the one kept (written to the
 // setup file given).

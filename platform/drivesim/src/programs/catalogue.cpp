@@ -91,6 +91,9 @@ std::vector<BaseProgram> BasePrograms() {
       {"Hall_Signals_Connection_Test", {"IE", "LH"}, {}, {Out("bad"), In("RefTest"), In("RIncTest"), In("run_test")}},
       // HALLCASE: the calibration's status while it runs (0), then its outcome (1, −1, −2).
       {"Detect_Hall_Gain_Offset_Test", {"LH"}, {"LH"}, {In("RefTest"), In("RIncTest"), Out("HALLCASE")}},
+      // var_u2 in program memory: the mean of the bus samples, which the drive's own would overwrite.
+      {"VDC_Detection_Test", {"IE", "SC", "LH", "SSI"}, {"IE"}, {Out("var_u2", VariableType::int32)}},
+      {"Analogue_Reference_Test", {"IE", "SC", "LH", "SSI"}, {"IE"}, {}},
   };
 }
 

@@ -22,6 +22,8 @@ std::unique_ptr<Program> CreateProgram(const ProgramDescriptor& descriptor) {
   if (descriptor.base == "Hall_Signals_Connection_Test") return CreateHallSignalsConnection(descriptor.prefix == "LH");
   if (descriptor.base == "Hall_Configuration_Detection_Test") return CreateHallConfigurationDetection();
   if (descriptor.base == "Detect_Hall_Gain_Offset_Test") return CreateHallGainOffset();
+  if (descriptor.base == "VDC_Detection_Test") return CreateVdcDetection();
+  if (descriptor.base == "Analogue_Reference_Test") return CreateAnalogueReference();
   return nullptr;
 }
 

@@ -21,5 +21,7 @@ std::unique_ptr<Program> CreateEncoderResolution();
 std::unique_ptr<Program> CreateHallSignalsConnection(bool linearHalls);  // IE digital, LH analogue
 std::unique_ptr<Program> CreateHallConfigurationDetection();
 std::unique_ptr<Program> CreateHallGainOffset();
+std::unique_ptr<Program> CreateVdcDetection();
+std::unique_ptr<Program> CreateAnalogueReference();
 
 }  // namespace drivesim::programs
