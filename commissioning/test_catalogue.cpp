@@ -17,6 +17,7 @@
 #include "commissioning/test_rl.h"
 #include "commissioning/test_position_tuning.h"
 #include "commissioning/test_speed_tuning.h"
+#include "commissioning/test_analogue_ref.h"
 #include "commissioning/test_vdc_detection.h"
 #include "commissioning/total_inertia_test.h"
 #include "compute/setup_access.h"
@@ -49,6 +50,7 @@ std::string_view DialogTemplate3061();
 std::string_view DialogTemplate3062();
 std::string_view DialogTemplate3068();
 std::string_view DialogTemplate3069();
+std::string_view DialogTemplate104();
 std::string_view DialogTemplate105();
 }  // namespace resources
 
@@ -116,6 +118,7 @@ constexpr std::array kTests{
     CommissioningTest{"linear-hall-gains-load", "Linear Hall Gains and Offsets Detection (load)", false,
                       &MakeForLoad<CDetectHallGainOffset>},
     CommissioningTest{"vdc", "VDC Detection Test", false, &Make<CTestVdcDetection>},
+    CommissioningTest{"analogue", "Analogue Reference Test", false, &Make<CTestAnalogueRef>},
 };
 
 const CommissioningTest* FindTest(std::string_view name) {
@@ -162,7 +165,8 @@ void RegisterTestTemplates() {
                                      {resources::DialogTemplate3069(), "resources/dialogs/3069.json"}}) {
       ui::DialogTemplates().Add(ui::ParseDialogTemplate(text, file));
     }
-    for (const auto& [text, file] : {std::pair{resources::DialogTemplate105(), "resources/dialogs/105.json"}}) {
+    for (const auto& [text, file] : {std::pair{resources::DialogTemplate104(), "resources/dialogs/104.json"},
+                                     {resources::DialogTemplate105(), "resources/dialogs/105.json"}}) {
       ui::DialogTemplates().Add(ui::ParseDialogTemplate(text, file));
     }
     return true;
