@@ -14,6 +14,7 @@
 #include "commissioning/test_hall_signals.h"
 #include "commissioning/test_linear_hall.h"
 #include "commissioning/test_phase_connections.h"
+#include "commissioning/test_resolver_setup.h"
 #include "commissioning/test_rl.h"
 #include "commissioning/test_position_tuning.h"
 #include "commissioning/test_speed_tuning.h"
@@ -52,6 +53,7 @@ std::string_view DialogTemplate3068();
 std::string_view DialogTemplate3069();
 std::string_view DialogTemplate104();
 std::string_view DialogTemplate105();
+std::string_view DialogTemplate3064();
 }  // namespace resources
 
 namespace {
@@ -119,6 +121,7 @@ constexpr std::array kTests{
                       &MakeForLoad<CDetectHallGainOffset>},
     CommissioningTest{"vdc", "VDC Detection Test", false, &Make<CTestVdcDetection>},
     CommissioningTest{"analogue", "Analogue Reference Test", false, &Make<CTestAnalogueRef>},
+    CommissioningTest{"resolver", "Resolver Setup Test", false, &Make<CTestResolverSetup>},
 };
 
 const CommissioningTest* FindTest(std::string_view name) {
@@ -166,7 +169,8 @@ void RegisterTestTemplates() {
       ui::DialogTemplates().Add(ui::ParseDialogTemplate(text, file));
     }
     for (const auto& [text, file] : {std::pair{resources::DialogTemplate104(), "resources/dialogs/104.json"},
-                                     {resources::DialogTemplate105(), "resources/dialogs/105.json"}}) {
+                                     {resources::DialogTemplate105(), "resources/dialogs/105.json"},
+                                     {resources::DialogTemplate3064(), "resources/dialogs/3064.json"}}) {
       ui::DialogTemplates().Add(ui::ParseDialogTemplate(text, file));
     }
     return true;
