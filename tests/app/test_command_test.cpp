@@ -129,7 +129,8 @@ TEST_F(TestCommand, ListsTheTestsAndRefusesWhatIsNoTestRun) {
                            "speed +Speed Controller Tuning Test\n", "position +Position Controller Tuning Test\n",
                            "inertia +Total inertia test\n", "mass +Total mass test\n", "encoder +Encoder Connection Test\n",
                            "encoder-load +Motor and Load Encoder Connection Test\n",
-                           "resolution +Encoder Resolution and Direction Test\n"}) {
+                           "resolution +Encoder Resolution and Direction Test\n", "vdc +VDC Detection Test\n",
+                           "analogue +Analogue Reference Test\n", "resolver +Resolver Setup Test\n"}) {
     EXPECT_TRUE(std::regex_search(list.out, std::regex(line))) << line;
   }
   for (const std::string& usage : {std::string("test"), std::string("test nosuchtest"), std::string("test current --answer maybe"),
@@ -216,6 +217,22 @@ TEST_F(TestCommand, DetectsTheSupplyVoltageAndFollowsThePotentiometer) {
   const Outcome analogue = scratch_.Succeeds("test analogue");
   EXPECT_NE(analogue.out.find("Test passed\nInput voltage: 10.00 V\nPosition command: 4.00 rot\n"), std::string::npos)
       << analogue.out;
+}
+
+// The shipped resolver motor with its resolver mounted 100° from the rotor's zero: ZAOFF =
+// floor(65536·100/360) mod (65536/4) = 1820 within a count, written to the setup file given.
+TEST_F(TestCommand, SetsUpTheResolver) {
+  std::ifstream file(std::string(KESTREL_SETUPS_DIR) + "/../motors/resolver.json");
+  std::string motor((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  motor.replace(motor.find("\"resolver_pole_pairs\": 1"), 24, "\"resolver_pole_pairs\": 1, \"offset_deg\": 100");
+  const std::string motorFile = scratch_.Write("mounted.json", motor);
+  const std::string kept = scratch_.Path("kept.json").string();
+  const Outcome resolver = scratch_.Succeeds("test resolver --setup " KESTREL_SETUPS_DIR "/resolver.json --motor " +
+                                             motorFile + " --out " + kept);
+  std::smatch found;
+  ASSERT_TRUE(std::regex_search(resolver.out, found, std::regex("Test passed\nZAOFF: ([0-9]+)\n"))) << resolver.out;
+  EXPECT_NEAR(std::stod(found[1]), 1820, 1);
+  EXPECT_EQ(drivebase::ReadSetupFile(kept).GetParameterValueInInternalUnit("ZAOFF"), std::stod(found[1]));
 }
 
 // The default motor and its load, 3.3e-5 kg·m² each: three runs find Jt within 3 % of 6.6e-5,
