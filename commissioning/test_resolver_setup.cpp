@@ -83,14 +83,11 @@ void CTestResolverSetup::FollowProgram() {
   KeepOffset();
 }
 
-// The drive's offset goes into the setup, and into the serial-encoder offset from which the
-// register computation takes ZAOFF, so that the next computation keeps it.
+// The drive's offset goes into the setup.
 void CTestResolverSetup::KeepOffset() {
   double offset = 0.0, count = 0.0;
   if (!ReadDriveValue("ZAOFF", true, offset)) return;
-  CMC_Setup* setup = GetSetup();
-  setup->SetParameterValueInBaseUnit("ZAOFF", offset);
-  if (kestrel::dialogs::Has(setup, "SSI_Offset")) setup->SetParameterValueInBaseUnit("SSI_Offset", offset);
+  GetSetup()->SetParameterValueInBaseUnit("ZAOFF", offset);
   if (!ReadDriveValue("APOS_MT", true, count)) return;
   ShowPosition(count);
   ShowStepText(kTexts);
