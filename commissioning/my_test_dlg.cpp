@@ -201,7 +201,10 @@ void CMyTestDlg::OnCancel() {
       AcceptResults();
       EndDialog(IDOK);
       return;
-    case IDNO: EndDialog(IDCANCEL); return;
+    case IDNO:
+      RejectResults();
+      EndDialog(IDCANCEL);
+      return;
     default: return;
   }
 }

@@ -67,23 +67,13 @@ std::vector<CMyTestDlg::MeasuredValue> CTestVdcDetection::MeasuredValues() const
   return {{"Vdc", "V", PresentVdc()}};
 }
 
-// After a success the question compares the voltages as "%G" prints them. No puts the voltage of
-// the opening back, so that the setup keeps what the dialog showed before.
-void CTestVdcDetection::OnCancel() {
-  if (IsRunning() || Result() != 1) return CMC_TestDlg::OnCancel();
-  const std::vector<kestrel::ComparedValue> values{
-      {"Power supply", openingVdc_V_, PresentVdc(), false, kPrintFormat}};
-  const std::string question = kestrel::SaveQuestionText(values);
-  if (question.empty()) return CMC_TestDlg::OnCancel();
-  switch (AfxMessageBox(question, MB_YESNOCANCEL | MB_ICONQUESTION)) {
-    case IDYES: EndDialog(IDOK); return;
-    case IDNO:
-      GetSetup()->SetParameterValueInBaseUnit("Vdc", openingVdc_V_);
-      CMC_TestDlg::OnCancel();
-      return;
-    default: return;
-  }
+// After a success the question compares the voltages as "%G" prints them.
+std::vector<kestrel::ComparedValue> CTestVdcDetection::ComparedValues() const {
+  return {{"Power supply", openingVdc_V_, PresentVdc(), false, kPrintFormat}};
 }
+
+// No puts the voltage of the opening back, so that the setup keeps what the dialog showed before.
+void CTestVdcDetection::RejectResults() { GetSetup()->SetParameterValueInBaseUnit("Vdc", openingVdc_V_); }
 
 const ui::MessageMap* CTestVdcDetection::GetMessageMap() const {
   static const ui::MessageMap map =

@@ -30,7 +30,8 @@ class CTestVdcDetection : public CMyTestDlg {
 
  protected:
   bool OnInitDialog() override;
-  void OnCancel() override;
+  std::vector<kestrel::ComparedValue> ComparedValues() const override;
+  void RejectResults() override;
   const ui::MessageMap* GetMessageMap() const override;
 
  private:
