@@ -143,8 +143,7 @@ void CTestAnalogueRef::FollowInput() {
 }
 
 std::optional<CMyTestDlg::PotentiometerTurn> CTestAnalogueRef::UnattendedPotentiometer() const {
-  const Span span = VoltageSpan(Value(GetSetup(), "AnalogueInputsRange"));
-  return PotentiometerTurn{span.lower, span.upper, kPotentiometerTurn_s};
+  return PotentiometerTurn{voltage_.lower, voltage_.upper, kPotentiometerTurn_s};
 }
 
 std::vector<CMyTestDlg::TestResultLine> CTestAnalogueRef::ResultLines() const {

@@ -31,6 +31,20 @@ class CTestAnalogueRef : public CMyTestDlg {
   static constexpr std::array<const char*, 2> kTexts{"Launching test", "Running test"};
   static constexpr double kPotentiometerTurn_s = 3.0;
 
+  void BeginTest() override;
+  void OnBtnStartStop() override;
+  double UnattendedRun_s() const override { return kPotentiometerTurn_s + 1.0; }
+  std::optional<PotentiometerTurn> UnattendedPotentiometer() const override;
+  std::vector<TestResultLine> ResultLines() const override;
+
+  const CBarGraph& VoltageBar() const { return voltageBar_; }
+  const CBarGraph& CommandBar() const { return commandBar_; }
+
+ protected:
+  bool OnInitDialog() override;
+  const ui::MessageMap* GetMessageMap() const override;
+
+ private:
   // The span that a setting of the input stands for: its lower and upper end as the setup reads
   // them (a negative scale may put the lower above the upper).
   struct Span {
@@ -45,22 +59,6 @@ class CTestAnalogueRef : public CMyTestDlg {
   // Where a bar with these ends starts: at 0 when the span holds it, else at its lower end.
   static double BarReference(double lower, double upper);
 
-  void BeginTest() override;
-  void OnBtnStartStop() override;
-  double UnattendedRun_s() const override { return kPotentiometerTurn_s + 1.0; }
-  std::optional<PotentiometerTurn> UnattendedPotentiometer() const override;
-  std::vector<TestResultLine> ResultLines() const override;
-
-  const std::string& Program() const { return program_; }
-  const CBarGraph& VoltageBar() const { return voltageBar_; }
-  const CBarGraph& CommandBar() const { return commandBar_; }
-  bool HasCommand() const { return command_.has_value(); }
-
- protected:
-  bool OnInitDialog() override;
-  const ui::MessageMap* GetMessageMap() const override;
-
- private:
   // The command's span, name and the parameter whose unit it shows, by ControlMode; none for a
   // mode without an analogue command.
   struct Command {

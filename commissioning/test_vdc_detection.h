@@ -26,8 +26,6 @@ class CTestVdcDetection : public CMyTestDlg {
   std::vector<TestResultLine> ResultLines() const override;
   std::vector<MeasuredValue> MeasuredValues() const override;
 
-  const std::string& Program() const { return program_; }
-
  protected:
   bool OnInitDialog() override;
   std::vector<kestrel::ComparedValue> ComparedValues() const override;
