@@ -201,10 +201,7 @@ void CMyTestDlg::OnCancel() {
       AcceptResults();
       EndDialog(IDOK);
       return;
-    case IDNO:
-      RejectResults();
-      EndDialog(IDCANCEL);
-      return;
+    case IDNO: EndDialog(IDCANCEL); return;
     default: return;
   }
 }

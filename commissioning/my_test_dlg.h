@@ -136,8 +136,6 @@ class CMyTestDlg : public CMC_TestDlg {
   virtual bool ListsEveryComparedValue() const { return false; }
   // What OK does beyond keeping the setup; Yes to the question does the same.
   virtual void AcceptResults() {}
-  // What No to the question puts back before the dialog ends.
-  virtual void RejectResults() {}
 
  private:
   std::optional<double> openingAbsoluteStartMove_;  // ABSTART_MINMOVE before the test cleared it

@@ -67,13 +67,11 @@ std::vector<CMyTestDlg::MeasuredValue> CTestVdcDetection::MeasuredValues() const
   return {{"Vdc", "V", PresentVdc()}};
 }
 
-// After a success the question compares the voltages as "%G" prints them.
+// After a success the question compares the voltages as "%G" prints them. No ends the dialog
+// with the setup of its opening, and with it the voltage the dialog showed before.
 std::vector<kestrel::ComparedValue> CTestVdcDetection::ComparedValues() const {
   return {{"Power supply", openingVdc_V_, PresentVdc(), false, kPrintFormat}};
 }
-
-// No puts the voltage of the opening back, so that the setup keeps what the dialog showed before.
-void CTestVdcDetection::RejectResults() { GetSetup()->SetParameterValueInBaseUnit("Vdc", openingVdc_V_); }
 
 const ui::MessageMap* CTestVdcDetection::GetMessageMap() const {
   static const ui::MessageMap map =

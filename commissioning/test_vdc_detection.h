@@ -29,7 +29,6 @@ class CTestVdcDetection : public CMyTestDlg {
  protected:
   bool OnInitDialog() override;
   std::vector<kestrel::ComparedValue> ComparedValues() const override;
-  void RejectResults() override;
   const ui::MessageMap* GetMessageMap() const override;
 
  private:
@@ -40,5 +39,5 @@ class CTestVdcDetection : public CMyTestDlg {
   std::string program_;
   CMC_CoffFormat image_;
   double vdcMaxMeasurable_V_;
-  double openingVdc_V_;  // Vdc when the dialog opened: the old value of the question, and what No keeps
+  double openingVdc_V_;  // Vdc when the dialog opened: the old value of the question
 };
