@@ -1,7 +1,7 @@
 // The analogue reference test: on the simulated drive it follows the potentiometer turned from 0 to
 // 10 V in 3 s, the voltage and the command of each tick agreeing with the input and with each
 // other, the bars drawn from their reference; the spans and bars of each control mode and input
-// range from the ADC's ends; External Reference's Test opens it for an analogue reference only.
+// range from the ADC's ends; External Reference's Test opens it.
 #include <array>
 #include <cmath>
 
@@ -18,19 +18,27 @@ namespace {
 
 using ui::Milliseconds;
 
+// External Reference's Test opens the test for an analogue reference.
 TEST_F(Bench, FollowsThePotentiometerTurnedFromZeroToTenVolts) {
   ConnectSimulator();
+  RegisterDialogTemplates();
+  RegisterCommissioningTests();
   drivesim::Drive& drive = simulator_->SimulatedDrive();
   // Position mode in rot: the command spans POS_min … POS_max as the user reads them.
   const double lower = setup_.GetParameterValue("POS_min"), upper = setup_.GetParameterValue("POS_max");
   double turnedAt_s = 0.0;
   int ticksSeen = 0;
   const auto now_s = [] { return static_cast<double>(ui::CurrentEventLoop().Clock().Now().count()) / 1000.0; };
-  user_.Click(drivebase::kStartStopButton).Wait(Milliseconds(100)).Do("turn the potentiometer", [&](ui::DialogDriver&) {
-    drive.RunUntil(now_s());
-    turnedAt_s = now_s();
-    ASSERT_TRUE(drive.RampAnalogInput_V(0.0, 10.0, 3.0).ok());
-  });
+  user_.Click(3290)
+      .Click(1000)
+      .Expect(ui::TopDialogIs("Analogue Reference Test"))
+      .Click(drivebase::kStartStopButton)
+      .Wait(Milliseconds(100))
+      .Do("turn the potentiometer", [&](ui::DialogDriver&) {
+        drive.RunUntil(now_s());
+        turnedAt_s = now_s();
+        ASSERT_TRUE(drive.RampAnalogInput_V(0.0, 10.0, 3.0).ok());
+      });
   for (int look = 0; look < 17; ++look) {
     user_.Wait(Milliseconds(200)).Do("compare with the input", [&](ui::DialogDriver& dialog) {
       const double volts = std::stod(dialog.Text(CTestAnalogueRef::kVoltageEdit));
@@ -47,8 +55,10 @@ TEST_F(Bench, FollowsThePotentiometerTurnedFromZeroToTenVolts) {
   user_.Click(drivebase::kStartStopButton)
       .WaitUntil(RunEnded())
       .Do("note the outcome", [&](ui::DialogDriver& dialog) { outcome = dialog.Text(drivebase::kOutcomeText); })
+      .Close(IDCANCEL)
+      .Expect(ui::TopDialogIs("External Reference Setup"))
       .Close(IDCANCEL);
-  EXPECT_EQ(RunTestAlone(&setup_, "analogue"), IDCANCEL);
+  RunSetupDialogAlone(&setup_, "reference");
   EXPECT_EQ(ticksSeen, 17);
   EXPECT_EQ(outcome, "Test passed");
   EXPECT_FALSE(drive.ProgramRunning());
@@ -123,22 +133,6 @@ INSTANTIATE_TEST_SUITE_P(
         SpanCase{"SixteenBitAdc", 20, 1, -300, 300, 65535, 65535, "10.00", "300.00", -300, 300, 0},
         SpanCase{"NoAnalogueCommand", 20, 3, 0, 0, 65472, 49104, "5.00", "", 0, 0, 0}),
     [](const auto& span) { return std::string(span.param.name); });
-
-// External Reference's Test opens the test only with an analogue reference.
-TEST_F(Bench, ExternalReferenceTestsAnAnalogueReferenceOnly) {
-  RegisterDialogTemplates();
-  RegisterCommissioningTests();
-  bool digitalDisabled = false;
-  user_.Click(3290)
-      .Click(1000)
-      .Expect(ui::TopDialogIs("Analogue Reference Test"))
-      .Close(IDCANCEL)
-      .Click(3289)
-      .Do("look at Test", [&](ui::DialogDriver& dialog) { digitalDisabled = !dialog.IsEnabled(1000); })
-      .Close(IDCANCEL);
-  RunSetupDialogAlone(&setup_, "reference");
-  EXPECT_TRUE(digitalDisabled);
-}
 
 }  // namespace
 }  // namespace kestrel::commissioning_test
