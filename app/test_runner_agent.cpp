@@ -117,10 +117,15 @@ std::optional<int> CarefulUser::AnswerMessageBox(const ui::MessageBoxRecord& box
 
 bool HandUser::ActDuringRun(ui::EventLoop& loop, CMyTestDlg& test) {
   const std::optional<CMyTestDlg::HandMove> move = test.UnattendedHandMove();
-  if (!move || movedInRun_ == RunsStarted()) return false;
+  const std::optional<CMyTestDlg::PotentiometerTurn> turn = test.UnattendedPotentiometer();
+  if ((!move && !turn) || movedInRun_ == RunsStarted()) return false;
   movedInRun_ = RunsStarted();
   drive_.RunUntil(static_cast<double>(loop.Clock().Now().count()) / 1000.0);
-  drive_.HandTurn(move->travel, move->duration_s);
+  if (move) drive_.HandTurn(move->travel, move->duration_s);
+  if (turn) {
+    const drivesim::Status turned = drive_.RampAnalogInput_V(turn->from_V, turn->to_V, turn->duration_s);
+    if (!turned.ok()) throw std::runtime_error("the potentiometer cannot be turned: " + turned.error);
+  }
   return true;
 }
 

@@ -70,7 +70,8 @@ class CarefulUser : public ui::UserAgent {
 };
 
 // The user at the simulated drive, who puts a hand on the motor in a run that asks for it (the
-// encoder and Hall connection tests): once in each run, as soon as it goes.
+// encoder and Hall connection tests), or turns the potentiometer on the analogue reference input
+// (the analogue reference test): once in each run, as soon as it goes.
 class HandUser final : public CarefulUser {
  public:
   HandUser(drivesim::Drive& drive, bool tune, int saveAnswer, int runs)

@@ -50,6 +50,14 @@ class CMyTestDlg : public CMC_TestDlg {
     double duration_s = 0.0;
   };
   virtual std::optional<HandMove> UnattendedHandMove() const { return std::nullopt; }
+  // A run that needs the user to turn a potentiometer on the analogue reference input: once the
+  // run has begun, from `from_V` turned evenly to `to_V` in `duration_s`. None by default.
+  struct PotentiometerTurn {
+    double from_V = 0.0;
+    double to_V = 0.0;
+    double duration_s = 0.0;
+  };
+  virtual std::optional<PotentiometerTurn> UnattendedPotentiometer() const { return std::nullopt; }
   // The measured values that runs of the test repeated one after another are compared by (kestrel
   // test --repeat): name, unit and value of each, the same names in every run; none by default.
   struct MeasuredValue {

@@ -13,6 +13,9 @@ struct ComparedValue {
   double old_value = 0.0;
   double new_value = 0.0;
   bool integer = false;  // printed as an integer ("1000"), else as %g
+  // A printf format of its own ("%G"): the value is printed with it, and counts as changed only
+  // when the printed texts differ.
+  const char* format = nullptr;
 };
 
 // A number as "%g" prints it ("1.5", "1e-05", "inf").

@@ -8,6 +8,7 @@
 
 #include "commissioning/detect_encoder_resolution.h"
 #include "commissioning/detect_pole_pairs.h"
+#include "commissioning/test_analogue_ref.h"
 #include "commissioning/test_angle.h"
 #include "commissioning/test_current.h"
 #include "commissioning/test_encoder_connections.h"
@@ -15,11 +16,13 @@
 #include "commissioning/test_hall_signals.h"
 #include "commissioning/test_linear_hall.h"
 #include "commissioning/test_phase_connections.h"
-#include "commissioning/test_rl.h"
 #include "commissioning/test_position_tuning.h"
+#include "commissioning/test_resolver_setup.h"
+#include "commissioning/test_rl.h"
 #include "commissioning/test_speed_tuning.h"
 #include "commissioning/test_ssi_connections.h"
 #include "commissioning/test_ssi_offset.h"
+#include "commissioning/test_vdc_detection.h"
 #include "commissioning/total_inertia_test.h"
 #include "compute/setup_access.h"
 #include "dialogs/dialog_resources.h"
@@ -54,6 +57,9 @@ std::string_view DialogTemplate3069();
 std::string_view DialogTemplate3058();
 std::string_view DialogTemplate3063();
 std::string_view DialogTemplate3059();
+std::string_view DialogTemplate104();
+std::string_view DialogTemplate105();
+std::string_view DialogTemplate3064();
 }  // namespace resources
 
 namespace {
@@ -124,6 +130,9 @@ constexpr std::array kTests{
                       &MakeForLoad<CTestSSIEncoderConnections>},
     CommissioningTest{"ssi-offset", "Detect Offset Test", false, &Make<CTestSSIEncoderOffset>},
     CommissioningTest{"angle", "Electric Angle Controller Tuning Test", false, &Make<CTestAngle>},
+    CommissioningTest{"vdc", "VDC Detection Test", false, &Make<CTestVdcDetection>},
+    CommissioningTest{"analogue", "Analogue Reference Test", false, &Make<CTestAnalogueRef>},
+    CommissioningTest{"resolver", "Resolver Setup Test", false, &Make<CTestResolverSetup>},
 };
 
 const CommissioningTest* FindTest(std::string_view name) {
@@ -170,7 +179,10 @@ void RegisterTestTemplates() {
                                      {resources::DialogTemplate3069(), "resources/dialogs/3069.json"},
                                      {resources::DialogTemplate3058(), "resources/dialogs/3058.json"},
                                      {resources::DialogTemplate3063(), "resources/dialogs/3063.json"},
-                                     {resources::DialogTemplate3059(), "resources/dialogs/3059.json"}}) {
+                                     {resources::DialogTemplate3059(), "resources/dialogs/3059.json"},
+                                     {resources::DialogTemplate104(), "resources/dialogs/104.json"},
+                                     {resources::DialogTemplate105(), "resources/dialogs/105.json"},
+                                     {resources::DialogTemplate3064(), "resources/dialogs/3064.json"}}) {
       ui::DialogTemplates().Add(ui::ParseDialogTemplate(text, file));
     }
     return true;

@@ -8,6 +8,7 @@
 #include "compute/setup_access.h"
 #include "dialogs/control_rules.h"
 #include "dialogs/setup_values.h"
+#include "dialogs/test_maker.h"
 #include "drivebase/gui_resources.h"
 #include "ui/data_exchange.h"
 
@@ -163,7 +164,8 @@ void CAnalogReferenceDlg::DoDataExchange(CDataExchange* pDX) {
   ShowFilterFields();
   ShowAll(*this, {3302, 3136}, a && l);
   ShowAll(*this, {3304, 3137}, !a && l && mode == 0);
-  EnableAll(*this, {1006, 1007, 1008, 1009, 1010, 1011, 1012, 1013, 1015, 1016, 1001, 1002, 1003, 1004, 3327, 3328}, a);
+  EnableAll(*this, {1006, 1007, 1008, 1009, 1010, 1011, 1012, 1013, 1015, 1016, 1001, 1002, 1003, 1004, 1000, 3327, 3328},
+            a);
   EnableAll(*this, {3291, 3292, 3294, 3295, 3296, 3297, 3298, 3299, 3300, 3399, 3400}, !a && d);
   EnableChild(3289, d && kestrel::GetIntOptionSilently(setup, "DisableExternalDigitalReference") == 0);
 }
@@ -233,11 +235,21 @@ void CAnalogReferenceDlg::KeepGearRatioUsable() {
 
 void CAnalogReferenceDlg::ReloadControls() { UpdateData(false); }
 
+// The test reads the command's span from the setup as edited here; whatever its end, both layers
+// are brought to agree again afterwards.
+void CAnalogReferenceDlg::OnTest() {
+  CMC_Setup* setup = GetSetup();
+  kestrel::BringLayersToAgree(setup);
+  kestrel::MakeTest(setup, "analogue", this)->DoModal();
+  kestrel::BringLayersToAgree(setup);
+}
+
 const ui::MessageMap* CAnalogReferenceDlg::GetMessageMap() const {
   const ui::MessageMap* base = CMySetupDlg::GetMessageMap();
   static const ui::MessageMap map = [base] {
     ui::MessageMapBuilder<CAnalogReferenceDlg> builder(base);
-    builder.Command(3116, &CAnalogReferenceDlg::ReloadControls)
+    builder.Command(1000, &CAnalogReferenceDlg::OnTest)
+        .Command(3116, &CAnalogReferenceDlg::ReloadControls)
         .Command(3289, &CAnalogReferenceDlg::ReloadControls)
         .Command(3290, &CAnalogReferenceDlg::ReloadControls);
     return builder.Build();

@@ -34,6 +34,7 @@ class CAnalogReferenceDlg : public CMySetupDlg {
   void ShowFilterFields();
   void KeepGearRatioUsable();
   void ReloadControls();
+  void OnTest();
 
   CComboBox digitalInputs_;
   bool noDigitalInput_ = false;  // no free input can read a digital reference

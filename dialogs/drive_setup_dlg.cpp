@@ -237,6 +237,11 @@ void CDriveSetupDlg::OnTuneAngle() {
   RunChild([this]() -> std::unique_ptr<CDialog> { return kestrel::MakeTest(GetSetup(), "angle", this); }, false);
 }
 
+// The measured supply voltage, once kept, goes through both layers to every control.
+void CDriveSetupDlg::OnDetectVdc() {
+  RunChild([this]() -> std::unique_ptr<CDialog> { return kestrel::MakeTest(GetSetup(), "vdc", this); }, false);
+}
+
 void CDriveSetupDlg::OnOK() {
   CommitPendingEdits();
   CMC_Setup* setup = GetSetup();
@@ -266,6 +271,7 @@ const ui::MessageMap* CDriveSetupDlg::GetMessageMap() const {
         .Command(3178, &CDriveSetupDlg::OnTuneSpeed)
         .Command(3198, &CDriveSetupDlg::OnTunePosition)
         .Command(3264, &CDriveSetupDlg::OnTuneAngle)
+        .Command(3171, &CDriveSetupDlg::OnDetectVdc)
         .ControlNotification(kAxisIdCombo, CBN_SELCHANGE, &CDriveSetupDlg::OnSelchangeAxisId)
         .ShowWindow(&CDriveSetupDlg::OnShowWindow)
         .Timer(&CDriveSetupDlg::OnTimer);

@@ -52,6 +52,7 @@ class CDriveSetupDlg : public CMySetupDlg {
   void OnTuneSpeed();
   void OnTunePosition();
   void OnTuneAngle();
+  void OnDetectVdc();
   void OnExternalReference();
   void RunMotorSetup();
   void WarnAboutStartCurrent();

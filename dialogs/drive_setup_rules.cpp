@@ -12,9 +12,6 @@ using kestrel::dialogs::ShowAll;
 
 namespace {
 
-// Buttons that open tests not available yet: Detect.
-constexpr std::initializer_list<int> kButtonsOfLaterDialogs{3171};
-
 struct Modes {
   int control;        // M: 0 position, 1 speed, 2 torque
   int positionType;   // C: 1 over the speed loop
@@ -43,7 +40,6 @@ void CDriveSetupDlg::ApplyControlRules() {
   ApplyProtectionRules();
   ApplyStartModeRules();
   ApplyInputAndCanRules();
-  EnableAll(*this, kButtonsOfLaterDialogs, false);
 }
 
 void CDriveSetupDlg::ApplyFeedForwardRules() {

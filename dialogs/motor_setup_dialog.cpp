@@ -204,6 +204,13 @@ void CMotorSetupDialog::OnIdentifyResistanceAndInductance() { RunTest("rl", true
 
 void CMotorSetupDialog::OnTestEncoderConnections() { RunTest("encoder", false); }
 
+// The resolver's offset stays in the setup; Motor Setup shows nothing of it to refresh.
+void CMotorSetupDialog::OnSetupResolver() {
+  kestrel::RunChildDialog(
+      GetSetup(), [this]() -> std::unique_ptr<CDialog> { return kestrel::MakeTest(GetSetup(), "resolver", this); },
+      false);
+}
+
 void CMotorSetupDialog::OnTestLoadEncoderConnections() { RunTest("encoder-load", false); }
 
 // After OK the counting direction and the lines (the resolution of a linear motor) follow what
@@ -249,6 +256,8 @@ const ui::MessageMap* CMotorSetupDialog::GetMessageMap() const {
                                         .Command(3451, &CMotorSetupDialog::OnDetectSerialEncoderOffset)
                                         .Command(3452, &CMotorSetupDialog::OnTestSerialEncoderConnections)
                                         .Command(3472, &CMotorSetupDialog::OnTestLoadSerialEncoderConnections)
+                                        .Command(3476, &CMotorSetupDialog::OnSetupResolver)
+                                        .Command(3480, &CMotorSetupDialog::OnSetupResolver)
                                         .ControlNotification(drivebase::kMotorNameCombo, CBN_SELCHANGE,
                                                              &CMotorSetupDialog::OnSelchangeMotorName)
                                         .Build();

@@ -69,6 +69,7 @@ class CMotorSetupDialog : public CMySetupDlg {
   // The encoder tests: connections of the motor (1187) and load (1211) encoders, the motor
   // encoder's resolution and counting direction (1189, 3403).
   void OnTestEncoderConnections();
+  void OnSetupResolver();
   void OnTestLoadEncoderConnections();
   void OnDetectEncoderResolution();
   // The Hall tests: digital signals (1188), configuration (1190); linear Hall gains and offsets

@@ -16,9 +16,6 @@ using kestrel::dialogs::Value;
 
 namespace {
 
-// Buttons of tests not available yet.
-constexpr std::initializer_list<int> kButtonsOfLaterTests{3476, 3480};
-
 bool IsOneOf(int type, std::initializer_list<int> types) {
   for (const int t : types) {
     if (type == t) return true;
@@ -42,7 +39,6 @@ void CMotorSetupDialog::ApplyControlRules() {
   ApplyMotorSensorRules(motorType, transmission == 2 || transmission == 3);
   ApplyLoadSensorRules(loadType, transmission == 1 || transmission == 3);
   ApplyFeatureRules(motorType, loadType);
-  EnableAll(*this, kButtonsOfLaterTests, false);
 }
 
 void CMotorSetupDialog::ApplyMotorDataRules(bool linearMotor) {

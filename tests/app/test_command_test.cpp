@@ -132,6 +132,8 @@ TEST_F(TestCommand, ListsTheTestsAndRefusesWhatIsNoTestRun) {
                            "resolution +Encoder Resolution and Direction Test\n",
                            "ssi-connection +Encoder Connections Test\n", "ssi-offset +Detect Offset Test\n",
                            "angle +Electric Angle Controller Tuning Test\n"}) {
+                           "resolution +Encoder Resolution and Direction Test\n", "vdc +VDC Detection Test\n",
+                           "analogue +Analogue Reference Test\n", "resolver +Resolver Setup Test\n"}) {
     EXPECT_TRUE(std::regex_search(list.out, std::regex(line))) << line;
   }
   for (const std::string& usage : {std::string("test"), std::string("test nosuchtest"), std::string("test current --answer maybe"),
@@ -222,6 +224,22 @@ TEST_F(TestCommand, TestsTheSerialEncoderByHandAndKeepsItsOffset) {
   const Outcome turned = scratch_.Succeeds("test ssi-connection" + ssi);
   EXPECT_TRUE(std::regex_search(turned.out, std::regex("Test passed\nAPOS_MT: -?[0-9]+\nWithin one revolution: [1-9]")))
       << turned.out;
+}
+
+// The user without a screen turns the potentiometer over the ±10 V input in 3 s and stops at its
+// top: the top of the default position span (4 rot).
+TEST_F(TestCommand, FollowsThePotentiometer) {
+  const Outcome analogue = scratch_.Succeeds("test analogue");
+  EXPECT_NE(analogue.out.find("Test passed\nInput voltage: 10.00 V\nPosition command: 4.00 rot\n"), std::string::npos)
+      << analogue.out;
+}
+
+// The shipped resolver motor, its resolver at the rotor's zero: ZAOFF 0, written to the file given.
+TEST_F(TestCommand, SetsUpTheResolver) {
+  const std::string kept = scratch_.Path("kept.json").string();
+  const Outcome resolver = scratch_.Succeeds("test resolver --setup " KESTREL_SETUPS_DIR "/resolver.json --motor " +
+                                             std::string(KESTREL_SETUPS_DIR) + "/../motors/resolver.json --out " + kept);
+  EXPECT_NE(resolver.out.find("Test passed\nZAOFF: 0\nKept: written to " + kept), std::string::npos) << resolver.out;
 }
 
 // The default motor and its load, 3.3e-5 kg·m² each: three runs find Jt within 3 % of 6.6e-5,

@@ -70,14 +70,18 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(SaveQuestion, ListsOnlyChangedValuesAsText) {
   const ComparedValue values[]{{"Kp", 5.118564409314249, 2.5}, {"Ki", 1.5, 1.5},
-                               {"100% lines", 1000, 2000.7, true}, {"Phase resistance", 0.9, 1e-5}};
+                               {"100% lines", 1000, 2000.7, true}, {"Phase resistance", 0.9, 1e-5},
+                               // Printed with a format of their own, compared as printed.
+                               {"Power supply", 47.9994, 47.99941, false, "%G"}, {"Bus", 48, 1e-5, false, "%G"}};
   EXPECT_EQ(SaveQuestionText(values),
             "A different value than specified has been detected for the following parameter(s):\r\n\r\n"
             "Kp:\tOld = 5.11856\tNew = 2.5\r\n"
             "100% lines:\tOld = 1000\tNew = 2000\r\n"
             "Phase resistance:\tOld = 0.9\tNew = 1e-05\r\n"
+            "Bus:\tOld = 48\tNew = 1E-05\r\n"
             "\r\nDo you want to save the new value(s)? (Recommended)");
   EXPECT_EQ(SaveQuestionText(std::span(values).subspan(1, 1)), "");
+  EXPECT_EQ(SaveQuestionText(std::span(values).subspan(4, 1)), "");
 }
 
 // Every test's Help button finds its page in the help index.

@@ -58,7 +58,7 @@ TEST_P(CommutationSource, TurnsTheRotorWithTheTrueAngle) {
   MotorModel motor = ReferenceMotor();
   motor.motor_sensor.type = c.type;
   motor.motor_sensor.lines = c.type == SensorType::sincos ? 512 : 2000;
-  motor.motor_sensor.offset_deg = 37.0;   // SSI: reads 37° at θ_m = 0
+  motor.motor_sensor.offset_deg = 37.0;   // SSI, resolver: read 37° at θ_m = 0
   if (c.halls) motor.halls = HallModel{};
   Drive drive = LoadedDrive(motor, {}, c.registers);
   SetupOptions options;
@@ -86,7 +86,7 @@ TEST_P(CommutationSource, TurnsTheRotorWithTheTrueAngle) {
 // 2^2 (ELRES_FRACT): 4·2^30/(512·2^2). Halls [1, 2, 3], HALLCASE 2, OSR start code 8: with ACR
 // bit 15 the sinusoidal start takes the sector centre 0° at 20° and corrects itself at the edge
 // at 30°; blocks otherwise. SSI 17 bits reading 37° at θ_m = 0: floor(2^17·37/360) = 13471 →
-// 6735 in 16-bit units = ZAOFF. Resolver counting from θ_m = 0. Linear Halls nominally calibrated.
+// 6735 in 16-bit units = ZAOFF. Resolver (MECRESL 4096) at 37°: floor(4096·37/360) = 420 = ZAOFF. Linear Halls nominally calibrated.
 INSTANTIATE_TEST_SUITE_P(
     Sources, CommutationSource,
     ::testing::Values(
@@ -97,7 +97,8 @@ INSTANTIATE_TEST_SUITE_P(
         SourceCase{"HallBlocks", SensorType::incremental, true, {{"ENC2THL", 2147483}, {"OSR", 8}, {"HALLCASE", 2}},
                    20.0, 5461.0 + 150.0},
         SourceCase{"Ssi17", SensorType::ssi, false, {{"ENC2THL", 131072}, {"SSIREV", 17}, {"ZAOFF", 6735}}, 50.0, 40.0},
-        SourceCase{"Resolver", SensorType::resolver, false, {{"ENC2THL", 4194304}, {"MECRESL", 4096}}, 50.0, 80.0},
+        SourceCase{"Resolver", SensorType::resolver, false, {{"ENC2THL", 4194304}, {"MECRESL", 4096}, {"ZAOFF", 420}}, 50.0,
+                   80.0},
         SourceCase{"LinearHalls", SensorType::linear_hall, false, {{"DBTTH", 4}}, 50.0, 300.0}),
     [](const auto& param) { return std::string(param.param.name); });
 

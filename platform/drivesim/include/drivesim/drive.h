@@ -199,6 +199,7 @@ class Drive {
   void SetSensorSignalAmplitude(double relative);
   double ShaftPosition() const;                            // true motor angle (rad) or position (m)
   double ShaftSpeed() const;                               // true motor speed (rad/s or m/s)
+  double ResolverDemodulationPhase_rad() const;            // the motor resolver's R/D converter's
   std::array<double, 3> PhaseCurrents_A() const;           // true motor phase currents a, b, c
 
  private:

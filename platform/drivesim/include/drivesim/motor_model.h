@@ -27,7 +27,7 @@ struct SensorModel {
   int single_turn_bits = 17;        // SSI / BiSS
   int turn_bits = 12;               // SSI / BiSS
   bool gray = false;                // SSI / BiSS coding
-  double offset_deg = 0.0;          // SSI / BiSS single-turn angle read at θ_m = 0
+  double offset_deg = 0.0;          // SSI / BiSS single-turn angle, a resolver's angle, read at θ_m = 0
   int resolver_pole_pairs = 1;      // resolver
 };
 

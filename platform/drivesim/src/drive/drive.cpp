@@ -379,6 +379,9 @@ void Drive::HandRelease() { impl_->hand.Release(); }
 void Drive::SetShortCircuit(std::optional<ShortCircuitFault> fault) { impl_->scenario.short_circuit = fault; }
 double Drive::ShaftPosition() const { return impl_->plant.position; }
 double Drive::ShaftSpeed() const { return impl_->plant.speed; }
+double Drive::ResolverDemodulationPhase_rad() const {
+  return impl_->decode[static_cast<std::size_t>(impl_->options.motor_sensor_connector)].demodulationPhase_rad;
+}
 std::array<double, 3> Drive::PhaseCurrents_A() const { return impl_->plant.current_A; }
 
 }  // namespace drivesim

@@ -160,6 +160,8 @@ struct Drive::Impl final : programs::ProgramHost {
   void ApplyRegulatedVoltage(std::int32_t angle16, control::TwoAxis dq, control::TwoAxis currentReference) override;
   std::int32_t VoltageLimit() const override { return gains.voltageLimit; }
   std::int32_t MotorCounter() const override { return Counter(options.motor_sensor_connector); }
+  double ResolverAmplitude(double demodulationPhase_rad) const override;
+  void SetResolverDemodulationPhase(double demodulationPhase_rad) override;
   int HallCode() const override { return HallInputs(); }
   std::array<std::int32_t, 3> LinearHallCounts() const override { return linearHallCounts; }
   void TriggerLog() override { logger.Trigger(tick); }

@@ -70,6 +70,17 @@ void Drive::Impl::RefreshDecodeSettings() {
   UpdateFeedbackInputs(plant.position);
 }
 
+double Drive::Impl::ResolverAmplitude(double demodulationPhase_rad) const {
+  const auto input = static_cast<std::size_t>(options.motor_sensor_connector);
+  if (!inputSensor[input] || inputSensor[input]->model.type != SensorType::resolver) return 0.0;
+  const sensors::FeedbackSensor& sensor = *inputSensor[input];
+  return sensors::DemodulationGain(sensor.resolver, sensor.signalAmplitude, demodulationPhase_rad);
+}
+
+void Drive::Impl::SetResolverDemodulationPhase(double demodulationPhase_rad) {
+  decode[static_cast<std::size_t>(options.motor_sensor_connector)].demodulationPhase_rad = demodulationPhase_rad;
+}
+
 void Drive::Impl::UpdateFeedbackInputs(double previousPosition, double h_s) {
   const double ratio = plantParams.ratio;
   for (std::size_t input = 0; input < 2; ++input) {

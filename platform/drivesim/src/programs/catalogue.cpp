@@ -97,6 +97,10 @@ std::vector<BaseProgram> BasePrograms() {
        {"IE", "SC"},
        {},
        {In("In1"), In("ReferenceIncrement"), In("TimeLimit", VariableType::uint16), Out("test_flag"), Out("theta_1")}},
+      // var_u2 in program memory: the mean of the bus samples, which the drive's own would overwrite.
+      {"VDC_Detection_Test", {"IE", "SC", "LH", "SSI"}, {"IE"}, {Out("var_u2", VariableType::int32)}},
+      {"Analogue_Reference_Test", {"IE", "SC", "LH", "SSI"}, {"IE"}, {}},
+      {"Setup_Resolver_Test", {"RES"}, {}, {In("RefTest"), In("IncTheta")}},
   };
 }
 

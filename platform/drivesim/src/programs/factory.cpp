@@ -24,6 +24,9 @@ std::unique_ptr<Program> CreateProgram(const ProgramDescriptor& descriptor) {
   if (descriptor.base == "Detect_Hall_Gain_Offset_Test") return CreateHallGainOffset();
   if (descriptor.base == "Encoder_Offset_Detection_Test") return CreateSsiOffsetDetection();
   if (descriptor.base == "Angle_Controller_Tuning_Test") return CreateAngleControllerTuning();
+  if (descriptor.base == "VDC_Detection_Test") return CreateVdcDetection();
+  if (descriptor.base == "Analogue_Reference_Test") return CreateAnalogueReference();
+  if (descriptor.base == "Setup_Resolver_Test") return CreateResolverSetup();
   return nullptr;
 }
 

@@ -44,6 +44,11 @@ class ProgramHost {
   virtual void ApplyRegulatedVoltage(std::int32_t angle16, control::TwoAxis dq, control::TwoAxis currentReference) = 0;
   virtual std::int32_t VoltageLimit() const = 0;                  // U_lim = 32767 − SATPWM
   virtual std::int32_t MotorCounter() const = 0;                  // APOS_MT
+  // The motor resolver's R/D converter: the signed amplitude of its demodulated envelope (relative
+  // to nominal; negative against the carrier) were it to demodulate at a phase, and the phase it
+  // demodulates at from now on. The amplitude is 0 without a resolver.
+  virtual double ResolverAmplitude(double demodulationPhase_rad) const = 0;
+  virtual void SetResolverDemodulationPhase(double demodulationPhase_rad) = 0;
   virtual int HallCode() const = 0;                               // HALL: 4·H1 + 2·H2 + H3
   virtual std::array<std::int32_t, 3> LinearHallCounts() const = 0;  // AD6, AD3, AD8/AD9 of the last slow tick
   virtual void TriggerLog() = 0;

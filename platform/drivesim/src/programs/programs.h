@@ -23,5 +23,8 @@ std::unique_ptr<Program> CreateHallConfigurationDetection();
 std::unique_ptr<Program> CreateHallGainOffset();
 std::unique_ptr<Program> CreateSsiOffsetDetection();
 std::unique_ptr<Program> CreateAngleControllerTuning();
+std::unique_ptr<Program> CreateVdcDetection();
+std::unique_ptr<Program> CreateAnalogueReference();
+std::unique_ptr<Program> CreateResolverSetup();
 
 }  // namespace drivesim::programs

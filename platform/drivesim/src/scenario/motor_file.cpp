@@ -53,6 +53,7 @@ SensorModel ReadSensor(ObjectReader reader, MotorKind kind) {
       break;
     case SensorType::resolver:
       s.resolver_pole_pairs = static_cast<int>(reader.Integer("resolver_pole_pairs", 1, 1, 64));
+      s.offset_deg = reader.Number("offset_deg", 0.0);
       break;
     case SensorType::linear_hall:
     case SensorType::none:

@@ -69,7 +69,8 @@ SensorReading ResolverReading(const FeedbackSensor& sensor, const DecodeSettings
 }  // namespace
 
 ResolverSample SampleResolver(const FeedbackSensor& sensor, const DecodeSettings& settings, double position) {
-  const double phi = Direction(sensor.model) * sensor.model.resolver_pole_pairs * position;
+  const double phi =
+      Direction(sensor.model) * sensor.model.resolver_pole_pairs * position + sensor.model.offset_deg * kTwoPi / 360.0;
   return {phi, Demodulate(sensor.resolver, sensor.signalAmplitude, settings.demodulationPhase_rad, phi)};
 }
 
@@ -102,7 +103,10 @@ void UpdateFeedbackInput(const FeedbackSensor& sensor, const DecodeSettings& set
   if (!state.started) {
     state.started = true;
     e.lastRaw = reading.value;
-    if (reading.modulus > 0) e.counter = static_cast<std::uint32_t>(reading.value);
+    // Absolute words, and the resolver's converter, which knows its angle from the first sample.
+    if (reading.modulus > 0 || sensor.model.type == SensorType::resolver) {
+      e.counter = static_cast<std::uint32_t>(reading.value);
+    }
     return;
   }
   std::int64_t delta = reading.value - e.lastRaw;

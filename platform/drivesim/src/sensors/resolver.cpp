@@ -15,8 +15,12 @@ constexpr double kSettledSpeed_rad_s = 1e-6;
 
 double Demodulated::Amplitude() const { return std::hypot(sin, cos); }
 
+double DemodulationGain(const ResolverSignals& signals, double amplitude, double demodulationPhase_rad) {
+  return amplitude * std::cos(signals.carrier_phase_deg * kTwoPi / 360.0 - demodulationPhase_rad);
+}
+
 Demodulated Demodulate(const ResolverSignals& signals, double amplitude, double demodulationPhase_rad, double phi) {
-  const double gain = amplitude * std::cos(signals.carrier_phase_deg * kTwoPi / 360.0 - demodulationPhase_rad);
+  const double gain = DemodulationGain(signals, amplitude, demodulationPhase_rad);
   return {gain * (signals.sin_gain * std::sin(phi) + signals.sin_offset),
           gain * (signals.cos_gain * std::cos(phi) + signals.cos_offset)};
 }

@@ -16,6 +16,9 @@ struct Demodulated {
 };
 
 Demodulated Demodulate(const ResolverSignals& signals, double amplitude, double demodulationPhase_rad, double phi);
+// The synchronous demodulator's gain on the envelopes, a·cos(φ_c − φ_d): negative when it
+// demodulates against the carrier (the converter's angle then turns by half a resolver turn).
+double DemodulationGain(const ResolverSignals& signals, double amplitude, double demodulationPhase_rad);
 // The angle of the demodulated vector, unwrapped next to the true resolver angle φ.
 double ConvertedAngle(const Demodulated& d, double phi);
 
