@@ -131,8 +131,7 @@ TEST_F(TestCommand, ListsTheTestsAndRefusesWhatIsNoTestRun) {
                            "encoder-load +Motor and Load Encoder Connection Test\n",
                            "resolution +Encoder Resolution and Direction Test\n",
                            "ssi-connection +Encoder Connections Test\n", "ssi-offset +Detect Offset Test\n",
-                           "angle +Electric Angle Controller Tuning Test\n"}) {
-                           "resolution +Encoder Resolution and Direction Test\n", "vdc +VDC Detection Test\n",
+                           "angle +Electric Angle Controller Tuning Test\n", "vdc +VDC Detection Test\n",
                            "analogue +Analogue Reference Test\n", "resolver +Resolver Setup Test\n"}) {
     EXPECT_TRUE(std::regex_search(list.out, std::regex(line))) << line;
   }
