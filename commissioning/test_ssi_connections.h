@@ -17,6 +17,7 @@
 
 #include "commissioning/my_test_dlg.h"
 #include "commissioning/sensor_side.h"
+#include "commissioning/test_encoder_connections.h"
 #include "drivebase/diagrams.h"
 
 class CTestSSIEncoderConnections : public CMyTestDlg {
@@ -32,8 +33,7 @@ class CTestSSIEncoderConnections : public CMyTestDlg {
   static constexpr const char* kProgram = "SSI_Encoder_Connection_Test";
   static constexpr std::array<const char*, 2> kTexts{"Launching code for test", "Running test"};
   static constexpr std::uint16_t kErrorMask = 0x0022;  // short circuit and Hall sensor missing
-  static constexpr const char* kNoPulsesText =
-      "No encoder pulses have been detected.\r\nCheck the encoder connection and power supply.";
+  static constexpr const char* kNoPulsesText = CTestEncoderConnections::kNoPulsesText;
 
   void BeginTest() override;
   void OnBtnStartStop() override;
