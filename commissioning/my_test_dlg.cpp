@@ -96,6 +96,16 @@ bool CMyTestDlg::LaunchProgram(std::span<const char* const> texts, const std::st
   return RestartTick();
 }
 
+bool CMyTestDlg::LaunchProgramWithoutImage(std::span<const char* const> texts, const std::string& program) {
+  if (m_nStep % 2 == 0) ShowStepText(texts);
+  if (program.empty() || ExecuteCode(program, nullptr, nullptr, nullptr, nullptr) == 0) {
+    Fail(msc_pszErrInternal);
+    return false;
+  }
+  ShowStepText(texts);
+  return RestartTick();
+}
+
 bool CMyTestDlg::TakeTick(std::uintptr_t id) {
   if (id != drivebase::kTestTimer) {
     CMC_TestDlg::OnTimer(id);

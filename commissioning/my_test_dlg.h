@@ -67,6 +67,7 @@ class CMyTestDlg : public CMC_TestDlg {
   virtual std::vector<MeasuredValue> MeasuredValues() const { return {}; }
 
   static constexpr std::uint16_t kEnergisingErrorMask = 0x8002;  // short circuit and ENABLE
+  static constexpr std::uint16_t kShortCircuitMask = 0x0002;     // a program that does not energise
   static constexpr unsigned kTickPeriodMs = 20;
 
  protected:
@@ -96,6 +97,8 @@ class CMyTestDlg : public CMC_TestDlg {
                      CMC_Logger* logger, std::initializer_list<ProgramInput> inputs);
   bool LaunchProgram(std::span<const char* const> texts, const std::string& program, CMC_CoffFormat& image,
                      CMC_Logger* logger, std::span<const ProgramInput> inputs);
+  // A monitoring program, which needs no image, launched the same way; false when the run failed.
+  bool LaunchProgramWithoutImage(std::span<const char* const> texts, const std::string& program);
   // The progress text of the current step (an index beyond the table shows nothing new).
   void ShowStepText(std::span<const char* const> texts);
   // Timer 1 again; false (the run failed) when it cannot be started.

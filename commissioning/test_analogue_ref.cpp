@@ -99,12 +99,7 @@ void CTestAnalogueRef::BeginTest() {
     bar->SetValue(bar->Reference());
     bar->Repaint();
   }
-  ShowStepText(kTexts);
-  if (program_.empty() || ExecuteCode(program_, nullptr, nullptr, nullptr, nullptr) == 0) {
-    return Fail(msc_pszErrInternal);
-  }
-  ShowStepText(kTexts);
-  RestartTick();
+  LaunchProgramWithoutImage(kTexts, program_);
 }
 
 void CTestAnalogueRef::OnTimer(std::uintptr_t id) {
@@ -126,7 +121,7 @@ void CTestAnalogueRef::OnBtnStartStop() {
 
 // The input's count over the ADC's full scale places the voltage and the command in their spans.
 void CTestAnalogueRef::FollowInput() {
-  if (CheckDriveErrors(1, kErrorMask) == 0) return;
+  if (CheckDriveErrors(1, kShortCircuitMask) == 0) return;
   double count = 0.0;
   if (!ReadDriveValue("AD5", true, count)) return;
   const double fullScale = static_cast<double>(Compute_ADCMaxValue(GetSetup()));

@@ -27,7 +27,6 @@ class CTestAnalogueRef : public CMyTestDlg {
   static constexpr int kCommandBar = 1015;
   static constexpr int kVoltageUnit = 1016;
   static constexpr int kCommandUnit = 1017;
-  static constexpr std::uint16_t kErrorMask = 2;  // short circuit: the program does not energise
   static constexpr std::array<const char*, 2> kTexts{"Launching test", "Running test"};
   static constexpr double kPotentiometerTurn_s = 3.0;
 

@@ -154,11 +154,7 @@ void CTestEncoderConnections::BeginTest() {
     const EncoderCounterView::Layout& layout = encoder->GetLayout();
     if (!layout.linear && layout.countsPerRevolution <= 0) return Fail(msc_pszErrInternal);
   }
-  if (program_.empty() || ExecuteCode(program_, nullptr, nullptr, nullptr, nullptr) == 0) {
-    return Fail(msc_pszErrInternal);
-  }
-  ShowStepText(kTexts);
-  RestartTick();
+  LaunchProgramWithoutImage(kTexts, program_);
 }
 
 void CTestEncoderConnections::OnTimer(std::uintptr_t id) {

@@ -5,7 +5,6 @@
 #include <numbers>
 
 #include "commissioning/test_current_counts.h"
-#include "commissioning/test_ssi_offset.h"
 #include "compute/setup_access.h"
 #include "dialogs/setup_values.h"
 #include "drivebase/comm.h"
@@ -67,10 +66,7 @@ void CTestSSIEncoderConnections::BeginTest() {
   SetChildText(kPositionEdit, "");
   diagram_.SetTheta(0.0);
   diagram_.Repaint();
-  ShowStepText(kTexts);
-  if (ExecuteCode(kProgram, nullptr, nullptr, nullptr, nullptr) == 0) return Fail(msc_pszErrInternal);
-  ShowStepText(kTexts);
-  RestartTick();
+  LaunchProgramWithoutImage(kTexts, kProgram);
 }
 
 void CTestSSIEncoderConnections::OnTimer(std::uintptr_t id) {

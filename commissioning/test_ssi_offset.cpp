@@ -5,6 +5,7 @@
 
 #include "commissioning/test_current_counts.h"
 #include "compute/parameter_limits.h"
+#include "compute/setup_access.h"
 #include "dialogs/setup_values.h"
 #include "drivebase/comm.h"
 
@@ -35,8 +36,6 @@ std::optional<kestrel::SerialEncoderOffset> kestrel::ReduceSerialEncoderOffset(d
   if (period < 1) return std::nullopt;
   return SerialEncoderOffset{period, static_cast<std::int64_t>(TruncatedWithin<int>(driveOffset)) % period};
 }
-
-bool kestrel::IsBissFeedback(const CMC_Setup* setup) { return Code(setup, "SSIFDBKTYPE") == 2; }
 
 CTestSSIEncoderOffset::CTestSSIEncoderOffset(CMC_Setup* setup, CWnd* parent)
     : CMyTestDlg(setup, kTemplateId, 1, parent) {

@@ -30,9 +30,6 @@ struct SerialEncoderOffset {
 // pairs than counts per revolution).
 std::optional<SerialEncoderOffset> ReduceSerialEncoderOffset(double bits, double polePairs, double driveOffset);
 
-// Whether the drive reads its serial encoder with the BiSS protocol (SSIFDBKTYPE 2).
-bool IsBissFeedback(const CMC_Setup* setup);
-
 }  // namespace kestrel
 
 class CTestSSIEncoderOffset : public CMyTestDlg {

@@ -43,7 +43,7 @@ void CTestVdcDetection::BeginTest() {
 void CTestVdcDetection::OnTimer(std::uintptr_t id) {
   if (!TakeTick(id)) return;
   if (m_nStep != 2) return Fail(msc_pszErrInternal);
-  if (WaitForProgram(image_, kErrorMask) == ProgramState::Ended) ReadSupplyVoltage();
+  if (WaitForProgram(image_, kShortCircuitMask) == ProgramState::Ended) ReadSupplyVoltage();
 }
 
 // The program's mean bus count against the ADC's full scale, which stands for the largest voltage

@@ -19,7 +19,6 @@ class CTestVdcDetection : public CMyTestDlg {
   static constexpr unsigned kHelpContext = 262405;
   static constexpr int kVdcEdit = 1012;
   static constexpr int kVdcUnit = 1013;
-  static constexpr std::uint16_t kErrorMask = 2;  // short circuit: the program does not energise
   static constexpr std::array<const char*, 2> kTexts{"Launching test", "Running test"};
 
   void BeginTest() override;

@@ -64,6 +64,10 @@ bool IsLinearMotor(const CMC_Setup* setup) {
   return HasParameter(setup, "TransmissionType") && !IsMotorSideRotary(ReadCode(setup, "TransmissionType"));
 }
 
+bool IsBissFeedback(const CMC_Setup* setup) {
+  return HasParameter(setup, "SSIFDBKTYPE") && ReadCode(setup, "SSIFDBKTYPE") == 2;
+}
+
 bool HasVariable(const CMC_Setup* setup, std::string_view name) {
   const drivebase::ErrorReportingOff silent;
   return setup->FindVariable(name) != nullptr;

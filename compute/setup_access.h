@@ -47,6 +47,8 @@ bool HasVariable(const CMC_Setup* setup, std::string_view name);
 double OptionalInternalValue(const CMC_Setup* setup, std::string_view name);
 // Whether the setup's motor is linear (TransmissionType 2 or 3; a setup without it is rotary).
 bool IsLinearMotor(const CMC_Setup* setup);
+// Whether the drive reads its serial encoder with the BiSS protocol (SSIFDBKTYPE 2).
+bool IsBissFeedback(const CMC_Setup* setup);
 
 }  // namespace kestrel
 
