@@ -18,7 +18,6 @@ using kestrel::IsLinearMotor;
 using kestrel::dialogs::Code;
 using kestrel::dialogs::Value;
 
-constexpr std::uint16_t kShortCircuitMask = 0x0002;
 constexpr double kHandTurn_s = 2.0;
 
 // A rotary encoder: lines from the setup, a sine/cosine one interpolated by its fraction bits.
