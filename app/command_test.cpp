@@ -61,7 +61,7 @@ class TestReport : public ui::DialogObserver {
   }
 
   void DialogClosed(CDialog& dialog, int endCode) override {
-    if (auto* test = dynamic_cast<CMyTestDlg*>(&dialog)) Report(*test);
+    if (auto* test = dynamic_cast<CMC_TestDlg*>(&dialog)) Report(*test);
     if (trace_ != nullptr) trace_->DialogClosed(dialog, endCode);
   }
 
@@ -72,7 +72,7 @@ class TestReport : public ui::DialogObserver {
   const std::string& PlotError() const { return plotError_; }
 
  private:
-  void Report(CMyTestDlg& test) {
+  void Report(CMC_TestDlg& test) {
     succeeded_ = test.Result() == 1;
     failed_ = !succeeded_ && !test.ErrorText().empty();
     errorText_ = test.ErrorText();
@@ -83,7 +83,7 @@ class TestReport : public ui::DialogObserver {
     const ui::Window* outcome = test.GetSafeHwnd() ? test.GetSafeHwnd()->FindChild(drivebase::kOutcomeText) : nullptr;
     if (outcome != nullptr && !outcome->text.empty()) out_ << outcome->text << '\n';
     if (test.Result() != 1) return;
-    for (const CMyTestDlg::TestResultLine& line : test.ResultLines()) out_ << line.label << ": " << line.value << '\n';
+    for (const CMC_TestDlg::TestResultLine& line : test.ResultLines()) out_ << line.label << ": " << line.value << '\n';
     if (savePlots_ && !test.SaveAllPlots(plotError_) && plotError_.empty()) plotError_ = "a plot could not be saved";
   }
 
@@ -149,7 +149,7 @@ std::unique_ptr<CarefulUser> UserWithoutScript(const TestOptions& options, Drive
   } else {
     user = std::make_unique<CarefulUser>(options.tune, answer, options.repeat);
   }
-  if (options.repeat > 1) user->onRunPassed = [&runs](CMyTestDlg& test) { runs.Add(test.MeasuredValues()); };
+  if (options.repeat > 1) user->onRunPassed = [&runs](CMC_TestDlg& test) { runs.Add(test.MeasuredValues()); };
   return user;
 }
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "commissioning/my_test_dlg.h"
+#include "drivebase/test_dlg.h"
 
 namespace kestrel::cli {
 
@@ -22,7 +22,7 @@ struct Spread {
 Spread SpreadOf(std::span<const double> values);
 
 // A value a run reports, in the unit it is printed in.
-using RunValue = CMyTestDlg::MeasuredValue;
+using RunValue = CMC_TestDlg::MeasuredValue;
 
 class RepeatedRuns {
  public:

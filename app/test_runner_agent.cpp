@@ -6,7 +6,7 @@
 #include <string>
 
 #include "commissioning/detect_pole_pairs.h"
-#include "commissioning/my_test_dlg.h"
+#include "drivebase/test_dlg.h"
 #include "drivesim/drive.h"
 #include "ui/dialog_driver.h"
 #include "ui/event_loop.h"
@@ -14,7 +14,7 @@
 
 namespace kestrel::cli {
 
-bool CarefulUser::Reveal(CMyTestDlg& test, int id) {
+bool CarefulUser::Reveal(CMC_TestDlg& test, int id) {
   ui::DialogDriver driver(test);
   if (driver.IsVisible(id)) return true;
   const ui::Window* dialog = test.GetSafeHwnd();
@@ -29,7 +29,7 @@ bool CarefulUser::Reveal(CMyTestDlg& test, int id) {
   return false;
 }
 
-void CarefulUser::Press(ui::EventLoop& loop, CMyTestDlg& test, int id, const char* what) {
+void CarefulUser::Press(ui::EventLoop& loop, CMC_TestDlg& test, int id, const char* what) {
   const std::size_t boxesBefore = loop.MessageBoxes().Shown().size();
   if (Reveal(test, id)) return ui::DialogDriver(test).Click(id);
   std::string error = "the test \"" + test.GetWindowText() + "\" shows no \"" + what + "\" button (" +
@@ -40,7 +40,7 @@ void CarefulUser::Press(ui::EventLoop& loop, CMyTestDlg& test, int id, const cha
 }
 
 bool CarefulUser::ActWhenIdle(ui::EventLoop& loop) {
-  auto* test = dynamic_cast<CMyTestDlg*>(loop.TopDialog());
+  auto* test = dynamic_cast<CMC_TestDlg*>(loop.TopDialog());
   if (test == nullptr) return false;
   switch (stage_) {
     case Stage::tune:
@@ -82,7 +82,7 @@ bool CarefulUser::ActWhenIdle(ui::EventLoop& loop) {
   return false;
 }
 
-void CarefulUser::StartRun(ui::EventLoop& loop, CMyTestDlg& test) {
+void CarefulUser::StartRun(ui::EventLoop& loop, CMC_TestDlg& test) {
   Press(loop, test, drivebase::kStartStopButton, "Start");
   ++runsStarted_;
   stage_ = Stage::running;
@@ -93,7 +93,7 @@ void CarefulUser::StartRun(ui::EventLoop& loop, CMyTestDlg& test) {
   }
 }
 
-bool CarefulUser::StopWhenDue(ui::EventLoop& loop, CMyTestDlg& test) {
+bool CarefulUser::StopWhenDue(ui::EventLoop& loop, CMC_TestDlg& test) {
   if (!stopAt_ || loop.Clock().Now() < *stopAt_) return false;
   stopAt_.reset();
   Press(loop, test, drivebase::kStartStopButton, "Stop");
@@ -101,7 +101,7 @@ bool CarefulUser::StopWhenDue(ui::EventLoop& loop, CMyTestDlg& test) {
 }
 
 bool CarefulUser::ActWhenBusy(ui::EventLoop& loop) {
-  auto* test = dynamic_cast<CMyTestDlg*>(loop.TopDialog());
+  auto* test = dynamic_cast<CMC_TestDlg*>(loop.TopDialog());
   if (test == nullptr || stage_ != Stage::running || !stopAt_ || !test->IsRunning()) return false;
   if (StopWhenDue(loop, *test)) return true;
   loop.AdvanceBy(ui::Milliseconds(1));
@@ -115,9 +115,9 @@ std::optional<int> CarefulUser::AnswerMessageBox(const ui::MessageBoxRecord& box
   return saveAnswer_;
 }
 
-bool HandUser::ActDuringRun(ui::EventLoop& loop, CMyTestDlg& test) {
-  const std::optional<CMyTestDlg::HandMove> move = test.UnattendedHandMove();
-  const std::optional<CMyTestDlg::PotentiometerTurn> turn = test.UnattendedPotentiometer();
+bool HandUser::ActDuringRun(ui::EventLoop& loop, CMC_TestDlg& test) {
+  const std::optional<CMC_TestDlg::HandMove> move = test.UnattendedHandMove();
+  const std::optional<CMC_TestDlg::PotentiometerTurn> turn = test.UnattendedPotentiometer();
   if ((!move && !turn) || movedInRun_ == RunsStarted()) return false;
   movedInRun_ = RunsStarted();
   drive_.RunUntil(static_cast<double>(loop.Clock().Now().count()) / 1000.0);
@@ -129,7 +129,7 @@ bool HandUser::ActDuringRun(ui::EventLoop& loop, CMyTestDlg& test) {
   return true;
 }
 
-bool PolePairsUser::ActDuringRun(ui::EventLoop& loop, CMyTestDlg& test) {
+bool PolePairsUser::ActDuringRun(ui::EventLoop& loop, CMC_TestDlg& test) {
   ui::DialogDriver dialog(test);
   constexpr int move = CDetectPolePairs::kMoveButton;
   if (!dialog.IsVisible(move) || !dialog.IsEnabled(move)) return false;

@@ -13,7 +13,7 @@
 #include "ui/clock.h"
 #include "ui/user_agent.h"
 
-class CMyTestDlg;
+class CMC_TestDlg;
 
 namespace drivesim {
 class Drive;
@@ -29,7 +29,7 @@ class CarefulUser : public ui::UserAgent {
   virtual ~CarefulUser() = default;
 
   // Called after each run that passed, before the next Start or the close.
-  std::function<void(CMyTestDlg&)> onRunPassed;
+  std::function<void(CMC_TestDlg&)> onRunPassed;
 
   bool ActWhenIdle(ui::EventLoop& loop) override;
   // While a handler pumps, an upload runs on by itself; a live run that goes on until stopped
@@ -44,21 +44,21 @@ class CarefulUser : public ui::UserAgent {
   // How many runs were started so far.
   int RunsStarted() const { return runsStarted_; }
   // What the user does while a run waits for them, beside letting time pass: true when they acted.
-  virtual bool ActDuringRun(ui::EventLoop&, CMyTestDlg&) { return false; }
+  virtual bool ActDuringRun(ui::EventLoop&, CMC_TestDlg&) { return false; }
 
  private:
   enum class Stage { tune, start, running, closed };
 
   // Makes the control visible as a user would, choosing each tab of the dialog's tab controls in
   // turn until it shows; false when no tab shows it.
-  static bool Reveal(CMyTestDlg& test, int id);
+  static bool Reveal(CMC_TestDlg& test, int id);
   // Reveals and clicks the button; an error naming it (and what a refusing tab said) when it cannot.
-  static void Press(ui::EventLoop& loop, CMyTestDlg& test, int id, const char* what);
+  static void Press(ui::EventLoop& loop, CMC_TestDlg& test, int id, const char* what);
 
   // Start pressed, and the time by which the run must have ended.
-  void StartRun(ui::EventLoop& loop, CMyTestDlg& test);
+  void StartRun(ui::EventLoop& loop, CMC_TestDlg& test);
   // A run that goes on until stopped: Stop, once its time has come.
-  bool StopWhenDue(ui::EventLoop& loop, CMyTestDlg& test);
+  bool StopWhenDue(ui::EventLoop& loop, CMC_TestDlg& test);
 
   bool tune_;
   int saveAnswer_;
@@ -78,7 +78,7 @@ class HandUser final : public CarefulUser {
       : CarefulUser(tune, saveAnswer, runs), drive_(drive) {}
 
  protected:
-  bool ActDuringRun(ui::EventLoop& loop, CMyTestDlg& test) override;
+  bool ActDuringRun(ui::EventLoop& loop, CMC_TestDlg& test) override;
 
  private:
   drivesim::Drive& drive_;
@@ -99,7 +99,7 @@ class PolePairsUser final : public CarefulUser {
   static constexpr ui::Milliseconds kSettling{500};
 
  protected:
-  bool ActDuringRun(ui::EventLoop& loop, CMyTestDlg& test) override;
+  bool ActDuringRun(ui::EventLoop& loop, CMC_TestDlg& test) override;
 
  private:
   bool ShaftBackAtMark() const;

@@ -33,8 +33,6 @@ CMyTestDlg::~CMyTestDlg() {
   if (openingAbsoluteStartMove_) GetSetup()->SetParameterValueInBaseUnit("ABSTART_MINMOVE", *openingAbsoluteStartMove_);
 }
 
-bool CMyTestDlg::SaveAllPlots(std::string&) { return true; }
-
 void CMyTestDlg::Fail(const std::string& text) {
   m_strErrorText = text;
   TestFailed(1);

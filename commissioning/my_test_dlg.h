@@ -32,40 +32,6 @@ class CMyTestDlg : public CMC_TestDlg {
   // the run ended as failed).
   int CheckDriveErrors(int fail, std::uint16_t mask);
 
-  // For a user without a screen (kestrel test): the button that tunes before a run (0: none),
-  // the results to print after a run, and every plot the test draws saved in the plot directory.
-  struct TestResultLine {
-    std::string label, value;
-  };
-  virtual int TuneButtonId() const { return 0; }
-  virtual std::vector<TestResultLine> ResultLines() const { return {}; }
-  virtual bool SaveAllPlots(std::string& error);
-  // A run that goes on until the user stops it: how long a user without a screen lets it run
-  // before pressing Stop (0: the run ends by itself).
-  virtual double UnattendedRun_s() const { return 0.0; }
-  // A run that needs the user's hand on the motor: once the run has begun, the shaft turned by
-  // `travel` (rad; m for a linear motor) in `duration_s`. None by default.
-  struct HandMove {
-    double travel = 0.0;
-    double duration_s = 0.0;
-  };
-  virtual std::optional<HandMove> UnattendedHandMove() const { return std::nullopt; }
-  // A run that needs the user to turn a potentiometer on the analogue reference input: once the
-  // run has begun, from `from_V` turned evenly to `to_V` in `duration_s`. None by default.
-  struct PotentiometerTurn {
-    double from_V = 0.0;
-    double to_V = 0.0;
-    double duration_s = 0.0;
-  };
-  virtual std::optional<PotentiometerTurn> UnattendedPotentiometer() const { return std::nullopt; }
-  // The measured values that runs of the test repeated one after another are compared by (kestrel
-  // test --repeat): name, unit and value of each, the same names in every run; none by default.
-  struct MeasuredValue {
-    std::string name, unit;
-    double value = 0.0;
-  };
-  virtual std::vector<MeasuredValue> MeasuredValues() const { return {}; }
-
   static constexpr std::uint16_t kEnergisingErrorMask = 0x8002;  // short circuit and ENABLE
   static constexpr std::uint16_t kShortCircuitMask = 0x0002;     // a program that does not energise
   static constexpr unsigned kTickPeriodMs = 20;

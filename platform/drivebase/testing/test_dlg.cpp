@@ -17,6 +17,9 @@ CMC_TestDlg::CMC_TestDlg(CMC_Setup* setup, unsigned templateId, int flag, CWnd* 
 
 CMC_TestDlg::~CMC_TestDlg() = default;
 
+// A test that draws no plot has none to save.
+bool CMC_TestDlg::SaveAllPlots(std::string&) { return true; }
+
 const ui::MessageMap* CMC_TestDlg::GetMessageMap() const {
   static const ui::MessageMap map = ui::MessageMapBuilder<CMC_TestDlg>(CMC_EditSetupDlg::GetMessageMap())
                                         .Command(drivebase::kStartStopButton, &CMC_TestDlg::OnBtnStartStop)
