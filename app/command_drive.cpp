@@ -41,8 +41,7 @@ void AddRunCommand(CLI::App& drive, Host& host, int& status) {
   run->add_option("--setup", options->source.path, "Setup file (default: the embedded default setup)");
   AddDriveOptions(*run, options->drive);
   run->add_option("--set", options->sets, "NAME=VALUE: a variable of the program, in internal units (repeatable)");
-  run->add_option("--fault", options->faults,
-                  "\"NAME ARGS\": a fault of the simulated drive from the start, e.g. \"open_phase C\" (repeatable)");
+  AddFaultOption(*run, options->faults);
   run->add_option("--for", options->forSeconds, "Simulated seconds to run at most (default: until the program ends)")
       ->check(CLI::PositiveNumber);
   run->add_option("--read", options->reads, "A program or drive variable or register to print after the run (repeatable)");

@@ -4,6 +4,7 @@
 
 #include "cli_error.h"
 #include "drivebase/offline_link.h"
+#include "drivesim/scenario.h"
 #include "drivesim_link/simulator_link.h"
 
 namespace kestrel::cli {
@@ -22,6 +23,30 @@ void AddDriveOptions(CLI::App& command, DriveOptions& options) {
   command.add_option("--motor", options.motorFile, "Motor file of the simulated drive (default: the built-in motor)");
   command.add_option("--drive-file", options.driveFile,
                      "Drive file: the simulated drive's true power stage (default: the one the setup describes)");
+}
+
+void AddFaultOption(CLI::App& command, std::vector<std::string>& faults) {
+  command.add_option("--fault", faults,
+                     "\"NAME ARGS\": a fault of the simulated drive from the start, e.g. \"open_phase C\" (repeatable)");
+}
+
+void CheckFaults(const DriveOptions& options, const std::vector<std::string>& faults) {
+  if (!faults.empty() && options.drive != "simulator") {
+    throw UsageError("--fault acts on the simulated drive; it needs --drive simulator");
+  }
+  for (const std::string& fault : faults) {
+    drivesim::Scenario scratch;
+    if (const drivesim::Status applied = drivesim::ApplyFaultEntry(fault, scratch); !applied.ok()) {
+      throw UsageError("--fault " + fault + ": " + applied.error);
+    }
+  }
+}
+
+void InjectFaults(DriveConnection& connection, const std::vector<std::string>& faults) {
+  for (const std::string& fault : faults) {
+    const drivesim::Status injected = connection.SimulatedDrive()->InjectFault(fault);
+    if (!injected.ok()) throw Failure(injected.error);
+  }
 }
 
 DriveConnection::DriveConnection(const DriveOptions& options, const CMC_Setup& setup) {

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
@@ -27,6 +28,8 @@ struct DriveOptions {
 };
 
 void AddDriveOptions(CLI::App& command, DriveOptions& options);
+// --fault "NAME ARGS" (repeatable): faults of the simulated drive from the start.
+void AddFaultOption(CLI::App& command, std::vector<std::string>& faults);
 
 // The chosen drive, connected as the active drive link (CMC_Comm) for the object's lifetime.
 class DriveConnection {
@@ -47,5 +50,11 @@ class DriveConnection {
   std::unique_ptr<drivebase::DriveLink> link_;
   drivesim::link::SimulatorLink* simulator_ = nullptr;
 };
+
+// Each --fault entry checked before anything runs: a usage error naming the entry and what is wrong
+// with it, or that only the simulated drive takes faults.
+void CheckFaults(const DriveOptions& options, const std::vector<std::string>& faults);
+// The faults injected into the connected simulated drive (checked before with CheckFaults).
+void InjectFaults(DriveConnection& connection, const std::vector<std::string>& faults);
 
 }  // namespace kestrel::cli

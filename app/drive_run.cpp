@@ -112,26 +112,6 @@ bool RunUntilTheEnd(const CMC_CoffFormat& image, Milliseconds limit) {
   return false;
 }
 
-// Each --fault entry checked before anything runs; the simulated drive is the only one that takes them.
-void CheckFaults(const DriveRunOptions& options) {
-  if (!options.faults.empty() && options.drive.drive != "simulator") {
-    throw UsageError("--fault acts on the simulated drive; it needs --drive simulator");
-  }
-  for (const std::string& fault : options.faults) {
-    drivesim::Scenario scratch;
-    if (const drivesim::Status applied = drivesim::ApplyFaultEntry(fault, scratch); !applied.ok()) {
-      throw UsageError("--fault " + fault + ": " + applied.error);
-    }
-  }
-}
-
-void InjectFaults(DriveConnection& connection, const std::vector<std::string>& faults) {
-  for (const std::string& fault : faults) {
-    const drivesim::Status injected = connection.SimulatedDrive()->InjectFault(fault);
-    if (!injected.ok()) throw Failure(injected.error);
-  }
-}
-
 void WriteCsv(const std::string& path, const drivebase::LoggerSettings& logger) {
   std::vector<drivebase::LoggedPoint> points;
   if (!CMC_Comm::UploadLog(points)) throw Failure(CMC_Comm::GetLastErrorText());
@@ -158,7 +138,7 @@ int RunDriveProgram(Host& host, const DriveRunOptions& options) {
     reads.push_back({"MER", PlaceOf(setup, image, "MER", "--read")});
   }
   std::optional<drivebase::LoggerSettings> logger = Logger(options, setup, image);
-  CheckFaults(options);
+  CheckFaults(options.drive, options.faults);
 
   DriveConnection connection(options.drive, setup);
   InjectFaults(connection, options.faults);

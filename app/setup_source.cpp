@@ -20,14 +20,15 @@ std::string SetupSource::OutputPath(const std::string& out, const std::string& c
   return path;
 }
 
-void SetupSource::WriteAccepted(const CMC_Setup& setup, const std::string& out, const std::string& outcome) const {
+std::string SetupSource::WriteAccepted(const CMC_Setup& setup, const std::string& out, const std::string& outcome) const {
   const std::string target = out.empty() ? path : out;
   if (target.empty()) {
     std::cout << outcome << ": nothing written, the embedded default setup stays as it is (--out FILE keeps the result)\n";
-    return;
+    return {};
   }
   drivebase::SaveSetupFile(setup, target);
   std::cout << outcome << ": written to " << target << '\n';
+  return target;
 }
 
 }  // namespace kestrel::cli

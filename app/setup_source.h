@@ -19,8 +19,8 @@ struct SetupSource {
 
   // Writes a setup the user accepted to the --out file, else back to the source file; the
   // embedded default stays as it is without --out. Prints "<outcome>: written to FILE" or why
-  // nothing was written.
-  void WriteAccepted(const CMC_Setup& setup, const std::string& out, const std::string& outcome) const;
+  // nothing was written; returns the file written (empty: none).
+  std::string WriteAccepted(const CMC_Setup& setup, const std::string& out, const std::string& outcome) const;
 };
 
 }  // namespace kestrel::cli

@@ -133,7 +133,7 @@ std::vector<CMyTestDlg::TestResultLine> CTuningTest::ResultLines() const {
   std::vector<TestResultLine> lines;
   for (const kestrel::GainPair& pair : loop_.tunedGains) lines.push_back(GainLine(pair));
   const auto add = [&](const char* name, std::string (*format)(const StepMetrics&)) {
-    if (measured_) lines.push_back({name, format(*measured_)});
+    if (measured_) lines.push_back({std::string(name) + " (measured)", format(*measured_)});
     if (predicted_) lines.push_back({std::string(name) + " (predicted)", format(*predicted_)});
   };
   add("Rise time", RiseTime);

@@ -104,7 +104,7 @@ TEST_P(TuningTestCommand, PrintsTheTunedGainsAndTheResponseAndSavesThePlot) {
   const TuningRun& run = GetParam();
   const std::string plots = scratch_.Path("plots").string();
   const Outcome result = scratch_.Succeeds(std::string("test ") + run.test + " --tune --plots " + plots);
-  for (const std::string& line : {std::string("Test passed\n"), std::string(run.gain), std::string("Overshoot: ")}) {
+  for (const std::string& line : {std::string("Test passed\n"), std::string(run.gain), std::string("Overshoot (measured): ")}) {
     EXPECT_NE(result.out.find(line), std::string::npos) << line << " in\n" << result.out;
   }
   EXPECT_TRUE(std::filesystem::is_regular_file(plots + "/" + run.plot + ".svg"));

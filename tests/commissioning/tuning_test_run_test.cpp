@@ -137,7 +137,7 @@ TEST_F(TuningTestRun, SpeedRunHandsTheProgramItsInputsAndUploadsTheLog) {
   EXPECT_EQ(drive_.Input("a2"), TG_FRound(Value("TPS") / GetSpeedLoopPeriod(&setup_)));
   ASSERT_GE(results.size(), 6u);
   EXPECT_EQ(results[0].label, "Kp_S_scl");
-  EXPECT_EQ(results[4].label, "Overshoot");
+  EXPECT_EQ(results[4].label, "Overshoot (measured)");
   EXPECT_EQ(results[4].value, "0 %") << "a first-order response does not overshoot";
   EXPECT_EQ(Value("ABSTART_MINMOVE"), openingMove) << "put back when the test closed";
 }
