@@ -53,10 +53,6 @@ std::vector<std::string> IdsIn(std::string_view svg) {
 std::optional<std::string> ReadPlotFile(const std::filesystem::path& path, const std::string& shown,
                                         std::string& problem) {
   std::error_code error;
-  if (!std::filesystem::exists(path, error)) {
-    problem = "The plot file " + shown + " is missing.";
-    return std::nullopt;
-  }
   if (std::filesystem::is_directory(path, error)) {
     problem = "The plot file " + shown + " cannot be read: it is a folder.";
     return std::nullopt;
@@ -71,12 +67,13 @@ std::optional<std::string> ReadPlotFile(const std::filesystem::path& path, const
   return text.str();
 }
 
-std::string CsvLinkHtml(const std::filesystem::path& reportDirectory, const std::string& relativeCsv,
-                        std::string_view name) {
+// The link to the plot's values, or that they are missing.
+std::string CsvCaptionHtml(const std::filesystem::path& reportDirectory, const std::string& relativeCsv,
+                           std::string_view name) {
   std::error_code error;
   if (!std::filesystem::is_regular_file(reportDirectory / relativeCsv, error))
-    return "<span class=\"problem\">its values (" + EscapeHtml(relativeCsv) + ") are missing</span>";
-  return "<a href=\"" + EscapeHtml(RelativeHref(relativeCsv)) + "\">" + EscapeHtml(name) + ".csv</a>";
+    return " — <span class=\"problem\">its values (" + EscapeHtml(relativeCsv) + ") are missing</span>";
+  return " — <a href=\"" + EscapeHtml(RelativeHref(relativeCsv)) + "\">" + EscapeHtml(name) + ".csv</a>";
 }
 
 std::string Figure(std::string_view name, const std::string& caption, const std::string& body) {
@@ -115,9 +112,14 @@ std::string PlotFigureHtml(const std::filesystem::path& reportDirectory, std::st
                                 "\" is not a file's name; nothing is read for it.</p>\n");
   }
   const std::string relative = (std::filesystem::path(plotDirectory) / name).string();
-  const std::string caption = " — " + CsvLinkHtml(reportDirectory, relative + ".csv", name);
+  const std::string caption = CsvCaptionHtml(reportDirectory, relative + ".csv", name);
+  const std::filesystem::path svgFile = reportDirectory / (relative + ".svg");
+  std::error_code error;
+  // A plot missing altogether is said once, not once for each of its files.
+  if (!std::filesystem::exists(svgFile, error))
+    return Figure(name, "", "<p class=\"problem\">The plot file " + EscapeHtml(relative) + ".svg is missing.</p>\n");
   std::string problem;
-  const std::optional<std::string> text = ReadPlotFile(reportDirectory / (relative + ".svg"), relative + ".svg", problem);
+  const std::optional<std::string> text = ReadPlotFile(svgFile, relative + ".svg", problem);
   const std::optional<std::string> svg = text ? InlineSvg(*text, idPrefix) : std::nullopt;
   if (text && !svg) problem = "The plot file " + relative + ".svg holds no SVG picture.";
   if (!svg) return Figure(name, caption, "<p class=\"problem\">" + EscapeHtml(problem) + "</p>\n");

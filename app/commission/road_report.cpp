@@ -25,7 +25,7 @@ dl.results dt{font-weight:bold}dl.results dd{margin:0}
 section.step{color:#111}.summary{border:1px solid #bbb;background:#f6f6f6;padding:.5em 1em}
 .note{background:#fff3c4;border-left:4px solid #d9a600;padding:.3em .6em;margin:.4em 0}
 .problem{color:#a40000}.meta,.outcome{margin:.2em 0;color:#444}
-pre,.error-text{white-space:pre-wrap;tab-size:8;font-family:monospace;margin:.3em 0}
+pre{white-space:pre-wrap;tab-size:8;font-family:monospace;margin:.3em 0}.error-text{white-space:pre-wrap;tab-size:8}
 pre.error{background:#fdeaea;border-left:4px solid #a40000;padding:.4em .6em}
 ol.status-texts{list-style:none;padding:0;margin:.2em 0;color:#444;font-size:.9em}ol.status-texts li{display:inline}
 ol.status-texts li+li::before{content:" \2192  "}

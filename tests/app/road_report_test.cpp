@@ -1,0 +1,250 @@
+// The commissioning report's page: texts escaped, where a stopped road stopped, the runs' spread
+// worked by hand, the plots inline or said missing, and the page written without harm to an old one.
+#include "commission/road_report.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+#include "commission/report_plot.h"
+#include "commission/report_results.h"
+
+namespace kestrel::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using Status = StepRecord::Status;
+
+bool Fits(const CMC_Setup&) { return true; }
+const RoadStep kPhase{"phase", "Phase connections", RoadDialog::motorSetup, 1193, "phase", false, "", Fits, {}};
+const RoadStep kRl{"rl", "Resistance and inductance", RoadDialog::motorSetup, 1190, "rl", false, "", Fits, {}};
+
+StepRecord Step(const RoadStep& step, Status status, std::string errorText = {}) {
+  StepRecord record;
+  record.step = &step;
+  record.status = status;
+  record.errorText = std::move(errorText);
+  return record;
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+void WriteFile(const fs::path& path, const std::string& text) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+class ReportDirectory : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    directory_ = fs::temp_directory_path() /
+                 ("road_report_test-" + std::to_string(::getpid()) + "-" + test->name());
+    fs::remove_all(directory_);
+    fs::create_directories(directory_);
+  }
+  void TearDown() override { fs::remove_all(directory_); }
+  fs::path directory_;
+};
+
+// A hostile text in any field the record carries reaches the page escaped.
+TEST(RoadReportHtml, EveryTextOfTheRecordIsEscaped) {
+  const std::string hostile = "<<script>alert('x')</script> & \"q\">>";
+  const std::string escaped = "&lt;&lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt; &amp; &quot;q&quot;&gt;&gt;";
+  const std::vector<std::function<void(RoadRecord&)>> placements{
+      [&](RoadRecord& r) { r.setupName = hostile; },
+      [&](RoadRecord& r) { r.driveName = hostile; },
+      [&](RoadRecord& r) { r.motor = {{hostile, "1"}}; },
+      [&](RoadRecord& r) { r.drive = {{"Vdc", hostile}}; },
+      [&](RoadRecord& r) { r.nextCheck = hostile; },
+      [&](RoadRecord& r) { r.writtenTo = hostile; },
+      [&](RoadRecord& r) { r.skipped = {hostile}; },
+      [&](RoadRecord& r) { r.changes = {{"pp", hostile, "4", ""}}; },
+      [&](RoadRecord& r) { r.steps.back().errorText = hostile; },
+      [&](RoadRecord& r) { r.steps.back().outcome = hostile; },
+      [&](RoadRecord& r) { r.steps.back().statusTexts = {hostile}; },
+      [&](RoadRecord& r) { r.steps.back().notes = {hostile}; },
+      [&](RoadRecord& r) { r.steps.back().results = {{hostile, hostile}}; },
+      [&](RoadRecord& r) { r.steps.back().gains = {{hostile, "1", "KPI", "SFTKPI", 1, 2}}; },
+      [&](RoadRecord& r) { r.steps.back().runs = {{{hostile, "Ohm", 1.0}}, {{hostile, "Ohm", 1.0}}}; },
+      [&](RoadRecord& r) { r.steps.back().changes = {{hostile, "0", "1", "A"}}; },
+      [&](RoadRecord& r) { r.steps.back().plotDirectory = "plots", r.steps.back().plots = {hostile}; },
+  };
+  for (std::size_t k = 0; k < placements.size(); ++k) {
+    RoadRecord record;
+    record.steps = {Step(kPhase, Status::failed)};
+    placements[k](record);
+    const std::string page = RoadReportHtml(record, "/nonexistent");
+    EXPECT_EQ(page.find("<script"), std::string::npos) << "placement " << k;
+    EXPECT_NE(page.find(escaped), std::string::npos) << "placement " << k;
+  }
+}
+
+// Where the road ended and what the page says about it.
+TEST(RoadReportHtml, SummarySaysWhereTheRoadEnded) {
+  struct Case {
+    bool completed;
+    std::vector<Status> statuses;
+    std::string writtenTo;
+    std::vector<std::string> expected;
+  };
+  const std::string error = "Phase resistance too high:\r\n\tR = 12 Ohm <<check>>";
+  const std::vector<Case> cases{
+      {true, {Status::passed, Status::passed}, "setups/drive.json",
+       {"Commissioning completed: every step passed.", "The setup was written to setups/drive.json.",
+        "<a href=\"#step-rl\">Resistance and inductance</a> <span class=\"passed\">passed</span>"}},
+      {false, {Status::passed, Status::failed}, "",
+       {"Stopped at step 2 (Resistance and inductance): <span class=\"error-text\">Phase resistance too high:\r\n\tR = 12 "
+        "Ohm &lt;&lt;check&gt;&gt;</span>",
+        "What to check next: <span class=\"error-text\">The motor&#39;s phase wiring</span>",
+        "The setup was not written.", "<section class=\"step failed\" id=\"step-rl\">",
+        "<pre class=\"error\">Phase resistance too high:\r\n\tR = 12 Ohm &lt;&lt;check&gt;&gt;</pre>"}},
+      {false, {Status::notKept}, "", {"Stopped at step 1 (Phase connections)</p>", "<span class=\"not-kept\">not kept</span>"}},
+      {false, {}, "", {"Commissioning not completed.", "The commissioning changed nothing in the setup."}},
+  };
+  for (const Case& c : cases) {
+    RoadRecord record;
+    record.completed = c.completed;
+    record.writtenTo = c.writtenTo;
+    record.nextCheck = c.completed ? "" : "The motor's phase wiring";
+    for (std::size_t k = 0; k < c.statuses.size(); ++k)
+      record.steps.push_back(Step(k == 0 ? kPhase : kRl, c.statuses[k], c.statuses[k] == Status::failed ? error : ""));
+    const std::string page = RoadReportHtml(record, "/nonexistent");
+    for (const std::string& text : c.expected) EXPECT_NE(page.find(text), std::string::npos) << text;
+    EXPECT_EQ(page.find("What to check next") != std::string::npos, !c.completed);
+  }
+}
+
+// R from three runs, 0.90, 0.91, 0.92: deviations −0.01, 0, 0.01, Σ² = 2e-4, / (3 − 1) → σ = 0.01,
+// 1.0989 % of 0.91. A value whose mean is 0 has no spread in %; one a run lacks is left out there.
+TEST(RoadReportResults, RunsTableMeanAndSampleSpread) {
+  const std::vector<std::vector<CMC_TestDlg::MeasuredValue>> runs{
+      {{"R", "Ohm", 0.90}, {"offset", "A", -0.5}, {"L", "H", 2e-3}},
+      {{"R", "Ohm", 0.91}, {"offset", "A", 0.5}},
+      {{"R", "Ohm", 0.92}, {"offset", "A", 0.0}, {"L", "H", 3e-3}}};
+  const std::vector<std::vector<std::string>> expected{
+      {"R", "Ohm", "0.9", "0.91", "0.92", "0.91", "0.01", "1.0989"},
+      {"offset", "A", "-0.5", "0.5", "0", "0", "0.5", "-"},
+      {"L", "H", "0.002", "-", "0.003", "0.0025", "0.000707107", "28.2843"}};
+  EXPECT_EQ(RunsTableRows(runs), expected);
+  EXPECT_EQ(RunsTableHeader(3).size(), expected.front().size());
+}
+
+// The current test names its metrics "(measured)"/"(predicted)", the tuning tests the measured one
+// plainly; a line without its pair stays a line, a gain's line goes to the gains' table.
+TEST(RoadReportResults, MetricsPairedMeasuredWithPredicted) {
+  struct Case {
+    std::vector<CMC_TestDlg::TestResultLine> results;
+    std::vector<std::string> lines;
+    std::vector<std::string> metrics;  // metric|measured|predicted
+  };
+  const std::vector<Case> cases{
+      {{{"Kp_C_scl", "0.5 (KPI = 16384, SFTKPI = 1)"}, {"Rise time (measured)", "0.3 ms"},
+        {"Rise time (predicted)", "0.28 ms"}, {"Overshoot (measured)", "4 %"}},
+       {"Overshoot (measured)"}, {"Rise time|0.3 ms|0.28 ms"}},
+      {{{"Settling time (predicted)", "9 ms"}, {"Overshoot", "2 %"}, {"Rise time", "5 ms"},
+        {"Rise time (predicted)", "4.5 ms"}, {"Overshoot (predicted)", "1.5 %"}},
+       {"Settling time (predicted)"}, {"Overshoot|2 %|1.5 %", "Rise time|5 ms|4.5 ms"}},
+  };
+  for (const Case& c : cases) {
+    const ArrangedResults arranged = ArrangeResults(c.results, {{"Kp_C_scl", "0.5", "KPI", "SFTKPI", 16384, 1}});
+    std::vector<std::string> lines, metrics;
+    for (const auto& line : arranged.lines) lines.push_back(line.label);
+    for (const MetricPair& m : arranged.metrics) metrics.push_back(m.metric + "|" + m.measured + "|" + m.predicted);
+    EXPECT_EQ(lines, c.lines);
+    EXPECT_EQ(metrics, c.metrics);
+  }
+}
+
+TEST(RoadReportPlots, InlineSvgStandsInsideThePage) {
+  struct Case {
+    std::string file, expected;
+  };
+  const std::vector<Case> cases{
+      {"<?xml version=\"1.0\"?>\n<!DOCTYPE svg>\n<svg xmlns=\"x\" width=\"640\" height=\"300px\"><clipPath "
+       "id=\"plot-area\"/><g clip-path=\"url(#plot-area)\"/><use href=\"#plot-area\"/></svg>\n",
+       "<svg viewBox=\"0 0 640 300\" xmlns=\"x\" width=\"640\" height=\"300px\"><clipPath id=\"p-plot-area\"/><g "
+       "clip-path=\"url(#p-plot-area)\"/><use href=\"#p-plot-area\"/></svg>\n"},
+      {"<svgx/><svg viewBox=\"0 0 1 1\" width=\"100%\"/>", "<svg viewBox=\"0 0 1 1\" width=\"100%\"/>"},
+      {"<html>no picture</html>", ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(InlineSvg(c.file, "p-").value_or(""), c.expected) << c.file;
+}
+
+// Each plot: its SVG inline with the CSV linked, or what is wrong with it in its place; the
+// rest of the page is still there.
+TEST_F(ReportDirectory, PlotsInlineOrSaidMissingInPlace) {
+  WriteFile(directory_ / "step 3" / "CurrentTuning.svg",
+            "<?xml version=\"1.0\"?>\n<svg viewBox=\"0 0 9 9\"><clipPath id=\"plot-area\"/></svg>\n");
+  WriteFile(directory_ / "step 3" / "CurrentTuning.csv", "t,I\n0,0\n");
+  WriteFile(directory_ / "step 3" / "Text.svg", "plain text");
+  fs::create_directories(directory_ / "step 3" / "Folder.svg");
+  RoadRecord record;
+  record.steps = {Step(kPhase, Status::passed)};
+  record.steps[0].plotDirectory = "step 3";
+  record.steps[0].plots = {"CurrentTuning", "Missing", "Text", "Folder", "../CurrentTuning"};
+  record.changes = {{"KPI", "1", "2", ""}};
+  const std::string page = RoadReportHtml(record, directory_.string());
+  for (const std::string text :
+       {"<div class=\"svg\">\n<svg viewBox=\"0 0 9 9\"><clipPath id=\"s1p1-plot-area\"/></svg>\n</div>",
+        "<a href=\"step%203/CurrentTuning.csv\">CurrentTuning.csv</a>",
+        "<p class=\"problem\">The plot file step 3/Missing.svg is missing.</p>",
+        "its values (step 3/Text.csv) are missing", "The plot file step 3/Text.svg holds no SVG picture.",
+        "The plot file step 3/Folder.svg cannot be read: it is a folder.",
+        "The plot name \"../CurrentTuning\" is not a file's name", "<td>KPI</td><td>1</td><td>2</td>"}) {
+    EXPECT_NE(page.find(text), std::string::npos) << text;
+  }
+  EXPECT_EQ(page.find("<?xml"), std::string::npos);
+}
+
+// The page is written into a folder made for it; a failure names the file and its cause and
+// leaves the page already there as it was.
+TEST_F(ReportDirectory, WritesThePageOrFailsWithoutHarm) {
+  RoadRecord record;
+  record.setupName = "drive.json";
+  const fs::path nested = directory_ / "report" / "today";
+  WriteRoadReport(record, nested.string());
+  EXPECT_EQ(ReadFile(nested / "index.html"), RoadReportHtml(record, nested.string()));
+
+  WriteFile(directory_ / "file", "x");
+  EXPECT_THROW(
+      try { WriteRoadReport(record, (directory_ / "file" / "report").string()); } catch (const std::runtime_error& e) {
+        EXPECT_NE(std::string(e.what()).find("file/report/index.html"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("Not a directory"), std::string::npos) << e.what();
+        throw;
+      },
+      std::runtime_error);
+
+  // A file size limit makes the write fail even for root, who may write into any folder.
+  WriteFile(nested / "index.html", "the report of yesterday");
+  rlimit saved{};
+  ::getrlimit(RLIMIT_FSIZE, &saved);
+  const rlimit tiny{64, saved.rlim_max};
+  ::signal(SIGXFSZ, SIG_IGN);
+  ::setrlimit(RLIMIT_FSIZE, &tiny);
+  std::string failure;
+  try {
+    WriteRoadReport(record, nested.string());
+  } catch (const std::runtime_error& e) {
+    failure = e.what();
+  }
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  ::signal(SIGXFSZ, SIG_DFL);
+  EXPECT_NE(failure.find("today/index.html': writing: File too large"), std::string::npos) << failure;
+  EXPECT_EQ(ReadFile(nested / "index.html"), "the report of yesterday");
+  EXPECT_EQ(std::distance(fs::directory_iterator(nested), fs::directory_iterator()), 1);
+}
+
+}  // namespace
+}  // namespace kestrel::cli
