@@ -5,7 +5,6 @@
 #include "commission/report_html.h"
 #include "commission/report_plot.h"
 #include "commission/report_results.h"
-#include "commissioning/save_question.h"
 
 namespace kestrel::cli {
 namespace {
@@ -23,6 +22,25 @@ std::string StatusTextsHtml(const std::vector<std::string>& texts) {
   return html + "</ol>\n";
 }
 
+std::string GainsHtml(const std::vector<TunedGain>& gains) {
+  if (gains.empty()) return {};
+  std::vector<std::vector<std::string>> rows;
+  for (const TunedGain& gain : gains) {
+    rows.push_back({gain.scaled, gain.scaledValue, gain.mantissa, std::to_string(gain.mantissaValue), gain.shift,
+                    std::to_string(gain.shiftValue)});
+  }
+  return "<h3>Tuned gains</h3>\n" +
+         HtmlTable({"Gain", "Scaled value", "Mantissa register", "Mantissa", "Shift register", "Shift"}, rows, "gains");
+}
+
+std::string MetricsHtml(const std::vector<MetricPair>& metrics) {
+  if (metrics.empty()) return {};
+  std::vector<std::vector<std::string>> rows;
+  for (const MetricPair& pair : metrics) rows.push_back({pair.metric, pair.measured, pair.predicted});
+  return "<h3>Step response</h3>\n" + HtmlTable({"Metric", "Measured", "Predicted"}, rows, "metrics");
+}
+
+// The result lines, the repeated runs' table, the tuned gains and the metrics.
 std::string ResultsHtml(const StepRecord& record) {
   const ArrangedResults arranged = ArrangeResults(record.results, record.gains);
   std::string html;
@@ -33,23 +51,10 @@ std::string ResultsHtml(const StepRecord& record) {
     html += "</dl>\n";
   }
   if (record.runs.size() >= 2) {
-    html += "<h3>Repeated runs</h3>\n" + HtmlTable(RunsTableHeader(record.runs.size()), RunsTableRows(record.runs), "runs");
+    html += "<h3>Repeated runs</h3>\n" +
+            HtmlTable(RunsTableHeader(record.runs.size()), RunsTableRows(record.runs), "runs");
   }
-  if (!record.gains.empty()) {
-    std::vector<std::vector<std::string>> rows;
-    for (const TunedGain& gain : record.gains) {
-      rows.push_back({gain.scaled, gain.scaledValue, gain.mantissa, std::to_string(gain.mantissaValue), gain.shift,
-                      std::to_string(gain.shiftValue)});
-    }
-    html += "<h3>Tuned gains</h3>\n" +
-            HtmlTable({"Gain", "Scaled value", "Mantissa register", "Mantissa", "Shift register", "Shift"}, rows, "gains");
-  }
-  if (!arranged.metrics.empty()) {
-    std::vector<std::vector<std::string>> rows;
-    for (const MetricPair& pair : arranged.metrics) rows.push_back({pair.metric, pair.measured, pair.predicted});
-    html += "<h3>Step response</h3>\n" + HtmlTable({"Metric", "Measured", "Predicted"}, rows, "metrics");
-  }
-  return html;
+  return html + GainsHtml(record.gains) + MetricsHtml(arranged.metrics);
 }
 
 std::string PlotsHtml(const StepRecord& record, std::size_t number, const std::filesystem::path& reportDirectory) {
