@@ -37,16 +37,33 @@ std::string UserUnits(std::string length) {
   return number ? length : std::string();
 }
 
-std::vector<std::string> IdsIn(std::string_view svg) {
-  std::vector<std::string> ids;
+// Prefixes every id (an "id" attribute after a blank) and the references to it: url(#ID) and
+// href="#ID" (also xlink:href).
+void PrefixIds(std::string& svg, std::string_view prefix) {
   static constexpr std::string_view kKey = "id=\"";
-  for (std::size_t at = svg.find(kKey); at != std::string_view::npos; at = svg.find(kKey, at + 1)) {
+  std::vector<std::string> ids;
+  for (std::size_t at = svg.find(kKey); at != std::string::npos; at = svg.find(kKey, at + 1)) {
     if (at == 0 || !std::isspace(static_cast<unsigned char>(svg[at - 1]))) continue;
     const std::size_t begin = at + kKey.size();
     const std::size_t end = svg.find('"', begin);
-    if (end != std::string_view::npos && end > begin) ids.emplace_back(svg.substr(begin, end - begin));
+    if (end == std::string::npos || end == begin) continue;
+    ids.push_back(svg.substr(begin, end - begin));
+    svg.insert(begin, prefix);
   }
-  return ids;
+  for (const std::string& id : ids) {
+    const std::string renamed = std::string(prefix) + id;
+    ReplaceAll(svg, "url(#" + id + ")", "url(#" + renamed + ")");
+    ReplaceAll(svg, "href=\"#" + id + "\"", "href=\"#" + renamed + "\"");
+  }
+}
+
+// Where the <svg> element begins; npos when there is none.
+std::size_t SvgElementIn(std::string_view text) {
+  for (std::size_t at = text.find("<svg"); at != std::string_view::npos; at = text.find("<svg", at + 1)) {
+    if (at + 4 < text.size() && (std::isspace(static_cast<unsigned char>(text[at + 4])) || text[at + 4] == '>'))
+      return at;
+  }
+  return std::string_view::npos;
 }
 
 // The file's text; an explanation in `problem` when it has none to give.
@@ -84,11 +101,8 @@ std::string Figure(std::string_view name, const std::string& caption, const std:
 }  // namespace
 
 std::optional<std::string> InlineSvg(std::string_view svg, std::string_view idPrefix) {
-  std::size_t root = svg.find("<svg");
-  while (root != std::string_view::npos && root + 4 < svg.size() &&
-         !std::isspace(static_cast<unsigned char>(svg[root + 4])) && svg[root + 4] != '>')
-    root = svg.find("<svg", root + 4);
-  if (root == std::string_view::npos || root + 4 >= svg.size()) return std::nullopt;
+  const std::size_t root = SvgElementIn(svg);
+  if (root == std::string_view::npos) return std::nullopt;
   std::string inlined(svg.substr(root));
   const std::string tag = inlined.substr(0, inlined.find('>'));
   if (AttributeOf(tag, "viewBox").empty()) {
@@ -96,12 +110,7 @@ std::optional<std::string> InlineSvg(std::string_view svg, std::string_view idPr
     const std::string height = UserUnits(AttributeOf(tag, "height"));
     if (!width.empty() && !height.empty()) inlined.insert(4, " viewBox=\"0 0 " + width + " " + height + "\"");
   }
-  for (const std::string& id : IdsIn(inlined)) {
-    const std::string renamed = std::string(idPrefix) + id;
-    ReplaceAll(inlined, " id=\"" + id + "\"", " id=\"" + renamed + "\"");
-    ReplaceAll(inlined, "url(#" + id + ")", "url(#" + renamed + ")");
-    ReplaceAll(inlined, "href=\"#" + id + "\"", "href=\"#" + renamed + "\"");
-  }
+  PrefixIds(inlined, idPrefix);
   return inlined;
 }
 
