@@ -95,7 +95,7 @@ std::string ChangesTableHtml(const std::vector<std::vector<std::string>>& change
 std::string StepSectionHtml(const StepRecord& record, std::size_t number, std::string_view anchor,
                             const std::filesystem::path& reportDirectory) {
   const std::string status(StatusClass(record.status));
-  std::string html = "<section class=\"step " + status + "\" id=\"" + EscapeHtml(anchor) + "\">\n<h2>" +
+  std::string html = "<section class=\"step\" id=\"" + EscapeHtml(anchor) + "\">\n<h2>" +
                      std::to_string(number) + ". " + EscapeHtml(StepTitleOf(record)) + " <span class=\"status " +
                      status + "\">" + std::string(StatusText(record.status)) + "</span></h2>\n";
   if (record.step != nullptr) {
