@@ -40,6 +40,17 @@ std::optional<double> ValueNamed(const std::vector<MeasuredValue>& run, const st
   return std::nullopt;
 }
 
+// Each value any run reports, once, in the order the runs first name them.
+std::vector<MeasuredValue> ValuesNamed(const std::vector<std::vector<MeasuredValue>>& runs) {
+  std::vector<MeasuredValue> named;
+  for (const std::vector<MeasuredValue>& run : runs) {
+    for (const MeasuredValue& value : run) {
+      if (!ValueNamed(named, value.name)) named.push_back(value);
+    }
+  }
+  return named;
+}
+
 }  // namespace
 
 ArrangedResults ArrangeResults(const std::vector<ResultLine>& results, const std::vector<TunedGain>& gains) {
@@ -76,8 +87,7 @@ std::vector<std::string> RunsTableHeader(std::size_t runs) {
 
 std::vector<std::vector<std::string>> RunsTableRows(const std::vector<std::vector<MeasuredValue>>& runs) {
   std::vector<std::vector<std::string>> rows;
-  if (runs.empty()) return rows;
-  for (const MeasuredValue& named : runs.front()) {
+  for (const MeasuredValue& named : ValuesNamed(runs)) {
     std::vector<std::string> row{named.name, named.unit};
     std::vector<double> values;
     for (const std::vector<MeasuredValue>& run : runs) {

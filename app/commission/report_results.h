@@ -26,8 +26,9 @@ ArrangedResults ArrangeResults(const std::vector<CMC_TestDlg::TestResultLine>& r
                                const std::vector<TunedGain>& gains);
 
 // The header and rows of the runs' table: per value its name, unit, each run's value, the mean,
-// the spread (sample standard deviation) in the value's unit and in % of the mean. A value is
-// found in each run by its name; a run without it shows "-" and is left out of the mean.
+// the spread (sample standard deviation) in the value's unit and in % of the mean. The values are
+// those any run reports, found in each run by name; a run without one shows "-" and is left out of
+// its mean.
 std::vector<std::string> RunsTableHeader(std::size_t runs);
 std::vector<std::vector<std::string>> RunsTableRows(const std::vector<std::vector<CMC_TestDlg::MeasuredValue>>& runs);
 

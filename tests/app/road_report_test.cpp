@@ -124,16 +124,18 @@ TEST(RoadReportHtml, SummarySaysWhereTheRoadEnded) {
 }
 
 // R from three runs, 0.90, 0.91, 0.92: deviations −0.01, 0, 0.01, Σ² = 2e-4, / (3 − 1) → σ = 0.01,
-// 1.0989 % of 0.91. A value whose mean is 0 has no spread in %; one a run lacks is left out there.
+// 1.0989 % of 0.91. A value whose mean is 0 has no spread in %; one a run lacks is left out there,
+// one only a later run reports still shown.
 TEST(RoadReportResults, RunsTableMeanAndSampleSpread) {
   const std::vector<std::vector<CMC_TestDlg::MeasuredValue>> runs{
       {{"R", "Ohm", 0.90}, {"offset", "A", -0.5}, {"L", "H", 2e-3}},
       {{"R", "Ohm", 0.91}, {"offset", "A", 0.5}},
-      {{"R", "Ohm", 0.92}, {"offset", "A", 0.0}, {"L", "H", 3e-3}}};
+      {{"R", "Ohm", 0.92}, {"offset", "A", 0.0}, {"L", "H", 3e-3}, {"T", "degC", 25}}};
   const std::vector<std::vector<std::string>> expected{
       {"R", "Ohm", "0.9", "0.91", "0.92", "0.91", "0.01", "1.0989"},
       {"offset", "A", "-0.5", "0.5", "0", "0", "0.5", "-"},
-      {"L", "H", "0.002", "-", "0.003", "0.0025", "0.000707107", "28.2843"}};
+      {"L", "H", "0.002", "-", "0.003", "0.0025", "0.000707107", "28.2843"},
+      {"T", "degC", "-", "-", "25", "25", "-", "-"}};
   EXPECT_EQ(RunsTableRows(runs), expected);
   EXPECT_EQ(RunsTableHeader(3).size(), expected.front().size());
 }
