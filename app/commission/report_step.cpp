@@ -105,7 +105,8 @@ std::string StepSectionHtml(const StepRecord& record, std::size_t number, std::s
   if (!record.outcome.empty()) html += "<p class=\"outcome\">" + EscapeHtml(record.outcome) + "</p>\n";
   html += StatusTextsHtml(record.statusTexts);
   for (const std::string& note : record.notes) html += "<p class=\"note\">" + EscapeHtml(note) + "</p>\n";
-  if (!record.errorText.empty()) html += "<pre class=\"error\">" + EscapeHtml(record.errorText) + "</pre>\n";
+  // The parser drops the first newline after <pre>: this one, not one of the text's.
+  if (!record.errorText.empty()) html += "<pre class=\"error\">\n" + EscapeHtml(record.errorText) + "</pre>\n";
   html += ResultsHtml(record);
   if (!record.changes.empty()) html += "<h3>Changes</h3>\n" + ChangesTableHtml(record.changes);
   html += PlotsHtml(record, number, reportDirectory);

@@ -105,7 +105,7 @@ TEST(RoadReportHtml, SummarySaysWhereTheRoadEnded) {
         "\r\n\tR = 12 Ohm &lt;&lt;check&gt;&gt;</span>",
         "What to check next: <span class=\"error-text\">The motor&#39;s phase wiring</span>",
         "The setup was not written.", "<section class=\"step\" id=\"step-rl\">",
-        "<pre class=\"error\">Phase resistance too high:\r\n\tR = 12 Ohm &lt;&lt;check&gt;&gt;</pre>"}},
+        "<pre class=\"error\">\nPhase resistance too high:\r\n\tR = 12 Ohm &lt;&lt;check&gt;&gt;</pre>"}},
       {false, {Status::notKept}, "",
        {"Stopped at step 1 (Phase connections)</p>", "<span class=\"not-kept\">not kept</span>"}},
       {false, {}, "", {"Commissioning not completed.", "The commissioning changed nothing in the setup."}},
