@@ -83,6 +83,15 @@ class CTuningTest : public CTwoTabTest {
   static constexpr unsigned kScaleChangeMessage = 0x467;
   static constexpr std::uint16_t kStartErrorMask = 0xFFFF;
   static constexpr std::uint16_t kRunErrorMask = 0xFFDF;  // all but a missing Hall sensor
+  static constexpr std::uint16_t kEveryDriveError = 0xFFFF;
+  // A data-logger run whose upload stops before the profile's first ramp has ended, and the drive
+  // shows no error: nothing logged at all, or too little to judge the response.
+  static constexpr const char* kNoDataText =
+      "Test failed!\nNo data was logged during the test: the drive stopped the motor before the step. "
+      "Check the drive's errors.";
+  static constexpr const char* kTooFewPointsText =
+      "Test failed!\nToo few points were logged to judge the response: the drive stopped the motor before the end "
+      "of the first ramp. Check the drive's errors.";
   // The current test's steps: the preliminary stage, the test, the upload, and the protection.
   static constexpr const auto& kTexts = CTestCurrent::kTexts;
 
@@ -166,6 +175,11 @@ class CTuningTest : public CTwoTabTest {
   void UploadDataLogger();
   bool RunChecks(bool fail);
   void TakeUpStop();
+  // The logged rows that reach the profile's first plateau, at most what the logger holds.
+  std::size_t RowsToThePlateau() const;
+  // Whether the upload holds the first ramp; else the run fails with the drive's error (any bit,
+  // also one the run's mask drops) or, without one, with the text of the missing data.
+  bool UploadHoldsTheStep();
   void FinishResponseFigures();
   std::vector<double> PredictedResponse(const CGraphDocument& logged, const Plateau& plateau) const;
   void DrawPredictedResponse(const std::vector<double>& predicted);

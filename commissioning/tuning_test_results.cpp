@@ -101,6 +101,26 @@ void CTuningTest::DrawPredictedResponse(const std::vector<double>& predicted) {
   loggerGraph_.RefreshGraph();
 }
 
+// Row 0 is the trigger and row k + 1 logs the profile's k-th period: the plateau is reached at
+// the row after the first period that takes the profile's largest reference.
+std::size_t CTuningTest::RowsToThePlateau() const {
+  const std::vector<double> reference16 = kestrel::ProfileReference16(launchedProfile_);
+  const auto largest = [](double a, double b) { return std::fabs(a) < std::fabs(b); };
+  const auto peak = std::max_element(reference16.begin(), reference16.end(), largest);
+  const auto rows = static_cast<std::size_t>(peak - reference16.begin()) + 2;
+  return std::min(rows, static_cast<std::size_t>(logger_->LaunchSettings().points));
+}
+
+// The mask of a run drops a missing Hall sensor; when the drive stopped the motor for it (or for
+// any other error) before the ramp was logged, that error is what the user must see.
+bool CTuningTest::UploadHoldsTheStep() {
+  const std::size_t rows = logger_->GetGraphDocument().RowCount();
+  if (rows >= RowsToThePlateau()) return true;
+  if (CheckDriveErrors(1, kEveryDriveError) == 0) return false;
+  Fail(rows == 0 ? kNoDataText : kTooFewPointsText);
+  return false;
+}
+
 void CTuningTest::FinishResponseFigures() {
   measured_.reset();
   predicted_.reset();

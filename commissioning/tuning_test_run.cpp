@@ -219,7 +219,7 @@ void CTuningTest::UploadDataLogger() {
     }
   }
   loggerGraph_.DoZoomOut();
-  if (!IsRunning() || !RunChecks(true)) return;
+  if (!IsRunning() || !RunChecks(true) || !UploadHoldsTheStep()) return;
   FinishResponseFigures();
   TestSucceeded(1);
 }

@@ -19,7 +19,8 @@ namespace kestrel::commissioning_test {
 namespace {
 
 // The tuning program: it runs (the axis on) until its profile is over or the host stops it, and
-// logs a reference that ramps to 1000 and holds, followed by a first-order response.
+// logs its points (the logger's 2000 unless told): a reference that ramps to 1000 and holds,
+// followed by a first-order response.
 class TuningDrive : public ScriptedDrive {
  public:
   bool Launch(const drivebase::ProgramLaunch& launch) override {
@@ -45,7 +46,7 @@ class TuningDrive : public ScriptedDrive {
   }
   bool UploadLog(std::vector<drivebase::LoggedPoint>& points) override {
     points.clear();
-    for (int k = 0; k < 200; ++k) {
+    for (int k = 0; k < loggedPoints; ++k) {
       const double reference = std::min(1000.0, 100.0 * k);
       const double measured = reference * (1.0 - std::exp(-k / 5.0));
       points.push_back(drivebase::LoggedPoint{1e-3 * k, {reference, measured, 10.0, 9.0}});
@@ -94,7 +95,7 @@ class TuningDrive : public ScriptedDrive {
     throw std::runtime_error("the program got no " + name);
   }
 
-  int runPolls = 5, runTicks = 0, stops = 0;
+  int runPolls = 5, runTicks = 0, stops = 0, loggedPoints = 2000;
   bool untilStopped = false;
   double flagWhileRunning = 1;  // 0 or less: the test protection has tripped
   const CMC_Setup* setup = nullptr;
@@ -168,6 +169,40 @@ TEST_F(TuningTestRun, ProfileBeyondTheProgramsCountsFailsBeforeTheLaunch) {
   EXPECT_EQ(error, kProfileCountText);
   EXPECT_TRUE(drive_.launches.empty());
 }
+
+// The default speed profile ramps for 0.1 s (a0 = 99, a1 = 1 at 1 ms): the rows of the trigger
+// and of the 100 ramp periods make 101. Fewer fail with the drive's error, any bit of it (0x20
+// also, which the run's mask drops), or without one with the text of what is missing.
+struct ShortUploadCase {
+  const char* name;
+  int points;
+  double mer;
+  const char* error;  // null: the run passes
+};
+
+class ShortUpload : public TuningTestRun, public ::testing::WithParamInterface<ShortUploadCase> {};
+
+TEST_P(ShortUpload, FailsUnlessTheFirstRampWasLogged) {
+  const ShortUploadCase& c = GetParam();
+  drive_.loggedPoints = c.points;
+  drive_.values["MER"] = {c.mer, 1};
+  std::string error = "not run";
+  Start()
+      .WaitUntil(RunEnded())
+      .Do("note the error", [&](ui::DialogDriver&) { error = TopTest().ErrorText(); })
+      .Close(IDCANCEL);
+  RunTestAlone(&setup_, "speed");
+  EXPECT_EQ(error, c.error != nullptr ? c.error : "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Uploads, ShortUpload,
+    ::testing::Values(ShortUploadCase{"whole_ramp", 101, 0, nullptr},
+                      ShortUploadCase{"one_period_short", 100, 0, CTuningTest::kTooFewPointsText},
+                      ShortUploadCase{"nothing", 0, 0, CTuningTest::kNoDataText},
+                      ShortUploadCase{"hall_missing", 18, 0x20, "Hall sensor is missing."},
+                      ShortUploadCase{"bit_without_text", 0, 0x1100, "Drive error (MER = 0x1100)."}),
+    [](const auto& param) { return std::string(param.param.name); });
 
 struct StopCase {
   const char* name;
