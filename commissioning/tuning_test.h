@@ -84,14 +84,14 @@ class CTuningTest : public CTwoTabTest {
   static constexpr std::uint16_t kStartErrorMask = 0xFFFF;
   static constexpr std::uint16_t kRunErrorMask = 0xFFDF;  // all but a missing Hall sensor
   static constexpr std::uint16_t kEveryDriveError = 0xFFFF;
-  // A data-logger run whose upload stops before the profile's first ramp has ended, and the drive
-  // shows no error: nothing logged at all, or too little to judge the response.
+  // A run that logged nothing (no upload's point, no scope frame), or whose upload stops before
+  // the profile's first ramp has ended, while the drive shows no error.
   static constexpr const char* kNoDataText =
-      "Test failed!\nNo data was logged during the test: the drive stopped the motor before the step. "
+      "Test failed!\nNo data was logged during the test: the motor was stopped before the step. "
       "Check the drive's errors.";
   static constexpr const char* kTooFewPointsText =
-      "Test failed!\nToo few points were logged to judge the response: the drive stopped the motor before the end "
-      "of the first ramp. Check the drive's errors.";
+      "Test failed!\nToo few points were logged to judge the response: the motor was stopped before the end of "
+      "the first ramp. Check the drive's errors.";
   // The current test's steps: the preliminary stage, the test, the upload, and the protection.
   static constexpr const auto& kTexts = CTestCurrent::kTexts;
 
@@ -177,9 +177,11 @@ class CTuningTest : public CTwoTabTest {
   void TakeUpStop();
   // The logged rows that reach the profile's first plateau, at most what the logger holds.
   std::size_t RowsToThePlateau() const;
-  // Whether the upload holds the first ramp; else the run fails with the drive's error (any bit,
-  // also one the run's mask drops) or, without one, with the text of the missing data.
+  // Whether the upload holds the first ramp; else the run fails as FailForMissingData says.
   bool UploadHoldsTheStep();
+  // Ends the run as failed with the drive's error (any bit, also one the run's mask drops) or,
+  // without one, with the text of the missing data: nothing at all, or too little.
+  void FailForMissingData(bool nothing);
   void FinishResponseFigures();
   std::vector<double> PredictedResponse(const CGraphDocument& logged, const Plateau& plateau) const;
   void DrawPredictedResponse(const std::vector<double>& predicted);
@@ -211,6 +213,7 @@ class CTuningTest : public CTwoTabTest {
   bool scopeSettingsChanged_ = false;
   bool paused_ = false;
   bool frameReceived_ = false;
+  bool framesSeen_ = false;  // a scope frame with points has come since the launch
   bool stopPressedDuringUpload_ = false;
   bool acceptedOnClose_ = false;  // OK or Yes to the question: the setup keeps what the run set
   std::size_t drawnIndex_ = 0;  // where the live plot's next point goes

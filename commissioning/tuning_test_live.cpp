@@ -48,6 +48,7 @@ void CTuningTest::DrawFramePoints() {
   frameReceived_ = true;
   const std::size_t points = scope_->GetPointsNo();
   if (points == 0) return;
+  framesSeen_ = true;
   const std::size_t first = scope_->FirstPointToBeDrawn();
   for (int k = 0; k < scope_->GetPointsToBeDrawn(); ++k) {
     const std::size_t index = (first + static_cast<std::size_t>(k)) % points;
@@ -77,10 +78,12 @@ void CTuningTest::WatchScopeRun() {
   scope_->EndUploadData();
   if (!IsRunning()) return;
   if (m_bStopRequested == 0) return Fail(msc_pszErrInternal);  // the upload ended by itself
-  // Stopped by the user: the frames seen are the result.
+  // Stopped by the user: the frames seen are the result; a scope that never triggered saw none.
   TakeUpStop();
   m_bContinuousRun = 0;
-  if (RunChecks(true)) TestSucceeded(1);
+  if (!RunChecks(true)) return;
+  if (!framesSeen_) return FailForMissingData(true);
+  TestSucceeded(1);
 }
 
 // Without the drive's scope the test reads the reference and the measured value itself.

@@ -112,13 +112,18 @@ std::size_t CTuningTest::RowsToThePlateau() const {
 }
 
 // The mask of a run drops a missing Hall sensor; when the drive stopped the motor for it (or for
-// any other error) before the ramp was logged, that error is what the user must see.
+// any other error) before the ramp was logged, that error is what the user must see, not figures
+// of a ramp that never ended.
 bool CTuningTest::UploadHoldsTheStep() {
   const std::size_t rows = logger_->GetGraphDocument().RowCount();
   if (rows >= RowsToThePlateau()) return true;
-  if (CheckDriveErrors(1, kEveryDriveError) == 0) return false;
-  Fail(rows == 0 ? kNoDataText : kTooFewPointsText);
+  FailForMissingData(rows == 0);
   return false;
+}
+
+void CTuningTest::FailForMissingData(bool nothing) {
+  if (CheckDriveErrors(1, kEveryDriveError) == 0) return;
+  Fail(nothing ? kNoDataText : kTooFewPointsText);
 }
 
 void CTuningTest::FinishResponseFigures() {

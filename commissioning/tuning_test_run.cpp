@@ -137,7 +137,10 @@ bool CTuningTest::LaunchMainProgram() {
   }
   if (Has(setup, "ABSTART_MINMOVE")) kestrel::ComputeABSTART_MINMOVE(setup);
   CMC_Logger* logger = online ? static_cast<CMC_Logger*>(scope_.get()) : logger_.get();
-  if (online && scope_ != nullptr) drawnIndex_ = 0;
+  if (online && scope_ != nullptr) {
+    drawnIndex_ = 0;
+    framesSeen_ = false;
+  }
   if (!LaunchProgram(kTexts, mainProgram_, mainImage_, logger, inputs)) return false;
   if (m_bContinuousRun != 0) SetChildText(drivebase::kProgressText, kTexts[5]);
   m_bStopRequested = 0;

@@ -71,7 +71,7 @@ class TuningDrive : public ScriptedDrive {
   }
   bool ReceiveUnsolicited(std::vector<drivebase::UnsolicitedMessage>& messages) override {
     ScriptedDrive::ReceiveUnsolicited(messages);
-    if (!armed || (scope.single && sent >= scope.window)) return true;
+    if (!armed || silent || (scope.single && sent >= scope.window)) return true;
     if (sent >= scope.window) sent = 0;
     const int samples = std::min(10, scope.window - sent);
     drivebase::UnsolicitedMessage frame{0, 1, 0xE900, static_cast<std::uint16_t>(sent)};
@@ -97,6 +97,7 @@ class TuningDrive : public ScriptedDrive {
 
   int runPolls = 5, runTicks = 0, stops = 0, loggedPoints = 2000;
   bool untilStopped = false;
+  bool silent = false;  // the scope never triggers
   double flagWhileRunning = 1;  // 0 or less: the test protection has tripped
   const CMC_Setup* setup = nullptr;
   drivebase::ScopeSettings scope;
@@ -172,10 +173,11 @@ TEST_F(TuningTestRun, ProfileBeyondTheProgramsCountsFailsBeforeTheLaunch) {
 
 // The default speed profile ramps for 0.1 s (a0 = 99, a1 = 1 at 1 ms): the rows of the trigger
 // and of the 100 ramp periods make 101. Fewer fail with the drive's error, any bit of it (0x20
-// also, which the run's mask drops), or without one with the text of what is missing.
+// also, which the run's mask drops), or without one with the text of what is missing; so does a
+// live plot on the drive's scope stopped by the user before the scope ever triggered.
 struct ShortUploadCase {
   const char* name;
-  int points;
+  int points;  // -1: a live plot on the drive's scope, which sends no frame
   double mer;
   const char* error;  // null: the run passes
 };
@@ -186,8 +188,17 @@ TEST_P(ShortUpload, FailsUnlessTheFirstRampWasLogged) {
   const ShortUploadCase& c = GetParam();
   drive_.loggedPoints = c.points;
   drive_.values["MER"] = {c.mer, 1};
+  if (c.points < 0) {
+    setup_.SetParameterValueInBaseUnit("OnlinePlotS", 1);
+    setup_.SetOption("hasOscilloscope", "1");
+    drive_.untilStopped = drive_.silent = true;
+  }
   std::string error = "not run";
   Start()
+      .Wait(ui::Milliseconds(300))
+      .Do("stop a live plot", [&](ui::DialogDriver& top) {
+        if (c.points < 0) top.Click(drivebase::kStartStopButton);
+      })
       .WaitUntil(RunEnded())
       .Do("note the error", [&](ui::DialogDriver&) { error = TopTest().ErrorText(); })
       .Close(IDCANCEL);
@@ -201,7 +212,9 @@ INSTANTIATE_TEST_SUITE_P(
                       ShortUploadCase{"one_period_short", 100, 0, CTuningTest::kTooFewPointsText},
                       ShortUploadCase{"nothing", 0, 0, CTuningTest::kNoDataText},
                       ShortUploadCase{"hall_missing", 18, 0x20, "Hall sensor is missing."},
-                      ShortUploadCase{"bit_without_text", 0, 0x1100, "Drive error (MER = 0x1100)."}),
+                      ShortUploadCase{"bit_without_text", 0, 0x1100, "Drive error (MER = 0x1100)."},
+                      ShortUploadCase{"scope_never_triggered", -1, 0, CTuningTest::kNoDataText},
+                      ShortUploadCase{"scope_never_triggered_hall_missing", -1, 0x20, "Hall sensor is missing."}),
     [](const auto& param) { return std::string(param.param.name); });
 
 struct StopCase {
