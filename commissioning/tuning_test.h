@@ -175,7 +175,7 @@ class CTuningTest : public CTwoTabTest {
   void UploadDataLogger();
   bool RunChecks(bool fail);
   void TakeUpStop();
-  // The logged rows that reach the profile's first plateau, at most what the logger holds.
+  // The logged rows that reach the plateau the figures measure, at most what the logger holds.
   std::size_t RowsToThePlateau() const;
   // Whether the upload holds the first ramp; else the run fails as FailForMissingData says.
   bool UploadHoldsTheStep();

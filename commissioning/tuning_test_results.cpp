@@ -101,8 +101,9 @@ void CTuningTest::DrawPredictedResponse(const std::vector<double>& predicted) {
   loggerGraph_.RefreshGraph();
 }
 
-// Row 0 is the trigger and row k + 1 logs the profile's k-th period: the plateau is reached at
-// the row after the first period that takes the profile's largest reference.
+// Row 0 is the trigger and row k + 1 logs the profile's k-th period: the plateau whose response
+// the figures measure, that of the largest reference (the first ramp's end unless a bidirectional
+// profile's rounding makes the way back larger), is reached at the row after its first period.
 std::size_t CTuningTest::RowsToThePlateau() const {
   const std::vector<double> reference16 = kestrel::ProfileReference16(launchedProfile_);
   const auto largest = [](double a, double b) { return std::fabs(a) < std::fabs(b); };
