@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "commissioning/save_question.h"
+#include "dialogs/setup_values.h"
 #include "drivebase/graph.h"
 #include "ui/window.h"
 
@@ -30,9 +31,8 @@ constexpr std::array kWatched{
 };
 
 std::string ValueText(const CMC_Setup& setup, const char* name, double value) {
-  const CMC_Parameter* parameter = setup.FindParameter(name);
-  const std::string unit(parameter != nullptr ? parameter->GetBaseUnitName() : std::string_view());
-  return FormatG(value) + (unit.empty() || unit == "-" ? "" : " " + unit);
+  const CMC_Parameter* parameter = OptionalParameter(setup, name);
+  return parameter != nullptr ? ValueWithUnit(*parameter, value) : FormatG(value);
 }
 
 std::string TwoDigits(int number) {
@@ -42,6 +42,15 @@ std::string TwoDigits(int number) {
 }
 
 }  // namespace
+
+const CMC_Parameter* OptionalParameter(const CMC_Setup& setup, std::string_view name) {
+  return dialogs::Has(&setup, name) ? setup.FindParameter(name) : nullptr;
+}
+
+std::string ValueWithUnit(const CMC_Parameter& parameter, double value) {
+  const std::string_view unit = parameter.GetBaseUnitName();
+  return FormatG(value) + (unit.empty() || unit == "-" ? "" : " " + std::string(unit));
+}
 
 RoadRecorder::RoadRecorder(CMC_Setup& setup, RoadRecord& record, RoadProgress& progress, std::string reportDirectory,
                            ui::DialogObserver* previous)
@@ -167,7 +176,7 @@ void RoadRecorder::NoteWhatChanged() {
   }
   for (const WatchedValue& watched : kWatched) {
     const auto old = before(watched.name);
-    const CMC_Parameter* parameter = setup_.FindParameter(watched.name);
+    const CMC_Parameter* parameter = OptionalParameter(setup_, watched.name);
     if (!old || parameter == nullptr || parameter->GetValueInBaseUnit() == *old) continue;
     Note(std::string(watched.meaning) + ": " + watched.name + " " + ValueText(setup_, watched.name, *old) + " → " +
          ValueText(setup_, watched.name, parameter->GetValueInBaseUnit()));
@@ -176,9 +185,9 @@ void RoadRecorder::NoteWhatChanged() {
 
 void RoadRecorder::RecordGains() {
   for (const GainRegisters& gain : step_->gains) {
-    const CMC_Parameter* scaled = setup_.FindParameter(gain.scaled);
-    const CMC_Parameter* mantissa = setup_.FindParameter(gain.mantissa);
-    const CMC_Parameter* shift = setup_.FindParameter(gain.shift);
+    const CMC_Parameter* scaled = OptionalParameter(setup_, gain.scaled);
+    const CMC_Parameter* mantissa = OptionalParameter(setup_, gain.mantissa);
+    const CMC_Parameter* shift = OptionalParameter(setup_, gain.shift);
     if (scaled == nullptr || mantissa == nullptr || shift == nullptr) continue;
     current_.gains.push_back(TunedGain{std::string(gain.scaled), FormatG(scaled->GetValueInBaseUnit()),
                                        std::string(gain.mantissa), std::string(gain.shift),

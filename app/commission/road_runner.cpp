@@ -63,11 +63,8 @@ constexpr std::array kDrive{
 std::vector<LabelledValue> Describe(const CMC_Setup& setup, std::span<const Described> rows) {
   std::vector<LabelledValue> values;
   for (const Described& row : rows) {
-    const CMC_Parameter* parameter = setup.FindParameter(row.parameter);
-    if (parameter == nullptr) continue;
-    const std::string unit(parameter->GetBaseUnitName());
-    values.emplace_back(row.label,
-                        FormatG(parameter->GetValueInBaseUnit()) + (unit.empty() || unit == "-" ? "" : " " + unit));
+    const CMC_Parameter* parameter = OptionalParameter(setup, row.parameter);
+    if (parameter != nullptr) values.emplace_back(row.label, ValueWithUnit(*parameter, parameter->GetValueInBaseUnit()));
   }
   return values;
 }

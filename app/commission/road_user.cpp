@@ -78,26 +78,25 @@ bool RoadUser::ActWhenIdle(ui::EventLoop& loop) {
 }
 
 bool RoadUser::ActOnSetupDialog(ui::EventLoop& loop, CDialog& dialog, RoadDialog which) {
+  // Drive Setup opens Motor Setup by itself a moment after it shows: the user waits for it.
+  if (which == RoadDialog::driveSetup && !motorSetupSeen_) {
+    if (const std::optional<ui::Milliseconds> due = loop.NextTimerDue()) {
+      loop.AdvanceTo(*due);
+      return true;
+    }
+    motorSetupSeen_ = true;  // it does not come: the user opens it when a step needs it
+  }
   const RoadStep* next = !stopped_ && next_ < steps_.size() ? steps_[next_] : nullptr;
   if (next != nullptr && next->dialog == which) return RunStep(loop, dialog, *next);
   ui::DialogDriver driver(dialog);
   if (which == RoadDialog::motorSetup) {
     driver.Click(IDOK);
-    return true;
-  }
-  // Drive Setup opens Motor Setup by itself a moment after it shows: the user waits for it.
-  if (!motorSetupSeen_) {
-    const std::optional<ui::Milliseconds> due = loop.NextTimerDue();
-    if (!due) return false;
-    loop.AdvanceTo(*due);
-    return true;
-  }
-  if (next != nullptr) {
+  } else if (next != nullptr) {
     driver.Click(kMotorSetupButton);
-    return true;
+  } else {
+    driver.Click(IDOK);
+    confirmed_ = true;
   }
-  driver.Click(IDOK);
-  confirmed_ = true;
   return true;
 }
 
@@ -231,7 +230,7 @@ void RoadUser::TypeReachableTestSpeed(CMC_TestDlg& test) {
   const char* constantName = linear ? "Kf" : "K";
   const double constant = dialogs::Value(&setup_, constantName);
   const double supply_V = dialogs::Value(&setup_, "Vdc");
-  const CMC_Parameter* speed = setup_.FindParameter("TestMaxSpeed");
+  const CMC_Parameter* speed = OptionalParameter(setup_, "TestMaxSpeed");
   if (speed == nullptr || constant <= 0.0) return;
   // The no-load speed at which the motor's back EMF equals the supply.
   const double reachable = supply_V / constant;
