@@ -41,6 +41,16 @@ std::string TwoDigits(int number) {
   return text;
 }
 
+// A report directory used before holds the plots of an earlier road: none of them may pass for
+// this step's.
+void RemoveEarlierPlots(const std::filesystem::path& directory) {
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(directory, error)) {
+    const std::filesystem::path extension = entry.path().extension();
+    if (extension == ".svg" || extension == ".csv") std::filesystem::remove(entry.path(), error);
+  }
+}
+
 }  // namespace
 
 const CMC_Parameter* OptionalParameter(const CMC_Setup& setup, std::string_view name) {
@@ -82,6 +92,7 @@ void RoadRecorder::BeginStep(const RoadStep& step, int number, int count) {
     std::error_code error;
     std::filesystem::create_directories(directory, error);
     if (error) Note("the plots cannot be saved in " + directory.string() + ": " + error.message());
+    RemoveEarlierPlots(directory);
     drivebase::SetPlotDirectory(directory.string());
   }
   progress_.StepBegan(step, number, count);

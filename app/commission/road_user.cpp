@@ -1,5 +1,6 @@
 #include "commission/road_user.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <stdexcept>
 #include <string>
@@ -59,21 +60,22 @@ RoadUser::RoadUser(std::vector<const RoadStep*> steps, CMC_Setup& setup, drivesi
 bool RoadUser::ActWhenIdle(ui::EventLoop& loop) {
   CDialog* top = loop.TopDialog();
   if (top == nullptr) return false;
+  // A dialog the user closed has gone; another may open where it was.
+  const std::vector<CDialog*> open = loop.OpenDialogs();
+  if (std::ranges::find(open, closing_) == open.end()) closing_ = nullptr;
   if (auto* test = dynamic_cast<CMC_TestDlg*>(top)) return ActOnTest(loop, *test);
   switch (top->TemplateId()) {
     case CInertiaQuestion::kTemplateId:
     case CMassQuestion::kTemplateId:
       // The default choice: the total raised a little above the motor's own.
-      ui::DialogDriver(*top).Click(IDOK);
-      return true;
+      return Close(loop, *top, IDOK);
     case CMotorSetupDialog::kTemplateId:
       motorSetupSeen_ = true;
       return ActOnSetupDialog(loop, *top, RoadDialog::motorSetup);
     case CDriveSetupDlg::kTemplateId: return ActOnSetupDialog(loop, *top, RoadDialog::driveSetup);
     default:
       recorder_.Fail("an unexpected dialog \"" + top->GetWindowText() + "\" opened");
-      ui::DialogDriver(*top).Close(IDCANCEL);
-      return true;
+      return Close(loop, *top, IDCANCEL);
   }
 }
 
@@ -88,16 +90,12 @@ bool RoadUser::ActOnSetupDialog(ui::EventLoop& loop, CDialog& dialog, RoadDialog
   }
   const RoadStep* next = !stopped_ && next_ < steps_.size() ? steps_[next_] : nullptr;
   if (next != nullptr && next->dialog == which) return RunStep(loop, dialog, *next);
-  ui::DialogDriver driver(dialog);
-  if (which == RoadDialog::motorSetup) {
-    driver.Click(IDOK);
-  } else if (next != nullptr) {
-    driver.Click(kMotorSetupButton);
-  } else {
-    driver.Click(IDOK);
-    confirmed_ = true;
+  if (which == RoadDialog::driveSetup && next != nullptr) {
+    ui::DialogDriver(dialog).Click(kMotorSetupButton);
+    return true;
   }
-  return true;
+  confirmed_ = which == RoadDialog::driveSetup;
+  return Close(loop, dialog, IDOK);
 }
 
 bool RoadUser::RunStep(ui::EventLoop& loop, CDialog& dialog, const RoadStep& step) {
@@ -151,7 +149,7 @@ bool RoadUser::ActOnTest(ui::EventLoop& loop, CMC_TestDlg& test) {
     }
   }
   recorder_.LookAt(test);
-  if (abandoned_) return Abandon(loop, test);
+  if (abandoned_) return Close(loop, test, IDCANCEL);
   if (CorrectCountingDirection(test)) return true;
   try {
     if (!testUser_->ActWhenIdle(loop)) return GiveUp(loop, test, "the test \"" + test.GetWindowText() + "\" stayed open");
@@ -179,11 +177,7 @@ bool RoadUser::ActOnIdentificationOpener(ui::EventLoop& loop, CMC_TestDlg& speed
   if (identifyPressed_) {
     // It ran nothing: OK closes it without a question and keeps the identified total, which
     // Close would put back with the rest of the setup.
-    if (!recorder_.TestKept() || closing_ == &speedTest) return Abandon(loop, speedTest);
-    closing_ = &speedTest;
-    closeDeadline_ = loop.Clock().Now() + kCloseLimit;
-    ui::DialogDriver(speedTest).Click(IDOK);
-    return true;
+    return Close(loop, speedTest, recorder_.TestKept() ? IDOK : IDCANCEL);
   }
   identifyPressed_ = true;
   if (!CarefulUser::Reveal(speedTest, kIdentifyButton) || !ui::DialogDriver(speedTest).IsEnabled(kIdentifyButton)) {
@@ -250,18 +244,20 @@ void RoadUser::TypeReachableTestSpeed(CMC_TestDlg& test) {
 bool RoadUser::GiveUp(ui::EventLoop& loop, CMC_TestDlg& test, const std::string& error) {
   recorder_.Fail(error);
   abandoned_ = true;
-  return Abandon(loop, test);
+  return Close(loop, test, IDCANCEL);
 }
 
-bool RoadUser::Abandon(ui::EventLoop& loop, CMC_TestDlg& test) {
-  if (closing_ != &test) {
-    closing_ = &test;
+bool RoadUser::Close(ui::EventLoop& loop, CDialog& dialog, int endCode) {
+  if (closing_ != &dialog) {
+    closing_ = &dialog;
     closeDeadline_ = loop.Clock().Now() + kCloseLimit;
-    ui::DialogDriver(test).Close(IDCANCEL);  // a running test stops first
+    ui::DialogDriver driver(dialog);
+    // OK is the dialog's own button; Close (Escape) also stops a running test first.
+    endCode == IDOK ? driver.Click(IDOK) : driver.Close(endCode);
     return true;
   }
   if (loop.Clock().Now() >= closeDeadline_) {
-    throw std::runtime_error("the test \"" + test.GetWindowText() + "\" did not close within " +
+    throw std::runtime_error("the dialog \"" + dialog.GetWindowText() + "\" did not close within " +
                              std::to_string(kCloseLimit.count() / 1000) + " s");
   }
   const std::optional<ui::Milliseconds> due = loop.NextTimerDue();

@@ -32,7 +32,7 @@ class RoadUser final : public ui::UserAgent {
   // Every step passed and Drive Setup was confirmed with OK.
   bool Completed() const { return !stopped_ && next_ == steps_.size() && confirmed_; }
 
-  // How long a test may take to close after the user gave up on it before the road gives up.
+  // How long a dialog may take to close after the user closed it before the road gives up.
   static constexpr ui::Milliseconds kCloseLimit{60'000};
   // The identification steps run their test this many times (the record shows the spread).
   static constexpr int kIdentificationRuns = 3;
@@ -50,9 +50,9 @@ class RoadUser final : public ui::UserAgent {
   bool CorrectCountingDirection(CMC_TestDlg& test);
   // Before an inertia or mass run: a TestMaxSpeed the supply can reach, typed in its base unit.
   void TypeReachableTestSpeed(CMC_TestDlg& test);
-  // The step has failed: the test is closed (stopped first when it runs), waiting for it within
-  // kCloseLimit.
-  bool Abandon(ui::EventLoop& loop, CMC_TestDlg& test);
+  // Closes the dialog with OK, or IDCANCEL as Escape does (a running test stops first); while it
+  // is still open, lets time pass, and gives up (std::runtime_error) after kCloseLimit.
+  bool Close(ui::EventLoop& loop, CDialog& dialog, int endCode);
   // The user at the test failed with `error`: the step fails, the test is closed.
   bool GiveUp(ui::EventLoop& loop, CMC_TestDlg& test, const std::string& error);
 
@@ -73,7 +73,7 @@ class RoadUser final : public ui::UserAgent {
   bool identifyPressed_ = false;
   bool directionCorrected_ = false;
   bool abandoned_ = false;
-  const CMC_TestDlg* closing_ = nullptr;
+  const CDialog* closing_ = nullptr;  // the dialog the user closes
   ui::Milliseconds closeDeadline_{0};
 };
 
