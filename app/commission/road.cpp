@@ -24,11 +24,13 @@ bool IsOneOf(int code, std::initializer_list<int> codes) { return std::ranges::f
 
 std::string SensorName(int type) {
   static constexpr std::array<const char*, 10> kNames{
-      "no sensor",          "an incremental encoder", "linear Hall sensors",         "a sine/cosine encoder",
-      "a resolver",         "an SSI encoder",         "a BiSS encoder",              "a sine/cosine encoder with serial position",
-      "an analogue sensor", "an incremental encoder"};
+      "no sensor",           "an incremental encoder",
+      "linear Hall sensors", "a sine/cosine encoder",
+      "a resolver",          "an SSI encoder",
+      "a BiSS encoder",      "a sine/cosine encoder with serial position",
+      "an analogue sensor",  "an incremental encoder"};
   return type >= 0 && type < static_cast<int>(kNames.size()) ? kNames[static_cast<std::size_t>(type)]
-                                                              : "an unknown sensor";
+                                                             : "an unknown sensor";
 }
 
 // "the motor sensor is a resolver (MotorSensorType 4)", for a step that needs another sensor.
@@ -145,6 +147,7 @@ constexpr RoadDialog kMotor = RoadDialog::motorSetup;
 constexpr RoadDialog kDrive = RoadDialog::driveSetup;
 
 // The road, in the order of the guideline texts; kMisfits[i] says why kRoad[i] does not fit.
+// clang-format off
 constexpr std::array kRoad{
     RoadStep{"phase", "Motor phase connections", kMotor, 1175, "phase", false,
              "the motor's phase wiring: each phase on its drive output, no open or loose wire, equal phase "
@@ -224,12 +227,17 @@ constexpr std::array kRoad{
 };
 
 constexpr std::array<Misfit, kRoad.size()> kMisfits{
-    &Fits,         &RotaryMotor,     &Fits,           &MotorEncoder,       &MotorSerialEncoder,
-    &MotorLinearHalls, &LoadEncoder, &LoadSerialEncoder, &LoadLinearHalls, &MotorIncrementalEncoder,
-    &MotorSinCosEncoder, &DigitalHalls, &DigitalHalls, &MotorLinearHalls,  &LoadLinearHalls,
-    &MotorSerialEncoder, &MotorResolver, &Fits,      &Fits,               &MotionlessStart,
+    &Fits, &RotaryMotor, &Fits,
+    &MotorEncoder, &MotorSerialEncoder, &MotorLinearHalls,
+    &LoadEncoder, &LoadSerialEncoder, &LoadLinearHalls,
+    &MotorIncrementalEncoder, &MotorSinCosEncoder,
+    &DigitalHalls, &DigitalHalls,
+    &MotorLinearHalls, &LoadLinearHalls,
+    &MotorSerialEncoder, &MotorResolver,
+    &Fits, &Fits, &MotionlessStart,
     &RotaryWithSpeedLoop, &LinearWithSpeedLoop, &SpeedLoopUsed, &PositionControl,
 };
+// clang-format on
 
 template <std::size_t... I>
 constexpr bool MisfitsMatchRoad(std::index_sequence<I...>) {
@@ -265,7 +273,8 @@ std::size_t FittingStepNamed(const CMC_Setup& setup, std::string_view name, std:
 std::span<const RoadStep> Road() { return kRoad; }
 
 const RoadStep* FindRoadStep(std::string_view name) {
-  const auto it = std::ranges::find_if(kRoad, [name](const RoadStep& step) { return dialogs::SameName(step.name, name); });
+  const auto it =
+      std::ranges::find_if(kRoad, [name](const RoadStep& step) { return dialogs::SameName(step.name, name); });
   return it != kRoad.end() ? &*it : nullptr;
 }
 

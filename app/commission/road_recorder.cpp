@@ -64,7 +64,10 @@ std::string ValueWithUnit(const CMC_Parameter& parameter, double value) {
 
 RoadRecorder::RoadRecorder(CMC_Setup& setup, RoadRecord& record, RoadProgress& progress, std::string reportDirectory,
                            ui::DialogObserver* previous)
-    : setup_(setup), record_(record), progress_(progress), reportDirectory_(std::move(reportDirectory)),
+    : setup_(setup),
+      record_(record),
+      progress_(progress),
+      reportDirectory_(std::move(reportDirectory)),
       previous_(previous) {}
 
 void RoadRecorder::DialogOpened(CDialog& dialog) {

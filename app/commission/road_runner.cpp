@@ -42,11 +42,13 @@ struct Described {
   const char* parameter;
 };
 
+// clang-format off
 constexpr std::array kRotaryMotor{
-    Described{"Pole pairs", "pp"},          Described{"Torque constant", "K"},  Described{"Phase resistance", "R"},
-    Described{"Phase inductance", "L"},     Described{"Motor inertia", "Jm"},   Described{"Total inertia", "Jt"},
-    Described{"Nominal current", "In"},     Described{"Peak current", "ImaxM"}, Described{"Encoder lines", "No_encoder_lines"},
-    Described{"Hall configuration", "HALLCASE"},
+    Described{"Pole pairs", "pp"},              Described{"Torque constant", "K"},
+    Described{"Phase resistance", "R"},         Described{"Phase inductance", "L"},
+    Described{"Motor inertia", "Jm"},           Described{"Total inertia", "Jt"},
+    Described{"Nominal current", "In"},         Described{"Peak current", "ImaxM"},
+    Described{"Encoder lines", "No_encoder_lines"}, Described{"Hall configuration", "HALLCASE"},
 };
 constexpr std::array kLinearMotor{
     Described{"Magnetic pole pitch", "PolePitch"}, Described{"Force constant", "Kf"},
@@ -59,12 +61,14 @@ constexpr std::array kDrive{
     Described{"Supply", "Vdc"},           Described{"Nominal current", "InPS"}, Described{"Peak current", "ImaxPS"},
     Described{"Current limit", "IlimPS"}, Described{"PWM frequency", "PWM_freq"},
 };
+// clang-format on
 
 std::vector<LabelledValue> Describe(const CMC_Setup& setup, std::span<const Described> rows) {
   std::vector<LabelledValue> values;
   for (const Described& row : rows) {
     const CMC_Parameter* parameter = OptionalParameter(setup, row.parameter);
-    if (parameter != nullptr) values.emplace_back(row.label, ValueWithUnit(*parameter, parameter->GetValueInBaseUnit()));
+    if (parameter == nullptr) continue;
+    values.emplace_back(row.label, ValueWithUnit(*parameter, parameter->GetValueInBaseUnit()));
   }
   return values;
 }
@@ -74,12 +78,10 @@ std::vector<LabelledValue> Describe(const CMC_Setup& setup, std::span<const Desc
 std::vector<std::string> SkippedSteps(const CMC_Setup& setup) {
   std::vector<std::string> skipped;
   for (const RoadStep& step : Road()) {
-    const bool fitsByAnother = std::ranges::any_of(Road(), [&](const RoadStep& other) {
-      return other.name == step.name && other.fits(setup);
-    });
-    const bool told = std::ranges::any_of(skipped, [&](const std::string& line) {
-      return line.starts_with(std::string(step.name) + ":");
-    });
+    const bool fitsByAnother = std::ranges::any_of(
+        Road(), [&](const RoadStep& other) { return other.name == step.name && other.fits(setup); });
+    const bool told = std::ranges::any_of(
+        skipped, [&](const std::string& line) { return line.starts_with(std::string(step.name) + ":"); });
     if (fitsByAnother || told) continue;
     skipped.push_back(std::string(step.name) + ": " + WhyStepDoesNotFit(step, setup));
   }

@@ -14,9 +14,9 @@
 #include "dialogs/motor_setup_dialog.h"
 #include "dialogs/setup_values.h"
 #include "drivebase/test_dlg.h"
+#include "drivesim/drive.h"
 #include "ui/dialog.h"
 #include "ui/dialog_driver.h"
-#include "drivesim/drive.h"
 #include "ui/event_loop.h"
 
 namespace kestrel::cli {
@@ -41,7 +41,9 @@ int CautiousAnswer(unsigned style) {
   return IDOK;
 }
 
-bool IsIdentification(const RoadStep& step) { return step.test == "rl" || step.test == "inertia" || step.test == "mass"; }
+bool IsIdentification(const RoadStep& step) {
+  return step.test == "rl" || step.test == "inertia" || step.test == "mass";
+}
 
 bool OpensFromSpeedTest(const RoadStep& step) { return step.test == "inertia" || step.test == "mass"; }
 
@@ -152,7 +154,8 @@ bool RoadUser::ActOnTest(ui::EventLoop& loop, CMC_TestDlg& test) {
   if (abandoned_) return Close(loop, test, IDCANCEL);
   if (CorrectCountingDirection(test)) return true;
   try {
-    if (!testUser_->ActWhenIdle(loop)) return GiveUp(loop, test, "the test \"" + test.GetWindowText() + "\" stayed open");
+    if (!testUser_->ActWhenIdle(loop))
+      return GiveUp(loop, test, "the test \"" + test.GetWindowText() + "\" stayed open");
   } catch (const std::exception& error) {
     return GiveUp(loop, test, error.what());
   }

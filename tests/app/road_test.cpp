@@ -133,9 +133,9 @@ struct Fault {
   const char* what;
   const char* motorFrom;  // the default motor file's text replaced, or none
   const char* motorTo;
-  const char* injected;   // a fault injected into the simulated drive, or none
+  const char* injected;  // a fault injected into the simulated drive, or none
   const char* stopsAt;
-  const char* text;       // what the error text says
+  const char* text;  // what the error text says
 };
 
 class RoadFault : public Road, public ::testing::WithParamInterface<Fault> {};
@@ -160,14 +160,15 @@ TEST_P(RoadFault, StopsAtTheStepThatFindsItAndKeepsWhatPassed) {
   EXPECT_EQ(Changed(record, "R"), record.steps.size() > 3);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Faults, RoadFault,
-    ::testing::Values(
-        Fault{"open_phase", "\"connection\": \"star\",", "\"connection\": \"star\", \"open_phase\": \"B\",", "", "phase",
-              "one of the motor phases is disconnected"},
-        Fault{"encoder_dead", "", "", "encoder_dead", "encoder", "No encoder pulses have been detected."},
-        Fault{"hall_missing", "", "", "hall_missing 2", "hall-signals", "No transitions detected on one or more HALL"}),
-    [](const auto& test) { return std::string(test.param.what); });
+INSTANTIATE_TEST_SUITE_P(Faults, RoadFault,
+                         ::testing::Values(Fault{"open_phase", "\"connection\": \"star\",",
+                                                 "\"connection\": \"star\", \"open_phase\": \"B\",", "", "phase",
+                                                 "one of the motor phases is disconnected"},
+                                           Fault{"encoder_dead", "", "", "encoder_dead", "encoder",
+                                                 "No encoder pulses have been detected."},
+                                           Fault{"hall_missing", "", "", "hall_missing 2", "hall-signals",
+                                                 "No transitions detected on one or more HALL"}),
+                         [](const auto& test) { return std::string(test.param.what); });
 
 struct Correction {
   const char* what;
@@ -196,8 +197,8 @@ TEST_P(RoadCorrection, IsFoundCorrectedInTheSetupAndNoted) {
 // Hall order [1, 2, 3] not inverted is HALLCASE 2; the default motor's [3, 1, 2] inverted is 7.
 INSTANTIATE_TEST_SUITE_P(
     Corrections, RoadCorrection,
-    ::testing::Values(Correction{"reversed_encoder", "\"index_deg\": 123.4 }", "\"index_deg\": 123.4, \"reversed\": true }",
-                                 "ReverseCounting_MT", 1.0,
+    ::testing::Values(Correction{"reversed_encoder", "\"index_deg\": 123.4 }",
+                                 "\"index_deg\": 123.4, \"reversed\": true }", "ReverseCounting_MT", 1.0,
                                  "the encoder counts the other way round: ReverseCounting_MT 0 → 1"},
                       Correction{"hall_wiring", "\"order\": [3, 1, 2], \"inverted\": true",
                                  "\"order\": [1, 2, 3], \"inverted\": false", "HALLCASE", 2.0,
@@ -210,7 +211,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(Road, LinearMotorIdentifiesItsMassAtAReachableSpeed) {
   CMC_Setup setup = Setup("linear");
   const RoadRecord record = Run(setup, std::string(KESTREL_MOTORS_DIR) + "/linear.json");
-  const auto mass = std::ranges::find_if(record.steps, [](const StepRecord& step) { return step.step->name == "mass"; });
+  const auto mass =
+      std::ranges::find_if(record.steps, [](const StepRecord& step) { return step.step->name == "mass"; });
   ASSERT_NE(mass, record.steps.end());
   EXPECT_EQ(mass->status, StepRecord::Status::passed) << mass->errorText;
   ASSERT_FALSE(mass->notes.empty());
@@ -247,12 +249,19 @@ TEST_P(RoadPlanning, FollowsTheSetupsMotorAndSensors) {
 INSTANTIATE_TEST_SUITE_P(
     Plans, RoadPlanning,
     ::testing::Values(
-        Plan{"linear", "", {}, {"phase", "rl", "encoder", "resolution", "hall-signals", "hall-config", "vdc", "current",
-                                "mass", "speed", "position"}, ""},
+        Plan{"linear",
+             "",
+             {},
+             {"phase", "rl", "encoder", "resolution", "hall-signals", "hall-config", "vdc", "current", "mass", "speed",
+              "position"},
+             ""},
         Plan{"sincos", "resolution", {}, {"resolution", "vdc", "current", "angle", "inertia", "speed", "position"}, ""},
         Plan{"ssi", "", {"SSI-OFFSET", "rl"}, {"rl", "ssi-offset"}, ""},
-        Plan{"linear_hall", "", {}, {"phase", "rl", "linear-hall-signals", "linear-hall-gains", "vdc", "current",
-                                     "mass", "speed", "position"}, ""},
+        Plan{"linear_hall",
+             "",
+             {},
+             {"phase", "rl", "linear-hall-signals", "linear-hall-gains", "vdc", "current", "mass", "speed", "position"},
+             ""},
         Plan{"linear", "", {"pole-pairs"}, {}, "--only pole-pairs: the setup's motor is linear (TransmissionType 3)"},
         Plan{"", "angle", {}, {}, "--from angle: the start mode is not the motionless start (StartMode 3)"},
         Plan{"", "bogus", {}, {}, "--from bogus: no step of the road has that name"},
