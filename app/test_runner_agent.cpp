@@ -83,6 +83,7 @@ bool CarefulUser::ActWhenIdle(ui::EventLoop& loop) {
 }
 
 void CarefulUser::StartRun(ui::EventLoop& loop, CMC_TestDlg& test) {
+  if (beforeStart) beforeStart(loop, test);
   Press(loop, test, drivebase::kStartStopButton, "Start");
   ++runsStarted_;
   stage_ = Stage::running;

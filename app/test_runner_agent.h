@@ -30,6 +30,8 @@ class CarefulUser : public ui::UserAgent {
 
   // Called after each run that passed, before the next Start or the close.
   std::function<void(CMC_TestDlg&)> onRunPassed;
+  // Called before each Start: what the user sets in the test before a run.
+  std::function<void(ui::EventLoop&, CMC_TestDlg&)> beforeStart;
 
   bool ActWhenIdle(ui::EventLoop& loop) override;
   // While a handler pumps, an upload runs on by itself; a live run that goes on until stopped
@@ -40,6 +42,10 @@ class CarefulUser : public ui::UserAgent {
   // The longest a run may take in virtual time before the user gives up on it.
   static constexpr ui::Milliseconds kRunLimit{600'000};
 
+  // Makes the control visible as a user would, choosing each tab of the dialog's tab controls in
+  // turn until it shows; false when no tab shows it.
+  static bool Reveal(CMC_TestDlg& test, int id);
+
  protected:
   // How many runs were started so far.
   int RunsStarted() const { return runsStarted_; }
@@ -49,9 +55,6 @@ class CarefulUser : public ui::UserAgent {
  private:
   enum class Stage { tune, start, running, closed };
 
-  // Makes the control visible as a user would, choosing each tab of the dialog's tab controls in
-  // turn until it shows; false when no tab shows it.
-  static bool Reveal(CMC_TestDlg& test, int id);
   // Reveals and clicks the button; an error naming it (and what a refusing tab said) when it cannot.
   static void Press(ui::EventLoop& loop, CMC_TestDlg& test, int id, const char* what);
 

@@ -40,6 +40,10 @@ std::span<const RoadStep> Road();
 // The step of that name (any case); null when there is none.
 const RoadStep* FindRoadStep(std::string_view name);
 
+// Why the step does not fit the setup, in words ("the setup's motor is linear (TransmissionType 3):
+// ..."); empty when it fits.
+std::string WhyStepDoesNotFit(const RoadStep& step, const CMC_Setup& setup);
+
 // The steps to run on the setup, in road order: those that fit it, beginning at `from` (empty:
 // the first), and, when `only` names steps, only those. std::invalid_argument naming the entry
 // for a name no step has, for a step given with --from or --only that does not fit the setup

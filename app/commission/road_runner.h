@@ -4,6 +4,23 @@
 // asks for it), closes it and answers Yes to keep what it found; Motor Setup and Drive Setup are
 // closed with OK at the end. The first step that fails stops the road: the dialogs are closed
 // with OK so that the steps that passed are kept.
+//
+// For a caller:
+// - RunRoad puts its own user agent and dialog observer on the loop while the road runs and the
+//   previous ones back when it returns or throws; the previous observer is told of every dialog.
+// - The agent answers message boxes as the loop's HeadlessMessageBoxes ask it (EventLoop::
+//   SetUserAgent makes it their answerer): the message-box presenter in use must be the loop's.
+// - It lets time pass with EventLoop::AdvanceTo; on a real-time clock that waits on the loop's
+//   thread until the next timer is due. Progress is told on that thread.
+// - A step that cannot be finished fails with a text (a test still running after
+//   CarefulUser::kRunLimit, a message box or dialog it did not expect); only a dialog that does not
+//   close within RoadUser::kCloseLimit after the user closed it throws (std::runtime_error).
+// - Without a simulated drive nobody turns the shaft: the connection tests that need a hand on
+//   the motor fail, and so does the pole pairs step, which needs a user who watches the shaft.
+// - With a report directory each step's plots go to DIR/plots/NN-step (the plot directory is put
+//   back afterwards); plots of an earlier road in those folders are removed.
+// - A TestMaxSpeed typed in the inertia or mass test lasts for its runs only: the
+//   setup derives TestMaxSpeed from its registers whenever both layers are brought to agree.
 #pragma once
 
 #include <string>

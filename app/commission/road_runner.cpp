@@ -1,0 +1,113 @@
+#include "commission/road_runner.h"
+
+#include <algorithm>
+#include <array>
+
+#include "commission/road_recorder.h"
+#include "commission/road_user.h"
+#include "commissioning/save_question.h"
+#include "compute/setup_access.h"
+#include "drivebase/graph.h"
+#include "setup_changes.h"
+#include "ui/event_loop.h"
+
+namespace kestrel::cli {
+namespace {
+
+// The loop's user agent, dialog observer and the plot directory, put back however the road ends.
+class LoopScope {
+ public:
+  LoopScope(ui::EventLoop& loop, ui::UserAgent& agent, ui::DialogObserver& observer)
+      : loop_(loop), agent_(loop.Agent()), observer_(loop.Observer()), plotDirectory_(drivebase::PlotDirectory()) {
+    loop.SetUserAgent(&agent);
+    loop.SetDialogObserver(&observer);
+  }
+  ~LoopScope() {
+    loop_.SetUserAgent(agent_);
+    loop_.SetDialogObserver(observer_);
+    drivebase::SetPlotDirectory(plotDirectory_);
+  }
+  LoopScope(const LoopScope&) = delete;
+  LoopScope& operator=(const LoopScope&) = delete;
+
+ private:
+  ui::EventLoop& loop_;
+  ui::UserAgent* agent_;
+  ui::DialogObserver* observer_;
+  std::string plotDirectory_;
+};
+
+struct Described {
+  const char* label;
+  const char* parameter;
+};
+
+// clang-format off
+constexpr std::array kRotaryMotor{
+    Described{"Pole pairs", "pp"},              Described{"Torque constant", "K"},
+    Described{"Phase resistance", "R"},         Described{"Phase inductance", "L"},
+    Described{"Motor inertia", "Jm"},           Described{"Total inertia", "Jt"},
+    Described{"Nominal current", "In"},         Described{"Peak current", "ImaxM"},
+    Described{"Encoder lines", "No_encoder_lines"}, Described{"Hall configuration", "HALLCASE"},
+};
+constexpr std::array kLinearMotor{
+    Described{"Magnetic pole pitch", "PolePitch"}, Described{"Force constant", "Kf"},
+    Described{"Phase resistance", "R"},            Described{"Phase inductance", "L"},
+    Described{"Moving part mass", "M"},            Described{"Total mass", "Mt"},
+    Described{"Nominal current", "In"},            Described{"Peak current", "ImaxM"},
+    Described{"Encoder resolution", "Resolution"}, Described{"Hall configuration", "HALLCASE"},
+};
+constexpr std::array kDrive{
+    Described{"Supply", "Vdc"},           Described{"Nominal current", "InPS"}, Described{"Peak current", "ImaxPS"},
+    Described{"Current limit", "IlimPS"}, Described{"PWM frequency", "PWM_freq"},
+};
+// clang-format on
+
+std::vector<LabelledValue> Describe(const CMC_Setup& setup, std::span<const Described> rows) {
+  std::vector<LabelledValue> values;
+  for (const Described& row : rows) {
+    const CMC_Parameter* parameter = OptionalParameter(setup, row.parameter);
+    if (parameter == nullptr) continue;
+    values.emplace_back(row.label, ValueWithUnit(*parameter, parameter->GetValueInBaseUnit()));
+  }
+  return values;
+}
+
+// The steps of the road that do not fit the setup, each with why (a name that another entry of
+// the road fits, as the resolution of either encoder, is not skipped).
+std::vector<std::string> SkippedSteps(const CMC_Setup& setup) {
+  std::vector<std::string> skipped;
+  for (const RoadStep& step : Road()) {
+    const bool fitsByAnother = std::ranges::any_of(
+        Road(), [&](const RoadStep& other) { return other.name == step.name && other.fits(setup); });
+    const bool told = std::ranges::any_of(
+        skipped, [&](const std::string& line) { return line.starts_with(std::string(step.name) + ":"); });
+    if (fitsByAnother || told) continue;
+    skipped.push_back(std::string(step.name) + ": " + WhyStepDoesNotFit(step, setup));
+  }
+  return skipped;
+}
+
+}  // namespace
+
+RoadRecord RunRoad(const PluginExports& plugin, CMC_Setup& setup, ui::EventLoop& loop, drivesim::Drive* simulated,
+                   const RoadPlan& plan, RoadProgress& progress) {
+  RoadRecord record;
+  record.skipped = SkippedSteps(setup);
+  const SetupValues start = ValuesOf(setup);
+  RoadRecorder recorder(setup, record, progress, plan.reportDirectory, loop.Observer());
+  RoadUser user(plan.steps, setup, simulated, recorder);
+  int confirmed = 0;
+  {
+    const LoopScope scope(loop, user, recorder);
+    confirmed = plugin.editSetup(&setup);
+  }
+  record.completed = confirmed == 1 && user.Completed();
+  record.changes = Changes(setup, start);
+  record.motor = Describe(setup, IsLinearMotor(&setup) ? std::span<const Described>(kLinearMotor)
+                                                       : std::span<const Described>(kRotaryMotor));
+  record.drive = Describe(setup, kDrive);
+  return record;
+}
+
+}  // namespace kestrel::cli
