@@ -32,6 +32,24 @@ bool StoppedOnRequest(const cli::RoadRecord& record) {
          (record.steps.empty() || record.steps.back().status == cli::StepRecord::Status::passed);
 }
 
+// The road puts its own user and dialog observer on the loop while it runs; the page's are back
+// once it has returned, however it returned.
+class PageKeepsTheLoop {
+ public:
+  explicit PageKeepsTheLoop(ui::EventLoop& loop) : loop_(loop), agent_(loop.Agent()), observer_(loop.Observer()) {}
+  ~PageKeepsTheLoop() {
+    loop_.SetUserAgent(agent_);
+    loop_.SetDialogObserver(observer_);
+  }
+  PageKeepsTheLoop(const PageKeepsTheLoop&) = delete;
+  PageKeepsTheLoop& operator=(const PageKeepsTheLoop&) = delete;
+
+ private:
+  ui::EventLoop& loop_;
+  ui::UserAgent* agent_;
+  ui::DialogObserver* observer_;
+};
+
 // Ends the claim of a road when the action ends, however it ends.
 class RunningFlag {
  public:
@@ -83,6 +101,7 @@ void Commissioning::Run(HostWindow& host, ui::EventLoop& loop) {
 cli::RoadRecord Commissioning::RunRoad(HostWindow& host, ui::EventLoop& loop, const std::filesystem::path& directory) {
   Show();
   cli::RoadRecord record = host.Commission([&](CMC_Setup& setup, drivesim::Drive* simulated) {
+    const PageKeepsTheLoop page(loop);
     return road_.run(setup, loop, simulated, directory.string(), *this);
   });
   const bool stopped = stop_ && StoppedOnRequest(record);

@@ -52,8 +52,10 @@ class TwoStepRoad {
  public:
   TwoStepRoad(const RoadCase& road, std::shared_future<void> go) : case_(road), go_(std::move(go)) {}
 
-  RoadRecord operator()(CMC_Setup& setup, ui::EventLoop&, drivesim::Drive*, const std::string& directory,
+  RoadRecord operator()(CMC_Setup& setup, ui::EventLoop& loop, drivesim::Drive*, const std::string& directory,
                         kestrel::cli::RoadProgress& progress) const {
+    loop.SetUserAgent(nullptr);  // as the road puts its own user and observer on the loop
+    loop.SetDialogObserver(nullptr);
     RoadRecord record;
     for (int number = 1; number <= 2; ++number) {
       if (progress.StopRequested()) return record;
@@ -109,7 +111,11 @@ class CommissionTest : public ::testing::TestWithParam<RoadCase> {
       ui::HeadlessSession session(&clock_);
       ui::RealTimeAgent agent(actions_, page_);
       session.Use(agent);
+      session.Loop().SetDialogObserver(&page_);
       agent.Serve(session.Loop(), [] { return false; });
+      EXPECT_EQ(session.Loop().Agent(), &agent) << "the page's user is back on the loop after the road";
+      EXPECT_EQ(session.Loop().Observer(), &page_);
+      session.Loop().SetDialogObserver(nullptr);
     });
   }
   ~CommissionTest() override {

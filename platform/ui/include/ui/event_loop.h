@@ -61,6 +61,7 @@ class EventLoop {
   UserAgent* Agent() const { return agent_; }
   // The observer (not owned; null for none).
   void SetDialogObserver(DialogObserver* observer) { observer_ = observer; }
+  DialogObserver* Observer() const { return observer_; }
 
   void SetTimer(Window& window, std::uintptr_t id, Milliseconds period);
   bool KillTimer(const Window& window, std::uintptr_t id);
