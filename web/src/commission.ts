@@ -17,8 +17,8 @@ function stepView(step: CommissionStep, running: boolean): HTMLElement {
   const item = element("li", `road-step ${step.status.replace(" ", "-")}`);
   item.dataset.name = step.name;
   item.append(element("div", "road-step-title", `${step.number}. ${step.title}: ${step.status}`));
-  // The running step shows what its test is doing; an ended one its last word only.
-  const texts = step.status === "running" && running ? step.texts : step.texts.slice(-1);
+  // The running step shows what its test is doing; a failed one where it was when it failed.
+  const texts = step.status === "running" && running ? step.texts : step.status === "passed" ? [] : step.texts.slice(-1);
   for (const text of texts) item.append(element("div", "road-step-text", text));
   if (step.results.length > 0) {
     const table = element("table", "road-results");
@@ -34,6 +34,13 @@ function stepView(step: CommissionStep, running: boolean): HTMLElement {
   return item;
 }
 
+function heading(road: CommissionState, current: CommissionStep | undefined): string {
+  if (road.running) return current ? `Commissioning: step ${road.step} of ${road.count}, ${current.title}` : "Commissioning";
+  if (road.completed) return "Commissioning completed";
+  if (road.stopped) return "Commissioning stopped on request";
+  return current ? `Commissioning stopped at step ${current.number}, ${current.title}` : "Commissioning stopped";
+}
+
 export class CommissionPanel {
   private readonly panel = element("section", "commission");
   private readonly heading = element("h2", "commission-heading");
@@ -41,6 +48,7 @@ export class CommissionPanel {
   private readonly steps = element("ol", "road-steps");
   private readonly outcome = element("div", "commission-outcome");
   private readonly report = element("a", "commission-report", "Open the report");
+  private readonly directory = element("div", "commission-directory");
   private readonly close = element("button", "commission-close", "\u00d7");
   private shown: CommissionState | null = null;
   private dismissed = "";  // the report directory of the road whose view the user put away
@@ -63,7 +71,7 @@ export class CommissionPanel {
       this.render(this.shown);
     });
     header.append(this.heading, this.stop, this.close);
-    this.panel.append(header, this.steps, this.outcome, this.report);
+    this.panel.append(header, this.steps, this.outcome, this.report, this.directory);
     root.append(this.panel);
   }
 
@@ -73,9 +81,7 @@ export class CommissionPanel {
     if (road === null) return;
     this.close.hidden = road.running;
     const current = road.steps[road.steps.length - 1];
-    this.heading.textContent = road.running
-      ? current ? `Commissioning: step ${road.step} of ${road.count}, ${current.title}` : "Commissioning: starting"
-      : road.completed ? "Commissioning completed" : "Commissioning stopped";
+    this.heading.textContent = heading(road, current);
     this.stop.hidden = !road.running;
     if (!road.running) {
       this.stop.disabled = false;
@@ -88,7 +94,7 @@ export class CommissionPanel {
     if (road.report) {
       const token = new URLSearchParams(location.search).get("token") ?? "";
       this.report.href = `${road.report}?token=${encodeURIComponent(token)}`;
-      this.report.title = road.directory;
     }
+    this.directory.textContent = road.report ? `Report in ${road.directory}` : "";
   }
 }
