@@ -75,12 +75,11 @@ std::optional<std::string> Commissioning::AnswerAtOnce(const json& message) {
 }
 
 void Commissioning::Run(HostWindow& host, ui::EventLoop& loop) {
+  stop_ = false;  // before the page may stop this road
   const RunningFlag running(running_);
-  stop_ = false;
   const std::filesystem::path directory = NewReportDirectory(host.File());
-  view_ = {{"running", true},   {"step", 0},      {"count", 0},         {"steps", json::array()},
-           {"nextCheck", ""},   {"completed", false}, {"stopped", false}, {"directory", directory.string()},
-           {"report", ""},      {"error", ""}};
+  view_ = {{"running", true}, {"step", 0}, {"count", 0}, {"steps", json::array()}, {"nextCheck", ""},
+           {"completed", false}, {"stopped", false}, {"directory", directory.string()}, {"report", ""}, {"error", ""}};
   loop_ = &loop;
   cli::RoadRecord record;
   try {
@@ -104,7 +103,7 @@ cli::RoadRecord Commissioning::RunRoad(HostWindow& host, ui::EventLoop& loop, co
     const PageKeepsTheLoop page(loop);
     return road_.run(setup, loop, simulated, directory.string(), *this);
   });
-  const bool stopped = stop_ && StoppedOnRequest(record);
+  const bool stopped = StopRequested() && StoppedOnRequest(record);
   if (stopped && record.nextCheck.empty()) {
     record.nextCheck = "Commissioning was stopped on request after " + std::to_string(record.steps.size()) +
                        " of " + std::to_string(view_["count"].get<int>()) +
