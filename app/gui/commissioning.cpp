@@ -74,6 +74,18 @@ std::optional<std::string> Commissioning::AnswerAtOnce(const json& message) {
   return "";
 }
 
+bool Commissioning::Queue(std::uint64_t sequence) {
+  const std::lock_guard lock(queueMutex_);
+  if (queued_) return false;
+  queued_ = sequence;
+  return true;
+}
+
+void Commissioning::Done(std::uint64_t sequence) {
+  const std::lock_guard lock(queueMutex_);
+  if (queued_ == sequence) queued_.reset();
+}
+
 void Commissioning::Run(HostWindow& host, ui::EventLoop& loop) {
   stop_ = false;  // before the page may stop this road
   const RunningFlag running(running_);

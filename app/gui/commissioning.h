@@ -12,8 +12,10 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -48,6 +50,11 @@ class Commissioning final : public cli::RoadProgress {
   // Server's thread: the reply to give at once to a page's message while a road runs (a "stop"
   // is taken, anything else refused); none when the message is for the dialogs' thread.
   std::optional<std::string> AnswerAtOnce(const nlohmann::json& message);
+  // Server's thread: a "commission" action goes to the dialogs' thread; false when one waits there
+  // already (a double click), which is to be refused.
+  bool Queue(std::uint64_t sequence);
+  // Dialogs' thread: the action of that sequence number was done or refused.
+  void Done(std::uint64_t sequence);
 
   // Dialogs' thread, with no dialog open: runs the road on the window's setup, in place, and
   // writes its report. Throws when the report directory cannot be made, and ui::ActionError when
@@ -76,6 +83,8 @@ class Commissioning final : public cli::RoadProgress {
   CommissionRoad road_;
   ReportDirectories& reports_;
   const ui::ActionSource& actions_;
+  std::mutex queueMutex_;
+  std::optional<std::uint64_t> queued_;  // the "commission" action that has not been done yet
   std::atomic<bool> running_ = false;
   std::atomic<bool> stop_ = false;
   nlohmann::json view_;  // dialogs' thread only

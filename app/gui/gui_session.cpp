@@ -52,7 +52,12 @@ void GuiSession::Receive(const std::string& text) {
         return;
       }
     }
-    actions_.Post(ParseAction(message, targets_));
+    ui::UserAction action = ParseAction(message, targets_);
+    if (commissioning_ != nullptr && message["op"] == "commission" && !commissioning_->Queue(action.sequence)) {
+      Reply(sequence, kCommissioningRuns);
+      return;
+    }
+    actions_.Post(std::move(action));
   } catch (const std::exception& error) {
     Reply(sequence, error.what());
   }
@@ -105,6 +110,7 @@ void GuiSession::Publish(json dialogs, const ui::MessageBoxRecord* box, ui::Curs
 
 // The outcome goes out after the state that the action brought about.
 void GuiSession::Done(const ui::UserAction& action, const std::string& error) {
+  if (commissioning_ != nullptr) commissioning_->Done(action.sequence);
   replies_.emplace_back(action.sequence, error);
 }
 

@@ -186,6 +186,19 @@ INSTANTIATE_TEST_SUITE_P(
                       RoadCase{"TheSecondStepFails", false, true, 2, "the test current"}),
     [](const ::testing::TestParamInfo<RoadCase>& road) { return std::string(road.param.what); });
 
+TEST(CommissionQueueTest, ADoubleClickStartsOneRoad) {
+  kestrel::gui::ReportDirectories reports;
+  ui::SteadyClock clock;
+  ui::ActionQueue actions(clock);
+  kestrel::gui::Commissioning commissioning({}, reports, actions);
+  EXPECT_TRUE(commissioning.Queue(5));
+  EXPECT_FALSE(commissioning.Queue(6)) << "the first has not begun yet";
+  commissioning.Done(4);
+  EXPECT_FALSE(commissioning.Queue(7));
+  commissioning.Done(5);
+  EXPECT_TRUE(commissioning.Queue(8));
+}
+
 // A new report directory beside the setup each time (a temporary one for the embedded default),
 // and what a report's address may name: its own files, nothing outside its directory.
 TEST(ReportDirectoryTest, IsANewOneEachTimeAndServesItsOwnFilesOnly) {
