@@ -88,7 +88,9 @@ export class CommissionPanel {
       this.stop.textContent = "Stop";
     }
     this.steps.replaceChildren(...road.steps.map((step) => stepView(step, road.running)));
-    const outcome = [road.error, road.nextCheck ? `Check next: ${road.nextCheck}` : ""].filter((text) => text);
+    // A road stopped on request says so itself; one that failed says what to check.
+    const next = road.nextCheck && !road.stopped ? `Check next: ${road.nextCheck}` : road.nextCheck;
+    const outcome = [road.error, next].filter((text) => text);
     this.outcome.textContent = outcome.join("\n");
     this.report.hidden = road.report === "";
     if (road.report) {
