@@ -45,6 +45,10 @@ class RoadProgress {
   virtual void StepBegan(const RoadStep& step, int number, int count) = 0;
   virtual void StatusText(const std::string& text) = 0;
   virtual void StepEnded(const StepRecord& record) = 0;
+  // Asked before each step begins: true ends the road there, as a step that failed would (the
+  // steps that passed are kept, the dialogs closed with OK), with no step failed. A host whose
+  // user may stop the road (the Stop of kestrel gui) answers it; by default the road runs on.
+  virtual bool StopRequested() { return false; }
 };
 
 struct RoadPlan {

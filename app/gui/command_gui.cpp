@@ -10,6 +10,9 @@
 
 #include "cli_error.h"
 #include "commands.h"
+#include "commission/road.h"
+#include "commission/road_report.h"
+#include "commissioning.h"
 #include "drive_options.h"
 #include "gui_server.h"
 #include "gui_session.h"
@@ -63,6 +66,15 @@ void OpenBrowser(const std::string& address) {
   if (std::system(command.c_str()) != 0) std::cerr << "could not open a browser: open the address by hand\n";
 }
 
+// The road of `kestrel commission` on the whole plan for the setup, and its report.
+gui::CommissionRoad Road(Host& host) {
+  return {[&host](CMC_Setup& setup, ui::EventLoop& loop, drivesim::Drive* simulated, const std::string& reportDirectory,
+                  RoadProgress& progress) {
+            return RunRoad(host.Plugin(), setup, loop, simulated, {PlanRoad(setup, "", {}), reportDirectory}, progress);
+          },
+          [](const RoadRecord& record, const std::string& directory) { WriteRoadReport(record, directory); }};
+}
+
 int RunGui(Host& host, const GuiOptions& options) {
   ui::SteadyClock clock;
   ui::HeadlessSession session(&clock);
@@ -70,9 +82,12 @@ int RunGui(Host& host, const GuiOptions& options) {
   StopOnSignal stop(actions);
   gui::RecoveryFile recovery(options.recovery);
   gui::HostWindow window(host, options.drive, options.source.path, &recovery);
-  gui::GuiSession page(actions, &window);
+  gui::ReportDirectories reports;
+  gui::Commissioning commissioning(Road(host), reports, actions);
+  gui::GuiSession page(actions, &window, &commissioning);
   gui::GuiServer server({options.port, ""}, [&page] { return page.Greeting(); },
-                        [&page](const std::string& message) { page.Receive(message); });
+                        [&page](const std::string& message) { page.Receive(message); },
+                        [&reports](std::string_view path) { return reports.Find(path); });
   page.SetSender([&server](std::string message) { server.Send(std::move(message)); });
   ui::RealTimeAgent agent(actions, page);
   session.Use(agent);

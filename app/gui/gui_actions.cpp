@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "commissioning.h"
 #include "graph_state.h"
 #include "host_window.h"
 #include "ui/dialog.h"
@@ -98,16 +99,21 @@ ui::Step DialogStep(const std::string& op, const json& message, const ActionTarg
 }
 
 // A command of the host's window; the window is behind the open dialogs, out of reach.
-ui::Step HostStep(const std::string& op, std::function<void(HostWindow&)> command, const ActionTargets& targets) {
+ui::Step HostStep(const std::string& op, std::function<void(HostWindow&, ui::EventLoop&)> command,
+                  const ActionTargets& targets) {
   HostWindow* host = targets.host;
   if (host == nullptr) throw std::invalid_argument("this session has no host window for \"" + op + "\"");
   return {op, [host, op, command = std::move(command)](ui::StepContext& context) {
             if (const CDialog* top = context.Loop().TopDialog()) {
               throw ui::ActionError("cannot " + op + " while the dialog " + top->GetWindowText() + " is open");
             }
-            command(*host);
+            command(*host, context.Loop());
           },
           std::nullopt};
+}
+
+ui::Step HostStep(const std::string& op, std::function<void(HostWindow&)> command, const ActionTargets& targets) {
+  return HostStep(op, [command = std::move(command)](HostWindow& host, ui::EventLoop&) { command(host); }, targets);
 }
 
 std::optional<ui::Step> HostCommand(const std::string& op, const json& message, const ActionTargets& targets) {
@@ -133,6 +139,12 @@ std::optional<ui::Step> HostCommand(const std::string& op, const json& message, 
   }
   if (op == "edit-setup") return HostStep(op, [](HostWindow& host) { host.EditSetup(); }, targets);
   if (op == "compute") return HostStep(op, [](HostWindow& host) { host.ComputeRegisters(); }, targets);
+  if (op == "commission") {
+    Commissioning* commissioning = targets.commissioning;
+    if (commissioning == nullptr) throw std::invalid_argument("this session cannot commission");
+    return HostStep(op, [commissioning](HostWindow& host, ui::EventLoop& loop) { commissioning->Run(host, loop); },
+                    targets);
+  }
   if (op == "quit") {
     return HostStep(op, [quit = targets.quit](HostWindow& host) {
       if (host.Close()) quit();

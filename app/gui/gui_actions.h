@@ -1,7 +1,7 @@
 // The actions a page sends, as operations of the dialog framework's user agent: the script steps
 // on a dialog (click, type, select, check, tab, slide, spin, keys, context, menu, close, answer),
 // the download of a graph's plot, the closing of the help page
-// and the commands of the host's main window. A message is JSON: {"seq": N, "op": "click",
+// and the commands of the host's main window (Commission among them). A message is JSON: {"seq": N, "op": "click",
 // "dialog": SERIAL, "id": ID, ...}; docs/gui-protocol.md lists them all.
 #pragma once
 
@@ -15,14 +15,17 @@ class CDialog;
 
 namespace kestrel::gui {
 
+class Commissioning;
 class HostWindow;
 
-// What the actions act on: the host's window (null: host commands are refused), the session's
+// What the actions act on: the host's window (null: host commands are refused), the
+// commissioning road it runs (null: "commission" is refused), the session's
 // number of an open dialog, the flag that a "quit" raises once the setup may be closed, the
 // closing of the help page shown, the page itself (a plot it downloads goes straight to it), and
 // the control being right-clicked (its id while its context menu is handled, then 0).
 struct ActionTargets {
   HostWindow* host = nullptr;
+  Commissioning* commissioning = nullptr;
   std::function<int(const CDialog& dialog)> serialOf;
   std::function<void()> quit;
   std::function<void()> closeHelp;

@@ -26,6 +26,9 @@ using tcp = net::ip::tcp;
 
 constexpr std::size_t kLargestMessage = 1 << 20;
 constexpr std::chrono::seconds kRequestTimeout{30};
+// A served file is a document to read: its styles and drawings, no scripts, nothing fetched from
+// elsewhere, so it cannot act on the session.
+constexpr std::string_view kDocumentPolicy = "default-src 'none'; style-src 'unsafe-inline'; img-src 'self' data:";
 
 std::string_view HeaderOf(const http::request<http::string_body>& request, http::field field) {
   const auto found = request.find(field);
@@ -38,7 +41,7 @@ class PageSession;
 
 class GuiServer::Impl {
  public:
-  Impl(const ServerOptions& options, Greeting greeting, Receiver receiver);
+  Impl(const ServerOptions& options, Greeting greeting, Receiver receiver, Files files);
 
   void Accept();
   // The page becomes the controlling one; the one before is closed.
@@ -52,6 +55,7 @@ class GuiServer::Impl {
   std::unique_ptr<RequestGuard> guard;
   Greeting greeting;
   Receiver receiver;
+  Files files;
   std::weak_ptr<PageSession> page_;
   std::thread thread;
 };
@@ -157,17 +161,23 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
       Respond(http::status::method_not_allowed, "text/plain; charset=utf-8", "Only GET is served.\n");
       return;
     }
-    const WebAsset* asset = FindWebAsset(path);
-    if (asset == nullptr) {
-      Respond(http::status::not_found, "text/plain; charset=utf-8", "Not found.\n");
+    if (const WebAsset* asset = FindWebAsset(path)) {
+      Respond(http::status::ok, asset->contentType, std::string(asset->body));
       return;
     }
-    Respond(http::status::ok, asset->contentType, std::string(asset->body));
+    if (std::optional<ServedFile> file = server_.files ? server_.files(path) : std::nullopt) {
+      Respond(http::status::ok, file->contentType, std::move(file->body), kDocumentPolicy);
+      return;
+    }
+    Respond(http::status::not_found, "text/plain; charset=utf-8", "Not found.\n");
   }
 
-  void Respond(http::status status, std::string_view type, std::string body) {
+  void Respond(http::status status, std::string_view type, std::string body, std::string_view policy = {}) {
     auto response = std::make_shared<http::response<http::string_body>>(status, request_.version());
     response->set(http::field::content_type, beast::string_view(type.data(), type.size()));
+    if (!policy.empty()) {
+      response->set("Content-Security-Policy", beast::string_view(policy.data(), policy.size()));
+    }
     response->set(http::field::cache_control, "no-store");
     response->set("X-Content-Type-Options", "nosniff");
     response->set("X-Frame-Options", "DENY");
@@ -197,10 +207,11 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
   GuiServer::Impl& server_;
 };
 
-GuiServer::Impl::Impl(const ServerOptions& options, Greeting greetingSource, Receiver receiverOfPage)
+GuiServer::Impl::Impl(const ServerOptions& options, Greeting greetingSource, Receiver receiverOfPage, Files served)
     : token(options.token.empty() ? RandomToken() : options.token),
       greeting(std::move(greetingSource)),
-      receiver(std::move(receiverOfPage)) {
+      receiver(std::move(receiverOfPage)),
+      files(std::move(served)) {
   const tcp::endpoint endpoint(net::ip::make_address_v4("127.0.0.1"), options.port);
   beast::error_code error;
   acceptor.open(endpoint.protocol(), error);
@@ -229,8 +240,8 @@ void GuiServer::Impl::TakeOver(const std::shared_ptr<PageSession>& page) {
   page_ = page;
 }
 
-GuiServer::GuiServer(const ServerOptions& options, Greeting greeting, Receiver receiver)
-    : impl_(std::make_unique<Impl>(options, std::move(greeting), std::move(receiver))) {
+GuiServer::GuiServer(const ServerOptions& options, Greeting greeting, Receiver receiver, Files files)
+    : impl_(std::make_unique<Impl>(options, std::move(greeting), std::move(receiver), std::move(files))) {
   impl_->Accept();
   impl_->thread = std::thread([impl = impl_.get()] { impl->ioc.run(); });
 }

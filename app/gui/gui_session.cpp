@@ -7,9 +7,12 @@ namespace kestrel::gui {
 
 using nlohmann::json;
 
-GuiSession::GuiSession(ui::ActionQueue& actions, HostWindow* host) : actions_(actions), host_(host) {
+GuiSession::GuiSession(ui::ActionQueue& actions, HostWindow* host, Commissioning* commissioning)
+    : actions_(actions), host_(host), commissioning_(commissioning) {
   // The serials are read on the dialogs' thread only: actions run there.
   targets_.host = host;
+  targets_.commissioning = commissioning;
+  if (commissioning_ != nullptr) commissioning_->SetShow([this](ui::EventLoop& loop) { ShowCommissioning(loop); });
   targets_.serialOf = [this](const CDialog& dialog) {
     const auto found = serials_.find(&dialog);
     return found == serials_.end() ? 0 : found->second;
@@ -27,10 +30,14 @@ GuiSession::GuiSession(ui::ActionQueue& actions, HostWindow* host) : actions_(ac
                     {"box", json()},
                     {"popup", json()},
                     {"help", json()},
-                    {"cursor", "arrow"}});
+                    {"cursor", "arrow"},
+                    {"commission", json()}});
 }
 
-GuiSession::~GuiSession() { drivebase::SetHelpViewer(nullptr); }
+GuiSession::~GuiSession() {
+  drivebase::SetHelpViewer(nullptr);
+  if (commissioning_ != nullptr) commissioning_->SetShow(nullptr);
+}
 
 void GuiSession::Receive(const std::string& text) {
   std::uint64_t sequence = 0;
@@ -39,7 +46,18 @@ void GuiSession::Receive(const std::string& text) {
     if (message.is_object() && message.contains("seq") && message["seq"].is_number_unsigned()) {
       sequence = message["seq"].get<std::uint64_t>();
     }
-    actions_.Post(ParseAction(message, targets_));
+    if (commissioning_ != nullptr) {
+      if (const std::optional<std::string> answer = commissioning_->AnswerAtOnce(message)) {
+        Reply(sequence, *answer);
+        return;
+      }
+    }
+    ui::UserAction action = ParseAction(message, targets_);
+    if (commissioning_ != nullptr && message["op"] == "commission" && !commissioning_->Queue(action.sequence)) {
+      Reply(sequence, kCommissioningRuns);
+      return;
+    }
+    actions_.Post(std::move(action));
   } catch (const std::exception& error) {
     Reply(sequence, error.what());
   }
@@ -60,22 +78,39 @@ void GuiSession::Show(ui::EventLoop& loop, const ui::MessageBoxRecord* box) {
   }
   json shown = json::array();
   for (const CDialog* dialog : dialogs) shown.push_back(DialogState(*dialog, targets_.serialOf(*dialog)));
-  json state = {{"host", hostState_},
-                {"dialogs", std::move(shown)},
-                {"box", box != nullptr ? MessageBoxState(*box) : json()},
-                {"popup", popup_},
-                {"help", help_},
-                {"cursor", loop.CurrentCursor() == ui::Cursor::Wait ? "wait" : "arrow"}};
-  const std::vector<PlotSeries> plots = PlotSeriesOf(dialogs, targets_.serialOf);
-  if (std::optional<std::string> patch = channel_.Publish(std::move(state), plots); patch && sender_) {
-    sender_(*patch);
-  }
+  Publish(std::move(shown), box, loop.CurrentCursor(), PlotSeriesOf(dialogs, targets_.serialOf));
   for (const auto& [sequence, error] : replies_) Reply(sequence, error);
   replies_.clear();
 }
 
+// The road drives its own dialogs: the page sees its progress over the main window, which shows
+// the setup as the steps change it (and keeps it in the recovery file) every second.
+void GuiSession::ShowCommissioning(ui::EventLoop& loop) {
+  const ui::Milliseconds now = loop.Clock().Now();
+  if (host_ != nullptr && now - lastCheckpoint_ >= kCheckpointPeriod) {
+    hostState_ = host_->CheckpointedState();
+    lastCheckpoint_ = now;
+  }
+  Publish(json::array(), nullptr, ui::Cursor::Arrow, {});
+}
+
+void GuiSession::Publish(json dialogs, const ui::MessageBoxRecord* box, ui::Cursor cursor,
+                         const std::vector<PlotSeries>& plots) {
+  json state = {{"host", hostState_},
+                {"dialogs", std::move(dialogs)},
+                {"box", box != nullptr ? MessageBoxState(*box) : json()},
+                {"popup", popup_},
+                {"help", help_},
+                {"cursor", cursor == ui::Cursor::Wait ? "wait" : "arrow"},
+                {"commission", commissioning_ != nullptr ? commissioning_->View() : json()}};
+  if (std::optional<std::string> patch = channel_.Publish(std::move(state), plots); patch && sender_) {
+    sender_(*patch);
+  }
+}
+
 // The outcome goes out after the state that the action brought about.
 void GuiSession::Done(const ui::UserAction& action, const std::string& error) {
+  if (commissioning_ != nullptr) commissioning_->Done(action.sequence);
   replies_.emplace_back(action.sequence, error);
 }
 

@@ -1,7 +1,8 @@
 // One session of the graphical front end, on the dialogs' thread: it numbers the dialogs as they
 // open, publishes what the application shows whenever it settles (the open dialogs, a pending
-// message box, the cursor, the host's window), answers each action with its outcome once that
-// state is out, and turns the page's messages into actions for the real-time agent.
+// message box, the cursor, the host's window, a commissioning road's progress), answers each
+// action with its outcome once that state is out, and turns the page's messages into actions for
+// the real-time agent (those a running road leaves no room for are answered at once).
 #pragma once
 
 #include <functional>
@@ -12,6 +13,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "commissioning.h"
 #include "gui_actions.h"
 #include "gui_state.h"
 #include "ui/event_loop.h"
@@ -23,9 +25,10 @@ class GuiSession final : public ui::RealTimeListener, public ui::DialogObserver 
  public:
   using Sender = std::function<void(std::string message)>;
 
-  // `host` may be null: a session of dialogs alone. The session shows the help pages the dialogs
-  // ask for while it lives.
-  GuiSession(ui::ActionQueue& actions, HostWindow* host);
+  // `host` may be null: a session of dialogs alone; `commissioning` null: a session that cannot
+  // commission. The session shows the help pages the dialogs ask for while it lives, and a
+  // road's progress while it runs.
+  GuiSession(ui::ActionQueue& actions, HostWindow* host, Commissioning* commissioning = nullptr);
   ~GuiSession() override;
   GuiSession(const GuiSession&) = delete;
   GuiSession& operator=(const GuiSession&) = delete;
@@ -47,9 +50,15 @@ class GuiSession final : public ui::RealTimeListener, public ui::DialogObserver 
 
  private:
   void Reply(std::uint64_t sequence, const std::string& error) const;
+  // The state that the page is shown: what `Show` sees, or the road's progress (no dialog) while
+  // it runs.
+  void Publish(nlohmann::json dialogs, const ui::MessageBoxRecord* box, ui::Cursor cursor,
+               const std::vector<PlotSeries>& plots);
+  void ShowCommissioning(ui::EventLoop& loop);
 
   ui::ActionQueue& actions_;
   HostWindow* host_;
+  Commissioning* commissioning_;
   ActionTargets targets_;
   Sender sender_;
   StateChannel channel_;

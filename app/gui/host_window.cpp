@@ -173,6 +173,16 @@ void HostWindow::EditSetup() {
   lastChanges_.clear();
 }
 
+cli::RoadRecord HostWindow::Commission(const Road& road) {
+  cli::RoadRecord record = road(setup_, drive_->SimulatedDrive());
+  record.setupName = path_.empty() ? "embedded default setup" : path_;
+  record.driveName = driveDescription_;
+  lastChanges_ = record.changes;
+  lastCommand_ = std::string(record.completed ? "Commission: completed" : "Commission: not completed") + ", " +
+                 std::to_string(lastChanges_.size()) + (lastChanges_.size() == 1 ? " value changed" : " values changed");
+  return record;
+}
+
 void HostWindow::ComputeRegisters() {
   const cli::SetupValues before = cli::ValuesOf(setup_);
   ComputeAllRegisters(&setup_, MessageBoxReporter());

@@ -4,12 +4,14 @@
 // one that fails throws std::runtime_error saying what went wrong and leaves the setup as it was.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include "commission/road_record.h"
 #include "drive_options.h"
 #include "host.h"
 #include "recovery_file.h"
@@ -29,6 +31,8 @@ class HostWindow {
   nlohmann::json State() const;
   bool HasUnsavedChanges() const;
   CMC_Setup& Setup() { return setup_; }
+  // The setup's file; empty for the embedded default setup.
+  const std::string& File() const { return path_; }
   // Keeps the setup in the recovery file while it has unsaved changes; removes the file once
   // it has none.
   void Checkpoint();
@@ -46,6 +50,12 @@ class HostWindow {
   void SetParameterUnit(const std::string& name, const std::string& unit);
   // Runs the plug-in's EditSetup (Drive Setup, which opens Motor Setup).
   void EditSetup();
+  // Runs the commissioning road on the setup, in place, as Edit setup runs the dialogs: `road`
+  // gets the setup and the simulated drive (null for the offline one). What the steps that passed
+  // found stays in the setup, unsaved. The record gets the names of the setup and the drive; the
+  // window's last command says how the road ended and lists what it changed.
+  using Road = std::function<cli::RoadRecord(CMC_Setup& setup, drivesim::Drive* simulated)>;
+  cli::RoadRecord Commission(const Road& road);
   // Every register from the parameters, then the plug-in's ComputeAllOptions; lists the changes.
   void ComputeRegisters();
   // With unsaved changes, asks whether to save them (a message box): true when the setup may be

@@ -17,7 +17,7 @@ void Connect(tcp::socket& socket, unsigned short port) {
 
 }  // namespace
 
-unsigned HttpStatus(unsigned short port, const Request& request) {
+Response HttpGet(unsigned short port, const Request& request) {
   boost::asio::io_context ioc;
   tcp::socket socket(ioc);
   Connect(socket, port);
@@ -28,7 +28,7 @@ unsigned HttpStatus(unsigned short port, const Request& request) {
   beast::flat_buffer buffer;
   http::response<http::string_body> response;
   http::read(socket, buffer, response);
-  return response.result_int();
+  return {response.result_int(), std::string(response[http::field::content_type]), response.body()};
 }
 
 PageClient::PageClient(unsigned short port, const Request& request) {
@@ -77,6 +77,10 @@ void PageClient::WaitForBox() { WaitForShown("box"); }
 
 void PageClient::WaitForShown(const std::string& name, bool shown) {
   while (!state_.is_object() || !state_.contains(name) || state_[name].is_null() == shown) Read();
+}
+
+void PageClient::WaitUntil(const std::function<bool(const nlohmann::json& state)>& holds) {
+  while (!state_.is_object() || !holds(state_)) Read();
 }
 
 void PageClient::Send(const nlohmann::json& action) { ws_.write(boost::asio::buffer(action.dump())); }

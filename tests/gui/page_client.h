@@ -2,6 +2,7 @@
 // the state it has been sent (the whole state, then each patch applied to it).
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 #include <utility>  // before Boost.Asio 1.74, which uses std::exchange without it
@@ -20,8 +21,16 @@ struct Request {
   std::string origin;  // empty: none
 };
 
+struct Response {
+  unsigned status = 0;
+  std::string contentType;
+  std::string body;
+};
+
+// The response to a GET.
+Response HttpGet(unsigned short port, const Request& request);
 // The status of a GET.
-unsigned HttpStatus(unsigned short port, const Request& request);
+inline unsigned HttpStatus(unsigned short port, const Request& request) { return HttpGet(port, request).status; }
 
 class PageClient {
  public:
@@ -34,6 +43,8 @@ class PageClient {
   void WaitForBox();
   // Reads messages until the state's entry `name` is (not) null.
   void WaitForShown(const std::string& name, bool shown = true);
+  // Reads messages until the state is one that `holds`.
+  void WaitUntil(const std::function<bool(const nlohmann::json& state)>& holds);
   void Send(const nlohmann::json& action);
   // Sends the action and reads until its reply; returns the reply's error text.
   std::string Act(nlohmann::json action);

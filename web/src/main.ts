@@ -1,5 +1,6 @@
 // The page of kestrel gui: the host's main window, the dialogs over it and the message box over
 // all, drawn from the state the server sends; every user action goes to the server.
+import { CommissionPanel } from "./commission";
 import { DialogStack } from "./dialogs";
 import { saveFile } from "./graph";
 import { HelpPanel } from "./help";
@@ -35,6 +36,7 @@ let window: MainWindow | null = null;
 let dialogs: DialogStack | null = null;
 let help: HelpPanel | null = null;
 let popup: PopupLayer | null = null;
+let road: CommissionPanel | null = null;
 const session: Session = new Session({
   state(state: State) {
     if (state.host) window?.render(state.host);
@@ -42,6 +44,7 @@ const session: Session = new Session({
     help?.render(state.help ?? null);
     renderBox(boxLayer, state.box, session);
     popup?.render(state.popup ?? null);
+    road?.render(state.commission ?? null);
     document.body.classList.toggle("wait", state.cursor === "wait");
   },
   refused: notify,
@@ -52,6 +55,7 @@ const session: Session = new Session({
   },
 });
 window = new MainWindow(main, session);
+road = new CommissionPanel(main, session);
 dialogs = new DialogStack(dialogLayer, session);
 help = new HelpPanel(helpLayer, session);
 popup = new PopupLayer(session);

@@ -1,5 +1,5 @@
 // The host's main window: the setup file (open, save, save as, quit), the drive in use, the
-// commands "Edit setup" and "Compute registers" with what the computation changed, the options,
+// commands "Edit setup", "Compute registers" and "Commission" with what they changed, the options,
 // and the searchable table of parameters, each edited in place through the setup model; a value
 // or unit the model refuses gets the reason beside its row.
 import type { HostState, ParameterRow, Session } from "./protocol";
@@ -47,6 +47,7 @@ export class MainWindow {
       button("Save as", () => session.send({ op: "save-as", path: this.path.value })),
       button("Edit setup", () => session.send({ op: "edit-setup" })),
       button("Compute registers", () => session.send({ op: "compute" })),
+      button("Commission", () => session.send({ op: "commission" })),
       button("Quit", () => session.send({ op: "quit" })),
     );
     this.search.type = "search";

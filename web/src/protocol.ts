@@ -115,6 +115,34 @@ export interface PopupState {
   items: MenuItemState[];
 }
 
+// A step of the commissioning road as it runs and once it has ended.
+export interface CommissionStep {
+  number: number;
+  name: string;
+  title: string;
+  status: "running" | "passed" | "failed" | "not kept";
+  texts: string[];
+  results: [string, string][];
+  outcome: string;
+  error: string;
+  notes: string[];
+}
+
+// The last commissioning road: its steps so far; once it has ended, how (completed, stopped on
+// request, or short of its end with what to check next) and the address of its report.
+export interface CommissionState {
+  running: boolean;
+  step: number;
+  count: number;
+  steps: CommissionStep[];
+  nextCheck: string;
+  completed: boolean;
+  stopped: boolean;
+  directory: string;
+  report: string;
+  error: string;
+}
+
 export interface State {
   host: HostState | null;
   dialogs: DialogState[];
@@ -122,6 +150,7 @@ export interface State {
   popup?: PopupState | null;
   help: HelpState | null;
   cursor: "wait" | "arrow";
+  commission?: CommissionState | null;
 }
 
 export type Action = { op: string } & Record<string, unknown>;

@@ -4,7 +4,8 @@
 // nominal current and its unit, answers a message box, reads Drive Setup's help, reloads the page in the middle of the
 // dialogs and carries on, closes both with OK, saves, and finds the value in the saved file; a
 // request without the token is refused; runs the current test from Drive Setup and sees its
-// step plotted; runs the Hall configuration test from Motor Setup and sees its diagrams drawn. Screenshots of the main window, Drive Setup, Motor Setup, the current test and the Hall configuration test are written to the artifacts folder. Then a parameter edited in the main window survives
+// step plotted; runs the Hall configuration test from Motor Setup and sees its diagrams drawn;
+// runs Commission, stops it and opens its report. Screenshots of the main window, Drive Setup, Motor Setup, the current test and the Hall configuration test are written to the artifacts folder. Then a parameter edited in the main window survives
 // a killed kestrel: the next one offers the recovery file.
 import { spawn } from "node:child_process";
 import { existsSync, mkdirSync, mkdtempSync, readFileSync, rmSync } from "node:fs";
@@ -201,6 +202,28 @@ try {
     const count = Number((await page.locator(".status").textContent()).match(/\d+/)[0]);
     const rows = await page.locator(".changes tbody tr").count();
     assert(count > 0 && rows === count, `${count} values changed, ${rows} rows listed`);
+  });
+
+  await check("Commission shows the road as it runs, refuses other actions, stops on Stop and opens its report", async () => {
+    await page.getByRole("button", { name: "Commission", exact: true }).click();
+    await page.locator(".road-step").first().waitFor({ timeout: 30000 });
+    const heading = await page.locator(".commission-heading").textContent();
+    assert(heading.startsWith("Commissioning: step 1 of "), heading);
+    await page.getByRole("button", { name: "Save", exact: true }).click();
+    await page.locator(".notice", { hasText: "commissioning is running" }).first().waitFor();
+    await page.locator(".commission-stop").click();
+    await page.locator(".commission-report:not([hidden])").waitFor({ timeout: 120000 });
+    await page.screenshot({ path: join(artifacts, "commission.png") });
+    const ended = await page.locator(".commission-heading").textContent();
+    assert(ended.startsWith("Commissioning stopped"), ended);
+    const opened = page.waitForEvent("popup");
+    await page.locator(".commission-report").click();
+    const report = await opened;
+    const response = await report.waitForLoadState().then(() => report.evaluate(() => document.contentType));
+    assert(response === "text/html", `the report opens as ${response}`);
+    assert(existsSync(join(work, "axis-commissioning", "index.html")), "no report beside the setup");
+    await report.close();
+    await page.locator(".commission-close").click();
   });
 
   await check("a request without the token is refused", async () => {
