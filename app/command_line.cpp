@@ -28,6 +28,7 @@ int Main(int argc, char** argv) {
   AddGuiCommand(app, host, status);
   AddDriveCommand(app, host, status);
   AddTestCommand(app, host, status);
+  AddCommissionCommand(app, host, status);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {

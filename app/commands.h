@@ -20,6 +20,7 @@ void AddEditCommand(CLI::App& app, Host& host, int& status);
 void AddGuiCommand(CLI::App& app, Host& host, int& status);
 void AddDriveCommand(CLI::App& app, Host& host, int& status);
 void AddTestCommand(CLI::App& app, Host& host, int& status);
+void AddCommissionCommand(CLI::App& app, Host& host, int& status);
 
 // The whole command line: parses, runs the chosen sub-command, returns the exit status.
 int Main(int argc, char** argv);

@@ -303,4 +303,17 @@ std::vector<const RoadStep*> PlanRoad(const CMC_Setup& setup, std::string_view f
   return plan;
 }
 
+std::vector<std::string> SkippedSteps(const CMC_Setup& setup) {
+  std::vector<std::string> skipped;
+  for (const RoadStep& step : Road()) {
+    const bool fitsByAnother = std::ranges::any_of(
+        Road(), [&](const RoadStep& other) { return other.name == step.name && other.fits(setup); });
+    const bool told = std::ranges::any_of(
+        skipped, [&](const std::string& line) { return line.starts_with(std::string(step.name) + ":"); });
+    if (fitsByAnother || told) continue;
+    skipped.push_back(std::string(step.name) + ": " + WhyStepDoesNotFit(step, setup));
+  }
+  return skipped;
+}
+
 }  // namespace kestrel::cli

@@ -43,6 +43,9 @@ const RoadStep* FindRoadStep(std::string_view name);
 // Why the step does not fit the setup, in words ("the setup's motor is linear (TransmissionType 3):
 // ..."); empty when it fits.
 std::string WhyStepDoesNotFit(const RoadStep& step, const CMC_Setup& setup);
+// The steps of the road that do not fit the setup, each as "name: why" (a name that another entry
+// of the road fits, as the resolution of either kind of encoder, is not among them).
+std::vector<std::string> SkippedSteps(const CMC_Setup& setup);
 
 // The steps to run on the setup, in road order: those that fit it, beginning at `from` (empty:
 // the first), and, when `only` names steps, only those. std::invalid_argument naming the entry

@@ -29,6 +29,8 @@ class RoadRecorder final : public ui::DialogObserver {
   void DialogOpened(CDialog& dialog) override;
   void DialogClosed(CDialog& dialog, int endCode) override;
 
+  // Whether the host asks the road to end before its next step (RoadProgress::StopRequested).
+  bool StopRequested() { return progress_.StopRequested(); }
   // A step begins: the setup's values before it, its plot directory, the progress told.
   void BeginStep(const RoadStep& step, int number, int count);
   bool InStep() const { return step_ != nullptr; }

@@ -73,20 +73,6 @@ std::vector<LabelledValue> Describe(const CMC_Setup& setup, std::span<const Desc
   return values;
 }
 
-// The steps of the road that do not fit the setup, each with why (a name that another entry of
-// the road fits, as the resolution of either encoder, is not skipped).
-std::vector<std::string> SkippedSteps(const CMC_Setup& setup) {
-  std::vector<std::string> skipped;
-  for (const RoadStep& step : Road()) {
-    const bool fitsByAnother = std::ranges::any_of(
-        Road(), [&](const RoadStep& other) { return other.name == step.name && other.fits(setup); });
-    const bool told = std::ranges::any_of(
-        skipped, [&](const std::string& line) { return line.starts_with(std::string(step.name) + ":"); });
-    if (fitsByAnother || told) continue;
-    skipped.push_back(std::string(step.name) + ": " + WhyStepDoesNotFit(step, setup));
-  }
-  return skipped;
-}
 
 }  // namespace
 

@@ -90,6 +90,8 @@ bool RoadUser::ActOnSetupDialog(ui::EventLoop& loop, CDialog& dialog, RoadDialog
     }
     motorSetupSeen_ = true;  // it does not come: the user opens it when a step needs it
   }
+  // Asked to stop, the user ends the road before its next step as after a step that failed.
+  if (!stopped_ && next_ < steps_.size() && recorder_.StopRequested()) stopped_ = true;
   const RoadStep* next = !stopped_ && next_ < steps_.size() ? steps_[next_] : nullptr;
   if (next != nullptr && next->dialog == which) return RunStep(loop, dialog, *next);
   if (which == RoadDialog::driveSetup && next != nullptr) {
