@@ -13,29 +13,13 @@ void AppendRow(std::string& html, const std::vector<std::string>& cells, std::si
   html += "<tr>";
   for (std::size_t k = 0; k < std::max(columns, cells.size()); ++k) {
     html += std::string("<") + tag + ">";
-    if (k < cells.size()) html += EscapeHtml(cells[k]);
+    if (k < cells.size()) html += drivebase::EscapeMarkup(cells[k]);
     html += std::string("</") + tag + ">";
   }
   html += "</tr>\n";
 }
 
 }  // namespace
-
-std::string EscapeHtml(std::string_view text) {
-  std::string html;
-  html.reserve(text.size());
-  for (const char c : text) {
-    switch (c) {
-      case '&': html += "&amp;"; break;
-      case '<': html += "&lt;"; break;
-      case '>': html += "&gt;"; break;
-      case '"': html += "&quot;"; break;
-      case '\'': html += "&#39;"; break;
-      default: html += c;
-    }
-  }
-  return html;
-}
 
 std::string RelativeHref(std::string_view path) {
   static constexpr char kHex[] = "0123456789ABCDEF";
@@ -63,7 +47,7 @@ std::string AnchorOf(std::string_view name) {
 
 std::string HtmlTable(const std::vector<std::string>& header, const std::vector<std::vector<std::string>>& rows,
                       std::string_view cssClass) {
-  std::string html = cssClass.empty() ? "<table>\n" : "<table class=\"" + EscapeHtml(cssClass) + "\">\n";
+  std::string html = cssClass.empty() ? "<table>\n" : "<table class=\"" + drivebase::EscapeMarkup(cssClass) + "\">\n";
   if (!header.empty()) {
     html += "<thead>";
     AppendRow(html, header, header.size(), "th");

@@ -1,16 +1,14 @@
-// The pieces the commissioning report's page is built of: texts escaped for HTML, relative links,
-// anchors and tables.
+// The pieces the commissioning report's page is built of: relative links, anchors and tables;
+// texts are escaped with drivebase::EscapeMarkup (safe in content and in quoted attributes).
 #pragma once
 
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace kestrel::cli {
+#include "drivebase/graph.h"
 
-// The text as HTML shows it literally: & < > " ' escaped (safe in content and in quoted
-// attributes).
-std::string EscapeHtml(std::string_view text);
+namespace kestrel::cli {
 
 // A relative path as an href attribute's value: each byte outside the unreserved characters and
 // '/' percent-encoded, so that blanks, '#', '?' and non-ASCII names still reach the file.

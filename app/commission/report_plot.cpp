@@ -89,12 +89,12 @@ std::string CsvCaptionHtml(const std::filesystem::path& reportDirectory, const s
                            std::string_view name) {
   std::error_code error;
   if (!std::filesystem::is_regular_file(reportDirectory / relativeCsv, error))
-    return " — <span class=\"problem\">its values (" + EscapeHtml(relativeCsv) + ") are missing</span>";
-  return " — <a href=\"" + EscapeHtml(RelativeHref(relativeCsv)) + "\">" + EscapeHtml(name) + ".csv</a>";
+    return " — <span class=\"problem\">its values (" + drivebase::EscapeMarkup(relativeCsv) + ") are missing</span>";
+  return " — <a href=\"" + drivebase::EscapeMarkup(RelativeHref(relativeCsv)) + "\">" + drivebase::EscapeMarkup(name) + ".csv</a>";
 }
 
 std::string Figure(std::string_view name, const std::string& caption, const std::string& body) {
-  return "<figure class=\"plot\">\n<figcaption>" + EscapeHtml(name) + caption + "</figcaption>\n" + body +
+  return "<figure class=\"plot\">\n<figcaption>" + drivebase::EscapeMarkup(name) + caption + "</figcaption>\n" + body +
          "</figure>\n";
 }
 
@@ -117,7 +117,7 @@ std::optional<std::string> InlineSvg(std::string_view svg, std::string_view idPr
 std::string PlotFigureHtml(const std::filesystem::path& reportDirectory, std::string_view plotDirectory,
                            std::string_view name, std::string_view idPrefix) {
   if (name.empty() || name.find_first_of("/\\") != std::string_view::npos || name == "..") {
-    return Figure(name, "", "<p class=\"problem\">The plot name \"" + EscapeHtml(name) +
+    return Figure(name, "", "<p class=\"problem\">The plot name \"" + drivebase::EscapeMarkup(name) +
                                 "\" is not a file's name; nothing is read for it.</p>\n");
   }
   const std::string relative = (std::filesystem::path(plotDirectory) / name).string();
@@ -126,12 +126,12 @@ std::string PlotFigureHtml(const std::filesystem::path& reportDirectory, std::st
   std::error_code error;
   // A plot missing altogether is said once, not once for each of its files.
   if (!std::filesystem::exists(svgFile, error))
-    return Figure(name, "", "<p class=\"problem\">The plot file " + EscapeHtml(relative) + ".svg is missing.</p>\n");
+    return Figure(name, "", "<p class=\"problem\">The plot file " + drivebase::EscapeMarkup(relative) + ".svg is missing.</p>\n");
   std::string problem;
   const std::optional<std::string> text = ReadPlotFile(svgFile, relative + ".svg", problem);
   const std::optional<std::string> svg = text ? InlineSvg(*text, idPrefix) : std::nullopt;
   if (text && !svg) problem = "The plot file " + relative + ".svg holds no SVG picture.";
-  if (!svg) return Figure(name, caption, "<p class=\"problem\">" + EscapeHtml(problem) + "</p>\n");
+  if (!svg) return Figure(name, caption, "<p class=\"problem\">" + drivebase::EscapeMarkup(problem) + "</p>\n");
   return Figure(name, caption, "<div class=\"svg\">\n" + *svg + "</div>\n");
 }
 

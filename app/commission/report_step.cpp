@@ -16,7 +16,7 @@ std::string StatusTextsHtml(const std::vector<std::string>& texts) {
   for (std::size_t k = 0; k < texts.size();) {
     std::size_t repeats = 1;
     while (k + repeats < texts.size() && texts[k + repeats] == texts[k]) ++repeats;
-    html += "<li>" + EscapeHtml(texts[k]) + (repeats > 1 ? " (×" + std::to_string(repeats) + ")" : "") + "</li>";
+    html += "<li>" + drivebase::EscapeMarkup(texts[k]) + (repeats > 1 ? " (×" + std::to_string(repeats) + ")" : "") + "</li>";
     k += repeats;
   }
   return html + "</ol>\n";
@@ -47,7 +47,7 @@ std::string ResultsHtml(const StepRecord& record) {
   if (!arranged.lines.empty()) {
     html += "<dl class=\"results\">\n";
     for (const CMC_TestDlg::TestResultLine& line : arranged.lines)
-      html += "<dt>" + EscapeHtml(line.label) + "</dt><dd>" + EscapeHtml(line.value) + "</dd>\n";
+      html += "<dt>" + drivebase::EscapeMarkup(line.label) + "</dt><dd>" + drivebase::EscapeMarkup(line.value) + "</dd>\n";
     html += "</dl>\n";
   }
   if (record.runs.size() >= 2) {
@@ -95,18 +95,18 @@ std::string ChangesTableHtml(const std::vector<std::vector<std::string>>& change
 std::string StepSectionHtml(const StepRecord& record, std::size_t number, std::string_view anchor,
                             const std::filesystem::path& reportDirectory) {
   const std::string status(StatusClass(record.status));
-  std::string html = "<section class=\"step\" id=\"" + EscapeHtml(anchor) + "\">\n<h2>" +
-                     std::to_string(number) + ". " + EscapeHtml(StepTitleOf(record)) + " <span class=\"status " +
+  std::string html = "<section class=\"step\" id=\"" + drivebase::EscapeMarkup(anchor) + "\">\n<h2>" +
+                     std::to_string(number) + ". " + drivebase::EscapeMarkup(StepTitleOf(record)) + " <span class=\"status " +
                      status + "\">" + std::string(StatusText(record.status)) + "</span></h2>\n";
   if (record.step != nullptr) {
-    html += "<p class=\"meta\">Step \"" + EscapeHtml(record.step->name) + "\", test \"" +
-            EscapeHtml(record.step->test) + "\"</p>\n";
+    html += "<p class=\"meta\">Step \"" + drivebase::EscapeMarkup(record.step->name) + "\", test \"" +
+            drivebase::EscapeMarkup(record.step->test) + "\"</p>\n";
   }
-  if (!record.outcome.empty()) html += "<p class=\"outcome\">" + EscapeHtml(record.outcome) + "</p>\n";
+  if (!record.outcome.empty()) html += "<p class=\"outcome\">" + drivebase::EscapeMarkup(record.outcome) + "</p>\n";
   html += StatusTextsHtml(record.statusTexts);
-  for (const std::string& note : record.notes) html += "<p class=\"note\">" + EscapeHtml(note) + "</p>\n";
+  for (const std::string& note : record.notes) html += "<p class=\"note\">" + drivebase::EscapeMarkup(note) + "</p>\n";
   // The parser drops the first newline after <pre>: this one, not one of the text's.
-  if (!record.errorText.empty()) html += "<pre class=\"error\">\n" + EscapeHtml(record.errorText) + "</pre>\n";
+  if (!record.errorText.empty()) html += "<pre class=\"error\">\n" + drivebase::EscapeMarkup(record.errorText) + "</pre>\n";
   html += ResultsHtml(record);
   if (!record.changes.empty()) html += "<h3>Changes</h3>\n" + ChangesTableHtml(record.changes);
   html += PlotsHtml(record, number, reportDirectory);

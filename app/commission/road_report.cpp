@@ -74,14 +74,14 @@ std::string SummaryHtml(const RoadRecord& record) {
   } else {
     const StepRecord& last = record.steps.back();
     html += "<p class=\"failed\">Stopped at step " + std::to_string(record.steps.size()) + " (" +
-            EscapeHtml(StepTitleOf(last)) + ")";
-    if (!last.errorText.empty()) html += ": <span class=\"error-text\">" + EscapeHtml(last.errorText) + "</span>";
+            drivebase::EscapeMarkup(StepTitleOf(last)) + ")";
+    if (!last.errorText.empty()) html += ": <span class=\"error-text\">" + drivebase::EscapeMarkup(last.errorText) + "</span>";
     html += "</p>\n";
   }
   if (!record.completed && !record.nextCheck.empty())
-    html += "<p>What to check next: <span class=\"error-text\">" + EscapeHtml(record.nextCheck) + "</span></p>\n";
+    html += "<p>What to check next: <span class=\"error-text\">" + drivebase::EscapeMarkup(record.nextCheck) + "</span></p>\n";
   html += record.writtenTo.empty() ? "<p>The setup was not written.</p>\n"
-                                   : "<p>The setup was written to " + EscapeHtml(record.writtenTo) + ".</p>\n";
+                                   : "<p>The setup was written to " + drivebase::EscapeMarkup(record.writtenTo) + ".</p>\n";
   return html + "</div>\n";
 }
 
@@ -89,14 +89,14 @@ std::string ContentsHtml(const RoadRecord& record, const std::vector<std::string
   std::string html = "<nav>\n<h2>Steps</h2>\n<ol class=\"contents\">\n";
   for (std::size_t k = 0; k < record.steps.size(); ++k) {
     const StepRecord& step = record.steps[k];
-    html += "<li><a href=\"#" + EscapeHtml(anchors[k]) + "\">" + EscapeHtml(StepTitleOf(step)) +
+    html += "<li><a href=\"#" + drivebase::EscapeMarkup(anchors[k]) + "\">" + drivebase::EscapeMarkup(StepTitleOf(step)) +
             "</a> <span class=\"" + std::string(StatusClass(step.status)) + "\">" +
             std::string(StatusText(step.status)) + "</span></li>\n";
   }
   html += "</ol>\n";
   if (!record.skipped.empty()) {
     html += "<p>Not run, as they do not fit the setup:</p>\n<ul class=\"skipped\">\n";
-    for (const std::string& skipped : record.skipped) html += "<li>" + EscapeHtml(skipped) + "</li>\n";
+    for (const std::string& skipped : record.skipped) html += "<li>" + drivebase::EscapeMarkup(skipped) + "</li>\n";
     html += "</ul>\n";
   }
   return html + "</nav>\n";
@@ -108,9 +108,9 @@ std::string RoadReportHtml(const RoadRecord& record, const std::string& director
   std::string html =
       "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
       "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>Commissioning report: " +
-      EscapeHtml(record.setupName) + "</title>\n<style>" + kStyle + "</style>\n</head>\n<body>\n";
-  html += "<h1>Commissioning report</h1>\n<p class=\"meta\">Setup: " + EscapeHtml(record.setupName) +
-          "<br>Drive: " + EscapeHtml(record.driveName) + "</p>\n";
+      drivebase::EscapeMarkup(record.setupName) + "</title>\n<style>" + kStyle + "</style>\n</head>\n<body>\n";
+  html += "<h1>Commissioning report</h1>\n<p class=\"meta\">Setup: " + drivebase::EscapeMarkup(record.setupName) +
+          "<br>Drive: " + drivebase::EscapeMarkup(record.driveName) + "</p>\n";
   html += SummaryHtml(record);
   const std::vector<std::string> anchors = StepAnchors(record);
   html += ContentsHtml(record, anchors);

@@ -18,21 +18,6 @@ constexpr double kRightWithAxis = 80, kRightWithout = 24;
 constexpr double kLegendTop = 452, kLegendRow = 18, kCharWidth = 7;
 constexpr int kTicksTarget = 6;
 
-std::string Escaped(const std::string& text) {
-  std::string out;
-  for (const char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&apos;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
-
 std::string Px(double value) {
   char text[32];
   std::snprintf(text, sizeof text, "%.2f", std::clamp(value, -1e6, 1e6));
@@ -100,7 +85,7 @@ class SvgPlot {
   }
   void Text(double x, double y, const char* anchor, const std::string& text, const std::string& extra = "") {
     svg_ += "<text x=\"" + Px(x) + "\" y=\"" + Px(y) + "\" text-anchor=\"" + anchor + "\"" + extra + ">" +
-            Escaped(text) + "</text>\n";
+            EscapeMarkup(text) + "</text>\n";
   }
 
   void GridAndAxes() {
@@ -188,7 +173,7 @@ class SvgPlot {
       legend += "<line x1=\"" + Px(x) + "\" y1=\"" + Px(y - 4) + "\" x2=\"" + Px(x + 24) + "\" y2=\"" + Px(y - 4) +
                 "\" stroke=\"" + ColourHex(curve.Colour()) + "\" stroke-width=\"" +
                 std::to_string(std::max(1, curve.Width())) + "\"/><text x=\"" + Px(x + 30) + "\" y=\"" + Px(y) +
-                "\">" + Escaped(text) + "</text>\n";
+                "\">" + EscapeMarkup(text) + "</text>\n";
       x += width;
     }
     legendBottom_ = y;
@@ -206,6 +191,22 @@ class SvgPlot {
 };
 
 }  // namespace
+
+std::string EscapeMarkup(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&#39;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
 
 std::string ColourHex(COLORREF colour) {
   char text[8];

@@ -211,6 +211,8 @@ std::string RenderGraphCsv(const CGraphFilter& filter);
 // The shortest text of a number that reads back as the same double, in the "%g" style ("0.1",
 // "0.0001", "1e-07", "nan").
 std::string ExactNumber(double value);
+// Text for an SVG, XML or HTML document: & < > " and ' written as entities.
+std::string EscapeMarkup(std::string_view text);
 // A palette colour as the web writes it: "#rrggbb".
 std::string ColourHex(COLORREF colour);
 
