@@ -108,7 +108,7 @@ void AddCommissionCommand(CLI::App& app, Host& host, int& status) {
                       "Directory to write the report to (index.html, the plots as SVG and CSV)");
   command->add_option("--from", options->from, "Step to begin with (the steps before it are taken as done)");
   command->add_option("--only", options->only, "Steps to run, and no other (comma-separated)")->delimiter(',');
-  command->add_flag("--list", options->list, "List the road's steps, marking those that do not fit the setup");
+  command->add_flag("--list", options->list, "List the steps of the setup's road, then those left out and why");
   AddFaultOption(*command, options->faults);
   AddDriveOptions(*command, options->drive);
   command->callback([options, &host, &status] {
