@@ -89,6 +89,9 @@ int Commission(Host& host, const CommissionOptions& options) {
     std::cout << "Report: " << options.report << "/index.html\n";
   }
   if (record.completed) return 0;
+  if (record.steps.empty() || record.steps.back().status == StepRecord::Status::passed) {
+    throw Failure("the road did not come to its end: Drive Setup was not confirmed");
+  }
   const StepRecord& stopped = record.steps.back();
   throw Failure("stopped at " + std::string(stopped.step->title) + " (" + std::string(stopped.step->name) +
                 "): " + stopped.errorText + "\nWhat to check next: " + record.nextCheck);
