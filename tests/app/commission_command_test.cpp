@@ -24,13 +24,11 @@ double Value(const CMC_Setup& setup, const std::string& name) {
 // The new value of the parameter in the report's table of what the whole road changed.
 std::optional<std::string> ReportedNewValue(const std::string& page, const std::string& name) {
   const std::size_t table = page.rfind("<table class=\"changes\">");
-  const std::smatch row = [&] {
-    std::smatch match;
-    const std::string rest = page.substr(table == std::string::npos ? page.size() : table);
-    std::regex_search(rest, match, std::regex("<tr><td>" + name + "</td><td>[^<]*</td><td>([^<]*)</td>"));
-    return match;
-  }();
-  if (row.empty()) return std::nullopt;
+  const std::string changes = page.substr(table == std::string::npos ? page.size() : table);
+  std::smatch row;
+  if (!std::regex_search(changes, row, std::regex("<tr><td>" + name + "</td><td>[^<]*</td><td>([^<]*)</td>"))) {
+    return std::nullopt;
+  }
   return row[1].str();
 }
 
