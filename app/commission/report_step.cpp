@@ -71,17 +71,8 @@ std::string PlotsHtml(const StepRecord& record, std::size_t number, const std::f
 
 }  // namespace
 
-std::string_view StatusText(StepRecord::Status status) {
-  switch (status) {
-    case StepRecord::Status::passed: return "passed";
-    case StepRecord::Status::notKept: return "not kept";
-    case StepRecord::Status::failed: break;
-  }
-  return "failed";
-}
-
 std::string_view StatusClass(StepRecord::Status status) {
-  return status == StepRecord::Status::notKept ? "not-kept" : StatusText(status);
+  return status == StepRecord::Status::notKept ? "not-kept" : StatusName(status);
 }
 
 std::string StepTitleOf(const StepRecord& record) {
@@ -97,7 +88,7 @@ std::string StepSectionHtml(const StepRecord& record, std::size_t number, std::s
   const std::string status(StatusClass(record.status));
   std::string html = "<section class=\"step\" id=\"" + drivebase::EscapeMarkup(anchor) + "\">\n<h2>" +
                      std::to_string(number) + ". " + drivebase::EscapeMarkup(StepTitleOf(record)) + " <span class=\"status " +
-                     status + "\">" + std::string(StatusText(record.status)) + "</span></h2>\n";
+                     status + "\">" + std::string(StatusName(record.status)) + "</span></h2>\n";
   if (record.step != nullptr) {
     html += "<p class=\"meta\">Step \"" + drivebase::EscapeMarkup(record.step->name) + "\", test \"" +
             drivebase::EscapeMarkup(record.step->test) + "\"</p>\n";

@@ -11,8 +11,6 @@
 
 namespace kestrel::cli {
 
-// "passed", "failed", "not kept".
-std::string_view StatusText(StepRecord::Status status);
 // The status as a CSS class: "passed", "failed", "not-kept".
 std::string_view StatusClass(StepRecord::Status status);
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -37,6 +38,16 @@ struct StepRecord {
   std::string plotDirectory;            // relative to the report directory; empty: no plots
   std::vector<std::string> plots;       // the plots' names: NAME.svg and NAME.csv in plotDirectory
 };
+
+// "passed", "failed" or "not kept".
+inline std::string_view StatusName(StepRecord::Status status) {
+  switch (status) {
+    case StepRecord::Status::passed: return "passed";
+    case StepRecord::Status::notKept: return "not kept";
+    case StepRecord::Status::failed: break;
+  }
+  return "failed";
+}
 
 struct RoadRecord {
   std::string setupName;   // the setup file, or "embedded default setup"

@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "commissioning/save_question.h"
-#include "dialogs/setup_values.h"
+#include "compute/setup_access.h"
 #include "drivebase/graph.h"
 #include "ui/window.h"
 
@@ -31,7 +31,7 @@ constexpr std::array kWatched{
 };
 
 std::string ValueText(const CMC_Setup& setup, const char* name, double value) {
-  const CMC_Parameter* parameter = OptionalParameter(setup, name);
+  const CMC_Parameter* parameter = FindOptionalParameter(&setup, name);
   return parameter != nullptr ? ValueWithUnit(*parameter, value) : FormatG(value);
 }
 
@@ -52,10 +52,6 @@ void RemoveEarlierPlots(const std::filesystem::path& directory) {
 }
 
 }  // namespace
-
-const CMC_Parameter* OptionalParameter(const CMC_Setup& setup, std::string_view name) {
-  return dialogs::Has(&setup, name) ? setup.FindParameter(name) : nullptr;
-}
 
 std::string ValueWithUnit(const CMC_Parameter& parameter, double value) {
   const std::string_view unit = parameter.GetBaseUnitName();
@@ -190,7 +186,7 @@ void RoadRecorder::NoteWhatChanged() {
   }
   for (const WatchedValue& watched : kWatched) {
     const auto old = before(watched.name);
-    const CMC_Parameter* parameter = OptionalParameter(setup_, watched.name);
+    const CMC_Parameter* parameter = FindOptionalParameter(&setup_, watched.name);
     if (!old || parameter == nullptr || parameter->GetValueInBaseUnit() == *old) continue;
     Note(std::string(watched.meaning) + ": " + watched.name + " " + ValueText(setup_, watched.name, *old) + " → " +
          ValueText(setup_, watched.name, parameter->GetValueInBaseUnit()));
@@ -199,9 +195,9 @@ void RoadRecorder::NoteWhatChanged() {
 
 void RoadRecorder::RecordGains() {
   for (const GainRegisters& gain : step_->gains) {
-    const CMC_Parameter* scaled = OptionalParameter(setup_, gain.scaled);
-    const CMC_Parameter* mantissa = OptionalParameter(setup_, gain.mantissa);
-    const CMC_Parameter* shift = OptionalParameter(setup_, gain.shift);
+    const CMC_Parameter* scaled = FindOptionalParameter(&setup_, gain.scaled);
+    const CMC_Parameter* mantissa = FindOptionalParameter(&setup_, gain.mantissa);
+    const CMC_Parameter* shift = FindOptionalParameter(&setup_, gain.shift);
     if (scaled == nullptr || mantissa == nullptr || shift == nullptr) continue;
     current_.gains.push_back(TunedGain{std::string(gain.scaled), FormatG(scaled->GetValueInBaseUnit()),
                                        std::string(gain.mantissa), std::string(gain.shift),

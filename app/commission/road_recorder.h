@@ -15,8 +15,6 @@
 
 namespace kestrel::cli {
 
-// The setup's parameter of that name, null when the setup lacks it (probed without an error report).
-const CMC_Parameter* OptionalParameter(const CMC_Setup& setup, std::string_view name);
 // "%g" of the value and its base unit, for what a step noted ("0.9 Ohm", "4").
 std::string ValueWithUnit(const CMC_Parameter& parameter, double value);
 

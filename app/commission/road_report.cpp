@@ -91,7 +91,7 @@ std::string ContentsHtml(const RoadRecord& record, const std::vector<std::string
     const StepRecord& step = record.steps[k];
     html += "<li><a href=\"#" + drivebase::EscapeMarkup(anchors[k]) + "\">" + drivebase::EscapeMarkup(StepTitleOf(step)) +
             "</a> <span class=\"" + std::string(StatusClass(step.status)) + "\">" +
-            std::string(StatusText(step.status)) + "</span></li>\n";
+            std::string(StatusName(step.status)) + "</span></li>\n";
   }
   html += "</ol>\n";
   if (!record.skipped.empty()) {

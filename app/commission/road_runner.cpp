@@ -14,26 +14,21 @@
 namespace kestrel::cli {
 namespace {
 
-// The loop's user agent, dialog observer and the plot directory, put back however the road ends.
+// The road's user and recorder on the loop, and the plot directory it moves from step to step; the
+// loop's user, observer and plot directory as they were are back however the road ends.
 class LoopScope {
  public:
   LoopScope(ui::EventLoop& loop, ui::UserAgent& agent, ui::DialogObserver& observer)
-      : loop_(loop), agent_(loop.Agent()), observer_(loop.Observer()), plotDirectory_(drivebase::PlotDirectory()) {
+      : keep_(loop), plotDirectory_(drivebase::PlotDirectory()) {
     loop.SetUserAgent(&agent);
     loop.SetDialogObserver(&observer);
   }
-  ~LoopScope() {
-    loop_.SetUserAgent(agent_);
-    loop_.SetDialogObserver(observer_);
-    drivebase::SetPlotDirectory(plotDirectory_);
-  }
+  ~LoopScope() { drivebase::SetPlotDirectory(plotDirectory_); }
   LoopScope(const LoopScope&) = delete;
   LoopScope& operator=(const LoopScope&) = delete;
 
  private:
-  ui::EventLoop& loop_;
-  ui::UserAgent* agent_;
-  ui::DialogObserver* observer_;
+  const ui::KeepLoopUser keep_;
   std::string plotDirectory_;
 };
 
@@ -66,7 +61,7 @@ constexpr std::array kDrive{
 std::vector<LabelledValue> Describe(const CMC_Setup& setup, std::span<const Described> rows) {
   std::vector<LabelledValue> values;
   for (const Described& row : rows) {
-    const CMC_Parameter* parameter = OptionalParameter(setup, row.parameter);
+    const CMC_Parameter* parameter = FindOptionalParameter(&setup, row.parameter);
     if (parameter == nullptr) continue;
     values.emplace_back(row.label, ValueWithUnit(*parameter, parameter->GetValueInBaseUnit()));
   }

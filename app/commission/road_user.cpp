@@ -229,7 +229,7 @@ void RoadUser::TypeReachableTestSpeed(CMC_TestDlg& test) {
   const char* constantName = linear ? "Kf" : "K";
   const double constant = dialogs::Value(&setup_, constantName);
   const double supply_V = dialogs::Value(&setup_, "Vdc");
-  const CMC_Parameter* speed = OptionalParameter(setup_, "TestMaxSpeed");
+  const CMC_Parameter* speed = FindOptionalParameter(&setup_, "TestMaxSpeed");
   if (speed == nullptr || constant <= 0.0) return;
   // The no-load speed at which the motor's back EMF equals the supply.
   const double reachable = supply_V / constant;

@@ -11,15 +11,6 @@ namespace {
 
 using nlohmann::json;
 
-const char* StatusName(cli::StepRecord::Status status) {
-  switch (status) {
-    case cli::StepRecord::Status::passed: return "passed";
-    case cli::StepRecord::Status::failed: return "failed";
-    case cli::StepRecord::Status::notKept: return "not kept";
-  }
-  return "failed";
-}
-
 json ResultRows(const std::vector<CMC_TestDlg::TestResultLine>& lines) {
   json rows = json::array();
   for (const CMC_TestDlg::TestResultLine& line : lines) rows.push_back({line.label, line.value});
@@ -31,24 +22,6 @@ bool StoppedOnRequest(const cli::RoadRecord& record) {
   return !record.completed &&
          (record.steps.empty() || record.steps.back().status == cli::StepRecord::Status::passed);
 }
-
-// The road puts its own user and dialog observer on the loop while it runs; the page's are back
-// once it has returned, however it returned.
-class PageKeepsTheLoop {
- public:
-  explicit PageKeepsTheLoop(ui::EventLoop& loop) : loop_(loop), agent_(loop.Agent()), observer_(loop.Observer()) {}
-  ~PageKeepsTheLoop() {
-    loop_.SetUserAgent(agent_);
-    loop_.SetDialogObserver(observer_);
-  }
-  PageKeepsTheLoop(const PageKeepsTheLoop&) = delete;
-  PageKeepsTheLoop& operator=(const PageKeepsTheLoop&) = delete;
-
- private:
-  ui::EventLoop& loop_;
-  ui::UserAgent* agent_;
-  ui::DialogObserver* observer_;
-};
 
 // Ends the claim of a road when the action ends, however it ends.
 class RunningFlag {
@@ -112,7 +85,8 @@ void Commissioning::Run(HostWindow& host, ui::EventLoop& loop) {
 cli::RoadRecord Commissioning::RunRoad(HostWindow& host, ui::EventLoop& loop, const std::filesystem::path& directory) {
   Show();
   cli::RoadRecord record = host.Commission([&](CMC_Setup& setup, drivesim::Drive* simulated) {
-    const PageKeepsTheLoop page(loop);
+    // The road puts its own user and observer on the loop while it runs; the page's are back after.
+    const ui::KeepLoopUser page(loop);
     return road_.run(setup, loop, simulated, directory.string(), *this);
   });
   const bool stopped = StopRequested() && StoppedOnRequest(record);
@@ -161,7 +135,7 @@ void Commissioning::StatusText(const std::string& text) {
 void Commissioning::StepEnded(const cli::StepRecord& record) {
   if (view_["steps"].empty()) return;
   json& shown = view_["steps"].back();
-  shown["status"] = StatusName(record.status);
+  shown["status"] = std::string(cli::StatusName(record.status));
   shown["outcome"] = record.outcome;
   shown["error"] = record.errorText;
   shown["results"] = ResultRows(record.results);

@@ -141,4 +141,22 @@ void SetCurrentEventLoop(EventLoop* loop);
 // call it between points so that the dialog (its Stop button) stays usable.
 void DispatchPendingMessages();
 
+// The loop's user agent and dialog observer as they are now, put back when the scope ends, however
+// a run nested in it (a user that walked the dialogs for a while) left them.
+class KeepLoopUser {
+ public:
+  explicit KeepLoopUser(EventLoop& loop) : loop_(loop), agent_(loop.Agent()), observer_(loop.Observer()) {}
+  ~KeepLoopUser() {
+    loop_.SetUserAgent(agent_);
+    loop_.SetDialogObserver(observer_);
+  }
+  KeepLoopUser(const KeepLoopUser&) = delete;
+  KeepLoopUser& operator=(const KeepLoopUser&) = delete;
+
+ private:
+  EventLoop& loop_;
+  UserAgent* agent_;
+  DialogObserver* observer_;
+};
+
 }  // namespace ui
