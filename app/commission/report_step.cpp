@@ -90,8 +90,7 @@ std::string StepSectionHtml(const StepRecord& record, std::size_t number, std::s
                      std::to_string(number) + ". " + drivebase::EscapeMarkup(StepTitleOf(record)) + " <span class=\"status " +
                      status + "\">" + std::string(StatusName(record.status)) + "</span></h2>\n";
   if (record.step != nullptr) {
-    html += "<p class=\"meta\">Step \"" + drivebase::EscapeMarkup(record.step->name) + "\", test \"" +
-            drivebase::EscapeMarkup(record.step->test) + "\"</p>\n";
+    html += "<p class=\"meta\">Step and test \"" + drivebase::EscapeMarkup(record.step->name) + "\"</p>\n";
   }
   if (!record.outcome.empty()) html += "<p class=\"outcome\">" + drivebase::EscapeMarkup(record.outcome) + "</p>\n";
   html += StatusTextsHtml(record.statusTexts);

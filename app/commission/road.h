@@ -23,12 +23,11 @@ struct GainRegisters {
 };
 
 struct RoadStep {
-  std::string_view name;   // for --from and --only ("phase", "pole-pairs", "inertia", "speed", ...)
+  std::string_view name;   // the test the step runs (kestrel test --list), also for --from and --only; the
+                           // inertia and mass tests open from the speed test's "Identify" button
   std::string_view title;  // what the step checks, for progress and the report
   RoadDialog dialog;
   int button;              // the dialog's button that opens the test
-  std::string_view test;   // the test that runs (kestrel test --list); the inertia and mass tests
-                           // open from the speed test's "Identify" button
   bool tune;               // "Tune" pressed before Start
   std::string_view nextCheck;  // what to check next when the step fails
   bool (*fits)(const CMC_Setup& setup);

@@ -176,7 +176,7 @@ void RoadRecorder::NoteWhatChanged() {
     if (it == before_.parameters.end()) return std::nullopt;
     return it->second;
   };
-  if (step_->test == "rl") {
+  if (step_->name == "rl") {
     const auto r = before("R"), l = before("L");
     if (r && l) {
       Note("R and L identified: R " + ValueText(setup_, "R", *r) + " → " +

@@ -42,10 +42,10 @@ int CautiousAnswer(unsigned style) {
 }
 
 bool IsIdentification(const RoadStep& step) {
-  return step.test == "rl" || step.test == "inertia" || step.test == "mass";
+  return step.name == "rl" || step.name == "inertia" || step.name == "mass";
 }
 
-bool OpensFromSpeedTest(const RoadStep& step) { return step.test == "inertia" || step.test == "mass"; }
+bool OpensFromSpeedTest(const RoadStep& step) { return step.name == "inertia" || step.name == "mass"; }
 
 std::string ThreeDigits(double value) {
   char text[32];
@@ -198,7 +198,7 @@ std::unique_ptr<CarefulUser> RoadUser::MakeTestUser() {
   const RoadStep& step = *step_;
   std::unique_ptr<CarefulUser> user;
   const int runs = IsIdentification(step) ? kIdentificationRuns : 1;
-  if (step.test == "pole-pairs") {
+  if (step.name == "pole-pairs") {
     if (simulated_ == nullptr) return nullptr;
     user = std::make_unique<PolePairsUser>(*simulated_, IDYES);
   } else if (simulated_ != nullptr) {

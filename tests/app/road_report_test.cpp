@@ -21,8 +21,8 @@ namespace fs = std::filesystem;
 using Status = StepRecord::Status;
 
 bool Fits(const CMC_Setup&) { return true; }
-const RoadStep kPhase{"phase", "Phase connections", RoadDialog::motorSetup, 1193, "phase", false, "", Fits, {}};
-const RoadStep kRl{"rl", "Resistance and inductance", RoadDialog::motorSetup, 1190, "rl", false, "", Fits, {}};
+const RoadStep kPhase{"phase", "Phase connections", RoadDialog::motorSetup, 1193, false, "", Fits, {}};
+const RoadStep kRl{"rl", "Resistance and inductance", RoadDialog::motorSetup, 1190, false, "", Fits, {}};
 
 StepRecord Step(const RoadStep& step, Status status, std::string errorText = {}) {
   StepRecord record;

@@ -27,8 +27,8 @@ using nlohmann::json;
 
 constexpr const char* kToken = "ffeeddccbbaa99887766554433221100";
 const kestrel::cli::RoadStep kSteps[] = {
-    {"phase", "Motor phases", kestrel::cli::RoadDialog::motorSetup, 1175, "phase", false, "the phase wiring", nullptr, {}},
-    {"rl", "R and L", kestrel::cli::RoadDialog::motorSetup, 1177, "rl", false, "the test current", nullptr, {}}};
+    {"phase", "Motor phases", kestrel::cli::RoadDialog::motorSetup, 1175, false, "the phase wiring", nullptr, {}},
+    {"rl", "R and L", kestrel::cli::RoadDialog::motorSetup, 1177, false, "the test current", nullptr, {}}};
 
 struct RoadCase {
   const char* what;
