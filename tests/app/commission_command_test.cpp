@@ -74,6 +74,7 @@ TEST_P(CommissionShippedPair, EveryStepPassesAndTheSetupHoldsTheMotorsValues) {
 
 INSTANTIATE_TEST_SUITE_P(Shipped, CommissionShippedPair,
                          ::testing::Values(ShippedPair{"default", 0.9, 0.0012, "Jt", 6.6e-5},
+                                           ShippedPair{"minimal", 0.9, 0.0012, "Jt", 6.6e-5},
                                            ShippedPair{"dual_loop", 0.9, 0.0012, "Jt", 6.6e-5},
                                            ShippedPair{"sincos", 0.9, 0.0012, "Jt", 6.6e-5},
                                            ShippedPair{"resolver", 0.9, 0.0012, "Jt", 6.6e-5},

@@ -57,6 +57,37 @@ TEST(Plant, OpenPhaseCCarriesVoltageOverTwoRWithTheSameTimeConstant) {
   EXPECT_EQ(s.current_A[2], 0.0);
 }
 
+// Block commutation on a locked rotor: B+C− (A open) drives 2 V across two phases up to
+// 2 V / 2R; then B+A− opens C, whose current freewheels through its upper diode (C at the bus)
+// down to zero and stays there, while A takes over. The star's currents sum to zero at every
+// step, so A and B end at ±2 V / 2R with nothing left circulating.
+TEST(Plant, AnOpenedLegFreewheelsToZeroAndTheStarCurrentsStillSumToZero) {
+  const PlantParams p = PlantParams::From(ReferenceMotor());
+  PlantState s;
+  PlantInputs in = AlphaVoltage(0.0);
+  const double steady_A = 2.0 / (2.0 * kR);
+  const auto run = [&](const std::array<bool, 3>& driven, const std::array<double, 3>& legs_V) {
+    in.legDriven = driven;
+    in.legVoltage_V = legs_V;
+    bool reachedZero = false;
+    for (int n = 1; n <= 400; ++n) {
+      model::StepPlant(p, s, in, {}, kH);
+      ASSERT_NEAR(s.current_A[0] + s.current_A[1] + s.current_A[2], 0.0, 1e-12) << "tick " << n;
+      if (!driven[2] && reachedZero) {
+        ASSERT_EQ(s.current_A[2], 0.0) << "tick " << n;
+      }
+      reachedZero = reachedZero || s.current_A[2] == 0.0;
+    }
+  };
+  run({false, true, true}, {0.0, 25.0, 23.0});
+  EXPECT_NEAR(s.current_A[1], steady_A, 1e-6);
+  EXPECT_NEAR(s.current_A[2], -steady_A, 1e-6);
+  run({true, true, false}, {23.0, 25.0, 0.0});
+  EXPECT_EQ(s.current_A[2], 0.0);
+  EXPECT_NEAR(s.current_A[1], steady_A, 1e-6);
+  EXPECT_NEAR(s.current_A[0], -steady_A, 1e-6);
+}
+
 // A delta winding of R, L shows R/3, L/3 per star phase: the locked-rotor current reaches
 // 3·U/R·(1 − e^(−1)) after one time constant L/R.
 TEST(Plant, DeltaTerminalsSeeTheStarEquivalent) {

@@ -156,6 +156,9 @@ void StepPhaseModel(const PlantParams& p, PlantState& s, const PlantInputs& in, 
     return;
   }
   const double vn = NeutralVoltage(p, s, e, c);
+  std::array<bool, 3> unblocked{};
+  double sum_A = 0.0;
+  int unblockedCount = 0;
   for (std::size_t m = 0; m < 3; ++m) {
     if (!c.conducting[m]) {
       s.current_A[m] = 0.0;
@@ -166,8 +169,20 @@ void StepPhaseModel(const PlantParams& p, PlantState& s, const PlantInputs& in, 
     const double before = s.current_A[m];
     double next = (before * (1.0 - a) + h * (c.v[m] - vn - e[m]) / p.inductance_H) / (1.0 + a);
     // A diode carries current one way only.
-    if (c.diode[m] != 0 && Sign(next) != c.diode[m]) next = 0.0;
+    if (c.diode[m] != 0 && Sign(next) != c.diode[m]) {
+      next = 0.0;
+    } else {
+      unblocked[m] = true;
+      ++unblockedCount;
+    }
     s.current_A[m] = next;
+    sum_A += next;
+  }
+  // The star point takes no current: what a blocking diode no longer carries (and any rounding)
+  // is shared by the phases still conducting, so that i_a + i_b + i_c stays 0.
+  if (unblockedCount == 0) return;
+  for (std::size_t m = 0; m < 3; ++m) {
+    if (unblocked[m]) s.current_A[m] -= sum_A / unblockedCount;
   }
 }
 
