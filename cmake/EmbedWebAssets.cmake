@@ -6,9 +6,11 @@ set(index 0)
 
 function(embed path type file)
   file(READ "${file}" hex HEX)
-  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "\\\\x\\1" escaped "${hex}")
-  set(definitions "${definitions}constexpr char kAsset${index}[] = \"${escaped}\";\n" PARENT_SCOPE)
-  set(entries "${entries}    {\"${path}\", \"${type}\", {kAsset${index}, sizeof(kAsset${index}) - 1}},\n" PARENT_SCOPE)
+  # A character array rather than one string literal: a page or script may exceed the length of
+  # literal that compilers are required to accept.
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "'\\\\x\\1'," bytes "${hex}")
+  set(definitions "${definitions}constexpr char kAsset${index}[] = {${bytes}};\n" PARENT_SCOPE)
+  set(entries "${entries}    {\"${path}\", \"${type}\", {kAsset${index}, sizeof(kAsset${index})}},\n" PARENT_SCOPE)
   math(EXPR next "${index} + 1")
   set(index ${next} PARENT_SCOPE)
 endfunction()
