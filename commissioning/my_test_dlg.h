@@ -34,6 +34,7 @@ class CMyTestDlg : public CMC_TestDlg {
 
   static constexpr std::uint16_t kEnergisingErrorMask = 0x8002;  // short circuit and ENABLE
   static constexpr std::uint16_t kShortCircuitMask = 0x0002;     // a program that does not energise
+  static constexpr std::uint16_t kEveryDriveError = 0xFFFF;
   static constexpr unsigned kTickPeriodMs = 20;
 
  protected:

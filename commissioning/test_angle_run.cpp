@@ -89,6 +89,9 @@ void CTestAngle::JudgeTestFlag() {
   double testFlag = 0.0;
   if (GetUserVariableValue(&image_, "test_flag", testFlag, m_strErrorText) == 0) return TestFailed(1);
   testFlag_ = testFlag;
+  // A program that a drive error ended never judged its run and left test_flag at 0: the error
+  // fails the test rather than pass for an unknown code.
+  if (testFlag == 0.0 && CheckDriveErrors(1, kEveryDriveError) == 0) return;
   // A theta_1 that cannot be read, or reads no value, gives the unsettled angle's text without it.
   double theta1 = 0.0;
   std::string ignored;
@@ -126,6 +129,7 @@ std::vector<CMyTestDlg::TestResultLine> CTestAngle::ResultLines() const {
     const char* meaning = flag == kProtectionTripped ? "current protection triggered"
                           : flag == kNotStabilized   ? "angle not stabilized"
                           : flag == kNoMotion        ? "no motion: too little test current"
+                          : flag == 0.0              ? "not judged: the program was ended before"
                                                      : "angle stabilized";
     lines.push_back({"test_flag", kestrel::FormatG(flag) + " (" + meaning + ")"});
   }

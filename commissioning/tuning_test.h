@@ -83,7 +83,6 @@ class CTuningTest : public CTwoTabTest {
   static constexpr unsigned kScaleChangeMessage = 0x467;
   static constexpr std::uint16_t kStartErrorMask = 0xFFFF;
   static constexpr std::uint16_t kRunErrorMask = 0xFFDF;  // all but a missing Hall sensor
-  static constexpr std::uint16_t kEveryDriveError = 0xFFFF;
   // A run that logged nothing (no upload's point, no scope frame), or whose upload stops before
   // the profile's first ramp has ended, while the drive shows no error.
   static constexpr const char* kNoDataText =

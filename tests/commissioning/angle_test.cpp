@@ -94,7 +94,9 @@ TEST_P(AngleRun, SettlesAtMinus16384OrSaysWhyNot) {
 }
 
 // Ki 64 times the shipped one (SFTKITHT 0 → 6) rings; a hand that holds the shaft (5000 N·m/rad)
-// lets it turn less than 0.5° electrical; a 0.5 A protection trips under the 1.6 A test current.
+// lets it turn less than 0.5° electrical; a 0.5 A protection trips under the 1.6 A test current;
+// a 10 V supply under the 12 V under-voltage protection (MER 0x2000, outside the run's mask) ends
+// the program before it judges the run.
 void RingingIntegral(CMC_Setup& setup, drivesim::Drive&) { setup.SetParameterValueInBaseUnit("Ki_T_scl", 3.2); }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -111,6 +113,9 @@ INSTANTIATE_TEST_SUITE_P(
                 },
                 CTestAngle::kTooLittleCurrentText},
         RunCase{"ringing_integral", "default", &RingingIntegral, "Test failed!\n\nIf the Test current", true},
+        RunCase{"supply_below_under_voltage_protection", "default",
+                [](CMC_Setup&, drivesim::Drive& drive) { ASSERT_TRUE(drive.SetSupply_V(10.0).ok()); },
+                "Drive error (MER = 0x2000)."},
         RunCase{"ssi_encoder_has_no_program", "ssi", nullptr, CTestAngle::kNoProgramText},
         RunCase{"ringing_without_theta_1", "default", &RingingIntegral, CTestAngle::kNotStabilizedText, true,
                 "program_lacks IE_Angle_Controller_Tuning_Test theta_1"}),
