@@ -3,6 +3,7 @@
 import { drawDiagram } from "./diagram";
 import { GraphPlot } from "./graph";
 import type { ControlState } from "./protocol";
+import { TypedField } from "./typed_field";
 
 export type Act = (op: string, fields?: Record<string, unknown>) => void;
 
@@ -49,9 +50,9 @@ function edit(state: ControlState, act: Act): ControlView {
   const input: HTMLInputElement | HTMLTextAreaElement =
     state.multiline ? element("textarea", "edit multiline") : element("input", "edit");
   if (input instanceof HTMLInputElement) input.type = "text";
-  let shown = state.text;
+  const field = new TypedField(input, state.text);
   const commit = () => {
-    if (input.value !== shown) act("type", { id: state.id, text: input.value });
+    if (field.commit()) act("type", { id: state.id, text: input.value });
   };
   input.addEventListener("change", commit);
   (input as HTMLElement).addEventListener("keydown", (event: KeyboardEvent) => {
@@ -66,8 +67,7 @@ function edit(state: ControlState, act: Act): ControlView {
       common(input, next);
       input.disabled = !next.enabled;
       if (next.textLimit) input.maxLength = next.textLimit;
-      if (document.activeElement !== input || next.text !== shown) input.value = next.text;
-      shown = next.text;
+      field.show(next.text);
     },
   };
 }

@@ -3,14 +3,14 @@
 // and the searchable table of parameters, each edited in place through the setup model; a value
 // or unit the model refuses gets the reason beside its row.
 import type { HostState, ParameterRow, Session } from "./protocol";
+import { TypedField } from "./typed_field";
 
 interface RowView {
   row: HTMLTableRowElement;
-  value: HTMLInputElement;
+  value: TypedField;
   unit: HTMLSelectElement;
   error: HTMLElement;  // why the value or unit last typed was refused
   limits: HTMLTableCellElement;
-  shown: string;
 }
 
 const typeNames = ["int16", "uint16", "int32", "uint32", "real", "flag", "choice"];
@@ -102,13 +102,12 @@ export class MainWindow {
   private renderRow(parameter: ParameterRow): void {
     let view = this.rows.get(parameter.name);
     if (!view) view = this.addRow(parameter);
-    if (parameter.value !== view.shown) {
+    if (parameter.value !== view.value.shown) {
       // A value that changes otherwise (another setup opened, the dialogs) ends a refusal.
       view.error.hidden = true;
       view.row.classList.remove("refused");
     }
-    if (document.activeElement !== view.value || parameter.value !== view.shown) view.value.value = parameter.value;
-    view.shown = parameter.value;
+    view.value.show(parameter.value);
     const units = parameter.units.length > 0 ? parameter.units : [parameter.unit];
     if (view.unit.options.length !== units.length) view.unit.replaceChildren(...units.map((unit) => new Option(unit)));
     view.unit.value = parameter.unit;
@@ -131,14 +130,17 @@ export class MainWindow {
     row.insertCell().append(unit);
     const limits = row.insertCell();
     row.insertCell().textContent = typeNames[parameter.type] ?? String(parameter.type);
-    const view: RowView = { row, value, unit, error, limits, shown: parameter.value };
+    const field = new TypedField(value, parameter.value);
+    const view: RowView = { row, value: field, unit, error, limits };
     const answered = (refusal: string) => {
       error.textContent = refusal;
       error.hidden = refusal === "";
       row.classList.toggle("refused", refusal !== "");
     };
-    value.addEventListener("change", () =>
-      this.session.send({ op: "set", name: parameter.name, value: value.value }, answered));
+    value.addEventListener("change", () => {
+      field.commit();
+      this.session.send({ op: "set", name: parameter.name, value: value.value }, answered);
+    });
     unit.addEventListener("change", () =>
       this.session.send({ op: "unit", name: parameter.name, unit: unit.value }, answered));
     this.rows.set(parameter.name, view);

@@ -1,7 +1,7 @@
 // End to end in a real browser: kestrel gui driven through Debian's Chromium by Playwright.
 // Usage: node e2e.mjs KESTREL_BINARY ARTIFACTS_FOLDER
 // Opens the default setup, opens Drive Setup and sees Motor Setup open by itself, changes the
-// nominal current and its unit, answers a message box, reads Drive Setup's help, reloads the page in the middle of the
+// nominal and peak currents and their units (typed while the converted values are on their way), answers a message box, reads Drive Setup's help, reloads the page in the middle of the
 // dialogs and carries on, closes both with OK, saves, and finds the value in the saved file; a
 // request without the token is refused; runs the current test from Drive Setup and sees its
 // step plotted; runs the Hall configuration test from Motor Setup and sees its diagrams drawn;
@@ -68,6 +68,20 @@ try {
   });
   const page = browser.pages()[0] ?? (await browser.newPage());
   page.setDefaultTimeout(15000);
+  // kestrel's messages to the page pass through here, so that a check can hold them back and
+  // deliver an update at the moment it chooses.
+  const held = { on: false, messages: [] };
+  await page.routeWebSocket(/\/ws/, (socket) => {
+    const server = socket.connectToServer();
+    server.onMessage((message) => {
+      if (held.on) held.messages.push([socket, message]);
+      else socket.send(message);
+    });
+  });
+  const release = () => {
+    held.on = false;
+    for (const [socket, message] of held.messages.splice(0)) socket.send(message);
+  };
 
   await check("the main window shows the default setup's parameters", async () => {
     await page.goto(address);
@@ -87,14 +101,34 @@ try {
     assert((await guideline.inputValue()).startsWith("Step 1."), `the guideline shows ${await guideline.inputValue()}`);
   });
 
-  await check("the nominal current is changed with its unit", async () => {
-    await control(page, "Brushless Motor Setup", 1160).selectOption("mA");
-    await page.waitForFunction(() =>
-      document.querySelector('.window[data-caption="Brushless Motor Setup"] [data-id="1160"]')?.value === "mA");
-    await control(page, "Brushless Motor Setup", 1159).fill("3500");
-    await control(page, "Brushless Motor Setup", 1159).press("Tab");
-    await page.waitForFunction(() =>
-      document.querySelector('.window[data-caption="Brushless Motor Setup"] [data-id="1159"]')?.value === "3500");
+  // Chooses the unit and holds back kestrel's answer, the value converted to it, until `beforeIt`
+  // has run; then gives the page time to show it.
+  const changeUnitLate = async (unitCombo, unit, beforeIt) => {
+    held.on = true;
+    await control(page, "Brushless Motor Setup", unitCombo).selectOption(unit);
+    for (const start = Date.now(); held.messages.length === 0; await page.waitForTimeout(20)) {
+      assert(Date.now() - start < 15000, `kestrel did not answer the change of unit in ${unitCombo}`);
+    }
+    await beforeIt();
+    release();
+    await page.waitForTimeout(500);
+  };
+  const shows = (id, text) => page.waitForFunction(([id, text]) =>
+    document.querySelector(`.window[data-caption="Brushless Motor Setup"] [data-id="${id}"]`)?.value === text,
+  [id, text]);
+
+  await check("the currents are changed with their units, typed before the converted values arrive", async () => {
+    // The value converted to mA must not replace what the user is typing...
+    const nominal = control(page, "Brushless Motor Setup", 1159);
+    await changeUnitLate(1160, "mA", () => nominal.fill("3500"));
+    await nominal.press("Tab");
+    await shows(1159, "3500");
+    // ...nor leave the user typing behind it when the whole text was selected to be typed over.
+    const peak = control(page, "Brushless Motor Setup", 1161);
+    await changeUnitLate(1162, "mA", () => peak.selectText());
+    await page.keyboard.type("9000");
+    await peak.press("Tab");
+    await shows(1161, "9000");
     await page.screenshot({ path: join(artifacts, "motor-setup.png") });
   });
 
