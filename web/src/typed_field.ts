@@ -14,6 +14,9 @@ export class TypedField {
     input.addEventListener("input", () => {
       this.typing = true;
     });
+    input.addEventListener("blur", () => {
+      this.typing = false;
+    });
   }
 
   show(text: string): void {
