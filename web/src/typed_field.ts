@@ -7,7 +7,7 @@ export class TypedField {
   private typing = false;
 
   constructor(
-    readonly input: HTMLInputElement | HTMLTextAreaElement,
+    private readonly input: HTMLInputElement | HTMLTextAreaElement,
     public shown: string,
   ) {
     input.value = shown;

@@ -1,7 +1,8 @@
 // End to end in a real browser: kestrel gui driven through Debian's Chromium by Playwright.
 // Usage: node e2e.mjs KESTREL_BINARY ARTIFACTS_FOLDER
 // Opens the default setup, opens Drive Setup and sees Motor Setup open by itself, changes the
-// nominal and peak currents and their units (typed while the converted values are on their way), answers a message box, reads Drive Setup's help, reloads the page in the middle of the
+// nominal and peak currents and their units (typed while the converted values are on their way),
+// answers a message box, reads Drive Setup's help, reloads the page in the middle of the
 // dialogs and carries on, closes both with OK, saves, and finds the value in the saved file; a
 // request without the token is refused; runs the current test from Drive Setup and sees its
 // step plotted; runs the Hall configuration test from Motor Setup and sees its diagrams drawn;
@@ -105,12 +106,15 @@ try {
   // has run; then gives the page time to show it.
   const changeUnitLate = async (unitCombo, unit, beforeIt) => {
     held.on = true;
-    await control(page, "Brushless Motor Setup", unitCombo).selectOption(unit);
-    for (const start = Date.now(); held.messages.length === 0; await page.waitForTimeout(20)) {
-      assert(Date.now() - start < 15000, `kestrel did not answer the change of unit in ${unitCombo}`);
+    try {
+      await control(page, "Brushless Motor Setup", unitCombo).selectOption(unit);
+      for (const start = Date.now(); held.messages.length === 0; await page.waitForTimeout(20)) {
+        assert(Date.now() - start < 15000, `kestrel did not answer the change of unit in ${unitCombo}`);
+      }
+      await beforeIt();
+    } finally {
+      release();  // a failure here must not leave the later checks without kestrel's messages
     }
-    await beforeIt();
-    release();
     await page.waitForTimeout(500);
   };
   const shows = (id, text) => page.waitForFunction(([id, text]) =>
